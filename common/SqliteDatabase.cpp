@@ -1,0 +1,52 @@
+#include "common/SqliteDatabase.h"
+
+#include <sqlite3.h>
+
+#include <utility>
+
+SqliteDatabase::~SqliteDatabase() { close(); }
+
+SqliteDatabase::SqliteDatabase(SqliteDatabase&& other) noexcept : db_(std::exchange(other.db_, nullptr)) {}
+
+SqliteDatabase& SqliteDatabase::operator=(SqliteDatabase&& other) noexcept {
+    if (this != &other) {
+        close();
+        db_ = std::exchange(other.db_, nullptr);
+    }
+    return *this;
+}
+
+bool SqliteDatabase::open(const std::string& path, Mode mode) {
+    close();
+    int flags = SQLITE_OPEN_READONLY;
+    if (mode == Mode::ReadWrite) flags = SQLITE_OPEN_READWRITE;
+    if (mode == Mode::ReadWriteCreate) flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &db, flags, nullptr) != SQLITE_OK) {
+        // A handle comes back even on failure and must be closed.
+        sqlite3_close(db);
+        return false;
+    }
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    db_ = db;
+    return true;
+}
+
+void SqliteDatabase::close() {
+    if (db_) {
+        // close_v2 defers the close until every statement is finalized, so a
+        // forgotten statement can never leave a dangling handle behind.
+        sqlite3_close_v2(db_);
+        db_ = nullptr;
+    }
+}
+
+bool SqliteDatabase::exec(const std::string& sql) {
+    return db_ && sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+std::string SqliteDatabase::lastError() const { return db_ ? sqlite3_errmsg(db_) : "database not open"; }
+
+long long SqliteDatabase::lastInsertRowid() const { return db_ ? sqlite3_last_insert_rowid(db_) : 0; }
+
+int SqliteDatabase::changes() const { return db_ ? sqlite3_changes(db_) : 0; }

@@ -1,0 +1,237 @@
+#include "platform/PropertyList.h"
+
+#include <plist/plist.h>
+
+#include <cerrno>
+#include <charconv>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+plist_t asPlist(void* p) { return static_cast<plist_t>(p); }
+
+// Settings files are a few kilobytes; anything much larger is not ours and
+// is refused rather than read into memory.
+constexpr std::size_t kMaxFileBytes = 16 * 1024 * 1024;
+
+std::optional<std::int64_t> parseInteger(const std::string& text) {
+    std::size_t begin = 0;
+    while (begin < text.size() && (text[begin] == ' ' || text[begin] == '\t' || text[begin] == '\n')) ++begin;
+    if (begin < text.size() && text[begin] == '+') ++begin;
+    std::int64_t value = 0;
+    const char* first = text.data() + begin;
+    const char* last = text.data() + text.size();
+    auto [end, ec] = std::from_chars(first, last, value);
+    if (ec != std::errc() || end == first) return std::nullopt;
+    return value;
+}
+
+std::optional<double> parseDouble(const std::string& text) {
+    std::size_t begin = 0;
+    while (begin < text.size() && (text[begin] == ' ' || text[begin] == '\t' || text[begin] == '\n')) ++begin;
+    if (begin < text.size() && text[begin] == '+') ++begin;
+    double value = 0;
+    const char* first = text.data() + begin;
+    auto [end, ec] = std::from_chars(first, text.data() + text.size(), value, std::chars_format::general);
+    if (ec != std::errc() || end == first) return std::nullopt;
+    return value;
+}
+
+bool writeAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+PropertyList::PropertyList() : dict_(plist_new_dict()) {}
+
+PropertyList::PropertyList(void* dict) : dict_(dict) {}
+
+PropertyList::~PropertyList() {
+    if (dict_) plist_free(asPlist(dict_));
+}
+
+PropertyList::PropertyList(PropertyList&& other) noexcept : dict_(other.dict_) { other.dict_ = nullptr; }
+
+PropertyList& PropertyList::operator=(PropertyList&& other) noexcept {
+    if (this != &other) {
+        if (dict_) plist_free(asPlist(dict_));
+        dict_ = other.dict_;
+        other.dict_ = nullptr;
+    }
+    return *this;
+}
+
+std::optional<PropertyList> PropertyList::readFromFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::string bytes;
+    char buffer[8192];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+        bytes.append(buffer, static_cast<std::size_t>(in.gcount()));
+        if (bytes.size() > kMaxFileBytes) return std::nullopt;
+    }
+    if (in.bad()) return std::nullopt;
+    return fromXml(bytes);
+}
+
+std::optional<PropertyList> PropertyList::fromXml(const std::string& xml) {
+    if (xml.empty() || xml.size() > kMaxFileBytes) return std::nullopt;
+    plist_t root = nullptr;
+    // plist_from_memory also accepts the binary form, which the phone's own
+    // reader accepts as well.
+    plist_from_memory(xml.data(), static_cast<uint32_t>(xml.size()), &root);
+    if (!root) return std::nullopt;
+    if (plist_get_node_type(root) != PLIST_DICT) {
+        plist_free(root);
+        return std::nullopt;
+    }
+    return PropertyList(root);
+}
+
+std::string PropertyList::toXml() const {
+    char* xml = nullptr;
+    uint32_t length = 0;
+    plist_to_xml(asPlist(dict_), &xml, &length);
+    std::string result = xml ? std::string(xml, length) : std::string();
+    if (xml) plist_to_xml_free(xml);
+    return result;
+}
+
+bool PropertyList::writeToFile(const std::string& path) const {
+    const std::string xml = toXml();
+    if (xml.empty()) return false;
+
+    std::string tmpl = path + ".XXXXXX";
+    int fd = ::mkstemp(tmpl.data());
+    if (fd < 0) return false;
+    // mkstemp creates the file readable by its owner only; a settings file is
+    // an ordinary user file.
+    ::fchmod(fd, 0644);
+    bool ok = writeAll(fd, xml.data(), xml.size()) && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    if (ok) ok = ::rename(tmpl.c_str(), path.c_str()) == 0;
+    if (!ok) ::unlink(tmpl.c_str());
+    return ok;
+}
+
+bool PropertyList::contains(const std::string& key) const {
+    return plist_dict_get_item(asPlist(dict_), key.c_str()) != nullptr;
+}
+
+void PropertyList::remove(const std::string& key) {
+    if (contains(key)) plist_dict_remove_item(asPlist(dict_), key.c_str());
+}
+
+std::size_t PropertyList::size() const { return plist_dict_get_size(asPlist(dict_)); }
+
+std::int64_t PropertyList::integerValue(const std::string& key, std::int64_t fallback) const {
+    plist_t node = plist_dict_get_item(asPlist(dict_), key.c_str());
+    if (!node) return fallback;
+    switch (plist_get_node_type(node)) {
+    case PLIST_UINT: {
+        uint64_t value = 0;
+        plist_get_uint_val(node, &value);
+        // libplist keeps negative integers in two's complement.
+        return static_cast<std::int64_t>(value);
+    }
+    case PLIST_REAL: {
+        double value = 0;
+        plist_get_real_val(node, &value);
+        if (!(value > static_cast<double>(INT64_MIN) && value < static_cast<double>(INT64_MAX))) return fallback;
+        return static_cast<std::int64_t>(value);
+    }
+    case PLIST_BOOLEAN: {
+        uint8_t value = 0;
+        plist_get_bool_val(node, &value);
+        return value ? 1 : 0;
+    }
+    case PLIST_STRING: {
+        auto text = stringValue(key);
+        if (!text) return fallback;
+        if (auto value = parseInteger(*text)) return *value;
+        // "12.5" reads as 12, as a string's integer value does on the phone.
+        if (auto value = parseDouble(*text)) {
+            if (*value > static_cast<double>(INT64_MIN) && *value < static_cast<double>(INT64_MAX))
+                return static_cast<std::int64_t>(*value);
+        }
+        return fallback;
+    }
+    default:
+        return fallback;
+    }
+}
+
+double PropertyList::doubleValue(const std::string& key, double fallback) const {
+    plist_t node = plist_dict_get_item(asPlist(dict_), key.c_str());
+    if (!node) return fallback;
+    switch (plist_get_node_type(node)) {
+    case PLIST_REAL: {
+        double value = 0;
+        plist_get_real_val(node, &value);
+        return value;
+    }
+    case PLIST_UINT:
+        return static_cast<double>(integerValue(key, 0));
+    case PLIST_STRING: {
+        auto text = stringValue(key);
+        if (!text) return fallback;
+        if (auto value = parseDouble(*text)) return *value;
+        return fallback;
+    }
+    default:
+        return fallback;
+    }
+}
+
+std::optional<std::string> PropertyList::stringValue(const std::string& key) const {
+    plist_t node = plist_dict_get_item(asPlist(dict_), key.c_str());
+    if (!node) return std::nullopt;
+    switch (plist_get_node_type(node)) {
+    case PLIST_STRING: {
+        char* value = nullptr;
+        plist_get_string_val(node, &value);
+        std::string result = value ? value : "";
+        std::free(value);
+        return result;
+    }
+    case PLIST_UINT:
+        return std::to_string(integerValue(key, 0));
+    case PLIST_REAL: {
+        std::ostringstream out;
+        out << doubleValue(key, 0.0);
+        return out.str();
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+void PropertyList::setInteger(const std::string& key, std::int64_t value) {
+    plist_dict_set_item(asPlist(dict_), key.c_str(), plist_new_uint(static_cast<uint64_t>(value)));
+}
+
+void PropertyList::setDouble(const std::string& key, double value) {
+    plist_dict_set_item(asPlist(dict_), key.c_str(), plist_new_real(value));
+}
+
+void PropertyList::setString(const std::string& key, const std::string& value) {
+    plist_dict_set_item(asPlist(dict_), key.c_str(), plist_new_string(value.c_str()));
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+// A property-list dictionary in memory, read from and written to the XML
+// property-list form through libplist. This is the stand-in for the phone's
+// mutable dictionary with initWithContentsOfFile: and writeToFile:atomically:.
+//
+// Integer values are read leniently, as the phone's dictionaries do when asked
+// for an integer value: a number (integer or real) or a string of digits both
+// answer; anything else gives the caller's default.
+class PropertyList {
+public:
+    PropertyList();  // an empty dictionary
+    ~PropertyList();
+    PropertyList(PropertyList&& other) noexcept;
+    PropertyList& operator=(PropertyList&& other) noexcept;
+    PropertyList(const PropertyList&) = delete;
+    PropertyList& operator=(const PropertyList&) = delete;
+
+    // The dictionary stored in the file, or nothing when the file is missing,
+    // unreadable, not a property list, or its root is not a dictionary.
+    static std::optional<PropertyList> readFromFile(const std::string& path);
+    static std::optional<PropertyList> fromXml(const std::string& xml);
+
+    // Writes the whole dictionary as XML: into a temporary file in the same
+    // directory, flushed to disk, then renamed over the target, so a reader
+    // never sees half a file. Returns false when any step fails; the target
+    // is then unchanged.
+    bool writeToFile(const std::string& path) const;
+    std::string toXml() const;
+
+    bool contains(const std::string& key) const;
+    void remove(const std::string& key);
+    std::size_t size() const;
+
+    // Integer value of a number or of a string holding a (signed) decimal
+    // integer; `fallback` when absent or not convertible.
+    std::int64_t integerValue(const std::string& key, std::int64_t fallback = 0) const;
+    // Floating-point value of a number or of a numeric string.
+    double doubleValue(const std::string& key, double fallback = 0.0) const;
+    // The string value; numbers are given in decimal; nothing for other types.
+    std::optional<std::string> stringValue(const std::string& key) const;
+
+    void setInteger(const std::string& key, std::int64_t value);
+    void setDouble(const std::string& key, double value);
+    void setString(const std::string& key, const std::string& value);
+
+private:
+    explicit PropertyList(void* dict);
+    void* dict_;  // plist_t of type PLIST_DICT, owned
+};

@@ -1,0 +1,25 @@
+-- The counter database: one row per sent or received text message ever seen.
+-- Two seeds are built from this file. A line ending in "-- old" belongs only
+-- to ledgerwick.db (phones before 6.0), one ending in "-- new" only to
+-- ledgerwick6.db; every other line belongs to both.
+--
+-- The indexes serve the counting queries: by direction and date (period
+-- totals), by date (badge over both directions) and by address (person
+-- filter, distinct address lists). From 6.0 every query also filters on
+-- type = 'SMS', so there it leads each index.
+
+CREATE TABLE message (
+    address TEXT NOT NULL,
+    date INTEGER NOT NULL,
+    text TEXT,
+    flags INTEGER NOT NULL,
+    smscount INTEGER NOT NULL DEFAULT 0
+    , type TEXT -- new
+);
+
+CREATE INDEX message_flags_date ON message (flags, date); -- old
+CREATE INDEX message_date ON message (date); -- old
+CREATE INDEX message_address ON message (address, flags, date); -- old
+CREATE INDEX message_flags_date ON message (type, flags, date); -- new
+CREATE INDEX message_date ON message (type, date); -- new
+CREATE INDEX message_address ON message (type, address, flags, date); -- new

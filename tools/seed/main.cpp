@@ -1,0 +1,71 @@
+// brindlex-seed SCHEMA.sql 5|6 OUTPUT.db
+//
+// Builds one empty counter database of the app bundle from the shared schema
+// file. Lines ending in "-- old" are kept only for the older schema (5),
+// lines ending in "-- new" only for the newer one (6).
+#include <sqlite3.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+bool endsWith(const std::string& line, const std::string& suffix) {
+    std::size_t end = line.find_last_not_of(" \t\r");
+    if (end == std::string::npos) return false;
+    std::string trimmed = line.substr(0, end + 1);
+    return trimmed.size() >= suffix.size() && trimmed.compare(trimmed.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+std::string schemaFor(std::istream& in, bool newSchema) {
+    std::ostringstream out;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (endsWith(line, "-- old") && newSchema) continue;
+        if (endsWith(line, "-- new") && !newSchema) continue;
+        out << line << '\n';
+    }
+    return out.str();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 4 || (std::string(argv[2]) != "5" && std::string(argv[2]) != "6")) {
+        std::fprintf(stderr, "usage: brindlex-seed SCHEMA.sql 5|6 OUTPUT.db\n");
+        return 2;
+    }
+    std::ifstream in(argv[1]);
+    if (!in) {
+        std::fprintf(stderr, "brindlex-seed: cannot read %s\n", argv[1]);
+        return 1;
+    }
+    const std::string sql = schemaFor(in, std::string(argv[2]) == "6");
+    const std::string output = argv[3];
+    const std::string partial = output + ".partial";
+    std::remove(partial.c_str());
+
+    sqlite3* db = nullptr;
+    if (sqlite3_open(partial.c_str(), &db) != SQLITE_OK) {
+        std::fprintf(stderr, "brindlex-seed: cannot create %s\n", partial.c_str());
+        sqlite3_close(db);
+        return 1;
+    }
+    char* error = nullptr;
+    int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
+    if (rc != SQLITE_OK) {
+        std::fprintf(stderr, "brindlex-seed: %s\n", error ? error : "schema failed");
+        sqlite3_free(error);
+        sqlite3_close(db);
+        std::remove(partial.c_str());
+        return 1;
+    }
+    sqlite3_close(db);
+    if (std::rename(partial.c_str(), output.c_str()) != 0) {
+        std::fprintf(stderr, "brindlex-seed: cannot write %s\n", output.c_str());
+        return 1;
+    }
+    return 0;
+}
