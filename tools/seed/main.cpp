@@ -23,8 +23,11 @@ std::string schemaFor(std::istream& in, bool newSchema) {
     std::ostringstream out;
     std::string line;
     while (std::getline(in, line)) {
-        if (endsWith(line, "-- old") && newSchema) continue;
-        if (endsWith(line, "-- new") && !newSchema) continue;
+        const bool oldOnly = endsWith(line, "-- old");
+        const bool newOnly = endsWith(line, "-- new");
+        if ((oldOnly && newSchema) || (newOnly && !newSchema)) continue;
+        // The marker is ours, not part of the schema SQLite stores.
+        if (oldOnly || newOnly) line = line.substr(0, line.rfind("--"));
         out << line << '\n';
     }
     return out.str();
