@@ -142,6 +142,27 @@ void PropertyList::remove(const std::string& key) {
 
 std::size_t PropertyList::size() const { return plist_dict_get_size(asPlist(dict_)); }
 
+std::vector<std::string> PropertyList::keys() const {
+    std::vector<std::string> result;
+    plist_dict_iter iter = nullptr;
+    plist_dict_new_iter(asPlist(dict_), &iter);
+    if (!iter) return result;
+    for (;;) {
+        char* key = nullptr;
+        plist_t value = nullptr;
+        plist_dict_next_item(asPlist(dict_), iter, &key, &value);
+        if (!value) {
+            std::free(key);
+            break;
+        }
+        if (key) result.emplace_back(key);
+        std::free(key);
+    }
+    // libplist allocates the iterator with malloc and leaves freeing it to us.
+    std::free(iter);
+    return result;
+}
+
 std::int64_t PropertyList::integerValue(const std::string& key, std::int64_t fallback) const {
     plist_t node = plist_dict_get_item(asPlist(dict_), key.c_str());
     if (!node) return fallback;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 // A property-list dictionary in memory, read from and written to the XML
 // property-list form through libplist. This is the stand-in for the phone's
@@ -35,6 +36,8 @@ public:
     bool contains(const std::string& key) const;
     void remove(const std::string& key);
     std::size_t size() const;
+    // Every key of the dictionary, in no particular order.
+    std::vector<std::string> keys() const;
 
     // Integer value of a number or of a string holding a (signed) decimal
     // integer; `fallback` when absent or not convertible.

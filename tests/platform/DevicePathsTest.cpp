@@ -1,0 +1,142 @@
+#include "platform/AppBundle.h"
+#include "platform/DevicePaths.h"
+#include "platform/PropertyList.h"
+#include "platform/SystemVersion.h"
+#include "support/ScopedEnvironment.h"
+#include "support/TempDeviceRoot.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool endsWith(const std::string& text, const std::string& suffix) {
+    return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+// Clears every variable the root depends on, so each test states its own.
+class DevicePathsTest : public ::testing::Test {
+protected:
+    ScopedEnvironment deviceRoot_{"BRINDLEX_DEVICE_ROOT", std::nullopt};
+    ScopedEnvironment dataHome_{"XDG_DATA_HOME", std::nullopt};
+    ScopedEnvironment home_{"HOME", "/home/tester"};
+};
+
+TEST_F(DevicePathsTest, ExplicitRootWinsOverEverything) {
+    ScopedEnvironment root("BRINDLEX_DEVICE_ROOT", "/srv/phone/");
+    ScopedEnvironment dataHome("XDG_DATA_HOME", "/data");
+    EXPECT_EQ(DevicePaths::root(), "/srv/phone");
+    EXPECT_EQ(DevicePaths::settingsFile(), "/srv/phone/private/var/mobile/Library/Brindlex/properties.plist");
+    EXPECT_EQ(DevicePaths::counterDatabase(true), "/srv/phone/private/var/mobile/Library/Brindlex/ledgerwick6.db");
+    EXPECT_EQ(DevicePaths::counterDatabase(false), "/srv/phone/private/var/mobile/Library/Brindlex/ledgerwick.db");
+    EXPECT_EQ(DevicePaths::smsDatabase(), "/srv/phone/private/var/mobile/Library/SMS/sms.db");
+    EXPECT_EQ(DevicePaths::systemVersionPlist(), "/srv/phone/System/Library/CoreServices/SystemVersion.plist");
+    EXPECT_EQ(DevicePaths::lockFile(), "/srv/phone/private/var/mobile/Library/Brindlex/.sync.lock");
+}
+
+TEST_F(DevicePathsTest, FallsBackToTheXdgDataHome) {
+    ScopedEnvironment dataHome("XDG_DATA_HOME", "/data/");
+    EXPECT_EQ(DevicePaths::root(), "/data/brindlex/device");
+    ScopedEnvironment emptyRoot("BRINDLEX_DEVICE_ROOT", "");
+    EXPECT_EQ(DevicePaths::root(), "/data/brindlex/device");
+}
+
+TEST_F(DevicePathsTest, UnsetEmptyOrRelativeXdgDataHomeMeansTheHomeDefault) {
+    EXPECT_EQ(DevicePaths::root(), "/home/tester/.local/share/brindlex/device");
+    {
+        ScopedEnvironment empty("XDG_DATA_HOME", "");
+        EXPECT_EQ(DevicePaths::root(), "/home/tester/.local/share/brindlex/device");
+    }
+    ScopedEnvironment relative("XDG_DATA_HOME", "relative/data");
+    EXPECT_EQ(DevicePaths::root(), "/home/tester/.local/share/brindlex/device");
+}
+
+TEST_F(DevicePathsTest, RootIsLookedUpOnEveryCall) {
+    ScopedEnvironment first("BRINDLEX_DEVICE_ROOT", "/first");
+    EXPECT_EQ(DevicePaths::settingsFile(), "/first/private/var/mobile/Library/Brindlex/properties.plist");
+    ScopedEnvironment second("BRINDLEX_DEVICE_ROOT", "/second");
+    EXPECT_EQ(DevicePaths::settingsFile(), "/second/private/var/mobile/Library/Brindlex/properties.plist");
+}
+
+TEST_F(DevicePathsTest, ResolvesPhonePathsUnderTheRoot) {
+    ScopedEnvironment root("BRINDLEX_DEVICE_ROOT", "/r");
+    EXPECT_EQ(DevicePaths::resolve("/private/var/mobile/Documents/data.csv"), "/r/private/var/mobile/Documents/data.csv");
+    EXPECT_EQ(DevicePaths::resolve("relative"), "/r/relative");
+}
+
+TEST_F(DevicePathsTest, BundleLiesBesideTheProgramsAndHoldsTheSeeds) {
+    const std::string bundle = AppBundle::directory();
+    EXPECT_TRUE(endsWith(bundle, "/share/brindlex/Brindlex.app")) << bundle;
+    EXPECT_EQ(AppBundle::pathForResource("properties.plist"), bundle + "/properties.plist");
+    for (const char* seed : {"ledgerwick.db", "ledgerwick6.db", "properties.plist"})
+        EXPECT_TRUE(fs::is_regular_file(AppBundle::pathForResource(seed))) << seed;
+    EXPECT_TRUE(PropertyList::readFromFile(AppBundle::pathForResource("properties.plist")).has_value());
+}
+
+class SystemVersionTest : public ::testing::Test {
+protected:
+    static void writeVersionFile(const PropertyList& contents) {
+        fs::create_directories(fs::path(DevicePaths::systemVersionPlist()).parent_path());
+        ASSERT_TRUE(contents.writeToFile(DevicePaths::systemVersionPlist()));
+    }
+
+    static void writeVersion(const std::string& version) {
+        PropertyList contents;
+        contents.setString("ProductVersion", version);
+        contents.setString("ProductName", "iPhone OS");
+        writeVersionFile(contents);
+    }
+
+    TempDeviceRoot root_;
+};
+
+TEST_F(SystemVersionTest, MissingFileOrKeyGivesTheDefault) {
+    EXPECT_EQ(SystemVersion::systemVersion(), "6.1.3");
+    EXPECT_TRUE(SystemVersion::usesNewSchema());
+    EXPECT_TRUE(endsWith(DevicePaths::counterDatabase(), "/ledgerwick6.db"));
+
+    PropertyList withoutVersion;
+    withoutVersion.setString("ProductName", "iPhone OS");
+    writeVersionFile(withoutVersion);
+    EXPECT_EQ(SystemVersion::systemVersion(), "6.1.3");
+    writeVersion("");
+    EXPECT_EQ(SystemVersion::systemVersion(), "6.1.3");
+}
+
+TEST_F(SystemVersionTest, OlderSystemsUseTheOldSchema) {
+    writeVersion("5.1.1");
+    EXPECT_EQ(SystemVersion::systemVersion(), "5.1.1");
+    EXPECT_FALSE(SystemVersion::usesNewSchema());
+    EXPECT_TRUE(endsWith(DevicePaths::counterDatabase(), "/ledgerwick.db"));
+}
+
+TEST_F(SystemVersionTest, SixAndLaterUseTheNewSchema) {
+    writeVersion("6.0.1");
+    EXPECT_TRUE(SystemVersion::usesNewSchema());
+    EXPECT_TRUE(endsWith(DevicePaths::counterDatabase(), "/ledgerwick6.db"));
+    // Compared as a number, not as text: "10.0" sorts before "6".
+    writeVersion("10.0");
+    EXPECT_TRUE(SystemVersion::usesNewSchema());
+}
+
+TEST_F(SystemVersionTest, UnreadableVersionCountsAsOld) {
+    writeVersion("garbage");
+    EXPECT_EQ(SystemVersion::systemVersion(), "garbage");
+    EXPECT_FALSE(SystemVersion::usesNewSchema());
+    EXPECT_TRUE(endsWith(DevicePaths::counterDatabase(), "/ledgerwick.db"));
+}
+
+TEST_F(SystemVersionTest, LeadingNumberReadsLikeAFloatConversion) {
+    EXPECT_FLOAT_EQ(SystemVersion::leadingNumber("6.0.1"), 6.0f);
+    EXPECT_FLOAT_EQ(SystemVersion::leadingNumber("5.1.1"), 5.1f);
+    EXPECT_FLOAT_EQ(SystemVersion::leadingNumber(" 10.2"), 10.2f);
+    EXPECT_FLOAT_EQ(SystemVersion::leadingNumber("abc"), 0.0f);
+    EXPECT_FLOAT_EQ(SystemVersion::leadingNumber(""), 0.0f);
+    EXPECT_FALSE(SystemVersion::usesNewSchema("5.9.9"));
+    EXPECT_TRUE(SystemVersion::usesNewSchema("6"));
+}
+
+}  // namespace
