@@ -1,0 +1,151 @@
+#include "common/SettingsStore.h"
+
+#include "common/DataLock.h"
+#include "common/SettingsKeys.h"
+#include "platform/DevicePaths.h"
+
+#include <algorithm>
+#include <charconv>
+#include <climits>
+#include <cstdint>
+
+namespace {
+
+// The file format stores 32-bit integers. A larger value can only come from
+// a hand-edited or foreign file; it saturates rather than wrapping into a
+// value of the opposite sign (a huge quota must not turn negative).
+int narrowed(std::int64_t value) {
+    return static_cast<int>(std::clamp<std::int64_t>(value, INT_MIN, INT_MAX));
+}
+
+int integerOf(const PropertyList* settings, const char* key, int fallback) {
+    if (!settings) return fallback;
+    return narrowed(settings->integerValue(key, fallback));
+}
+
+bool has(const PropertyList* settings, const char* key) { return settings && settings->contains(key); }
+
+// The index of a numbered key such as "eperson12" for the prefix "eperson",
+// or nothing when the key is not one of that list's ("epersonNA3" is not an
+// "eperson" key, nor is "epersoncount"). Leading zeros are never written, so
+// "eperson01" is not a numbered key either.
+std::optional<std::int64_t> numberedIndex(const std::string& key, const std::string& prefix) {
+    if (key.size() <= prefix.size() || key.compare(0, prefix.size(), prefix) != 0) return std::nullopt;
+    const std::string digits = key.substr(prefix.size());
+    if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return std::nullopt;
+    if (digits.size() > 1 && digits.front() == '0') return std::nullopt;
+    // Beyond ten digits the index cannot be an int, so it is beyond any count.
+    if (digits.size() > 10) return INT64_MAX;
+    std::int64_t index = 0;
+    std::from_chars(digits.data(), digits.data() + digits.size(), index);
+    return index;
+}
+
+void removeNumberedKeysFrom(PropertyList& settings, const std::string& prefix, std::size_t firstStale) {
+    for (const std::string& key : settings.keys()) {
+        auto index = numberedIndex(key, prefix);
+        if (index && *index >= static_cast<std::int64_t>(firstStale)) settings.remove(key);
+    }
+}
+
+// Walks a numbered list the way every reader of the file does: `count`
+// entries at most, ending early at the first missing key.
+template <typename Visit>
+void forEachNumbered(const PropertyList& settings, const char* countKey, const char* prefix, Visit visit) {
+    const int count = narrowed(settings.integerValue(countKey, 0));
+    for (int i = 0; i < count; ++i) {
+        const std::string key = SettingsStore::numberedKey(prefix, i);
+        if (!settings.contains(key)) return;
+        visit(key);
+    }
+}
+
+}  // namespace
+
+std::optional<PropertyList> SettingsStore::load() { return PropertyList::readFromFile(DevicePaths::settingsFile()); }
+
+bool SettingsStore::update(const std::function<void(PropertyList&)>& change) {
+    DataLock lock;
+    auto settings = load();
+    if (!settings) return false;
+    change(*settings);
+    return settings->writeToFile(DevicePaths::settingsFile());
+}
+
+int SettingsStore::smsQuota(const PropertyList* settings) {
+    return integerOf(settings, SettingsKeys::kSmsQuota, SettingsKeys::kDefaultSmsQuota);
+}
+
+int SettingsStore::badgeType(const PropertyList* settings) {
+    return integerOf(settings, SettingsKeys::kBadgeType, SettingsKeys::kDefaultBadgeType);
+}
+
+bool SettingsStore::hasBadgeType(const PropertyList* settings) { return has(settings, SettingsKeys::kBadgeType); }
+
+std::string SettingsStore::messageType(const PropertyList* settings) {
+    if (!settings) return SettingsKeys::kDefaultMessageType;
+    return settings->stringValue(SettingsKeys::kMessageType).value_or(SettingsKeys::kDefaultMessageType);
+}
+
+bool SettingsStore::cycleMode(const PropertyList* settings) { return has(settings, SettingsKeys::kCycleMode); }
+
+int SettingsStore::cycleDay(const PropertyList* settings) {
+    return integerOf(settings, SettingsKeys::kCycleDay, SettingsKeys::kDefaultCycleDay);
+}
+
+std::optional<double> SettingsStore::lastFromDate(const PropertyList* settings) {
+    if (!has(settings, SettingsKeys::kLastFromDate)) return std::nullopt;
+    return settings->doubleValue(SettingsKeys::kLastFromDate, 0.0);
+}
+
+std::optional<std::string> SettingsStore::lastRecordNumber(const PropertyList* settings) {
+    if (!settings) return std::nullopt;
+    return settings->stringValue(SettingsKeys::kLastRecordNumber);
+}
+
+bool SettingsStore::hideSms(const PropertyList* settings) { return has(settings, SettingsKeys::kHideSms); }
+
+int SettingsStore::lastSyncReceived(const PropertyList* settings) {
+    return integerOf(settings, SettingsKeys::kLastSyncReceived, 0);
+}
+
+int SettingsStore::lastSyncSent(const PropertyList* settings) {
+    return integerOf(settings, SettingsKeys::kLastSyncSent, 0);
+}
+
+std::vector<int> SettingsStore::excludedPersonIds(const PropertyList* settings) {
+    std::vector<int> ids;
+    if (!settings) return ids;
+    forEachNumbered(*settings, SettingsKeys::kExcludedPersonCount, SettingsKeys::kExcludedPersonPrefix,
+                    [&](const std::string& key) { ids.push_back(narrowed(settings->integerValue(key, 0))); });
+    return ids;
+}
+
+std::vector<std::string> SettingsStore::excludedNumbers(const PropertyList* settings) {
+    std::vector<std::string> numbers;
+    if (!settings) return numbers;
+    forEachNumbered(*settings, SettingsKeys::kExcludedNumberCount, SettingsKeys::kExcludedNumberPrefix,
+                    [&](const std::string& key) {
+                        // A value that is neither string nor number (a foreign
+                        // file's array, say) cannot be matched; it is skipped.
+                        if (auto number = settings->stringValue(key)) numbers.push_back(*number);
+                    });
+    return numbers;
+}
+
+void SettingsStore::setExcludedPersonIds(PropertyList& settings, const std::vector<int>& ids) {
+    removeNumberedKeysFrom(settings, SettingsKeys::kExcludedPersonPrefix, ids.size());
+    settings.setInteger(SettingsKeys::kExcludedPersonCount, static_cast<std::int64_t>(ids.size()));
+    for (std::size_t i = 0; i < ids.size(); ++i)
+        settings.setInteger(numberedKey(SettingsKeys::kExcludedPersonPrefix, static_cast<int>(i)), ids[i]);
+}
+
+void SettingsStore::setExcludedNumbers(PropertyList& settings, const std::vector<std::string>& numbers) {
+    removeNumberedKeysFrom(settings, SettingsKeys::kExcludedNumberPrefix, numbers.size());
+    settings.setInteger(SettingsKeys::kExcludedNumberCount, static_cast<std::int64_t>(numbers.size()));
+    for (std::size_t i = 0; i < numbers.size(); ++i)
+        settings.setString(numberedKey(SettingsKeys::kExcludedNumberPrefix, static_cast<int>(i)), numbers[i]);
+}
+
+std::string SettingsStore::numberedKey(const std::string& prefix, int index) { return prefix + std::to_string(index); }
