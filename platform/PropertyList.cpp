@@ -3,6 +3,7 @@
 #include <plist/plist.h>
 
 #include <cerrno>
+#include <cmath>
 #include <charconv>
 #include <climits>
 #include <cstdio>
@@ -10,7 +11,6 @@
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,7 +41,8 @@ std::optional<double> parseDouble(const std::string& text) {
     double value = 0;
     const char* first = text.data() + begin;
     auto [end, ec] = std::from_chars(first, text.data() + text.size(), value, std::chars_format::general);
-    if (ec != std::errc() || end == first) return std::nullopt;
+    // Settings hold real dates and counts; "nan" and "inf" are not among them.
+    if (ec != std::errc() || end == first || !std::isfinite(value)) return std::nullopt;
     return value;
 }
 
@@ -56,6 +57,17 @@ bool writeAll(int fd, const char* data, std::size_t size) {
         size -= static_cast<std::size_t>(n);
     }
     return true;
+}
+
+// Makes the rename itself durable, so a crash right after a write cannot
+// bring back the previous file (and with it, older sync markers).
+void syncDirectoryOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    const std::string directory = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
 }
 
 }  // namespace
@@ -122,14 +134,19 @@ bool PropertyList::writeToFile(const std::string& path) const {
     std::string tmpl = path + ".XXXXXX";
     int fd = ::mkstemp(tmpl.data());
     if (fd < 0) return false;
-    // mkstemp creates the file readable by its owner only; a settings file is
-    // an ordinary user file.
-    ::fchmod(fd, 0644);
+    // mkstemp creates the file readable by its owner only; keep the mode of
+    // the file being replaced, or make an ordinary user file.
+    struct stat existing {};
+    ::fchmod(fd, ::stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : 0644);
     bool ok = writeAll(fd, xml.data(), xml.size()) && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
     if (ok) ok = ::rename(tmpl.c_str(), path.c_str()) == 0;
-    if (!ok) ::unlink(tmpl.c_str());
-    return ok;
+    if (!ok) {
+        ::unlink(tmpl.c_str());
+        return false;
+    }
+    syncDirectoryOf(path);
+    return true;
 }
 
 bool PropertyList::contains(const std::string& key) const {
@@ -236,9 +253,12 @@ std::optional<std::string> PropertyList::stringValue(const std::string& key) con
     case PLIST_UINT:
         return std::to_string(integerValue(key, 0));
     case PLIST_REAL: {
-        std::ostringstream out;
-        out << doubleValue(key, 0.0);
-        return out.str();
+        // Shortest text that reads back as the same double: a fixed start
+        // date of 1686000000.5 must not turn into "1.686e+09".
+        char buffer[64];
+        auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, doubleValue(key, 0.0));
+        if (ec != std::errc()) return std::nullopt;
+        return std::string(buffer, end);
     }
     default:
         return std::nullopt;

@@ -1,0 +1,433 @@
+#include "common/DataLock.h"
+#include "common/MarkerSync.h"
+#include "common/Seeding.h"
+#include "common/SettingsStore.h"
+#include "common/SmsHelper.h"
+#include "common/SqliteDatabase.h"
+#include "common/SqliteStatement.h"
+#include "platform/DevicePaths.h"
+#include "platform/SystemVersion.h"
+#include "support/TempDeviceRoot.h"
+#include "tools/fixtures/DeviceFixture.h"
+#include "tools/fixtures/SmsDatabaseFixture.h"
+#include "tools/fixtures/TrafficGenerator.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <set>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::int64_t kDay = 86400;
+constexpr std::int64_t kBase = 1356998400;  // 2013-01-01 00:00:00 UTC
+
+struct CounterRow {
+    std::string address;
+    std::int64_t date;
+    std::optional<std::string> text;
+    int flags;
+    int smscount;
+    std::optional<std::string> type;
+};
+
+struct SyncResult {
+    int status;
+    int received;
+    int sent;
+};
+
+SyncResult sync(int rFrom, int sFrom) {
+    std::vector<int> markers{-99};  // the sync appends after what is there
+    const int status = SmsHelper::copyRMessagesFrom(rFrom, sFrom, markers);
+    EXPECT_EQ(markers.size(), 3u);
+    EXPECT_EQ(markers[0], -99);
+    return {status, markers.at(1), markers.at(2)};
+}
+
+std::vector<CounterRow> counterRows() {
+    const bool newSchema = SystemVersion::usesNewSchema();
+    SqliteDatabase db;
+    EXPECT_TRUE(db.open(DevicePaths::counterDatabase(newSchema), SqliteDatabase::Mode::ReadOnly));
+    SqliteStatement rows;
+    const std::string type = newSchema ? "type" : "NULL";
+    EXPECT_TRUE(rows.prepare(db, "select address, date, text, flags, smscount, " + type + " from message order by rowid"));
+    std::vector<CounterRow> out;
+    while (rows.step() == SqliteStatement::Step::Row) {
+        CounterRow row{rows.columnString(0), rows.columnInt(1), std::nullopt, static_cast<int>(rows.columnInt(3)),
+                       static_cast<int>(rows.columnInt(4)), std::nullopt};
+        if (!rows.columnIsNull(2)) row.text = rows.columnString(2);
+        if (!rows.columnIsNull(5)) row.type = rows.columnString(5);
+        out.push_back(row);
+    }
+    return out;
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+// A device of the given system version with seeded data directory.
+class SyncTest : public ::testing::TestWithParam<const char*> {
+protected:
+    void SetUp() override {
+        std::string error;
+        ASSERT_TRUE(DeviceFixture::createDeviceRoot(root_.path(), GetParam(), &error)) << error;
+        Seeding::copyIfNeeded();
+        ASSERT_TRUE(fs::exists(DevicePaths::counterDatabase()));
+        ASSERT_TRUE(fs::exists(DevicePaths::settingsFile()));
+    }
+
+    bool newSchema() const { return SystemVersion::usesNewSchema(GetParam()); }
+    SmsDatabaseFixture sms() const { return SmsDatabaseFixture(DevicePaths::smsDatabase()); }
+    long long store(const std::string& address, std::int64_t date, std::optional<std::string> text, bool sent,
+                    const std::string& service = "SMS") {
+        return sms().storeMessage(FixtureMessage{address, std::move(text), date, sent, service});
+    }
+
+    TempDeviceRoot root_;
+};
+
+}  // namespace
+
+TEST_P(SyncTest, FirstSyncCopiesEveryMessageWithItsSegmentsAndHandsBackTheNewestDates) {
+    store("+14155550101", kBase + 10, "hello", false);
+    store("+14155550102", kBase + 20, std::string(161, 'x'), true);
+    store("+14155550101", kBase + 30, std::nullopt, false);
+    store("4155550103", kBase + 25, "", true);
+    store("+7 912 000", kBase + 5, "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82", false);
+
+    const SyncResult result = sync(0, 0);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.received, kBase + 30);
+    EXPECT_EQ(result.sent, kBase + 25);
+
+    const auto rows = counterRows();
+    ASSERT_EQ(rows.size(), 5u);
+    EXPECT_EQ(rows[0].address, "+14155550101");
+    EXPECT_EQ(rows[0].date, kBase + 10);  // Unix seconds in both schemas
+    EXPECT_EQ(rows[0].text, "hello");
+    EXPECT_EQ(rows[0].flags, 2);
+    EXPECT_EQ(rows[0].smscount, 1);
+    EXPECT_EQ(rows[1].flags, 3);
+    EXPECT_EQ(rows[1].smscount, 2);
+    EXPECT_EQ(rows[2].text, std::nullopt);
+    EXPECT_EQ(rows[2].smscount, 0);
+    EXPECT_EQ(rows[3].text, "");
+    EXPECT_EQ(rows[3].smscount, 1);
+    EXPECT_EQ(rows[4].smscount, 1);
+    if (newSchema()) {
+        EXPECT_EQ(rows[0].type, "SMS");
+    }
+}
+
+TEST_P(SyncTest, MarkersStayPutWhenNothingIsNewSoALaterMessageOfTheSameSecondIsCopied) {
+    store("+14155550101", kBase + 100, "first", false);
+    store("+14155550102", kBase + 200, "first sent", true);
+    SyncResult result = sync(0, 0);
+    int rMarker = result.received + 1, sMarker = result.sent + 1;
+
+    // Several syncs without news must not move the markers on.
+    for (int i = 0; i < 3; ++i) {
+        result = sync(rMarker, sMarker);
+        EXPECT_EQ(result.status, 0);
+        rMarker = result.received + 1;
+        sMarker = result.sent + 1;
+    }
+    EXPECT_EQ(rMarker, kBase + 101);
+    EXPECT_EQ(sMarker, kBase + 201);
+
+    // Messages dated exactly at the markers arrive after those syncs.
+    store("+14155550101", kBase + 101, "same second as the marker", false);
+    store("+14155550102", kBase + 201, "sent at the marker", true);
+    result = sync(rMarker, sMarker);
+    EXPECT_EQ(result.received, kBase + 101);
+    EXPECT_EQ(result.sent, kBase + 201);
+    EXPECT_EQ(counterRows().size(), 4u);
+}
+
+TEST_P(SyncTest, EachDirectionHasItsOwnLowerBound) {
+    // Received marker well ahead of the sent marker: sent messages dated in
+    // between must still be copied, received ones before their marker not.
+    store("+14155550101", kBase + 50, "old received", false);
+    store("+14155550102", kBase + 50, "sent between the markers", true);
+    store("+14155550101", kBase + 150, "new received", false);
+    const SyncResult result = sync(kBase + 100, kBase + 10);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.received, kBase + 150);
+    EXPECT_EQ(result.sent, kBase + 50);
+    const auto rows = counterRows();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].text, "sent between the markers");
+    EXPECT_EQ(rows[1].text, "new received");
+}
+
+TEST_P(SyncTest, RowsWithoutAddressOrDirectionAreSkippedAndMoveNoMarker) {
+    if (newSchema()) {
+        sms().storeNewRaw(std::string(""), kBase + 500 - 978307200, "empty handle", 0, "SMS");
+        sms().storeNewRaw(std::nullopt, kBase + 500 - 978307200, "no handle", 1, "SMS");
+        sms().storeNewRaw(std::string("+100"), kBase + 500 - 978307200, "odd direction", 7, "SMS");
+        store("+14155550101", kBase + 40, "chat", false, "iMessage");
+    } else {
+        sms().storeOldRaw(std::nullopt, kBase + 500, "null address", 2);
+        sms().storeOldRaw(std::string(""), kBase + 500, "empty address", 3);
+        sms().storeOldRaw(std::string("+100"), kBase + 500, "draft", 0);
+        sms().storeOldRaw(std::string("+100"), kBase + 500, "other state", 33);
+    }
+    store("+14155550102", kBase + 20, "real", false);
+
+    const SyncResult result = sync(0, 0);
+    const auto rows = counterRows();
+    if (newSchema()) {
+        // Other services are copied with their service name; counting skips them.
+        ASSERT_EQ(rows.size(), 2u);
+        EXPECT_EQ(rows[0].type, "iMessage");
+        EXPECT_EQ(result.received, kBase + 40);
+    } else {
+        ASSERT_EQ(rows.size(), 1u);
+        EXPECT_EQ(result.received, kBase + 20);
+    }
+    EXPECT_EQ(rows.back().text, "real");
+    EXPECT_EQ(result.sent, -1);
+}
+
+TEST_P(SyncTest, FailuresToOpenOrPrepareReportTheirStatusAndKeepTheMarkers) {
+    store("+14155550101", kBase, "x", false);
+
+    // 3: sms.db of another schema (here: the other one).
+    fs::remove(DevicePaths::smsDatabase());
+    SmsDatabaseFixture(DevicePaths::smsDatabase()).create(newSchema() ? SmsSchema::Old : SmsSchema::New);
+    SyncResult result = sync(kBase, kBase + 7);
+    EXPECT_EQ(result.status, SmsHelper::kSyncCannotReadSmsDatabase);
+    EXPECT_EQ(result.received, kBase - 1);
+    EXPECT_EQ(result.sent, kBase + 6);
+
+    // 3 as well: garbage where sms.db should be.
+    writeFile(DevicePaths::smsDatabase(), std::string(4096, 'Z'));
+    EXPECT_EQ(sync(0, 0).status, SmsHelper::kSyncCannotReadSmsDatabase);
+
+    // 1: no sms.db at all, and it is not created by the attempt.
+    fs::remove(DevicePaths::smsDatabase());
+    result = sync(5, 6);
+    EXPECT_EQ(result.status, SmsHelper::kSyncCannotOpenSmsDatabase);
+    EXPECT_EQ(result.received, 4);
+    EXPECT_EQ(result.sent, 5);
+    EXPECT_FALSE(fs::exists(DevicePaths::smsDatabase()));
+
+    // 2: no counter database; the attempt must not create an empty one that
+    // would keep the seed out for good.
+    sms().create(newSchema() ? SmsSchema::New : SmsSchema::Old);
+    fs::remove(DevicePaths::counterDatabase());
+    EXPECT_EQ(sync(0, 0).status, SmsHelper::kSyncCannotOpenCounterDatabase);
+    EXPECT_FALSE(fs::exists(DevicePaths::counterDatabase()));
+    Seeding::copyIfNeeded();
+    EXPECT_EQ(sync(0, 0).status, SmsHelper::kSyncOk);
+
+    // 4: a counter database without the table, and one that is garbage.
+    {
+        SqliteDatabase db;
+        ASSERT_TRUE(db.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadWrite));
+        ASSERT_TRUE(db.exec("DROP TABLE message"));
+    }
+    EXPECT_EQ(sync(0, 0).status, SmsHelper::kSyncCannotWriteCounterDatabase);
+    writeFile(DevicePaths::counterDatabase(), std::string(8192, '\x01'));
+    EXPECT_NE(sync(0, 0).status, SmsHelper::kSyncOk);
+}
+
+TEST_P(SyncTest, AFailedInsertRollsBackTheWholeCopyAndTheNextSyncRetriesIt) {
+    store("+14155550101", kBase + 1, "before", false);
+    store("+14155550101", kBase + 2, "poison", true);
+    store("+14155550101", kBase + 3, "after", false);
+    {
+        SqliteDatabase db;
+        ASSERT_TRUE(db.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadWrite));
+        ASSERT_TRUE(db.exec("CREATE TRIGGER refuse BEFORE INSERT ON message WHEN NEW.text = 'poison' "
+                            "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+    }
+    SyncResult result = sync(kBase, kBase);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.received, kBase - 1);
+    EXPECT_EQ(result.sent, kBase - 1);
+    EXPECT_TRUE(counterRows().empty());
+
+    {
+        SqliteDatabase db;
+        ASSERT_TRUE(db.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadWrite));
+        ASSERT_TRUE(db.exec("DROP TRIGGER refuse"));
+    }
+    result = sync(result.received + 1, result.sent + 1);
+    EXPECT_EQ(result.received, kBase + 3);
+    EXPECT_EQ(result.sent, kBase + 2);
+    EXPECT_EQ(counterRows().size(), 3u);
+}
+
+TEST_P(SyncTest, ATruncatedSmsDatabaseCopiesNothingRatherThanHalf) {
+    TrafficOptions options;
+    options.fromDate = kBase;
+    options.toDate = kBase + 365 * kDay;
+    ASSERT_TRUE(sms().storeMessages(TrafficGenerator(options).generate(20000)));
+    const auto size = fs::file_size(DevicePaths::smsDatabase());
+    fs::resize_file(DevicePaths::smsDatabase(), size / 2);
+
+    const SyncResult result = sync(0, 0);
+    EXPECT_TRUE(counterRows().empty());
+    EXPECT_EQ(result.received, -1);
+    EXPECT_EQ(result.sent, -1);
+}
+
+TEST_P(SyncTest, AFailedCommitKeepsNothingAndHandsTheMarkersBack) {
+    store("+14155550101", kBase + 1, "waiting", false);
+    // Another reader in the middle of a read transaction keeps COMMIT from
+    // getting its exclusive lock until the busy timeout runs out.
+    SqliteDatabase reader;
+    ASSERT_TRUE(reader.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadOnly));
+    ASSERT_TRUE(reader.exec("BEGIN"));
+    SqliteStatement pin;
+    ASSERT_TRUE(pin.prepare(reader, "select count(*) from message"));
+    ASSERT_EQ(pin.step(), SqliteStatement::Step::Row);
+
+    const SyncResult result = sync(10, 20);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.received, 9);
+    EXPECT_EQ(result.sent, 19);
+    pin.finalize();
+    reader.close();
+    EXPECT_TRUE(counterRows().empty());
+    EXPECT_EQ(sync(10, 20).received, kBase + 1);
+}
+
+TEST_P(SyncTest, DeleteRowAndClearDB) {
+    store("+14155550101", kBase + 1, "one", false);
+    store("+14155550102", kBase + 2, "two", true);
+    sync(0, 0);
+    SqliteDatabase db;
+    ASSERT_TRUE(db.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadOnly));
+    SqliteStatement first;
+    ASSERT_TRUE(first.prepare(db, "select min(rowid) from message"));
+    ASSERT_EQ(first.step(), SqliteStatement::Step::Row);
+    const long long rowid = first.columnInt(0);
+    first.finalize();
+
+    EXPECT_TRUE(SmsHelper::deleteRow(rowid));
+    ASSERT_EQ(counterRows().size(), 1u);
+    EXPECT_EQ(counterRows()[0].text, "two");
+    EXPECT_TRUE(SmsHelper::deleteRow(rowid));  // already gone: still a completed statement
+
+    EXPECT_TRUE(SmsHelper::clearDB());
+    EXPECT_TRUE(counterRows().empty());
+    EXPECT_EQ(sms().detectSchema().has_value(), true);  // the platform database is untouched
+
+    fs::remove(DevicePaths::counterDatabase());
+    EXPECT_FALSE(SmsHelper::deleteRow(1));
+    EXPECT_FALSE(SmsHelper::clearDB());
+    EXPECT_FALSE(fs::exists(DevicePaths::counterDatabase()));
+}
+
+TEST_P(SyncTest, StoredMarkersAreUsedAndWrittenBackAndMissingSettingsSkipTheSync) {
+    store("+14155550101", kBase + 1, "one", false);
+    store("+14155550102", kBase + 2, "two", true);
+
+    MarkerSync::Outcome outcome = MarkerSync::syncWithStoredMarkers();
+    EXPECT_TRUE(outcome.ran);
+    EXPECT_EQ(outcome.status, 0);
+    auto settings = SettingsStore::load();
+    ASSERT_TRUE(settings);
+    EXPECT_EQ(SettingsStore::lastSyncReceived(&*settings), kBase + 2);
+    EXPECT_EQ(SettingsStore::lastSyncSent(&*settings), kBase + 3);
+
+    // Again: nothing new, nothing copied twice, markers unchanged.
+    MarkerSync::syncWithStoredMarkers();
+    settings = SettingsStore::load();
+    EXPECT_EQ(SettingsStore::lastSyncReceived(&*settings), kBase + 2);
+    EXPECT_EQ(counterRows().size(), 2u);
+
+    // Without a readable settings file the markers would be lost: no sync.
+    for (const char* content : {"", "<plist><dict><key>x</key>"}) {
+        if (*content)
+            writeFile(DevicePaths::settingsFile(), content);
+        else
+            fs::remove(DevicePaths::settingsFile());
+        outcome = MarkerSync::syncWithStoredMarkers();
+        EXPECT_FALSE(outcome.ran);
+        EXPECT_EQ(counterRows().size(), 2u);
+    }
+    fs::remove(DevicePaths::settingsFile());
+    EXPECT_FALSE(MarkerSync::resetMarkers());
+    EXPECT_FALSE(fs::exists(DevicePaths::settingsFile()));
+
+    // Clear DB then resync copies everything sms.db still holds, once.
+    Seeding::copyIfNeeded();
+    ASSERT_TRUE(SmsHelper::clearDB());
+    ASSERT_TRUE(MarkerSync::resetMarkers());
+    MarkerSync::syncWithStoredMarkers();
+    EXPECT_EQ(counterRows().size(), 2u);
+}
+
+TEST_P(SyncTest, TwoProcessesSyncingAtOnceCopyEachMessageOnceAndLoseNoSettingsKey) {
+    TrafficOptions options;
+    options.fromDate = kBase;
+    options.toDate = kBase + 365 * kDay;
+    const auto traffic = TrafficGenerator(options).generate(30000);
+    ASSERT_TRUE(sms().storeMessages(traffic));
+
+    auto worker = [](const char* key) {
+        const MarkerSync::Outcome outcome = MarkerSync::syncWithStoredMarkers();
+        const bool stored = SettingsStore::update([&](PropertyList& s) { s.setString(key, "Y"); });
+        _exit(outcome.ran && outcome.status == 0 && stored ? 0 : 1);
+    };
+    const pid_t first = fork();
+    if (first == 0) worker("first");
+    const pid_t second = fork();
+    if (second == 0) worker("second");
+    for (pid_t child : {first, second}) {
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+
+    std::size_t copied = 0;
+    for (const auto& message : traffic)
+        if (!message.address.empty()) ++copied;
+    const auto rows = counterRows();
+    EXPECT_EQ(rows.size(), copied);
+    auto settings = SettingsStore::load();
+    ASSERT_TRUE(settings);
+    EXPECT_TRUE(settings->contains("first"));
+    EXPECT_TRUE(settings->contains("second"));
+}
+
+INSTANTIATE_TEST_SUITE_P(BothSchemas, SyncTest, ::testing::Values("5.1.1", "6.1.3"),
+                         [](const auto& info) { return std::string(info.param[0] == '5' ? "Old" : "New"); });
+
+TEST(Seeding, CopiesMissingFilesOnlyAndNeverCreatesTheDataDirectory) {
+    TempDeviceRoot root;
+    // No data directory: nothing is created.
+    Seeding::copyIfNeeded();
+    EXPECT_FALSE(fs::exists(DevicePaths::dataDirectory()));
+    EXPECT_EQ(sync(0, 0).status, SmsHelper::kSyncCannotOpenSmsDatabase);
+
+    ASSERT_TRUE(DeviceFixture::createDeviceRoot(root.path(), "5.1.1"));
+    Seeding::copyIfNeeded();
+    EXPECT_TRUE(fs::exists(DevicePaths::counterDatabase(false)));
+    EXPECT_FALSE(fs::exists(DevicePaths::counterDatabase(true)));
+    ASSERT_TRUE(SettingsStore::update([](PropertyList& s) { s.setInteger("smsquota", 250); }));
+
+    // An upgrade to 6.x starts a fresh ledgerwick6.db beside the old one and
+    // keeps the settings.
+    ASSERT_TRUE(DeviceFixture::createDeviceRoot(root.path(), "6.0"));
+    Seeding::copyIfNeeded();
+    EXPECT_TRUE(fs::exists(DevicePaths::counterDatabase(false)));
+    EXPECT_TRUE(fs::exists(DevicePaths::counterDatabase(true)));
+    auto settings = SettingsStore::load();
+    ASSERT_TRUE(settings);
+    EXPECT_EQ(SettingsStore::smsQuota(&*settings), 250);
+    for (const auto& entry : fs::directory_iterator(DevicePaths::dataDirectory()))
+        EXPECT_EQ(entry.path().filename().string().find(".seed-"), std::string::npos);
+}
