@@ -1,0 +1,120 @@
+// Runs the built brindlex-phone the way a person or a script does, and
+// checks its exit statuses, its output and what it leaves in the device root.
+#include "platform/DevicePaths.h"
+#include "platform/SystemVersion.h"
+#include "support/TempDeviceRoot.h"
+#include "tools/fixtures/AddressBookFixture.h"
+#include "tools/fixtures/SmsDatabaseFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+struct PhoneRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string binaryBesideThisTest() {
+    char buffer[PATH_MAX];
+    const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (length <= 0) return "brindlex-phone";
+    return (std::filesystem::path(std::string(buffer, static_cast<std::size_t>(length))).parent_path() /
+            "brindlex-phone")
+        .string();
+}
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class PhoneCommandTest : public ::testing::Test {
+protected:
+    // The device root comes from the environment the child inherits.
+    PhoneRun phone(const std::string& arguments) {
+        const std::string out = scratch_ + "/out", err = scratch_ + "/err";
+        const std::string command = "'" + binaryBesideThisTest() + "' " + arguments + " >'" + out + "' 2>'" + err + "'";
+        const int raw = std::system(command.c_str());
+        return PhoneRun{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(out), slurp(err)};
+    }
+
+    void SetUp() override {
+        ASSERT_TRUE(std::filesystem::exists(binaryBesideThisTest())) << binaryBesideThisTest();
+    }
+
+    // The output files live apart from the device root. The root is made
+    // last, so its BRINDLEX_DEVICE_ROOT is the one in force.
+    TempDeviceRoot scratchRoot_;
+    TempDeviceRoot root_;
+    std::string scratch_ = scratchRoot_.path();
+};
+
+TEST_F(PhoneCommandTest, InitCreatesTheRootForTheDefaultOrGivenVersion) {
+    PhoneRun run = phone("init");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find(root_.path()), std::string::npos) << run.out;
+    EXPECT_EQ(SystemVersion::systemVersion(), "6.1.3");
+    EXPECT_EQ(SmsDatabaseFixture(DevicePaths::smsDatabase()).detectSchema(), SmsSchema::New);
+
+    run = phone("init --version 5.1.1");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(SystemVersion::systemVersion(), "5.1.1");
+    run = phone("init --version=4.3.5");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(SystemVersion::systemVersion(), "4.3.5");
+}
+
+TEST_F(PhoneCommandTest, DemoFillsTheRootOnceAndSaysHowMuch) {
+    PhoneRun run = phone("demo");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const long long messages = SmsDatabaseFixture(DevicePaths::smsDatabase()).messageCount();
+    const auto contacts = AddressBookFixture(DevicePaths::addressBook()).contacts().size();
+    EXPECT_GT(messages, 3000);
+    EXPECT_NE(run.out.find(std::to_string(messages) + " messages"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find(std::to_string(contacts) + " contacts"), std::string::npos) << run.out;
+    EXPECT_EQ(SystemVersion::systemVersion(), "6.1.3");
+
+    run = phone("demo");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_FALSE(run.err.empty());
+    EXPECT_EQ(SmsDatabaseFixture(DevicePaths::smsDatabase()).messageCount(), messages);
+}
+
+TEST_F(PhoneCommandTest, HelpGoesToStandardOutputMistakesToStandardError) {
+    for (const char* help : {"help", "--help", "init --help"}) {
+        PhoneRun run = phone(help);
+        EXPECT_EQ(run.status, 0) << help;
+        EXPECT_NE(run.out.find("usage:"), std::string::npos) << help;
+        EXPECT_TRUE(run.err.empty()) << help;
+    }
+    for (const char* wrong : {"", "bogus", "init --bogus", "init --version", "init 5.1.1", "demo now"}) {
+        PhoneRun run = phone(wrong);
+        EXPECT_EQ(run.status, 2) << wrong;
+        EXPECT_NE(run.err.find("usage:"), std::string::npos) << wrong;
+        EXPECT_TRUE(run.out.empty()) << wrong;
+    }
+    // None of the mistakes created anything.
+    EXPECT_FALSE(std::filesystem::exists(DevicePaths::smsDatabase()));
+}
+
+TEST_F(PhoneCommandTest, FailureIsReportedWithStatusOne) {
+    const std::string blocked = root_.path() + "/file";
+    std::ofstream(blocked).put('x');
+    ::setenv("BRINDLEX_DEVICE_ROOT", (blocked + "/device").c_str(), 1);
+    PhoneRun run = phone("init");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find(blocked), std::string::npos) << run.err;
+}
+
+}  // namespace

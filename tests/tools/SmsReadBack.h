@@ -1,0 +1,74 @@
+#pragma once
+
+#include "common/SqliteDatabase.h"
+#include "common/SqliteStatement.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Reads sms.db back with the very statements the counter's sync runs, so a
+// fixture that drifts from what the sync expects fails here first.
+struct ReadBackRow {
+    std::optional<std::string> address;
+    std::int64_t date = 0;  // Unix seconds
+    std::optional<std::string> text;
+    int flags = 0;
+    std::string type;  // New schema only
+
+    bool operator==(const ReadBackRow&) const = default;
+};
+
+namespace sms_read_back {
+
+inline constexpr const char* kOldRead =
+    "select address, date, text,flags from message where (date >=? AND flags = 3) OR (date >=? AND flags = 2) "
+    "order by ROWID asc";
+inline constexpr const char* kNewRead =
+    "SELECT h.id as address,(date + 978307200) as date, text as text, CASE is_from_me  WHEN 0 THEN 2 WHEN 1 THEN 3 "
+    "ELSE 0 END as flags, m.service as type FROM message m, handle h WHERE h.rowid = m.handle_id AND date >= (? - "
+    "978307200) ORDER BY m.rowid ASC";
+
+inline std::optional<std::string> optionalText(const SqliteStatement& statement, int column) {
+    if (statement.columnIsNull(column)) return std::nullopt;
+    return statement.columnString(column);
+}
+
+// Every row the statement yields; nothing when it cannot be prepared.
+inline std::optional<std::vector<ReadBackRow>> read(const std::string& path, bool newSchema,
+                                                    std::int64_t receivedFrom = 0, std::int64_t sentFrom = 0) {
+    SqliteDatabase db;
+    if (!db.open(path, SqliteDatabase::Mode::ReadOnly)) return std::nullopt;
+    SqliteStatement statement;
+    if (!statement.prepare(db, newSchema ? kNewRead : kOldRead)) return std::nullopt;
+    if (newSchema) {
+        statement.bindInt(1, std::max(receivedFrom, sentFrom));
+    } else {
+        statement.bindInt(1, sentFrom);
+        statement.bindInt(2, receivedFrom);
+    }
+    std::vector<ReadBackRow> rows;
+    while (statement.step() == SqliteStatement::Step::Row) {
+        ReadBackRow row;
+        row.address = optionalText(statement, 0);
+        row.date = statement.columnInt(1);
+        row.text = optionalText(statement, 2);
+        row.flags = static_cast<int>(statement.columnInt(3));
+        if (newSchema) row.type = statement.columnString(4);
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+// The first column of the first row of a query, for looking at raw columns.
+inline std::optional<std::int64_t> scalar(const std::string& path, const std::string& sql) {
+    SqliteDatabase db;
+    SqliteStatement statement;
+    if (!db.open(path, SqliteDatabase::Mode::ReadOnly) || !statement.prepare(db, sql)) return std::nullopt;
+    if (statement.step() != SqliteStatement::Step::Row) return std::nullopt;
+    return statement.columnInt(0);
+}
+
+}  // namespace sms_read_back

@@ -1,0 +1,69 @@
+// brindlex-phone COMMAND [ARGUMENTS]
+//
+// The phone simulator: plays the parts of the phone that Brindlex only reads
+// or listens to. Each command is one row of the table below; adding one means
+// writing its runner and adding its row.
+#include "tools/phone/DeviceCommands.h"
+#include "tools/phone/PhoneCommand.h"
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+constexpr PhoneCommand kCommands[] = {
+    {"init", "[--version VERSION]", "create the device root for a system version (default 6.1.3)",
+     DeviceCommands::init},
+    {"demo", "", "fill the device root with a year of messages and an address book", DeviceCommands::demo},
+};
+
+void printUsage(std::FILE* out) {
+    std::fprintf(out, "usage: brindlex-phone COMMAND [ARGUMENTS]\n\nCommands:\n");
+    for (const auto& command : kCommands) {
+        const std::string head = std::string(command.name) + " " + command.synopsis;
+        std::fprintf(out, "  %-28s %s\n", head.c_str(), command.summary);
+    }
+    std::fprintf(out, "  %-28s %s\n", "help", "show this help");
+    std::fprintf(out,
+                 "\nThe device root is $BRINDLEX_DEVICE_ROOT when set, otherwise\n"
+                 "$XDG_DATA_HOME/brindlex/device (~/.local/share/brindlex/device).\n");
+}
+
+const PhoneCommand* findCommand(std::string_view name) {
+    for (const auto& command : kCommands)
+        if (name == command.name) return &command;
+    return nullptr;
+}
+
+bool isHelp(std::string_view argument) { return argument == "help" || argument == "--help" || argument == "-h"; }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        printUsage(stderr);
+        return PhoneCommand::kUsage;
+    }
+    if (isHelp(argv[1])) {
+        printUsage(stdout);
+        return PhoneCommand::kSuccess;
+    }
+    const PhoneCommand* command = findCommand(argv[1]);
+    if (!command) {
+        std::fprintf(stderr, "brindlex-phone: unknown command '%s'\n\n", argv[1]);
+        printUsage(stderr);
+        return PhoneCommand::kUsage;
+    }
+    const std::vector<std::string> arguments(argv + 2, argv + argc);
+    for (const auto& argument : arguments) {
+        if (argument == "--help" || argument == "-h") {
+            printUsage(stdout);
+            return PhoneCommand::kSuccess;
+        }
+    }
+    const int status = command->run(arguments);
+    if (status == PhoneCommand::kUsage) printUsage(stderr);
+    return status;
+}
