@@ -27,7 +27,6 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <string>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <vector>
 
@@ -46,7 +45,6 @@ struct Options {
 
 struct ProcessRun {
     double seconds = 0;
-    double peakMegabytes = 0;
     bool ok = false;
 };
 
@@ -66,10 +64,8 @@ ProcessRun runProcess(const std::vector<std::string>& argv, bool quiet) {
         return run;
     }
     int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
+    waitpid(pid, &status, 0);
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-    run.peakMegabytes = static_cast<double>(usage.ru_maxrss) / 1024.0;
     run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
     posix_spawn_file_actions_destroy(&actions);
     return run;
@@ -152,6 +148,40 @@ long long counterRowCount() {
     return count.columnInt(0);
 }
 
+// Peak resident memory of this process image, in kB. (ru_maxrss of a
+// spawned child would also count the parent's memory from before exec.)
+long peakResidentKilobytes() {
+    std::FILE* status = std::fopen("/proc/self/status", "r");
+    if (!status) return -1;
+    char line[256];
+    long kilobytes = -1;
+    while (std::fgets(line, sizeof line, status))
+        if (std::sscanf(line, "VmHWM: %ld kB", &kilobytes) == 1) break;
+    std::fclose(status);
+    return kilobytes;
+}
+
+int syncOnce(const char* reportPath) {
+    Seeding::copyIfNeeded();
+    const MarkerSync::Outcome outcome = MarkerSync::syncWithStoredMarkers();
+    if (reportPath) {
+        if (std::FILE* report = std::fopen(reportPath, "w")) {
+            std::fprintf(report, "%ld\n", peakResidentKilobytes());
+            std::fclose(report);
+        }
+    }
+    return outcome.ran && outcome.status == 0 ? 0 : 1;
+}
+
+double reportedPeakMegabytes(const std::string& reportPath) {
+    long kilobytes = -1;
+    if (std::FILE* report = std::fopen(reportPath.c_str(), "r")) {
+        if (std::fscanf(report, "%ld", &kilobytes) != 1) kilobytes = -1;
+        std::fclose(report);
+    }
+    return static_cast<double>(kilobytes) / 1024.0;
+}
+
 bool benchSchema(const Options& options, const char* label, const std::string& version, bool newSchema) {
     const std::string root = fs::absolute(options.data).string() + "/" + label;
     ::setenv("BRINDLEX_DEVICE_ROOT", root.c_str(), 1);
@@ -162,10 +192,11 @@ bool benchSchema(const Options& options, const char* label, const std::string& v
     long long copied = -1;
     for (int run = 0; run < options.runs; ++run) {
         resetCounterStore();
-        const ProcessRun sync = runProcess({selfPath(), "--sync-once"}, true);
+        const std::string report = root + "/.peak";
+        const ProcessRun sync = runProcess({selfPath(), "--sync-once", report}, true);
         if (!sync.ok) return false;
         ours.push_back(sync.seconds);
-        peak.push_back(sync.peakMegabytes);
+        peak.push_back(reportedPeakMegabytes(report));
         copied = counterRowCount();
 
         resetCounterStore();
@@ -206,19 +237,13 @@ bool benchSchema(const Options& options, const char* label, const std::string& v
     return true;
 }
 
-int syncOnce() {
-    Seeding::copyIfNeeded();
-    const MarkerSync::Outcome outcome = MarkerSync::syncWithStoredMarkers();
-    return outcome.ran && outcome.status == 0 ? 0 : 1;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     Options options;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--sync-once") return syncOnce();
+        if (arg == "--sync-once") return syncOnce(i + 1 < argc ? argv[i + 1] : nullptr);
         if (i + 1 < argc && arg == "--messages") {
             options.messages = std::strtoull(argv[++i], nullptr, 10);
         } else if (i + 1 < argc && arg == "--runs") {
