@@ -40,6 +40,20 @@ int clampToInt(std::int64_t value) {
     return static_cast<int>(std::clamp<std::int64_t>(value, INT_MIN, INT_MAX));
 }
 
+// Binds a text column of the current row to an insert parameter, NULL
+// staying NULL, and returns the text. It stays valid until the read
+// statement steps again, which happens only after the insert has run, so no
+// copy is needed.
+const char* passText(const SqliteStatement& read, int column, SqliteStatement& write, int parameter) {
+    int bytes = 0;
+    const char* text = read.columnText(column, &bytes);
+    if (text == nullptr)
+        write.bindNull(parameter);
+    else
+        write.bindTextNoCopy(parameter, text, bytes);
+    return text;
+}
+
 // Copies the rows of `read` through `write`. False when a row could not be
 // read or stored; the caller then abandons the whole copy.
 bool copyRows(SqliteStatement& read, SqliteStatement& write, bool newSchema, std::int64_t& rMax,
@@ -60,26 +74,12 @@ bool copyRows(SqliteStatement& read, SqliteStatement& write, bool newSchema, std
         if (flags != kReceived && flags != kSent) continue;
         const std::int64_t date = read.columnInt(1);
 
-        // The texts stay valid until the read statement steps again, which
-        // happens only after the insert has run: no copies needed.
         write.bindTextNoCopy(1, address, addressBytes);
         write.bindInt(2, date);
-        int textBytes = 0;
-        const char* text = read.columnText(2, &textBytes);
-        if (text == nullptr)
-            write.bindNull(3);
-        else
-            write.bindTextNoCopy(3, text, textBytes);
+        const char* text = passText(read, 2, write, 3);
         write.bindInt(4, flags);
-        write.bindInt(5, SegmentCounter::segmentsForUtf8(text, static_cast<std::size_t>(textBytes)));
-        if (newSchema) {
-            int typeBytes = 0;
-            const char* type = read.columnText(4, &typeBytes);
-            if (type == nullptr)
-                write.bindNull(6);
-            else
-                write.bindTextNoCopy(6, type, typeBytes);
-        }
+        write.bindInt(5, SegmentCounter::segmentsForUtf8(text, static_cast<std::size_t>(read.columnBytes(2))));
+        if (newSchema) passText(read, 4, write, 6);
         const bool stored = write.step() == SqliteStatement::Step::Done;
         write.reset();
         if (!stored) return false;

@@ -81,3 +81,5 @@ std::string SqliteStatement::columnString(int column) const {
     const char* text = columnText(column, &bytes);
     return text ? std::string(text, static_cast<std::size_t>(bytes)) : std::string();
 }
+
+int SqliteStatement::columnBytes(int column) const { return sqlite3_column_bytes(stmt_, column); }

@@ -44,6 +44,8 @@ public:
     // The text and its length in bytes; valid until the next step or reset.
     const char* columnText(int column, int* bytes = nullptr) const;
     std::string columnString(int column) const;
+    // Length in bytes of the text last fetched from `column`.
+    int columnBytes(int column) const;
 
     sqlite3_stmt* handle() const { return stmt_; }
 
