@@ -20,11 +20,6 @@ const char* schemaDescription(std::optional<SmsSchema> schema) {
     return *schema == SmsSchema::New ? "6.0 and later" : "before 6.0";
 }
 
-int failWith(const std::string& message) {
-    std::fprintf(stderr, "brindlex-phone: %s\n", message.c_str());
-    return PhoneCommand::kFailure;
-}
-
 }  // namespace
 
 bool DeviceCommands::parseInitArguments(const std::vector<std::string>& arguments, std::string& version) {
@@ -49,7 +44,7 @@ int DeviceCommands::init(const std::vector<std::string>& arguments) {
     if (!parseInitArguments(arguments, version)) return PhoneCommand::kUsage;
     const std::string root = DevicePaths::root();
     std::string error;
-    if (!DeviceFixture::createDeviceRoot(root, version, &error)) return failWith(error);
+    if (!DeviceFixture::createDeviceRoot(root, version, &error)) return PhoneCommand::failWith(error);
     const auto schema = SmsDatabaseFixture(DeviceFixture::smsDatabase(root)).detectSchema();
     std::printf("Device root %s ready: system version %s, sms.db of phones %s\n", root.c_str(), version.c_str(),
                 schemaDescription(schema));
@@ -63,7 +58,7 @@ int DeviceCommands::demo(const std::vector<std::string>& arguments) {
     const std::string version = SystemVersion::systemVersion();
     std::string error;
     if (!DemoDevice::populate(root, version, static_cast<std::int64_t>(std::time(nullptr)), &error))
-        return failWith(error);
+        return PhoneCommand::failWith(error);
     const long long messages = SmsDatabaseFixture(DeviceFixture::smsDatabase(root)).messageCount();
     const std::size_t contacts = AddressBookFixture(DeviceFixture::addressBook(root)).contacts().size();
     std::printf("Demo stored %lld messages and %zu contacts in %s\n", messages, contacts, root.c_str());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,12 @@ struct PhoneCommand {
     static constexpr int kSuccess = 0;
     static constexpr int kFailure = 1;
     static constexpr int kUsage = 2;
+
+    // Prints why a command failed and gives the status that says so.
+    static int failWith(const std::string& message) {
+        std::fprintf(stderr, "brindlex-phone: %s\n", message.c_str());
+        return kFailure;
+    }
 
     using Runner = int (*)(const std::vector<std::string>& arguments);
 

@@ -3,7 +3,10 @@
 // The phone simulator: plays the parts of the phone that Brindlex only reads
 // or listens to. Each command is one row of the table below; adding one means
 // writing its runner and adding its row.
+#include "tools/phone/BadgeCommands.h"
+#include "tools/phone/ContactCommands.h"
 #include "tools/phone/DeviceCommands.h"
+#include "tools/phone/MessageCommands.h"
 #include "tools/phone/PhoneCommand.h"
 
 #include <cstdio>
@@ -13,22 +16,32 @@
 
 namespace {
 
+// A command with several forms has a row for each, so the usage shows them
+// all; the first row of a name runs it.
 constexpr PhoneCommand kCommands[] = {
     {"init", "[--version VERSION]", "create the device root for a system version (default 6.1.3)",
      DeviceCommands::init},
     {"demo", "", "fill the device root with a year of messages and an address book", DeviceCommands::demo},
+    {"receive", "NUMBER TEXT", "store a message received from NUMBER and post the notification",
+     MessageCommands::receive},
+    {"send", "NUMBER TEXT", "store a message sent to NUMBER and post the notification", MessageCommands::send},
+    {"contacts", "add FIRST LAST NUMBER...", "add a contact (\"\" for a missing name part)", ContactCommands::run},
+    {"contacts", "list", "show the address book: record id, name, numbers", ContactCommands::run},
+    {"badge", "watch", "show the icon badges as a dock sees them, until interrupted", BadgeCommands::run},
 };
 
 void printUsage(std::FILE* out) {
     std::fprintf(out, "usage: brindlex-phone COMMAND [ARGUMENTS]\n\nCommands:\n");
     for (const auto& command : kCommands) {
         const std::string head = std::string(command.name) + " " + command.synopsis;
-        std::fprintf(out, "  %-28s %s\n", head.c_str(), command.summary);
+        std::fprintf(out, "  %-34s %s\n", head.c_str(), command.summary);
     }
-    std::fprintf(out, "  %-28s %s\n", "help", "show this help");
+    std::fprintf(out, "  %-34s %s\n", "help", "show this help");
     std::fprintf(out,
                  "\nThe device root is $BRINDLEX_DEVICE_ROOT when set, otherwise\n"
-                 "$XDG_DATA_HOME/brindlex/device (~/.local/share/brindlex/device).\n");
+                 "$XDG_DATA_HOME/brindlex/device (~/.local/share/brindlex/device).\n"
+                 "receive and send post the notification on the D-Bus session bus; without\n"
+                 "one they still store the message, warn and exit with status 1.\n");
 }
 
 const PhoneCommand* findCommand(std::string_view name) {

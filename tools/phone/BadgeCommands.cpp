@@ -1,0 +1,37 @@
+#include "tools/phone/BadgeCommands.h"
+
+#include "platform/dbus/BadgeWatcher.h"
+#include "platform/dbus/SessionBus.h"
+#include "tools/phone/PhoneCommand.h"
+#include "tools/phone/PhoneEventLoop.h"
+#include "tools/phone/TerminationSignals.h"
+
+#include <cstdio>
+
+int BadgeCommands::run(const std::vector<std::string>& arguments) {
+    if (arguments.size() != 1 || arguments[0] != "watch") return PhoneCommand::kUsage;
+    return watch();
+}
+
+int BadgeCommands::watch() {
+    PhoneEventLoop qt;
+    const TerminationSignals termination;
+    if (!termination.active()) return PhoneCommand::failWith("cannot catch SIGINT and SIGTERM");
+    BadgeWatcher watcher(&BadgeCommands::printUpdate);
+    if (!watcher.start() || !SessionBus::startDelivery())
+        return PhoneCommand::failWith("no session bus to watch the badge on");
+    // On standard error, so standard output holds nothing but updates; a
+    // script may wait for this line before it sets a badge: updates from
+    // then on are shown, in the order they were sent.
+    std::fprintf(stderr, "Watching the icon badges; Ctrl-C stops.\n");
+    qt.exec();
+    return PhoneCommand::kSuccess;
+}
+
+void BadgeCommands::printUpdate(const QString& appUri, qint64 count, bool visible) {
+    std::printf("%s count=%lld visible=%s\n", qPrintable(appUri), static_cast<long long>(count),
+                visible ? "true" : "false");
+    // Whoever reads a pipe sees each update when it happens, not when a
+    // buffer fills.
+    std::fflush(stdout);
+}
