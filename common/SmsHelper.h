@@ -1,8 +1,17 @@
 #pragma once
 
+#include "common/Person.h"
+#include "common/Sms.h"
+
+#include <ctime>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+class AddressBook;
+class CountingSession;
+class SqliteStatement;
 
 // Data access of the counter store. Every operation opens the databases it
 // needs, works, and closes them again before it returns; nothing stays open
@@ -41,6 +50,70 @@ public:
 
     static bool isNormalSMS(std::u16string_view text);
 
+    // --- Counting. Every number the system shows is a sum of segments over
+    // rows of the counter database. A missing period bound is nullopt; both
+    // bounds are inclusive. Exclusions are applied row by row in code, by
+    // resolving each address to a Person; an empty or absent exclusion list
+    // excludes nothing. Received rows are direction 2, sent rows 3; from
+    // system version 6.0 only rows of type "SMS" are counted.
+
+    using Bound = std::optional<std::time_t>;
+
+    // Segments of the received (sent) rows in [from, to] that pass the person
+    // filter (its numbers compared exactly with the address) and the
+    // exclusions; appends one Sms per counted row to `records` when given.
+    // 0 when a bound is missing or the database cannot be read.
+    static int countIncomingFrom(Bound from, Bound to, const Person* forPerson,
+                                 const std::vector<Person>* excludedPerson, std::vector<Sms>* records);
+    static int countOutgoingFrom(Bound from, Bound to, const Person* forPerson,
+                                 const std::vector<Person>* excludedPerson, std::vector<Sms>* records);
+
+    // Per-person totals of the period, appended to (and merged into) the two
+    // arrays, index for index; the addresses of one contact end up as one
+    // person. Arrays are untouched when a bound is missing or the database
+    // cannot be read.
+    static void countIncomingGroupFrom(Bound from, Bound to, std::vector<Person>& personArray,
+                                       std::vector<double>& countArray, const std::vector<Person>* excludedPerson);
+    static void countOutgoingGroupFrom(Bound from, Bound to, std::vector<Person>& personArray,
+                                       std::vector<double>& countArray, const std::vector<Person>* excludedPerson);
+    static void countGroupFrom(Bound from, Bound to, std::vector<Person>& personArray,
+                               std::vector<double>& countArray, const std::vector<Person>* excludedPerson);
+
+    // Appends every person of the counter database (contacts merged over
+    // their addresses, and bare numbers) and sorts the whole array by name.
+    static void getUniquePerson(std::vector<Person>& persons);
+
+    // The badge value from `from` on: for badge types 4, 5 and 6 the quota
+    // minus the segments (never below 0), otherwise the segments (type 3,
+    // "off", counts like 0; whether to show it is the caller's decision).
+    // -1 when `from` is missing or the database cannot be opened.
+    static int countBadgeFrom(Bound from, const std::vector<Person>* excludedPerson, int badgeType, int quota);
+
+    // "" for n < 1, "address = ?" for 1, "(address = ?" + (n - 1) times
+    // " OR address = ? " + ")" for more.
+    static std::string generateAddressOrSQL(int n);
+
+    // The process-wide address book.
+    static AddressBook& initAddressBook();
+
+    // Group-count direction types.
+    static constexpr int kGroupBoth = 0;
+    static constexpr int kGroupReceived = 1;
+    static constexpr int kGroupSent = 2;
+    static constexpr int kGroupNone = 3;
+
+    // Most numbers one statement of a person filter carries; a person with
+    // more is counted in several statements, which stays well within
+    // SQLite's limit on parameters.
+    static constexpr int kMaxNumbersPerStatement = 500;
+
 private:
+    static int directCount(CountingSession& session, int flags, Bound from, Bound to, const Person* forPerson,
+                           std::vector<Sms>* records);
+    static void groupCount(int type, Bound from, Bound to, std::vector<Person>& personArray,
+                           std::vector<double>& countArray, const std::vector<Person>* excludedPerson);
+    static void countGroupSelect(CountingSession& session, SqliteStatement& select, std::vector<Person>& personArray,
+                                 std::vector<double>& countArray, int type, Bound from, Bound to);
+
     static bool runMaintenance(const std::string& sql, long long rowid, bool bindRowid);
 };

@@ -64,6 +64,10 @@ void SqliteStatement::reset() {
     if (stmt_) sqlite3_reset(stmt_);
 }
 
+void SqliteStatement::clearBindings() {
+    if (stmt_) sqlite3_clear_bindings(stmt_);
+}
+
 bool SqliteStatement::columnIsNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
 
 std::int64_t SqliteStatement::columnInt(int column) const { return sqlite3_column_int64(stmt_, column); }

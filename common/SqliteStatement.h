@@ -37,6 +37,7 @@ public:
 
     Step step();
     void reset();
+    void clearBindings();
 
     bool columnIsNull(int column) const;
     std::int64_t columnInt(int column) const;

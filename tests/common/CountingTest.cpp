@@ -1,0 +1,306 @@
+#include "common/Person.h"
+#include "common/Seeding.h"
+#include "common/SmsHelper.h"
+#include "common/SqliteDatabase.h"
+#include "common/SqliteStatement.h"
+#include "platform/DevicePaths.h"
+#include "platform/SystemVersion.h"
+#include "support/ScopedEnvironment.h"
+#include "support/TempDeviceRoot.h"
+#include "tools/fixtures/AddressBookFixture.h"
+#include "tools/fixtures/DeviceFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::time_t kT = 1370000000;  // a moment in mid-2013
+
+std::vector<Person> bare(std::initializer_list<std::string> numbers) {
+    std::vector<Person> people;
+    for (const auto& number : numbers) people.push_back(Person::bareNumber(number, -1));
+    return people;
+}
+
+// A seeded device whose counter database and address book the test fills.
+class CountingTest : public ::testing::TestWithParam<const char*> {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(DeviceFixture::createDeviceRoot(root_.path(), GetParam()));
+        Seeding::copyIfNeeded();
+        ASSERT_TRUE(counter_.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadWrite));
+        ASSERT_TRUE(book_.create());
+    }
+
+    bool newSchema() const { return SystemVersion::usesNewSchema(GetParam()); }
+
+    void row(const std::string& address, std::time_t date, int flags, int segments,
+             const std::optional<std::string>& text = "hi", const std::string& type = "SMS") {
+        SqliteStatement insert;
+        ASSERT_TRUE(insert.prepare(counter_, newSchema()
+                                                 ? "insert into message (address, date, text, flags, smscount, type) "
+                                                   "values (?,?,?,?,?,?)"
+                                                 : "insert into message (address, date, text, flags, smscount) "
+                                                   "values (?,?,?,?,?)"));
+        insert.bindText(1, address);
+        insert.bindInt(2, date);
+        if (text)
+            insert.bindText(3, *text);
+        else
+            insert.bindNull(3);
+        insert.bindInt(4, flags);
+        insert.bindInt(5, segments);
+        if (newSchema()) insert.bindText(6, type);
+        ASSERT_EQ(insert.step(), SqliteStatement::Step::Done);
+    }
+    void received(const std::string& address, std::time_t date, int segments) { row(address, date, 2, segments); }
+    void sent(const std::string& address, std::time_t date, int segments) { row(address, date, 3, segments); }
+
+    int contact(const std::optional<std::string>& first, const std::optional<std::string>& last,
+                const std::optional<std::string>& organization, const std::vector<std::string>& numbers) {
+        return static_cast<int>(book_.addContact(first, last, organization, numbers));
+    }
+
+    // The group result as name -> count.
+    static std::map<std::string, double> byName(const std::vector<Person>& people, const std::vector<double>& counts) {
+        std::map<std::string, double> out;
+        for (std::size_t i = 0; i < people.size(); ++i) out[people[i].name()] = counts.at(i);
+        return out;
+    }
+
+    ScopedEnvironment locale_{"LC_ALL", std::string("en_US.UTF-8")};
+    TempDeviceRoot root_;
+    SqliteDatabase counter_;
+    AddressBookFixture book_{DevicePaths::addressBook()};
+};
+
+}  // namespace
+
+TEST_P(CountingTest, DirectCountsHonourInclusiveBoundsAndFillRecords) {
+    const int anna = contact("Anna", "Becker", std::nullopt, {"+1 (415) 555-0101"});
+    received("4155550101", kT, 2);
+    received("+19998887777", kT + 100, 1);
+    row("+19998887777", kT + 50, 2, 3, std::nullopt);  // NULL body, listed as ""
+    received("4155550101", kT - 1, 5);                 // before the period
+    received("4155550101", kT + 101, 7);               // after it
+    sent("4155550101", kT + 10, 4);
+    row("", kT + 20, 2, 9);                            // no address: never counted
+    if (newSchema()) row("4155550101", kT + 30, 2, 50, "imessage", "iMessage");
+
+    std::vector<Sms> records;
+    EXPECT_EQ(SmsHelper::countIncomingFrom(kT, kT + 100, nullptr, nullptr, &records), 2 + 1 + 3);
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(records[0].person()->name(), "Anna Becker");
+    EXPECT_EQ(records[0].person()->recordID(), anna);
+    EXPECT_EQ(records[0].number(), "4155550101");
+    EXPECT_EQ(records[0].flags(), Sms::kReceived);
+    EXPECT_EQ(records[0].date(), kT);
+    // The rest in the order the statement yields them (the index's: by date).
+    for (const Sms& record : {records[1], records[2]}) {
+        EXPECT_EQ(record.person()->name(), "+19998887777");
+        EXPECT_EQ(record.person()->recordID(), 0);  // bare persons of records keep 0
+        EXPECT_EQ(record.text(), record.date() == kT + 50 ? "" : "hi");
+    }
+
+    std::vector<Sms> sentRecords;
+    EXPECT_EQ(SmsHelper::countOutgoingFrom(kT, kT + 100, nullptr, nullptr, &sentRecords), 4);
+    ASSERT_EQ(sentRecords.size(), 1u);
+    EXPECT_EQ(sentRecords[0].flags(), Sms::kSent);
+
+    // A missing bound counts nothing.
+    EXPECT_EQ(SmsHelper::countIncomingFrom(std::nullopt, kT, nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(SmsHelper::countOutgoingFrom(kT, std::nullopt, nullptr, nullptr, nullptr), 0);
+}
+
+TEST_P(CountingTest, EachKindOfExclusion) {
+    const int anna = contact("Anna", "Becker", std::nullopt, {"4155550101", "6175550101"});
+    contact("Ben", "Carter", std::nullopt, {"4155550123"});
+    received("4155550101", kT, 1);
+    received("6175550101", kT, 2);   // anna's second number
+    received("4155550123", kT, 4);   // ben, ends in 123
+    received("3125550123", kT, 8);   // unknown, ends in 123
+    received("3125550199", kT, 16);  // unknown
+    const int all = 31;
+
+    auto count = [&](const std::vector<Person>& excluded) {
+        return SmsHelper::countIncomingFrom(kT, kT, nullptr, &excluded, nullptr);
+    };
+    EXPECT_EQ(count({}), all);
+    // An excluded contact, rebuilt from its record identifier, under all its numbers.
+    auto annaExcluded = Person::excludedContact(anna);
+    ASSERT_TRUE(annaExcluded);
+    EXPECT_EQ(annaExcluded->name(), "Anna Becker");
+    EXPECT_TRUE(annaExcluded->numSet().empty());
+    EXPECT_EQ(count({*annaExcluded}), all - 3);
+    EXPECT_EQ(count(bare({"3125550199"})), all - 16);
+    EXPECT_EQ(count(bare({"*123"})), all - 4 - 8);  // a contact's number and a bare one
+    EXPECT_EQ(count(bare({"312*"})), all - 8 - 16);
+    EXPECT_EQ(count(bare({"*"})), all);             // a lone star excludes nothing
+    EXPECT_EQ(count(bare({"*", "", "3125550199"})), all - 16);
+    const std::vector<Person> annaOnly{*annaExcluded};
+    EXPECT_EQ(SmsHelper::countBadgeFrom(kT, &annaOnly, 1, 0), all - 3);
+    EXPECT_FALSE(Person::excludedContact(anna + 1000));
+}
+
+TEST_P(CountingTest, AContactWithoutAnyNameIsDroppedExceptFromThePlainBadgeSum) {
+    contact(std::nullopt, std::nullopt, std::nullopt, {"4155550177"});
+    contact(std::nullopt, std::nullopt, "Metro Transit", {"72345"});
+    received("4155550177", kT, 5);
+    received("72345", kT, 1);
+    received("3125550199", kT, 2);
+
+    std::vector<Sms> records;
+    EXPECT_EQ(SmsHelper::countIncomingFrom(kT, kT, nullptr, nullptr, &records), 3);
+    EXPECT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].person()->name(), "Metro Transit");
+    std::vector<Person> people;
+    std::vector<double> counts;
+    SmsHelper::countGroupFrom(kT, kT, people, counts, nullptr);
+    EXPECT_EQ(people.size(), 2u);
+
+    EXPECT_EQ(SmsHelper::countBadgeFrom(kT, nullptr, 1, 0), 8);  // plain sum includes it
+    const auto unrelated = bare({"000"});
+    EXPECT_EQ(SmsHelper::countBadgeFrom(kT, &unrelated, 1, 0), 3);
+}
+
+TEST_P(CountingTest, PersonFilterMatchesItsNumbersExactlyForAnyNumberOfNumbers) {
+    EXPECT_EQ(SmsHelper::generateAddressOrSQL(0), "");
+    EXPECT_EQ(SmsHelper::generateAddressOrSQL(1), "address = ?");
+    EXPECT_EQ(SmsHelper::generateAddressOrSQL(3), "(address = ? OR address = ?  OR address = ? )");
+
+    Person many;
+    many.setRecordID(-1);
+    int expected = 0;
+    for (int i = 0; i < 1200; ++i) {
+        const std::string number = "+1415555" + std::to_string(1000 + i);
+        many.addNumber(number);
+        if (i % 40 == 0) {  // 30 of them wrote
+            received(number, kT, 1 + i % 3);
+            expected += 1 + i % 3;
+        }
+    }
+    received("+14155550000", kT, 100);  // not one of the filter's numbers
+    EXPECT_EQ(SmsHelper::countIncomingFrom(kT, kT, &many, nullptr, nullptr), expected);
+
+    Person thirty;
+    thirty.setRecordID(-1);
+    for (int i = 0; i < 30 * 40; i += 40) thirty.addNumber("+1415555" + std::to_string(1000 + i));
+    EXPECT_EQ(SmsHelper::countIncomingFrom(kT, kT, &thirty, nullptr, nullptr), expected);
+
+    Person spelledDifferently = Person::bareNumber("4155551000", -1);  // no normalising in SQL
+    EXPECT_EQ(SmsHelper::countIncomingFrom(kT, kT, &spelledDifferently, nullptr, nullptr), 0);
+}
+
+TEST_P(CountingTest, GroupsMergeAContactsAddressesAndKeepBareNumbersApart) {
+    contact("Anna", "Becker", std::nullopt, {"4155550101", "+1 617 555 0101"});
+    contact("Ben", std::nullopt, std::nullopt, {"4155550123"});
+    received("4155550101", kT, 1);
+    sent("6175550101", kT, 2);
+    sent("+14155550101", kT, 4);
+    received("4155550123", kT, 8);
+    received("3125550199", kT, 16);
+    sent("3125550199", kT, 32);
+    received("3125550199", kT + 1000, 64);  // outside the period
+
+    std::vector<Person> people;
+    std::vector<double> counts;
+    SmsHelper::countGroupFrom(kT, kT + 10, people, counts, nullptr);
+    const auto both = byName(people, counts);
+    EXPECT_EQ(both.size(), 3u);
+    EXPECT_EQ(both.at("Anna Becker"), 7);
+    EXPECT_EQ(both.at("Ben"), 8);
+    EXPECT_EQ(both.at("3125550199"), 48);
+    for (const auto& person : people) {
+        if (person.name() == "Anna Becker") {
+            EXPECT_EQ(person.numSet().size(), 3u);
+        }
+        if (person.name() == "3125550199") {
+            EXPECT_EQ(person.recordID(), -1);
+        }
+    }
+
+    // Received then sent into the same arrays: persons already present merge.
+    std::vector<Person> merged;
+    std::vector<double> mergedCounts;
+    SmsHelper::countIncomingGroupFrom(kT, kT + 10, merged, mergedCounts, nullptr);
+    EXPECT_EQ(byName(merged, mergedCounts).at("Anna Becker"), 1);
+    SmsHelper::countOutgoingGroupFrom(kT, kT + 10, merged, mergedCounts, nullptr);
+    EXPECT_EQ(byName(merged, mergedCounts), both);
+
+    // Exclusions leave their persons out of the groups.
+    std::vector<Person> excludedPeople;
+    std::vector<double> excludedCounts;
+    const auto excluded = bare({"*0101", "3125550199"});
+    SmsHelper::countGroupFrom(kT, kT + 10, excludedPeople, excludedCounts, &excluded);
+    EXPECT_EQ(byName(excludedPeople, excludedCounts), (std::map<std::string, double>{{"Ben", 8}}));
+
+    // A missing bound leaves the arrays as they were.
+    SmsHelper::countGroupFrom(std::nullopt, kT, people, counts, nullptr);
+    EXPECT_EQ(people.size(), 3u);
+    EXPECT_EQ(counts.size(), 3u);
+
+    std::vector<Person> everyone{Person::bareNumber("Zed", -1)};
+    SmsHelper::getUniquePerson(everyone);
+    ASSERT_EQ(everyone.size(), 4u);
+    EXPECT_EQ(everyone[0].name(), "3125550199");
+    EXPECT_EQ(everyone[1].name(), "Anna Becker");
+    EXPECT_EQ(everyone[2].name(), "Ben");
+    EXPECT_EQ(everyone[3].name(), "Zed");
+}
+
+TEST_P(CountingTest, BadgeForEveryTypeWithAndWithoutQuota) {
+    received("3125550199", kT, 130);
+    sent("3125550199", kT + 5, 20);
+    received("3125550100", kT - 10, 1000);  // before `from`
+    if (newSchema()) row("3125550199", kT, 3, 500, "x", "iMessage");
+
+    const int expected[7] = {150, 130, 20, 150, 0, 0, 80};  // quota 100
+    for (int type = 0; type <= 6; ++type) {
+        EXPECT_EQ(SmsHelper::countBadgeFrom(kT, nullptr, type, 100), expected[type]) << "type " << type;
+        const auto unrelated = bare({"*999"});
+        EXPECT_EQ(SmsHelper::countBadgeFrom(kT, &unrelated, type, 100), expected[type]) << "type " << type;
+    }
+    EXPECT_EQ(SmsHelper::countBadgeFrom(kT, nullptr, 4, 1000), 850);
+    EXPECT_EQ(SmsHelper::countBadgeFrom(kT, nullptr, 5, 0), 0);  // no quota
+    EXPECT_EQ(SmsHelper::countBadgeFrom(kT + 3600, nullptr, 1, 0), 0);
+    EXPECT_EQ(SmsHelper::countBadgeFrom(std::nullopt, nullptr, 1, 0), -1);
+}
+
+TEST_P(CountingTest, UnreadableDatabasesAndBooksGiveTheFailureValues) {
+    received("4155550101", kT, 3);
+    std::vector<Person> people{Person::bareNumber("keep", -1)};
+    std::vector<double> counts{1};
+
+    // A corrupt address book is an empty one: counts still come back.
+    std::ofstream(DevicePaths::addressBook(), std::ios::trunc) << std::string(5000, 'x');
+    EXPECT_EQ(SmsHelper::countIncomingFrom(kT, kT, nullptr, nullptr, nullptr), 3);
+    fs::remove(DevicePaths::addressBook());
+    EXPECT_EQ(SmsHelper::countIncomingFrom(kT, kT, nullptr, nullptr, nullptr), 3);
+
+    // A garbage counter database: statements cannot be prepared.
+    counter_.close();
+    std::ofstream(DevicePaths::counterDatabase(), std::ios::trunc) << std::string(8192, '\x02');
+    std::vector<Sms> records;
+    EXPECT_EQ(SmsHelper::countIncomingFrom(kT, kT, nullptr, nullptr, &records), 0);
+    EXPECT_TRUE(records.empty());
+    EXPECT_EQ(SmsHelper::countBadgeFrom(kT, nullptr, 0, 0), 0);
+    SmsHelper::countGroupFrom(kT, kT, people, counts, nullptr);
+    EXPECT_EQ(people.size(), 1u);
+
+    // No counter database at all.
+    fs::remove(DevicePaths::counterDatabase());
+    EXPECT_EQ(SmsHelper::countOutgoingFrom(kT, kT, nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(SmsHelper::countBadgeFrom(kT, nullptr, 0, 0), -1);
+    SmsHelper::getUniquePerson(people);
+    EXPECT_EQ(people.size(), 1u);
+    EXPECT_FALSE(fs::exists(DevicePaths::counterDatabase()));
+}
+
+INSTANTIATE_TEST_SUITE_P(BothSchemas, CountingTest, ::testing::Values("5.1.1", "6.1.3"),
+                         [](const auto& info) { return std::string(info.param[0] == '5' ? "Old" : "New"); });
