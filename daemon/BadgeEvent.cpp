@@ -1,0 +1,67 @@
+#include "daemon/BadgeEvent.h"
+
+#include "common/BillingPeriod.h"
+#include "common/MarkerSync.h"
+#include "common/Person.h"
+#include "common/SettingsKeys.h"
+#include "common/SettingsStore.h"
+#include "common/SmsHelper.h"
+#include "platform/DevicePaths.h"
+
+#include <sys/stat.h>
+
+namespace {
+
+bool fileExists(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0;
+}
+
+}  // namespace
+
+std::chrono::milliseconds BadgeEvent::waitFor(const std::string& name) {
+    return name == "kCTMessageSentNotification" ? kSentWait : kReceivedWait;
+}
+
+bool BadgeEvent::CTSMSEvent(const std::string& name) {
+    // Seeding runs only at start; without a counter database there is
+    // nothing to copy into and nothing to count.
+    if (!fileExists(DevicePaths::counterDatabase())) return true;
+    if (!hooks_.wait(waitFor(name))) return false;
+
+    const MarkerSync::Outcome sync = MarkerSync::syncWithStoredMarkers();
+    if (!sync.ran)
+        hooks_.warn("cannot read the settings file " + DevicePaths::settingsFile() +
+                    "; new messages are not copied until it can be read");
+
+    // Read after the sync: the markers are the only keys the sync changed.
+    const auto settings = SettingsStore::load();
+    const PropertyList* values = settings ? &*settings : nullptr;
+    const int badgeType = badgeTypeStoringDefault(values);
+    const int quota = SettingsStore::smsQuota(values);
+    if (badgeType == kBadgeOff) return true;
+
+    const std::vector<Person> excluded = exclusionList(values);
+    const std::time_t start = BillingPeriod::daemonPeriodStart(values, hooks_.now());
+    hooks_.setBadge(SmsHelper::countBadgeFrom(start, &excluded, badgeType, quota));
+    return true;
+}
+
+int BadgeEvent::badgeTypeStoringDefault(const PropertyList* settings) const {
+    if (SettingsStore::hasBadgeType(settings)) return SettingsStore::badgeType(settings);
+    // The first event after installation records the default, so the app
+    // shows the same choice the badge follows.
+    SettingsStore::update([](PropertyList& stored) {
+        if (!stored.contains(SettingsKeys::kBadgeType)) stored.setInteger(SettingsKeys::kBadgeType, kDefaultBadgeType);
+    });
+    return kDefaultBadgeType;
+}
+
+std::vector<Person> BadgeEvent::exclusionList(const PropertyList* settings) {
+    std::vector<Person> excluded;
+    for (int recordID : SettingsStore::excludedPersonIds(settings))
+        if (auto contact = Person::excludedContact(recordID)) excluded.push_back(std::move(*contact));
+    for (const std::string& number : SettingsStore::excludedNumbers(settings))
+        excluded.push_back(Person::bareNumber(number, -1));
+    return excluded;
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <chrono>
+#include <ctime>
+#include <functional>
+#include <string>
+#include <vector>
+
+class Person;
+class PropertyList;
+
+// What the daemon does for one message notification (and once at start):
+// wait for the phone to finish writing, copy what is new into the counter
+// database, and set the icon badge to the count the settings ask for. The
+// waiting, the badge and the clock come in as hooks, so the logic runs and is
+// tested without a bus or an event loop.
+class BadgeEvent {
+public:
+    static constexpr auto kReceivedWait = std::chrono::seconds(2);
+    // The phone writes a sent message in several steps; give it a minute.
+    static constexpr auto kSentWait = std::chrono::seconds(60);
+    static constexpr int kDefaultBadgeType = 2;
+    static constexpr int kBadgeOff = 3;
+
+    struct Hooks {
+        // Waits that long; false when the daemon is being stopped, and the
+        // event then ends before touching anything.
+        std::function<bool(std::chrono::milliseconds)> wait;
+        // Shows the value on the app's icon (updateBadgeForID).
+        std::function<void(int value)> setBadge;
+        std::function<std::time_t()> now;
+        // Says what keeps the event from doing its work.
+        std::function<void(const std::string& problem)> warn;
+    };
+
+    explicit BadgeEvent(Hooks hooks) : hooks_(std::move(hooks)) {}
+
+    // The notification callback; `name` is empty for the run at start-up.
+    // False when the event ended early because the daemon is stopping.
+    bool CTSMSEvent(const std::string& name);
+
+    static std::chrono::milliseconds waitFor(const std::string& name);
+
+    // The excluded contacts (rebuilt from their record identifiers; gone or
+    // nameless ones skipped) followed by the excluded numbers and patterns.
+    static std::vector<Person> exclusionList(const PropertyList* settings);
+
+private:
+    int badgeTypeStoringDefault(const PropertyList* settings) const;
+
+    Hooks hooks_;
+};

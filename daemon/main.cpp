@@ -1,0 +1,62 @@
+// brindlex-badged: keeps the app's icon badge up to date. On every message
+// the phone stores it copies what is new into the counter database and sets
+// the badge to the count the settings ask for.
+#include "common/Seeding.h"
+#include "daemon/BadgeDaemon.h"
+#include "daemon/SignalPipe.h"
+#include "platform/DevicePaths.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <sys/stat.h>
+
+namespace {
+
+void warnWithoutDataDirectory() {
+    struct stat info {};
+    const std::string directory = DevicePaths::dataDirectory();
+    if (::stat(directory.c_str(), &info) == 0) return;
+    std::fprintf(stderr,
+                 "brindlex-badged: no data directory %s: nothing is counted until it exists and the daemon "
+                 "is started again\n",
+                 directory.c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    // Unbuffered, so a service journal shows the lines as they happen.
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+
+    BadgeDaemon daemon;
+    if (!daemon.start()) {
+        std::fprintf(stderr, "brindlex-badged: cannot listen for messages: no session bus\n");
+        return 1;
+    }
+    warnWithoutDataDirectory();
+    Seeding::copyIfNeeded();
+
+    // Installed before the first event, so a stop during its wait is as
+    // orderly as any other.
+    SignalPipe stopRequests;
+    if (!stopRequests.install()) {
+        std::printf("Could not establish new signal handler");
+        return 1;
+    }
+    QObject::connect(&stopRequests, &SignalPipe::interrupted, &daemon, &BadgeDaemon::stop);
+
+    // Whatever arrived while the daemon was not running, and the badge at once.
+    daemon.CTSMSEvent(QString());
+    if (!daemon.stopping()) {
+        std::printf("Starting run loop and waiting for notification.\n");
+        app.exec();
+    }
+    if (stopRequests.received()) {
+        std::printf("\nInterrupted.\n");
+        return 0;
+    }
+    std::printf("Unexpectedly back from CFRunLoopRun()!\n");
+    return 1;
+}
