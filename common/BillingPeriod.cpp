@@ -50,11 +50,6 @@ std::optional<std::time_t> midnight(std::tm fields, int month, int day) {
     return build(fields);
 }
 
-std::time_t wholeSeconds(double seconds) {
-    if (!std::isfinite(seconds)) return 0;
-    return static_cast<std::time_t>(std::trunc(std::clamp(seconds, -kFurthestSeconds, kFurthestSeconds)));
-}
-
 }  // namespace
 
 std::time_t BillingPeriod::periodStart(int day, std::time_t now) {
@@ -96,4 +91,9 @@ std::time_t BillingPeriod::daemonPeriodStart(const PropertyList* settings, std::
     // does not matter, and with neither key it counts from the epoch.
     if (SettingsStore::cycleMode(settings)) return periodStart(SettingsStore::cycleDay(settings), now);
     return wholeSeconds(SettingsStore::lastFromDate(settings).value_or(0.0));
+}
+
+std::time_t BillingPeriod::wholeSeconds(double seconds) {
+    if (!std::isfinite(seconds)) return 0;
+    return static_cast<std::time_t>(std::trunc(std::clamp(seconds, -kFurthestSeconds, kFurthestSeconds)));
 }

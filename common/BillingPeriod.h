@@ -23,4 +23,7 @@ public:
     // present (day from `cycleday`, absent 0), otherwise the fixed start
     // `lastfromdate` with its fraction dropped (absent: the epoch).
     static std::time_t daemonPeriodStart(const PropertyList* settings, std::time_t now);
+    // A stored fixed start as a moment: the fraction dropped toward zero;
+    // values no calendar can hold are clamped; nan and infinity read as 0.
+    static std::time_t wholeSeconds(double seconds);
 };

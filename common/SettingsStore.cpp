@@ -134,6 +134,10 @@ std::vector<std::string> SettingsStore::excludedNumbers(const PropertyList* sett
     return numbers;
 }
 
+int SettingsStore::excludedNumberCount(const PropertyList* settings) {
+    return integerOf(settings, SettingsKeys::kExcludedNumberCount, 0);
+}
+
 void SettingsStore::setExcludedPersonIds(PropertyList& settings, const std::vector<int>& ids) {
     removeNumberedKeysFrom(settings, SettingsKeys::kExcludedPersonPrefix, ids.size());
     settings.setInteger(SettingsKeys::kExcludedPersonCount, static_cast<std::int64_t>(ids.size()));

@@ -45,6 +45,8 @@ public:
     static std::vector<int> excludedPersonIds(const PropertyList* settings);
     // Excluded numbers and wildcard patterns, read the same way.
     static std::vector<std::string> excludedNumbers(const PropertyList* settings);
+    // The stored count of excluded numbers (epersoncountNA), 0 when absent.
+    static int excludedNumberCount(const PropertyList* settings);
     // Each writes one list with its count and removes the numbered keys a
     // longer earlier list left beyond the new count.
     static void setExcludedPersonIds(PropertyList& settings, const std::vector<int>& ids);

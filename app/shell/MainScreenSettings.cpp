@@ -1,0 +1,123 @@
+#include "app/shell/MainScreenSettings.h"
+
+#include "common/BillingPeriod.h"
+#include "common/SettingsKeys.h"
+#include "common/SettingsStore.h"
+#include "common/SmsHelper.h"
+#include "platform/AddressBook.h"
+#include "platform/PropertyList.h"
+
+#include <cmath>
+#include <string>
+
+namespace {
+
+constexpr int kBadgeOff = 3;
+
+int messageTypeFrom(const PropertyList* settings) {
+    if (!settings) return 0;
+    const auto stored = settings->stringValue(SettingsKeys::kMessageType);
+    if (!stored || *stored == "0") return 0;
+    return *stored == "1" ? 1 : 2;
+}
+
+// Contacts first, then bare numbers, each in saved order. Unlike the
+// daemon, the app reads past a missing number key rather than stopping.
+std::vector<Person> exclusionsFrom(const PropertyList* settings) {
+    std::vector<Person> excluded;
+    for (int recordID : SettingsStore::excludedPersonIds(settings))
+        if (auto contact = Person::excludedContact(recordID)) excluded.push_back(std::move(*contact));
+    if (!settings) return excluded;
+    const int count = SettingsStore::excludedNumberCount(settings);
+    for (int j = 0; j < count; ++j) {
+        const auto number = settings->stringValue(SettingsStore::numberedKey(SettingsKeys::kExcludedNumberPrefix, j));
+        if (number) excluded.push_back(Person::bareNumber(*number, -1));
+    }
+    return excluded;
+}
+
+}  // namespace
+
+std::optional<Person> MainScreenSettings::personForNumber(const std::string& number) {
+    AddressBook& book = AddressBook::shared();
+    book.refreshIfChanged();
+    const ContactRef contact = book.findPersonMatchingPhoneNumber(number);
+    if (!contact) return Person::bareNumber(number, -1);
+    std::optional<std::string> name;
+    if (contact->first && contact->last)
+        name = *contact->first + " " + *contact->last;
+    else if (contact->first)
+        name = contact->first;
+    else if (contact->last)
+        name = contact->last;
+    if (!name) return std::nullopt;
+    Person person;
+    person.setName(*name);
+    person.addNumber(number);
+    person.setRecordID(contact->recordId);
+    return person;
+}
+
+void MainScreenSettings::loadFilterSettings(const PropertyList* settings) {
+    messageType = messageTypeFrom(settings);
+    selectedPerson.reset();
+    if (auto number = SettingsStore::lastRecordNumber(settings)) selectedPerson = personForNumber(*number);
+    excludedPersonArray = exclusionsFrom(settings);
+    badgeType = SettingsStore::badgeType(settings);
+    smsquota = SettingsStore::smsQuota(settings);
+}
+
+void MainScreenSettings::loadPeriod(const PropertyList* settings, std::time_t now) {
+    if (auto fixedStart = SettingsStore::lastFromDate(settings)) {
+        saveFromDate = kFixedDate;
+        cycleDay = 0;
+        from = BillingPeriod::wholeSeconds(*fixedStart);
+    } else {
+        saveFromDate = kBillingDay;
+        cycleDay = SettingsStore::cycleMode(settings) ? SettingsStore::cycleDay(settings) : 1;
+        from = BillingPeriod::periodStart(cycleDay, now);
+    }
+    to = BillingPeriod::periodEnd(now);
+    if (settings && settings->contains(SettingsKeys::kHideSms)) {
+        // Only "Y" turns the flag on; another value leaves it as it was.
+        if (settings->stringValue(SettingsKeys::kHideSms) == "Y") hideSMS = true;
+    } else {
+        hideSMS = false;
+    }
+}
+
+void MainScreenSettings::storeInto(PropertyList& settings) const {
+    settings.setInteger(SettingsKeys::kSmsQuota, smsquota);
+    if (saveFromDate == kFixedDate) {
+        settings.setDouble(SettingsKeys::kLastFromDate, static_cast<double>(from));
+        settings.remove(SettingsKeys::kCycleMode);
+    } else {
+        settings.remove(SettingsKeys::kLastFromDate);
+        settings.setString(SettingsKeys::kCycleDay, std::to_string(cycleDay));
+        settings.setString(SettingsKeys::kCycleMode, "Y");
+    }
+    settings.setInteger(SettingsKeys::kBadgeType, badgeType);
+    if (messageType >= 0 && messageType <= 2) settings.setString(SettingsKeys::kMessageType, std::to_string(messageType));
+    if (selectedPerson)
+        settings.setString(SettingsKeys::kLastRecordNumber, selectedPerson->getFirstNumber());
+    else
+        settings.remove(SettingsKeys::kLastRecordNumber);
+
+    std::vector<int> contacts;
+    std::vector<std::string> numbers;
+    for (const Person& person : excludedPersonArray) {
+        if (person.recordID() == -1)
+            numbers.push_back(person.name());
+        else
+            contacts.push_back(person.recordID());
+    }
+    SettingsStore::setExcludedPersonIds(settings, contacts);
+    SettingsStore::setExcludedNumbers(settings, numbers);
+}
+
+void MainScreenSettings::saveLastDate(std::time_t now, const std::function<void(int)>& setIconBadge) {
+    setIconBadge(0);
+    if (saveFromDate != kFixedDate && badgeType != kBadgeOff) from = BillingPeriod::periodStart(cycleDay, now);
+    if (badgeType != kBadgeOff) setIconBadge(SmsHelper::countBadgeFrom(from, &excludedPersonArray, badgeType, smsquota));
+    SettingsStore::update([this](PropertyList& settings) { storeInto(settings); });
+}
