@@ -1,0 +1,50 @@
+#pragma once
+
+#include "platform/ui/ModalOverlay.h"
+
+#include <QList>
+#include <QRectF>
+#include <QStringList>
+
+// The visible alert: a rounded, translucent dark-blue panel centred over the
+// dimmed window, with a white title, message and buttons. Two buttons sit
+// side by side; more are stacked with the cancel button last. Escape picks
+// the cancel button, Return the last other one.
+class AlertOverlay : public ModalOverlay {
+    Q_OBJECT
+public:
+    explicit AlertOverlay(QWidget* over);
+
+    // Buttons by index; cancelIndex is -1 when there is no cancel button.
+    void setContent(const QString& title, const QString& message, const QStringList& buttons, int cancelIndex);
+    // Button rectangles by index, in the overlay's coordinates.
+    QList<QRectF> buttonRects() const { return m_buttonRects; }
+    QRectF panelRect() const { return m_panel; }
+
+signals:
+    void buttonClicked(int index);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void layoutOverlay() override;
+
+private:
+    QList<int> displayOrder() const;
+    int buttonAt(const QPointF& position) const;
+    void paintPanel(QPainter& painter) const;
+    void paintButton(QPainter& painter, int index) const;
+
+    QString m_title;
+    QString m_message;
+    QStringList m_buttons;
+    int m_cancelIndex = -1;
+    QRectF m_panel;
+    QRectF m_titleRect;
+    QRectF m_messageRect;
+    QList<QRectF> m_buttonRects;
+    int m_pressed = -1;
+};

@@ -1,0 +1,10 @@
+#pragma once
+
+class AlertView;
+
+// Receives the answer of an alert.
+class AlertViewDelegate {
+public:
+    virtual ~AlertViewDelegate() = default;
+    virtual void alertViewClickedButtonAtIndex(AlertView& alertView, int buttonIndex) = 0;
+};

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QIcon>
+#include <QObject>
+#include <QSize>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+class QPainter;
+
+// One button of the navigation bar: a titled button, a system button (Done,
+// Cancel, Edit, Save, Add, the light info button) or a custom button whose
+// face an icon or a painter callback draws. The bar shows it; a tap emits
+// clicked().
+class BarButtonItem : public QObject {
+    Q_OBJECT
+public:
+    enum class Style {
+        Plain,    // a bordered button of the bar's own tint
+        Bordered, // the same; kept apart for callers that name it
+        Done      // the blue button that confirms
+    };
+    enum class SystemItem { Done, Cancel, Edit, Save, Add, InfoLight };
+    // Draws a custom face into rect; highlighted while pressed.
+    using Painter = std::function<void(QPainter& painter, const QRectF& rect, bool highlighted)>;
+
+    BarButtonItem(const QString& title, Style style, QObject* parent = nullptr);
+    explicit BarButtonItem(SystemItem item, QObject* parent = nullptr);
+    // A custom button of the given size showing the icon, with a glow while
+    // pressed.
+    BarButtonItem(const QIcon& icon, QSize size, QObject* parent = nullptr);
+    BarButtonItem(Painter painter, QSize size, QObject* parent = nullptr);
+
+    QString title() const { return m_title; }
+    void setTitle(const QString& title);
+    Style style() const { return m_style; }
+    bool isSystemItem() const { return m_systemItem.has_value(); }
+    SystemItem systemItem() const { return m_systemItem.value_or(SystemItem::Done); }
+    bool isCustom() const { return bool(m_painter); }
+    QSize customSize() const { return m_customSize; }
+    const Painter& customPainter() const { return m_painter; }
+    bool isEnabled() const { return m_enabled; }
+    void setEnabled(bool enabled);
+
+    // What a tap does: emits clicked(). Tests and keyboard shortcuts use it.
+    void trigger();
+
+signals:
+    void clicked();
+    // The title or the enabled state changed: the bar redraws the button.
+    void changed();
+
+private:
+    static QString systemTitle(SystemItem item);
+    static Painter infoPainter();
+
+    QString m_title;
+    Style m_style = Style::Plain;
+    std::optional<SystemItem> m_systemItem;
+    Painter m_painter;
+    QSize m_customSize;
+    bool m_enabled = true;
+};

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QAbstractListModel>
+
+// The row count behind a ListTableView. The rows' contents come from the
+// list's data source at paint time; the model only tells the view how many
+// rows there are and which ones went away.
+class ListTableModel : public QAbstractListModel {
+    Q_OBJECT
+public:
+    explicit ListTableModel(QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+
+    void resetRows(int count);
+    // The row is already gone from the data source.
+    void rowRemoved(int row);
+
+private:
+    int m_rows = 0;
+};

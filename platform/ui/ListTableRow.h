@@ -1,0 +1,48 @@
+#pragma once
+
+#include "platform/ui/TableViewCell.h"
+
+#include <QColor>
+#include <QFont>
+#include <QPixmap>
+#include <QRect>
+#include <QString>
+
+#include <vector>
+
+// What one row of a ListTableView shows, filled by its data source each
+// time the row is painted: the standard texts of a table cell, and any
+// labels and images placed by frames in the row's points (painted in the
+// order added, later ones on top). Nothing here is a widget, so a list of
+// any length costs only the rows in view.
+struct ListTableRow {
+    struct Item {
+        QRect frame;
+        QString text;
+        QPixmap pixmap;
+        QFont font;
+        QColor color;
+        QColor highlightedColor;
+        Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter;
+    };
+
+    TableViewCell::Style style = TableViewCell::Style::Default;
+    QString text;
+    QString detailText;
+    QPixmap image;
+    TableViewCell::Accessory accessory = TableViewCell::Accessory::None;
+    TableViewCell::SelectionStyle selectionStyle = TableViewCell::SelectionStyle::Blue;
+    QColor backgroundColor = Qt::white;
+    std::vector<Item> items;
+
+    // A one-line label, cut with an ellipsis, white while the row is lit.
+    void addLabel(const QRect& frame, const QString& label, const QFont& font, const QColor& color = Qt::black,
+                  Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter) {
+        items.push_back({frame, label, QPixmap(), font, color, Qt::white, alignment});
+    }
+    // An image at its own size.
+    void addImage(const QPoint& origin, const QPixmap& image) {
+        items.push_back({QRect(origin, image.deviceIndependentSize().toSize()), QString(), image, QFont(), QColor(),
+                         QColor(), Qt::AlignLeft});
+    }
+};

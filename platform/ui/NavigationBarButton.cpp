@@ -1,0 +1,155 @@
+#include "platform/ui/NavigationBarButton.h"
+
+#include "platform/ui/BarButtonItem.h"
+#include "platform/ui/CellPainter.h"
+#include "platform/ui/Theme.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+namespace {
+
+constexpr int buttonHeight = 30;
+constexpr int padding = 9;
+constexpr int arrowDepth = 10;
+constexpr int widestButton = 110;
+
+QFont buttonFont() {
+    return Theme::boldSystemFont(12);
+}
+
+QPainterPath backShape(const QRectF& r) {
+    // The left side comes to a point; the right corners are rounded.
+    const qreal radius = 5;
+    QPainterPath path;
+    path.moveTo(r.left(), r.center().y());
+    path.lineTo(r.left() + arrowDepth, r.top() + 0.5);
+    path.lineTo(r.right() - radius, r.top());
+    path.arcTo(QRectF(r.right() - 2 * radius, r.top(), 2 * radius, 2 * radius), 90, -90);
+    path.lineTo(r.right(), r.bottom() - radius);
+    path.arcTo(QRectF(r.right() - 2 * radius, r.bottom() - 2 * radius, 2 * radius, 2 * radius), 0, -90);
+    path.lineTo(r.left() + arrowDepth, r.bottom() - 0.5);
+    path.closeSubpath();
+    return path;
+}
+
+} // namespace
+
+NavigationBarButton::NavigationBarButton(QWidget* parent) : QAbstractButton(parent) {
+    setFont(buttonFont());
+    setFocusPolicy(Qt::NoFocus);
+    connect(this, &QAbstractButton::clicked, this, &NavigationBarButton::onClicked);
+    hide();
+}
+
+void NavigationBarButton::setItem(BarButtonItem* item) {
+    if (m_item)
+        disconnect(m_item, nullptr, this, nullptr);
+    m_item = item;
+    if (item)
+        connect(item, &BarButtonItem::changed, this, &NavigationBarButton::refresh);
+    refresh();
+}
+
+void NavigationBarButton::setBackTitle(const QString& title) {
+    setItem(nullptr);
+    m_kind = Kind::Back;
+    setText(title);
+    setEnabled(true);
+    resize(sizeHint());
+    setVisible(true);
+    emit changed();
+}
+
+void NavigationBarButton::refresh() {
+    if (!m_item) {
+        if (m_kind != Kind::Back)
+            hide();
+        emit changed();
+        return;
+    }
+    m_kind = m_item->isCustom() ? Kind::Custom
+             : m_item->style() == BarButtonItem::Style::Done ? Kind::Done
+                                                               : Kind::Bordered;
+    setText(m_item->title());
+    setEnabled(m_item->isEnabled());
+    resize(sizeHint());
+    show();
+    update();
+    emit changed();
+}
+
+void NavigationBarButton::onClicked() {
+    if (m_item)
+        m_item->trigger();
+}
+
+QSize NavigationBarButton::sizeHint() const {
+    if (m_kind == Kind::Custom && m_item)
+        return m_item->customSize();
+    const int textWidth = QFontMetrics(font()).horizontalAdvance(text());
+    const int extra = 2 * padding + (m_kind == Kind::Back ? arrowDepth - 3 : 0);
+    return QSize(qBound(m_kind == Kind::Back ? 50 : 48, textWidth + extra, widestButton), buttonHeight);
+}
+
+void NavigationBarButton::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    if (!isEnabled())
+        painter.setOpacity(0.5);
+    const QRectF area = rect();
+    if (m_kind == Kind::Custom) {
+        if (m_item && m_item->customPainter())
+            m_item->customPainter()(painter, area, isDown());
+        return;
+    }
+    paintBordered(painter, area);
+    paintTitle(painter, m_kind == Kind::Back ? area.adjusted(arrowDepth - 3, 0, 0, 0) : area);
+}
+
+void NavigationBarButton::paintBordered(QPainter& painter, const QRectF& rect) {
+    const bool done = m_kind == Kind::Done;
+    QColor top = done ? Theme::doneButtonTop() : Theme::barButtonTop();
+    QColor bottom = done ? Theme::doneButtonBottom() : Theme::barButtonBottom();
+    const QColor border = done ? Theme::doneButtonBorder() : Theme::barButtonBorder();
+    if (isDown()) {
+        top = top.darker(130);
+        bottom = bottom.darker(130);
+    }
+    const QRectF body = rect.adjusted(0, 0, 0, -1);
+    if (m_kind != Kind::Back) {
+        // A faint light edge under the button, as if pressed into the bar.
+        painter.setPen(QPen(QColor(255, 255, 255, 70), 1));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(body.adjusted(0.5, 1.5, -0.5, 0.5), 5, 5);
+        CellPainter::paintGlossyButton(painter, body, 5, top, bottom, border);
+        return;
+    }
+    const QPainterPath shape = backShape(body.adjusted(0.5, 0.5, -0.5, -0.5));
+    painter.setPen(QPen(QColor(255, 255, 255, 70), 1));
+    painter.drawPath(shape.translated(0, 1));
+    QLinearGradient fill(body.topLeft(), body.bottomLeft());
+    fill.setColorAt(0, top);
+    fill.setColorAt(1, bottom);
+    painter.setPen(QPen(border, 1));
+    painter.setBrush(fill);
+    painter.drawPath(shape);
+    QLinearGradient shine(body.topLeft(), QPointF(body.left(), body.center().y()));
+    shine.setColorAt(0, QColor(255, 255, 255, 90));
+    shine.setColorAt(1, QColor(255, 255, 255, 25));
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(shine);
+    painter.setClipRect(QRectF(body.left(), body.top(), body.width(), body.height() / 2));
+    painter.drawPath(shape);
+    painter.setClipping(false);
+}
+
+void NavigationBarButton::paintTitle(QPainter& painter, const QRectF& rect) {
+    const QRectF textRect = rect.adjusted(padding - 2, 0, -(padding - 2), -1);
+    const QString shown = QFontMetrics(font()).elidedText(text(), Qt::ElideRight, int(textRect.width()));
+    painter.setFont(font());
+    painter.setPen(QColor(0, 0, 0, 120));
+    painter.drawText(textRect.translated(0, -1), Qt::AlignCenter, shown);
+    painter.setPen(Qt::white);
+    painter.drawText(textRect, Qt::AlignCenter, shown);
+}

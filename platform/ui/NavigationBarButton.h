@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QAbstractButton>
+#include <QPointer>
+
+class BarButtonItem;
+
+// The widget of one button in the navigation bar: the back button with its
+// pointed left side, a bordered or blue Done button with a title, or the
+// custom face of an item. It sizes itself to its title.
+class NavigationBarButton : public QAbstractButton {
+    Q_OBJECT
+public:
+    enum class Kind { Back, Bordered, Done, Custom };
+
+    explicit NavigationBarButton(QWidget* parent = nullptr);
+
+    // Shows the item (none hides the button); a tap triggers the item.
+    void setItem(BarButtonItem* item);
+    BarButtonItem* item() const { return m_item; }
+    // Makes this the back button with the given title.
+    void setBackTitle(const QString& title);
+    Kind kind() const { return m_kind; }
+
+    QSize sizeHint() const override;
+
+signals:
+    // Shown, hidden or resized: the bar lays its buttons out again.
+    void changed();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void refresh();
+    void onClicked();
+    void paintBordered(QPainter& painter, const QRectF& rect);
+    void paintTitle(QPainter& painter, const QRectF& rect);
+
+    QPointer<BarButtonItem> m_item;
+    Kind m_kind = Kind::Bordered;
+};

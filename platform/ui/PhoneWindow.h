@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QWidget>
+
+class NavigationController;
+class ViewController;
+
+// The phone's screen: a fixed 320 x 480 window titled "Brindlex" holding the
+// one navigation stack. Alerts, action sheets and the progress overlay are
+// laid over it. The app's activation and background events are the
+// application gaining and losing the focus: activated() and deactivated().
+class PhoneWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit PhoneWindow(QWidget* parent = nullptr);
+    ~PhoneWindow() override;
+
+    NavigationController& navigationController() const { return *m_navigation; }
+    void setRootViewController(ViewController* root);
+
+    // The window overlays attach to: the latest phone window still open.
+    static PhoneWindow* current();
+    // The phone window holding the widget, else current().
+    static PhoneWindow* containing(const QWidget* widget);
+
+signals:
+    void activated();
+    void deactivated();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void onApplicationStateChanged(Qt::ApplicationState state);
+
+    NavigationController* m_navigation;
+    bool m_active = false;
+};

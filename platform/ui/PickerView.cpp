@@ -1,0 +1,384 @@
+#include "platform/ui/PickerView.h"
+
+#include "platform/ui/Theme.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QVariantAnimation>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace {
+
+constexpr int frameMargin = 9;
+constexpr int wheelGap = 4;
+constexpr int rowHeight = Theme::pickerRowHeight;
+constexpr int settleMs = 250;
+constexpr int tapSlop = 6;
+// How far a let-go wheel keeps turning: its speed times this many seconds.
+constexpr double coastSeconds = 0.25;
+constexpr double halfPi = std::numbers::pi / 2;
+
+QFont rowFont() {
+    return Theme::boldSystemFont(20);
+}
+
+} // namespace
+
+PickerView::PickerView(QWidget* parent) : QWidget(parent) {
+    setFocusPolicy(Qt::StrongFocus);
+    resize(sizeHint());
+    setNumberOfComponents(1);
+}
+
+PickerView::~PickerView() = default;
+
+QSize PickerView::sizeHint() const {
+    return QSize(Theme::windowWidth, Theme::pickerHeight);
+}
+
+void PickerView::setNumberOfComponents(int count) {
+    const size_t previous = m_components.size();
+    m_components.resize(size_t(qMax(0, count)));
+    for (size_t index = previous; index < m_components.size(); ++index) {
+        auto* animation = new QVariantAnimation(this);
+        animation->setDuration(settleMs);
+        animation->setEasingCurve(QEasingCurve::OutCubic);
+        connect(animation, &QVariantAnimation::valueChanged, this, [this, index](const QVariant& value) {
+            if (index < m_components.size()) {
+                m_components[index].position = value.toDouble();
+                update();
+            }
+        });
+        m_components[index].animation = animation;
+    }
+    update();
+}
+
+void PickerView::setRows(int component, const QStringList& titles) {
+    if (component < 0 || component >= numberOfComponents())
+        return;
+    Component& c = m_components[size_t(component)];
+    c.rows = titles;
+    c.selected = std::clamp(c.selected, 0, qMax(0, int(titles.size()) - 1));
+    c.position = c.selected;
+    update();
+}
+
+int PickerView::numberOfRowsInComponent(int component) const {
+    return component >= 0 && component < numberOfComponents() ? int(m_components[size_t(component)].rows.size()) : 0;
+}
+
+QString PickerView::titleForRow(int row, int component) const {
+    return component >= 0 && component < numberOfComponents() ? m_components[size_t(component)].rows.value(row)
+                                                              : QString();
+}
+
+void PickerView::setComponentWidths(const QList<int>& widths) {
+    for (int index = 0; index < numberOfComponents() && index < widths.size(); ++index)
+        m_components[size_t(index)].widthShare = qMax(1, widths[index]);
+    update();
+}
+
+void PickerView::setComponentAlignment(int component, Qt::Alignment alignment) {
+    if (component >= 0 && component < numberOfComponents())
+        m_components[size_t(component)].alignment = alignment;
+    update();
+}
+
+void PickerView::setEnabledRowCount(int component, int count) {
+    if (component < 0 || component >= numberOfComponents())
+        return;
+    m_components[size_t(component)].enabledCount = count;
+    update();
+}
+
+int PickerView::enabledRowCount(int component) const {
+    if (component < 0 || component >= numberOfComponents())
+        return 0;
+    const Component& c = m_components[size_t(component)];
+    return c.enabledCount < 0 ? int(c.rows.size()) : c.enabledCount;
+}
+
+void PickerView::selectRow(int row, int component, bool animated) {
+    if (component < 0 || component >= numberOfComponents())
+        return;
+    Component& c = m_components[size_t(component)];
+    c.selected = std::clamp(row, 0, qMax(0, int(c.rows.size()) - 1));
+    c.animation->stop();
+    if (animated && isVisible()) {
+        c.animation->setStartValue(c.position);
+        c.animation->setEndValue(double(c.selected));
+        c.animation->start();
+    } else {
+        c.position = c.selected;
+    }
+    update();
+}
+
+int PickerView::selectedRowInComponent(int component) const {
+    return component >= 0 && component < numberOfComponents() ? m_components[size_t(component)].selected : -1;
+}
+
+QRect PickerView::wellRect() const {
+    return rect().adjusted(frameMargin, frameMargin, -frameMargin, -frameMargin);
+}
+
+QRect PickerView::rectForComponent(int component) const {
+    const QRect well = wellRect();
+    int totalShares = 0;
+    for (const Component& c : m_components)
+        totalShares += c.widthShare;
+    const int usable = well.width() - wheelGap * qMax(0, numberOfComponents() - 1);
+    int x = well.left();
+    for (int index = 0; index < numberOfComponents(); ++index) {
+        const bool last = index == numberOfComponents() - 1;
+        const int width = last ? well.right() + 1 - x
+                               : usable * m_components[size_t(index)].widthShare / qMax(1, totalShares);
+        if (index == component)
+            return QRect(x, well.top(), width, well.height());
+        x += width + wheelGap;
+    }
+    return QRect();
+}
+
+QRect PickerView::selectionBarRect() const {
+    const QRect well = wellRect();
+    return QRect(well.left() - 3, well.center().y() - rowHeight / 2, well.width() + 6, rowHeight);
+}
+
+int PickerView::componentAt(const QPoint& position) const {
+    for (int index = 0; index < numberOfComponents(); ++index)
+        if (rectForComponent(index).adjusted(-wheelGap / 2, 0, wheelGap / 2, 0).contains(position))
+            return index;
+    return -1;
+}
+
+int PickerView::lastEnabledRow(const Component& component) const {
+    const int enabled = component.enabledCount < 0 ? int(component.rows.size()) : component.enabledCount;
+    return qMax(0, qMin(enabled, int(component.rows.size())) - 1);
+}
+
+int PickerView::clampRow(const Component& component, int row) const {
+    return std::clamp(row, 0, qMax(0, int(component.rows.size()) - 1));
+}
+
+void PickerView::settle(int component, int row, bool announce) {
+    Component& c = m_components[size_t(component)];
+    const int target = clampRow(c, row);
+    c.animation->stop();
+    disconnect(c.animation, &QVariantAnimation::finished, this, nullptr);
+    c.animation->setStartValue(c.position);
+    c.animation->setEndValue(double(target));
+    c.selected = target;
+    connect(c.animation, &QVariantAnimation::finished, this,
+            [this, component, announce] { finishSettling(component, announce); });
+    if (!isVisible()) {
+        c.position = target;
+        finishSettling(component, announce);
+        return;
+    }
+    c.animation->start();
+}
+
+void PickerView::finishSettling(int component, bool announce) {
+    Component& c = m_components[size_t(component)];
+    disconnect(c.animation, &QVariantAnimation::finished, this, nullptr);
+    c.position = c.selected;
+    // A greyed-out row does not hold the wheel: it rolls back.
+    if (c.selected > lastEnabledRow(c)) {
+        settle(component, lastEnabledRow(c), announce);
+        return;
+    }
+    update();
+    if (announce)
+        emit didSelectRow(c.selected, component);
+}
+
+double PickerView::rowOffsetAt(int y) const {
+    // Inverse of the cylinder projection used for painting.
+    const QRect well = wellRect();
+    const double radius = well.height() / 2.0;
+    const double sine = std::clamp((y - well.center().y()) / radius, -1.0, 1.0);
+    return std::asin(sine) * radius / rowHeight;
+}
+
+void PickerView::mousePressEvent(QMouseEvent* event) {
+    m_dragComponent = componentAt(event->position().toPoint());
+    if (m_dragComponent < 0 || event->button() != Qt::LeftButton)
+        return;
+    Component& c = m_components[size_t(m_dragComponent)];
+    c.animation->stop();
+    disconnect(c.animation, &QVariantAnimation::finished, this, nullptr);
+    m_focusComponent = m_dragComponent;
+    m_pressY = int(event->position().y());
+    m_pressPosition = c.position;
+    m_dragged = false;
+    m_velocity = 0;
+    m_lastPosition = c.position;
+    m_dragClock.start();
+    m_lastMoveMs = 0;
+}
+
+void PickerView::mouseMoveEvent(QMouseEvent* event) {
+    if (m_dragComponent < 0)
+        return;
+    Component& c = m_components[size_t(m_dragComponent)];
+    const int dy = int(event->position().y()) - m_pressY;
+    if (!m_dragged && qAbs(dy) <= tapSlop)
+        return;
+    m_dragged = true;
+    // Dragging down brings earlier rows to the bar.
+    const double last = std::max(0.0, double(c.rows.size()) - 1);
+    c.position = std::clamp(m_pressPosition - double(dy) / rowHeight, -0.4, last + 0.4);
+    const qint64 now = m_dragClock.elapsed();
+    if (now > m_lastMoveMs) {
+        m_velocity = (c.position - m_lastPosition) * 1000.0 / double(now - m_lastMoveMs);
+        m_lastPosition = c.position;
+        m_lastMoveMs = now;
+    }
+    update();
+}
+
+void PickerView::mouseReleaseEvent(QMouseEvent* event) {
+    const int component = std::exchange(m_dragComponent, -1);
+    if (component < 0)
+        return;
+    const Component& c = m_components[size_t(component)];
+    int target;
+    if (m_dragged) {
+        // A quick flick coasts on; a slow release stops where it is.
+        const bool stillMoving = m_dragClock.elapsed() - m_lastMoveMs < 100;
+        target = int(std::lround(c.position + (stillMoving ? m_velocity * coastSeconds : 0.0)));
+    } else {
+        target = c.selected + int(std::lround(rowOffsetAt(int(event->position().y()))));
+    }
+    settle(component, target, true);
+}
+
+void PickerView::wheelEvent(QWheelEvent* event) {
+    const int component = componentAt(event->position().toPoint());
+    if (component < 0)
+        return;
+    // One notch of the mouse wheel turns the picker by one row.
+    m_wheelRemainder += event->angleDelta().y();
+    const int steps = m_wheelRemainder / 120;
+    m_wheelRemainder -= steps * 120;
+    if (steps == 0)
+        return;
+    m_focusComponent = component;
+    settle(component, m_components[size_t(component)].selected - steps, true);
+    event->accept();
+}
+
+void PickerView::keyPressEvent(QKeyEvent* event) {
+    if (numberOfComponents() == 0)
+        return;
+    m_focusComponent = std::clamp(m_focusComponent, 0, numberOfComponents() - 1);
+    switch (event->key()) {
+    case Qt::Key_Up:
+        settle(m_focusComponent, m_components[size_t(m_focusComponent)].selected - 1, true);
+        return;
+    case Qt::Key_Down:
+        settle(m_focusComponent, m_components[size_t(m_focusComponent)].selected + 1, true);
+        return;
+    case Qt::Key_Left:
+        m_focusComponent = qMax(0, m_focusComponent - 1);
+        return;
+    case Qt::Key_Right:
+        m_focusComponent = qMin(numberOfComponents() - 1, m_focusComponent + 1);
+        return;
+    default:
+        QWidget::keyPressEvent(event);
+    }
+}
+
+void PickerView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    paintFrame(painter);
+    for (int index = 0; index < numberOfComponents(); ++index)
+        paintWheel(painter, m_components[size_t(index)], rectForComponent(index));
+    paintSelectionBar(painter);
+}
+
+void PickerView::paintFrame(QPainter& painter) const {
+    QLinearGradient frame(rect().topLeft(), rect().bottomLeft());
+    frame.setColorAt(0, QColor(72, 74, 86));
+    frame.setColorAt(0.5, QColor(36, 38, 48));
+    frame.setColorAt(1, QColor(20, 20, 28));
+    painter.fillRect(rect(), frame);
+    painter.fillRect(QRect(0, 0, width(), 1), QColor(120, 124, 140));
+    // The dark well the wheels turn in.
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(12, 12, 18));
+    painter.drawRoundedRect(QRectF(wellRect()).adjusted(-2, -2, 2, 2), 6, 6);
+}
+
+void PickerView::paintWheel(QPainter& painter, const Component& component, const QRect& area) const {
+    painter.save();
+    QPainterPath clip;
+    clip.addRoundedRect(QRectF(area), 3, 3);
+    painter.setClipPath(clip);
+    painter.fillRect(area, Qt::white);
+
+    const double radius = area.height() / 2.0;
+    const double centreY = area.center().y() + 0.5;
+    const QFont font = rowFont();
+    const QFontMetricsF metrics(font);
+    painter.setFont(font);
+    const int first = int(std::floor(component.position - radius * halfPi / rowHeight));
+    const int last = int(std::ceil(component.position + radius * halfPi / rowHeight));
+    const int enabled = lastEnabledRow(component);
+    for (int row = qMax(0, first); row <= qMin(int(component.rows.size()) - 1, last); ++row) {
+        // Rows lie on a cylinder: the farther from the bar, the flatter.
+        const double angle = (row - component.position) * rowHeight / radius;
+        if (std::abs(angle) >= halfPi)
+            continue;
+        const double y = centreY + radius * std::sin(angle);
+        const double squash = std::cos(angle);
+        painter.save();
+        painter.translate(area.left(), y);
+        painter.scale(1.0, squash);
+        painter.setPen(row > enabled ? Theme::disabledRowTextColor() : Theme::textColor());
+        const QRectF textBox(14, -rowHeight / 2.0, area.width() - 28, rowHeight);
+        painter.drawText(textBox, int(component.alignment | Qt::AlignVCenter),
+                         metrics.elidedText(component.rows[row], Qt::ElideRight, textBox.width()));
+        painter.restore();
+    }
+    // Shade towards the top and bottom, and a little at the sides, so the
+    // wheel reads as round.
+    QLinearGradient shade(area.topLeft(), area.bottomLeft());
+    shade.setColorAt(0, QColor(0, 0, 0, 190));
+    shade.setColorAt(0.3, QColor(0, 0, 0, 30));
+    shade.setColorAt(0.5, QColor(0, 0, 0, 0));
+    shade.setColorAt(0.7, QColor(0, 0, 0, 30));
+    shade.setColorAt(1, QColor(0, 0, 0, 190));
+    painter.fillRect(area, shade);
+    QLinearGradient sides(area.topLeft(), area.topRight());
+    sides.setColorAt(0, QColor(0, 0, 0, 60));
+    sides.setColorAt(0.08, QColor(0, 0, 0, 0));
+    sides.setColorAt(0.92, QColor(0, 0, 0, 0));
+    sides.setColorAt(1, QColor(0, 0, 0, 60));
+    painter.fillRect(area, sides);
+    painter.restore();
+}
+
+void PickerView::paintSelectionBar(QPainter& painter) const {
+    const QRectF bar = QRectF(selectionBarRect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    QLinearGradient glass(bar.topLeft(), bar.bottomLeft());
+    glass.setColorAt(0, QColor(222, 228, 245, 120));
+    glass.setColorAt(0.5, QColor(170, 182, 215, 100));
+    glass.setColorAt(0.51, QColor(130, 146, 190, 110));
+    glass.setColorAt(1, QColor(150, 166, 210, 120));
+    painter.setPen(QPen(QColor(70, 78, 100, 220), 1));
+    painter.setBrush(glass);
+    painter.drawRoundedRect(bar, 3, 3);
+    painter.setPen(QPen(QColor(255, 255, 255, 140), 1));
+    painter.drawLine(QPointF(bar.left() + 3, bar.top() + 1), QPointF(bar.right() - 3, bar.top() + 1));
+}

@@ -1,0 +1,92 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QStringList>
+#include <QWidget>
+
+#include <vector>
+
+class QVariantAnimation;
+
+// The phone's spinning picker: one or more wheels of text rows side by side
+// in a dark frame, drawn as cylinders whose rows shrink and fade towards the
+// top and bottom, with a glass bar marking the chosen row. A wheel turns by
+// dragging (it keeps some speed when let go), by the mouse wheel, by a tap on
+// a row above or below the bar, or by the arrow keys, and always comes to
+// rest on a row. Rows past a wheel's enabled count are greyed out, and a
+// wheel stopping on one rolls back to the last enabled row.
+class PickerView : public QWidget {
+    Q_OBJECT
+public:
+    explicit PickerView(QWidget* parent = nullptr);
+    ~PickerView() override;
+
+    void setNumberOfComponents(int count);
+    int numberOfComponents() const { return int(m_components.size()); }
+    void setRows(int component, const QStringList& titles);
+    int numberOfRowsInComponent(int component) const;
+    QString titleForRow(int row, int component) const;
+    // Shares of the width; by default every wheel gets an equal share.
+    void setComponentWidths(const QList<int>& widths);
+    void setComponentAlignment(int component, Qt::Alignment alignment);
+    void setEnabledRowCount(int component, int count);
+    int enabledRowCount(int component) const;
+
+    // Sets the chosen row without announcing it, as a screen restoring a
+    // choice.
+    void selectRow(int row, int component, bool animated);
+    int selectedRowInComponent(int component) const;
+    // The wheel's area and the chosen-row bar, in the widget's coordinates.
+    QRect rectForComponent(int component) const;
+    QRect selectionBarRect() const;
+
+    QSize sizeHint() const override;
+
+signals:
+    // The user brought a wheel to rest on another row.
+    void didSelectRow(int row, int component);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    struct Component {
+        QStringList rows;
+        double position = 0;  // the row at the bar, fractional while turning
+        int selected = 0;
+        int enabledCount = -1; // -1: all rows
+        int widthShare = 1;
+        Qt::Alignment alignment = Qt::AlignHCenter;
+        QVariantAnimation* animation = nullptr;
+    };
+
+    QRect wellRect() const;
+    int componentAt(const QPoint& position) const;
+    int lastEnabledRow(const Component& component) const;
+    int clampRow(const Component& component, int row) const;
+    void settle(int component, int row, bool announce);
+    void finishSettling(int component, bool announce);
+    double rowOffsetAt(int y) const;
+    void paintWheel(QPainter& painter, const Component& component, const QRect& area) const;
+    void paintFrame(QPainter& painter) const;
+    void paintSelectionBar(QPainter& painter) const;
+
+    std::vector<Component> m_components;
+    int m_focusComponent = 0;
+    // The drag in progress.
+    int m_dragComponent = -1;
+    int m_pressY = 0;
+    double m_pressPosition = 0;
+    bool m_dragged = false;
+    QElapsedTimer m_dragClock;
+    double m_velocity = 0;  // rows per second
+    double m_lastPosition = 0;
+    qint64 m_lastMoveMs = 0;
+    int m_wheelRemainder = 0;
+};

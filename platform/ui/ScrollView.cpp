@@ -1,0 +1,38 @@
+#include "platform/ui/ScrollView.h"
+
+#include <QScrollBar>
+
+ScrollView::ScrollView(QWidget* parent) : QScrollArea(parent), m_content(new QWidget) {
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setWidgetResizable(false);
+    setWidget(m_content);
+    setAutoFillBackground(false);
+    viewport()->setAutoFillBackground(false);
+    m_content->setAutoFillBackground(false);
+    QPalette transparent = palette();
+    transparent.setColor(QPalette::Window, Qt::transparent);
+    setPalette(transparent);
+}
+
+void ScrollView::setContentSize(const QSize& size) {
+    m_content->resize(size);
+}
+
+void ScrollView::setContentOffset(const QPoint& offset) {
+    horizontalScrollBar()->setValue(offset.x());
+    verticalScrollBar()->setValue(offset.y());
+}
+
+QPoint ScrollView::contentOffset() const {
+    return QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value());
+}
+
+void ScrollView::removeAllContent() {
+    for (QWidget* child : m_content->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        // Out of the content at once, so the next rows never meet the old.
+        child->hide();
+        child->setParent(nullptr);
+        child->deleteLater();
+    }
+}

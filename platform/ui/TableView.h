@@ -1,0 +1,136 @@
+#pragma once
+
+#include "platform/ui/IndexPath.h"
+#include "platform/ui/TableViewCell.h"
+
+#include <QBrush>
+#include <QMultiHash>
+#include <QPointer>
+#include <QScrollArea>
+
+#include <map>
+#include <optional>
+#include <vector>
+
+class TableContentView;
+class TableViewDataSource;
+class TableViewDelegate;
+
+// A phone table: plain (full-width rows with separators, grey section bars)
+// or grouped (white rounded groups on the pinstriped background, section
+// texts above and below). Rows have a fixed height per table unless the
+// delegate says otherwise. Only the rows in view have cells: the data source
+// is asked for a cell as a row scrolls in, and cells with a reuse identifier
+// are recycled, so long tables stay cheap.
+//
+// A tap selects the row in blue and tells the delegate. In editing mode rows
+// show a red minus (which turns to offer a Delete button) or a green plus;
+// outside it, a sideways drag or a right click offers the Delete button.
+// Confirmed deletes and inserts go to the data source's commitEditingStyle.
+class TableView : public QScrollArea {
+    Q_OBJECT
+public:
+    enum class Style { Plain, Grouped };
+    enum class ScrollPosition { None, Top, Middle, Bottom };
+
+    explicit TableView(Style style = Style::Plain, QWidget* parent = nullptr);
+    ~TableView() override;
+
+    Style tableStyle() const { return m_style; }
+    // Neither is owned; both must outlive the table or be unset.
+    void setDataSource(TableViewDataSource* dataSource);
+    void setDelegate(TableViewDelegate* delegate);
+    void setRowHeight(int height);
+    int rowHeight() const { return m_rowHeight; }
+    void setBackgroundBrush(const QBrush& brush);
+
+    // Asks the data source for everything again. Clears the selection.
+    void reloadData();
+    // A cell with this identifier that scrolled out of view, readied for
+    // reuse, or none.
+    TableViewCell* dequeueReusableCell(const QString& identifier);
+
+    int numberOfSections() const { return int(m_sections.size()); }
+    int numberOfRowsInSection(int section) const;
+    // The cell showing the row, when the row is in view.
+    TableViewCell* cellForRowAtIndexPath(const IndexPath& indexPath) const;
+    QList<TableViewCell*> visibleCells() const;
+    // In the coordinates of the scrolled content.
+    QRect rectForRowAtIndexPath(const IndexPath& indexPath) const;
+    QRect rectForHeaderInSection(int section) const;
+    QRect rectForFooterInSection(int section) const;
+    QString titleForHeaderInSection(int section) const;
+    QString titleForFooterInSection(int section) const;
+
+    std::optional<IndexPath> indexPathForSelectedRow() const { return m_selected; }
+    // Selects without telling the delegate, as a screen restoring a choice.
+    void selectRowAtIndexPath(const IndexPath& indexPath, bool animated, ScrollPosition position);
+    void deselectRowAtIndexPath(const IndexPath& indexPath, bool animated);
+    void setAllowsSelection(bool allows) { m_allowsSelection = allows; }
+    void setAllowsSelectionDuringEditing(bool allows) { m_allowsSelectionDuringEditing = allows; }
+
+    void setEditing(bool editing, bool animated);
+    bool isEditing() const { return m_editing; }
+    // The data source has removed the rows; the table shows the rest.
+    void deleteRowsAtIndexPaths(const QList<IndexPath>& indexPaths, bool animated);
+    void scrollToRowAtIndexPath(const IndexPath& indexPath, ScrollPosition position, bool animated);
+
+    TableContentView* contentView() const { return m_content; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+
+private:
+    struct Section {
+        QString header;
+        QString footer;
+        int headerTop = 0;
+        int headerHeight = 0;
+        // Top of every row, and one more entry for the end of the last row.
+        std::vector<int> rowTops;
+        int footerHeight = 0;
+        int footerTop() const { return rowTops.back(); }
+        int bottom() const { return footerTop() + footerHeight; }
+    };
+
+    void computeLayout();
+    Section layoutSection(int section, int top);
+    int defaultHeaderHeight(const QString& title) const;
+    int defaultFooterHeight(const QString& title) const;
+    int contentHeight() const;
+    void layoutVisibleCells();
+    std::vector<IndexPath> rowsBetween(int top, int bottom) const;
+    TableViewCell* obtainCell(const IndexPath& indexPath);
+    void adopt(TableViewCell* cell);
+    void configure(TableViewCell* cell, const IndexPath& indexPath);
+    void recycle(TableViewCell* cell);
+    void recycleVisibleCells();
+    CellPainter::Position positionOf(const IndexPath& indexPath) const;
+    TableViewCell::EditingStyle editingStyleFor(const IndexPath& indexPath);
+    bool selectionAllowed() const;
+    void onCellTapped(TableViewCell* cell);
+    void onEditingControlClicked(TableViewCell* cell);
+    void onDeleteButtonClicked(TableViewCell* cell);
+    void onDeleteRequested(TableViewCell* cell);
+    void showDeleteConfirmation(std::optional<IndexPath> indexPath);
+    void paintContent(QPainter& painter, const QRect& exposed) const;
+    void paintGroupedTexts(QPainter& painter, const Section& section) const;
+    void paintPlainHeaders(QPainter& painter, const Section& section) const;
+    void paintEmptyRowSeparators(QPainter& painter, const QRect& exposed) const;
+
+    Style m_style;
+    TableContentView* m_content;
+    TableViewDataSource* m_dataSource = nullptr;
+    TableViewDelegate* m_delegate = nullptr;
+    int m_rowHeight;
+    QBrush m_background;
+    std::vector<Section> m_sections;
+    std::map<IndexPath, QPointer<TableViewCell>> m_visible;
+    QMultiHash<QString, QPointer<TableViewCell>> m_reusePool;
+    std::optional<IndexPath> m_selected;
+    std::optional<IndexPath> m_deleteConfirmation;
+    bool m_editing = false;
+    bool m_allowsSelection = true;
+    bool m_allowsSelectionDuringEditing = false;
+};

@@ -1,0 +1,329 @@
+#include "platform/ui/TableViewCell.h"
+
+#include "platform/ui/Label.h"
+#include "platform/ui/Theme.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QVariantAnimation>
+
+namespace {
+
+constexpr int textMargin = 10;
+constexpr int labelGap = 8;
+// Movement beyond this turns a press into a drag instead of a tap.
+constexpr int tapSlop = 10;
+// A sideways drag this long asks for the Delete button.
+constexpr int swipeDistance = 30;
+constexpr int deselectFadeMs = 300;
+
+} // namespace
+
+TableViewCell::TableViewCell(Style style, const QString& reuseIdentifier, QWidget* parent)
+    : QWidget(parent),
+      m_style(style),
+      m_reuseIdentifier(reuseIdentifier),
+      m_contentView(new QWidget(this)),
+      m_textLabel(new Label(m_contentView)),
+      m_detailTextLabel(new Label(m_contentView)),
+      m_backgroundColor(Theme::cellBackground()),
+      m_fade(new QVariantAnimation(this)) {
+    resize(Theme::windowWidth, Theme::defaultRowHeight);
+    m_contentView->setObjectName(QStringLiteral("contentView"));
+    m_contentView->installEventFilter(this);
+    m_textLabel->setFont(Theme::boldSystemFont(17));
+    m_detailTextLabel->setVisible(style != Style::Default);
+    if (style == Style::Value1) {
+        m_detailTextLabel->setFont(Theme::systemFont(17));
+        m_detailTextLabel->setTextColor(Theme::valueDetailColor());
+        m_detailTextLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    } else {
+        m_detailTextLabel->setFont(Theme::systemFont(14));
+        m_detailTextLabel->setTextColor(Theme::subtitleDetailColor());
+    }
+    m_fade->setDuration(deselectFadeMs);
+    m_fade->setStartValue(1.0);
+    m_fade->setEndValue(0.0);
+    connect(m_fade, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
+        m_highlightOpacity = value.toReal();
+        update();
+    });
+    layoutContent();
+}
+
+void TableViewCell::setImage(const QPixmap& image) {
+    m_image = image;
+    layoutContent();
+    update();
+}
+
+void TableViewCell::setAccessoryType(Accessory accessory) {
+    m_accessory = accessory;
+    layoutContent();
+    update();
+}
+
+void TableViewCell::setSelectionStyle(SelectionStyle style) {
+    m_selectionStyle = style;
+    update();
+}
+
+void TableViewCell::setBackgroundColor(const QColor& color) {
+    m_backgroundColor = color;
+    update();
+}
+
+void TableViewCell::setSelected(bool selected, bool animated) {
+    if (m_selected == selected)
+        return;
+    m_selected = selected;
+    m_fade->stop();
+    m_highlightOpacity = 0;
+    if (!selected && animated && m_selectionStyle != SelectionStyle::None)
+        m_fade->start();
+    if (!selected)
+        m_highlighted = false;
+    Label::highlightDescendants(this, selected && m_selectionStyle != SelectionStyle::None);
+    update();
+}
+
+void TableViewCell::setHighlighted(bool highlighted) {
+    if (m_highlighted == highlighted)
+        return;
+    m_highlighted = highlighted;
+    Label::highlightDescendants(this, (highlighted || m_selected) && m_selectionStyle != SelectionStyle::None);
+    update();
+}
+
+void TableViewCell::prepareForReuse() {
+    m_textLabel->clear();
+    m_detailTextLabel->clear();
+    m_image = QPixmap();
+    m_accessory = Accessory::None;
+    m_selectionStyle = SelectionStyle::Blue;
+    m_backgroundColor = Theme::cellBackground();
+    m_showingDeleteConfirmation = false;
+    m_fade->stop();
+    m_highlightOpacity = 0;
+    m_selected = false;
+    m_highlighted = false;
+    Label::highlightDescendants(this, false);
+    layoutContent();
+}
+
+void TableViewCell::setTableState(const IndexPath& indexPath, CellPainter::Position position, bool selectable) {
+    m_indexPath = indexPath;
+    m_position = position;
+    m_selectable = selectable;
+    layoutContent();
+    update();
+}
+
+void TableViewCell::setEditing(bool editing, EditingStyle style) {
+    m_editing = editing;
+    m_editingStyle = editing ? style : EditingStyle::None;
+    if (!editing)
+        m_showingDeleteConfirmation = false;
+    layoutContent();
+    update();
+}
+
+void TableViewCell::setShowingDeleteConfirmation(bool showing) {
+    if (m_showingDeleteConfirmation == showing)
+        return;
+    m_showingDeleteConfirmation = showing;
+    m_deleteButtonPressed = false;
+    if (showing)
+        setHighlighted(false);
+    layoutContent();
+    update();
+}
+
+QRect TableViewCell::backgroundRect() const {
+    if (m_position == CellPainter::Position::Plain)
+        return rect();
+    return rect().adjusted(Theme::groupInset, 0, -Theme::groupInset, 0);
+}
+
+QRect TableViewCell::editingControlRect() const {
+    const QRect background = backgroundRect();
+    return QRect(background.left(), 0, Theme::editingControlWidth, height());
+}
+
+QRect TableViewCell::deleteButtonRect() const {
+    return CellPainter::deleteButtonRect(backgroundRect()).toAlignedRect();
+}
+
+void TableViewCell::layoutContent() {
+    const QRect background = backgroundRect();
+    int left = background.left();
+    int right = background.right() + 1;
+    if (m_editingStyle != EditingStyle::None)
+        left += Theme::editingControlWidth;
+    if (m_showingDeleteConfirmation)
+        right = deleteButtonRect().left() - 4;
+    else if (!m_editing && m_accessory != Accessory::None)
+        right -= Theme::accessoryWidth + 4;
+    // The plain row's last line is its separator.
+    const int bottomLine = m_position == CellPainter::Position::Plain ? 1 : 0;
+    m_contentView->setGeometry(left, 0, qMax(0, right - left), height() - bottomLine);
+    layoutStandardLabels(m_contentView->rect());
+}
+
+void TableViewCell::layoutStandardLabels(const QRect& area) {
+    const int textLeft = textMargin + (m_image.isNull() ? 0 : m_image.width() + textMargin);
+    const int available = qMax(0, area.width() - textLeft - textMargin);
+    const int height = area.height();
+    switch (m_style) {
+    case Style::Default:
+        m_textLabel->setGeometry(textLeft, 0, available, height);
+        return;
+    case Style::Value1: {
+        const int textNatural = QFontMetrics(m_textLabel->font()).horizontalAdvance(m_textLabel->text());
+        const int detailNatural = QFontMetrics(m_detailTextLabel->font()).horizontalAdvance(m_detailTextLabel->text());
+        const int textWidth = qMin(textNatural, qMax(available / 2, available - detailNatural - labelGap));
+        m_textLabel->setGeometry(textLeft, 0, textWidth, height);
+        const int detailLeft = textLeft + textWidth + labelGap;
+        m_detailTextLabel->setGeometry(detailLeft, 0, qMax(0, textLeft + available - detailLeft), height);
+        return;
+    }
+    case Style::Subtitle: {
+        const int textHeight = QFontMetrics(m_textLabel->font()).height();
+        const int detailHeight = QFontMetrics(m_detailTextLabel->font()).height();
+        const int top = (height - textHeight - detailHeight) / 2;
+        m_textLabel->setGeometry(textLeft, top, available, textHeight);
+        m_detailTextLabel->setGeometry(textLeft, top + textHeight, available, detailHeight);
+        return;
+    }
+    }
+}
+
+bool TableViewCell::offersHighlight() const {
+    return m_selectable && m_selectionStyle != SelectionStyle::None && !m_showingDeleteConfirmation;
+}
+
+bool TableViewCell::eventFilter(QObject* watched, QEvent* event) {
+    // A label of the content view changed its text: the Value1 split moves.
+    if (watched == m_contentView && event->type() == QEvent::LayoutRequest)
+        layoutStandardLabels(m_contentView->rect());
+    return QWidget::eventFilter(watched, event);
+}
+
+void TableViewCell::resizeEvent(QResizeEvent*) {
+    layoutContent();
+}
+
+void TableViewCell::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const QRect background = backgroundRect();
+    const bool grouped = m_position != CellPainter::Position::Plain;
+    if (grouped)
+        CellPainter::paintGroupedCell(painter, background, m_position, m_backgroundColor);
+    else
+        CellPainter::paintPlainCell(painter, background, m_backgroundColor);
+
+    const qreal lit = (m_highlighted || m_selected) ? 1.0 : m_highlightOpacity;
+    if (lit > 0 && m_selectionStyle != SelectionStyle::None) {
+        QPainterPath shape;
+        if (grouped)
+            shape = CellPainter::groupedShape(QRectF(background).adjusted(0.5, 0, -0.5, 0), m_position);
+        else
+            shape.addRect(QRectF(background).adjusted(0, -1, 0, -1));
+        CellPainter::paintSelection(painter, shape,
+                                    m_selectionStyle == SelectionStyle::Blue ? CellPainter::SelectionColor::Blue
+                                                                             : CellPainter::SelectionColor::Gray,
+                                    lit);
+    }
+    if (!m_image.isNull()) {
+        const QRect content = m_contentView->geometry();
+        painter.drawPixmap(content.left() + textMargin, content.top() + (content.height() - m_image.height()) / 2,
+                           m_image);
+    }
+    paintAccessory(painter);
+    paintEditingControl(painter);
+    if (m_showingDeleteConfirmation)
+        CellPainter::paintDeleteButton(painter, deleteButtonRect(), tr("Delete"), m_deleteButtonPressed);
+}
+
+void TableViewCell::paintAccessory(QPainter& painter) const {
+    if (m_editing || m_showingDeleteConfirmation || m_accessory == Accessory::None)
+        return;
+    const QRect background = backgroundRect();
+    const QRectF area(background.right() + 1 - Theme::accessoryWidth - 6, 0, Theme::accessoryWidth, height());
+    const bool lit = (m_highlighted || m_selected) && m_selectionStyle != SelectionStyle::None;
+    if (m_accessory == Accessory::DisclosureIndicator)
+        CellPainter::paintDisclosureIndicator(painter, area, lit ? Theme::highlightedTextColor()
+                                                                 : Theme::disclosureColor());
+    else
+        CellPainter::paintCheckmark(painter, area, lit ? Theme::highlightedTextColor() : Theme::checkmarkColor());
+}
+
+void TableViewCell::paintEditingControl(QPainter& painter) const {
+    const QPointF centre = QRectF(editingControlRect()).center() + QPointF(2, 0);
+    if (m_editingStyle == EditingStyle::Delete)
+        CellPainter::paintDeleteControl(painter, centre, m_showingDeleteConfirmation);
+    else if (m_editingStyle == EditingStyle::Insert)
+        CellPainter::paintInsertControl(painter, centre);
+}
+
+void TableViewCell::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
+    m_pressPosition = event->position().toPoint();
+    m_tracking = true;
+    if (m_showingDeleteConfirmation && deleteButtonRect().contains(m_pressPosition)) {
+        m_deleteButtonPressed = true;
+        update();
+        return;
+    }
+    const bool onControl = m_editingStyle != EditingStyle::None && editingControlRect().contains(m_pressPosition);
+    if (!onControl && offersHighlight())
+        setHighlighted(true);
+}
+
+void TableViewCell::mouseMoveEvent(QMouseEvent* event) {
+    if (!m_tracking)
+        return;
+    const QPoint moved = event->position().toPoint() - m_pressPosition;
+    if (m_deleteButtonPressed) {
+        m_deleteButtonPressed = deleteButtonRect().contains(event->position().toPoint());
+        update();
+        return;
+    }
+    if (moved.manhattanLength() <= tapSlop)
+        return;
+    setHighlighted(false);
+    if (qAbs(moved.x()) >= swipeDistance && qAbs(moved.x()) > 2 * qAbs(moved.y())) {
+        m_tracking = false;
+        emit deleteRequested();
+    }
+}
+
+void TableViewCell::mouseReleaseEvent(QMouseEvent* event) {
+    if (!m_tracking || event->button() != Qt::LeftButton)
+        return;
+    m_tracking = false;
+    const QPoint position = event->position().toPoint();
+    if (m_deleteButtonPressed) {
+        m_deleteButtonPressed = false;
+        update();
+        if (deleteButtonRect().contains(position))
+            emit deleteButtonClicked();
+        return;
+    }
+    if ((position - m_pressPosition).manhattanLength() > tapSlop) {
+        setHighlighted(false);
+        return;
+    }
+    if (m_editingStyle != EditingStyle::None && editingControlRect().contains(m_pressPosition)) {
+        emit editingControlClicked();
+        return;
+    }
+    emit tapped();
+}
+
+void TableViewCell::contextMenuEvent(QContextMenuEvent*) {
+    emit deleteRequested();
+}

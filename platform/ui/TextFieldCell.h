@@ -1,0 +1,47 @@
+#pragma once
+
+#include "platform/ui/TableViewCell.h"
+
+class QAction;
+class QLineEdit;
+
+// A table cell holding one text field, placed by a frame in the cell's own
+// points (by default 100, 10, 205, 20: right of a short caption in a grouped
+// row). Selecting the row opens the field for typing instead of lighting the
+// row. The return key type tells handlers of returnPressed() which key the
+// field offers.
+class TextFieldCell : public TableViewCell {
+    Q_OBJECT
+public:
+    enum class ReturnKeyType { Default, Next, Done };
+
+    explicit TextFieldCell(Style style = Style::Default, const QString& reuseIdentifier = QString(),
+                           QWidget* parent = nullptr);
+
+    QLineEdit* textField() const { return m_textField; }
+    void setTextFieldFrame(const QRect& frame);
+    void setReturnKeyType(ReturnKeyType type) { m_returnKeyType = type; }
+    ReturnKeyType returnKeyType() const { return m_returnKeyType; }
+    // A round grey clear button inside the field while it is being edited.
+    void setClearButtonWhileEditing(bool shown);
+
+    void becomeFirstResponder();
+    void resignFirstResponder();
+    bool isFirstResponder() const;
+
+    void setSelected(bool selected, bool animated) override;
+
+signals:
+    void returnPressed();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void updateClearButton();
+
+    QLineEdit* m_textField;
+    QAction* m_clearAction;
+    ReturnKeyType m_returnKeyType = ReturnKeyType::Default;
+    bool m_clearButtonWhileEditing = false;
+};
