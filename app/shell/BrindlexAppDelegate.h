@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class PhoneWindow;
+class NavigationController;
+class RootViewController;
+
+// The app's delegate: seeds the data directory, builds the window with the
+// main screen at the root of its one navigation stack, and forwards the
+// app's activation (the window gaining the focus) and its going to the
+// background (losing it) or quitting to the main screen, so the settings are
+// read and written at the right moments. It also takes the brindlex: URL
+// commands.
+class BrindlexAppDelegate : public QObject {
+    Q_OBJECT
+
+public:
+    BrindlexAppDelegate();
+    ~BrindlexAppDelegate() override;
+
+    void applicationDidFinishLaunching();
+    // "brindlex://hideSMS" sets the hidden flag in the settings file,
+    // "brindlex://showSMS" removes it; the host is compared exactly. The main
+    // screen follows at its next activation. Always true.
+    bool handleOpenURL(const QString& url);
+    void applicationDidBecomeActive();
+    void applicationDidEnterBackground();
+    void applicationWillTerminate();
+    void copyFileIfNeeded();
+
+    PhoneWindow* window() const { return window_.get(); }
+    NavigationController* navigationController() const;
+    RootViewController* rootViewController() const { return rv_; }
+
+    // The host of a URL of the app's scheme as written (hosts are not case
+    // folded here, unlike QUrl does), or "" for any other URL.
+    static QString commandOf(const QString& url);
+
+private:
+    std::unique_ptr<PhoneWindow> window_;
+    RootViewController* rv_ = nullptr;
+};

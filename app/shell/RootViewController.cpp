@@ -1,0 +1,385 @@
+#include "app/shell/RootViewController.h"
+
+#include "app/shell/AboutViewController.h"
+#include "app/shell/Artwork.h"
+#include "app/shell/PeriodButton.h"
+#include "common/MarkerSync.h"
+#include "common/SettingsStore.h"
+#include "common/SmsHelper.h"
+#include "platform/BundleIdentifier.h"
+#include "platform/dbus/IconBadge.h"
+#include "platform/ui/ActionSheet.h"
+#include "platform/ui/AlertView.h"
+#include "platform/ui/BarButtonItem.h"
+#include "platform/ui/Label.h"
+#include "platform/ui/NavigationController.h"
+#include "platform/ui/NavigationItem.h"
+#include "platform/ui/PhoneWindow.h"
+#include "platform/ui/ProgressHUD.h"
+#include "platform/ui/TableView.h"
+#include "platform/ui/TableViewCell.h"
+#include "platform/ui/Theme.h"
+
+#include <QPushButton>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kRowHeight = 40;
+constexpr int kHeaderHeight = 1;
+constexpr int kFooterHeight = 5;
+constexpr int kHudChart = 0;
+const QString kModCellLabel = QStringLiteral("modCell");
+
+// The arrows' grey: the period arrow's resting colour, which the table's
+// arrows take over.
+const QColor kArrowGrey(90, 90, 90);
+
+void setBadge(int value) { IconBadge::setBadge(QString::fromUtf8(kBundleIdentifier), value); }
+
+}  // namespace
+
+RootViewController::RootViewController(QWidget* parent) : ViewController(parent) {}
+
+RootViewController::~RootViewController() = default;
+
+// --- Building ----------------------------------------------------------------
+
+void RootViewController::setUpComponents() {
+    tmpData_.clear();
+    buildNavigationBar();
+    buildAlerts();
+    const auto stored = SettingsStore::load();
+    const PropertyList* file = stored ? &*stored : nullptr;
+    setBackgroundBrush(Theme::groupTableBackground());
+    loadViewIfNeeded();
+
+    rightArrow1_->setFont(Theme::fontNamed("Helvetica-Bold", 12));
+    lblFrom_->setFont(Theme::boldSystemFont(14));
+    lblTo_->setFont(Theme::boldSystemFont(14));
+    fromDateString_->setFont(Theme::systemFont(14));
+    toDateString_->setFont(Theme::systemFont(14));
+
+    personArray_.clear();
+    SmsHelper::initAddressBook();
+    SmsHelper::getUniquePerson(personArray_);
+    // Message type, person filter, exclusions, badge type and quota.
+    settings_.loadFilterSettings(file);
+}
+
+void RootViewController::buildNavigationBar() {
+    setTitle(QStringLiteral("Ledgerwick"));
+    auto* gears = new BarButtonItem(BarButtonItem::Painter(&Artwork::drawGears), QSize(30, 30), this);
+    connect(gears, &BarButtonItem::clicked, this, &RootViewController::showPreferencesView);
+    navigationItem().setLeftBarButtonItem(gears);
+    auto* info = new BarButtonItem(BarButtonItem::SystemItem::InfoLight, this);
+    connect(info, &BarButtonItem::clicked, this, &RootViewController::showAboutView);
+    navigationItem().setRightBarButtonItem(info);
+}
+
+void RootViewController::buildAlerts() {
+    confirmEmptyDBBox_ = new AlertView(tr("Confirm Action"),
+                                       tr("Do you want to clear the database maintained by Ledgerwick?\n\nTake note "
+                                          "that this will not clear the default iPhone SMS database"),
+                                       this, tr("Cancel"), {tr("OK")}, this);
+    confirmEmptyDBBox_->setTag(kConfirmEmptyDBTag);
+    alertBox_ = new AlertView(tr("Clear DB"), tr("Database cleared"), this, tr("OK"), {}, this);
+    alertBox_->setTag(kAlertBoxTag);
+}
+
+void RootViewController::viewDidLoad() {
+    buildPeriodArea();
+    buildFilterArea();
+}
+
+void RootViewController::buildPeriodArea() {
+    btnDate_ = new PeriodButton(this);
+    btnDate_->setGeometry(10, 12, 300, 54);
+    connect(btnDate_, &QAbstractButton::pressed, this, &RootViewController::buttonHighlighted);
+    connect(btnDate_, &QAbstractButton::released, this, &RootViewController::buttonNormal);
+    connect(btnDate_, &QAbstractButton::clicked, this, &RootViewController::datePickView);
+
+    lblFrom_ = new Label(tr("From"), QRect(30, 16, 60, 20), Theme::boldSystemFont(14), this);
+    fromDateString_ = new Label(QString(), QRect(90, 16, 180, 20), Theme::systemFont(14), this);
+    lblTo_ = new Label(tr("To"), QRect(30, 42, 60, 20), Theme::boldSystemFont(14), this);
+    toDateString_ = new Label(QString(), QRect(90, 42, 180, 20), Theme::systemFont(14), this);
+    rightArrow1_ = new Label(QStringLiteral(">"), QRect(288, 29, 10, 20), Theme::fontNamed("Helvetica-Bold", 12), this);
+    rightArrow1_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    rightArrow1_->setTextColor(kArrowGrey);
+    for (Label* label : {lblFrom_, fromDateString_, lblTo_, toDateString_, rightArrow1_})
+        label->setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void RootViewController::buildFilterArea() {
+    lblFilterBy_ = new Label(tr("Filter By"), QRect(30, 78, 260, 20), Theme::boldSystemFont(15), this);
+    lblFilterBy_->setTextColor(Theme::groupedHeaderTextColor());
+
+    filterTableView_ = new TableView(TableView::Style::Grouped, this);
+    filterTableView_->setGeometry(0, 96, 320, 236);
+    filterTableView_->setRowHeight(kRowHeight);
+    filterTableView_->setBackgroundBrush(Theme::groupTableBackground());
+    filterTableView_->setDataSource(this);
+    filterTableView_->setDelegate(this);
+
+    btnGenerateChart_ = new QPushButton(tr("Chart"), this);
+    btnGenerateChart_->setGeometry(20, 350, 130, 44);
+    connect(btnGenerateChart_, &QPushButton::clicked, this, &RootViewController::showChart);
+    btnReport_ = new QPushButton(tr("Report"), this);
+    btnReport_->setGeometry(170, 350, 130, 44);
+    connect(btnReport_, &QPushButton::clicked, this, &RootViewController::showReport);
+    for (QPushButton* button : {btnGenerateChart_, btnReport_}) button->setFont(Theme::boldSystemFont(15));
+}
+
+// --- Filling -----------------------------------------------------------------
+
+void RootViewController::loadUpContent() {
+    syncDB();
+    const auto stored = SettingsStore::load();
+    settings_.loadPeriod(stored ? &*stored : nullptr, std::time(nullptr));
+    updateDateStrings();
+    refreshFilterTable();
+    updateMessageCount();
+}
+
+void RootViewController::viewWillAppear(bool animated) {
+    ViewController::viewWillAppear(animated);
+    updateMessageCount();
+    refreshFilterTable();
+    lblFilterBy_->setText(tr("Filter By"));
+    lblFrom_->setText(tr("From"));
+    lblTo_->setText(tr("To"));
+    btnGenerateChart_->setText(tr("Chart"));
+    btnReport_->setText(tr("Report"));
+}
+
+void RootViewController::updateDateStrings() {
+    fromDateString_->setText(dateFormatter_.stringFromDate(settings_.from));
+    toDateString_->setText(dateFormatter_.stringFromDate(settings_.to));
+}
+
+void RootViewController::refreshFilterTable() { filterTableView_->reloadData(); }
+
+void RootViewController::updateMessageCount() {
+    tmpData_.clear();
+    const Person* person = settings_.selectedPerson ? &*settings_.selectedPerson : nullptr;
+    const auto& excluded = settings_.excludedPersonArray;
+    const SmsHelper::Bound from = settings_.from, to = settings_.to;
+    switch (settings_.messageType) {
+    case 1:
+        msgCount_ = SmsHelper::countIncomingFrom(from, to, person, &excluded, &tmpData_);
+        break;
+    case 2:
+        msgCount_ = SmsHelper::countOutgoingFrom(from, to, person, &excluded, &tmpData_);
+        break;
+    default:
+        // Received first, then sent, into the same list.
+        msgCount_ = SmsHelper::countIncomingFrom(from, to, person, &excluded, &tmpData_);
+        msgCount_ += SmsHelper::countOutgoingFrom(from, to, person, &excluded, &tmpData_);
+        break;
+    }
+}
+
+void RootViewController::saveLastDate() { settings_.saveLastDate(std::time(nullptr), setBadge); }
+
+// --- Filter table ------------------------------------------------------------
+
+QString RootViewController::captionForRow(int section, int row) const {
+    if (section == 0) {
+        if (row == 0) return tr("Message Type");
+        if (row == 1) return tr("Person");
+        return tr("Exclusions");
+    }
+    return row == 0 ? tr("Total Messages") : tr("Messages Left");
+}
+
+QString RootViewController::valueForRow(int section, int row) const {
+    if (section == 0 && row == 0) {
+        if (settings_.messageType == 0) return tr("Both");
+        return settings_.messageType == 1 ? tr("Received") : tr("Sent");
+    }
+    if (section == 0 && row == 1)
+        return settings_.selectedPerson ? QString::fromStdString(settings_.selectedPerson->name()) : tr("All");
+    if (section == 0)
+        return settings_.excludedPersonArray.empty()
+                   ? tr("None")
+                   : QString::fromStdString(settings_.excludedPersonArray.front().name());
+    if (row == 0) return QString::number(msgCount_);
+    if (settings_.smsquota < 1) return QStringLiteral("-");
+    return QString::number(std::max(0, settings_.smsquota - msgCount_));
+}
+
+bool RootViewController::rowHasArrow(int section, int row) const {
+    if (section == 0) return true;
+    return row == 0 && !settings_.hideSMS;
+}
+
+int RootViewController::numberOfSectionsInTableView(TableView&) { return 2; }
+
+int RootViewController::numberOfRowsInSection(TableView&, int section) { return section == 0 ? 3 : 2; }
+
+int RootViewController::heightForRowAtIndexPath(TableView&, const IndexPath&) { return kRowHeight; }
+
+int RootViewController::heightForHeaderInSection(TableView&, int) { return kHeaderHeight; }
+
+int RootViewController::heightForFooterInSection(TableView&, int) { return kFooterHeight; }
+
+QString RootViewController::titleForHeaderInSection(TableView&, int) { return QString(); }
+
+TableViewCell* RootViewController::cellForRowAtIndexPath(TableView& table, const IndexPath& indexPath) {
+    TableViewCell* cell = table.dequeueReusableCell(QStringLiteral("Cell"));
+    if (!cell) cell = new TableViewCell(TableViewCell::Style::Default, QStringLiteral("Cell"));
+    cell->setBackgroundColor(Theme::cellBackground());
+    const bool arrow = rowHasArrow(indexPath.section, indexPath.row);
+    modCell(cell, captionForRow(indexPath.section, indexPath.row), valueForRow(indexPath.section, indexPath.row),
+            arrow);
+    cell->setSelectionStyle(arrow ? TableViewCell::SelectionStyle::Blue : TableViewCell::SelectionStyle::None);
+    return cell;
+}
+
+void RootViewController::modCell(TableViewCell* cell, const QString& header, const QString& content, bool withArrow) {
+    // A reused cell must not keep the labels of its last row. (The cell's
+    // own text labels stay; this screen leaves them empty.)
+    const auto old = cell->contentView()->findChildren<Label*>(kModCellLabel, Qt::FindDirectChildrenOnly);
+    for (Label* label : old) delete label;
+
+    auto* caption = new Label(header, QRect(20, 10, 150, 20), Theme::boldSystemFont(14), cell->contentView());
+    caption->setHighlightedTextColor(Qt::white);
+    auto* value = new Label(content, QRect(150, 10, 120, 20), Theme::systemFont(14), cell->contentView());
+    value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    value->setHighlightedTextColor(Qt::white);
+    if (withArrow) {
+        auto* arrow = new Label(QStringLiteral(">"), QRect(278, 10, 10, 20), Theme::fontNamed("Helvetica-Bold", 12),
+                                cell->contentView());
+        arrow->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        arrow->setTextColor(rightArrow1_->textColor());
+        arrow->setHighlightedTextColor(Qt::white);
+    }
+    for (Label* label : cell->contentView()->findChildren<Label*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (label == cell->textLabel() || label == cell->detailTextLabel()) continue;
+        label->setObjectName(kModCellLabel);
+        label->show();
+    }
+}
+
+void RootViewController::didSelectRowAtIndexPath(TableView& table, const IndexPath& indexPath) {
+    if (indexPath.section == 0) {
+        if (indexPath.row == 0)
+            showMessageTypeMenu();
+        else if (indexPath.row == 1)
+            showPersonSelectView();
+        else
+            showExcludedView();
+    } else if (indexPath.row == 0 && !settings_.hideSMS) {
+        showDetails();
+    }
+    table.deselectRowAtIndexPath(indexPath, true);
+}
+
+// --- Message-type menu -------------------------------------------------------
+
+void RootViewController::showMessageTypeMenu() {
+    if (!messageTypeMenu_)
+        messageTypeMenu_ = new ActionSheet(tr("Message Type"), this, tr("Cancel"), QString(),
+                                           {tr("Both"), tr("Received"), tr("Sent")}, this);
+    messageTypeMenu_->showInView(this);
+}
+
+void RootViewController::actionSheetClickedButtonAtIndex(ActionSheet& actionSheet, int buttonIndex) {
+    if (&actionSheet != messageTypeMenu_) return;
+    // The buttons are counted with Cancel first.
+    const int choice = buttonIndex - (actionSheet.cancelButtonIndex() == 0 ? 1 : 0);
+    if (choice < 0 || choice > 2 || buttonIndex == actionSheet.cancelButtonIndex()) return;
+    settings_.messageType = choice;
+    updateMessageCount();
+    refreshFilterTable();
+}
+
+// --- Period highlight --------------------------------------------------------
+
+void RootViewController::buttonHighlighted() {
+    for (Label* label : {lblFrom_, lblTo_, rightArrow1_, fromDateString_, toDateString_})
+        label->setTextColor(Qt::white);
+}
+
+void RootViewController::buttonNormal() {
+    lblFrom_->setTextColor(Qt::black);
+    lblTo_->setTextColor(Qt::black);
+    rightArrow1_->setTextColor(kArrowGrey);
+    fromDateString_->setTextColor(Qt::black);
+    toDateString_->setTextColor(Qt::black);
+}
+
+// --- Navigation --------------------------------------------------------------
+
+void RootViewController::showAboutView() {
+    if (!aboutController_) aboutController_ = new AboutViewController(this, this);
+    aboutController_->setBackgroundBrush(Theme::groupTableBackground());
+    if (navigationController()) navigationController()->pushViewController(aboutController_, true);
+}
+
+// Each of these opens the screen of its subsystem; they are filled in as the
+// screens arrive.
+void RootViewController::datePickView() {}
+void RootViewController::showPreferencesView() {}
+void RootViewController::showPersonSelectView() {}
+void RootViewController::showExcludedView() {}
+void RootViewController::showDetails() {}
+void RootViewController::showChart() {}
+void RootViewController::showReport() {}
+
+// --- Maintenance -------------------------------------------------------------
+
+void RootViewController::showAlert(const QString& title, const QString& message) {
+    alertBox_->setTitle(title);
+    alertBox_->setMessage(message);
+    alertBox_->show();
+}
+
+void RootViewController::syncDB() {
+    const MarkerSync::Outcome outcome = MarkerSync::syncWithStoredMarkers();
+    if (!outcome.ran) {
+        // Without the settings file the markers could not be kept, and every
+        // later sync would copy everything again; so nothing was copied.
+        showAlert(tr("ERROR!"), tr("The settings file cannot be read, so no new messages were copied."));
+    } else if (outcome.status != 0) {
+        showAlert(tr("ERROR!"), QStringLiteral("%1 : %2").arg(tr("error code")).arg(outcome.status));
+    }
+}
+
+void RootViewController::confirmClearDB() { confirmEmptyDBBox_->show(); }
+
+void RootViewController::alertViewClickedButtonAtIndex(AlertView& alertView, int buttonIndex) {
+    if (alertView.tag() == kConfirmEmptyDBTag && buttonIndex == 1) clearDB();
+}
+
+void RootViewController::clearDB() {
+    if (!SmsHelper::clearDB()) {
+        showAlert(tr("Clear DB"), tr("Some problems have occurred.\nClear DB is not successful"));
+        return;
+    }
+    showAlert(tr("Clear DB"), tr("Clear DB is successful"));
+    MarkerSync::resetMarkers();
+    settings_.selectedPerson.reset();
+    refreshFilterTable();
+    saveLastDate();
+    showAlert(QStringLiteral("Ledgerwick"), tr("Resyncing with default SMS database"));
+    syncDB();
+    personArray_.clear();
+    SmsHelper::getUniquePerson(personArray_);
+    updateMessageCount();
+    refreshFilterTable();
+}
+
+void RootViewController::presentSheet(int kind) {
+    QWidget* over = PhoneWindow::containing(this);
+    aHUD_ = new ProgressHUD(over ? over : this);
+    aHUD_->show(kind == kHudChart ? tr("Generating Chart. Please wait.") : tr("Generating Report. Please wait."));
+}
+
+void RootViewController::killHUD() {
+    if (!aHUD_) return;
+    aHUD_->hide();
+    aHUD_->deleteLater();
+    aHUD_ = nullptr;
+}

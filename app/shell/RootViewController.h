@@ -1,0 +1,165 @@
+#pragma once
+
+#include "app/shell/DateFormatter.h"
+#include "app/shell/MainScreenSettings.h"
+#include "common/Person.h"
+#include "common/Sms.h"
+#include "platform/ui/ActionSheetDelegate.h"
+#include "platform/ui/AlertViewDelegate.h"
+#include "platform/ui/TableViewDataSource.h"
+#include "platform/ui/TableViewDelegate.h"
+#include "platform/ui/NavigationController.h"
+#include "platform/ui/ViewController.h"
+
+#include <QPointer>
+
+#include <ctime>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class AboutViewController;
+class ActionSheet;
+class AlertView;
+class Label;
+class PeriodButton;
+class ProgressHUD;
+class QPushButton;
+class TableView;
+class TableViewCell;
+
+// The main screen: the counting period, the filter table (message type,
+// person, exclusions, total, messages left) and the Chart and Report
+// buttons. It is the root of the app's one navigation stack, holds the app's
+// settings while it runs, and every other screen hands its result back
+// through its setters, updateMessageCount and refreshFilterTable.
+class RootViewController : public ViewController,
+                           public TableViewDataSource,
+                           public TableViewDelegate,
+                           public AlertViewDelegate,
+                           public ActionSheetDelegate {
+    Q_OBJECT
+
+public:
+    // Alert tags.
+    static constexpr int kAlertBoxTag = 0;
+    static constexpr int kConfirmEmptyDBTag = 1;
+
+    explicit RootViewController(QWidget* parent = nullptr);
+    ~RootViewController() override;
+
+    // Launch: the fixed parts and the filter settings, once.
+    void setUpComponents();
+    // Launch and every activation: sync, period settings, recount, redraw.
+    void loadUpContent();
+    // Writes the settings back and sets the icon badge.
+    void saveLastDate();
+
+    void updateDateStrings();
+    void refreshFilterTable();
+    void updateMessageCount();
+
+    // Navigation.
+    void datePickView();
+    void showPreferencesView();
+    void showAboutView();
+    void showPersonSelectView();
+    void showExcludedView();
+    void showDetails();
+    void showMessageTypeMenu();
+    void showChart();
+    void showReport();
+
+    // Maintenance (sync, Clear DB, progress overlay).
+    void syncDB();
+    void confirmClearDB();
+    void clearDB();
+    void presentSheet(int kind);
+    void killHUD();
+
+    // Setters and state the other screens use.
+    std::time_t from() const { return settings_.from; }
+    std::time_t to() const { return settings_.to; }
+    void setFromDate(std::time_t from) { settings_.from = from; }
+    void setToDate(std::time_t to) { settings_.to = to; }
+    int messageType() const { return settings_.messageType; }
+    void setMessageType(int type) { settings_.messageType = type; }
+    const std::optional<Person>& selectedPerson() const { return settings_.selectedPerson; }
+    void setSelectedPerson(std::optional<Person> person) { settings_.selectedPerson = std::move(person); }
+    std::vector<Person>& personArray() { return personArray_; }
+    std::vector<Person>& excludedPersonArray() { return settings_.excludedPersonArray; }
+    std::vector<Sms>& tmpData() { return tmpData_; }
+    int saveFromDate() const { return settings_.saveFromDate; }
+    void setSaveFromDate(int mode) { settings_.saveFromDate = mode; }
+    int cycleDay() const { return settings_.cycleDay; }
+    void setCycleDay(int day) { settings_.cycleDay = day; }
+    int badgeType() const { return settings_.badgeType; }
+    void setBadgeType(int type) { settings_.badgeType = type; }
+    int smsquota() const { return settings_.smsquota; }
+    void setSmsquota(int quota) { settings_.smsquota = quota; }
+    bool hideSMS() const { return settings_.hideSMS; }
+    int msgCount() const { return msgCount_; }
+    const DateFormatter& dateFormatter() const { return dateFormatter_; }
+    MainScreenSettings& settings() { return settings_; }
+    TableView* filterTableView() const { return filterTableView_; }
+    AlertView* alertBox() const { return alertBox_; }
+    AlertView* confirmEmptyDBBox() const { return confirmEmptyDBBox_; }
+
+    // The texts of the filter table as shown: caption and value of a row.
+    QString captionForRow(int section, int row) const;
+    QString valueForRow(int section, int row) const;
+
+    // TableViewDataSource / TableViewDelegate.
+    int numberOfSectionsInTableView(TableView& table) override;
+    int numberOfRowsInSection(TableView& table, int section) override;
+    TableViewCell* cellForRowAtIndexPath(TableView& table, const IndexPath& indexPath) override;
+    int heightForRowAtIndexPath(TableView& table, const IndexPath& indexPath) override;
+    int heightForHeaderInSection(TableView& table, int section) override;
+    int heightForFooterInSection(TableView& table, int section) override;
+    QString titleForHeaderInSection(TableView& table, int section) override;
+    void didSelectRowAtIndexPath(TableView& table, const IndexPath& indexPath) override;
+
+    // AlertViewDelegate / ActionSheetDelegate.
+    void alertViewClickedButtonAtIndex(AlertView& alertView, int buttonIndex) override;
+    void actionSheetClickedButtonAtIndex(ActionSheet& actionSheet, int buttonIndex) override;
+
+    void viewWillAppear(bool animated) override;
+
+protected:
+    void viewDidLoad() override;
+
+private:
+    void buildNavigationBar();
+    void buildAlerts();
+    void buildPeriodArea();
+    void buildFilterArea();
+    void showAlert(const QString& title, const QString& message);
+    void modCell(TableViewCell* cell, const QString& header, const QString& content, bool withArrow);
+    bool rowHasArrow(int section, int row) const;
+    void buttonHighlighted();
+    void buttonNormal();
+
+    MainScreenSettings settings_;
+    DateFormatter dateFormatter_;
+    std::vector<Person> personArray_;
+    std::vector<Sms> tmpData_;
+    int msgCount_ = 0;
+
+    Label* rightArrow1_ = nullptr;
+    Label* fromDateString_ = nullptr;
+    Label* lblFrom_ = nullptr;
+    Label* lblTo_ = nullptr;
+    Label* toDateString_ = nullptr;
+    Label* lblFilterBy_ = nullptr;
+    TableView* filterTableView_ = nullptr;
+    QPushButton* btnGenerateChart_ = nullptr;
+    QPushButton* btnReport_ = nullptr;
+    PeriodButton* btnDate_ = nullptr;
+
+    AlertView* confirmEmptyDBBox_ = nullptr;
+    AlertView* alertBox_ = nullptr;
+    ActionSheet* messageTypeMenu_ = nullptr;
+    QPointer<ProgressHUD> aHUD_;
+
+    AboutViewController* aboutController_ = nullptr;
+};

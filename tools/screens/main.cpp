@@ -1,0 +1,71 @@
+// brindlex-screens OUTPUT_DIR
+//
+// Renders each screen of the app on the current device root to a PNG, on
+// Qt's offscreen platform: what ./run shows on a machine without a display,
+// and a quick way to look at every screen after a change.
+#include "app/shell/BrindlexAppDelegate.h"
+#include "app/shell/RootViewController.h"
+#include "platform/AppBundle.h"
+#include "platform/ui/ActionSheet.h"
+#include "platform/ui/AlertView.h"
+#include "platform/ui/NavigationController.h"
+#include "platform/ui/PhoneStyle.h"
+#include "platform/ui/PhoneWindow.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLocale>
+#include <QTest>
+#include <QTranslator>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+QString outputDirectory;
+
+void save(PhoneWindow& window, const QString& name) {
+    QTest::qWait(400);  // let slides and fades finish
+    const QString path = outputDirectory + "/" + name + ".png";
+    window.grab().save(path);
+    std::printf("%s\n", qPrintable(path));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: brindlex-screens OUTPUT_DIR\n");
+        return 2;
+    }
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Brindlex"));
+    outputDirectory = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
+    QDir().mkpath(outputDirectory);
+
+    QTranslator translator;
+    if (translator.load(QLocale(), "brindlex", "_", QString::fromStdString(AppBundle::directory()) + "/translations"))
+        QApplication::installTranslator(&translator);
+    PhoneStyle::install();
+
+    BrindlexAppDelegate delegate;
+    delegate.applicationDidFinishLaunching();
+    PhoneWindow& window = *delegate.window();
+    RootViewController& root = *delegate.rootViewController();
+    save(window, "main");
+
+    root.showAboutView();
+    save(window, "about");
+    window.navigationController().popToRootViewControllerAnimated(false);
+
+    root.showMessageTypeMenu();
+    save(window, "message-type-menu");
+    for (ActionSheet* sheet : root.findChildren<ActionSheet*>())
+        if (sheet->isVisible()) sheet->dismissWithClickedButtonIndex(sheet->cancelButtonIndex(), false);
+
+    root.confirmClearDB();
+    save(window, "confirm-clear-db");
+    return 0;
+}
