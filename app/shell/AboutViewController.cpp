@@ -15,7 +15,7 @@ std::function<void(const QUrl&)>& urlOpener() {
     return opener;
 }
 
-enum Section { kAppSection, kCreditsSection, kContactSection };
+enum Section { kAppSection, kContactSection };
 
 }  // namespace
 
@@ -37,38 +37,33 @@ void AboutViewController::viewDidLoad() {
     table_->setDelegate(this);
 }
 
-int AboutViewController::numberOfSectionsInTableView(TableView&) { return 3; }
+int AboutViewController::numberOfSectionsInTableView(TableView&) { return 2; }
 
-int AboutViewController::numberOfRowsInSection(TableView&, int section) {
-    if (section == kAppSection) return 1;
-    return section == kCreditsSection ? 2 : 2;
-}
+int AboutViewController::numberOfRowsInSection(TableView&, int section) { return section == kAppSection ? 1 : 2; }
 
 QString AboutViewController::titleForHeaderInSection(TableView&, int section) {
-    if (section == kCreditsSection) return tr("Credits");
-    if (section == kContactSection) return tr("Contact");
-    return QString();
+    return section == kContactSection ? tr("Contact") : QString();
 }
 
 QString AboutViewController::titleForFooterInSection(TableView&, int section) {
     if (section == kAppSection)
         return tr("Counts the text messages you send and receive, segment by segment, against your monthly "
                   "allowance.");
-    if (section == kContactSection) return tr("Suggestions and bug reports are welcome.");
+    if (section == kContactSection)
+        return tr("Suggestions and bug reports are welcome.\n\nMade by the Brindlex team. Segments are counted by "
+                  "the GSM 03.38 alphabet.");
     return QString();
 }
 
 TableViewCell* AboutViewController::cellForRowAtIndexPath(TableView&, const IndexPath& indexPath) {
-    auto* cell = new TableViewCell(TableViewCell::Style::Value1, QStringLiteral("Cell"));
+    // Contact rows carry a long address under their caption.
+    const auto style = indexPath.section == kContactSection ? TableViewCell::Style::Subtitle : TableViewCell::Style::Value1;
+    auto* cell = new TableViewCell(style, QStringLiteral("Cell"));
     cell->setSelectionStyle(TableViewCell::SelectionStyle::None);
     switch (indexPath.section) {
     case kAppSection:
         cell->textLabel()->setText(QStringLiteral("Brindlex"));
         cell->detailTextLabel()->setText(tr("Version %1").arg(versionText()));
-        break;
-    case kCreditsSection:
-        cell->textLabel()->setText(indexPath.row == 0 ? tr("Design and code") : tr("Segment rules"));
-        cell->detailTextLabel()->setText(indexPath.row == 0 ? tr("The Brindlex team") : tr("GSM 03.38"));
         break;
     default:
         cell->textLabel()->setText(indexPath.row == 0 ? tr("Send Feedback") : tr("Web Site"));

@@ -1,6 +1,7 @@
 // Brindlex: the app. One window per device root; a second start hands its
 // brindlex: URLs to the running app and exits.
 #include "app/shell/BrindlexAppDelegate.h"
+#include "app/shell/Translations.h"
 #include "app/shell/SingleInstance.h"
 #include "platform/AppBundle.h"
 #include "platform/DevicePaths.h"
@@ -8,7 +9,6 @@
 
 #include <QApplication>
 #include <QLocale>
-#include <QTranslator>
 
 #include <cstdio>
 
@@ -27,10 +27,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    QTranslator translator;
-    const QString translations = QString::fromStdString(AppBundle::directory()) + "/translations";
-    if (translator.load(QLocale(), QStringLiteral("brindlex"), QStringLiteral("_"), translations))
-        QApplication::installTranslator(&translator);
+    Translations::install(app, Translations::bundleDirectory());
     PhoneStyle::install();
 
     BrindlexAppDelegate delegate;

@@ -4,6 +4,7 @@
 // Qt's offscreen platform: what ./run shows on a machine without a display,
 // and a quick way to look at every screen after a change.
 #include "app/shell/BrindlexAppDelegate.h"
+#include "app/shell/Translations.h"
 #include "app/shell/RootViewController.h"
 #include "platform/AppBundle.h"
 #include "platform/ui/ActionSheet.h"
@@ -16,7 +17,6 @@
 #include <QDir>
 #include <QLocale>
 #include <QTest>
-#include <QTranslator>
 
 #include <cstdio>
 #include <cstdlib>
@@ -45,9 +45,7 @@ int main(int argc, char** argv) {
     outputDirectory = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
     QDir().mkpath(outputDirectory);
 
-    QTranslator translator;
-    if (translator.load(QLocale(), "brindlex", "_", QString::fromStdString(AppBundle::directory()) + "/translations"))
-        QApplication::installTranslator(&translator);
+    Translations::install(app, Translations::bundleDirectory());
     PhoneStyle::install();
 
     BrindlexAppDelegate delegate;
