@@ -1,0 +1,86 @@
+#pragma once
+
+// A launched app on a temporary device root, for UI tests on the offscreen
+// platform. Alerts and action sheets answer at once with a preset button
+// (none by default: they only record what they showed), so no test ever
+// waits on a modal box.
+#include "app/shell/BrindlexAppDelegate.h"
+#include "app/shell/RootViewController.h"
+#include "common/Seeding.h"
+#include "common/SettingsStore.h"
+#include "platform/DevicePaths.h"
+#include "platform/ui/ActionSheet.h"
+#include "platform/ui/AlertView.h"
+#include "platform/ui/NavigationController.h"
+#include "platform/ui/PhoneWindow.h"
+#include "support/ScopedEnvironment.h"
+#include "support/TempDeviceRoot.h"
+#include "tools/fixtures/AddressBookFixture.h"
+#include "tools/fixtures/DeviceFixture.h"
+#include "tools/fixtures/SmsDatabaseFixture.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class AppHarness {
+public:
+    // A device of `systemVersion` with a seeded data directory; the test
+    // adds messages, contacts and settings before launch().
+    explicit AppHarness(const std::string& systemVersion = "6.1.3") {
+        EXPECT_TRUE(DeviceFixture::createDeviceRoot(root_.path(), systemVersion));
+        Seeding::copyIfNeeded();
+        AlertView::resetShownForTesting();
+        ActionSheet::resetShownForTesting();
+    }
+    ~AppHarness() {
+        AlertView::setPresetAnswerForTesting(std::nullopt);
+        ActionSheet::setPresetAnswerForTesting(std::nullopt);
+    }
+
+    SmsDatabaseFixture sms() const { return SmsDatabaseFixture(DevicePaths::smsDatabase()); }
+    AddressBookFixture addressBook() const {
+        AddressBookFixture book(DevicePaths::addressBook());
+        book.create();
+        return book;
+    }
+    void store(const std::string& address, std::time_t date, bool sent, const std::string& text = "hello") {
+        EXPECT_GE(sms().storeMessage(FixtureMessage{address, text, date, sent, "SMS"}), 0);
+    }
+    void settings(const std::function<void(PropertyList&)>& change) { EXPECT_TRUE(SettingsStore::update(change)); }
+
+    // Launches as the program does: seeding, main screen, first content.
+    void launch() {
+        delegate_ = std::make_unique<BrindlexAppDelegate>();
+        delegate_->applicationDidFinishLaunching();
+        QTest::qWait(50);
+    }
+
+    BrindlexAppDelegate& delegate() { return *delegate_; }
+    RootViewController& root() { return *delegate_->rootViewController(); }
+    PhoneWindow& window() { return *delegate_->window(); }
+    NavigationController& navigation() { return window().navigationController(); }
+
+    // Saves a picture of the window under the suite's screenshot folder.
+    QString screenshot(const QString& name) {
+        QTest::qWait(350);  // slides and fades
+        const QString directory = QStringLiteral(BRINDLEX_SCREENSHOT_DIR);
+        QDir().mkpath(directory);
+        const QString path = directory + "/" + name + ".png";
+        window().grab().save(path);
+        return path;
+    }
+
+    const std::string& rootPath() const { return root_.path(); }
+
+private:
+    ScopedEnvironment tz_{"TZ", std::string("UTC")};
+    TempDeviceRoot root_;
+    std::unique_ptr<BrindlexAppDelegate> delegate_;
+};
