@@ -56,7 +56,9 @@ void BadgeDaemon::stop() {
 bool BadgeDaemon::interruptibleWait(std::chrono::milliseconds duration) {
     if (stopping_) return false;
     QEventLoop loop;
-    QTimer::singleShot(duration, &loop, &QEventLoop::quit);
+    // A coarse timer may fire up to 5% early; the phone is promised the
+    // whole wait to finish writing its message.
+    QTimer::singleShot(duration, Qt::PreciseTimer, &loop, &QEventLoop::quit);
     loop.exec();
     return !stopping_;
 }
