@@ -1,0 +1,164 @@
+// The daemon's message events, end to end: the run at start-up, a message
+// received through the phone simulator, and a burst of notifications. Each
+// test runs the built brindlex-badged on a device root of its own and
+// watches the badge as a dock would.
+#include "DaemonHarness.h"
+
+#include "common/Seeding.h"
+#include "support/TempDeviceRoot.h"
+#include "tools/SmsReadBack.h"
+#include "tools/fixtures/DeviceFixture.h"
+#include "tools/fixtures/SmsDatabaseFixture.h"
+
+#include <cstdio>
+
+namespace daemon_e2e {
+namespace {
+
+class MessageEventsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(std::filesystem::exists(programPath("brindlex-badged").toStdString()));
+        ASSERT_TRUE(std::filesystem::exists(programPath("brindlex-phone").toStdString()));
+        ASSERT_TRUE(badges_.start());
+    }
+
+    void createDevice(const std::string& version) {
+        std::string error;
+        ASSERT_TRUE(DeviceFixture::createDeviceRoot(root_.path(), version, &error)) << error;
+    }
+
+    void store(const FixtureMessage& message) {
+        SmsDatabaseFixture sms(DevicePaths::smsDatabase());
+        ASSERT_GE(sms.storeMessage(message), 0) << sms.lastError();
+    }
+
+    // SIGINT ends the daemon with status 0 after the start-up line.
+    void interrupt(DaemonProcess& daemon) {
+        ASSERT_GE(daemon.signalAndWait(SIGINT), 0) << "still running after SIGINT";
+        EXPECT_TRUE(daemon.exitedNormally());
+        EXPECT_EQ(daemon.exitCode(), 0) << daemon.err();
+        EXPECT_EQ(daemon.out(), std::string(DaemonProcess::kStartedLine) + DaemonProcess::kInterruptedLine);
+    }
+
+    TempDeviceRoot root_;
+    BadgeLog badges_;
+};
+
+TEST_F(MessageEventsTest, StartUpCopiesWhatArrivedMeanwhileAndSetsTheBadgeAfterItsWait) {
+    createDevice("6.1.3");
+    // Settings seeded and a badge type chosen before the daemon ever ran.
+    Seeding::copyIfNeeded();
+    changeSettings([](PropertyList& settings) { settings.setInteger("badgetype", 1); });  // received
+    const std::int64_t now = std::time(nullptr);
+    store({"+14155550100", "Dinner at eight?", now - 3600, false});
+    store({"+14155550111", textOfSegments(2), now - 60, false});
+    store({"+14155550100", "Yes", now - 30, true});
+    // Copied, but the badge counts text messages only.
+    store({"+14155550122", "Sent over the data network", now - 20, false, "iMessage"});
+
+    DaemonProcess daemon;
+    ASSERT_TRUE(daemon.start());
+    ASSERT_TRUE(badges_.waitForUpdates(1, 15000)) << daemon.err();
+    EXPECT_EQ(badges_.last().count, 3);
+    EXPECT_TRUE(badges_.last().visible);
+    // The run at start-up waits like a received message before it copies.
+    EXPECT_GE(badges_.last().atMs - daemon.startedAtMs(), 1950);
+    // Only then does the daemon say it listens.
+    ASSERT_TRUE(daemon.waitForStarted());
+    EXPECT_GE(nowMs() - daemon.startedAtMs(), 1950);
+
+    const auto rows = counterRows();
+    ASSERT_TRUE(rows.has_value());
+    ASSERT_EQ(rows->size(), 4u);
+    EXPECT_EQ((*rows)[1], (CounterRow{"+14155550111", now - 60, textOfSegments(2), 2, 2}));
+    EXPECT_EQ((*rows)[2], (CounterRow{"+14155550100", now - 30, "Yes", 3, 1}));
+    EXPECT_EQ(settingsInteger("lastsyncrdate"), now - 20 + 1);
+    EXPECT_EQ(settingsInteger("lastsyncsdate"), now - 30 + 1);
+    EXPECT_EQ(settingsInteger("badgetype"), 1);
+
+    interrupt(daemon);
+    EXPECT_EQ(badges_.size(), 1u);
+}
+
+TEST_F(MessageEventsTest, EachReceivedNotificationRunsOneEventAboutTwoSecondsLater) {
+    createDevice("5.1.1");
+    // The daemon seeds ledgerwick.db and the settings file itself.
+    const std::int64_t sentAt = std::time(nullptr) - 120;
+    store({"+14155550100", textOfSegments(2), sentAt, true});
+    NotificationLog notifications;
+    ASSERT_TRUE(notifications.start());
+
+    DaemonProcess daemon;
+    ASSERT_TRUE(daemon.start());
+    ASSERT_TRUE(badges_.waitForUpdates(1, 15000)) << daemon.err();
+    ASSERT_TRUE(daemon.waitForStarted());
+    // No badge type yet: the first event stores the default and counts sent segments.
+    EXPECT_EQ(badges_.last().count, 2);
+    EXPECT_EQ(settingsInteger("badgetype"), 2);
+    EXPECT_TRUE(std::filesystem::exists(DevicePaths::counterDatabase(false)));
+    EXPECT_FALSE(std::filesystem::exists(DevicePaths::counterDatabase(true)));
+
+    changeSettings([](PropertyList& settings) { settings.setInteger("badgetype", 0); });  // both directions
+    {
+        SCOPED_TRACE("one message from the phone simulator");
+        const ProgramRun receive = phone({"receive", "4155550101", "Are you coming?"});
+        ASSERT_EQ(receive.status, 0) << receive.err;
+        ASSERT_TRUE(badges_.waitForUpdates(2)) << daemon.err();
+        ASSERT_EQ(notifications.times().size(), 1u);
+        const qint64 latency = badges_.last().atMs - notifications.times()[0];
+        std::printf("[ figures  ] received message: badge updated %lld ms after the notification\n",
+                    static_cast<long long>(latency));
+        RecordProperty("received_latency_ms", static_cast<int>(latency));
+        EXPECT_GE(latency, 1950);
+        EXPECT_LE(latency, 4000);
+        EXPECT_EQ(badges_.last().count, 3);
+    }
+    {
+        SCOPED_TRACE("a burst of three");
+        const std::int64_t at = std::time(nullptr);
+        store({"+14155550133", "One", at, false});
+        store({"+14155550133", textOfSegments(2), at, false});
+        store({"+14155550144", "Three", at, false});
+        const qint64 firstPost = nowMs();
+        for (int i = 0; i < 3; ++i) ASSERT_TRUE(TelephonyCenter::post(TelephonyCenter::kMessageReceivedNotification));
+
+        ASSERT_TRUE(badges_.waitForUpdates(5, 15000)) << daemon.err();
+        idle(2500);  // a fourth event would have shown by now
+        ASSERT_EQ(badges_.size(), 5u);
+        const auto& updates = badges_.updates();
+        // The first event copies all three; the next two find nothing new.
+        for (std::size_t i = 2; i < 5; ++i) EXPECT_EQ(updates[i].count, 7) << "update " << i;
+        // One after the other, each with its own wait.
+        EXPECT_GE(updates[2].atMs - firstPost, 1950);
+        EXPECT_GE(updates[3].atMs - updates[2].atMs, 1950);
+        EXPECT_GE(updates[4].atMs - updates[3].atMs, 1950);
+    }
+
+    // Every message of sms.db exactly once, with the markers past the newest.
+    const auto stored = sms_read_back::read(DevicePaths::smsDatabase(), false);
+    const auto rows = counterRows();
+    ASSERT_TRUE(stored.has_value());
+    ASSERT_TRUE(rows.has_value());
+    ASSERT_EQ(rows->size(), stored->size());
+    EXPECT_EQ(duplicateCounterRows(), 0);
+    std::int64_t newestReceived = 0;
+    for (std::size_t i = 0; i < rows->size(); ++i) {
+        EXPECT_EQ((*rows)[i].address, (*stored)[i].address.value_or(""));
+        EXPECT_EQ((*rows)[i].date, (*stored)[i].date);
+        EXPECT_EQ((*rows)[i].text, (*stored)[i].text.value_or(""));
+        EXPECT_EQ((*rows)[i].flags, (*stored)[i].flags);
+        if ((*rows)[i].flags == 2) newestReceived = std::max(newestReceived, (*rows)[i].date);
+    }
+    EXPECT_EQ(settingsInteger("lastsyncrdate"), newestReceived + 1);
+    EXPECT_EQ(settingsInteger("lastsyncsdate"), sentAt + 1);
+
+    const std::optional<long> peak = daemon.peakMemoryKb();
+    ASSERT_TRUE(peak.has_value());
+    std::printf("[ figures  ] daemon peak memory (VmHWM) after 5 events: %ld kB\n", *peak);
+    RecordProperty("daemon_vmhwm_kb", static_cast<int>(*peak));
+    interrupt(daemon);
+}
+
+}  // namespace
+}  // namespace daemon_e2e
