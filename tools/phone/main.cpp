@@ -7,6 +7,7 @@
 #include "tools/phone/ContactCommands.h"
 #include "tools/phone/DeviceCommands.h"
 #include "tools/phone/MessageCommands.h"
+#include "tools/phone/OpenCommand.h"
 #include "tools/phone/PhoneCommand.h"
 
 #include <cstdio>
@@ -28,6 +29,7 @@ constexpr PhoneCommand kCommands[] = {
     {"contacts", "add FIRST LAST NUMBER...", "add a contact (\"\" for a missing name part)", ContactCommands::run},
     {"contacts", "list", "show the address book: record id, name, numbers", ContactCommands::run},
     {"badge", "watch", "show the icon badges as a dock sees them, until interrupted", BadgeCommands::run},
+    {"open", "URL", "open a brindlex: URL command as the desktop does (brindlex://hideSMS)", OpenCommand::run},
 };
 
 void printUsage(std::FILE* out) {
