@@ -60,7 +60,7 @@ ListTableView::~ListTableView() = default;
 
 void ListTableView::setDataSource(ListTableViewDataSource* dataSource) {
     m_dataSource = dataSource;
-    reloadData();
+    setNeedsReload();
 }
 
 void ListTableView::setDelegate(ListTableViewDelegate* delegate) {
@@ -69,10 +69,23 @@ void ListTableView::setDelegate(ListTableViewDelegate* delegate) {
 
 void ListTableView::setRowHeight(int height) {
     m_rowHeight = height;
-    reloadData();
+    setNeedsReload();
+}
+
+void ListTableView::setNeedsReload() {
+    m_needsReload = true;
+    if (isVisible())
+        reloadData();
+}
+
+void ListTableView::showEvent(QShowEvent* event) {
+    QListView::showEvent(event);
+    if (m_needsReload)
+        reloadData();
 }
 
 void ListTableView::reloadData() {
+    m_needsReload = false;
     m_deleteConfirmation.reset();
     m_pressedRow.reset();
     m_fadingRow.reset();
@@ -356,9 +369,10 @@ void ListTableView::paintStandardTexts(QPainter& painter, const QRect& content, 
     QRect detailArea;
     int detailFlags = Qt::AlignLeft | Qt::AlignVCenter;
     if (description.style == TableViewCell::Style::Subtitle) {
-        const int top = content.top() + (content.height() - textMetrics.height() - detailMetrics.height()) / 2;
+        const int detailHeight = description.detailText.isEmpty() ? 0 : detailMetrics.height();
+        const int top = content.top() + (content.height() - textMetrics.height() - detailHeight) / 2;
         textArea = QRect(area.left(), top, area.width(), textMetrics.height());
-        detailArea = QRect(area.left(), top + textMetrics.height(), area.width(), detailMetrics.height());
+        detailArea = QRect(area.left(), top + textMetrics.height(), area.width(), detailHeight);
     } else if (description.style == TableViewCell::Style::Value1) {
         const int textWidth = qMin(textMetrics.horizontalAdvance(description.text), area.width() / 2);
         textArea.setWidth(textWidth);

@@ -32,6 +32,9 @@ public:
     void setRowHeight(int height);
     int rowHeight() const { return m_rowHeight; }
 
+    // Asks the data source for the row count again. A list also loads by
+    // itself when it is first shown after its data source or row height
+    // changed.
     void reloadData();
     int numberOfRows() const;
     // The data source has removed the rows; the list closes up.
@@ -55,8 +58,10 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
+    void setNeedsReload();
     void paintRow(QPainter& painter, const QRect& rect, int row, bool selected) const;
     void paintStandardTexts(QPainter& painter, const QRect& content, const ListTableRow& description,
                             bool lit) const;
@@ -72,6 +77,7 @@ private:
     ListTableViewDataSource* m_dataSource = nullptr;
     ListTableViewDelegate* m_delegate = nullptr;
     int m_rowHeight;
+    bool m_needsReload = false;
     bool m_editing = false;
     std::optional<int> m_deleteConfirmation;
     std::optional<int> m_pressedRow;

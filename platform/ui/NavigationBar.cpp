@@ -61,6 +61,10 @@ QString NavigationBar::backButtonTitle() const {
     return m_back->isVisibleTo(this) ? m_back->text() : QString();
 }
 
+void NavigationBar::resizeEvent(QResizeEvent*) {
+    layoutButtons();
+}
+
 void NavigationBar::layoutButtons() {
     const int middle = height() / 2;
     auto place = [middle](NavigationBarButton* button, int x) {

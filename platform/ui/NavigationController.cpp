@@ -40,7 +40,7 @@ NavigationController::~NavigationController() {
 void NavigationController::setRootViewController(ViewController* root) {
     finishRunningAnimation();
     ViewController* previous = topViewController();
-    Entry kept{root, root->parentWidget()};
+    Entry kept{root, root->parentWidget(), root->parentWidget() != nullptr};
     bool wasStacked = false;
     for (const Entry& entry : std::exchange(m_stack, {})) {
         if (entry.controller == root) {
@@ -61,7 +61,7 @@ void NavigationController::pushViewController(ViewController* controller, bool a
     if (!controller || viewControllers().contains(controller))
         return;
     ViewController* previous = topViewController();
-    Entry entry{controller, controller->parentWidget()};
+    Entry entry{controller, controller->parentWidget(), controller->parentWidget() != nullptr};
     adopt(entry);
     m_stack.append(entry);
     transition(previous, controller, true, animated);
@@ -142,6 +142,10 @@ void NavigationController::release(const Entry& entry) {
     disconnect(&controller->navigationItem(), nullptr, this, nullptr);
     controller->setNavigationController(nullptr);
     controller->hide();
+    if (entry.hadParent && !entry.formerParent) {
+        controller->deleteLater();
+        return;
+    }
     controller->setParent(entry.formerParent);
 }
 

@@ -12,7 +12,8 @@ class ViewController;
 // screen. Pushing slides the new screen in from the right, popping slides
 // back; animated = false switches at once. The stack does not own its
 // screens: their creators keep them, and a screen leaving the stack goes
-// back, hidden, to the parent it had before it was pushed.
+// back, hidden, to the parent it had before it was pushed (a screen whose
+// parent has gone meanwhile has no owner left and is deleted).
 class NavigationController : public QWidget {
     Q_OBJECT
 public:
@@ -43,6 +44,7 @@ private:
     struct Entry {
         QPointer<ViewController> controller;
         QPointer<QWidget> formerParent;
+        bool hadParent = false;
     };
 
     void adopt(Entry& entry);

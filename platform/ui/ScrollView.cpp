@@ -7,6 +7,7 @@ ScrollView::ScrollView(QWidget* parent) : QScrollArea(parent), m_content(new QWi
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setWidgetResizable(false);
     setWidget(m_content);
+    // Transparent all through: the scroll area fills its widget by default.
     setAutoFillBackground(false);
     viewport()->setAutoFillBackground(false);
     m_content->setAutoFillBackground(false);

@@ -41,6 +41,9 @@ TableView::TableView(Style style, QWidget* parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setWidgetResizable(false);
     setWidget(m_content);
+    // The scroll area fills its widget by default; the table paints its own
+    // background, which may be transparent.
+    m_content->setAutoFillBackground(false);
     viewport()->setAutoFillBackground(false);
     connect(m_content, &TableContentView::pressed, this, [this] { showDeleteConfirmation(std::nullopt); });
 }
@@ -49,17 +52,29 @@ TableView::~TableView() = default;
 
 void TableView::setDataSource(TableViewDataSource* dataSource) {
     m_dataSource = dataSource;
-    reloadData();
+    setNeedsReload();
 }
 
 void TableView::setDelegate(TableViewDelegate* delegate) {
     m_delegate = delegate;
-    reloadData();
+    setNeedsReload();
 }
 
 void TableView::setRowHeight(int height) {
     m_rowHeight = height;
-    reloadData();
+    setNeedsReload();
+}
+
+void TableView::setNeedsReload() {
+    m_needsReload = true;
+    if (isVisible())
+        reloadData();
+}
+
+void TableView::showEvent(QShowEvent* event) {
+    QScrollArea::showEvent(event);
+    if (m_needsReload)
+        reloadData();
 }
 
 void TableView::setBackgroundBrush(const QBrush& brush) {
@@ -68,6 +83,7 @@ void TableView::setBackgroundBrush(const QBrush& brush) {
 }
 
 void TableView::reloadData() {
+    m_needsReload = false;
     recycleVisibleCells();
     m_selected.reset();
     m_deleteConfirmation.reset();

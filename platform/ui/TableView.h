@@ -44,7 +44,10 @@ public:
     int rowHeight() const { return m_rowHeight; }
     void setBackgroundBrush(const QBrush& brush);
 
-    // Asks the data source for everything again. Clears the selection.
+    // Asks the data source for everything again. Clears the selection. A
+    // table also loads by itself when it is first shown after its data
+    // source, delegate or row height changed, so a screen can hand itself
+    // over before its data exists.
     void reloadData();
     // A cell with this identifier that scrolled out of view, readied for
     // reuse, or none.
@@ -78,6 +81,7 @@ public:
     TableContentView* contentView() const { return m_content; }
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
 
@@ -94,6 +98,7 @@ private:
         int bottom() const { return footerTop() + footerHeight; }
     };
 
+    void setNeedsReload();
     void computeLayout();
     Section layoutSection(int section, int top);
     int defaultHeaderHeight(const QString& title) const;
@@ -130,6 +135,7 @@ private:
     QMultiHash<QString, QPointer<TableViewCell>> m_reusePool;
     std::optional<IndexPath> m_selected;
     std::optional<IndexPath> m_deleteConfirmation;
+    bool m_needsReload = false;
     bool m_editing = false;
     bool m_allowsSelection = true;
     bool m_allowsSelectionDuringEditing = false;

@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <QVariantAnimation>
 
+#include <cmath>
+
 namespace {
 
 constexpr int textMargin = 10;
@@ -16,6 +18,11 @@ constexpr int tapSlop = 10;
 // A sideways drag this long asks for the Delete button.
 constexpr int swipeDistance = 30;
 constexpr int deselectFadeMs = 300;
+
+// Rounded up, so that a label given this width never cuts its own text.
+int naturalWidth(const QLabel& label) {
+    return int(std::ceil(QFontMetricsF(label.font()).horizontalAdvance(label.text()))) + 1;
+}
 
 } // namespace
 
@@ -179,8 +186,8 @@ void TableViewCell::layoutStandardLabels(const QRect& area) {
         m_textLabel->setGeometry(textLeft, 0, available, height);
         return;
     case Style::Value1: {
-        const int textNatural = QFontMetrics(m_textLabel->font()).horizontalAdvance(m_textLabel->text());
-        const int detailNatural = QFontMetrics(m_detailTextLabel->font()).horizontalAdvance(m_detailTextLabel->text());
+        const int textNatural = naturalWidth(*m_textLabel);
+        const int detailNatural = naturalWidth(*m_detailTextLabel);
         const int textWidth = qMin(textNatural, qMax(available / 2, available - detailNatural - labelGap));
         m_textLabel->setGeometry(textLeft, 0, textWidth, height);
         const int detailLeft = textLeft + textWidth + labelGap;
@@ -188,8 +195,10 @@ void TableViewCell::layoutStandardLabels(const QRect& area) {
         return;
     }
     case Style::Subtitle: {
+        // Without a detail the text sits in the middle, as in a default cell.
         const int textHeight = QFontMetrics(m_textLabel->font()).height();
-        const int detailHeight = QFontMetrics(m_detailTextLabel->font()).height();
+        const int detailHeight =
+            m_detailTextLabel->text().isEmpty() ? 0 : QFontMetrics(m_detailTextLabel->font()).height();
         const int top = (height - textHeight - detailHeight) / 2;
         m_textLabel->setGeometry(textLeft, top, available, textHeight);
         m_detailTextLabel->setGeometry(textLeft, top + textHeight, available, detailHeight);
@@ -210,6 +219,11 @@ bool TableViewCell::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TableViewCell::resizeEvent(QResizeEvent*) {
+    layoutContent();
+}
+
+void TableViewCell::showEvent(QShowEvent*) {
+    // Texts set while hidden posted no layout request.
     layoutContent();
 }
 

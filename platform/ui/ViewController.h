@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QBrush>
-#include <QPointer>
 #include <QWidget>
 
 class NavigationController;
@@ -53,7 +52,9 @@ private:
 
     QString m_title;
     NavigationItem* m_navigationItem;
-    QPointer<NavigationController> m_navigationController;
+    // Cleared by the navigation controller when the screen leaves its stack
+    // and when the controller goes.
+    NavigationController* m_navigationController = nullptr;
     QBrush m_background;
     bool m_viewLoaded = false;
 };

@@ -1,0 +1,17 @@
+// The UI kit's tests drive real widgets on Qt's offscreen platform, so they
+// run anywhere, with no display, and never wait for a person.
+#include "platform/ui/PhoneStyle.h"
+
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication application(argc, argv);
+    PhoneStyle::install();
+    return RUN_ALL_TESTS();
+}
