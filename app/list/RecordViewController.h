@@ -1,0 +1,107 @@
+#pragma once
+
+#include "app/list/MailComposerDelegate.h"
+#include "app/list/MyTableViewCell.h"
+#include "common/Sms.h"
+#include "platform/ui/AlertViewDelegate.h"
+#include "platform/ui/IndexPath.h"
+#include "platform/ui/ListTableViewDataSource.h"
+#include "platform/ui/ListTableViewDelegate.h"
+#include "platform/ui/ViewController.h"
+
+#include <QPointer>
+
+#include <cstddef>
+#include <optional>
+#include <vector>
+
+class AlertView;
+class BarButtonItem;
+class ListTableView;
+class MailComposer;
+
+// The message list: every message behind the main screen's total, newest
+// at the top, one row each with direction, name, date and the start of the
+// text. A tap shows the whole text; a swipe offers Delete, which after a
+// confirmation removes the message from the counter database and from the
+// list. "Email Data" exports the list as CSV (exportData).
+//
+// The records are the main screen's own array, not a copy: the main screen
+// sorts it oldest first before every push, the list shows it reversed, and
+// a delete here removes the record there too.
+class RecordViewController : public ViewController,
+                             public ListTableViewDataSource,
+                             public ListTableViewDelegate,
+                             public AlertViewDelegate,
+                             public MailComposerDelegate {
+    Q_OBJECT
+
+public:
+    static constexpr int kRowHeight = 35;
+
+    // The controller over `data`, owned by `parent`; `data` must outlive it
+    // or be replaced through setData first.
+    static RecordViewController* initWithArrayData(std::vector<Sms>& data, QWidget* parent);
+    // The screen title for the main screen's message type: 1 received,
+    // 2 sent, anything else both.
+    static QString titleForMessageType(int messageType);
+
+    void setData(std::vector<Sms>& data);
+    std::vector<Sms>& data() { return *data_; }
+    void setTitle1(const QString& title);
+
+    // Writes Documents/data.csv and hands a mail with it to the mail program.
+    void exportData();
+
+    std::optional<IndexPath> currentDeleteIndex() const { return currentDeleteIndex_; }
+    void setCurrentDeleteIndex(std::optional<IndexPath> indexPath) { currentDeleteIndex_ = indexPath; }
+    AlertView* confirmDeleteBox() const { return confirmDeleteBox_; }
+    ListTableView* tableView() const { return tableView_; }
+    BarButtonItem* emailButton() const { return emailButton_; }
+    // The composer of the last export while its mail program runs.
+    MailComposer* mailComposer() const;
+
+    // The record a displayed row shows (row 0 is the newest), or none.
+    const Sms* recordForRow(int row) const;
+
+    // ListTableViewDataSource / ListTableViewDelegate.
+    int numberOfRows(ListTableView& list) override;
+    void configureRow(ListTableView& list, int row, ListTableRow& content) override;
+    bool canEditRowAtIndexPath(ListTableView& list, const IndexPath& indexPath) override;
+    void commitEditingStyle(ListTableView& list, TableViewCell::EditingStyle style,
+                            const IndexPath& indexPath) override;
+    void didSelectRowAtIndexPath(ListTableView& list, const IndexPath& indexPath) override;
+
+    // AlertViewDelegate / MailComposerDelegate.
+    void alertViewClickedButtonAtIndex(AlertView& alertView, int buttonIndex) override;
+    void mailComposeControllerDidFinish(MailComposer& composer, MailComposeResult result) override;
+
+    void viewWillAppear(bool animated) override;
+
+protected:
+    void viewDidLoad() override;
+
+private:
+    RecordViewController(std::vector<Sms>& data, QWidget* parent);
+
+    std::optional<std::size_t> indexForRow(int row) const;
+    void deletePendingRecord();
+    std::optional<std::size_t> indexOfPendingRecord() const;
+    void showDeleteFailed();
+    void showMessage(const QString& title, const QString& message);
+    void handOverMail(const QString& attachmentPath);
+    static QString notSavedNote();
+    void scheduleReloadIfStale();
+
+    std::vector<Sms>* data_;
+    ListTableView* tableView_ = nullptr;
+    BarButtonItem* emailButton_ = nullptr;
+    AlertView* confirmDeleteBox_ = nullptr;
+    AlertView* messageBox_ = nullptr;
+    std::optional<IndexPath> currentDeleteIndex_;
+    // The row number awaiting deletion, kept whole: an alert's tag is an int.
+    long long pendingRowid_ = 0;
+    std::optional<MyTableViewCell> reusableCell_;
+    QPointer<MailComposer> mailComposer_;
+    bool reloadScheduled_ = false;
+};
