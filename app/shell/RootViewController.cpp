@@ -1,5 +1,6 @@
 #include "app/shell/RootViewController.h"
 
+#include "app/list/RecordViewController.h"
 #include "app/shell/AboutViewController.h"
 #include "app/shell/Artwork.h"
 #include "app/shell/PeriodButton.h"
@@ -324,7 +325,14 @@ void RootViewController::datePickView() {}
 void RootViewController::showPreferencesView() {}
 void RootViewController::showPersonSelectView() {}
 void RootViewController::showExcludedView() {}
-void RootViewController::showDetails() {}
+void RootViewController::showDetails() {
+    if (!recordController_) recordController_ = RecordViewController::initWithArrayData(tmpData_, this);
+    // Oldest first; records of the same second keep their counted order.
+    std::stable_sort(tmpData_.begin(), tmpData_.end(), [](const Sms& a, const Sms& b) { return a.compare(b) < 0; });
+    recordController_->setData(tmpData_);
+    recordController_->setTitle1(RecordViewController::titleForMessageType(settings_.messageType));
+    if (navigationController()) navigationController()->pushViewController(recordController_, true);
+}
 void RootViewController::showChart() {}
 void RootViewController::showReport() {}
 

@@ -23,6 +23,7 @@ class ActionSheet;
 class AlertView;
 class Label;
 class PeriodButton;
+class RecordViewController;
 class ProgressHUD;
 class QPushButton;
 class TableView;
@@ -162,4 +163,5 @@ private:
     QPointer<ProgressHUD> aHUD_;
 
     AboutViewController* aboutController_ = nullptr;
+    RecordViewController* recordController_ = nullptr;
 };
