@@ -1,9 +1,9 @@
 #pragma once
 
+#include "platform/ui/BarButtonItem.h"
+
 #include <QAbstractButton>
 #include <QPointer>
-
-class BarButtonItem;
 
 // The widget of one button in the navigation bar: the back button with its
 // pointed left side, a bordered or blue Done button with a title, or the

@@ -2,11 +2,11 @@
 
 #include "platform/ui/CellPainter.h"
 #include "platform/ui/IndexPath.h"
+#include "platform/ui/Label.h"
 
 #include <QPixmap>
 #include <QWidget>
 
-class Label;
 class QVariantAnimation;
 
 // One row of a TableView. The cell spans the table's width; in a grouped
