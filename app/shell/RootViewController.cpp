@@ -1,5 +1,10 @@
 #include "app/shell/RootViewController.h"
 
+#include "app/charts/BarChartController.h"
+#include "app/charts/ChartData.h"
+#include "app/charts/ChartViewController.h"
+#include "app/charts/MonthlyReport.h"
+#include "app/charts/ReportViewController.h"
 #include "app/list/RecordViewController.h"
 #include "app/shell/AboutViewController.h"
 #include "app/shell/Artwork.h"
@@ -22,6 +27,7 @@
 #include "platform/ui/Theme.h"
 
 #include <QPushButton>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -31,6 +37,9 @@ constexpr int kRowHeight = 40;
 constexpr int kHeaderHeight = 1;
 constexpr int kFooterHeight = 5;
 constexpr int kHudChart = 0;
+constexpr int kHudReport = 1;
+// How long the chart and the report wait after showing the overlay.
+constexpr int kGenerationDelayMs = 100;
 const QString kModCellLabel = QStringLiteral("modCell");
 
 // The arrows' grey: the period arrow's resting colour, which the table's
@@ -333,8 +342,62 @@ void RootViewController::showDetails() {
     recordController_->setTitle1(RecordViewController::titleForMessageType(settings_.messageType));
     if (navigationController()) navigationController()->pushViewController(recordController_, true);
 }
-void RootViewController::showChart() {}
-void RootViewController::showReport() {}
+void RootViewController::showChart() {
+    presentSheet(kHudChart);
+    // From the event loop a moment later, so that the overlay is on the
+    // screen before the counting blocks the thread.
+    QTimer::singleShot(kGenerationDelayMs, this, &RootViewController::generateChart);
+}
+
+void RootViewController::showReport() {
+    presentSheet(kHudReport);
+    QTimer::singleShot(kGenerationDelayMs, this, &RootViewController::generateReport);
+}
+
+// --- Charts and report -------------------------------------------------------
+
+void RootViewController::generateChart() {
+    if (cvController_) {
+        cvController_->removeAllSubviews();
+    } else {
+        cvController_ = new ChartViewController(this);
+        connect(cvController_, &ChartViewController::barChartRequested, this, &RootViewController::showBarChart);
+    }
+    const int total = ChartData::generate(settings_.from, settings_.to, settings_.messageType,
+                                          settings_.excludedPersonArray, pArray_, cArray_, tmpData_);
+    const QString info = ChartViewController::infoText(settings_.messageType, dateFormatter_.stringFromDate(settings_.from),
+                                                       dateFormatter_.stringFromDate(settings_.to),
+                                                       static_cast<int>(cArray_.size()));
+    cvController_->showPie(cArray_, pArray_, total, info);
+    cvController_->setBackgroundBrush(Theme::groupTableBackground());
+    killHUD();
+    if (navigationController()) navigationController()->pushViewController(cvController_, true);
+}
+
+void RootViewController::showBarChart() {
+    // A new screen each time; it sorts the chart arrays in place and goes
+    // away when the user goes back.
+    auto* barChart = new BarChartController(this);
+    barChart->setBackgroundBrush(Theme::groupTableBackground());
+    barChart->init(cArray_, pArray_);
+    if (navigationController())
+        navigationController()->pushViewController(barChart, true);
+    else
+        barChart->deleteLater();
+}
+
+void RootViewController::generateReport() {
+    if (rvController_)
+        rvController_->removeAllSubviews();
+    else
+        rvController_ = new ReportViewController(this);
+    rvController_->setBackgroundBrush(Theme::groupTableBackground());
+    rvController_->setFrom(settings_.from);
+    rvController_->setTo(settings_.to);
+    rvController_->initWithData(MonthlyReport::records(settings_.from, settings_.to, settings_.excludedPersonArray), 0);
+    killHUD();
+    if (navigationController()) navigationController()->pushViewController(rvController_, true);
+}
 
 // --- Maintenance -------------------------------------------------------------
 

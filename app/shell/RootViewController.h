@@ -19,12 +19,14 @@
 #include <vector>
 
 class AboutViewController;
+class ChartViewController;
 class ActionSheet;
 class AlertView;
 class Label;
 class PeriodButton;
 class RecordViewController;
 class ProgressHUD;
+class ReportViewController;
 class QPushButton;
 class TableView;
 class TableViewCell;
@@ -70,6 +72,12 @@ public:
     void showMessageTypeMenu();
     void showChart();
     void showReport();
+    // The chart's and the report's work, started by showChart and showReport
+    // once the progress overlay is up; showBarChart answers the chart
+    // screen's "Bar Chart" button.
+    void generateChart();
+    void showBarChart();
+    void generateReport();
 
     // Maintenance (sync, Clear DB, progress overlay).
     void syncDB();
@@ -90,6 +98,11 @@ public:
     std::vector<Person>& personArray() { return personArray_; }
     std::vector<Person>& excludedPersonArray() { return settings_.excludedPersonArray; }
     std::vector<Sms>& tmpData() { return tmpData_; }
+    // The last chart's persons and their counts, index for index.
+    std::vector<Person>& pArray() { return pArray_; }
+    std::vector<double>& cArray() { return cArray_; }
+    ChartViewController* chartViewController() const { return cvController_; }
+    ReportViewController* reportViewController() const { return rvController_; }
     int saveFromDate() const { return settings_.saveFromDate; }
     void setSaveFromDate(int mode) { settings_.saveFromDate = mode; }
     int cycleDay() const { return settings_.cycleDay; }
@@ -163,5 +176,9 @@ private:
     QPointer<ProgressHUD> aHUD_;
 
     AboutViewController* aboutController_ = nullptr;
+    std::vector<Person> pArray_;
+    std::vector<double> cArray_;
+    ChartViewController* cvController_ = nullptr;
+    ReportViewController* rvController_ = nullptr;
     RecordViewController* recordController_ = nullptr;
 };

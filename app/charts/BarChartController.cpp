@@ -1,0 +1,87 @@
+#include "app/charts/BarChartController.h"
+
+#include "app/charts/BarLine.h"
+#include "app/charts/MultipleSort.h"
+#include "platform/ui/Label.h"
+#include "platform/ui/ScrollView.h"
+#include "platform/ui/Theme.h"
+
+#include <QResizeEvent>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kScreenWidth = 320;
+constexpr int kInitialContentHeight = 800;
+constexpr double kCountLabelGap = 20.0;
+constexpr double kLastCountLabelX = 280.0;
+
+Label* rowLabel(const QString& text, const QRect& frame, QWidget* parent) {
+    auto* label = new Label(text, frame, Theme::boldSystemFont(12), parent);
+    label->show();
+    return label;
+}
+
+}  // namespace
+
+BarChartController::BarChartController(QWidget* parent) : ViewController(parent) {}
+
+void BarChartController::viewDidLoad() {
+    scrollView_ = new ScrollView(this);
+    scrollView_->setGeometry(0, 0, kScreenWidth, height());
+    scrollView_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scrollView_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    scrollView_->setContentSize(QSize(kScreenWidth, kInitialContentHeight));
+    setTitle(tr("Bar Chart"));
+}
+
+void BarChartController::resizeEvent(QResizeEvent* event) {
+    ViewController::resizeEvent(event);
+    // The column grows and shrinks with the screen.
+    if (scrollView_) scrollView_->resize(kScreenWidth, event->size().height());
+}
+
+void BarChartController::viewDidDisappear(bool animated) {
+    ViewController::viewDidDisappear(animated);
+    // Off the stack (not merely covered by another screen): discarded.
+    if (!navigationController()) deleteLater();
+}
+
+double BarChartController::barLength(double count) { return std::min(10.0 + count / 5.0, kMaxBarLength); }
+
+int BarChartController::countLabelX(double length) {
+    const double x = kNameWidth + length + kCountLabelGap;
+    return static_cast<int>(x < kLastCountLabelX ? x : kLastCountLabelX);
+}
+
+void BarChartController::init(std::vector<double>& counts, std::vector<Person>& persons) {
+    loadViewIfNeeded();
+    MultipleSort::sortArrayUsingSelector(counts, &MultipleSort::compareNumbers, &persons, nullptr);
+    const std::vector<double> largestFirst(counts.rbegin(), counts.rend());
+    const std::vector<Person> personsLargestFirst(persons.rbegin(), persons.rend());
+
+    int y = kFirstRowTop;
+    uniqueNumbers_ = 0;
+    for (std::size_t i = 0; i < largestFirst.size(); ++i) {
+        if (static_cast<long long>(largestFirst[i]) <= 0) continue;
+        ++uniqueNumbers_;
+        addRow(y, personsLargestFirst[i], largestFirst[i]);
+        y += kRowHeight;
+    }
+    if (uniqueNumbers_ > 0)
+        rowLabel(QStringLiteral("%1 : %2").arg(tr("Num"), QString::number(uniqueNumbers_)),
+                 QRect(10, kHeaderTop, 310, kRowHeight), scrollView_->contentView());
+    scrollView_->setContentSize(QSize(kScreenWidth, y));
+}
+
+void BarChartController::addRow(int y, const Person& person, double count) {
+    QWidget* content = scrollView_->contentView();
+    rowLabel(QString::fromStdString(person.name()), QRect(10, y, 100, kRowHeight), content);
+    const double length = barLength(count);
+    auto* bar = new BarLine(length, content);
+    bar->move(kNameWidth, y + 12);
+    bar->show();
+    rowLabel(QString::number(static_cast<long long>(count)), QRect(countLabelX(length), y, 110, kRowHeight),
+             content);
+}

@@ -1,0 +1,38 @@
+#include "app/charts/ChartViewController.h"
+
+#include "app/charts/FullPieView.h"
+#include "platform/ui/BarButtonItem.h"
+#include "platform/ui/NavigationItem.h"
+
+ChartViewController::ChartViewController(QWidget* parent)
+    : ViewController(parent), barChartButton_(new BarButtonItem(tr("Bar Chart"), BarButtonItem::Style::Plain, this)) {
+    connect(barChartButton_, &BarButtonItem::clicked, this, &ChartViewController::barChartRequested);
+    navigationItem().setRightBarButtonItem(barChartButton_);
+}
+
+void ChartViewController::viewDidLoad() { setTitle(tr("Pie Chart")); }
+
+QString ChartViewController::infoText(int messageType, const QString& from, const QString& to, int persons) {
+    const QString heading = messageType == 1   ? tr("Received Messages")
+                            : messageType == 2 ? tr("Sent Messages")
+                                               : tr("All Messages");
+    return QStringLiteral("%1\n%2 : %3\n%4 : %5\n%6 : %7")
+        .arg(heading, tr("From"), from, tr("To"), to, tr("Num"), QString::number(persons));
+}
+
+void ChartViewController::removeAllSubviews() {
+    for (FullPieView* pie : findChildren<FullPieView*>(Qt::FindDirectChildrenOnly)) delete pie;
+}
+
+FullPieView* ChartViewController::showPie(const std::vector<double>& counts, const std::vector<Person>& persons,
+                                          int total, const QString& title) {
+    loadViewIfNeeded();
+    auto* pie = new FullPieView(counts, persons, kPieFrame, total, this);
+    pie->updateTitle(title);
+    pie->show();
+    return pie;
+}
+
+FullPieView* ChartViewController::pieView() const {
+    return findChild<FullPieView*>(QString(), Qt::FindDirectChildrenOnly);
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "app/charts/TwoValue.h"
+#include "common/Person.h"
+
+#include <QColor>
+#include <QPointF>
+#include <QRect>
+#include <QWidget>
+
+#include <vector>
+
+class Label;
+class PieView;
+
+// The whole pie: one wedge per person sized by its share of the period's
+// total, the title block above and the caption of the touched wedge below.
+// Touching or dragging over a wedge selects it; the selected wedge grows and
+// names its person, count and share in the caption.
+//
+// Positions are given in the pie's own coordinates, whose origin is the
+// top-left corner of its 180 x 180 frame. The wedges, the title and the
+// caption reach beyond that frame (above, below and to both sides), so the
+// widget itself is the frame grown by kOverhang on every side it needs.
+class FullPieView : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr QRect kCaptionFrame{-50, 210, 320, 150};
+    static constexpr QRect kTitleFrame{0, -50, 200, 100};
+    static constexpr int kCaptionLines = 7;
+    static constexpr int kTitleLines = 5;
+
+    // `counts` and `persons` run in parallel; `max` is the period's total.
+    // Wedge i sweeps counts[i] / max of the circle, starting where wedge
+    // i - 1 ended, at 0 degrees for the first. The arrays are read here only.
+    // A total of 0 or less gives no wedge at all.
+    FullPieView(const std::vector<double>& counts, const std::vector<Person>& persons, const QRect& frame, int max,
+                QWidget* parent = nullptr);
+
+    void updateLabel(const QString& text);
+    void updateTitle(const QString& text);
+
+    // A touch at `location` in the pie's coordinates; moving repeats it.
+    void touchesBegan(QPointF location);
+    void touchesMoved(QPointF location) { touchesBegan(location); }
+
+    // A new opaque colour of random red, blue and green, drawn in that order
+    // from the C library's random().
+    static QColor randomColor();
+
+    QRect pieFrame() const { return frame_; }
+    // Where a point of the pie's coordinates lies in the widget.
+    QPointF widgetPointFor(QPointF piePoint) const;
+    const std::vector<PieView*>& pieViews() const { return pieViews_; }
+    const std::vector<TwoValue>& pieViewsAngle() const { return pieViewsAngle_; }
+    PieView* selectedView() const { return selectedView_; }
+    Label* captionLabel() const { return captionLabel_; }
+    Label* titleLabel() const { return titleLabel_; }
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+    void addWedges(const std::vector<double>& counts, const std::vector<Person>& persons, int max);
+    Label* addLabel(const QRect& frame, int lines);
+    QPointF piePointFor(QPointF widgetPoint) const;
+
+    QRect frame_;
+    std::vector<PieView*> pieViews_;
+    std::vector<TwoValue> pieViewsAngle_;
+    PieView* selectedView_ = nullptr;
+    Label* captionLabel_ = nullptr;
+    Label* titleLabel_ = nullptr;
+};

@@ -1,0 +1,199 @@
+#include "AppHarness.h"
+
+#include "app/charts/BarChartController.h"
+#include "app/charts/ChartViewController.h"
+#include "app/charts/FullPieView.h"
+#include "app/charts/PieAngle.h"
+#include "app/charts/PieView.h"
+#include "platform/ui/BarButtonItem.h"
+#include "platform/ui/Label.h"
+#include "platform/ui/ProgressHUD.h"
+
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr std::time_t kMarch1 = 1362096000;    // 2013-03-01 00:00 UTC
+constexpr std::time_t kMarch20 = 1363823999;   // 2013-03-20 23:59:59 UTC
+constexpr std::time_t kMarch5 = 1362477600;    // 2013-03-05 10:00 UTC
+constexpr int kGenerationWaitMs = 250;
+
+class ChartScreenTest : public ::testing::Test {
+protected:
+    // Anna owns two numbers, Ben one; one number belongs to nobody.
+    void SetUp() override {
+        AddressBookFixture book = app_.addressBook();
+        book.addContact("Anna", "Becker", std::nullopt, {"+14155550101", "+14155550102"});
+        book.addContact("Ben", "Okafor", std::nullopt, {"+14155550103"});
+    }
+
+    void storeTraffic() {
+        for (int i = 0; i < 3; ++i) app_.store("+14155550101", kMarch5 + i, i % 2 == 0);
+        app_.store("+14155550102", kMarch5 + 10, false);
+        app_.store("+14155550103", kMarch5 + 20, true);
+        app_.store("+14155550104", kMarch5 + 30, false);
+        app_.store("+14155550104", kMarch5 + 31, false);
+        app_.store("+14155550104", kMarch1 - 1, false);  // before the period
+    }
+
+    void launchOnMarch() {
+        app_.launch();
+        app_.root().setFromDate(kMarch1);
+        app_.root().setToDate(kMarch20);
+    }
+
+    ChartViewController* runChart() {
+        app_.root().showChart();
+        QTest::qWait(kGenerationWaitMs);
+        return app_.root().chartViewController();
+    }
+
+    FullPieView* pie() { return app_.root().chartViewController()->pieView(); }
+
+    // The wedge whose caption starts with `name`.
+    PieView* wedgeOf(const QString& name) {
+        for (PieView* wedge : pie()->pieViews())
+            if (wedge->caption().startsWith(name + " ")) return wedge;
+        return nullptr;
+    }
+
+    void touch(PieView* wedge) {
+        const double middle = PieAngle::radians((wedge->startAngle() + wedge->endAngle()) / 2);
+        pie()->touchesBegan(QPointF(90 + 45 * std::cos(middle), 140 + 45 * std::sin(middle)));
+    }
+
+    AppHarness app_;
+};
+
+}  // namespace
+
+TEST_F(ChartScreenTest, ShowsTheOverlayFirstThenThePieOfEveryPersonInThePeriod) {
+    storeTraffic();
+    launchOnMarch();
+    app_.root().showChart();
+    // Not yet: the work waits for the overlay to be drawn.
+    EXPECT_EQ(app_.root().chartViewController(), nullptr);
+    const auto huds = app_.window().findChildren<ProgressHUD*>();
+    ASSERT_FALSE(huds.isEmpty());
+    EXPECT_TRUE(huds.last()->isVisible());
+    EXPECT_EQ(huds.last()->text(), QStringLiteral("Generating Chart. Please wait."));
+
+    QTest::qWait(kGenerationWaitMs);
+    ChartViewController* chart = app_.root().chartViewController();
+    ASSERT_NE(chart, nullptr);
+    EXPECT_EQ(app_.navigation().topViewController(), chart);
+    EXPECT_EQ(chart->title(), QStringLiteral("Pie Chart"));
+    for (ProgressHUD* hud : app_.window().findChildren<ProgressHUD*>()) EXPECT_FALSE(hud->isVisible());
+
+    // Anna's two numbers make one person; every count is a share of the 7.
+    ASSERT_EQ(pie()->pieViews().size(), 3u);
+    EXPECT_EQ(app_.root().pArray().size(), 3u);
+    ASSERT_NE(wedgeOf("Anna Becker"), nullptr);
+    EXPECT_EQ(wedgeOf("Anna Becker")->caption(), QStringLiteral("Anna Becker \n4 (57.14)%"));
+    EXPECT_EQ(wedgeOf("Ben Okafor")->caption(), QStringLiteral("Ben Okafor \n1 (14.29)%"));
+    EXPECT_EQ(wedgeOf("+14155550104")->caption(), QStringLiteral("+14155550104 \n2 (28.57)%"));
+    EXPECT_DOUBLE_EQ(pie()->pieViews().back()->endAngle(), 360.0);
+
+    const DateFormatter dates;
+    EXPECT_EQ(pie()->titleLabel()->text(), QStringLiteral("All Messages\nFrom : %1\nTo : %2\nNum : 3")
+                                               .arg(dates.stringFromDate(kMarch1), dates.stringFromDate(kMarch20)));
+    // The total's records: the sent ones, then the received ones.
+    const std::vector<Sms>& records = app_.root().tmpData();
+    ASSERT_EQ(records.size(), 7u);
+    EXPECT_TRUE(std::is_partitioned(records.begin(), records.end(),
+                                    [](const Sms& sms) { return sms.flags() == Sms::kSent; }));
+    EXPECT_EQ(records.front().flags(), Sms::kSent);
+
+    touch(wedgeOf("Anna Becker"));
+    EXPECT_EQ(pie()->captionLabel()->text(), QStringLiteral("Anna Becker \n4 (57.14)%"));
+    app_.screenshot(QStringLiteral("chart_pie_several"));
+}
+
+TEST_F(ChartScreenTest, TheMessageTypeChoosesCountsAndHeading) {
+    storeTraffic();
+    launchOnMarch();
+    app_.root().setMessageType(1);
+    runChart();
+    // Received only: Anna 1 of her first number's 3 and 1 of the second, the bare number 2.
+    EXPECT_TRUE(pie()->titleLabel()->text().startsWith(QStringLiteral("Received Messages\n")));
+    EXPECT_EQ(wedgeOf("Anna Becker")->caption(), QStringLiteral("Anna Becker \n2 (50.00)%"));
+    EXPECT_EQ(wedgeOf("Ben Okafor"), nullptr);
+    EXPECT_EQ(app_.root().tmpData().size(), 4u);
+
+    app_.navigation().popViewControllerAnimated(false);
+    app_.root().setMessageType(2);
+    runChart();
+    EXPECT_TRUE(pie()->titleLabel()->text().startsWith(QStringLiteral("Sent Messages\n")));
+    EXPECT_TRUE(pie()->titleLabel()->text().endsWith(QStringLiteral("Num : 2")));
+    EXPECT_EQ(wedgeOf("Ben Okafor")->caption(), QStringLiteral("Ben Okafor \n1 (33.33)%"));
+
+    app_.navigation().popViewControllerAnimated(false);
+    app_.root().setMessageType(7);
+    runChart();
+    EXPECT_TRUE(pie()->titleLabel()->text().startsWith(QStringLiteral("All Messages\n")));
+    // Every chart leaves one pie on the screen, and only its own data.
+    EXPECT_EQ(app_.root().chartViewController()->findChildren<FullPieView*>().size(), 1);
+    EXPECT_EQ(app_.root().pArray().size(), 3u);
+    EXPECT_EQ(app_.root().cArray().size(), 3u);
+}
+
+TEST_F(ChartScreenTest, TheBarChartRanksTheSameDataAndLeavesThePieAsItWas) {
+    storeTraffic();
+    launchOnMarch();
+    runChart();
+    std::vector<double> pieAngles;
+    for (PieView* wedge : pie()->pieViews()) pieAngles.push_back(wedge->endAngle());
+
+    app_.root().chartViewController()->barChartButton()->trigger();
+    QTest::qWait(50);
+    auto* bars = qobject_cast<BarChartController*>(app_.navigation().topViewController());
+    ASSERT_NE(bars, nullptr);
+    EXPECT_EQ(bars->uniqueNumbers(), 3);
+    EXPECT_EQ(app_.root().cArray(), (std::vector<double>{1, 2, 4}));
+    EXPECT_EQ(app_.root().pArray().front().name(), "Ben Okafor");
+    EXPECT_EQ(app_.root().pArray().back().name(), "Anna Becker");
+    app_.screenshot(QStringLiteral("chart_bars"));
+
+    // Back on the pie: the wedges are those drawn before the sort.
+    app_.navigation().popViewControllerAnimated(false);
+    QTest::qWait(50);
+    std::vector<double> after;
+    for (PieView* wedge : pie()->pieViews()) after.push_back(wedge->endAngle());
+    EXPECT_EQ(after, pieAngles);
+    EXPECT_TRUE(app_.window().findChildren<BarChartController*>().isEmpty());
+}
+
+TEST_F(ChartScreenTest, OnePersonFillsThePie) {
+    app_.store("+14155550103", kMarch5, true);
+    app_.store("+14155550103", kMarch5 + 60, false);
+    launchOnMarch();
+    runChart();
+    ASSERT_EQ(pie()->pieViews().size(), 1u);
+    EXPECT_DOUBLE_EQ(pie()->pieViews()[0]->endAngle(), 360.0);
+    touch(pie()->pieViews()[0]);
+    EXPECT_EQ(pie()->captionLabel()->text(), QStringLiteral("Ben Okafor \n2 (100.00)%"));
+    app_.screenshot(QStringLiteral("chart_pie_one"));
+}
+
+TEST_F(ChartScreenTest, AnEmptyPeriodShowsTheTitleBlockAndAnEmptyPie) {
+    app_.store("+14155550103", kMarch1 - 100, true);
+    launchOnMarch();
+    runChart();
+    ASSERT_NE(pie(), nullptr);
+    EXPECT_TRUE(pie()->pieViews().empty());
+    EXPECT_TRUE(pie()->titleLabel()->text().endsWith(QStringLiteral("Num : 0")));
+    app_.screenshot(QStringLiteral("chart_pie_none"));
+
+    app_.root().chartViewController()->barChartButton()->trigger();
+    QTest::qWait(50);
+    auto* bars = qobject_cast<BarChartController*>(app_.navigation().topViewController());
+    ASSERT_NE(bars, nullptr);
+    EXPECT_EQ(bars->uniqueNumbers(), 0);
+}
