@@ -5,6 +5,10 @@
 #include "app/charts/ChartViewController.h"
 #include "app/charts/MonthlyReport.h"
 #include "app/charts/ReportViewController.h"
+#include "app/filters/DateViewController.h"
+#include "app/filters/ExcludedViewController.h"
+#include "app/filters/PersonSelectViewController.h"
+#include "app/filters/PreferencesViewController.h"
 #include "app/list/RecordViewController.h"
 #include "app/shell/AboutViewController.h"
 #include "app/shell/Artwork.h"
@@ -47,6 +51,11 @@ const QString kModCellLabel = QStringLiteral("modCell");
 const QColor kArrowGrey(90, 90, 90);
 
 void setBadge(int value) { IconBadge::setBadge(QString::fromUtf8(kBundleIdentifier), value); }
+
+std::function<void(int)>& iconBadgeSetter() {
+    static std::function<void(int)> setter = setBadge;
+    return setter;
+}
 
 }  // namespace
 
@@ -190,7 +199,11 @@ void RootViewController::updateMessageCount() {
     }
 }
 
-void RootViewController::saveLastDate() { settings_.saveLastDate(std::time(nullptr), setBadge); }
+void RootViewController::saveLastDate() { settings_.saveLastDate(std::time(nullptr), iconBadgeSetter()); }
+
+void RootViewController::setIconBadgeForTesting(std::function<void(int)> setter) {
+    iconBadgeSetter() = setter ? std::move(setter) : std::function<void(int)>(setBadge);
+}
 
 // --- Filter table ------------------------------------------------------------
 
@@ -330,10 +343,36 @@ void RootViewController::showAboutView() {
 
 // Each of these opens the screen of its subsystem; they are filled in as the
 // screens arrive.
-void RootViewController::datePickView() {}
-void RootViewController::showPreferencesView() {}
-void RootViewController::showPersonSelectView() {}
-void RootViewController::showExcludedView() {}
+void RootViewController::datePickView() {
+    if (!dvController_) dvController_ = new DateViewController(this, dateFormatter_, this);
+    dvController_->setFrom(settings_.from);
+    dvController_->setTo(settings_.to);
+    if (navigationController()) navigationController()->pushViewController(dvController_, true);
+}
+
+void RootViewController::showPreferencesView() {
+    if (!pvController_) {
+        pvController_ = new PreferencesViewController(this, this);
+        pvController_->setBackgroundBrush(Theme::groupTableBackground());
+    }
+    pvController_->hideSelection();
+    pvController_->setSelectionDay(settings_.saveFromDate == MainScreenSettings::kBillingDay ? settings_.cycleDay : 0);
+    pvController_->setBadgeType(settings_.badgeType);
+    if (navigationController()) navigationController()->pushViewController(pvController_, true);
+}
+
+void RootViewController::showPersonSelectView() {
+    if (!psController_) psController_ = new PersonSelectViewController(this, this);
+    if (navigationController()) navigationController()->pushViewController(psController_, true);
+}
+
+void RootViewController::showExcludedView() {
+    if (!evController_) evController_ = new ExcludedViewController(this, this);
+    // The list always opens out of edit mode.
+    evController_->leaveEditAction();
+    if (navigationController()) navigationController()->pushViewController(evController_, true);
+}
+
 void RootViewController::showDetails() {
     if (!recordController_) recordController_ = RecordViewController::initWithArrayData(tmpData_, this);
     // Oldest first; records of the same second keep their counted order.

@@ -14,6 +14,7 @@
 #include <QPointer>
 
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -21,6 +22,10 @@
 class AboutViewController;
 class ChartViewController;
 class ActionSheet;
+class DateViewController;
+class ExcludedViewController;
+class PersonSelectViewController;
+class PreferencesViewController;
 class AlertView;
 class Label;
 class PeriodButton;
@@ -57,6 +62,9 @@ public:
     void loadUpContent();
     // Writes the settings back and sets the icon badge.
     void saveLastDate();
+    // Where saveLastDate sends the icon badge; the desktop's dock unless a
+    // test watches it instead (an empty function restores the dock).
+    static void setIconBadgeForTesting(std::function<void(int)> setter);
 
     void updateDateStrings();
     void refreshFilterTable();
@@ -181,4 +189,8 @@ private:
     ChartViewController* cvController_ = nullptr;
     ReportViewController* rvController_ = nullptr;
     RecordViewController* recordController_ = nullptr;
+    DateViewController* dvController_ = nullptr;
+    PersonSelectViewController* psController_ = nullptr;
+    PreferencesViewController* pvController_ = nullptr;
+    ExcludedViewController* evController_ = nullptr;
 };

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "platform/ui/TableViewDataSource.h"
+#include "platform/ui/TableViewDelegate.h"
+#include "platform/ui/ViewController.h"
+
+class AlertView;
+class EditableDetailCell;
+class PickerView;
+class RootViewController;
+class TableView;
+
+// The preferences: "Clear database", the badge type, the SMS quota and the
+// billing day, over two wheels (billing day, badge type) shown one at a
+// time. Every choice goes straight into the main screen's settings, which
+// reach the settings file, and so the badge daemon, at the main screen's
+// next save.
+class PreferencesViewController : public ViewController, public TableViewDataSource, public TableViewDelegate {
+    Q_OBJECT
+
+public:
+    enum Row { kClearDatabaseRow, kBadgeTypeRow, kQuotaRow, kBillingDayRow };
+    static constexpr int kBadgeTypeCount = 7;
+    static constexpr int kDayRowCount = 32;
+
+    explicit PreferencesViewController(RootViewController* rv, QWidget* parent = nullptr);
+
+    // Called by the main screen before every opening, in this order.
+    void hideSelection();
+    void setSelectionDay(int day);
+    void setBadgeType(int code);
+
+    void selectDay();
+    void checkQuota();
+    void clearDBEvent();
+    // The quota field's return key: Done takes the typed quota.
+    bool textFieldShouldReturn();
+
+    // Badge codes and the rows of the badge wheel.
+    static int badgeCodeForRow(int row);
+    static int rowForBadgeCode(int code);
+    // "1st", "2nd", "3rd", "4th" ... by the last digit alone ("11st").
+    static QString dayWithSuffix(int day);
+    // The quota a typed text stands for: the leading decimal number (0 when
+    // there is none), never below 0 and never past the largest int.
+    static int quotaFromText(const QString& text);
+
+    TableView* tableView() const { return tableView_; }
+    PickerView* daySelector() const { return daySelector_; }
+    PickerView* badgeSelector() const { return badgeSelector_; }
+    EditableDetailCell* dataCell() const { return dataCell_; }
+    AlertView* quotaReminder() const { return quotaReminder_; }
+
+    int numberOfRowsInSection(TableView& table, int section) override;
+    TableViewCell* cellForRowAtIndexPath(TableView& table, const IndexPath& indexPath) override;
+    void didSelectRowAtIndexPath(TableView& table, const IndexPath& indexPath) override;
+
+protected:
+    void viewDidLoad() override;
+
+private:
+    void buildPickers();
+    void buildQuotaCell();
+    void fillBadgeRow(TableViewCell* cell) const;
+    QString billingDayText() const;
+    void dayChosen(int row);
+    void badgeTypeChosen(int row);
+    void closeQuotaKeyboard();
+
+    RootViewController* rv_;
+    TableView* tableView_ = nullptr;
+    PickerView* daySelector_ = nullptr;
+    PickerView* badgeSelector_ = nullptr;
+    EditableDetailCell* dataCell_ = nullptr;
+    AlertView* quotaReminder_ = nullptr;
+};

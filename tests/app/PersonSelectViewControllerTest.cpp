@@ -1,0 +1,92 @@
+#include "ScreenDriver.h"
+
+#include "app/filters/PersonSelectViewController.h"
+#include "common/SmsHelper.h"
+
+namespace {
+
+const std::time_t kNow = std::time(nullptr);
+
+class PersonSelectViewControllerTest : public ::testing::Test {
+protected:
+    PersonSelectViewController* open() {
+        drive_.tapRow(*app_.root().filterTableView(), {0, 1});
+        auto* screen = drive_.top<PersonSelectViewController>();
+        EXPECT_NE(screen, nullptr);
+        return screen;
+    }
+    QString total() { return app_.root().valueForRow(1, 0); }
+
+    AppHarness app_;
+    ScreenDriver drive_{app_};
+};
+
+}  // namespace
+
+TEST_F(PersonSelectViewControllerTest, ChoosingAPersonFiltersTheTotalsAndAllLiftsTheFilter) {
+    app_.addressBook().addContact("Anna", "Becker", std::nullopt, {"+1 415 555 0101"});
+    app_.store("4155550101", kNow - 100, false);
+    app_.store("4155550101", kNow - 90, true);
+    app_.store("3125550199", kNow - 80, false);
+    app_.store("2065550123", kNow - 70, true);
+    // The main screen learns its persons at launch, before the launch's
+    // sync: a second run knows them.
+    app_.launch();
+    app_.launch();
+    EXPECT_EQ(total(), "4");
+    ASSERT_EQ(app_.root().personArray().size(), 3u);
+
+    PersonSelectViewController* screen = open();
+    ASSERT_TRUE(screen);
+    EXPECT_EQ(screen->title(), "Select Person");
+    TableView& table = *screen->tableView();
+    ASSERT_EQ(table.numberOfRowsInSection(0), 4);
+    EXPECT_EQ(drive_.text(table, {0, 0}), "All");
+    for (int row = 1; row <= 3; ++row)
+        EXPECT_EQ(drive_.text(table, {0, row}).toStdString(), app_.root().personArray()[size_t(row - 1)].name());
+    app_.screenshot("filters-person");
+
+    // The fourth row is the main screen's third person.
+    const Person third = app_.root().personArray()[2];
+    drive_.tapRow(table, {0, 3});
+    EXPECT_EQ(app_.navigation().topViewController(), &app_.root());
+    ASSERT_TRUE(app_.root().selectedPerson());
+    EXPECT_EQ(app_.root().selectedPerson()->name(), third.name());
+    EXPECT_EQ(app_.root().valueForRow(0, 1).toStdString(), third.name());
+    EXPECT_EQ(total(), third.name() == "Anna Becker" ? "2" : "1");
+
+    screen = open();
+    ASSERT_TRUE(screen);
+    drive_.tapRow(*screen->tableView(), {0, 0});
+    EXPECT_EQ(app_.navigation().topViewController(), &app_.root());
+    EXPECT_FALSE(app_.root().selectedPerson());
+    EXPECT_EQ(app_.root().valueForRow(0, 1), "All");
+    EXPECT_EQ(total(), "4");
+}
+
+TEST_F(PersonSelectViewControllerTest, BackKeepsTheChoiceAndAnEmptyDatabaseOffersOnlyAll) {
+    app_.launch();
+    PersonSelectViewController* screen = open();
+    ASSERT_TRUE(screen);
+    EXPECT_EQ(screen->tableView()->numberOfRowsInSection(0), 1);
+    EXPECT_EQ(drive_.text(*screen->tableView(), {0, 0}), "All");
+    drive_.tapBack();
+
+    // A person appears after a sync: the next opening lists it.
+    app_.store("3125550199", kNow - 80, false);
+    emit app_.window().activated();
+    app_.root().personArray().clear();
+    SmsHelper::getUniquePerson(app_.root().personArray());
+    screen = open();
+    ASSERT_TRUE(screen);
+    ASSERT_EQ(screen->tableView()->numberOfRowsInSection(0), 2);
+    drive_.tapRow(*screen->tableView(), {0, 1});
+    ASSERT_TRUE(app_.root().selectedPerson());
+
+    screen = open();
+    ASSERT_TRUE(screen);
+    drive_.tapBack();
+    EXPECT_EQ(app_.navigation().topViewController(), &app_.root());
+    ASSERT_TRUE(app_.root().selectedPerson()) << "going back changes nothing";
+    EXPECT_EQ(app_.root().selectedPerson()->name(), "3125550199");
+}
