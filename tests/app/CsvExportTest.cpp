@@ -83,9 +83,10 @@ QByteArray fileBytes(const QString& path) {
 
 class CsvExportTest : public ::testing::Test {
 protected:
-    CsvExportTest() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
-    ~CsvExportTest() override { QLocale::setDefault(QLocale::c()); }
+    CsvExportTest() { QLocale::setDefault(english_); }
+    ~CsvExportTest() override { QLocale::setDefault(previousLocale_); }
 
+    const QLocale previousLocale_;
     const QLocale english_{QLocale::English, QLocale::UnitedStates};
     ScopedEnvironment tz_{"TZ", std::string("UTC")};
     TempDeviceRoot root_;

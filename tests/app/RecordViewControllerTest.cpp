@@ -46,11 +46,12 @@ struct RowTexts {
 class RecordViewControllerTest : public ::testing::Test {
 protected:
     RecordViewControllerTest() {
+        previousLocale_ = QLocale();
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         // A fixed period that holds the whole of last week, whatever today is.
         app_.settings([](PropertyList& s) { s.setDouble("lastfromdate", double(kNow - 40 * 86400)); });
     }
-    ~RecordViewControllerTest() override { QLocale::setDefault(QLocale::c()); }
+    ~RecordViewControllerTest() override { QLocale::setDefault(previousLocale_); }
 
     // Anna (a contact) sent Monday's message; Tuesday's went to a number no
     // contact has; Wednesday's long one came from that number.
@@ -107,6 +108,7 @@ protected:
 
     QString total() { return app_.root().valueForRow(1, 0); }
 
+    QLocale previousLocale_;
     AppHarness app_;
 };
 
