@@ -30,7 +30,7 @@ const std::time_t kMonday = ((kNow / 86400) - 9) * 86400 + 21 * 3600 + 15 * 60;
 const std::time_t kTuesday = kMonday + 86400;
 const std::time_t kWednesday = kTuesday + 86400;
 
-const std::string kAnnaNumber = "4155550101";
+const std::string kAnnaNumber = "+14155550101";  // international: matches whatever the region
 const std::string kUnknownNumber = "3125550199";
 const std::string kLongText =
     "This message is far too long to fit on one line of the list, so the row shows only its start\n"
