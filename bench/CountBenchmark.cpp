@@ -9,6 +9,7 @@
 //   countGroupFrom                            / one GROUP BY address statement
 //   countBadgeFrom with exclusions            / the plain SQL sum
 // Every figure is the median of R runs after one warm-up run.
+#include "common/MarkerSync.h"
 #include "common/Person.h"
 #include "common/Seeding.h"
 #include "common/SmsHelper.h"
@@ -99,8 +100,10 @@ bool buildDevice(const std::string& root, const std::string& version) {
     }
 
     Seeding::copyIfNeeded();
-    std::vector<int> markers;
-    if (SmsHelper::copyRMessagesFrom(0, 0, markers) != 0) return false;
+    // Synced as the programs do, markers stored, so an app or daemon started
+    // on this device later copies nothing twice.
+    const MarkerSync::Outcome sync = MarkerSync::syncWithStoredMarkers();
+    if (!sync.ran || sync.status != 0) return false;
     std::fclose(std::fopen(done.c_str(), "w"));
     return true;
 }
