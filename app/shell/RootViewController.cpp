@@ -404,9 +404,9 @@ void RootViewController::generateChart() {
     }
     const int total = ChartData::generate(settings_.from, settings_.to, settings_.messageType,
                                           settings_.excludedPersonArray, pArray_, cArray_, tmpData_);
-    const QString info = ChartViewController::infoText(settings_.messageType, dateFormatter_.stringFromDate(settings_.from),
-                                                       dateFormatter_.stringFromDate(settings_.to),
-                                                       static_cast<int>(cArray_.size()));
+    const QString info =
+        ChartViewController::infoText(settings_.messageType, dateFormatter_.stringFromDate(settings_.from),
+                                      dateFormatter_.stringFromDate(settings_.to), static_cast<int>(cArray_.size()));
     cvController_->showPie(cArray_, pArray_, total, info);
     cvController_->setBackgroundBrush(Theme::groupTableBackground());
     killHUD();

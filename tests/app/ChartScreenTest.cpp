@@ -8,6 +8,7 @@
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/ProgressHUD.h"
+#include "platform/ui/ScrollView.h"
 
 #include <QTest>
 
@@ -196,4 +197,30 @@ TEST_F(ChartScreenTest, AnEmptyPeriodShowsTheTitleBlockAndAnEmptyPie) {
     auto* bars = qobject_cast<BarChartController*>(app_.navigation().topViewController());
     ASSERT_NE(bars, nullptr);
     EXPECT_EQ(bars->uniqueNumbers(), 0);
+}
+
+TEST_F(ChartScreenTest, ManyPeopleRankInAScrollingColumn) {
+    // Fourteen correspondents from 1,200 messages down to 1.
+    const int counts[] = {1200, 640, 410, 260, 180, 120, 75, 48, 30, 18, 9, 5, 2, 1};
+    std::vector<FixtureMessage> batch;
+    for (int person = 0; person < 14; ++person)
+        for (int i = 0; i < counts[person]; ++i)
+            batch.push_back(FixtureMessage{"+1415555" + std::to_string(2000 + person), "hello",
+                                           kMarch5 + person * 3000 + i, i % 3 == 0, "SMS"});
+    ASSERT_TRUE(app_.sms().storeMessages(batch));
+    launchOnMarch();
+    runChart();
+    ASSERT_EQ(pie()->pieViews().size(), 14u);
+    touch(pie()->pieViews()[1]);
+    app_.screenshot(QStringLiteral("chart_pie_many"));
+
+    app_.root().chartViewController()->barChartButton()->trigger();
+    QTest::qWait(50);
+    auto* bars = qobject_cast<BarChartController*>(app_.navigation().topViewController());
+    ASSERT_NE(bars, nullptr);
+    EXPECT_EQ(bars->uniqueNumbers(), 14);
+    // Taller than the screen: the column scrolls.
+    EXPECT_EQ(bars->scrollView()->contentSize(), QSize(320, 40 + 14 * 30));
+    EXPECT_GT(bars->scrollView()->contentSize().height(), bars->scrollView()->viewport()->height());
+    app_.screenshot(QStringLiteral("chart_bars_many"));
 }

@@ -34,7 +34,8 @@ struct TouchLog {
     }
     std::vector<Exchange> exchanges() const {
         std::vector<Exchange> result;
-        for (std::size_t i = 0; i + 1 < touched.size(); i += 2) result.push_back(exchangeOf(touched[i], touched[i + 1]));
+        for (std::size_t i = 0; i + 1 < touched.size(); i += 2)
+            result.push_back(exchangeOf(touched[i], touched[i + 1]));
         return result;
     }
 };
@@ -114,9 +115,10 @@ TEST(MultipleSortTest, MatchesTheReferenceComparisonForComparisonAndExchangeForE
             for (std::size_t i = 0; i < size; ++i) EXPECT_EQ(names[i], "person " + std::to_string(sorted[i].id));
             EXPECT_TRUE(std::is_sorted(sorted.begin(), sorted.end(),
                                        [](const Entry& a, const Entry& b) { return a.key < b.key; }));
-            const bool tiesReordered = !std::is_sorted(sorted.begin(), sorted.end(), [](const Entry& a, const Entry& b) {
+            const auto byKeyThenInput = [](const Entry& a, const Entry& b) {
                 return a.key < b.key || (a.key == b.key && a.id < b.id);
-            });
+            };
+            const bool tiesReordered = !std::is_sorted(sorted.begin(), sorted.end(), byKeyThenInput);
             arraysWithReorderedTies += tiesReordered ? 1 : 0;
         }
     }

@@ -1,0 +1,81 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="de_DE">
+<context>
+    <name>BarChartController</name>
+    <message>
+        <source>Bar Chart</source>
+        <translation>Balkendiagramm</translation>
+    </message>
+    <message>
+        <source>Num</source>
+        <translation>Anzahl</translation>
+    </message>
+</context>
+<context>
+    <name>ChartViewController</name>
+    <message>
+        <source>Bar Chart</source>
+        <translation>Balken</translation>
+    </message>
+    <message>
+        <source>Pie Chart</source>
+        <translation>Diagramm</translation>
+    </message>
+    <message>
+        <source>Received Messages</source>
+        <translation>Empfangene Nachrichten</translation>
+    </message>
+    <message>
+        <source>Sent Messages</source>
+        <translation>Gesendete Nachrichten</translation>
+    </message>
+    <message>
+        <source>All Messages</source>
+        <translation>Alle Nachrichten</translation>
+    </message>
+    <message>
+        <source>From</source>
+        <translation>Von</translation>
+    </message>
+    <message>
+        <source>To</source>
+        <translation>Bis</translation>
+    </message>
+    <message>
+        <source>Num</source>
+        <translation>Anzahl</translation>
+    </message>
+</context>
+<context>
+    <name>ReportViewController</name>
+    <message>
+        <source>Report</source>
+        <translation>Bericht</translation>
+    </message>
+    <message>
+        <source>Month</source>
+        <translation>Monat</translation>
+    </message>
+    <message>
+        <source>Incoming</source>
+        <translation>Eingehend</translation>
+    </message>
+    <message>
+        <source>Outgoing</source>
+        <translation>Ausgehend</translation>
+    </message>
+    <message>
+        <source>Total</source>
+        <translation>Gesamt</translation>
+    </message>
+    <message>
+        <source>From</source>
+        <translation>Von</translation>
+    </message>
+    <message>
+        <source>To</source>
+        <translation>Bis</translation>
+    </message>
+</context>
+</TS>

@@ -1,0 +1,86 @@
+// The chart and report screens with the German translation installed: every
+// fixed text is translated, and the pictures show that the longer words fit.
+#include "AppHarness.h"
+
+#include "app/charts/BarChartController.h"
+#include "app/charts/ChartViewController.h"
+#include "app/charts/FullPieView.h"
+#include "app/charts/ReportViewController.h"
+#include "app/shell/Translations.h"
+#include "platform/ui/BarButtonItem.h"
+#include "platform/ui/Label.h"
+#include "platform/ui/ScrollView.h"
+
+#include <QTest>
+#include <QTranslator>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr std::time_t kMarch1 = 1362096000;   // 2013-03-01 00:00 UTC
+constexpr std::time_t kMarch20 = 1363823999;  // 2013-03-20 23:59:59 UTC
+constexpr std::time_t kMarch5 = 1362477600;   // 2013-03-05 10:00 UTC
+
+class ChartsGermanTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        previousLocale_ = QLocale();
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        ASSERT_GT(Translations::install(*qApp, Translations::bundleDirectory(), QLocale()), 0);
+        AddressBookFixture book = app_.addressBook();
+        book.addContact("Jürgen", "Ößwald", std::nullopt, {"+4930123456"});
+        book.addContact("Anna", "Becker", std::nullopt, {"+4930123457"});
+        for (int i = 0; i < 6; ++i) app_.store("+4930123456", kMarch5 + i, i % 2 == 0);
+        for (int i = 0; i < 3; ++i) app_.store("+4930123457", kMarch5 - 40 * 86400 + i, i == 0);
+        app_.store("+4917099887766", kMarch5 + 100, false);
+        app_.launch();
+        app_.root().setFromDate(kMarch1 - 60 * 86400);
+        app_.root().setToDate(kMarch20);
+    }
+    void TearDown() override {
+        for (QTranslator* translator : qApp->findChildren<QTranslator*>()) {
+            QCoreApplication::removeTranslator(translator);
+            delete translator;
+        }
+        QLocale::setDefault(previousLocale_);
+    }
+
+    QLocale previousLocale_;
+    AppHarness app_;
+};
+
+}  // namespace
+
+TEST_F(ChartsGermanTest, ChartsAndReportSpeakGerman) {
+    app_.root().showChart();
+    QTest::qWait(250);
+    ChartViewController* chart = app_.root().chartViewController();
+    ASSERT_NE(chart, nullptr);
+    EXPECT_EQ(chart->title(), QStringLiteral("Diagramm"));
+    EXPECT_EQ(chart->barChartButton()->title(), QStringLiteral("Balken"));
+    const QString title = chart->pieView()->titleLabel()->text();
+    EXPECT_TRUE(title.startsWith(QStringLiteral("Alle Nachrichten\nVon : "))) << title.toStdString();
+    EXPECT_TRUE(title.endsWith(QStringLiteral("Anzahl : 3"))) << title.toStdString();
+    chart->pieView()->touchesBegan(QPointF(90 + 40, 140 + 10));
+    app_.screenshot(QStringLiteral("charts_de_pie"));
+
+    chart->barChartButton()->trigger();
+    QTest::qWait(50);
+    auto* bars = qobject_cast<BarChartController*>(app_.navigation().topViewController());
+    ASSERT_NE(bars, nullptr);
+    EXPECT_EQ(bars->title(), QStringLiteral("Balkendiagramm"));
+    app_.screenshot(QStringLiteral("charts_de_bars"));
+    app_.navigation().popToRootViewControllerAnimated(false);
+
+    app_.root().showReport();
+    QTest::qWait(250);
+    ReportViewController* report = app_.root().reportViewController();
+    ASSERT_NE(report, nullptr);
+    EXPECT_EQ(report->title(), QStringLiteral("Bericht"));
+    QStringList texts;
+    for (Label* label : report->scrollView()->contentView()->findChildren<Label*>()) texts << label->text();
+    for (const char* word : {"Von", "Bis", "Monat", "Eingehend", "Ausgehend", "Gesamt", "Jan. 2013", "März 2013"})
+        EXPECT_TRUE(texts.contains(QString::fromUtf8(word))) << word;
+    app_.screenshot(QStringLiteral("charts_de_report"));
+}
