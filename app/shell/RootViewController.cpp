@@ -17,6 +17,8 @@
 #include "common/SettingsStore.h"
 #include "common/SmsHelper.h"
 #include "platform/BundleIdentifier.h"
+#include "platform/DevicePaths.h"
+#include "platform/FileIdentity.h"
 #include "platform/dbus/IconBadge.h"
 #include "platform/ui/ActionSheet.h"
 #include "platform/ui/AlertView.h"
@@ -179,7 +181,34 @@ void RootViewController::updateDateStrings() {
 
 void RootViewController::refreshFilterTable() { filterTableView_->reloadData(); }
 
+// Everything a count depends on. The screen recounts each time it is shown;
+// when none of this changed since the last count (launch shows the screen
+// right after counting), the last result stands, which keeps a launch on a
+// large database from counting everything twice.
+RootViewController::CountInputs RootViewController::currentCountInputs() const {
+    CountInputs inputs;
+    inputs.from = settings_.from;
+    inputs.to = settings_.to;
+    inputs.messageType = settings_.messageType;
+    auto describe = [](const Person& person) {
+        std::string text = std::to_string(person.recordID()) + '\x1f' + person.name();
+        for (const auto& number : person.numSet()) text += '\x1f' + number;
+        return text + '\x1e';
+    };
+    if (settings_.selectedPerson) inputs.people = "P" + describe(*settings_.selectedPerson);
+    for (const Person& person : settings_.excludedPersonArray) inputs.people += "X" + describe(person);
+    inputs.counterDatabase = FileIdentity::of(DevicePaths::counterDatabase());
+    inputs.addressBook = FileIdentity::of(DevicePaths::addressBook());
+    return inputs;
+}
+
 void RootViewController::updateMessageCount() {
+    CountInputs inputs = currentCountInputs();
+    const auto now = std::chrono::system_clock::now();
+    // A file changed within the clock's last tick may change again unseen.
+    const bool settled = !inputs.counterDatabase.isRecent(now) && !inputs.addressBook.isRecent(now);
+    if (settled && lastCountInputs_ && *lastCountInputs_ == inputs) return;
+    lastCountInputs_ = std::move(inputs);
     tmpData_.clear();
     const Person* person = settings_.selectedPerson ? &*settings_.selectedPerson : nullptr;
     const auto& excluded = settings_.excludedPersonArray;

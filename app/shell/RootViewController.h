@@ -4,6 +4,7 @@
 #include "app/shell/MainScreenSettings.h"
 #include "common/Person.h"
 #include "common/Sms.h"
+#include "platform/FileIdentity.h"
 #include "platform/ui/ActionSheetDelegate.h"
 #include "platform/ui/AlertViewDelegate.h"
 #include "platform/ui/TableViewDataSource.h"
@@ -151,6 +152,17 @@ protected:
     void viewDidLoad() override;
 
 private:
+    struct CountInputs {
+        std::time_t from = 0;
+        std::time_t to = 0;
+        int messageType = 0;
+        std::string people;  // person filter and exclusions
+        FileIdentity counterDatabase;
+        FileIdentity addressBook;
+        bool operator==(const CountInputs&) const = default;
+    };
+    CountInputs currentCountInputs() const;
+
     void buildNavigationBar();
     void buildAlerts();
     void buildPeriodArea();
@@ -166,6 +178,7 @@ private:
     std::vector<Person> personArray_;
     std::vector<Sms> tmpData_;
     int msgCount_ = 0;
+    std::optional<CountInputs> lastCountInputs_;
 
     Label* rightArrow1_ = nullptr;
     Label* fromDateString_ = nullptr;
