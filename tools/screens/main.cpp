@@ -54,9 +54,27 @@ int main(int argc, char** argv) {
     RootViewController& root = *delegate.rootViewController();
     save(window, "main");
 
-    root.showAboutView();
-    save(window, "about");
-    window.navigationController().popToRootViewControllerAnimated(false);
+    // Every screen the main screen opens, one after the other.
+    const struct {
+        const char* name;
+        void (RootViewController::*open)();
+    } screens[] = {
+        {"about", &RootViewController::showAboutView},
+        {"period", &RootViewController::datePickView},
+        {"person", &RootViewController::showPersonSelectView},
+        {"exclusions", &RootViewController::showExcludedView},
+        {"preferences", &RootViewController::showPreferencesView},
+        {"message-list", &RootViewController::showDetails},
+        {"chart", &RootViewController::showChart},
+        {"report", &RootViewController::showReport},
+    };
+    for (const auto& screen : screens) {
+        (root.*screen.open)();
+        // Chart and report are generated after their progress overlay shows.
+        QTest::qWait(600);
+        save(window, screen.name);
+        window.navigationController().popToRootViewControllerAnimated(false);
+    }
 
     root.showMessageTypeMenu();
     save(window, "message-type-menu");
