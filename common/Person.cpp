@@ -61,10 +61,14 @@ Person Person::bareNumber(const std::string& number, int recordID) {
     return person;
 }
 
-std::optional<std::string> Person::displayName(const AddressBookContact& contact) {
+std::optional<std::string> Person::firstLastName(const AddressBookContact& contact) {
     if (contact.first && contact.last) return *contact.first + " " + *contact.last;
     if (contact.first) return contact.first;
-    if (contact.last) return contact.last;
+    return contact.last;
+}
+
+std::optional<std::string> Person::displayName(const AddressBookContact& contact) {
+    if (auto name = firstLastName(contact)) return name;
     return contact.organization;
 }
 
@@ -88,13 +92,7 @@ std::optional<Person> Person::excludedContact(int recordID) {
     const ContactRef contact = book.personWithRecordID(recordID);
     if (!contact) return std::nullopt;
     // Unlike a display name, the organisation does not name an excluded contact.
-    std::optional<std::string> name;
-    if (contact->first && contact->last)
-        name = *contact->first + " " + *contact->last;
-    else if (contact->first)
-        name = contact->first;
-    else if (contact->last)
-        name = contact->last;
+    const std::optional<std::string> name = firstLastName(*contact);
     if (!name) return std::nullopt;
     Person person;
     person.setName(*name);

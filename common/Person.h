@@ -55,6 +55,10 @@ public:
     // the first name, the last name, or the organisation; nothing when the
     // contact has none of them.
     static std::optional<std::string> displayName(const AddressBookContact& contact);
+    // "First Last", or whichever of the two exists; nothing without either.
+    // Restored filters and exclusions are named this way, without the
+    // organisation.
+    static std::optional<std::string> firstLastName(const AddressBookContact& contact);
     // The person an address resolves to through the address book: the
     // contact (its display name, the address as its one number, its record
     // identifier), or nothing when no contact matches the address.

@@ -43,13 +43,7 @@ std::optional<Person> MainScreenSettings::personForNumber(const std::string& num
     book.refreshIfChanged();
     const ContactRef contact = book.findPersonMatchingPhoneNumber(number);
     if (!contact) return Person::bareNumber(number, -1);
-    std::optional<std::string> name;
-    if (contact->first && contact->last)
-        name = *contact->first + " " + *contact->last;
-    else if (contact->first)
-        name = contact->first;
-    else if (contact->last)
-        name = contact->last;
+    const std::optional<std::string> name = Person::firstLastName(*contact);
     if (!name) return std::nullopt;
     Person person;
     person.setName(*name);
