@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <random>
@@ -121,6 +122,22 @@ long long plainScan(const std::string& sql, int parameters) {
         }
     }
     return checksum;
+}
+
+std::optional<Arguments> parseArguments(int argc, char** argv, const char* program) {
+    Arguments arguments;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (i + 1 < argc && arg == "--data") {
+            arguments.data = argv[++i];
+        } else if (i + 1 < argc && arg == "--runs") {
+            arguments.runs = std::max(1, std::atoi(argv[++i]));
+        } else {
+            std::fprintf(stderr, "usage: %s [--data DIR] [--runs R]\n", program);
+            return std::nullopt;
+        }
+    }
+    return arguments;
 }
 
 }  // namespace BenchDevice

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace BenchDevice {
@@ -24,6 +25,14 @@ std::string typedNumber(std::size_t index);
 // Builds the device under `root` once; later calls reuse it. The device
 // root must already be the current one (BRINDLEX_DEVICE_ROOT).
 bool build(const std::string& root, const std::string& version);
+struct Arguments {
+    std::string data = "build/bench-data";
+    int runs = 5;
+};
+// Reads [--data DIR] [--runs R]; nothing (after printing the usage of
+// `program`) for anything else.
+std::optional<Arguments> parseArguments(int argc, char** argv, const char* program);
+
 // Median of `runs` timings after one warm-up run, in seconds.
 double secondsOf(const std::function<void()>& work, int runs);
 // Runs `sql` over the counter database with the period bound to its

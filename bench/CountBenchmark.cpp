@@ -112,19 +112,10 @@ bool benchSchema(const std::string& dataDir, const char* label, const std::strin
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string data = "build/bench-data";
-    int runs = 5;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (i + 1 < argc && arg == "--data") {
-            data = argv[++i];
-        } else if (i + 1 < argc && arg == "--runs") {
-            runs = std::max(1, std::atoi(argv[++i]));
-        } else {
-            std::fprintf(stderr, "usage: brindlex-count-bench [--data DIR] [--runs R]\n");
-            return 2;
-        }
-    }
+    const auto arguments = parseArguments(argc, argv, "brindlex-count-bench");
+    if (!arguments) return 2;
+    const std::string& data = arguments->data;
+    const int runs = arguments->runs;
     const bool ok = benchSchema(data + "/counts", "new", "6.1.3", runs) && benchSchema(data + "/counts", "old", "5.1.1", runs);
     return ok ? 0 : 1;
 }
