@@ -129,7 +129,7 @@ std::string floorCopySql(bool newSchema) {
 }
 
 // The sync's own read statement with the markers written in.
-std::string floorScanSql(bool newSchema, int rFrom, int sFrom) {
+std::string floorScanSql(bool newSchema, std::int64_t rFrom, std::int64_t sFrom) {
     const std::string s = std::to_string(sFrom), r = std::to_string(rFrom);
     if (!newSchema)
         return "select address, date, text,flags from message where (date >=" + s + " AND flags = 3) OR (date >=" + r +
@@ -216,8 +216,8 @@ bool benchSchema(const Options& options, const char* label, const std::string& v
             sms.storeMessage(FixtureMessage{"+14155550199", std::string("new message ") + std::to_string(i), ++newest,
                                             i % 2 == 0, "SMS"});
         auto settings = SettingsStore::load();
-        const int rFrom = SettingsStore::lastSyncReceived(settings ? &*settings : nullptr);
-        const int sFrom = SettingsStore::lastSyncSent(settings ? &*settings : nullptr);
+        const std::int64_t rFrom = SettingsStore::lastSyncReceived(settings ? &*settings : nullptr);
+        const std::int64_t sFrom = SettingsStore::lastSyncSent(settings ? &*settings : nullptr);
         const ProcessRun sqlite = runProcess({"sqlite3", "-batch", DevicePaths::smsDatabase(), floorScanSql(newSchema, rFrom, sFrom)}, true);
         const ProcessRun sync = runProcess({selfPath(), "--sync-once"}, true);
         if (!sqlite.ok || !sync.ok) return false;

@@ -6,7 +6,16 @@
 #include "common/SmsHelper.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <vector>
+
+namespace {
+
+// The stored marker for the newest date copied: one second later,
+// saturating at the end of the range.
+std::int64_t markerAfter(std::int64_t newest) { return newest == INT64_MAX ? INT64_MAX : newest + 1; }
+
+}  // namespace
 
 MarkerSync::Outcome MarkerSync::syncWithStoredMarkers() {
     DataLock lock;
@@ -14,14 +23,17 @@ MarkerSync::Outcome MarkerSync::syncWithStoredMarkers() {
     const auto settings = SettingsStore::load();
     if (!settings) return outcome;
 
-    std::vector<int> markers;
+    std::vector<std::int64_t> markers;
     outcome.status = SmsHelper::copyRMessagesFrom(SettingsStore::lastSyncReceived(&*settings),
                                                   SettingsStore::lastSyncSent(&*settings), markers);
     outcome.ran = true;
-    SettingsStore::update([&](PropertyList& stored) {
-        stored.setInteger(SettingsKeys::kLastSyncReceived, std::int64_t{markers.at(0)} + 1);
-        stored.setInteger(SettingsKeys::kLastSyncSent, std::int64_t{markers.at(1)} + 1);
+    const bool stored = SettingsStore::update([&](PropertyList& stored) {
+        stored.setInteger(SettingsKeys::kLastSyncReceived, markerAfter(markers.at(0)));
+        stored.setInteger(SettingsKeys::kLastSyncSent, markerAfter(markers.at(1)));
     });
+    // The counter database holds its own copy of the markers, so nothing is
+    // copied twice; the settings file catches up with the next sync.
+    if (!stored) std::fprintf(stderr, "brindlex: the sync markers could not be written to the settings file\n");
     return outcome;
 }
 
@@ -30,4 +42,13 @@ bool MarkerSync::resetMarkers() {
         stored.setInteger(SettingsKeys::kLastSyncReceived, 0);
         stored.setInteger(SettingsKeys::kLastSyncSent, 0);
     });
+}
+
+MarkerSync::ClearOutcome MarkerSync::clearAndResync() {
+    DataLock lock;
+    ClearOutcome outcome;
+    if (!resetMarkers() || !SmsHelper::clearDB()) return outcome;
+    outcome.cleared = true;
+    outcome.sync = syncWithStoredMarkers();
+    return outcome;
 }

@@ -20,4 +20,19 @@ public:
     // the next sync copies everything sms.db still holds. False when the
     // settings file could not be read or written.
     static bool resetMarkers();
+
+    struct ClearOutcome {
+        bool cleared = false;  // false: nothing was deleted
+        Outcome sync;          // the resync, when cleared
+    };
+
+    // Clear DB as one step under one hold of the data lock: the markers go to
+    // 0, the rows (with the database's marker copy) are deleted, and
+    // everything sms.db still holds is copied again. A sync of the other
+    // process can therefore never fall between the delete and the resync
+    // and have its messages copied a second time. The markers are reset
+    // first: should the process die after that, the rows are still there and
+    // the marker copy in the database keeps the next sync from repeating
+    // them; should it die after the delete, the next sync starts from 0.
+    static ClearOutcome clearAndResync();
 };

@@ -106,12 +106,12 @@ std::optional<std::string> SettingsStore::lastRecordNumber(const PropertyList* s
 
 bool SettingsStore::hideSms(const PropertyList* settings) { return has(settings, SettingsKeys::kHideSms); }
 
-int SettingsStore::lastSyncReceived(const PropertyList* settings) {
-    return integerOf(settings, SettingsKeys::kLastSyncReceived, 0);
+std::int64_t SettingsStore::lastSyncReceived(const PropertyList* settings) {
+    return settings ? settings->integerValue(SettingsKeys::kLastSyncReceived, 0) : 0;
 }
 
-int SettingsStore::lastSyncSent(const PropertyList* settings) {
-    return integerOf(settings, SettingsKeys::kLastSyncSent, 0);
+std::int64_t SettingsStore::lastSyncSent(const PropertyList* settings) {
+    return settings ? settings->integerValue(SettingsKeys::kLastSyncSent, 0) : 0;
 }
 
 std::vector<int> SettingsStore::excludedPersonIds(const PropertyList* settings) {

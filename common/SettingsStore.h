@@ -2,6 +2,7 @@
 
 #include "platform/PropertyList.h"
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -15,7 +16,7 @@
 // The typed readers take the loaded dictionary, or null when there is no
 // file, and give each key's default when it is absent. Integer keys are read
 // leniently (a number or a string of digits) and narrowed to the 32-bit range
-// the file format uses.
+// the app's settings use; the sync markers alone keep all 64 bits.
 class SettingsStore {
 public:
     // The whole dictionary; nothing when the file is missing or unreadable
@@ -37,8 +38,11 @@ public:
     static std::optional<double> lastFromDate(const PropertyList* settings);
     static std::optional<std::string> lastRecordNumber(const PropertyList* settings);
     static bool hideSms(const PropertyList* settings);
-    static int lastSyncReceived(const PropertyList* settings);
-    static int lastSyncSent(const PropertyList* settings);
+    // The sync markers are Unix seconds and are read at full 64-bit width: a
+    // message dated past 2038 (a phone clock run ahead, or a date misread)
+    // must not pin a marker below its own date.
+    static std::int64_t lastSyncReceived(const PropertyList* settings);
+    static std::int64_t lastSyncSent(const PropertyList* settings);
 
     // Address-book record IDs of the excluded contacts: as many as the count
     // key says, up to the first missing numbered key.

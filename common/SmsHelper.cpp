@@ -1,7 +1,9 @@
 #include "common/SmsHelper.h"
 
+#include "common/CounterMarkers.h"
 #include "common/CountingSession.h"
 #include "common/SegmentCounter.h"
+#include "common/SmsReader.h"
 #include "common/SqliteDatabase.h"
 #include "common/SqliteStatement.h"
 #include "platform/AddressBook.h"
@@ -12,94 +14,91 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 
 namespace {
 
 constexpr int kReceived = 2;
 constexpr int kSent = 3;
 
-constexpr const char* kOldReadSql =
-    "select address, date, text,flags from message where (date >=? AND flags = 3) OR (date >=? AND flags = 2) "
-    "order by ROWID asc";
 constexpr const char* kOldWriteSql =
     "insert into message (address, date, text, flags, smscount) values (?,?,?,?,?)";
-
-// Each direction has its own lower bound, as in the older schema: a single
-// bound (the larger marker) would skip sent messages dated between the two
-// markers. Parameter 1 is the sent marker, parameter 2 the received one.
-constexpr const char* kNewReadSql =
-    "SELECT h.id as address,(date + 978307200) as date, text as text, CASE is_from_me  WHEN 0 THEN 2 WHEN 1 "
-    "THEN 3 ELSE 0 END as flags, m.service as type FROM message m, handle h WHERE h.rowid = m.handle_id AND "
-    "((m.is_from_me = 1 AND m.date >= (? - 978307200)) OR (m.is_from_me = 0 AND m.date >= (? - 978307200))) "
-    "ORDER BY m.rowid ASC";
 constexpr const char* kNewWriteSql =
     "insert into message (address, date, text, flags, smscount, type) values (?,?,?,?,?,?)";
 
 // The value that, once the caller has added one, leaves the marker where it
 // was.
-int unchanged(int marker) { return marker == INT_MIN ? INT_MIN : marker - 1; }
+std::int64_t unchanged(std::int64_t marker) { return marker == INT64_MIN ? INT64_MIN : marker - 1; }
 
 int clampToInt(std::int64_t value) {
     return static_cast<int>(std::clamp<std::int64_t>(value, INT_MIN, INT_MAX));
 }
 
-// Binds a text column of the current row to an insert parameter, NULL
-// staying NULL, and returns the text. It stays valid until the read
-// statement steps again, which happens only after the insert has run, so no
-// copy is needed.
-const char* passText(const SqliteStatement& read, int column, SqliteStatement& write, int parameter) {
-    int bytes = 0;
-    const char* text = read.columnText(column, &bytes);
+// The marker after `newest`: one second later, saturating rather than
+// wrapping for a date at the very end of the range.
+std::int64_t after(std::int64_t newest) { return newest == INT64_MAX ? INT64_MAX : newest + 1; }
+
+enum class CopyEnd { Done, ReadFailed, InsertFailed };
+
+void bindOptionalText(SqliteStatement& write, int parameter, const char* text, int bytes) {
     if (text == nullptr)
         write.bindNull(parameter);
     else
         write.bindTextNoCopy(parameter, text, bytes);
-    return text;
 }
 
-// Copies the rows of `read` through `write`. False when a row could not be
-// read or stored; the caller then abandons the whole copy.
-bool copyRows(SqliteStatement& read, SqliteStatement& write, bool newSchema, std::int64_t& rMax,
-              std::int64_t& sMax) {
+// Copies the rows of `read` through `write` until sms.db has no more rows or
+// a row can no longer be read (a damaged page) or stored (a full disk). What
+// was stored before that stays, and the markers follow exactly the rows
+// stored, so the next sync carries on from there. The row's texts stay valid
+// until the reader moves on, which happens only after the insert has run, so
+// they are bound without a copy.
+CopyEnd copyRows(SmsReader& read, SqliteStatement& write, bool newSchema, std::int64_t& rMax, std::int64_t& sMax) {
+    SmsRow row;
     for (;;) {
-        switch (read.step()) {
-        case SqliteStatement::Step::Done:
-            return true;
-        case SqliteStatement::Step::Error:
-            return false;
-        case SqliteStatement::Step::Row:
+        switch (read.next(row)) {
+        case SmsReader::Next::Done:
+            return CopyEnd::Done;
+        case SmsReader::Next::Error:
+            return CopyEnd::ReadFailed;
+        case SmsReader::Next::Row:
             break;
         }
-        int addressBytes = 0;
-        const char* address = read.columnText(0, &addressBytes);
-        if (address == nullptr || addressBytes == 0) continue;
-        const std::int64_t flags = read.columnInt(3);
-        if (flags != kReceived && flags != kSent) continue;
-        const std::int64_t date = read.columnInt(1);
-
-        write.bindTextNoCopy(1, address, addressBytes);
-        write.bindInt(2, date);
-        const char* text = passText(read, 2, write, 3);
-        write.bindInt(4, flags);
-        write.bindInt(5, SegmentCounter::segmentsForUtf8(text, static_cast<std::size_t>(read.columnBytes(2))));
-        if (newSchema) passText(read, 4, write, 6);
+        write.bindTextNoCopy(1, row.address, row.addressBytes);
+        write.bindInt(2, row.date);
+        bindOptionalText(write, 3, row.text, row.textBytes);
+        write.bindInt(4, row.flags);
+        write.bindInt(5, SegmentCounter::segmentsForUtf8(row.text, static_cast<std::size_t>(row.textBytes)));
+        if (newSchema) bindOptionalText(write, 6, row.type, row.typeBytes);
         const bool stored = write.step() == SqliteStatement::Step::Done;
         write.reset();
-        if (!stored) return false;
+        if (!stored) return CopyEnd::InsertFailed;
 
-        if (flags == kSent) sMax = std::max(sMax, date);
-        if (flags == kReceived) rMax = std::max(rMax, date);
+        if (row.flags == kSent) sMax = std::max(sMax, row.date);
+        if (row.flags == kReceived) rMax = std::max(rMax, row.date);
     }
+}
+
+void reportStop(CopyEnd end, const SqliteDatabase& sms, const SqliteDatabase& counter, long long undated) {
+    if (undated > 0)
+        std::fprintf(stderr, "brindlex: %lld messages of sms.db have no date and were not copied\n", undated);
+    if (end == CopyEnd::ReadFailed)
+        std::fprintf(stderr, "brindlex: sms.db could not be read to the end (%s); the messages before that were copied\n",
+                     sms.lastError().c_str());
+    else if (end == CopyEnd::InsertFailed)
+        std::fprintf(stderr, "brindlex: a message could not be stored in the counter database (%s); "
+                             "the next sync carries on from there\n",
+                     counter.lastError().c_str());
 }
 
 }  // namespace
 
-int SmsHelper::copyRMessagesFrom(int rFrom, int sFrom, std::vector<int>& returnValue) {
+int SmsHelper::copyRMessagesFrom(std::int64_t rFrom, std::int64_t sFrom, std::vector<std::int64_t>& returnValue) {
     std::int64_t rMax = unchanged(rFrom);
     std::int64_t sMax = unchanged(sFrom);
     auto finish = [&](int status) {
-        returnValue.push_back(clampToInt(rMax));
-        returnValue.push_back(clampToInt(sMax));
+        returnValue.push_back(rMax);
+        returnValue.push_back(sMax);
         return status;
     };
     auto abandon = [&](int status) {
@@ -116,15 +115,27 @@ int SmsHelper::copyRMessagesFrom(int rFrom, int sFrom, std::vector<int>& returnV
     SqliteDatabase counter;
     if (!counter.open(DevicePaths::counterDatabase(newSchema), SqliteDatabase::Mode::ReadWrite))
         return abandon(kSyncCannotOpenCounterDatabase);
-    if (!counter.exec("BEGIN TRANSACTION")) return abandon(kSyncCannotOpenCounterDatabase);
+    if (!counter.exec("BEGIN IMMEDIATE")) return abandon(kSyncCannotOpenCounterDatabase);
 
-    SqliteStatement read;
-    if (!read.prepare(sms, newSchema ? kNewReadSql : kOldReadSql)) {
+    // Start from the later of the caller's markers and the copy committed
+    // with the rows: the caller's may predate a sync whose marker write never
+    // happened.
+    if (!CounterMarkers::ensureTable(counter)) {
+        counter.exec("ROLLBACK");
+        return abandon(kSyncCannotWriteCounterDatabase);
+    }
+    if (const auto committed = CounterMarkers::read(counter)) {
+        rFrom = std::max(rFrom, committed->received);
+        sFrom = std::max(sFrom, committed->sent);
+        rMax = unchanged(rFrom);
+        sMax = unchanged(sFrom);
+    }
+
+    SmsReader read;
+    if (!read.prepare(sms, newSchema, rFrom, sFrom)) {
         counter.exec("ROLLBACK");
         return abandon(kSyncCannotReadSmsDatabase);
     }
-    read.bindInt(1, sFrom);
-    read.bindInt(2, rFrom);
 
     SqliteStatement write;
     if (!write.prepare(counter, newSchema ? kNewWriteSql : kOldWriteSql)) {
@@ -132,10 +143,11 @@ int SmsHelper::copyRMessagesFrom(int rFrom, int sFrom, std::vector<int>& returnV
         return abandon(kSyncCannotWriteCounterDatabase);
     }
 
-    const bool copied = copyRows(read, write, newSchema, rMax, sMax);
+    const CopyEnd end = copyRows(read, write, newSchema, rMax, sMax);
     read.finalize();
     write.finalize();
-    if (!copied || !counter.exec("COMMIT")) {
+    reportStop(end, sms, counter, read.undatedRows());
+    if (!CounterMarkers::write(counter, {after(rMax), after(sMax)}) || !counter.exec("COMMIT")) {
         // A failed COMMIT may leave the transaction open (a busy database):
         // end it, keep nothing, and let the next sync retry from the same
         // markers.
@@ -158,7 +170,22 @@ bool SmsHelper::deleteRow(long long rowid) {
     return runMaintenance("delete from message where rowid = ?", rowid, true);
 }
 
-bool SmsHelper::clearDB() { return runMaintenance("delete from message", 0, false); }
+bool SmsHelper::clearDB() {
+    // The rows and the marker copy go together: a copy left behind would keep
+    // the resync that follows from copying the messages again.
+    SqliteDatabase counter;
+    if (!counter.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadWrite)) return false;
+    if (!counter.exec("BEGIN IMMEDIATE")) return false;
+    SqliteStatement statement;
+    const bool deleted = statement.prepare(counter, "delete from message") &&
+                         statement.step() == SqliteStatement::Step::Done;
+    statement.finalize();
+    if (!deleted || !CounterMarkers::clear(counter) || !counter.exec("COMMIT")) {
+        counter.exec("ROLLBACK");
+        return false;
+    }
+    return true;
+}
 
 bool SmsHelper::isNormalSMS(std::u16string_view text) { return SegmentCounter::isNormalSMS(text); }
 

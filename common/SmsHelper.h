@@ -3,6 +3,7 @@
 #include "common/Person.h"
 #include "common/Sms.h"
 
+#include <cstdint>
 #include <ctime>
 #include <optional>
 #include <string>
@@ -37,15 +38,23 @@ public:
     // copied. Returns 0, or 1 to 4 when a database could not be opened or a
     // statement could not be prepared (nothing copied then).
     //
-    // A failed insert, a read error part-way through sms.db or a failed
-    // COMMIT rolls the whole copy back and hands the markers back unchanged,
-    // so the next sync tries the same messages again; the status is still 0.
-    static int copyRMessagesFrom(int rFrom, int sFrom, std::vector<int>& returnValue);
+    // Markers are 64-bit Unix seconds. The copy starts from the later of
+    // each marker passed in and the copy of the markers that the counter
+    // database keeps (written in the same transaction as the rows), so a
+    // caller whose marker write was lost copies nothing twice.
+    //
+    // A read error part-way through sms.db (a damaged page) or a failed
+    // insert (a full disk) ends the copy there: what was copied before is
+    // committed and the markers follow it, so each sync gets as far as it
+    // can. A failed COMMIT keeps nothing and hands the markers back
+    // unchanged; the status is still 0.
+    static int copyRMessagesFrom(std::int64_t rFrom, std::int64_t sFrom, std::vector<std::int64_t>& returnValue);
 
     // Deletes one row of the counter database; true when the statement ran
     // to completion.
     static bool deleteRow(long long rowid);
-    // Deletes every row of the counter database; sms.db is untouched.
+    // Deletes every row of the counter database, and its copy of the sync
+    // markers, in one transaction; sms.db is untouched.
     static bool clearDB();
 
     static bool isNormalSMS(std::u16string_view text);

@@ -86,4 +86,10 @@ std::string SqliteStatement::columnString(int column) const {
     return text ? std::string(text, static_cast<std::size_t>(bytes)) : std::string();
 }
 
+const unsigned char* SqliteStatement::columnBlob(int column, int* bytes) const {
+    const auto* data = static_cast<const unsigned char*>(sqlite3_column_blob(stmt_, column));
+    *bytes = data ? sqlite3_column_bytes(stmt_, column) : 0;
+    return data;
+}
+
 int SqliteStatement::columnBytes(int column) const { return sqlite3_column_bytes(stmt_, column); }

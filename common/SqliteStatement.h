@@ -45,6 +45,9 @@ public:
     // The text and its length in bytes; valid until the next step or reset.
     const char* columnText(int column, int* bytes = nullptr) const;
     std::string columnString(int column) const;
+    // The bytes of a blob column and their count; null for NULL or an empty
+    // blob. Valid until the next step or reset.
+    const unsigned char* columnBlob(int column, int* bytes) const;
     // Length in bytes of the text last fetched from `column`.
     int columnBytes(int column) const;
 

@@ -23,3 +23,10 @@ CREATE INDEX message_address ON message (address, flags, date); -- old
 CREATE INDEX message_flags_date ON message (type, flags, date); -- new
 CREATE INDEX message_date ON message (type, date); -- new
 CREATE INDEX message_address ON message (type, address, flags, date); -- new
+
+-- The sync markers as of the last sync, committed in the same transaction as
+-- the rows that sync copied (flags 2 = received, 3 = sent; next_date is the
+-- lowest date the next sync copies). The settings file keeps the markers too;
+-- a sync starts from the later of the two, so a process killed between its
+-- COMMIT and its settings write copies nothing twice.
+CREATE TABLE sync_marker (flags INTEGER PRIMARY KEY, next_date INTEGER NOT NULL);

@@ -18,6 +18,9 @@
 #include <fstream>
 #include <optional>
 #include <set>
+#include <signal.h>
+#include <sys/resource.h>
+#include <tuple>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -39,12 +42,12 @@ struct CounterRow {
 
 struct SyncResult {
     int status;
-    int received;
-    int sent;
+    std::int64_t received;
+    std::int64_t sent;
 };
 
-SyncResult sync(int rFrom, int sFrom) {
-    std::vector<int> markers{-99};  // the sync appends after what is there
+SyncResult sync(std::int64_t rFrom, std::int64_t sFrom) {
+    std::vector<std::int64_t> markers{-99};  // the sync appends after what is there
     const int status = SmsHelper::copyRMessagesFrom(rFrom, sFrom, markers);
     EXPECT_EQ(markers.size(), 3u);
     EXPECT_EQ(markers[0], -99);
@@ -132,7 +135,7 @@ TEST_P(SyncTest, MarkersStayPutWhenNothingIsNewSoALaterMessageOfTheSameSecondIsC
     store("+14155550101", kBase + 100, "first", false);
     store("+14155550102", kBase + 200, "first sent", true);
     SyncResult result = sync(0, 0);
-    int rMarker = result.received + 1, sMarker = result.sent + 1;
+    std::int64_t rMarker = result.received + 1, sMarker = result.sent + 1;
 
     // Several syncs without news must not move the markers on.
     for (int i = 0; i < 3; ++i) {
@@ -241,7 +244,7 @@ TEST_P(SyncTest, FailuresToOpenOrPrepareReportTheirStatusAndKeepTheMarkers) {
     EXPECT_NE(sync(0, 0).status, SmsHelper::kSyncOk);
 }
 
-TEST_P(SyncTest, AFailedInsertRollsBackTheWholeCopyAndTheNextSyncRetriesIt) {
+TEST_P(SyncTest, AFailedInsertKeepsTheRowsBeforeItAndTheNextSyncCarriesOnFromThere) {
     store("+14155550101", kBase + 1, "before", false);
     store("+14155550101", kBase + 2, "poison", true);
     store("+14155550101", kBase + 3, "after", false);
@@ -253,9 +256,10 @@ TEST_P(SyncTest, AFailedInsertRollsBackTheWholeCopyAndTheNextSyncRetriesIt) {
     }
     SyncResult result = sync(kBase, kBase);
     EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.received, kBase - 1);
-    EXPECT_EQ(result.sent, kBase - 1);
-    EXPECT_TRUE(counterRows().empty());
+    EXPECT_EQ(result.received, kBase + 1);  // the row stored before the failure
+    EXPECT_EQ(result.sent, kBase - 1);      // the refused row moves nothing
+    ASSERT_EQ(counterRows().size(), 1u);
+    EXPECT_EQ(counterRows()[0].text, "before");
 
     {
         SqliteDatabase db;
@@ -265,10 +269,22 @@ TEST_P(SyncTest, AFailedInsertRollsBackTheWholeCopyAndTheNextSyncRetriesIt) {
     result = sync(result.received + 1, result.sent + 1);
     EXPECT_EQ(result.received, kBase + 3);
     EXPECT_EQ(result.sent, kBase + 2);
-    EXPECT_EQ(counterRows().size(), 3u);
+    const auto rows = counterRows();
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[1].text, "poison");
+    EXPECT_EQ(rows[2].text, "after");
 }
 
-TEST_P(SyncTest, ATruncatedSmsDatabaseCopiesNothingRatherThanHalf) {
+// Every row of the counter database distinct by (address, date, text,
+// direction): the traffic generator never repeats a message.
+void expectNoDuplicates(const std::vector<CounterRow>& rows) {
+    std::set<std::tuple<std::string, std::int64_t, std::optional<std::string>, int>> seen;
+    for (const auto& row : rows)
+        EXPECT_TRUE(seen.insert({row.address, row.date, row.text, row.flags}).second)
+            << "copied twice: " << row.address << " at " << row.date;
+}
+
+TEST_P(SyncTest, ATruncatedSmsDatabaseCopiesNothingTwice) {
     TrafficOptions options;
     options.fromDate = kBase;
     options.toDate = kBase + 365 * kDay;
@@ -276,10 +292,199 @@ TEST_P(SyncTest, ATruncatedSmsDatabaseCopiesNothingRatherThanHalf) {
     const auto size = fs::file_size(DevicePaths::smsDatabase());
     fs::resize_file(DevicePaths::smsDatabase(), size / 2);
 
-    const SyncResult result = sync(0, 0);
-    EXPECT_TRUE(counterRows().empty());
-    EXPECT_EQ(result.received, -1);
-    EXPECT_EQ(result.sent, -1);
+    // Half the tree's pages are gone: how much is still readable depends on
+    // where they lay. Whatever the first sync got, no later one repeats it.
+    ASSERT_TRUE(MarkerSync::syncWithStoredMarkers().ran);
+    const std::size_t copied = counterRows().size();
+    EXPECT_LT(copied, 20000u);
+    for (int i = 0; i < 2; ++i) MarkerSync::syncWithStoredMarkers();
+    const auto rows = counterRows();
+    EXPECT_EQ(rows.size(), copied);
+    expectNoDuplicates(rows);
+}
+
+TEST_P(SyncTest, ADamagedPageInTheMiddleOfSmsDatabaseKeepsWhatCameBeforeIt) {
+    // Long bodies spread the table over many pages; dates rise with the
+    // ROWID, so the rows before the damage are the older ones.
+    std::vector<FixtureMessage> batch;
+    for (int i = 0; i < 3000; ++i)
+        batch.push_back(FixtureMessage{"+1415555" + std::to_string(1000 + i % 50),
+                                       "message " + std::to_string(i) + " " + std::string(300, 'a' + i % 26),
+                                       kBase + i, i % 3 == 0, "SMS"});
+    ASSERT_TRUE(sms().storeMessages(batch));
+
+    // Overwrite one leaf page of the message table in the middle of the file.
+    long long pageSize = 0, damaged = 0;
+    {
+        SqliteDatabase db;
+        ASSERT_TRUE(db.open(DevicePaths::smsDatabase(), SqliteDatabase::Mode::ReadOnly));
+        SqliteStatement pages;
+        ASSERT_TRUE(pages.prepare(db, "select pageno, pgsize from dbstat where name = 'message' and pagetype = 'leaf' "
+                                      "order by pageno"));
+        std::vector<long long> leaves;
+        while (pages.step() == SqliteStatement::Step::Row) {
+            leaves.push_back(pages.columnInt(0));
+            pageSize = pages.columnInt(1);
+        }
+        ASSERT_GT(leaves.size(), 20u);
+        damaged = leaves[leaves.size() / 2];
+    }
+    {
+        std::fstream file(DevicePaths::smsDatabase(), std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp((damaged - 1) * pageSize);
+        const std::string garbage(static_cast<std::size_t>(pageSize), '\xA5');
+        file.write(garbage.data(), static_cast<std::streamsize>(garbage.size()));
+    }
+
+    ASSERT_TRUE(MarkerSync::syncWithStoredMarkers().ran);
+    const auto rows = counterRows();
+    EXPECT_GT(rows.size(), 100u);  // before the fix a read error rolled everything back
+    EXPECT_LT(rows.size(), batch.size());
+    MarkerSync::syncWithStoredMarkers();
+    EXPECT_EQ(counterRows().size(), rows.size());
+    expectNoDuplicates(counterRows());
+}
+
+TEST_P(SyncTest, MessagesDatedPast2038AreCopiedExactlyOnce) {
+    // 2^31 seconds and later: a phone whose clock ran ahead, or a date read
+    // in the wrong unit. 32-bit markers pinned at INT_MAX copied them again
+    // with every sync.
+    const std::int64_t late = (std::int64_t{1} << 31) + 100;
+    store("+14155550101", kBase, "ordinary", false);
+    store("+14155550101", late, "from the future", false);
+    store("+14155550102", late + 5, "sent to the future", true);
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(MarkerSync::syncWithStoredMarkers().ran);
+
+    EXPECT_EQ(counterRows().size(), 3u);
+    const auto settings = SettingsStore::load();
+    ASSERT_TRUE(settings);
+    EXPECT_EQ(SettingsStore::lastSyncReceived(&*settings), late + 1);
+    EXPECT_EQ(SettingsStore::lastSyncSent(&*settings), late + 6);
+}
+
+TEST_P(SyncTest, AProcessKilledBetweenCommitAndTheMarkerWriteCopiesNothingTwice) {
+    TrafficOptions options;
+    options.fromDate = kBase;
+    options.toDate = kBase + 30 * kDay;
+    ASSERT_TRUE(sms().storeMessages(TrafficGenerator(options).generate(2000)));
+
+    // The child commits the rows and dies before it can store the markers.
+    const pid_t child = fork();
+    if (child == 0) {
+        const auto settings = SettingsStore::load();
+        std::vector<std::int64_t> markers;
+        SmsHelper::copyRMessagesFrom(SettingsStore::lastSyncReceived(&*settings),
+                                     SettingsStore::lastSyncSent(&*settings), markers);
+        raise(SIGKILL);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    const std::size_t copied = counterRows().size();
+    ASSERT_GT(copied, 0u);
+    auto settings = SettingsStore::load();
+    EXPECT_EQ(SettingsStore::lastSyncReceived(&*settings), 0);  // the settings never heard of it
+
+    ASSERT_TRUE(MarkerSync::syncWithStoredMarkers().ran);
+    EXPECT_EQ(counterRows().size(), copied);
+    // The settings file has caught up with the database.
+    settings = SettingsStore::load();
+    EXPECT_GT(SettingsStore::lastSyncReceived(&*settings), kBase);
+}
+
+TEST_P(SyncTest, AFailedSettingsWriteAfterTheCopyCopiesNothingTwice) {
+    TrafficOptions options;
+    options.fromDate = kBase;
+    options.toDate = kBase + 30 * kDay;
+    ASSERT_TRUE(sms().storeMessages(TrafficGenerator(options).generate(500)));
+    // A settings file far larger than anything the counter database writes,
+    // so a file-size limit lets the sync commit but fails the settings write
+    // the way a full disk does.
+    ASSERT_TRUE(SettingsStore::update([](PropertyList& s) { s.setString("padding", std::string(400000, 'p')); }));
+    const std::string before = [] {
+        std::ifstream in(DevicePaths::settingsFile(), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }();
+
+    const pid_t child = fork();
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{200000, 200000};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        const MarkerSync::Outcome outcome = MarkerSync::syncWithStoredMarkers();
+        _exit(outcome.ran && outcome.status == 0 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    const std::size_t copied = counterRows().size();
+    ASSERT_GT(copied, 0u);
+    // The old settings file is intact, markers and all.
+    std::ifstream in(DevicePaths::settingsFile(), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), before);
+
+    ASSERT_TRUE(MarkerSync::syncWithStoredMarkers().ran);
+    EXPECT_EQ(counterRows().size(), copied);
+    expectNoDuplicates(counterRows());
+}
+
+TEST_P(SyncTest, ClearDBWaitsForASyncOfTheOtherProcessAndThenCopiesEachMessageOnce) {
+    store("+14155550101", kBase + 1, "one", false);
+    store("+14155550102", kBase + 2, "two", true);
+    ASSERT_TRUE(MarkerSync::syncWithStoredMarkers().ran);
+    store("+14155550101", kBase + 3, "arrives during the clear", false);
+
+    // The other process (the daemon) has begun its sync: it holds the data
+    // lock and read the markers. It copies only once the clear has deleted
+    // the rows, or after a generous bound when the clear rightly waits.
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        DataLock lock;
+        const auto settings = SettingsStore::load();
+        if (write(ready[1], "x", 1) != 1) _exit(2);
+        for (int i = 0; i < 40 && counterRows().size() == 2; ++i) usleep(50000);
+        std::vector<std::int64_t> markers;
+        SmsHelper::copyRMessagesFrom(SettingsStore::lastSyncReceived(&*settings),
+                                     SettingsStore::lastSyncSent(&*settings), markers);
+        SettingsStore::update([&](PropertyList& s) {
+            s.setInteger("lastsyncrdate", markers.at(0) + 1);
+            s.setInteger("lastsyncsdate", markers.at(1) + 1);
+        });
+        _exit(0);
+    }
+    char byte = 0;
+    ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    const MarkerSync::ClearOutcome outcome = MarkerSync::clearAndResync();
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    close(ready[0]);
+    close(ready[1]);
+
+    EXPECT_TRUE(outcome.cleared);
+    EXPECT_TRUE(outcome.sync.ran);
+    const auto rows = counterRows();
+    EXPECT_EQ(rows.size(), 3u);
+    expectNoDuplicates(rows);
+}
+
+TEST_P(SyncTest, ACounterDatabaseSeededWithoutTheMarkerTableGetsOneAndTheSettingsMarkersApply) {
+    {
+        SqliteDatabase db;
+        ASSERT_TRUE(db.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadWrite));
+        ASSERT_TRUE(db.exec("DROP TABLE sync_marker"));
+    }
+    store("+14155550101", kBase + 1, "old", false);
+    store("+14155550101", kBase + 10, "new", false);
+    ASSERT_TRUE(SettingsStore::update([](PropertyList& s) { s.setInteger("lastsyncrdate", kBase + 5); }));
+    ASSERT_TRUE(MarkerSync::syncWithStoredMarkers().ran);
+    const auto rows = counterRows();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].text, "new");
+    // The copy now exists: a caller with stale markers copies nothing again.
+    EXPECT_EQ(sync(0, 0).received, kBase + 10);
+    EXPECT_EQ(counterRows().size(), 1u);
 }
 
 TEST_P(SyncTest, AFailedCommitKeepsNothingAndHandsTheMarkersBack) {
@@ -364,9 +569,9 @@ TEST_P(SyncTest, StoredMarkersAreUsedAndWrittenBackAndMissingSettingsSkipTheSync
 
     // Clear DB then resync copies everything sms.db still holds, once.
     Seeding::copyIfNeeded();
-    ASSERT_TRUE(SmsHelper::clearDB());
-    ASSERT_TRUE(MarkerSync::resetMarkers());
-    MarkerSync::syncWithStoredMarkers();
+    const MarkerSync::ClearOutcome cleared = MarkerSync::clearAndResync();
+    EXPECT_TRUE(cleared.cleared);
+    EXPECT_EQ(cleared.sync.status, 0);
     EXPECT_EQ(counterRows().size(), 2u);
 }
 

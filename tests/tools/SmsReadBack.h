@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/SqliteDatabase.h"
+#include "common/SmsReader.h"
 #include "common/SqliteStatement.h"
 
 #include <algorithm>
@@ -9,8 +10,10 @@
 #include <string>
 #include <vector>
 
-// Reads sms.db back with the very statements the counter's sync runs, so a
-// fixture that drifts from what the sync expects fails here first.
+// Reads sms.db back with the very statements the counter's sync runs on the
+// schema before 6.0 and on 6.x, so a fixture that drifts from what the sync
+// expects fails here first. Unlike the sync, it keeps the rows the sync
+// passes over (no address, another direction), for tests of the raw rows.
 struct ReadBackRow {
     std::optional<std::string> address;
     std::int64_t date = 0;  // Unix seconds
@@ -23,14 +26,6 @@ struct ReadBackRow {
 
 namespace sms_read_back {
 
-inline constexpr const char* kOldRead =
-    "select address, date, text,flags from message where (date >=? AND flags = 3) OR (date >=? AND flags = 2) "
-    "order by ROWID asc";
-inline constexpr const char* kNewRead =
-    "SELECT h.id as address,(date + 978307200) as date, text as text, CASE is_from_me  WHEN 0 THEN 2 WHEN 1 THEN 3 "
-    "ELSE 0 END as flags, m.service as type FROM message m, handle h WHERE h.rowid = m.handle_id AND date >= (? - "
-    "978307200) ORDER BY m.rowid ASC";
-
 inline std::optional<std::string> optionalText(const SqliteStatement& statement, int column) {
     if (statement.columnIsNull(column)) return std::nullopt;
     return statement.columnString(column);
@@ -42,13 +37,9 @@ inline std::optional<std::vector<ReadBackRow>> read(const std::string& path, boo
     SqliteDatabase db;
     if (!db.open(path, SqliteDatabase::Mode::ReadOnly)) return std::nullopt;
     SqliteStatement statement;
-    if (!statement.prepare(db, newSchema ? kNewRead : kOldRead)) return std::nullopt;
-    if (newSchema) {
-        statement.bindInt(1, std::max(receivedFrom, sentFrom));
-    } else {
-        statement.bindInt(1, sentFrom);
-        statement.bindInt(2, receivedFrom);
-    }
+    if (!statement.prepare(db, newSchema ? SmsReader::kIos6ReadSql : SmsReader::kOldReadSql)) return std::nullopt;
+    statement.bindInt(1, sentFrom);
+    statement.bindInt(2, receivedFrom);
     std::vector<ReadBackRow> rows;
     while (statement.step() == SqliteStatement::Step::Row) {
         ReadBackRow row;
