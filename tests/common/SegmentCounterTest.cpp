@@ -17,18 +17,24 @@ std::string repeat(const std::string& unit, int times) {
 
 }  // namespace
 
-TEST(SegmentCounter, TheListHoldsExactlyTheSeventyFourUnitsOutsideLettersAndDigits) {
-    const std::u16string_view list = SegmentCounter::kGsmCharacters;
-    ASSERT_EQ(list.size(), 74u);
-    EXPECT_EQ(list.front(), u'@');
-    EXPECT_EQ(list[1], u'\u20AC');
-    EXPECT_EQ(list.back(), u'|');
-    for (char16_t c : list) EXPECT_TRUE(SmsHelper::isNormalSMS(std::u16string(1, c))) << int(c);
-    // Every code unit outside letters, digits and the list is rejected.
-    int accepted = 0;
-    for (int c = 0; c <= 0xFFFF; ++c)
-        if (SegmentCounter::isNormalSMS(std::u16string(1, static_cast<char16_t>(c)))) ++accepted;
-    EXPECT_EQ(accepted, 74 + 26 + 26 + 10);
+TEST(SegmentCounter, TheListIsTheSeventyFourUnitsOfTheGsmAlphabetInTheirOrder) {
+    // Written out here rather than read back from the code's own table, so
+    // that a changed, swapped or missing character shows.
+    const std::u16string expected =
+        u"@\u20AC\u00A3$\u00A5\u00E8\u00E9\u00F9\u00EC\u00F2\u00C7\n\u00D8\u00F8\r\u00C5\u00E5\u0394_\u03A6\u0393"
+        u"\u039B\u03A9\u03A0\u03A8\u03A3\u0398\u039E\u00C6\u00E6\u00DF\u00C9 !\"#\u00A4%&'()*+,-./:;<=>?\u00A1"
+        u"\u00C4\u00D6\u00D1\u00DC\u00A7\u00BF\u00E4\u00F6\u00F1\u00FC\u00E0^{}\\[]~|";
+    ASSERT_EQ(expected.size(), 74u);
+    EXPECT_EQ(std::u16string(SegmentCounter::kGsmCharacters), expected);
+
+    // Membership: letters, digits and exactly these 74 units.
+    std::u16string accepted;
+    for (int c = 0; c <= 0xFFFF; ++c) {
+        const char16_t unit = static_cast<char16_t>(c);
+        const bool letterOrDigit = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+        const bool listed = expected.find(unit) != std::u16string::npos;
+        EXPECT_EQ(SmsHelper::isNormalSMS(std::u16string(1, unit)), letterOrDigit || listed) << "U+" << std::hex << c;
+    }
 }
 
 TEST(SegmentCounter, AlphabetMembershipEdges) {
