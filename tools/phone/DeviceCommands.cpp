@@ -6,6 +6,7 @@
 #include "tools/fixtures/DemoDevice.h"
 #include "tools/fixtures/DeviceFixture.h"
 #include "tools/fixtures/SmsDatabaseFixture.h"
+#include "tools/fixtures/SmsDatabaseSchema.h"
 #include "tools/phone/PhoneCommand.h"
 
 #include <cstdio>
@@ -15,9 +16,19 @@
 
 namespace {
 
-const char* schemaDescription(std::optional<SmsSchema> schema) {
+// Which phones write the file: the schema, and within the 6.0 family the
+// column set.
+const char* schemaDescription(const SmsDatabaseFixture& sms) {
+    const auto schema = sms.detectSchema();
     if (!schema) return "unknown";
-    return *schema == SmsSchema::New ? "6.0 and later" : "before 6.0";
+    if (*schema == SmsSchema::Old) return "before 6.0";
+    switch (sms.detectColumnSet().value_or(SmsColumnSet::Ios6)) {
+    case SmsColumnSet::Ios6: break;
+    case SmsColumnSet::Ios10: return "7 to 10 (dates in seconds)";
+    case SmsColumnSet::Ios14: return "11 to 15 (dates in nanoseconds)";
+    case SmsColumnSet::Ios17: return "16 and later (dates in nanoseconds)";
+    }
+    return "6.0 and later";
 }
 
 }  // namespace
@@ -45,9 +56,9 @@ int DeviceCommands::init(const std::vector<std::string>& arguments) {
     const std::string root = DevicePaths::root();
     std::string error;
     if (!DeviceFixture::createDeviceRoot(root, version, &error)) return PhoneCommand::failWith(error);
-    const auto schema = SmsDatabaseFixture(DeviceFixture::smsDatabase(root)).detectSchema();
+    const SmsDatabaseFixture sms(DeviceFixture::smsDatabase(root));
     std::printf("Device root %s ready: system version %s, sms.db of phones %s\n", root.c_str(), version.c_str(),
-                schemaDescription(schema));
+                schemaDescription(sms));
     return PhoneCommand::kSuccess;
 }
 
