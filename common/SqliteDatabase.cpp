@@ -2,7 +2,30 @@
 
 #include <sqlite3.h>
 
+#include <cstdio>
 #include <utility>
+
+namespace {
+
+// A path as a file: URI; every byte outside the unreserved set is
+// percent-encoded, so '?', '#' and '%' in a folder name stay part of the path.
+std::string fileUri(const std::string& path, const char* query) {
+    std::string uri = "file:";
+    for (const unsigned char c : path) {
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                           c == '/' || c == '-' || c == '_' || c == '.' || c == '~';
+        if (plain) {
+            uri += static_cast<char>(c);
+        } else {
+            char escaped[4];
+            std::snprintf(escaped, sizeof escaped, "%%%02X", c);
+            uri += escaped;
+        }
+    }
+    return uri + "?" + query;
+}
+
+}  // namespace
 
 SqliteDatabase::~SqliteDatabase() { close(); }
 
@@ -21,8 +44,10 @@ bool SqliteDatabase::open(const std::string& path, Mode mode) {
     int flags = SQLITE_OPEN_READONLY;
     if (mode == Mode::ReadWrite) flags = SQLITE_OPEN_READWRITE;
     if (mode == Mode::ReadWriteCreate) flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    if (mode == Mode::Snapshot) flags = SQLITE_OPEN_READONLY | SQLITE_OPEN_URI;
+    const std::string name = mode == Mode::Snapshot ? fileUri(path, "mode=ro&immutable=1") : path;
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(path.c_str(), &db, flags, nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(name.c_str(), &db, flags, nullptr) != SQLITE_OK) {
         // A handle comes back even on failure and must be closed.
         sqlite3_close(db);
         return false;

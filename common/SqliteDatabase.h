@@ -9,7 +9,10 @@ struct sqlite3;
 // once: the app and the daemon open the same counter database.
 class SqliteDatabase {
 public:
-    enum class Mode { ReadOnly, ReadWrite, ReadWriteCreate };
+    // Snapshot: read only, for a file nobody changes while it is open (a
+    // folder of someone else's files): no locks are taken and no -wal or
+    // -shm file is ever created beside it, whatever its journal mode.
+    enum class Mode { ReadOnly, ReadWrite, ReadWriteCreate, Snapshot };
 
     static constexpr int kBusyTimeoutMs = 5000;
 

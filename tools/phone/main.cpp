@@ -6,6 +6,7 @@
 #include "tools/phone/BadgeCommands.h"
 #include "tools/phone/ContactCommands.h"
 #include "tools/phone/DeviceCommands.h"
+#include "tools/phone/ImportBackupCommand.h"
 #include "tools/phone/MessageCommands.h"
 #include "tools/phone/OpenCommand.h"
 #include "tools/phone/PhoneCommand.h"
@@ -23,6 +24,9 @@ constexpr PhoneCommand kCommands[] = {
     {"init", "[--version VERSION]", "create the device root for a system version (default 6.1.3)",
      DeviceCommands::init},
     {"demo", "", "fill the device root with a year of messages and an address book", DeviceCommands::demo},
+    {"import-backup", "DIR [--udid UDID] [--force]",
+     "import an unencrypted iPhone backup made with idevicebackup2",
+     ImportBackupCommand::run},
     {"receive", "NUMBER TEXT", "store a message received from NUMBER and post the notification",
      MessageCommands::receive},
     {"send", "NUMBER TEXT", "store a message sent to NUMBER and post the notification", MessageCommands::send},

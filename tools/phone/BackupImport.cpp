@@ -1,0 +1,219 @@
+#include "tools/phone/BackupImport.h"
+
+#include "common/DataLock.h"
+#include "common/Seeding.h"
+#include "common/SettingsKeys.h"
+#include "common/SqliteDatabase.h"
+#include "common/SqliteStatement.h"
+#include "platform/DevicePaths.h"
+#include "platform/PropertyList.h"
+#include "tools/phone/DeviceRootTransaction.h"
+
+#include <ctime>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// SQLite keeps uncommitted or not yet checkpointed pages of a database in
+// files beside it. Left beside a new file they would be played into it.
+constexpr const char* kSidecars[] = {"-wal", "-shm", "-journal"};
+
+bool fail(std::string* error, const std::string& message) {
+    if (error) *error = message;
+    return false;
+}
+
+std::string parentOf(const std::string& path) { return fs::path(path).parent_path().string(); }
+
+std::string describePhone(const BackupFolder::Phone& phone) {
+    return (phone.deviceName.empty() ? std::string("the phone") : "'" + phone.deviceName + "'") + " (" + phone.udid +
+           ")";
+}
+
+// Letters, digits and dashes of a UDID, for a file name.
+std::string fileNamePart(const std::string& text) {
+    std::string part;
+    for (const char c : text)
+        if (std::isalnum(static_cast<unsigned char>(c)) || c == '-') part += c;
+    return part;
+}
+
+}  // namespace
+
+std::string BackupImport::phoneFile() { return DevicePaths::dataDirectory() + "/" + kPhoneFileName; }
+
+std::optional<BackupImport::Outcome> BackupImport::run(const std::string& directory, const Options& options,
+                                                       std::string* error) {
+    const auto backup = BackupFolder::open(directory, options.udid, error);
+    if (!backup) return std::nullopt;
+    const auto found = findFiles(*backup, error);
+    if (!found) return std::nullopt;
+    const auto previous = phoneInRoot();
+    if (!refuseOtherPhone(backup->phone(), previous, options.force, error)) return std::nullopt;
+
+    Outcome outcome;
+    outcome.phone = backup->phone();
+    outcome.backupFolder = backup->path();
+    outcome.addressBook = found->addressBook.has_value();
+    outcome.samePhone = previous && BackupFolder::sameIdentifier(*previous, backup->phone().udid);
+    outcome.replacedPhone = previous && !outcome.samePhone;
+
+    // A running app or daemon syncs under this lock; holding it keeps a sync
+    // from reading the markers before they are reset and writing them back
+    // after. Without a data directory nothing can be syncing.
+    std::optional<DataLock> lock;
+    if (fs::is_directory(DevicePaths::dataDirectory())) lock.emplace();
+
+    DeviceRootTransaction transaction(DevicePaths::root());
+    if (!transaction.begin(error) || !stageFiles(transaction, *found, error) ||
+        !stageDeviceRecords(transaction, *backup, error))
+        return std::nullopt;
+    if (!outcome.samePhone && !stageFreshCount(transaction, previous, outcome, error)) return std::nullopt;
+    if (!transaction.commit(error)) return std::nullopt;
+    // The counter database of the backup's system version and the settings
+    // file, as the programs would seed them at their next start.
+    Seeding::copyIfNeeded();
+    return outcome;
+}
+
+std::optional<BackupImport::Found> BackupImport::findFiles(const BackupFolder& backup, std::string* error) {
+    Found found;
+    std::string problem;
+    auto sms = backup.find(BackupFolder::kHomeDomain, BackupFolder::kSmsDatabasePath, &problem);
+    if (!sms) {
+        fail(error, !problem.empty() ? problem
+                                     : backup.path() + " holds no messages (" + BackupFolder::kHomeDomain + " " +
+                                           BackupFolder::kSmsDatabasePath +
+                                           "); make a full backup with 'idevicebackup2 backup --full DIR'");
+        return std::nullopt;
+    }
+    if (!BackupFolder::isDatabase(*sms)) {
+        fail(error, "the backup's sms.db (" + *sms + ") is not a database: the backup is encrypted or damaged. " +
+                        BackupFolder::kEncryptedAdvice);
+        return std::nullopt;
+    }
+    found.smsDatabase = *sms;
+    // A backup without an address book still has messages to count.
+    found.addressBook = backup.find(BackupFolder::kHomeDomain, BackupFolder::kAddressBookPath, &problem);
+    if (!problem.empty()) {
+        fail(error, problem);
+        return std::nullopt;
+    }
+    return found;
+}
+
+std::optional<std::string> BackupImport::phoneInRoot() {
+    if (const auto record = PropertyList::readFromFile(phoneFile())) {
+        const auto udid = record->stringValue(kUdidKey);
+        if (udid && !udid->empty()) return udid;
+    }
+    for (const std::string& database :
+         {DevicePaths::smsDatabase(), DevicePaths::counterDatabase(true), DevicePaths::counterDatabase(false)})
+        if (holdsMessages(database)) return std::string();
+    return std::nullopt;
+}
+
+bool BackupImport::holdsMessages(const std::string& database) {
+    std::error_code failure;
+    if (!fs::exists(database, failure)) return false;
+    SqliteDatabase db;
+    SqliteStatement statement;
+    // A file that cannot be read may hold anything: it counts as holding
+    // messages, so it is replaced only on request.
+    if (!db.open(database, SqliteDatabase::Mode::ReadOnly) ||
+        !statement.prepare(db, "SELECT EXISTS (SELECT 1 FROM message)"))
+        return true;
+    return statement.step() != SqliteStatement::Step::Row || statement.columnInt(0) != 0;
+}
+
+bool BackupImport::refuseOtherPhone(const BackupFolder::Phone& phone, const std::optional<std::string>& previous,
+                                    bool force, std::string* error) {
+    if (!previous || BackupFolder::sameIdentifier(*previous, phone.udid) || force) return true;
+    const std::string holder = previous->empty() ? "the messages of a phone it has no record of"
+                                                 : "the messages of another phone (" + *previous + ")";
+    return fail(error, "the device root " + DevicePaths::root() + " holds " + holder + "; importing the backup of " +
+                           describePhone(phone) +
+                           " would count both phones' messages together. Import it into another device root "
+                           "(set BRINDLEX_DEVICE_ROOT), or add --force to replace the phone: its counter "
+                           "databases are kept aside and counting starts afresh");
+}
+
+bool BackupImport::stageFiles(DeviceRootTransaction& transaction, const Found& found, std::string* error) {
+    return stageDatabase(transaction, found.smsDatabase, DevicePaths::smsDatabase(), error) &&
+           stageDatabase(transaction, found.addressBook, DevicePaths::addressBook(), error);
+}
+
+bool BackupImport::stageDatabase(DeviceRootTransaction& transaction, const std::optional<std::string>& source,
+                                 const std::string& target, std::string* error) {
+    // Without a source the root's old file goes too: the root holds what the
+    // backup holds, and a missing address book reads as an empty one.
+    if (source) {
+        if (!transaction.makeDirectories(parentOf(target), error) || !transaction.stageCopy(*source, target, error))
+            return false;
+    } else if (!transaction.stageRemoval(target, {}, error)) {
+        return false;
+    }
+    for (const char* sidecar : kSidecars)
+        if (!transaction.stageRemoval(target + sidecar, {}, error)) return false;
+    return true;
+}
+
+bool BackupImport::stageDeviceRecords(DeviceRootTransaction& transaction, const BackupFolder& backup,
+                                      std::string* error) {
+    const auto& phone = backup.phone();
+    PropertyList version;
+    version.setString("ProductName", "iPhone OS");
+    version.setString("ProductVersion", phone.productVersion);
+    if (!phone.buildVersion.empty()) version.setString("ProductBuildVersion", phone.buildVersion);
+
+    PropertyList record;
+    record.setString(kUdidKey, phone.udid);
+    record.setString("DeviceName", phone.deviceName);
+    record.setString("ProductVersion", phone.productVersion);
+    record.setString("BackupFolder", backup.path());
+
+    const std::string documents = DevicePaths::mobileHome() + "/Documents";
+    return transaction.makeDirectories(parentOf(DevicePaths::systemVersionPlist()), error) &&
+           transaction.stageContents(version.toXml(), DevicePaths::systemVersionPlist(), error) &&
+           transaction.makeDirectories(DevicePaths::dataDirectory(), error) &&
+           transaction.makeDirectories(documents, error) &&
+           transaction.stageContents(record.toXml(), phoneFile(), error);
+}
+
+bool BackupImport::stageFreshCount(DeviceRootTransaction& transaction, const std::optional<std::string>& previous,
+                                   Outcome& outcome, std::string* error) {
+    // Another phone's counts are kept, not deleted: they are the one record
+    // of messages its owner may since have deleted.
+    if (previous) {
+        for (const bool newSchema : {true, false}) {
+            const std::string database = DevicePaths::counterDatabase(newSchema);
+            if (!fs::exists(database)) continue;
+            const std::string kept = keptName(database, *previous);
+            if (!transaction.stageRemoval(database, kept, error)) return false;
+            outcome.keptCounterDatabases.push_back(kept);
+            for (const char* sidecar : kSidecars)
+                if (!transaction.stageRemoval(database + sidecar, kept + sidecar, error)) return false;
+        }
+    }
+    // The markers of another phone, or of none, would skip this phone's
+    // older messages. Other settings (quota, billing day) are the user's.
+    auto settings = PropertyList::readFromFile(DevicePaths::settingsFile());
+    if (!settings) return true;
+    settings->setInteger(SettingsKeys::kLastSyncReceived, 0);
+    settings->setInteger(SettingsKeys::kLastSyncSent, 0);
+    return transaction.stageContents(settings->toXml(), DevicePaths::settingsFile(), error);
+}
+
+std::string BackupImport::keptName(const std::string& counterDatabase, const std::string& previous) {
+    char stamp[32];
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    ::localtime_r(&now, &local);
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    const fs::path path(counterDatabase);
+    const std::string owner = previous.empty() ? "unrecorded-phone" : fileNamePart(previous);
+    return (path.parent_path() / (path.stem().string() + "-" + owner + "-" + stamp + path.extension().string()))
+        .string();
+}

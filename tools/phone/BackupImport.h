@@ -1,0 +1,72 @@
+#pragma once
+
+#include "tools/phone/BackupFolder.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+class DeviceRootTransaction;
+
+// Makes the device root hold what an unencrypted iPhone backup holds: the
+// phone's sms.db, its address book (when the backup has one) and its system
+// version, with the data directory the programs share. Every file goes in
+// through one DeviceRootTransaction, so a failure leaves the root as it was
+// and a running daemon or app never opens half a file.
+//
+// The root remembers which phone it holds (phone.plist in the data
+// directory). A newer backup of the same phone keeps the counter databases
+// and the sync markers, so the next sync copies only what is new. The backup
+// of another phone is refused while the root holds messages, since its
+// messages would be counted on top of the first phone's. With --force it
+// replaces them: the old counter databases are kept aside under a name that
+// says whose they were, and the markers start again at 0, so the new phone's
+// messages are all counted, once.
+class BackupImport {
+public:
+    static constexpr const char* kPhoneFileName = "phone.plist";
+    static constexpr const char* kUdidKey = "UniqueIdentifier";
+
+    struct Options {
+        std::string udid;  // which phone of a folder holding several; empty: the only one
+        bool force = false;
+    };
+
+    struct Outcome {
+        BackupFolder::Phone phone;
+        std::string backupFolder;
+        bool addressBook = false;    // the backup held one
+        bool samePhone = false;      // a newer backup of the phone the root held
+        bool replacedPhone = false;  // the root held another phone's messages
+        std::vector<std::string> keptCounterDatabases;  // where they were moved
+    };
+
+    // Imports the backup in `directory` (the backup folder or the folder
+    // idevicebackup2 writes, holding one per phone) into the device root.
+    static std::optional<Outcome> run(const std::string& directory, const Options& options, std::string* error);
+
+    static std::string phoneFile();
+    // The UDID of the phone the root holds; "" when it holds messages of a
+    // phone it has no record of; nothing when it holds no messages.
+    static std::optional<std::string> phoneInRoot();
+
+private:
+    struct Found {
+        std::string smsDatabase;
+        std::optional<std::string> addressBook;
+    };
+
+    static std::optional<Found> findFiles(const BackupFolder& backup, std::string* error);
+    static bool refuseOtherPhone(const BackupFolder::Phone& phone, const std::optional<std::string>& previous,
+                                 bool force, std::string* error);
+    static bool stageFiles(DeviceRootTransaction& transaction, const Found& found, std::string* error);
+    // A database file and the sidecars that belong to it alone.
+    static bool stageDatabase(DeviceRootTransaction& transaction, const std::optional<std::string>& source,
+                              const std::string& target, std::string* error);
+    static bool stageDeviceRecords(DeviceRootTransaction& transaction, const BackupFolder& backup,
+                                   std::string* error);
+    static bool stageFreshCount(DeviceRootTransaction& transaction, const std::optional<std::string>& previous,
+                                Outcome& outcome, std::string* error);
+    static bool holdsMessages(const std::string& database);
+    static std::string keptName(const std::string& counterDatabase, const std::string& previous);
+};

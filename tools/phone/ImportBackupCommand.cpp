@@ -1,0 +1,63 @@
+#include "tools/phone/ImportBackupCommand.h"
+
+#include "platform/DevicePaths.h"
+#include "platform/dbus/TelephonyCenter.h"
+#include "tools/phone/BackupImport.h"
+#include "tools/phone/PhoneCommand.h"
+#include "tools/phone/PhoneEventLoop.h"
+
+#include <cstdio>
+
+bool ImportBackupCommand::parse(const std::vector<std::string>& arguments, Arguments& parsed) {
+    static const std::string kUdid = "--udid";
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "--force") {
+            parsed.force = true;
+        } else if (argument == kUdid && i + 1 < arguments.size()) {
+            parsed.udid = arguments[++i];
+            if (parsed.udid.empty()) return false;
+        } else if (argument.rfind(kUdid + "=", 0) == 0) {
+            parsed.udid = argument.substr(kUdid.size() + 1);
+            if (parsed.udid.empty()) return false;
+        } else if (argument.empty() || argument.front() == '-' || !parsed.directory.empty()) {
+            return false;
+        } else {
+            parsed.directory = argument;
+        }
+    }
+    return !parsed.directory.empty();
+}
+
+int ImportBackupCommand::run(const std::vector<std::string>& arguments) {
+    Arguments parsed;
+    if (!parse(arguments, parsed)) return PhoneCommand::kUsage;
+    std::string error;
+    const auto outcome = BackupImport::run(parsed.directory, {parsed.udid, parsed.force}, &error);
+    if (!outcome) return PhoneCommand::failWith(error);
+
+    const auto& phone = outcome->phone;
+    std::printf("Imported the backup of %s (%s, iOS %s) from %s into %s: sms.db%s\n",
+                phone.deviceName.empty() ? "the phone" : phone.deviceName.c_str(), phone.udid.c_str(),
+                phone.productVersion.c_str(), outcome->backupFolder.c_str(), DevicePaths::root().c_str(),
+                outcome->addressBook ? ", AddressBook.sqlitedb" : " (the backup has no address book)");
+    if (outcome->samePhone)
+        std::printf("Same phone as before: the counts so far stay, the next sync copies only new messages\n");
+    for (const auto& kept : outcome->keptCounterDatabases)
+        std::printf("The previous phone's counter database is kept as %s\n", kept.c_str());
+    if (!outcome->samePhone) std::printf("Counting starts afresh: the next sync copies every message\n");
+    notifyDaemon();
+    return PhoneCommand::kSuccess;
+}
+
+void ImportBackupCommand::notifyDaemon() {
+    const PhoneEventLoop qt;
+    const char* notification = TelephonyCenter::kMessageReceivedNotification;
+    if (TelephonyCenter::post(QString::fromLatin1(notification))) {
+        std::printf("Posted %s\n", notification);
+        return;
+    }
+    std::fprintf(stderr,
+                 "brindlex-phone: no session bus, so a running badge daemon was not told; the app and the "
+                 "daemon count the imported messages when they next start\n");
+}

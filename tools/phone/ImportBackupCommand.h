@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// `import-backup DIR [--udid UDID] [--force]`: makes the device root hold the
+// phone of an unencrypted backup made with idevicebackup2, then posts the
+// received-message notification so a running daemon counts what is new.
+// Without a session bus the import stands and the command still succeeds:
+// the programs sync at their next start anyway.
+class ImportBackupCommand {
+public:
+    static int run(const std::vector<std::string>& arguments);
+
+private:
+    struct Arguments {
+        std::string directory;
+        std::string udid;
+        bool force = false;
+    };
+
+    // Nothing for arguments the command does not take.
+    static bool parse(const std::vector<std::string>& arguments, Arguments& parsed);
+    static void notifyDaemon();
+};
