@@ -115,3 +115,41 @@ TEST(DemoDeviceTest, ExistingEmptyRootKeepsItsSchema) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every version from 7.0 gets the demo too, in its own layout: traffic as
+// one-to-one chats and the rows only a modern phone has.
+TEST(DemoDeviceTest, ModernPhonesGetTheirLayoutAndTheirOwnKindsOfRows) {
+    for (const char* version : {"10.3.4", "14.3", "17.5.1"}) {
+        TempDeviceRoot root;
+        std::string error;
+        ASSERT_TRUE(DemoDevice::populate(root.path(), version, kNow, &error)) << version << ": " << error;
+        const std::string sms = DeviceFixture::smsDatabase(root.path());
+        EXPECT_EQ(SmsDatabaseFixture(sms).detectColumnSet(), DeviceFixture::columnSetForVersion(version));
+        EXPECT_GT(SmsDatabaseFixture(sms).messageCount(), static_cast<long long>(DemoDevice::kMessageCount));
+
+        auto count = [&](const std::string& where) {
+            return sms_read_back::scalar(sms, "SELECT COUNT(*) FROM message WHERE " + where).value_or(-1);
+        };
+        // Every row sits in a chat; sent rows name nobody themselves.
+        EXPECT_EQ(count("ROWID NOT IN (SELECT message_id FROM chat_message_join)"), 0) << version;
+        EXPECT_EQ(count("is_from_me = 1 AND handle_id <> 0"), 0) << version;
+        EXPECT_GT(count("is_from_me = 1"), 1000) << version;
+        EXPECT_EQ(count("cache_roomnames IS NOT NULL"), 5) << version;
+        EXPECT_EQ(count("associated_message_type <> 0"), 1) << version;
+        EXPECT_EQ(count("item_type <> 0"), 1) << version;
+        EXPECT_EQ(count("error <> 0"), 1) << version;
+        EXPECT_EQ(count("text IS NULL AND attributedBody IS NOT NULL"), std::string(version) == "17.5.1" ? 2 : 0)
+            << version;
+        const bool nanoseconds = std::string(version) != "10.3.4";
+        const auto newest = sms_read_back::scalar(sms, "SELECT MAX(date) FROM message");
+        ASSERT_TRUE(newest);
+        EXPECT_EQ(*newest > 1000000000000000, nanoseconds) << version;
+        const std::int64_t unix = (nanoseconds ? *newest / 1000000000 : *newest) + 978307200;
+        EXPECT_LE(unix, kNow) << version;
+        EXPECT_GE(unix, kNow - 2 * 24 * 3600) << version;
+    }
+}
+
+}  // namespace

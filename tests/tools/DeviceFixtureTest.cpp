@@ -79,3 +79,40 @@ TEST(DeviceFixtureTest, ReportsWhatCannotBeCreated) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DeviceFixtureTest, ModernVersionsGetTheColumnSetOfTheirMajorVersion) {
+    const struct {
+        const char* version;
+        SmsColumnSet columnSet;
+    } cases[] = {{"6.1.3", SmsColumnSet::Ios6},
+                 {"7.1.2", SmsColumnSet::Ios10},
+                 {"10.3.4", SmsColumnSet::Ios10},
+                 {"11.4", SmsColumnSet::Ios14},
+                 {"14.3", SmsColumnSet::Ios14},
+                 {"16.0", SmsColumnSet::Ios17},
+                 {"17.5.1", SmsColumnSet::Ios17}};
+    for (const auto& c : cases) {
+        TempDeviceRoot root;
+        std::string error;
+        ASSERT_TRUE(DeviceFixture::createDeviceRoot(root.path(), c.version, &error)) << c.version << ": " << error;
+        EXPECT_EQ(SystemVersion::systemVersion(), c.version);
+        EXPECT_EQ(DeviceFixture::schemaForVersion(c.version), SmsSchema::New);
+        EXPECT_EQ(DeviceFixture::columnSetForVersion(c.version), c.columnSet);
+        SmsDatabaseFixture sms(DevicePaths::smsDatabase());
+        EXPECT_EQ(sms.detectSchema(), SmsSchema::New) << c.version;
+        EXPECT_EQ(sms.detectColumnSet(), c.columnSet) << c.version;
+    }
+    EXPECT_EQ(DeviceFixture::columnSetForVersion("5.1.1"), std::nullopt);
+}
+
+TEST(DeviceFixtureTest, AnUpgradedModernPhoneKeepsItsFile) {
+    TempDeviceRoot root;
+    ASSERT_TRUE(DeviceFixture::createDeviceRoot(root.path(), "14.3"));
+    ASSERT_TRUE(DeviceFixture::createDeviceRoot(root.path(), "17.5.1"));
+    EXPECT_EQ(SystemVersion::systemVersion(), "17.5.1");
+    EXPECT_EQ(SmsDatabaseFixture(DevicePaths::smsDatabase()).detectColumnSet(), SmsColumnSet::Ios14);
+}
+
+}  // namespace

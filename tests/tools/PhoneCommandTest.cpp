@@ -3,12 +3,14 @@
 #include "platform/DevicePaths.h"
 #include "platform/SystemVersion.h"
 #include "support/TempDeviceRoot.h"
+#include "tools/SmsReadBack.h"
 #include "tools/fixtures/AddressBookFixture.h"
 #include "tools/fixtures/SmsDatabaseFixture.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -115,6 +117,60 @@ TEST_F(PhoneCommandTest, FailureIsReportedWithStatusOne) {
     PhoneRun run = phone("init");
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find(blocked), std::string::npos) << run.err;
+}
+
+}  // namespace
+
+namespace {
+
+class ModernPhoneCommandTest : public PhoneCommandTest {
+protected:
+    // The same run with no session bus in the environment.
+    PhoneRun phoneWithoutBus(const std::string& arguments) {
+        const std::string out = scratch_ + "/out", err = scratch_ + "/err";
+        const std::string command = "env -u DBUS_SESSION_BUS_ADDRESS '" + binaryBesideThisTest() + "' " +
+                                    arguments + " >'" + out + "' 2>'" + err + "'";
+        const int raw = std::system(command.c_str());
+        return PhoneRun{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(out), slurp(err)};
+    }
+};
+
+// A modern phone stores what the simulator receives and sends the way that
+// version does. Without a session bus the message is still stored.
+TEST_F(ModernPhoneCommandTest, ReceiveAndSendStoreRowsAsAModernPhoneDoes) {
+    PhoneRun run = phone("init --version 14.3");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("system version 14.3, sms.db of phones 11 to 15"), std::string::npos) << run.out;
+    EXPECT_EQ(SmsDatabaseFixture(DevicePaths::smsDatabase()).detectColumnSet(), SmsColumnSet::Ios14);
+
+    const auto before = static_cast<std::int64_t>(std::time(nullptr));
+    for (const char* command : {"receive +14155550100 'See you at eight'", "send +14155550100 'On my way'"}) {
+        run = phoneWithoutBus(command);
+        EXPECT_TRUE(run.status == 0 || run.status == 1) << run.err;
+    }
+    const auto after = static_cast<std::int64_t>(std::time(nullptr));
+
+    const std::string sms = DevicePaths::smsDatabase();
+    auto value = [&](const std::string& sql) { return sms_read_back::scalar(sms, sql).value_or(-1); };
+    EXPECT_EQ(value("SELECT COUNT(*) FROM message"), 2);
+    EXPECT_EQ(value("SELECT handle_id FROM message WHERE is_from_me = 1"), 0);
+    EXPECT_GT(value("SELECT handle_id FROM message WHERE is_from_me = 0"), 0);
+    EXPECT_EQ(value("SELECT COUNT(*) FROM chat WHERE guid = 'SMS;-;+14155550100' AND style = 45"), 1);
+    EXPECT_EQ(value("SELECT COUNT(*) FROM chat_message_join"), 2);
+    const std::int64_t unix = value("SELECT MAX(date) FROM message") / 1000000000 + 978307200;
+    EXPECT_GE(unix, before);
+    EXPECT_LE(unix, after);
+}
+
+TEST_F(ModernPhoneCommandTest, DemoFillsAPhoneOfEveryGeneration) {
+    for (const char* version : {"10.3.4", "17.5.1"}) {
+        std::filesystem::remove(DevicePaths::smsDatabase());
+        PhoneRun run = phone(std::string("init --version ") + version);
+        ASSERT_EQ(run.status, 0) << run.err;
+        run = phone("demo");
+        EXPECT_EQ(run.status, 0) << version << ": " << run.err;
+        EXPECT_GT(SmsDatabaseFixture(DevicePaths::smsDatabase()).messageCount(), 4000) << version;
+    }
 }
 
 }  // namespace
