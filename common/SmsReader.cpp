@@ -89,23 +89,33 @@ std::int64_t SmsReader::unixFromPlatformDate(std::int64_t platformDate) {
     return seconds + kPlatformEpoch;
 }
 
-bool SmsReader::prepare(const SqliteDatabase& sms, bool newSchema, std::int64_t receivedFrom, std::int64_t sentFrom) {
+std::optional<std::string> SmsReader::readStatement(const SqliteDatabase& sms, bool newSchema) {
+    Layout layout;
+    return readStatement(sms, newSchema, layout);
+}
+
+std::optional<std::string> SmsReader::readStatement(const SqliteDatabase& sms, bool newSchema, Layout& layout) {
     const Schema schema = readSchema(sms);
     const bool oldFamily = schema.hasTable("message") && schema.hasColumn("address") && schema.hasColumn("flags");
     const bool handleFamily = schema.hasTable("message") && schema.hasTable("handle") &&
                               schema.hasColumn("is_from_me") && schema.hasColumn("handle_id");
     if (!newSchema) {
-        if (!oldFamily || !read_.prepare(sms, SmsReader::kOldReadSql)) return false;
-        layout_ = Layout::Old;
-    } else if (!handleFamily) {
-        return false;
-    } else if (!schema.hasColumn("item_type") && !schema.hasColumn("associated_message_type")) {
-        if (!read_.prepare(sms, SmsReader::kIos6ReadSql)) return false;
-        layout_ = Layout::Ios6;
-    } else {
-        if (!read_.prepare(sms, modernReadSql(schema))) return false;
-        layout_ = Layout::Modern;
+        if (!oldFamily) return std::nullopt;
+        layout = Layout::Old;
+        return std::string(kOldReadSql);
     }
+    if (!handleFamily) return std::nullopt;
+    if (!schema.hasColumn("item_type") && !schema.hasColumn("associated_message_type")) {
+        layout = Layout::Ios6;
+        return std::string(kIos6ReadSql);
+    }
+    layout = Layout::Modern;
+    return modernReadSql(schema);
+}
+
+bool SmsReader::prepare(const SqliteDatabase& sms, bool newSchema, std::int64_t receivedFrom, std::int64_t sentFrom) {
+    const auto statement = readStatement(sms, newSchema, layout_);
+    if (!statement || !read_.prepare(sms, *statement)) return false;
     read_.bindInt(1, sentFrom);
     read_.bindInt(2, receivedFrom);
     // Rows without a date are read (and reported) only by a sync whose

@@ -3,6 +3,7 @@
 #include "common/SqliteStatement.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,11 @@ public:
     // read further (a damaged page).
     Next next(SmsRow& row);
 
+    // The read statement for this file (parameter 1 the sent marker, 2 the
+    // received one, 3 whether undated rows are wanted); nothing when its
+    // tables fit no layout.
+    static std::optional<std::string> readStatement(const SqliteDatabase& sms, bool newSchema);
+
     // Rows passed over for want of a date, so far.
     long long undatedRows() const { return undated_; }
 
@@ -80,6 +86,7 @@ public:
 private:
     enum class Layout { Old, Ios6, Modern };
 
+    static std::optional<std::string> readStatement(const SqliteDatabase& sms, bool newSchema, Layout& layout);
     bool nextModernRow(SmsRow& row);
     void takeModernText(SmsRow& row);
 
