@@ -336,6 +336,7 @@ TEST(ModernSmsDatabaseVersionsTest, CreateRefusesAnotherLayoutAndOlderFilesRefus
     EXPECT_EQ(sms.messageCount(), 1);
     EXPECT_FALSE(sms.create(SmsColumnSet::Ios17));
     EXPECT_NE(sms.lastError().find("11 to 15"), std::string::npos) << sms.lastError();
+    EXPECT_FALSE(sms.create(SmsColumnSet::Ios6));
     EXPECT_FALSE(sms.create(SmsSchema::Old));
 
     SmsDatabaseFixture ios6(root.path() + "/ios6.db");
