@@ -94,7 +94,8 @@ TEST(AttributedBodyTest, MultiByteTextIsCountedInBytes) {
     const std::string bold = "\xF0\x9D\x96\x8D\xF0\x9D\x96\x8A\xF0\x9D\x96\x91\xF0\x9D\x96\x91\xF0\x9D\x96\x94 "
                              "\xF0\x9D\x96\x9C\xF0\x9D\x96\x94\xF0\x9D\x96\x97\xF0\x9D\x96\x91\xF0\x9D\x96\x89";
     ASSERT_EQ(bold.size(), 41u);
-    for (const std::string& text : {bold, std::string("Grüße aus Köln 👋🏽 — 5 €"), std::string("日本語のテキスト")}) {
+    const std::string others[] = {"Grüße aus Köln 👋🏽 — 5 €", "日本語のテキスト"};
+    for (const std::string& text : {bold, others[0], others[1]}) {
         const Bytes blob = AttributedBodyEncoder::encode(text);
         EXPECT_EQ(extract(blob), text);
         EXPECT_EQ(lengthBytes(blob).front(), text.size());

@@ -282,7 +282,8 @@ TEST_P(ModernSmsDatabaseTest, PlainMessagesBecomeOneToOneChatRows) {
 
 TEST_P(ModernSmsDatabaseTest, ChatsAndHandlesAreFoundAgainAcrossBatches) {
     ASSERT_TRUE(sms_.storeModernMessages({ModernMessage::received(kAnna, "1", kDate)}));
-    ASSERT_TRUE(sms_.storeModernMessages({ModernMessage::sentTo(kAnna, "2", kDate), ModernMessage::sentTo(kBen, "3", kDate)}));
+    ASSERT_TRUE(sms_.storeModernMessages(
+        {ModernMessage::sentTo(kAnna, "2", kDate), ModernMessage::sentTo(kBen, "3", kDate)}));
     ASSERT_GT(sms_.storeModern(ModernMessage::received(kBen, "4", kDate)), 0);
     EXPECT_EQ(scalar(path(), "SELECT COUNT(*) FROM chat"), 2);
     EXPECT_EQ(scalar(path(), "SELECT COUNT(*) FROM handle"), 2);
