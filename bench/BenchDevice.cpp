@@ -2,8 +2,8 @@
 
 #include "common/MarkerSync.h"
 #include "common/Seeding.h"
-#include "common/SqliteDatabase.h"
-#include "common/SqliteStatement.h"
+#include "platform/SqliteDatabase.h"
+#include "platform/SqliteStatement.h"
 #include "platform/DevicePaths.h"
 #include "tools/fixtures/AddressBookFixture.h"
 #include "tools/fixtures/DeviceFixture.h"

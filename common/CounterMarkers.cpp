@@ -1,7 +1,7 @@
 #include "common/CounterMarkers.h"
 
-#include "common/SqliteDatabase.h"
-#include "common/SqliteStatement.h"
+#include "platform/SqliteDatabase.h"
+#include "platform/SqliteStatement.h"
 
 namespace {
 

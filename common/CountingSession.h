@@ -1,8 +1,8 @@
 #pragma once
 
 #include "common/Person.h"
-#include "common/SqliteDatabase.h"
-#include "common/SqliteStatement.h"
+#include "platform/SqliteDatabase.h"
+#include "platform/SqliteStatement.h"
 
 #include <memory>
 #include <string>

@@ -1,7 +1,7 @@
 #include "common/SmsReader.h"
 
 #include "common/AttributedBody.h"
-#include "common/SqliteDatabase.h"
+#include "platform/SqliteDatabase.h"
 
 #include <algorithm>
 #include <cstring>

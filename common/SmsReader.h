@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/SqliteStatement.h"
+#include "platform/SqliteStatement.h"
 
 #include <cstdint>
 #include <optional>

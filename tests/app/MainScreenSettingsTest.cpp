@@ -1,7 +1,7 @@
 #include "app/shell/MainScreenSettings.h"
 #include "common/Seeding.h"
 #include "common/SettingsStore.h"
-#include "common/SqliteDatabase.h"
+#include "platform/SqliteDatabase.h"
 #include "platform/DevicePaths.h"
 #include "platform/PropertyList.h"
 #include "support/ScopedEnvironment.h"

@@ -1,7 +1,7 @@
 #include "AppHarness.h"
 
 #include "common/SmsHelper.h"
-#include "common/SqliteDatabase.h"
+#include "platform/SqliteDatabase.h"
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/NavigationItem.h"
 #include "platform/ui/TableView.h"

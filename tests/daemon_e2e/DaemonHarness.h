@@ -6,8 +6,8 @@
 // event loop, so the test process keeps receiving bus signals while it waits.
 
 #include "common/SettingsStore.h"
-#include "common/SqliteDatabase.h"
-#include "common/SqliteStatement.h"
+#include "platform/SqliteDatabase.h"
+#include "platform/SqliteStatement.h"
 #include "platform/BundleIdentifier.h"
 #include "platform/DevicePaths.h"
 #include "platform/dbus/BadgeWatcher.h"

@@ -1,6 +1,6 @@
 #include "platform/AddressBook.h"
 
-#include "common/SqliteDatabase.h"
+#include "platform/SqliteDatabase.h"
 #include "platform/DevicePaths.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TempDeviceRoot.h"

@@ -2,8 +2,8 @@
 // real columns, dates in the unit of the version, rows tied to their chats
 // the way readers reach them.
 #include "common/AttributedBody.h"
-#include "common/SqliteDatabase.h"
-#include "common/SqliteStatement.h"
+#include "platform/SqliteDatabase.h"
+#include "platform/SqliteStatement.h"
 #include "support/TempDeviceRoot.h"
 #include "tools/SmsReadBack.h"
 #include "tools/fixtures/AttributedBodyEncoder.h"

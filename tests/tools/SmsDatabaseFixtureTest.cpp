@@ -1,6 +1,6 @@
 #include "tools/fixtures/SmsDatabaseFixture.h"
 
-#include "common/SqliteDatabase.h"
+#include "platform/SqliteDatabase.h"
 #include "support/TempDeviceRoot.h"
 #include "tools/SmsReadBack.h"
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "common/SqliteDatabase.h"
+#include "platform/SqliteDatabase.h"
 #include "common/SmsReader.h"
-#include "common/SqliteStatement.h"
+#include "platform/SqliteStatement.h"
 
 #include <algorithm>
 #include <cstdint>

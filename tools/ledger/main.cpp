@@ -3,8 +3,8 @@
 // developer's window into the counter store, and what ./run shows.
 #include "common/MarkerSync.h"
 #include "common/Seeding.h"
-#include "common/SqliteDatabase.h"
-#include "common/SqliteStatement.h"
+#include "platform/SqliteDatabase.h"
+#include "platform/SqliteStatement.h"
 #include "platform/DevicePaths.h"
 #include "platform/SystemVersion.h"
 

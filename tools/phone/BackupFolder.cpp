@@ -1,7 +1,7 @@
 #include "tools/phone/BackupFolder.h"
 
-#include "common/SqliteDatabase.h"
-#include "common/SqliteStatement.h"
+#include "platform/SqliteDatabase.h"
+#include "platform/SqliteStatement.h"
 #include "platform/PropertyList.h"
 
 #include <openssl/evp.h>
