@@ -1,4 +1,4 @@
-#include "common/SqliteDatabase.h"
+#include "platform/SqliteDatabase.h"
 
 #include <sqlite3.h>
 

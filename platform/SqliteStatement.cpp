@@ -1,6 +1,6 @@
-#include "common/SqliteStatement.h"
+#include "platform/SqliteStatement.h"
 
-#include "common/SqliteDatabase.h"
+#include "platform/SqliteDatabase.h"
 
 #include <sqlite3.h>
 
