@@ -75,6 +75,8 @@ void TableView::showEvent(QShowEvent* event) {
     QScrollArea::showEvent(event);
     if (m_needsReload)
         reloadData();
+    // The first frame shows the rows.
+    layoutCellsIfNeeded();
 }
 
 void TableView::setBackgroundBrush(const QBrush& brush) {
@@ -84,13 +86,33 @@ void TableView::setBackgroundBrush(const QBrush& brush) {
 
 void TableView::reloadData() {
     m_needsReload = false;
-    recycleVisibleCells();
     m_selected.reset();
     m_deleteConfirmation.reset();
     computeLayout();
     m_content->resize(viewport()->width(), contentHeight());
-    layoutVisibleCells();
+    // Like the phone's table, which fills its cells at its next layout: a
+    // screen reloads, then updates what its rows show (the main screen
+    // redraws, then recounts), and the cells show the update.
+    if (!m_cellsStale) {
+        m_cellsStale = true;
+        QMetaObject::invokeMethod(this, [this] { layoutCellsIfNeeded(); }, Qt::QueuedConnection);
+    }
     m_content->update();
+}
+
+void TableView::layoutCellsIfNeeded() const {
+    if (!m_cellsStale)
+        return;
+    // The cells are the table's working state, not what its callers see of
+    // it; a table is never created const.
+    auto* self = const_cast<TableView*>(this);
+    self->layoutVisibleCells();
+    m_content->update();
+}
+
+bool TableView::showsARow(TableViewCell* cell) {
+    layoutCellsIfNeeded();
+    return !cell->isHidden();
 }
 
 TableViewCell* TableView::dequeueReusableCell(const QString& identifier) {
@@ -111,11 +133,13 @@ int TableView::numberOfRowsInSection(int section) const {
 }
 
 TableViewCell* TableView::cellForRowAtIndexPath(const IndexPath& indexPath) const {
+    layoutCellsIfNeeded();
     const auto found = m_visible.find(indexPath);
     return found == m_visible.end() ? nullptr : found->second.data();
 }
 
 QList<TableViewCell*> TableView::visibleCells() const {
+    layoutCellsIfNeeded();
     QList<TableViewCell*> cells;
     for (const auto& [indexPath, cell] : m_visible)
         if (cell)
@@ -171,6 +195,7 @@ void TableView::deselectRowAtIndexPath(const IndexPath& indexPath, bool animated
 }
 
 void TableView::setEditing(bool editing, bool) {
+    layoutCellsIfNeeded();
     m_editing = editing;
     m_deleteConfirmation.reset();
     for (const auto& [indexPath, cell] : m_visible)
@@ -302,6 +327,10 @@ std::vector<IndexPath> TableView::rowsBetween(int top, int bottom) const {
 }
 
 void TableView::layoutVisibleCells() {
+    if (m_cellsStale) {
+        m_cellsStale = false;
+        recycleVisibleCells();
+    }
     if (!m_dataSource)
         return;
     const int top = verticalScrollBar()->value();
@@ -387,6 +416,8 @@ bool TableView::selectionAllowed() const {
 }
 
 void TableView::onCellTapped(TableViewCell* cell) {
+    if (!showsARow(cell))
+        return;
     if (m_deleteConfirmation || !selectionAllowed()) {
         // A tap beside an offered Delete button only withdraws the offer.
         showDeleteConfirmation(std::nullopt);
@@ -404,6 +435,8 @@ void TableView::onCellTapped(TableViewCell* cell) {
 }
 
 void TableView::onEditingControlClicked(TableViewCell* cell) {
+    if (!showsARow(cell))
+        return;
     const IndexPath indexPath = cell->indexPath();
     if (cell->editingStyle() == TableViewCell::EditingStyle::Insert) {
         showDeleteConfirmation(std::nullopt);
@@ -415,6 +448,8 @@ void TableView::onEditingControlClicked(TableViewCell* cell) {
 }
 
 void TableView::onDeleteButtonClicked(TableViewCell* cell) {
+    if (!showsARow(cell))
+        return;
     const IndexPath indexPath = cell->indexPath();
     showDeleteConfirmation(std::nullopt);
     if (m_dataSource)
@@ -422,6 +457,8 @@ void TableView::onDeleteButtonClicked(TableViewCell* cell) {
 }
 
 void TableView::onDeleteRequested(TableViewCell* cell) {
+    if (!showsARow(cell))
+        return;
     const IndexPath indexPath = cell->indexPath();
     if (editingStyleFor(indexPath) != TableViewCell::EditingStyle::Delete)
         return;

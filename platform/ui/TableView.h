@@ -47,7 +47,10 @@ public:
     // Asks the data source for everything again. Clears the selection. A
     // table also loads by itself when it is first shown after its data
     // source, delegate or row height changed, so a screen can hand itself
-    // over before its data exists.
+    // over before its data exists. The sections and rows are counted at
+    // once; the cells are asked for at the next turn of the event loop, or
+    // as soon as anybody asks for a cell, so a screen may reload and then
+    // change what its rows show within the same turn.
     void reloadData();
     // A cell with this identifier that scrolled out of view, readied for
     // reuse, or none.
@@ -105,6 +108,11 @@ private:
     int defaultFooterHeight(const QString& title) const;
     int contentHeight() const;
     void layoutVisibleCells();
+    // Builds the cells a reload left to build; const for the accessors
+    // that must answer with the cells the data source now gives.
+    void layoutCellsIfNeeded() const;
+    // After a pending reload is done: false when the cell no longer shows a row.
+    bool showsARow(TableViewCell* cell);
     std::vector<IndexPath> rowsBetween(int top, int bottom) const;
     TableViewCell* obtainCell(const IndexPath& indexPath);
     void adopt(TableViewCell* cell);
@@ -136,6 +144,8 @@ private:
     std::optional<IndexPath> m_selected;
     std::optional<IndexPath> m_deleteConfirmation;
     bool m_needsReload = false;
+    // The visible cells predate the last reload.
+    bool m_cellsStale = false;
     bool m_editing = false;
     bool m_allowsSelection = true;
     bool m_allowsSelectionDuringEditing = false;

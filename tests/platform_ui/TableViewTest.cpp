@@ -326,6 +326,28 @@ TEST_F(TableViewTest, ReusedCellsComeBackCleared) {
     EXPECT_EQ(again, nullptr) << "a cell in view is not handed out";
 }
 
+TEST_F(TableViewTest, CellsShowWhatTheDataSourceGivesAfterTheReloadsTurn) {
+    rows.sections = {{"Total Messages 1"}};
+    show(TableView::Style::Grouped);
+    // A screen reloads, then changes what its row shows, in one turn of the
+    // event loop: the cell on the screen shows the change.
+    table->reloadData();
+    rows.sections = {{"Total Messages 2"}};
+    EXPECT_EQ(table->numberOfRowsInSection(0), 1) << "rows are counted at once";
+    auto shown = [this] {
+        for (TableViewCell* c : table->contentView()->findChildren<TableViewCell*>())
+            if (!c->isHidden() && c->indexPath() == IndexPath{0, 0})
+                return c->textLabel()->text();
+        return QString();
+    };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return shown() == "Total Messages 2"; }, 1000)) << shown().toStdString();
+
+    // Asking for a cell before that turn gets the data source's cell of now.
+    table->reloadData();
+    rows.sections = {{"Total Messages 3"}};
+    EXPECT_EQ(cell({0, 0}).textLabel()->text().toStdString(), "Total Messages 3");
+}
+
 TEST(TableViewLoadingTest, AsksItsDataSourceNothingUntilShownOrReloaded) {
     // A screen hands itself over in its constructor, before its rows exist.
     class NotReady : public TableViewDataSource {
