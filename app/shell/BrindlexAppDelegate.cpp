@@ -10,7 +10,7 @@
 #include <QApplication>
 #include <QRegularExpression>
 
-BrindlexAppDelegate::BrindlexAppDelegate() = default;
+BrindlexAppDelegate::BrindlexAppDelegate(std::function<std::time_t()> clock) : clock_(std::move(clock)) {}
 
 BrindlexAppDelegate::~BrindlexAppDelegate() = default;
 
@@ -20,10 +20,10 @@ NavigationController* BrindlexAppDelegate::navigationController() const {
 
 void BrindlexAppDelegate::copyFileIfNeeded() { Seeding::copyIfNeeded(); }
 
-void BrindlexAppDelegate::applicationDidFinishLaunching() {
+void BrindlexAppDelegate::applicationDidFinishLaunching(const QStringList& launchURLs) {
     copyFileIfNeeded();
     window_ = std::make_unique<PhoneWindow>();
-    rv_ = new RootViewController(window_.get());
+    rv_ = new RootViewController(window_.get(), clock_);
     rv_->setUpComponents();
     rv_->loadUpContent();
     window_->setRootViewController(rv_);
@@ -32,6 +32,10 @@ void BrindlexAppDelegate::applicationDidFinishLaunching() {
     connect(qApp, &QCoreApplication::aboutToQuit, this, &BrindlexAppDelegate::applicationWillTerminate);
     window_->show();
     window_->activateWindow();
+    // After seeding, which a first start needs for the settings file the
+    // commands write; the activation that follows the launch brings them
+    // onto the screen.
+    for (const QString& url : launchURLs) handleOpenURL(url);
 }
 
 void BrindlexAppDelegate::applicationDidBecomeActive() {
@@ -61,4 +65,16 @@ bool BrindlexAppDelegate::handleOpenURL(const QString& url) {
     else if (command == QLatin1String("showSMS"))
         SettingsStore::update([](PropertyList& settings) { settings.remove(SettingsKeys::kHideSms); });
     return true;
+}
+
+void BrindlexAppDelegate::openURL(const QString& url) {
+    handleOpenURL(url);
+    if (!window_) return;
+    // Coming to the front is the activation that brings the command onto
+    // the screen. An app that already has the focus gets no activation, so
+    // it reloads as one would.
+    const bool alreadyActive = QGuiApplication::applicationState() == Qt::ApplicationActive;
+    window_->raise();
+    window_->activateWindow();
+    if (alreadyActive) applicationDidBecomeActive();
 }

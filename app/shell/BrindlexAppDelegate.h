@@ -2,7 +2,10 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
+#include <ctime>
+#include <functional>
 #include <memory>
 
 class PhoneWindow;
@@ -19,14 +22,19 @@ class BrindlexAppDelegate : public QObject {
     Q_OBJECT
 
 public:
-    BrindlexAppDelegate();
+    // `clock` is handed to the main screen; empty for the time of day.
+    explicit BrindlexAppDelegate(std::function<std::time_t()> clock = {});
     ~BrindlexAppDelegate() override;
 
-    void applicationDidFinishLaunching();
+    // `launchURLs`: the brindlex: URLs the app was started with.
+    void applicationDidFinishLaunching(const QStringList& launchURLs = {});
     // "brindlex://hideSMS" sets the hidden flag in the settings file,
     // "brindlex://showSMS" removes it; the host is compared exactly. The main
     // screen follows at its next activation. Always true.
     bool handleOpenURL(const QString& url);
+    // A URL a later start of the app handed over: the command, then the
+    // window comes to the front.
+    void openURL(const QString& url);
     void applicationDidBecomeActive();
     void applicationDidEnterBackground();
     void applicationWillTerminate();
@@ -41,6 +49,7 @@ public:
     static QString commandOf(const QString& url);
 
 private:
+    std::function<std::time_t()> clock_;
     std::unique_ptr<PhoneWindow> window_;
     RootViewController* rv_ = nullptr;
 };

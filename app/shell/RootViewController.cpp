@@ -61,7 +61,8 @@ std::function<void(int)>& iconBadgeSetter() {
 
 }  // namespace
 
-RootViewController::RootViewController(QWidget* parent) : ViewController(parent) {}
+RootViewController::RootViewController(QWidget* parent, Clock clock)
+    : ViewController(parent), clock_(clock ? std::move(clock) : Clock([] { return std::time(nullptr); })) {}
 
 RootViewController::~RootViewController() = default;
 
@@ -157,7 +158,7 @@ void RootViewController::buildFilterArea() {
 void RootViewController::loadUpContent() {
     syncDB();
     const auto stored = SettingsStore::load();
-    settings_.loadPeriod(stored ? &*stored : nullptr, std::time(nullptr));
+    settings_.loadPeriod(stored ? &*stored : nullptr, clock_());
     updateDateStrings();
     refreshFilterTable();
     updateMessageCount();
@@ -204,10 +205,14 @@ RootViewController::CountInputs RootViewController::currentCountInputs() const {
 
 void RootViewController::updateMessageCount() {
     CountInputs inputs = currentCountInputs();
+    // File times are the system's, whatever clock the screen runs on.
     const auto now = std::chrono::system_clock::now();
     // A file changed within the clock's last tick may change again unseen.
     const bool settled = !inputs.counterDatabase.isRecent(now) && !inputs.addressBook.isRecent(now);
-    if (settled && lastCountInputs_ && *lastCountInputs_ == inputs) return;
+    // The last count stands only while its records do too: the chart, for
+    // one, fills the same array with everybody's messages.
+    if (settled && lastCountInputs_ && *lastCountInputs_ == inputs && recordsFingerprint(tmpData_) == countedRecords_)
+        return;
     lastCountInputs_ = std::move(inputs);
     tmpData_.clear();
     const Person* person = settings_.selectedPerson ? &*settings_.selectedPerson : nullptr;
@@ -226,9 +231,27 @@ void RootViewController::updateMessageCount() {
         msgCount_ += SmsHelper::countOutgoingFrom(from, to, person, &excluded, &tmpData_);
         break;
     }
+    countedRecords_ = recordsFingerprint(tmpData_);
+    // The message list shows this very array, and may be open (an
+    // activation recounts under it): it gets the new records at once.
+    if (recordController_) handRecordsToList();
 }
 
-void RootViewController::saveLastDate() { settings_.saveLastDate(std::time(nullptr), iconBadgeSetter()); }
+std::uint64_t RootViewController::recordsFingerprint(const std::vector<Sms>& records) {
+    // A sum of mixed row numbers: the same records in any order give the
+    // same value, other records practically never do.
+    std::uint64_t sum = records.size();
+    for (const Sms& record : records) {
+        std::uint64_t x = static_cast<std::uint64_t>(record.rowid()) * 4 + static_cast<std::uint64_t>(record.flags() & 3);
+        x += 0x9e3779b97f4a7c15U;
+        x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9U;
+        x = (x ^ (x >> 27)) * 0x94d049bb133111ebU;
+        sum += x ^ (x >> 31);
+    }
+    return sum;
+}
+
+void RootViewController::saveLastDate() { settings_.saveLastDate(clock_(), iconBadgeSetter()); }
 
 void RootViewController::setIconBadgeForTesting(std::function<void(int)> setter) {
     iconBadgeSetter() = setter ? std::move(setter) : std::function<void(int)>(setBadge);
@@ -404,12 +427,17 @@ void RootViewController::showExcludedView() {
 
 void RootViewController::showDetails() {
     if (!recordController_) recordController_ = RecordViewController::initWithArrayData(tmpData_, this);
-    // Oldest first; records of the same second keep their counted order.
-    std::stable_sort(tmpData_.begin(), tmpData_.end(), [](const Sms& a, const Sms& b) { return a.compare(b) < 0; });
-    recordController_->setData(tmpData_);
+    handRecordsToList();
     recordController_->setTitle1(RecordViewController::titleForMessageType(settings_.messageType));
     if (navigationController()) navigationController()->pushViewController(recordController_, true);
 }
+void RootViewController::handRecordsToList() {
+    // Oldest first, as the list expects (it shows the newest on top);
+    // records of the same second keep their counted order.
+    std::stable_sort(tmpData_.begin(), tmpData_.end(), [](const Sms& a, const Sms& b) { return a.compare(b) < 0; });
+    recordController_->setData(tmpData_);
+}
+
 void RootViewController::showChart() {
     presentSheet(kHudChart);
     // From the event loop a moment later, so that the overlay is on the

@@ -14,6 +14,7 @@
 
 #include <QPointer>
 
+#include <cstdint>
 #include <ctime>
 #include <functional>
 #include <memory>
@@ -54,7 +55,11 @@ public:
     static constexpr int kAlertBoxTag = 0;
     static constexpr int kConfirmEmptyDBTag = 1;
 
-    explicit RootViewController(QWidget* parent = nullptr);
+    // The time of day the screen works with (the period end, the period
+    // start in billing-day mode, the save); std::time unless a test fixes it.
+    using Clock = std::function<std::time_t()>;
+
+    explicit RootViewController(QWidget* parent = nullptr, Clock clock = {});
     ~RootViewController() override;
 
     // Launch: the fixed parts and the filter settings, once.
@@ -162,6 +167,10 @@ private:
         bool operator==(const CountInputs&) const = default;
     };
     CountInputs currentCountInputs() const;
+    // Tells one set of records from another, whatever their order.
+    static std::uint64_t recordsFingerprint(const std::vector<Sms>& records);
+    // Sorts tmpData oldest first and has the message list show it.
+    void handRecordsToList();
 
     void buildNavigationBar();
     void buildAlerts();
@@ -173,12 +182,14 @@ private:
     void buttonHighlighted();
     void buttonNormal();
 
+    Clock clock_;
     MainScreenSettings settings_;
     DateFormatter dateFormatter_;
     std::vector<Person> personArray_;
     std::vector<Sms> tmpData_;
     int msgCount_ = 0;
     std::optional<CountInputs> lastCountInputs_;
+    std::uint64_t countedRecords_ = 0;  // recordsFingerprint of the last count's records
 
     Label* rightArrow1_ = nullptr;
     Label* fromDateString_ = nullptr;

@@ -31,10 +31,7 @@ int main(int argc, char** argv) {
     PhoneStyle::install();
 
     BrindlexAppDelegate delegate;
-    QObject::connect(&instance, &SingleInstance::messageReceived, &delegate, &BrindlexAppDelegate::handleOpenURL);
-    // URLs given to the first start count as well; the activation that
-    // follows the launch brings them onto the screen.
-    for (const QString& url : urls) delegate.handleOpenURL(url);
-    delegate.applicationDidFinishLaunching();
+    QObject::connect(&instance, &SingleInstance::messageReceived, &delegate, &BrindlexAppDelegate::openURL);
+    delegate.applicationDidFinishLaunching(urls);
     return app.exec();
 }

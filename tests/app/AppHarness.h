@@ -27,6 +27,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 class AppHarness {
@@ -55,12 +56,17 @@ public:
     }
     void settings(const std::function<void(PropertyList&)>& change) { EXPECT_TRUE(SettingsStore::update(change)); }
 
-    // Launches as the program does: seeding, main screen, first content.
-    void launch() {
-        delegate_ = std::make_unique<BrindlexAppDelegate>();
-        delegate_->applicationDidFinishLaunching();
+    // Launches as the program does: seeding, main screen, first content,
+    // then the URLs the program was started with.
+    void launch(const QStringList& urls = {}) {
+        delegate_ = std::make_unique<BrindlexAppDelegate>([this] { return now(); });
+        delegate_->applicationDidFinishLaunching(urls);
         QTest::qWait(50);
     }
+
+    // The app's clock: fixed from here on, or the time of day when never set.
+    void setNow(std::time_t now) { now_ = now; }
+    std::time_t now() const { return now_ ? *now_ : std::time(nullptr); }
 
     BrindlexAppDelegate& delegate() { return *delegate_; }
     RootViewController& root() { return *delegate_->rootViewController(); }
@@ -82,5 +88,6 @@ public:
 private:
     ScopedEnvironment tz_{"TZ", std::string("UTC")};
     TempDeviceRoot root_;
+    std::optional<std::time_t> now_;
     std::unique_ptr<BrindlexAppDelegate> delegate_;
 };

@@ -1,32 +1,117 @@
-#include "AppHarness.h"
+#include "ScreenDriver.h"
 
+#include "app/charts/ChartViewController.h"
+#include "app/filters/PersonSelectViewController.h"
+#include "app/list/CsvExport.h"
+#include "app/list/RecordViewController.h"
+#include "app/shell/SingleInstance.h"
+#include "common/MarkerSync.h"
 #include "common/SmsHelper.h"
 #include "platform/SqliteDatabase.h"
 #include "platform/ui/BarButtonItem.h"
+#include "platform/ui/Label.h"
+#include "platform/ui/ListTableRow.h"
+#include "platform/ui/ListTableView.h"
 #include "platform/ui/NavigationItem.h"
+#include "platform/ui/TableContentView.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/TableViewCell.h"
 
 #include <QFile>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QUuid>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-const std::time_t kNow = std::time(nullptr);
+// The app's clock in these tests: the middle of a month, so that messages of
+// the last minutes fall into the billing period that began on the 1st.
+constexpr std::time_t kNow = 1363780800;  // 2013-03-20 12:00 UTC
 
 class MainScreenTest : public ::testing::Test {
 protected:
+    MainScreenTest() { app_.setNow(kNow); }
+
     QString total() { return app_.root().valueForRow(1, 0); }
     QString left() { return app_.root().valueForRow(1, 1); }
     void activate() {
         emit app_.window().activated();
         QTest::qWait(20);
     }
+    void leaveAndComeBack() {
+        emit app_.window().deactivated();
+        emit app_.window().activated();
+    }
+
+    // The texts a row of the filter table shows, left to right (caption,
+    // value, the arrow when there is one): the labels of the cell that is on
+    // the screen for that row, not what the screen would put there.
+    std::vector<std::string> shownRow(int section, int row) {
+        TableView& table = *app_.root().filterTableView();
+        for (TableViewCell* cell : table.contentView()->findChildren<TableViewCell*>()) {
+            if (cell->isHidden() || cell->indexPath() != IndexPath{section, row}) continue;
+            QList<Label*> labels = cell->contentView()->findChildren<Label*>();
+            labels.removeIf([](Label* label) { return label->isHidden() || label->text().isEmpty(); });
+            std::sort(labels.begin(), labels.end(), [](Label* a, Label* b) { return a->x() < b->x(); });
+            std::vector<std::string> texts;
+            for (Label* label : labels) texts.push_back(label->text().toStdString());
+            return texts;
+        }
+        return {};
+    }
+    std::string shownValue(int section, int row) {
+        const auto texts = shownRow(section, row);
+        return texts.size() > 1 ? texts[1] : std::string();
+    }
+    // Waits until the row shows `expected`, and reports what it shows.
+    std::string shownValueOnceItIs(int section, int row, const std::string& expected) {
+        static_cast<void>(QTest::qWaitFor([&] { return shownValue(section, row) == expected; }, 2000));
+        return shownValue(section, row);
+    }
+    // The texts of the main screen's own labels (period, "Filter By").
+    QStringList shownLabels() {
+        QStringList texts;
+        for (Label* label : app_.root().findChildren<Label*>(QString(), Qt::FindDirectChildrenOnly))
+            if (!label->isHidden()) texts << label->text();
+        return texts;
+    }
+
+    // The message texts the list paints, top row first.
+    static std::vector<std::string> listed(RecordViewController& list) {
+        std::vector<std::string> texts;
+        for (int row = 0; row < list.tableView()->numberOfRows(); ++row) {
+            ListTableRow content;
+            list.configureRow(*list.tableView(), row, content);
+            texts.push_back(content.items.size() == 4 ? content.items[2].text.toStdString() : std::string());
+        }
+        return texts;
+    }
+
+    void tapButton(const QString& title) {
+        for (QPushButton* button : app_.root().findChildren<QPushButton*>())
+            if (button->text() == title) return drive_.tap(button);
+        ADD_FAILURE() << "no button " << title.toStdString();
+    }
+
+    // As if the counter database and the address book had been written a
+    // while ago: the count's cache trusts only files that have settled.
+    static void letTheDataFilesSettle() {
+        for (const std::string& path : {DevicePaths::counterDatabase(), DevicePaths::addressBook()}) {
+            std::error_code error;
+            fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::hours(1), error);
+        }
+    }
 
     AppHarness app_;
+    ScreenDriver drive_{app_};
 };
 
 }  // namespace
@@ -41,7 +126,7 @@ TEST_F(MainScreenTest, LaunchSyncsCountsAndRecountsOnEveryActivation) {
     EXPECT_EQ(app_.root().valueForRow(0, 0), "Both");
     EXPECT_EQ(app_.root().valueForRow(0, 1), "All");
     EXPECT_EQ(app_.root().valueForRow(0, 2), "None");
-    EXPECT_EQ(app_.root().tmpData().size(), 2u);
+    ASSERT_EQ(app_.root().tmpData().size(), 2u);
     EXPECT_EQ(app_.root().tmpData()[0].flags(), Sms::kReceived);  // received first, then sent
     EXPECT_EQ(app_.navigation().topViewController(), &app_.root());
     EXPECT_EQ(app_.navigation().topViewController()->title(), "Ledgerwick");
@@ -229,4 +314,153 @@ TEST_F(MainScreenTest, AboutScreenOpensFromTheInfoButton) {
     app_.screenshot("about");
     app_.navigation().popViewControllerAnimated(false);
     EXPECT_EQ(app_.navigation().topViewController(), &app_.root());
+}
+
+// --- What the screen shows after charts, activations and URLs ----------------
+
+TEST_F(MainScreenTest, AfterAChartTheListAndTheExportHoldOnlyTheChosenPersonsMessages) {
+    app_.addressBook().addContact("Anna", "Becker", std::nullopt, {"+1 415 555 0101"});
+    app_.store("4155550101", kNow - 300, false, "Anna's only message");
+    app_.store("3125550199", kNow - 200, false, "from a stranger");
+    app_.store("3125550199", kNow - 100, true, "to a stranger");
+    // Copied before the launch, as the daemon would, so the person list
+    // offers both correspondents.
+    ASSERT_TRUE(MarkerSync::syncWithStoredMarkers().ran);
+    app_.launch();
+    letTheDataFilesSettle();
+
+    TableView& filters = *app_.root().filterTableView();
+    drive_.tapRow(filters, {0, 1});
+    PersonSelectViewController* people = drive_.top<PersonSelectViewController>();
+    ASSERT_NE(people, nullptr);
+    int anna = -1;
+    for (int row = 0; row < people->tableView()->numberOfRowsInSection(0); ++row)
+        if (drive_.text(*people->tableView(), {0, row}) == "Anna Becker") anna = row;
+    ASSERT_GT(anna, 0);
+    drive_.tapRow(*people->tableView(), {0, anna});
+    ASSERT_EQ(drive_.top<RootViewController>(), &app_.root());
+    EXPECT_EQ(shownValueOnceItIs(1, 0, "1"), "1");
+
+    // The chart counts everybody's messages; coming back must not leave
+    // them behind the person's total.
+    tapButton("Chart");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return app_.root().chartViewController() != nullptr; }, 2000));
+    ASSERT_EQ(drive_.top<ChartViewController>(), app_.root().chartViewController());
+    drive_.tapBack();
+    ASSERT_EQ(drive_.top<RootViewController>(), &app_.root());
+    EXPECT_EQ(shownValueOnceItIs(1, 0, "1"), "1");
+
+    drive_.tapRow(filters, {1, 0});
+    RecordViewController* list = drive_.top<RecordViewController>();
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(listed(*list), std::vector<std::string>{"Anna's only message"});
+
+    {
+        // No mail program: "Email Data" only writes the file.
+        QTemporaryDir noMailer;
+        ScopedEnvironment path("PATH", noMailer.path().toStdString());
+        drive_.tapRight();
+    }
+    QFile csv(CsvExport::documentsFilePath());
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    const QString exported = QString::fromUtf8(csv.readAll());
+    EXPECT_EQ(exported.count('\n'), 2) << exported.toStdString();  // the header and Anna's message
+    EXPECT_TRUE(exported.contains("Anna's only message"));
+    EXPECT_FALSE(exported.contains("stranger"));
+}
+
+TEST_F(MainScreenTest, AfterAnActivationTheTotalsOnScreenAreTheRecount) {
+    app_.store("4155550101", kNow - 100, false);
+    app_.settings([](PropertyList& s) { s.setInteger("smsquota", 10); });
+    app_.launch();
+    EXPECT_EQ(shownValueOnceItIs(1, 0, "1"), "1");
+    EXPECT_EQ(shownValue(1, 1), "9");
+
+    // A message arrives while the app is in the background.
+    app_.store("4155550102", kNow - 50, true);
+    leaveAndComeBack();
+    EXPECT_EQ(shownValueOnceItIs(1, 0, "2"), "2");
+    EXPECT_EQ(shownValue(1, 1), "8");
+    EXPECT_EQ(shownRow(1, 0), (std::vector<std::string>{"Total Messages", "2", ">"}));
+    app_.screenshot("main-screen-after-activation");
+}
+
+TEST_F(MainScreenTest, AnOpenListStaysNewestFirstWhenAnActivationRefillsIt) {
+    app_.store("4155550101", kNow - 300, false, "first in");
+    app_.store("4155550102", kNow - 200, true, "then out");
+    app_.store("4155550101", kNow - 100, false, "then in again");
+    app_.launch();
+    drive_.tapRow(*app_.root().filterTableView(), {1, 0});
+    RecordViewController* list = drive_.top<RecordViewController>();
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(listed(*list), (std::vector<std::string>{"then in again", "then out", "first in"}));
+
+    // The recount collects the received messages, then the sent ones.
+    app_.store("4155550102", kNow - 50, true, "last out");
+    leaveAndComeBack();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return list->tableView()->numberOfRows() == 4; }, 2000));
+    EXPECT_EQ(listed(*list), (std::vector<std::string>{"last out", "then in again", "then out", "first in"}));
+}
+
+TEST_F(MainScreenTest, AUrlGivenToTheVeryFirstStartTakesEffect) {
+    app_.store("4155550101", kNow - 100, false);
+    // A device the app has never run on: nothing seeded yet.
+    fs::remove(DevicePaths::settingsFile());
+    fs::remove(DevicePaths::counterDatabase());
+    app_.launch({"brindlex://hideSMS"});
+    const auto file = SettingsStore::load();
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->stringValue("hidesms"), "Y");
+
+    activate();  // the activation that follows the launch
+    EXPECT_TRUE(app_.root().hideSMS());
+    EXPECT_EQ(shownValueOnceItIs(1, 0, "1"), "1");  // the totals stay
+    EXPECT_EQ(shownRow(1, 0), (std::vector<std::string>{"Total Messages", "1"}));  // no arrow
+    drive_.tapRow(*app_.root().filterTableView(), {1, 0});
+    EXPECT_EQ(drive_.top<RootViewController>(), &app_.root()) << "the list stays closed";
+}
+
+TEST_F(MainScreenTest, AUrlHandedOverByALaterStartBringsTheWindowToTheFront) {
+    app_.launch();
+    QWidget elsewhere;
+    elsewhere.show();
+    elsewhere.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&elsewhere));
+    ASSERT_FALSE(app_.window().isActiveWindow());
+
+    // Wired as the program wires its single instance.
+    const QString key = "brindlex-test-" + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    SingleInstance running(key);
+    ASSERT_TRUE(running.start({}));
+    QObject::connect(&running, &SingleInstance::messageReceived, &app_.delegate(), &BrindlexAppDelegate::openURL);
+    SingleInstance later(key);
+    EXPECT_FALSE(later.start({"brindlex://hideSMS"}));
+
+    EXPECT_TRUE(QTest::qWaitFor([&] { return app_.window().isActiveWindow(); }, 2000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return app_.root().hideSMS(); }, 2000));
+    EXPECT_EQ(shownValueOnceItIs(1, 0, "0"), "0");
+    EXPECT_EQ(shownRow(1, 0), (std::vector<std::string>{"Total Messages", "0"}));
+}
+
+TEST_F(MainScreenTest, PeriodCountAndBadgeFollowTheScreensClock) {
+    // One minute into March: the billing period began a minute ago, and a
+    // message of February's last minute is outside it.
+    constexpr std::time_t kMarch1 = 1362096000;  // 2013-03-01 00:00 UTC
+    app_.setNow(kMarch1 + 60);
+    app_.store("4155550101", kMarch1 - 30, true);
+    app_.store("4155550101", kMarch1 + 30, true);
+    std::vector<int> badges;
+    RootViewController::setIconBadgeForTesting([&badges](int value) { badges.push_back(value); });
+    app_.launch();
+
+    const DateFormatter& dates = app_.root().dateFormatter();
+    EXPECT_TRUE(shownLabels().contains(dates.stringFromDate(kMarch1)));
+    EXPECT_EQ(shownLabels().count(dates.stringFromDate(kMarch1)), 2) << "From and To: the same day";
+    EXPECT_EQ(shownValueOnceItIs(1, 0, "1"), "1");
+
+    // Leaving saves and sets the badge (sent messages) for the same period.
+    badges.clear();
+    emit app_.window().deactivated();
+    EXPECT_EQ(badges, (std::vector<int>{0, 1}));
+    RootViewController::setIconBadgeForTesting({});
 }
