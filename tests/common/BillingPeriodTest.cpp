@@ -1,6 +1,10 @@
 #include "common/BillingPeriod.h"
+#include "common/Seeding.h"
 #include "common/SettingsKeys.h"
+#include "common/SettingsStore.h"
 #include "support/ScopedEnvironment.h"
+#include "support/TempDeviceRoot.h"
+#include "tools/fixtures/DeviceFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -224,3 +228,17 @@ TEST_F(BillingPeriodDaemonTest, UnrepresentableFixedStartsStayDefined) {
 }
 
 }  // namespace
+
+// Before the app first saves, the daemon reads the settings file as the
+// bundle seeds it; the app shows billing day 1 until then. Both must count
+// from the same day, or the badge counts the whole history.
+TEST(BillingPeriodSeed, TheSeededSettingsFileStartsThePeriodWhereTheAppDoes) {
+    TempDeviceRoot root;
+    ASSERT_TRUE(DeviceFixture::createDeviceRoot(root.path(), "6.1.3"));
+    Seeding::copyIfNeeded();
+    const auto settings = SettingsStore::load();
+    ASSERT_TRUE(settings);
+    const std::time_t now = local(2026, 12, 7, 17, 30);
+    EXPECT_EQ(BillingPeriod::daemonPeriodStart(&*settings, now), local(2026, 12, 1));
+    EXPECT_EQ(BillingPeriod::daemonPeriodStart(&*settings, now), BillingPeriod::periodStart(1, now));
+}
