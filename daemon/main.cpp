@@ -5,7 +5,9 @@
 #include "daemon/BadgeDaemon.h"
 #include "daemon/SignalPipe.h"
 #include "platform/DevicePaths.h"
+#include "platform/cli/CommandLine.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 
 #include <cstdio>
@@ -27,6 +29,11 @@ void warnWithoutDataDirectory() {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Keeps the icon badge of Brindlex up to date: copies every new text message into the counter database\n"
+        "and sets the badge, and warns on the desktop when the quota is nearly or wholly used."));
+    if (const auto status = CommandLine::parse(parser, app.arguments(), 0)) return *status;
     // Unbuffered, so a service journal shows the lines as they happen.
     std::setvbuf(stdout, nullptr, _IONBF, 0);
 

@@ -6,19 +6,43 @@
 #include "platform/AppBundle.h"
 #include "platform/DevicePaths.h"
 #include "platform/ui/PhoneStyle.h"
+#include "platform/cli/CommandLine.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QLocale>
 
 #include <cstdio>
 
+namespace {
+
+void describe(QCommandLineParser& parser) {
+    QCoreApplication::setApplicationName(QStringLiteral("Brindlex"));
+    parser.setApplicationDescription(QStringLiteral(
+        "Counts the text messages of the phone in the device root and shows where the monthly quota stands.\n"
+        "A second start hands its URLs to the running app and exits."));
+    parser.addPositionalArgument(QStringLiteral("URL"), QStringLiteral("brindlex://hideSMS or brindlex://showSMS"),
+                                 QStringLiteral("[URL...]"));
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    // Help and version are answered without a display.
+    if (CommandLine::asksForHelpOrVersion(argc, argv)) {
+        QCoreApplication app(argc, argv);
+        QCommandLineParser parser;
+        describe(parser);
+        return CommandLine::parse(parser, app.arguments()).value_or(CommandLine::kSuccess);
+    }
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Brindlex"));
-    QApplication::setApplicationVersion(QStringLiteral(BRINDLEX_VERSION));
+    QCommandLineParser parser;
+    describe(parser);
+    if (const auto status = CommandLine::parse(parser, app.arguments())) return *status;
+    QApplication::setApplicationVersion(CommandLine::version());
     QApplication::setDesktopFileName(QStringLiteral("org.brindlex.Brindlex"));
 
-    const QStringList urls = app.arguments().mid(1);
+    const QStringList urls = parser.positionalArguments();
     SingleInstance instance(SingleInstance::keyForDeviceRoot(QString::fromStdString(DevicePaths::root())));
     QString error;
     if (!instance.start(urls, &error)) {

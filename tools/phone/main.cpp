@@ -10,6 +10,7 @@
 #include "tools/phone/MessageCommands.h"
 #include "tools/phone/OpenCommand.h"
 #include "tools/phone/PhoneCommand.h"
+#include "platform/cli/CommandLine.h"
 
 #include <cstdio>
 #include <string>
@@ -43,6 +44,7 @@ void printUsage(std::FILE* out) {
         std::fprintf(out, "  %-34s %s\n", head.c_str(), command.summary);
     }
     std::fprintf(out, "  %-34s %s\n", "help", "show this help");
+    std::fprintf(out, "  %-34s %s\n", "--version", "show the version");
     std::fprintf(out,
                  "\nThe device root is $BRINDLEX_DEVICE_ROOT when set, otherwise\n"
                  "$XDG_DATA_HOME/brindlex/device (~/.local/share/brindlex/device).\n"
@@ -58,6 +60,8 @@ const PhoneCommand* findCommand(std::string_view name) {
 
 bool isHelp(std::string_view argument) { return argument == "help" || argument == "--help" || argument == "-h"; }
 
+bool isVersion(std::string_view argument) { return argument == "--version" || argument == "-v"; }
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -68,6 +72,15 @@ int main(int argc, char** argv) {
     if (isHelp(argv[1])) {
         printUsage(stdout);
         return PhoneCommand::kSuccess;
+    }
+    if (isVersion(argv[1])) {
+        std::printf("brindlex-phone %s\n", qPrintable(CommandLine::version()));
+        return PhoneCommand::kSuccess;
+    }
+    if (argv[1][0] == '-') {
+        std::fprintf(stderr, "brindlex-phone: unknown option '%s'\n\n", argv[1]);
+        printUsage(stderr);
+        return PhoneCommand::kUsage;
     }
     const PhoneCommand* command = findCommand(argv[1]);
     if (!command) {

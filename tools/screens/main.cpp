@@ -12,8 +12,10 @@
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/PhoneStyle.h"
 #include "platform/ui/PhoneWindow.h"
+#include "platform/cli/CommandLine.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDir>
 #include <QLocale>
 #include <QTest>
@@ -35,14 +37,17 @@ void save(PhoneWindow& window, const QString& name) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: brindlex-screens OUTPUT_DIR\n");
-        return 2;
-    }
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Renders every screen of the app on the current device root to PNG files in OUTPUT_DIR."));
+    parser.addPositionalArgument(QStringLiteral("OUTPUT_DIR"), QStringLiteral("the folder for the PNG files"));
+    if (const auto status = CommandLine::parse(parser, app.arguments(), 1)) return *status;
+    if (parser.positionalArguments().isEmpty())
+        return CommandLine::usageError(parser, QStringLiteral("no output folder given"));
     QApplication::setApplicationName(QStringLiteral("Brindlex"));
-    outputDirectory = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
+    outputDirectory = QDir(parser.positionalArguments().constFirst()).absolutePath();
     QDir().mkpath(outputDirectory);
 
     Translations::install(app, Translations::bundleDirectory());
