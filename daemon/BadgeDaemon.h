@@ -8,6 +8,7 @@
 #include <chrono>
 #include <deque>
 
+class QuotaAlerts;
 class TelephonyCenter;
 
 // The daemon on the Qt event loop: listens for the phone's message
@@ -39,6 +40,7 @@ private:
     bool interruptibleWait(std::chrono::milliseconds duration);
 
     TelephonyCenter* center_;
+    QuotaAlerts* alerts_;
     BadgeEvent event_;
     std::deque<QString> pending_;
     bool busy_ = false;

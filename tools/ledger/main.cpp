@@ -1,65 +1,34 @@
-// brindlex-ledger: seeds the device's data directory if needed, runs one sync
-// as the programs do, and prints what the counter database then holds. A
-// developer's window into the counter store, and what ./run shows.
-#include "common/MarkerSync.h"
-#include "common/Seeding.h"
-#include "platform/SqliteDatabase.h"
-#include "platform/SqliteStatement.h"
-#include "platform/DevicePaths.h"
-#include "platform/SystemVersion.h"
+// brindlex-ledger [sync] | report [OPTIONS]
+//
+// The counter store from the command line: `sync` (the default) copies what
+// is new and prints what the counter database holds; `report` prints the
+// numbers the app shows for a period, as text, CSV or JSON.
+#include "platform/cli/CommandLine.h"
+#include "tools/ledger/LedgerSync.h"
+#include "tools/ledger/ReportCommand.h"
 
-#include <cstdio>
-#include <string>
+#include <QCommandLineParser>
+#include <QCoreApplication>
 
-namespace {
+#include <ctime>
 
-void printTotals(const SqliteDatabase& db, bool newSchema) {
-    const std::string sql = std::string("select flags, count(*), coalesce(sum(smscount), 0) from message ") +
-                            (newSchema ? "where type = 'SMS' " : "") + "group by flags order by flags";
-    SqliteStatement totals;
-    if (!totals.prepare(db, sql)) return;
-    while (totals.step() == SqliteStatement::Step::Row) {
-        const char* direction = totals.columnInt(0) == 2 ? "received" : "sent";
-        std::printf("  %-9s %7lld messages %7lld segments\n", direction, static_cast<long long>(totals.columnInt(1)),
-                    static_cast<long long>(totals.columnInt(2)));
-    }
-}
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "The counter store of the device root from the command line.\n"
+        "  sync     copy what is new from sms.db and print what the counter database holds (the default)\n"
+        "  report   the numbers the app shows for a period; brindlex-ledger report --help lists its options"));
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("sync or report"),
+                                 QStringLiteral("[sync | report [OPTIONS]]"));
+    // Options after the command are the command's own.
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    if (const auto status = CommandLine::parse(parser, app.arguments())) return *status;
 
-void printMonths(const SqliteDatabase& db, bool newSchema) {
-    const std::string sql =
-        std::string("select strftime('%Y-%m', date, 'unixepoch', 'localtime') as month, "
-                    "sum(case when flags = 2 then smscount else 0 end), "
-                    "sum(case when flags = 3 then smscount else 0 end) from message ") +
-        (newSchema ? "where type = 'SMS' " : "") + "group by month order by month";
-    SqliteStatement months;
-    if (!months.prepare(db, sql)) return;
-    std::printf("  %-8s %9s %9s\n", "month", "received", "sent");
-    while (months.step() == SqliteStatement::Step::Row)
-        std::printf("  %-8s %9lld %9lld\n", months.columnString(0).c_str(), static_cast<long long>(months.columnInt(1)),
-                    static_cast<long long>(months.columnInt(2)));
-}
-
-}  // namespace
-
-int main() {
-    Seeding::copyIfNeeded();
-    const MarkerSync::Outcome outcome = MarkerSync::syncWithStoredMarkers();
-    if (!outcome.ran) {
-        std::fprintf(stderr, "brindlex-ledger: no settings file in %s; nothing synced\n",
-                     DevicePaths::dataDirectory().c_str());
-        return 1;
-    }
-    if (outcome.status != 0) std::fprintf(stderr, "brindlex-ledger: sync failed with error code %d\n", outcome.status);
-
-    const bool newSchema = SystemVersion::usesNewSchema();
-    const std::string path = DevicePaths::counterDatabase(newSchema);
-    SqliteDatabase db;
-    if (!db.open(path, SqliteDatabase::Mode::ReadOnly)) {
-        std::fprintf(stderr, "brindlex-ledger: cannot open %s\n", path.c_str());
-        return 1;
-    }
-    std::printf("Counter database %s (system version %s)\n", path.c_str(), SystemVersion::systemVersion().c_str());
-    printTotals(db, newSchema);
-    printMonths(db, newSchema);
-    return outcome.status == 0 ? 0 : 1;
+    const QStringList rest = parser.positionalArguments();
+    const QString command = rest.isEmpty() ? QStringLiteral("sync") : rest.constFirst();
+    if (command == QLatin1String("report")) return ReportCommand::run(QStringList{app.arguments().constFirst()} + rest, std::time(nullptr));
+    if (command != QLatin1String("sync")) return CommandLine::usageError(parser, QStringLiteral("unknown command '%1'").arg(command));
+    if (rest.size() > 1) return CommandLine::usageError(parser, QStringLiteral("sync takes no arguments"));
+    return LedgerSync::run();
 }

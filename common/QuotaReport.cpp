@@ -1,0 +1,117 @@
+#include "common/QuotaReport.h"
+
+#include "common/BillingPeriod.h"
+#include "common/PersonTotals.h"
+#include "common/SettingsKeys.h"
+#include "common/SettingsStore.h"
+#include "platform/PropertyList.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace {
+
+bool sameIgnoringCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
+               return std::tolower(x) == std::tolower(y);
+           });
+}
+
+// The segments of one direction, collecting the messages behind them.
+int directCount(Direction direction, const QuotaReport::Options& options, std::vector<Sms>& records) {
+    const Person* person = options.person ? &*options.person : nullptr;
+    const SmsHelper::Bound from = options.period.from;
+    const SmsHelper::Bound to = options.period.to;
+    return direction == Direction::Received ? SmsHelper::countIncomingFrom(from, to, person, &options.excluded, &records)
+                                   : SmsHelper::countOutgoingFrom(from, to, person, &options.excluded, &records);
+}
+
+// The chart's per-person counts; with a person filter only that person's
+// entry is left, since the chart itself always shows everybody.
+std::vector<QuotaReport::PersonRow> personRows(const QuotaReport::Options& options) {
+    std::vector<Person> persons;
+    std::vector<int> counts;
+    std::vector<Sms> records;
+    PersonTotals::generate(options.period.from, options.period.to, options.messageType, options.excluded, persons,
+                           counts, records);
+    std::vector<QuotaReport::PersonRow> rows;
+    for (std::size_t i = 0; i < persons.size(); ++i) {
+        if (options.person && !options.person->isEqual(persons[i]) && !persons[i].isEqual(*options.person))
+            continue;
+        rows.push_back({persons[i], counts[i]});
+    }
+    return rows;
+}
+
+}  // namespace
+
+QuotaReport::Result QuotaReport::build(const Options& options) {
+    Result result;
+    result.period = options.period;
+    result.quota = options.quota;
+
+    // As the main screen counts its total: received first, then sent.
+    std::vector<Sms> records;
+    if (options.messageType != MessageType::Sent) result.received = directCount(Direction::Received, options, records);
+    if (options.messageType != MessageType::Received) result.sent = directCount(Direction::Sent, options, records);
+    result.segments = result.received + result.sent;
+    result.messages = static_cast<int>(records.size());
+    if (options.quota > 0) result.quotaLeft = std::max(0, options.quota - result.segments);
+
+    result.persons = personRows(options);
+    // Most messages first; the chart's own order is the database's.
+    std::stable_sort(result.persons.begin(), result.persons.end(),
+                     [](const PersonRow& a, const PersonRow& b) { return a.segments > b.segments; });
+    std::stable_sort(records.begin(), records.end(), [](const Sms& a, const Sms& b) { return a.compare(b) < 0; });
+    result.months = MonthTotals::months(records);
+    return result;
+}
+
+QuotaReport::Period QuotaReport::currentPeriod(const PropertyList* settings, std::time_t now) {
+    Period period;
+    if (const auto fixedStart = SettingsStore::lastFromDate(settings))
+        period.from = BillingPeriod::wholeSeconds(*fixedStart);
+    else
+        period.from = BillingPeriod::periodStart(SettingsStore::cycleMode(settings) ? SettingsStore::cycleDay(settings) : 1,
+                                                 now);
+    period.to = BillingPeriod::periodEnd(now);
+    return period;
+}
+
+std::optional<QuotaReport::Period> QuotaReport::previousPeriod(const PropertyList* settings, std::time_t now) {
+    if (SettingsStore::lastFromDate(settings)) return std::nullopt;
+    const Period current = currentPeriod(settings, now);
+    const int day = SettingsStore::cycleMode(settings) ? SettingsStore::cycleDay(settings) : 1;
+    // The last second before the current period belongs to the one before.
+    const std::time_t lastMoment = current.from - 1;
+    return Period{BillingPeriod::periodStart(day, lastMoment), lastMoment};
+}
+
+std::vector<Person> QuotaReport::savedExclusions(const PropertyList* settings) {
+    std::vector<Person> excluded;
+    for (int recordID : SettingsStore::excludedPersonIds(settings))
+        if (auto contact = Person::excludedContact(recordID)) excluded.push_back(std::move(*contact));
+    if (!settings) return excluded;
+    // The app reads past a missing number key rather than stopping there.
+    const int count = SettingsStore::excludedNumberCount(settings);
+    for (int j = 0; j < count; ++j) {
+        const auto number = settings->stringValue(SettingsStore::numberedKey(SettingsKeys::kExcludedNumberPrefix, j));
+        if (number) excluded.push_back(Person::bareNumber(*number, -1));
+    }
+    return excluded;
+}
+
+std::optional<Person> QuotaReport::findPerson(const std::string& nameOrNumber) {
+    std::vector<Person> persons;
+    SmsHelper::getUniquePerson(persons);
+    for (const Person& person : persons)
+        if (sameIgnoringCase(person.name(), nameOrNumber)) return person;
+    for (const Person& person : persons)
+        if (person.containsNumber(nameOrNumber)) return person;
+    // A contact's number typed another way than its messages spell it.
+    const Person::Resolution contact = Person::resolveAddress(nameOrNumber);
+    if (!contact.contactFound) return std::nullopt;
+    for (const Person& person : persons)
+        if (person.recordID() == contact.person.recordID()) return person;
+    return std::nullopt;
+}

@@ -1,0 +1,224 @@
+// Quota alerts against a notification server of our own on the private bus:
+// one notification per threshold and period, none repeated after a restart,
+// none without a quota, and a server that never answers does not hold up the
+// badge. The server lives in the test process and answers while the test
+// waits on the event loop.
+#include "DaemonHarness.h"
+
+#include "common/Seeding.h"
+#include "common/Person.h"
+#include "daemon/QuotaAlerts.h"
+#include "platform/PropertyList.h"
+#include "support/TempDeviceRoot.h"
+#include "tools/fixtures/DeviceFixture.h"
+#include "tools/fixtures/SmsDatabaseFixture.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QObject>
+#include <QVariantMap>
+
+namespace daemon_e2e {
+namespace {
+
+// org.freedesktop.Notifications as a desktop offers it, recording every
+// notification it is asked to show. With `answers` false it never replies,
+// like a hung server.
+class NotificationServer : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+
+public:
+    struct Shown {
+        QString appName;
+        QString icon;
+        QString summary;
+        QString body;
+        QStringList actions;
+        QVariantMap hints;
+        uint id = 0;
+        qint64 atMs = 0;
+    };
+
+    explicit NotificationServer(bool answers = true) : answers_(answers) {}
+    ~NotificationServer() override {
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        bus.unregisterService(QString::fromLatin1(QuotaAlerts::kService));
+        bus.unregisterObject(QString::fromLatin1(QuotaAlerts::kPath));
+    }
+
+    bool start() {
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        return bus.registerObject(QString::fromLatin1(QuotaAlerts::kPath), this,
+                                  QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals) &&
+               bus.registerService(QString::fromLatin1(QuotaAlerts::kService));
+    }
+    const std::vector<Shown>& shown() const { return shown_; }
+
+public slots:
+    uint Notify(const QString& appName, uint, const QString& icon, const QString& summary, const QString& body,
+                const QStringList& actions, const QVariantMap& hints, int, const QDBusMessage& message) {
+        shown_.push_back({appName, icon, summary, body, actions, hints, ++lastId_, nowMs()});
+        if (!answers_) message.setDelayedReply(true);
+        return lastId_;
+    }
+    QStringList GetCapabilities() { return {QStringLiteral("actions"), QStringLiteral("body")}; }
+    void CloseNotification(uint) {}
+
+signals:
+    void ActionInvoked(uint id, const QString& actionKey);
+    void NotificationClosed(uint id, uint reason);
+
+private:
+    bool answers_;
+    uint lastId_ = 0;
+    std::vector<Shown> shown_;
+};
+
+// A device whose badge counts both directions against a quota of 10, with
+// `messages` received messages of one segment each already in sms.db, all
+// within the seed's billing period (day 1) and the last hour.
+void prepareDevice(const TempDeviceRoot& root, int messages, int quota = 10) {
+    ASSERT_TRUE(DeviceFixture::createDeviceRoot(root.path(), "6.1.3"));
+    SmsDatabaseFixture sms(DevicePaths::smsDatabase());
+    const std::int64_t now = std::time(nullptr);
+    for (int i = 0; i < messages; ++i) ASSERT_GE(sms.storeMessage({"+14155550101", "Hi", now - 100 + i, false}), 0);
+    Seeding::copyIfNeeded();
+    changeSettings([&](PropertyList& settings) {
+        settings.setInteger("badgetype", 4);  // messages left of the quota, both directions
+        settings.setInteger("smsquota", quota);
+    });
+}
+
+std::string statePath() { return DevicePaths::dataDirectory() + "/quotaalerts.plist"; }
+
+TEST(QuotaAlertsTest, EachThresholdOncePerPeriodAndNotAgainAfterARestart) {
+    const TempDeviceRoot root;
+    prepareDevice(root, 7);
+    NotificationServer server;
+    ASSERT_TRUE(server.start());
+    BadgeLog badges;
+    ASSERT_TRUE(badges.start());
+
+    auto daemon = std::make_unique<DaemonProcess>();
+    ASSERT_TRUE(daemon->start());
+    ASSERT_TRUE(badges.waitForUpdates(1, 15000)) << daemon->err();
+    ASSERT_TRUE(daemon->waitForStarted());
+    EXPECT_EQ(badges.last().count, 3);
+    idle(300);
+    EXPECT_TRUE(server.shown().empty()) << "7 of 10 is below 80 %";
+
+    ASSERT_EQ(phone({"receive", "4155550101", "Hi"}).status, 0);  // 8 of 10
+    ASSERT_TRUE(waitFor([&] { return server.shown().size() == 1; }, 10000)) << daemon->err();
+    const NotificationServer::Shown& first = server.shown()[0];
+    EXPECT_EQ(first.summary, "80% of the text message quota used");
+    EXPECT_TRUE(first.body.startsWith("8 of 10 messages used since ")) << first.body.toStdString();
+    EXPECT_TRUE(first.body.endsWith("; 2 left.")) << first.body.toStdString();
+    EXPECT_EQ(first.appName, "Brindlex");
+    EXPECT_EQ(first.icon, "org.brindlex.Brindlex");
+    EXPECT_EQ(first.hints.value("desktop-entry").toString(), "org.brindlex.Brindlex");
+    EXPECT_EQ(first.actions.value(0), "default") << "an action that opens the app";
+    ASSERT_EQ(badges.last().count, 2);
+    EXPECT_LE(badges.last().atMs, first.atMs) << "the badge is set before the notification goes out";
+
+    ASSERT_EQ(phone({"receive", "4155550101", "Hi"}).status, 0);  // 9 of 10
+    ASSERT_TRUE(badges.waitForUpdates(3, 10000));
+    idle(300);
+    EXPECT_EQ(server.shown().size(), 1u) << "80 % was said already";
+
+    ASSERT_EQ(phone({"receive", "4155550101", "Hi"}).status, 0);  // 10 of 10
+    ASSERT_TRUE(waitFor([&] { return server.shown().size() == 2; }, 10000));
+    EXPECT_EQ(server.shown()[1].summary, "Text message quota used up");
+    EXPECT_EQ(server.shown()[1].hints.value("urgency").toInt(), 2) << "critical";
+
+    ASSERT_GE(daemon->signalAndWait(SIGINT), 0);
+    daemon = std::make_unique<DaemonProcess>();
+    ASSERT_TRUE(daemon->start());
+    ASSERT_TRUE(badges.waitForUpdates(5, 15000)) << daemon->err();
+    ASSERT_TRUE(daemon->waitForStarted());
+    idle(500);
+    EXPECT_EQ(server.shown().size(), 2u) << "a restart does not repeat what was said";
+
+    // A fixed start that still holds every message: a new period, whose
+    // first event announces where the count stands.
+    const double start = static_cast<double>(std::time(nullptr) - 3600);
+    changeSettings([&](PropertyList& settings) {
+        settings.remove("cyclemode");
+        settings.setDouble("lastfromdate", start);
+    });
+    ASSERT_EQ(phone({"receive", "4155550101", "Hi"}).status, 0);
+    ASSERT_TRUE(waitFor([&] { return server.shown().size() == 3; }, 10000))
+        << daemon->err() << badges.size() << " badges, last " << badges.last().count;
+    EXPECT_EQ(server.shown()[2].summary, "Text message quota used up") << "only the higher of the two is said";
+}
+
+TEST(QuotaAlertsTest, NoQuotaOrAlertsSwitchedOffSayNothing) {
+    const TempDeviceRoot root;
+    prepareDevice(root, 12, 0);
+    NotificationServer server;
+    ASSERT_TRUE(server.start());
+    BadgeLog badges;
+    ASSERT_TRUE(badges.start());
+    DaemonProcess daemon;
+    ASSERT_TRUE(daemon.start());
+    ASSERT_TRUE(badges.waitForUpdates(1, 15000)) << daemon.err();
+
+    changeSettings([](PropertyList& settings) {
+        settings.setInteger("smsquota", 10);
+        settings.setInteger("quotaalerts", 0);
+    });
+    ASSERT_EQ(phone({"receive", "4155550101", "Hi"}).status, 0);
+    ASSERT_TRUE(badges.waitForUpdates(2, 10000));
+    idle(500);
+    EXPECT_TRUE(server.shown().empty());
+    EXPECT_FALSE(std::filesystem::exists(statePath()));
+}
+
+TEST(QuotaAlertsTest, AServerThatNeverAnswersDoesNotHoldUpTheBadge) {
+    const TempDeviceRoot root;
+    prepareDevice(root, 9);
+    NotificationServer server(false);
+    ASSERT_TRUE(server.start());
+    BadgeLog badges;
+    ASSERT_TRUE(badges.start());
+    DaemonProcess daemon;
+    ASSERT_TRUE(daemon.start());
+    ASSERT_TRUE(badges.waitForUpdates(1, 15000)) << daemon.err();
+    ASSERT_TRUE(daemon.waitForStarted(5000)) << "the start-up run does not wait for the server";
+    ASSERT_TRUE(waitFor([&] { return server.shown().size() == 1; }, 5000));
+
+    NotificationLog notifications;
+    ASSERT_TRUE(notifications.start());
+    ASSERT_EQ(phone({"receive", "4155550101", "Hi"}).status, 0);
+    ASSERT_TRUE(badges.waitForUpdates(2, 10000));
+    ASSERT_EQ(notifications.times().size(), 1u);
+    EXPECT_LT(badges.last().atMs - notifications.times()[0], 4000) << "2 s wait, then the badge at once";
+    EXPECT_EQ(badges.last().count, 0);
+}
+
+TEST(QuotaAlertsTest, TheNotificationsActionOpensTheApp) {
+    const TempDeviceRoot root;
+    ASSERT_TRUE(DeviceFixture::createDeviceRoot(root.path(), "6.1.3"));
+    NotificationServer server;
+    ASSERT_TRUE(server.start());
+    int opened = 0;
+    QuotaAlerts alerts(nullptr, [&] { ++opened; });
+
+    PropertyList settings;
+    const std::vector<Person> excluded;
+    // A sent-message badge of 9 against a quota of 10.
+    alerts.check(BadgeEvent::Reading{&settings, BadgeType::Sent, 10, 1000, &excluded, 9});
+    ASSERT_TRUE(waitFor([&] { return server.shown().size() == 1; }, 5000));
+    idle(200);  // the server's answer carries the id the action refers to
+
+    emit server.ActionInvoked(server.shown()[0].id + 1, QStringLiteral("default"));
+    idle(200);
+    EXPECT_EQ(opened, 0) << "another program's notification";
+    emit server.ActionInvoked(server.shown()[0].id, QStringLiteral("default"));
+    ASSERT_TRUE(waitFor([&] { return opened == 1; }, 5000));
+}
+
+}  // namespace
+}  // namespace daemon_e2e
+
+#include "QuotaAlertsTest.moc"

@@ -1,0 +1,65 @@
+#include "tools/ledger/LedgerSync.h"
+
+#include "common/MarkerSync.h"
+#include "common/Seeding.h"
+#include "platform/SqliteDatabase.h"
+#include "platform/SqliteStatement.h"
+#include "platform/DevicePaths.h"
+#include "platform/SystemVersion.h"
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+void printTotals(const SqliteDatabase& db, bool newSchema) {
+    const std::string sql = std::string("select flags, count(*), coalesce(sum(smscount), 0) from message ") +
+                            (newSchema ? "where type = 'SMS' " : "") + "group by flags order by flags";
+    SqliteStatement totals;
+    if (!totals.prepare(db, sql)) return;
+    while (totals.step() == SqliteStatement::Step::Row) {
+        const char* direction = totals.columnInt(0) == 2 ? "received" : "sent";
+        std::printf("  %-9s %7lld messages %7lld segments\n", direction, static_cast<long long>(totals.columnInt(1)),
+                    static_cast<long long>(totals.columnInt(2)));
+    }
+}
+
+void printMonths(const SqliteDatabase& db, bool newSchema) {
+    const std::string sql =
+        std::string("select strftime('%Y-%m', date, 'unixepoch', 'localtime') as month, "
+                    "sum(case when flags = 2 then smscount else 0 end), "
+                    "sum(case when flags = 3 then smscount else 0 end) from message ") +
+        (newSchema ? "where type = 'SMS' " : "") + "group by month order by month";
+    SqliteStatement months;
+    if (!months.prepare(db, sql)) return;
+    std::printf("  %-8s %9s %9s\n", "month", "received", "sent");
+    while (months.step() == SqliteStatement::Step::Row)
+        std::printf("  %-8s %9lld %9lld\n", months.columnString(0).c_str(), static_cast<long long>(months.columnInt(1)),
+                    static_cast<long long>(months.columnInt(2)));
+}
+
+}  // namespace
+
+int LedgerSync::run() {
+    Seeding::copyIfNeeded();
+    const MarkerSync::Outcome outcome = MarkerSync::syncWithStoredMarkers();
+    if (!outcome.ran) {
+        std::fprintf(stderr, "brindlex-ledger: no settings file in %s; nothing synced\n",
+                     DevicePaths::dataDirectory().c_str());
+        return 1;
+    }
+    if (outcome.status != SyncStatus::Ok)
+        std::fprintf(stderr, "brindlex-ledger: sync failed with error code %d\n", codeOf(outcome.status));
+
+    const bool newSchema = SystemVersion::usesNewSchema();
+    const std::string path = DevicePaths::counterDatabase(newSchema);
+    SqliteDatabase db;
+    if (!db.open(path, SqliteDatabase::Mode::ReadOnly)) {
+        std::fprintf(stderr, "brindlex-ledger: cannot open %s\n", path.c_str());
+        return 1;
+    }
+    std::printf("Counter database %s (system version %s)\n", path.c_str(), SystemVersion::systemVersion().c_str());
+    printTotals(db, newSchema);
+    printMonths(db, newSchema);
+    return outcome.status == SyncStatus::Ok ? 0 : 1;
+}
