@@ -1,6 +1,7 @@
 #include "platform/ui/ActionSheetOverlay.h"
 
 #include "platform/ui/CellPainter.h"
+#include "platform/ui/KitTiming.h"
 #include "platform/ui/Theme.h"
 
 #include <QKeyEvent>
@@ -29,7 +30,7 @@ QFont buttonFont() {
 ActionSheetOverlay::ActionSheetOverlay(QWidget* over)
     : ModalOverlay(over), m_slideAnimation(new QVariantAnimation(this)) {
     setDimming(QColor(0, 0, 0, 90));
-    m_slideAnimation->setDuration(slideMs);
+    m_slideAnimation->setDuration(KitTiming::length(slideMs));
     m_slideAnimation->setEasingCurve(QEasingCurve::OutCubic);
     connect(m_slideAnimation, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
         m_slide = value.toReal();

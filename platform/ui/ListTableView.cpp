@@ -1,6 +1,7 @@
 #include "platform/ui/ListTableView.h"
 
 #include "platform/ui/CellPainter.h"
+#include "platform/ui/KitTiming.h"
 #include "platform/ui/ListTableItemDelegate.h"
 #include "platform/ui/ListTableModel.h"
 #include "platform/ui/ListTableViewDataSource.h"
@@ -45,7 +46,7 @@ ListTableView::ListTableView(QWidget* parent)
     QPalette palette = this->palette();
     palette.setColor(QPalette::Base, Theme::cellBackground());
     setPalette(palette);
-    m_fade->setDuration(deselectFadeMs);
+    m_fade->setDuration(KitTiming::length(deselectFadeMs));
     m_fade->setStartValue(1.0);
     m_fade->setEndValue(0.0);
     connect(m_fade, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {

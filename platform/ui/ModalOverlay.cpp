@@ -1,5 +1,6 @@
 #include "platform/ui/ModalOverlay.h"
 
+#include "platform/ui/KitTiming.h"
 #include "platform/ui/PhoneWindow.h"
 #include "platform/ui/Theme.h"
 
@@ -28,7 +29,7 @@ ModalOverlay::ModalOverlay(QWidget* over)
     } else {
         resize(Theme::windowWidth, Theme::windowHeight);
     }
-    m_fadeIn->setDuration(fadeInMs);
+    m_fadeIn->setDuration(KitTiming::length(fadeInMs));
     m_fadeIn->setStartValue(0.0);
     m_fadeIn->setEndValue(1.0);
     connect(m_fadeIn, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {

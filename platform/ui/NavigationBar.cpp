@@ -1,6 +1,7 @@
 #include "platform/ui/NavigationBar.h"
 
 #include "platform/ui/BarButtonItem.h"
+#include "platform/ui/KitTiming.h"
 #include "platform/ui/NavigationBarButton.h"
 #include "platform/ui/Theme.h"
 
@@ -28,7 +29,7 @@ NavigationBar::NavigationBar(QWidget* parent)
     connect(m_back, &QAbstractButton::clicked, this, &NavigationBar::backClicked);
     for (NavigationBarButton* button : {m_back, m_left, m_right})
         connect(button, &NavigationBarButton::changed, this, &NavigationBar::layoutButtons);
-    m_fade->setDuration(fadeMs);
+    m_fade->setDuration(KitTiming::length(fadeMs));
     m_fade->setStartValue(1.0);
     m_fade->setEndValue(0.0);
     connect(m_fade, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {

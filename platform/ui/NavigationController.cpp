@@ -1,5 +1,6 @@
 #include "platform/ui/NavigationController.h"
 
+#include "platform/ui/KitTiming.h"
 #include "platform/ui/NavigationBar.h"
 #include "platform/ui/NavigationItem.h"
 #include "platform/ui/Theme.h"
@@ -196,7 +197,7 @@ void NavigationController::slide(ViewController* from, ViewController* to, bool 
     auto* group = new QParallelAnimationGroup(this);
     auto addMove = [group](QWidget* widget, QPoint end) {
         auto* animation = new QPropertyAnimation(widget, "pos", group);
-        animation->setDuration(slideMs);
+        animation->setDuration(KitTiming::length(slideMs));
         animation->setEasingCurve(QEasingCurve::OutCubic);
         animation->setEndValue(end);
         group->addAnimation(animation);

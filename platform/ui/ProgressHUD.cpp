@@ -1,6 +1,7 @@
 #include "platform/ui/ProgressHUD.h"
 
 #include "platform/ui/ActivityIndicatorView.h"
+#include "platform/ui/KitTiming.h"
 #include "platform/ui/Theme.h"
 
 #include <QPainter>
@@ -51,7 +52,7 @@ void ProgressHUD::showThenRun(const QString& text, std::function<void()> work, i
     show(text);
     // Drawn now, before the work keeps the event loop from drawing anything.
     repaint();
-    QTimer::singleShot(delayMs, this, [this, work = std::move(work)] {
+    QTimer::singleShot(KitTiming::length(delayMs), this, [this, work = std::move(work)] {
         const QPointer<ProgressHUD> self(this);
         work();
         if (self)

@@ -1,5 +1,6 @@
 #include "platform/ui/TableView.h"
 
+#include "platform/ui/KitTiming.h"
 #include "platform/ui/TableContentView.h"
 #include "platform/ui/TableViewDataSource.h"
 #include "platform/ui/TableViewDelegate.h"
@@ -237,7 +238,7 @@ void TableView::scrollToRowAtIndexPath(const IndexPath& indexPath, ScrollPositio
         return;
     }
     auto* animation = new QPropertyAnimation(bar, "value", this);
-    animation->setDuration(scrollMs);
+    animation->setDuration(KitTiming::length(scrollMs));
     animation->setEasingCurve(QEasingCurve::OutCubic);
     animation->setEndValue(target);
     animation->start(QAbstractAnimation::DeleteWhenStopped);

@@ -1,5 +1,6 @@
 #include "platform/ui/TableViewCell.h"
 
+#include "platform/ui/KitTiming.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/Theme.h"
 
@@ -48,7 +49,7 @@ TableViewCell::TableViewCell(Style style, const QString& reuseIdentifier, QWidge
         m_detailTextLabel->setFont(Theme::systemFont(14));
         m_detailTextLabel->setTextColor(Theme::subtitleDetailColor());
     }
-    m_fade->setDuration(deselectFadeMs);
+    m_fade->setDuration(KitTiming::length(deselectFadeMs));
     m_fade->setStartValue(1.0);
     m_fade->setEndValue(0.0);
     connect(m_fade, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
