@@ -1,5 +1,6 @@
 #include "platform/ui/PickerView.h"
 
+#include "platform/ui/KitTiming.h"
 #include "platform/ui/Theme.h"
 
 #include <QMouseEvent>
@@ -46,7 +47,7 @@ void PickerView::setNumberOfComponents(int count) {
     m_components.resize(size_t(qMax(0, count)));
     for (size_t index = previous; index < m_components.size(); ++index) {
         auto* animation = new QVariantAnimation(this);
-        animation->setDuration(settleMs);
+        animation->setDuration(KitTiming::length(settleMs));
         animation->setEasingCurve(QEasingCurve::OutCubic);
         connect(animation, &QVariantAnimation::valueChanged, this, [this, index](const QVariant& value) {
             if (index < m_components.size()) {
@@ -220,8 +221,7 @@ void PickerView::mousePressEvent(QMouseEvent* event) {
     m_dragged = false;
     m_velocity = 0;
     m_lastPosition = c.position;
-    m_dragClock.start();
-    m_lastMoveMs = 0;
+    m_lastMoveMs = KitTiming::nowMs();
 }
 
 void PickerView::mouseMoveEvent(QMouseEvent* event) {
@@ -235,7 +235,7 @@ void PickerView::mouseMoveEvent(QMouseEvent* event) {
     // Dragging down brings earlier rows to the bar.
     const double last = std::max(0.0, double(c.rows.size()) - 1);
     c.position = std::clamp(m_pressPosition - double(dy) / rowHeight, -0.4, last + 0.4);
-    const qint64 now = m_dragClock.elapsed();
+    const qint64 now = KitTiming::nowMs();
     if (now > m_lastMoveMs) {
         m_velocity = (c.position - m_lastPosition) * 1000.0 / double(now - m_lastMoveMs);
         m_lastPosition = c.position;
@@ -252,7 +252,7 @@ void PickerView::mouseReleaseEvent(QMouseEvent* event) {
     int target;
     if (m_dragged) {
         // A quick flick coasts on; a slow release stops where it is.
-        const bool stillMoving = m_dragClock.elapsed() - m_lastMoveMs < 100;
+        const bool stillMoving = KitTiming::nowMs() - m_lastMoveMs < 100;
         target = int(std::lround(c.position + (stillMoving ? m_velocity * coastSeconds : 0.0)));
     } else {
         target = c.selected + int(std::lround(rowOffsetAt(int(event->position().y()))));

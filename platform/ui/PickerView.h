@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QList>
 #include <QStringList>
 #include <QWidget>
@@ -84,9 +83,8 @@ private:
     int m_pressY = 0;
     double m_pressPosition = 0;
     bool m_dragged = false;
-    QElapsedTimer m_dragClock;
     double m_velocity = 0;  // rows per second
     double m_lastPosition = 0;
-    qint64 m_lastMoveMs = 0;
+    qint64 m_lastMoveMs = 0;  // on the kit's clock: the press, then the latest move
     int m_wheelRemainder = 0;
 };
