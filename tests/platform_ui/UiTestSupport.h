@@ -3,6 +3,8 @@
 // Helpers shared by the UI kit's tests: taps and drags on widgets, letting
 // animations run out, and saving screenshots for a look by eye.
 
+#include "support/UiWait.h"
+
 #include <QDir>
 #include <QPixmap>
 #include <QTest>
@@ -12,11 +14,9 @@
 
 namespace uitest {
 
-// Longer than any slide, fade or settle of the kit.
-constexpr int animationsMs = 400;
-
+// Until every slide, fade and settling wheel has ended.
 inline void letAnimationsFinish() {
-    QTest::qWait(animationsMs);
+    EXPECT_TRUE(uiwait::settle()) << "an animation never ended";
 }
 
 inline void tap(QWidget* widget, QPoint position) {

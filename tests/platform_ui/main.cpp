@@ -1,5 +1,6 @@
 // The UI kit's tests drive real widgets on Qt's offscreen platform, so they
 // run anywhere, with no display, and never wait for a person.
+#include "platform/ui/KitTiming.h"
 #include "platform/ui/PhoneStyle.h"
 
 #include <QApplication>
@@ -13,5 +14,7 @@ int main(int argc, char** argv) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication application(argc, argv);
     PhoneStyle::install();
+    // Slides and fades as short as can be: the tests wait for their ends.
+    KitTiming::setScaleForTesting(0);
     return RUN_ALL_TESTS();
 }
