@@ -61,8 +61,7 @@ TEST_F(ProgressHUDTest, TheSpinnerTurnsWhileTheEventLoopRuns) {
     ProgressHUD hud(&screen);
     hud.show("Loading...");
     const int before = hud.activityIndicator()->currentStep();
-    QTest::qWait(250);
-    EXPECT_NE(hud.activityIndicator()->currentStep(), before);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return hud.activityIndicator()->currentStep() != before; }, uiwait::timeoutMs));
     hud.done();
     EXPECT_TRUE(hud.isDone());
     EXPECT_FALSE(hud.activityIndicator()->isAnimating());
