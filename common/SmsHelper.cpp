@@ -109,7 +109,7 @@ int SmsHelper::copyRMessagesFrom(std::int64_t rFrom, std::int64_t sFrom, std::ve
 
     const bool newSchema = SystemVersion::usesNewSchema();
     SqliteDatabase sms;
-    if (!sms.open(DevicePaths::smsDatabase(), SqliteDatabase::Mode::ReadOnly)) return abandon(kSyncCannotOpenSmsDatabase);
+    if (!sms.open(DevicePaths::smsDatabase(), SqliteDatabase::Mode::Untrusted)) return abandon(kSyncCannotOpenSmsDatabase);
     // Never create the counter database here: an empty file would stop the
     // seeding step from ever copying the real seed into place.
     SqliteDatabase counter;

@@ -1,5 +1,7 @@
 #include "platform/AddressBookReader.h"
 
+#include "platform/SqliteHardening.h"
+
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -115,7 +117,7 @@ AddressBookReader::Result AddressBookReader::read(const std::string& path, int b
     // Read-only never creates the file: a missing book stays missing.
     const int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
     Connection db(raw);
-    if (rc != SQLITE_OK) return result;
+    if (rc != SQLITE_OK || !SqliteHardening::apply(db.get())) return result;
     sqlite3_busy_timeout(db.get(), busyTimeoutMs);
     result.outcome = readInTransaction(db.get(), &result.contacts);
     if (result.outcome != Outcome::Loaded) result.contacts.clear();

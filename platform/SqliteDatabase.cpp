@@ -1,5 +1,7 @@
 #include "platform/SqliteDatabase.h"
 
+#include "platform/SqliteHardening.h"
+
 #include <sqlite3.h>
 
 #include <cstdio>
@@ -53,6 +55,10 @@ bool SqliteDatabase::open(const std::string& path, Mode mode) {
         return false;
     }
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    if ((mode == Mode::Snapshot || mode == Mode::Untrusted) && !SqliteHardening::apply(db)) {
+        sqlite3_close(db);
+        return false;
+    }
     db_ = db;
     return true;
 }

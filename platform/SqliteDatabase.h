@@ -12,7 +12,10 @@ public:
     // Snapshot: read only, for a file nobody changes while it is open (a
     // folder of someone else's files): no locks are taken and no -wal or
     // -shm file is ever created beside it, whatever its journal mode.
-    enum class Mode { ReadOnly, ReadWrite, ReadWriteCreate, Snapshot };
+    // Untrusted: read only, for a file someone else wrote that may be
+    // crafted (the phone's sms.db and address book); Snapshot and Untrusted
+    // connections are hardened as SqliteHardening describes.
+    enum class Mode { ReadOnly, ReadWrite, ReadWriteCreate, Snapshot, Untrusted };
 
     static constexpr int kBusyTimeoutMs = 5000;
 

@@ -1,6 +1,7 @@
 #include "tools/phone/BackupFolder.h"
 
 #include "platform/SqliteDatabase.h"
+#include "platform/SqliteHardening.h"
 #include "platform/SqliteStatement.h"
 #include "platform/PropertyList.h"
 
@@ -173,6 +174,10 @@ bool BackupFolder::refuseEncrypted(const std::string& folder, std::optional<std:
     if (manifestDatabase && !isDatabase(*manifestDatabase))
         return fail(error, *manifestDatabase + " is not a database: the backup is encrypted or damaged. " +
                                kEncryptedAdvice);
+    std::string damage;
+    if (manifestDatabase && !SqliteHardening::quickCheck(*manifestDatabase, &damage))
+        return fail(error, *manifestDatabase + " is damaged (" + damage +
+                               "): make a new backup with 'idevicebackup2 backup --full DIR'");
     return true;
 }
 

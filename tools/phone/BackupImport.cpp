@@ -4,6 +4,7 @@
 #include "common/Seeding.h"
 #include "common/SettingsKeys.h"
 #include "platform/SqliteDatabase.h"
+#include "platform/SqliteHardening.h"
 #include "platform/SqliteStatement.h"
 #include "platform/DevicePaths.h"
 #include "platform/PropertyList.h"
@@ -94,6 +95,7 @@ std::optional<BackupImport::Found> BackupImport::findFiles(const BackupFolder& b
                         BackupFolder::kEncryptedAdvice);
         return std::nullopt;
     }
+    if (!wellFormed(*sms, "sms.db", error)) return std::nullopt;
     found.smsDatabase = *sms;
     // A backup without an address book still has messages to count.
     found.addressBook = backup.find(BackupFolder::kHomeDomain, BackupFolder::kAddressBookPath, &problem);
@@ -101,7 +103,17 @@ std::optional<BackupImport::Found> BackupImport::findFiles(const BackupFolder& b
         fail(error, problem);
         return std::nullopt;
     }
+    if (found.addressBook && !wellFormed(*found.addressBook, "address book", error)) return std::nullopt;
     return found;
+}
+
+bool BackupImport::wellFormed(const std::string& path, const char* what, std::string* error) {
+    // A backup's files come from outside; one whose pages or records are
+    // damaged (or crafted) is refused before it replaces anything.
+    std::string problem;
+    if (SqliteHardening::quickCheck(path, &problem)) return true;
+    return fail(error, std::string("the backup's ") + what + " (" + path + ") is damaged (" + problem +
+                           "); make a new backup with 'idevicebackup2 backup --full DIR'");
 }
 
 std::optional<std::string> BackupImport::phoneInRoot() {

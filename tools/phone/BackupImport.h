@@ -68,5 +68,7 @@ private:
     static bool stageFreshCount(DeviceRootTransaction& transaction, const std::optional<std::string>& previous,
                                 Outcome& outcome, std::string* error);
     static bool holdsMessages(const std::string& database);
+    // The database passes SQLite's quick check; else false with `error` set.
+    static bool wellFormed(const std::string& path, const char* what, std::string* error);
     static std::string keptName(const std::string& counterDatabase, const std::string& previous);
 };
