@@ -115,7 +115,31 @@ std::optional<PropertyList> PropertyList::fromXml(const std::string& xml) {
         plist_free(root);
         return std::nullopt;
     }
-    return PropertyList(root);
+    return PropertyList(withUniqueKeys(root));
+}
+
+void* PropertyList::withUniqueKeys(void* dict) {
+    // A binary property list can name a key twice; libplist keeps both, so
+    // the dictionary would be written back with both and read back as
+    // another one. Each key keeps the value a lookup finds.
+    plist_t unique = plist_new_dict();
+    plist_dict_iter iter = nullptr;
+    plist_dict_new_iter(asPlist(dict), &iter);
+    while (iter) {
+        char* key = nullptr;
+        plist_t value = nullptr;
+        plist_dict_next_item(asPlist(dict), iter, &key, &value);
+        if (!value || !key) {
+            std::free(key);
+            break;
+        }
+        if (!plist_dict_get_item(unique, key))
+            plist_dict_set_item(unique, key, plist_copy(plist_dict_get_item(asPlist(dict), key)));
+        std::free(key);
+    }
+    std::free(iter);
+    plist_free(asPlist(dict));
+    return unique;
 }
 
 std::string PropertyList::toXml() const {

@@ -53,5 +53,7 @@ public:
 
 private:
     explicit PropertyList(void* dict);
+    // Takes `dict` and gives a copy in which every key appears once.
+    static void* withUniqueKeys(void* dict);
     void* dict_;  // plist_t of type PLIST_DICT, owned
 };
