@@ -4,6 +4,7 @@
 #include "platform/ui/KitTiming.h"
 #include "platform/ui/Theme.h"
 
+#include <QAccessibleActionInterface>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QVariantAnimation>
@@ -44,8 +45,30 @@ void ActionSheetOverlay::setContent(const QString& title, const QStringList& but
     m_buttons = buttons;
     m_destructiveIndex = destructiveIndex;
     m_cancelIndex = cancelIndex;
+    m_focused = (cancelIndex == 0 && buttons.size() > 1) ? 1 : 0;
+    setAccessibleName(title.isEmpty() ? tr("Choices") : title);
     layoutOverlay();
     update();
+}
+
+QList<AccessibleParts::Part> ActionSheetOverlay::accessibleParts() const {
+    QList<Part> parts;
+    const QList<QRectF> rects = buttonRects();
+    for (int index = 0; index < m_buttons.size(); ++index) {
+        Part button;
+        button.role = QAccessible::Button;
+        button.name = m_buttons[index];
+        button.rect = rects.value(index).toAlignedRect();
+        button.pressable = true;
+        button.focused = hasFocus() && index == m_focused;
+        parts.append(button);
+    }
+    return parts;
+}
+
+void ActionSheetOverlay::triggerAccessiblePart(int index, const QString& action) {
+    if (action == QAccessibleActionInterface::pressAction() && index >= 0 && index < m_buttons.size())
+        emit buttonClicked(index);
 }
 
 void ActionSheetOverlay::layoutOverlay() {
@@ -158,6 +181,11 @@ void ActionSheetOverlay::paintButton(QPainter& painter, int index) const {
     }
     painter.setPen(lightText ? QColor(Qt::white) : QColor(Qt::black));
     painter.drawText(rect, Qt::AlignCenter, text);
+    if (index == m_focused && hasFocus()) {
+        painter.setPen(QPen(Theme::focusRingColor(), 3));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(rect.adjusted(1.5, 1.5, -1.5, -1.5), 8, 8);
+    }
 }
 
 void ActionSheetOverlay::mousePressEvent(QMouseEvent* event) {
@@ -178,6 +206,34 @@ void ActionSheetOverlay::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void ActionSheetOverlay::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Escape && m_cancelIndex >= 0)
-        emit buttonClicked(m_cancelIndex);
+    // Every key stays with the sheet; the screen below waits for the answer.
+    if (m_buttons.isEmpty())
+        return;
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        if (m_cancelIndex >= 0)
+            emit buttonClicked(m_cancelIndex);
+        return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        emit buttonClicked(qBound(0, m_focused, int(m_buttons.size()) - 1));
+        return;
+    case Qt::Key_Up:
+    case Qt::Key_Backtab:
+        m_focused = (m_focused + int(m_buttons.size()) - 1) % int(m_buttons.size());
+        break;
+    case Qt::Key_Down:
+    case Qt::Key_Tab:
+        m_focused = (m_focused + 1) % int(m_buttons.size());
+        break;
+    default:
+        return;
+    }
+    update();
+}
+
+bool ActionSheetOverlay::focusNextPrevChild(bool) {
+    // Tab turns the ring round the buttons instead of leaving the sheet.
+    return false;
 }

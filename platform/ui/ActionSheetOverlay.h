@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ui/AccessibleParts.h"
 #include "platform/ui/ModalOverlay.h"
 
 #include <QList>
@@ -11,8 +12,10 @@ class QVariantAnimation;
 // The visible action sheet: a translucent dark panel that slides up from the
 // bottom of the dimmed window, an optional small title, then large buttons:
 // the destructive one red, the cancel one dark and set apart at the bottom.
-// A tap on the dimmed part counts as the cancel button.
-class ActionSheetOverlay : public ModalOverlay {
+// A tap on the dimmed part counts as the cancel button. Up, Down and Tab
+// move the keyboard's ring between the buttons, Return or Space picks the
+// ringed one (the first button at first), Escape the cancel button.
+class ActionSheetOverlay : public ModalOverlay, public AccessibleParts {
     Q_OBJECT
 public:
     explicit ActionSheetOverlay(QWidget* over);
@@ -24,6 +27,12 @@ public:
     void slideOut();
     QList<QRectF> buttonRects() const;
     QRectF panelRect() const;
+    // The button the keyboard's ring is on.
+    int focusedButton() const { return m_focused; }
+
+    QAccessible::Role accessibleRole() const override { return QAccessible::Dialog; }
+    QList<Part> accessibleParts() const override;
+    void triggerAccessiblePart(int index, const QString& action) override;
 
 signals:
     void buttonClicked(int index);
@@ -33,6 +42,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
     void layoutOverlay() override;
 
 private:
@@ -49,4 +59,5 @@ private:
     qreal m_slide = 0;            // 0 hidden below, 1 fully up
     QVariantAnimation* m_slideAnimation;
     int m_pressed = -1;
+    int m_focused = 0;
 };

@@ -3,6 +3,7 @@
 #include "platform/ui/CellPainter.h"
 #include "platform/ui/Theme.h"
 
+#include <QAccessibleActionInterface>
 #include <QKeyEvent>
 #include <QPainter>
 
@@ -45,8 +46,36 @@ void AlertOverlay::setContent(const QString& title, const QString& message, cons
     m_message = message;
     m_buttons = buttons;
     m_cancelIndex = cancelIndex;
+    setAccessibleName(title.isEmpty() ? message : title);
+    setAccessibleDescription(message);
     layoutOverlay();
     update();
+}
+
+QList<AccessibleParts::Part> AlertOverlay::accessibleParts() const {
+    QList<Part> parts;
+    if (!m_message.isEmpty()) {
+        Part message;
+        message.name = m_message;
+        message.rect = m_messageRect.toAlignedRect();
+        parts.append(message);
+    }
+    for (int index : displayOrder()) {
+        Part button;
+        button.role = QAccessible::Button;
+        button.name = m_buttons.value(index);
+        button.rect = m_buttonRects.value(index).toAlignedRect();
+        button.pressable = true;
+        parts.append(button);
+    }
+    return parts;
+}
+
+void AlertOverlay::triggerAccessiblePart(int index, const QString& action) {
+    const int button = index - (m_message.isEmpty() ? 0 : 1);
+    const QList<int> order = displayOrder();
+    if (action == QAccessibleActionInterface::pressAction() && button >= 0 && button < order.size())
+        emit buttonClicked(order[button]);
 }
 
 QList<int> AlertOverlay::displayOrder() const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ui/AccessibleParts.h"
 #include "platform/ui/ModalOverlay.h"
 
 #include <QList>
@@ -10,7 +11,7 @@
 // dimmed window, with a white title, message and buttons. Two buttons sit
 // side by side; more are stacked with the cancel button last. Escape picks
 // the cancel button, Return the last other one.
-class AlertOverlay : public ModalOverlay {
+class AlertOverlay : public ModalOverlay, public AccessibleParts {
     Q_OBJECT
 public:
     explicit AlertOverlay(QWidget* over);
@@ -20,6 +21,12 @@ public:
     // Button rectangles by index, in the overlay's coordinates.
     QList<QRectF> buttonRects() const { return m_buttonRects; }
     QRectF panelRect() const { return m_panel; }
+
+    // A dialog named by its title, its message as text, then its buttons
+    // in the order they show.
+    QAccessible::Role accessibleRole() const override { return QAccessible::Dialog; }
+    QList<Part> accessibleParts() const override;
+    void triggerAccessiblePart(int index, const QString& action) override;
 
 signals:
     void buttonClicked(int index);

@@ -50,6 +50,23 @@ void BarButtonItem::setEnabled(bool enabled) {
     emit changed();
 }
 
+QString BarButtonItem::accessibleName() const {
+    if (!m_accessibleName.isEmpty())
+        return m_accessibleName;
+    if (m_systemItem == SystemItem::Add)
+        return tr("Add");
+    if (m_systemItem == SystemItem::InfoLight)
+        return tr("Info");
+    return m_title;
+}
+
+void BarButtonItem::setAccessibleName(const QString& name) {
+    if (m_accessibleName == name)
+        return;
+    m_accessibleName = name;
+    emit changed();
+}
+
 void BarButtonItem::trigger() {
     if (m_enabled)
         emit clicked();

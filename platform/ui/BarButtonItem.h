@@ -43,6 +43,10 @@ public:
     const Painter& customPainter() const { return m_painter; }
     bool isEnabled() const { return m_enabled; }
     void setEnabled(bool enabled);
+    // What a screen reader calls the button: the title unless set, which a
+    // button showing only a picture needs ("Preferences" for a gear).
+    QString accessibleName() const;
+    void setAccessibleName(const QString& name);
 
     // What a tap does: emits clicked(). Tests and keyboard shortcuts use it.
     void trigger();
@@ -62,4 +66,5 @@ private:
     Painter m_painter;
     QSize m_customSize;
     bool m_enabled = true;
+    QString m_accessibleName;
 };

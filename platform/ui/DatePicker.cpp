@@ -19,6 +19,9 @@ DatePicker::DatePicker(QWidget* parent) : QWidget(parent), m_picker(new PickerVi
     m_picker->setComponentWidths({150, 62, 90});
     m_picker->setComponentAlignment(Month, Qt::AlignLeft);
     m_picker->setComponentAlignment(Day, Qt::AlignRight);
+    m_picker->setComponentAccessibleName(Month, tr("Month"));
+    m_picker->setComponentAccessibleName(Day, tr("Day"));
+    m_picker->setComponentAccessibleName(Year, tr("Year"));
     fillYears();
     showDate(false);
     connect(m_picker, &PickerView::didSelectRow, this, &DatePicker::onRowSelected);

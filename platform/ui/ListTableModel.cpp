@@ -6,7 +6,11 @@ int ListTableModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : m_rows;
 }
 
-QVariant ListTableModel::data(const QModelIndex&, int) const {
+QVariant ListTableModel::data(const QModelIndex& index, int role) const {
+    // The rows are painted, not displayed as text; only assistive
+    // technology asks for words.
+    if (role == Qt::AccessibleTextRole && m_spokenText && index.isValid() && index.row() < m_rows)
+        return m_spokenText(index.row());
     return {};
 }
 

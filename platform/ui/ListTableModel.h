@@ -2,6 +2,8 @@
 
 #include <QAbstractListModel>
 
+#include <functional>
+
 // The row count behind a ListTableView. The rows' contents come from the
 // list's data source at paint time; the model only tells the view how many
 // rows there are and which ones went away.
@@ -13,10 +15,14 @@ public:
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
 
+    // Answers the accessible text of a row (what a screen reader says).
+    void setSpokenText(std::function<QString(int row)> spokenText) { m_spokenText = std::move(spokenText); }
+
     void resetRows(int count);
     // The row is already gone from the data source.
     void rowRemoved(int row);
 
 private:
     int m_rows = 0;
+    std::function<QString(int row)> m_spokenText;
 };

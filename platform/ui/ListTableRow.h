@@ -7,6 +7,7 @@
 #include <QPixmap>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 
 #include <vector>
 
@@ -34,11 +35,27 @@ struct ListTableRow {
     TableViewCell::SelectionStyle selectionStyle = TableViewCell::SelectionStyle::Blue;
     QColor backgroundColor = Qt::white;
     std::vector<Item> items;
+    // What a screen reader says for the row; when empty, the texts shown.
+    QString accessibleText;
 
     // A one-line label, cut with an ellipsis, white while the row is lit.
     void addLabel(const QRect& frame, const QString& label, const QFont& font, const QColor& color = Qt::black,
                   Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter) {
         items.push_back({frame, label, QPixmap(), font, color, Qt::white, alignment});
+    }
+    // What a screen reader says for the row: the accessible text, else the
+    // texts shown, in the order added.
+    QString spokenText() const {
+        if (!accessibleText.isEmpty())
+            return accessibleText;
+        QStringList texts;
+        for (const QString& shown : {text, detailText})
+            if (!shown.isEmpty())
+                texts << shown;
+        for (const Item& item : items)
+            if (!item.text.isEmpty())
+                texts << item.text;
+        return texts.join(QStringLiteral(", "));
     }
     // An image at its own size.
     void addImage(const QPoint& origin, const QPixmap& image) {

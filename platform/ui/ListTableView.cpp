@@ -8,6 +8,7 @@
 #include "platform/ui/ListTableViewDelegate.h"
 #include "platform/ui/Theme.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -30,6 +31,12 @@ ListTableView::ListTableView(QWidget* parent)
       m_rowHeight(Theme::defaultRowHeight),
       m_fade(new QVariantAnimation(this)) {
     setModel(m_model);
+    m_model->setSpokenText([this](int row) {
+        ListTableRow description;
+        if (m_dataSource)
+            m_dataSource->configureRow(*this, row, description);
+        return description.spokenText();
+    });
     setItemDelegate(new ListTableItemDelegate(
         [this](QPainter& painter, const QRect& rect, int row, bool selected) {
             paintRow(painter, rect, row, selected);
@@ -41,7 +48,7 @@ ListTableView::ListTableView(QWidget* parent)
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
-    setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::StrongFocus);
     setSpacing(0);
     QPalette palette = this->palette();
     palette.setColor(QPalette::Base, Theme::cellBackground());
@@ -292,6 +299,50 @@ void ListTableView::paintEvent(QPaintEvent* event) {
     int y = rows > 0 ? visualRect(m_model->index(rows - 1)).bottom() + 1 : 0;
     for (y += m_rowHeight - 1; y < viewport()->height(); y += m_rowHeight)
         painter.fillRect(QRect(0, y, viewport()->width(), 1), Theme::plainSeparator());
+    paintFocusRing(painter);
+}
+
+void ListTableView::paintFocusRing(QPainter& painter) const {
+    if (!hasFocus() || !currentIndex().isValid())
+        return;
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(Theme::focusRingColor(), 2));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(QRectF(visualRect(currentIndex())).adjusted(2, 2, -2, -3), 6, 6);
+}
+
+void ListTableView::keyPressEvent(QKeyEvent* event) {
+    const int row = currentIndex().isValid() ? currentIndex().row() : -1;
+    const bool plain = !(event->modifiers() & ~Qt::KeypadModifier);
+    if (plain && row >= 0) {
+        switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Space:
+            tapRow(row);
+            return;
+        case Qt::Key_Delete:
+            if (!m_dataSource || editingStyleFor(row) != TableViewCell::EditingStyle::Delete)
+                return;
+            showDeleteConfirmation(std::nullopt);
+            m_dataSource->commitEditingStyle(*this, TableViewCell::EditingStyle::Delete, {0, row});
+            return;
+        default:
+            break;
+        }
+    }
+    if (plain && event->key() == Qt::Key_Escape) {
+        // Left for the window, which goes back a screen.
+        event->ignore();
+        return;
+    }
+    const bool arrow = event->key() == Qt::Key_Down || event->key() == Qt::Key_Up;
+    if (plain && row < 0 && numberOfRows() > 0 && arrow) {
+        // The first arrow puts the ring on the first row.
+        setCurrentIndex(m_model->index(0));
+        return;
+    }
+    QListView::keyPressEvent(event);
 }
 
 void ListTableView::paintRow(QPainter& painter, const QRect& rect, int row, bool selected) const {

@@ -58,6 +58,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
@@ -71,6 +72,7 @@ private:
     QRect deleteButtonRect(const QRect& rowRect) const;
     void showDeleteConfirmation(std::optional<int> row);
     void tapRow(int row);
+    void paintFocusRing(QPainter& painter) const;
     void updateRow(int row);
 
     ListTableModel* m_model;

@@ -1,6 +1,7 @@
 #include "platform/ui/NavigationBar.h"
 
 #include "platform/ui/BarButtonItem.h"
+#include "platform/ui/KitAccessibility.h"
 #include "platform/ui/KitTiming.h"
 #include "platform/ui/NavigationBarButton.h"
 #include "platform/ui/Theme.h"
@@ -23,6 +24,8 @@ NavigationBar::NavigationBar(QWidget* parent)
       m_right(new NavigationBarButton(this)),
       m_fade(new QVariantAnimation(this)) {
     setFixedHeight(Theme::navigationBarHeight);
+    // Named after the screen on top, like a window's title.
+    KitAccessibility::setRole(this, QAccessible::ToolBar);
     m_back->setObjectName(QStringLiteral("backButton"));
     m_left->setObjectName(QStringLiteral("leftBarButton"));
     m_right->setObjectName(QStringLiteral("rightBarButton"));
@@ -46,6 +49,7 @@ void NavigationBar::showItems(const QString& title, const QString& backTitle, Ba
                               BarButtonItem* right, bool animated) {
     const QPixmap before = animated && isVisible() ? grab() : QPixmap();
     m_title = title;
+    setAccessibleName(title);
     m_left->setItem(left);
     m_right->setItem(right);
     if (!left && !backTitle.isEmpty())

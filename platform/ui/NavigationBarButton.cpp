@@ -4,6 +4,7 @@
 #include "platform/ui/CellPainter.h"
 #include "platform/ui/Theme.h"
 
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -37,7 +38,9 @@ QPainterPath backShape(const QRectF& r) {
 
 NavigationBarButton::NavigationBarButton(QWidget* parent) : QAbstractButton(parent) {
     setFont(buttonFont());
-    setFocusPolicy(Qt::NoFocus);
+    // Reached with Tab, not taken by a click, like the phone's bar buttons
+    // that never hold a focus of their own.
+    setFocusPolicy(Qt::TabFocus);
     connect(this, &QAbstractButton::clicked, this, &NavigationBarButton::onClicked);
     hide();
 }
@@ -55,6 +58,9 @@ void NavigationBarButton::setBackTitle(const QString& title) {
     setItem(nullptr);
     m_kind = Kind::Back;
     setText(title);
+    // The title names the screen it leads to; the button is the way back.
+    setAccessibleName(tr("Back"));
+    setAccessibleDescription(title);
     setEnabled(true);
     resize(sizeHint());
     setVisible(true);
@@ -72,6 +78,8 @@ void NavigationBarButton::refresh() {
              : m_item->style() == BarButtonItem::Style::Done ? Kind::Done
                                                                : Kind::Bordered;
     setText(m_item->title());
+    setAccessibleName(m_item->accessibleName());
+    setAccessibleDescription(QString());
     setEnabled(m_item->isEnabled());
     resize(sizeHint());
     show();
@@ -101,10 +109,29 @@ void NavigationBarButton::paintEvent(QPaintEvent*) {
     if (m_kind == Kind::Custom) {
         if (m_item && m_item->customPainter())
             m_item->customPainter()(painter, area, isDown());
+    } else {
+        paintBordered(painter, area);
+        paintTitle(painter, m_kind == Kind::Back ? area.adjusted(arrowDepth - 3, 0, 0, 0) : area);
+    }
+    paintFocusRing(painter, area);
+}
+
+void NavigationBarButton::paintFocusRing(QPainter& painter, const QRectF& rect) {
+    if (!hasFocus())
+        return;
+    painter.setOpacity(1);
+    painter.setPen(QPen(Theme::focusRingColor(), 2));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(rect.adjusted(1, 1, -1, -2), 5, 5);
+}
+
+void NavigationBarButton::keyPressEvent(QKeyEvent* event) {
+    const bool plain = !(event->modifiers() & ~Qt::KeypadModifier);
+    if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+        click();
         return;
     }
-    paintBordered(painter, area);
-    paintTitle(painter, m_kind == Kind::Back ? area.adjusted(arrowDepth - 3, 0, 0, 0) : area);
+    QAbstractButton::keyPressEvent(event);
 }
 
 void NavigationBarButton::paintBordered(QPainter& painter, const QRectF& rect) {

@@ -30,12 +30,15 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // Return and Enter press the button, as Space does.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void refresh();
     void onClicked();
     void paintBordered(QPainter& painter, const QRectF& rect);
     void paintTitle(QPainter& painter, const QRectF& rect);
+    void paintFocusRing(QPainter& painter, const QRectF& rect);
 
     QPointer<BarButtonItem> m_item;
     Kind m_kind = Kind::Bordered;

@@ -1,6 +1,7 @@
 #include "platform/ui/NavigationController.h"
 
 #include "platform/ui/KitTiming.h"
+#include "platform/ui/ModalOverlay.h"
 #include "platform/ui/NavigationBar.h"
 #include "platform/ui/NavigationItem.h"
 #include "platform/ui/Theme.h"
@@ -226,7 +227,24 @@ void NavigationController::finishTransition(ViewController* from, ViewController
         from->viewDidDisappear(animated);
     if (to) {
         to->viewDidAppear(animated);
+        focusFirstControl(to);
         emit didShowViewController(to);
+    }
+}
+
+void NavigationController::focusFirstControl(ViewController* screen) {
+    // The keyboard goes on where the eye goes: into the screen that came,
+    // unless the screen has put it somewhere itself or an alert holds it.
+    const QWidget* focused = window()->focusWidget();
+    if (focused && focused->isVisible() &&
+        (screen->isAncestorOf(focused) || qobject_cast<const ModalOverlay*>(focused)))
+        return;
+    const auto widgets = screen->findChildren<QWidget*>();
+    for (QWidget* widget : widgets) {
+        if ((widget->focusPolicy() & Qt::TabFocus) && widget->isVisibleTo(screen) && widget->isEnabled()) {
+            widget->setFocus(Qt::OtherFocusReason);
+            return;
+        }
     }
 }
 

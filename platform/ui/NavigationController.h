@@ -53,6 +53,7 @@ private:
     void transition(ViewController* from, ViewController* to, bool forward, bool animated);
     void slide(ViewController* from, ViewController* to, bool forward);
     void finishTransition(ViewController* from, ViewController* to, bool animated);
+    void focusFirstControl(ViewController* screen);
     void finishRunningAnimation();
     void purgeDestroyed();
     QRect contentRect() const;

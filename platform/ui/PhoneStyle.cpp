@@ -74,6 +74,15 @@ void PhoneStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* opt
                                const QWidget* widget) const {
     switch (element) {
     case PE_FrameFocusRect:
+        // The ring of whatever holds the keyboard focus, as the kit's own
+        // rows and buttons draw it.
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->setPen(QPen(Theme::focusRingColor(), 2));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRoundedRect(QRectF(option->rect).adjusted(1, 1, -1, -1), 5, 5);
+        painter->restore();
+        return;
     case PE_FrameLineEdit:
         return;
     case PE_PanelLineEdit:

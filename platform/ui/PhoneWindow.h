@@ -29,8 +29,13 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    // Escape and Alt+Left go back a screen, as the bar's back button (or its
+    // Cancel button) does, and Return presses the focused button; keys
+    // nobody else took arrive here.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    bool goBack();
     void onApplicationStateChanged(Qt::ApplicationState state);
 
     NavigationController* m_navigation;

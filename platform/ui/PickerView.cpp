@@ -3,7 +3,9 @@
 #include "platform/ui/KitTiming.h"
 #include "platform/ui/Theme.h"
 
+#include <QAccessibleActionInterface>
 #include <QMouseEvent>
+#include <QShowEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QVariantAnimation>
@@ -279,22 +281,90 @@ void PickerView::keyPressEvent(QKeyEvent* event) {
     if (numberOfComponents() == 0)
         return;
     m_focusComponent = std::clamp(m_focusComponent, 0, numberOfComponents() - 1);
+    if (event->modifiers() & ~Qt::KeypadModifier) {
+        // Alt+Left and the like belong to the window.
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    constexpr int pageRows = 5;
+    const int rows = numberOfRowsInComponent(m_focusComponent);
     switch (event->key()) {
     case Qt::Key_Up:
-        settle(m_focusComponent, m_components[size_t(m_focusComponent)].selected - 1, true);
+        turnFocusedWheel(-1);
         return;
     case Qt::Key_Down:
-        settle(m_focusComponent, m_components[size_t(m_focusComponent)].selected + 1, true);
+        turnFocusedWheel(1);
+        return;
+    case Qt::Key_PageUp:
+        turnFocusedWheel(-pageRows);
+        return;
+    case Qt::Key_PageDown:
+        turnFocusedWheel(pageRows);
+        return;
+    case Qt::Key_Home:
+        turnFocusedWheel(-rows);
+        return;
+    case Qt::Key_End:
+        turnFocusedWheel(rows);
         return;
     case Qt::Key_Left:
         m_focusComponent = qMax(0, m_focusComponent - 1);
+        update();
         return;
     case Qt::Key_Right:
         m_focusComponent = qMin(numberOfComponents() - 1, m_focusComponent + 1);
+        update();
         return;
     default:
         QWidget::keyPressEvent(event);
     }
+}
+
+void PickerView::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!event->spontaneous() && isActiveWindow())
+        setFocus(Qt::OtherFocusReason);
+}
+
+void PickerView::turnFocusedWheel(int rows) {
+    const Component& c = m_components[size_t(m_focusComponent)];
+    const int target = clampRow(c, c.selected + rows);
+    if (target != c.selected)
+        settle(m_focusComponent, target, true);
+}
+
+void PickerView::setComponentAccessibleName(int component, const QString& name) {
+    if (component >= 0 && component < numberOfComponents())
+        m_components[size_t(component)].accessibleName = name;
+}
+
+QList<AccessibleParts::Part> PickerView::accessibleParts() const {
+    QList<Part> parts;
+    for (int index = 0; index < numberOfComponents(); ++index) {
+        const Component& c = m_components[size_t(index)];
+        Part wheel;
+        wheel.role = QAccessible::SpinBox;
+        wheel.name = !c.accessibleName.isEmpty() ? c.accessibleName
+                     : !accessibleName().isEmpty() ? accessibleName()
+                                                   : tr("Picker");
+        wheel.value = c.rows.value(c.selected);
+        wheel.description = wheel.value;
+        wheel.rect = rectForComponent(index);
+        wheel.adjustable = true;
+        wheel.focused = hasFocus() && index == m_focusComponent;
+        parts.append(wheel);
+    }
+    return parts;
+}
+
+void PickerView::triggerAccessiblePart(int index, const QString& action) {
+    if (index < 0 || index >= numberOfComponents())
+        return;
+    m_focusComponent = index;
+    if (action == QAccessibleActionInterface::increaseAction())
+        turnFocusedWheel(1);
+    else if (action == QAccessibleActionInterface::decreaseAction())
+        turnFocusedWheel(-1);
 }
 
 void PickerView::paintEvent(QPaintEvent*) {
@@ -305,6 +375,16 @@ void PickerView::paintEvent(QPaintEvent*) {
     for (int index = 0; index < numberOfComponents(); ++index)
         paintWheel(painter, m_components[size_t(index)], rectForComponent(index));
     paintSelectionBar(painter);
+    paintFocusRing(painter);
+}
+
+void PickerView::paintFocusRing(QPainter& painter) const {
+    if (!hasFocus() || numberOfComponents() == 0)
+        return;
+    painter.setPen(QPen(Theme::focusRingColor(), 2));
+    painter.setBrush(Qt::NoBrush);
+    const int component = std::clamp(m_focusComponent, 0, numberOfComponents() - 1);
+    painter.drawRoundedRect(QRectF(rectForComponent(component)).adjusted(1, 1, -1, -1), 4, 4);
 }
 
 void PickerView::paintFrame(QPainter& painter) const {

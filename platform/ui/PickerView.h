@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ui/AccessibleParts.h"
+
 #include <QList>
 #include <QStringList>
 #include <QWidget>
@@ -13,9 +15,10 @@ class QVariantAnimation;
 // top and bottom, with a glass bar marking the chosen row. A wheel turns by
 // dragging (it keeps some speed when let go), by the mouse wheel, by a tap on
 // a row above or below the bar, or by the arrow keys, and always comes to
-// rest on a row. Rows past a wheel's enabled count are greyed out, and a
+// rest on a row (Up and Down a row, Page Up and Page Down five, Home and
+// End to either end; Left and Right pick the wheel). Rows past a wheel's enabled count are greyed out, and a
 // wheel stopping on one rolls back to the last enabled row.
-class PickerView : public QWidget {
+class PickerView : public QWidget, public AccessibleParts {
     Q_OBJECT
 public:
     explicit PickerView(QWidget* parent = nullptr);
@@ -42,6 +45,14 @@ public:
 
     QSize sizeHint() const override;
 
+    // What a screen reader calls a wheel ("Month"); by default the picker's
+    // own accessible name.
+    void setComponentAccessibleName(int component, const QString& name);
+    // Each wheel is a spin button whose value is the row at the bar.
+    QAccessible::Role accessibleRole() const override { return QAccessible::Grouping; }
+    QList<Part> accessibleParts() const override;
+    void triggerAccessiblePart(int index, const QString& action) override;
+
 signals:
     // The user brought a wheel to rest on another row.
     void didSelectRow(int row, int component);
@@ -53,6 +64,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    // A picker that comes up takes the keyboard, as it takes the finger.
+    void showEvent(QShowEvent* event) override;
 
 private:
     struct Component {
@@ -63,6 +76,7 @@ private:
         int widthShare = 1;
         Qt::Alignment alignment = Qt::AlignHCenter;
         QVariantAnimation* animation = nullptr;
+        QString accessibleName;
     };
 
     QRect wellRect() const;
@@ -75,6 +89,9 @@ private:
     void paintWheel(QPainter& painter, const Component& component, const QRect& area) const;
     void paintFrame(QPainter& painter) const;
     void paintSelectionBar(QPainter& painter) const;
+    void paintFocusRing(QPainter& painter) const;
+    // Turns the wheel with the keyboard's focus by `rows`.
+    void turnFocusedWheel(int rows);
 
     std::vector<Component> m_components;
     int m_focusComponent = 0;

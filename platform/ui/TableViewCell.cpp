@@ -2,6 +2,7 @@
 
 #include "platform/ui/KitTiming.h"
 #include "platform/ui/Label.h"
+#include "platform/ui/TableView.h"
 #include "platform/ui/Theme.h"
 
 #include <QMouseEvent>
@@ -19,6 +20,10 @@ constexpr int tapSlop = 10;
 // A sideways drag this long asks for the Delete button.
 constexpr int swipeDistance = 30;
 constexpr int deselectFadeMs = 300;
+// The row whose cell had the focus when the table recycled it, kept on the
+// table.
+constexpr const char* kFocusedSection = "brindlexFocusedSection";
+constexpr const char* kFocusedRow = "brindlexFocusedRow";
 
 // Rounded up, so that a label given this width never cuts its own text.
 int naturalWidth(const QLabel& label) {
@@ -37,6 +42,8 @@ TableViewCell::TableViewCell(Style style, const QString& reuseIdentifier, QWidge
       m_backgroundColor(Theme::cellBackground()),
       m_fade(new QVariantAnimation(this)) {
     resize(Theme::windowWidth, Theme::defaultRowHeight);
+    // Rows are walked with Tab and the arrow keys.
+    setFocusPolicy(Qt::StrongFocus);
     m_contentView->setObjectName(QStringLiteral("contentView"));
     m_contentView->installEventFilter(this);
     m_textLabel->setFont(Theme::boldSystemFont(17));
@@ -226,6 +233,33 @@ void TableViewCell::resizeEvent(QResizeEvent*) {
 void TableViewCell::showEvent(QShowEvent*) {
     // Texts set while hidden posted no layout request.
     layoutContent();
+    // The row whose cell the table recycled while it had the focus takes
+    // it back in its new cell.
+    TableView* t = table();
+    if (t && t->hasFocus() && t->property(kFocusedSection).toInt() == m_indexPath.section &&
+        t->property(kFocusedRow).toInt() == m_indexPath.row)
+        setFocus(Qt::OtherFocusReason);
+}
+
+bool TableViewCell::focusNextPrevChild(bool next) {
+    // Hidden with the focus: the table recycles the cell (a reload, a
+    // scroll). The focus waits on the table for the row's next cell rather
+    // than jump to another row, which would scroll the table there.
+    TableView* t = table();
+    if (t && hasFocus() && !isVisible()) {
+        t->setProperty(kFocusedSection, m_indexPath.section);
+        t->setProperty(kFocusedRow, m_indexPath.row);
+        t->setFocus(Qt::OtherFocusReason);
+        return true;
+    }
+    return QWidget::focusNextPrevChild(next);
+}
+
+TableView* TableViewCell::table() const {
+    for (QWidget* w = parentWidget(); w; w = w->parentWidget())
+        if (auto* found = qobject_cast<TableView*>(w))
+            return found;
+    return nullptr;
 }
 
 void TableViewCell::paintEvent(QPaintEvent*) {
@@ -256,6 +290,7 @@ void TableViewCell::paintEvent(QPaintEvent*) {
     }
     paintAccessory(painter);
     paintEditingControl(painter);
+    paintFocusRing(painter);
     if (m_showingDeleteConfirmation)
         CellPainter::paintDeleteButton(painter, deleteButtonRect(), tr("Delete"), m_deleteButtonPressed);
 }
@@ -341,4 +376,85 @@ void TableViewCell::mouseReleaseEvent(QMouseEvent* event) {
 
 void TableViewCell::contextMenuEvent(QContextMenuEvent*) {
     emit deleteRequested();
+}
+
+void TableViewCell::paintFocusRing(QPainter& painter) const {
+    if (!hasFocus())
+        return;
+    // Drawn inside the row, so that neighbouring rows never cover it.
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(Theme::focusRingColor(), 2));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(QRectF(backgroundRect()).adjusted(2, 2, -2, -3), 6, 6);
+    painter.restore();
+}
+
+void TableViewCell::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void TableViewCell::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    update();
+}
+
+void TableViewCell::keyPressEvent(QKeyEvent* event) {
+    if (event->modifiers() & ~Qt::KeypadModifier) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        if (m_showingDeleteConfirmation)
+            emit deleteButtonClicked();
+        else if (m_editingStyle == EditingStyle::Insert)
+            emit editingControlClicked();
+        else
+            emit tapped();
+        return;
+    case Qt::Key_Escape:
+        if (!m_showingDeleteConfirmation)
+            break;
+        // A tap beside the offered Delete button withdraws it.
+        emit tapped();
+        return;
+    case Qt::Key_Delete:
+        emit deleteRequested();
+        return;
+    case Qt::Key_Up:
+        focusNeighbour(-1);
+        return;
+    case Qt::Key_Down:
+        focusNeighbour(1);
+        return;
+    default:
+        break;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void TableViewCell::focusNeighbour(int step) {
+    TableView* table = this->table();
+    if (!table) {
+        focusNextPrevChild(step > 0);
+        return;
+    }
+    IndexPath next = m_indexPath;
+    next.row += step;
+    // Across section ends, past empty sections.
+    while (next.section >= 0 && next.section < table->numberOfSections() &&
+           (next.row < 0 || next.row >= table->numberOfRowsInSection(next.section))) {
+        next.section += step;
+        if (next.section >= 0 && next.section < table->numberOfSections())
+            next.row = step > 0 ? 0 : table->numberOfRowsInSection(next.section) - 1;
+    }
+    if (next.section < 0 || next.section >= table->numberOfSections())
+        return;
+    table->scrollToRowAtIndexPath(next, TableView::ScrollPosition::None, false);
+    if (TableViewCell* cell = table->cellForRowAtIndexPath(next))
+        cell->setFocus(step > 0 ? Qt::TabFocusReason : Qt::BacktabFocusReason);
 }

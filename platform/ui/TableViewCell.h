@@ -8,6 +8,7 @@
 #include <QWidget>
 
 class QVariantAnimation;
+class TableView;
 
 // One row of a TableView. The cell spans the table's width; in a grouped
 // table it draws its part of the white rounded group, inset by 10 points,
@@ -54,6 +55,8 @@ public:
 
     // The row the cell shows now; set by its table.
     IndexPath indexPath() const { return m_indexPath; }
+    // Whether its table lets the row be tapped now.
+    bool isSelectable() const { return m_selectable; }
 
     // Called before a recycled cell is handed out again: clears the standard
     // texts, image and accessory and any highlight. Labels the screen added
@@ -78,6 +81,13 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    // Return, Enter and Space tap the row (or its green plus in editing
+    // mode, or the offered Delete button); Up and Down move to the
+    // neighbouring row; Delete asks for the Delete button, as a swipe does.
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     // The rectangle of the white cell: the whole row in a plain table, the
@@ -96,6 +106,11 @@ private:
     bool offersHighlight() const;
     void paintAccessory(QPainter& painter) const;
     void paintEditingControl(QPainter& painter) const;
+    void paintFocusRing(QPainter& painter) const;
+    // Gives the keyboard focus to the row `step` rows further down (up when
+    // negative), scrolling it into view.
+    void focusNeighbour(int step);
+    TableView* table() const;
 
     Style m_style;
     QString m_reuseIdentifier;

@@ -52,6 +52,9 @@ public:
     static QColor groupedHeaderTextColor() { return QColor(76, 86, 108); }
     static QColor disabledRowTextColor() { return QColor(170, 170, 170); }
     static QColor linkBlue() { return QColor(0, 0, 255); }
+    // The ring around what has the keyboard focus: stands out on white, on
+    // the blue selection and on the dark bar and pickers alike.
+    static QColor focusRingColor() { return QColor(255, 149, 0); }
 
     // Table surfaces.
     static QColor cellBackground() { return QColor(255, 255, 255); }

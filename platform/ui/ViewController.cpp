@@ -17,6 +17,8 @@ void ViewController::setTitle(const QString& title) {
     if (m_title == title)
         return;
     m_title = title;
+    // A screen reader names the screen as the bar does.
+    setAccessibleName(title);
     emit titleChanged(title);
 }
 

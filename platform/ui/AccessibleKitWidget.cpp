@@ -1,0 +1,75 @@
+#include "platform/ui/AccessibleKitWidget.h"
+
+AccessibleKitWidget::AccessibleKitWidget(QWidget* widget, QAccessible::Role role, Parts parts,
+                                         AccessiblePart::Trigger trigger)
+    : QAccessibleWidget(widget, role), m_parts(std::move(parts)), m_trigger(std::move(trigger)) {}
+
+AccessibleKitWidget::~AccessibleKitWidget() {
+    for (QAccessible::Id id : m_partIds)
+        if (id)
+            QAccessible::deleteAccessibleInterface(id);
+}
+
+QAccessible::State AccessibleKitWidget::state() const {
+    QAccessible::State state = QAccessibleWidget::state();
+    if (m_decorative)
+        state.invisible = true;
+    return state;
+}
+
+int AccessibleKitWidget::partCount() const {
+    return m_parts && !m_decorative ? int(m_parts().size()) : 0;
+}
+
+int AccessibleKitWidget::childCount() const {
+    return QAccessibleWidget::childCount() + partCount();
+}
+
+QAccessibleInterface* AccessibleKitWidget::partInterface(int index) const {
+    if (size_t(index) >= m_partIds.size())
+        m_partIds.resize(size_t(index) + 1, 0);
+    QAccessible::Id& id = m_partIds[size_t(index)];
+    if (!id) {
+        // The part reads what it shows from the widget whenever asked, so
+        // one interface serves the index for as long as the widget lives.
+        const Parts parts = m_parts;
+        auto* part = new AccessiblePart(
+            widget(), const_cast<AccessibleKitWidget*>(this), index,
+            [parts](int i) -> std::optional<AccessibleParts::Part> {
+                const QList<AccessibleParts::Part> all = parts();
+                if (i < 0 || i >= all.size())
+                    return std::nullopt;
+                return all[i];
+            },
+            m_trigger);
+        id = QAccessible::registerAccessibleInterface(part);
+    }
+    return QAccessible::accessibleInterface(id);
+}
+
+QAccessibleInterface* AccessibleKitWidget::child(int index) const {
+    const int widgets = QAccessibleWidget::childCount();
+    if (index < widgets)
+        return QAccessibleWidget::child(index);
+    if (index - widgets >= partCount())
+        return nullptr;
+    return partInterface(index - widgets);
+}
+
+int AccessibleKitWidget::indexOfChild(const QAccessibleInterface* child) const {
+    const int widgets = QAccessibleWidget::childCount();
+    for (size_t i = 0; i < m_partIds.size(); ++i)
+        if (m_partIds[i] && QAccessible::accessibleInterface(m_partIds[i]) == child)
+            return int(i) < partCount() ? widgets + int(i) : -1;
+    return QAccessibleWidget::indexOfChild(child);
+}
+
+QAccessibleInterface* AccessibleKitWidget::childAt(int x, int y) const {
+    const int parts = partCount();
+    for (int i = 0; i < parts; ++i) {
+        QAccessibleInterface* part = partInterface(i);
+        if (part->rect().contains(x, y))
+            return part;
+    }
+    return QAccessibleWidget::childAt(x, y);
+}

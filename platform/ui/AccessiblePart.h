@@ -1,0 +1,50 @@
+#pragma once
+
+#include "platform/ui/AccessibleParts.h"
+
+#include <QAccessibleActionInterface>
+#include <QAccessibleInterface>
+#include <QPointer>
+#include <QWidget>
+
+#include <functional>
+#include <optional>
+
+// One painted element of a widget as assistive technology sees it: it has
+// no object of its own, so it asks its owner for what the part shows now
+// each time it is asked, and stays valid while the part exists.
+class AccessiblePart : public QAccessibleInterface, public QAccessibleActionInterface {
+public:
+    using Describe = std::function<std::optional<AccessibleParts::Part>(int index)>;
+    using Trigger = std::function<void(int index, const QString& action)>;
+
+    AccessiblePart(QWidget* owner, QAccessibleInterface* parent, int index, Describe describe, Trigger trigger);
+
+    bool isValid() const override;
+    QObject* object() const override { return nullptr; }
+    QWindow* window() const override;
+    QAccessibleInterface* parent() const override { return m_parent; }
+    QAccessibleInterface* child(int) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+    QString text(QAccessible::Text t) const override;
+    void setText(QAccessible::Text, const QString&) override {}
+    QRect rect() const override;
+    QAccessible::Role role() const override;
+    QAccessible::State state() const override;
+    void* interface_cast(QAccessible::InterfaceType type) override;
+
+    QStringList actionNames() const override;
+    void doAction(const QString& actionName) override;
+    QStringList keyBindingsForAction(const QString&) const override { return {}; }
+
+private:
+    std::optional<AccessibleParts::Part> part() const;
+
+    QPointer<QWidget> m_owner;
+    QAccessibleInterface* m_parent;
+    int m_index;
+    Describe m_describe;
+    Trigger m_trigger;
+};
