@@ -2,6 +2,7 @@
 
 #include "app/charts/BarLine.h"
 #include "app/charts/MultipleSort.h"
+#include "platform/ui/KitAccessibility.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/Theme.h"
@@ -73,6 +74,19 @@ void BarChartController::init(std::vector<double>& counts, std::vector<Person>& 
         rowLabel(QStringLiteral("%1 : %2").arg(tr("Num"), QString::number(uniqueNumbers_)),
                  QRect(10, kHeaderTop, 310, kRowHeight), scrollView_->contentView());
     scrollView_->setContentSize(QSize(kScreenWidth, y));
+    describeForScreenReaders();
+}
+
+void BarChartController::describeForScreenReaders() {
+    // The bars in words: each bar names its person and count, the chart
+    // lists them all, largest first.
+    QWidget* content = scrollView_->contentView();
+    KitAccessibility::setRole(content, QAccessible::Chart);
+    content->setAccessibleName(tr("Bar chart"));
+    QStringList shares;
+    for (BarLine* bar : content->findChildren<BarLine*>(QString(), Qt::FindDirectChildrenOnly))
+        shares << bar->accessibleName();
+    content->setAccessibleDescription(shares.join(QStringLiteral("; ")));
 }
 
 void BarChartController::addRow(int y, const Person& person, double count) {
@@ -80,6 +94,9 @@ void BarChartController::addRow(int y, const Person& person, double count) {
     rowLabel(QString::fromStdString(person.name()), QRect(10, y, 100, kRowHeight), content);
     const double length = barLength(count);
     auto* bar = new BarLine(length, content);
+    KitAccessibility::setRole(bar, QAccessible::Graphic);
+    bar->setAccessibleName(tr("%1: %2").arg(QString::fromStdString(person.name()),
+                                            QString::number(static_cast<long long>(count))));
     bar->move(kNameWidth, y + 12);
     bar->show();
     rowLabel(QString::number(static_cast<long long>(count)), QRect(countLabelX(length), y, 110, kRowHeight),

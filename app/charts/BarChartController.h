@@ -43,6 +43,7 @@ protected:
 
 private:
     void addRow(int y, const Person& person, double count);
+    void describeForScreenReaders();
 
     ScrollView* scrollView_ = nullptr;
     int uniqueNumbers_ = 0;

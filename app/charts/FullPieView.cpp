@@ -2,6 +2,7 @@
 
 #include "app/charts/PieAngle.h"
 #include "app/charts/PieView.h"
+#include "platform/ui/KitAccessibility.h"
 #include "platform/ui/Label.h"
 
 #include <QMouseEvent>
@@ -41,6 +42,7 @@ FullPieView::FullPieView(const std::vector<double>& counts, const std::vector<Pe
     // Same second, same colours: the seed is the time in whole seconds.
     ::srandom(static_cast<unsigned>(std::time(nullptr)));
     addWedges(counts, persons, max);
+    describeForScreenReaders(counts, persons);
     captionLabel_ = addLabel(kCaptionFrame, kCaptionLines);
     titleLabel_ = addLabel(kTitleFrame, kTitleLines);
 }
@@ -62,6 +64,24 @@ void FullPieView::addWedges(const std::vector<double>& counts, const std::vector
         pieViews_.push_back(wedge);
         start = end;
     }
+}
+
+void FullPieView::describeForScreenReaders(const std::vector<double>& counts,
+                                           const std::vector<Person>& persons) {
+    // A screen reader cannot see the wedges: the chart says in words whom
+    // each one stands for and how many messages, and each wedge names its
+    // person.
+    KitAccessibility::setRole(this, QAccessible::Chart);
+    setAccessibleName(tr("Pie chart"));
+    QStringList shares;
+    for (std::size_t i = 0; i < pieViews_.size() && i < counts.size(); ++i) {
+        const QString name = i < persons.size() ? QString::fromStdString(persons[i].name()) : QString();
+        const QString share = tr("%1: %2").arg(name, QString::number(static_cast<long long>(counts[i])));
+        KitAccessibility::setRole(pieViews_[i], QAccessible::Graphic);
+        pieViews_[i]->setAccessibleName(share);
+        shares << share;
+    }
+    setAccessibleDescription(shares.join(QStringLiteral("; ")));
 }
 
 Label* FullPieView::addLabel(const QRect& frame, int lines) {

@@ -64,6 +64,7 @@ protected:
 
 private:
     void addWedges(const std::vector<double>& counts, const std::vector<Person>& persons, int max);
+    void describeForScreenReaders(const std::vector<double>& counts, const std::vector<Person>& persons);
     Label* addLabel(const QRect& frame, int lines);
     QPointF piePointFor(QPointF widgetPoint) const;
 

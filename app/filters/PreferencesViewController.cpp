@@ -79,6 +79,7 @@ void PreferencesViewController::buildPickers() {
     QStringList days{tr("Not Used (Fixed initial date)")};
     for (int day = 1; day < kDayRowCount; ++day) days << dayWithSuffix(day);
     daySelector_->setRows(0, days);
+    daySelector_->setAccessibleName(tr("Billing day"));
     connect(daySelector_, &PickerView::didSelectRow, this, [this](int row, int) { dayChosen(row); });
 
     badgeSelector_ = new PickerView(this);
@@ -89,6 +90,7 @@ void PreferencesViewController::buildPickers() {
     badgeSelector_->setRows(0, {format.arg(both, total), format.arg(both, left), format.arg(incoming, total),
                                 format.arg(incoming, left), format.arg(outgoing, total), format.arg(outgoing, left),
                                 tr("OFF")});
+    badgeSelector_->setAccessibleName(tr("Badge type"));
     connect(badgeSelector_, &PickerView::didSelectRow, this, [this](int row, int) { badgeTypeChosen(row); });
     daySelector_->hide();
     badgeSelector_->hide();

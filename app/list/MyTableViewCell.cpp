@@ -6,6 +6,8 @@
 #include "platform/ui/ListTableRow.h"
 #include "platform/ui/Theme.h"
 
+#include <QCoreApplication>
+
 MyTableViewCell::MyTableViewCell() { prepareCell(); }
 
 void MyTableViewCell::prepareCell() {
@@ -20,6 +22,9 @@ void MyTableViewCell::modCellWithName(const QString& name, std::time_t date, con
     textLabel_.text = text;
     imgView_ = flags == Sms::kReceived ? DirectionImage::incoming() : DirectionImage::outgoing();
     dateLabel_.text = MessageDateFormatter().stringFromDate(date);
+    // The arrow picture tells the direction; a screen reader says it.
+    direction_ = flags == Sms::kReceived ? QCoreApplication::translate("MyTableViewCell", "Received")
+                                         : QCoreApplication::translate("MyTableViewCell", "Sent");
 }
 
 void MyTableViewCell::fillRow(ListTableRow& row) const {
@@ -27,4 +32,6 @@ void MyTableViewCell::fillRow(ListTableRow& row) const {
     row.addImage(QPoint(0, 0), imgView_);
     for (const Part* part : {&dateLabel_, &textLabel_, &nameLabel_})
         row.addLabel(part->frame, part->text, part->font, part->color);
+    row.accessibleText = QStringList{direction_, nameLabel_.text, dateLabel_.text, textLabel_.text}.join(
+        QStringLiteral(", "));
 }

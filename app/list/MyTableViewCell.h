@@ -50,4 +50,6 @@ private:
     Part nameLabel_;
     Part dateLabel_;
     Part textLabel_;
+    // "Received" or "Sent", for screen readers.
+    QString direction_;
 };

@@ -2,9 +2,12 @@
 
 #include "platform/ui/Theme.h"
 
+#include <QLabel>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+
+#include <algorithm>
 
 PeriodButton::PeriodButton(QWidget* parent) : QAbstractButton(parent) { setCursor(Qt::PointingHandCursor); }
 
@@ -27,4 +30,25 @@ void PeriodButton::paintEvent(QPaintEvent*) {
     }
     painter.setPen(QPen(Theme::groupBorder(), 1));
     painter.drawPath(shape);
+    if (hasFocus()) {
+        painter.setPen(QPen(Theme::focusRingColor(), 2));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawPath(shape);
+    }
+    nameAfterShownPeriod();
+}
+
+void PeriodButton::nameAfterShownPeriod() {
+    // The period's texts are labels lying over the box, not the button's
+    // own: a screen reader hears them as the button's name.
+    if (!parentWidget()) return;
+    QStringList texts;
+    for (const QLabel* label : parentWidget()->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly)) {
+        const QString shown = label->text();
+        if (label->isVisible() && geometry().contains(label->geometry().center()) &&
+            std::any_of(shown.begin(), shown.end(), [](QChar c) { return c.isLetterOrNumber(); }))
+            texts << shown;
+    }
+    const QString name = texts.join(QLatin1Char(' '));
+    if (name != text()) setText(name);
 }

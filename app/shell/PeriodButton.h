@@ -13,4 +13,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+
+private:
+    void nameAfterShownPeriod();
 };

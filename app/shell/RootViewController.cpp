@@ -93,9 +93,11 @@ void RootViewController::setUpComponents() {
 void RootViewController::buildNavigationBar() {
     setTitle(QStringLiteral("Ledgerwick"));
     auto* gears = new BarButtonItem(BarButtonItem::Painter(&Artwork::drawGears), QSize(30, 30), this);
+    gears->setAccessibleName(tr("Preferences"));
     connect(gears, &BarButtonItem::clicked, this, &RootViewController::showPreferencesView);
     navigationItem().setLeftBarButtonItem(gears);
     auto* info = new BarButtonItem(BarButtonItem::SystemItem::InfoLight, this);
+    info->setAccessibleName(tr("About"));
     connect(info, &BarButtonItem::clicked, this, &RootViewController::showAboutView);
     navigationItem().setRightBarButtonItem(info);
 }
