@@ -1,0 +1,293 @@
+// Writes that fail part-way (a full disk, a failing device) and processes
+// killed at any moment: the old files stay whole, nothing half-written is
+// left in place, and once the disk has room again the next sync copies every
+// message exactly once.
+
+#include "FaultRun.h"
+
+#include "app/list/CsvExport.h"
+#include "common/Seeding.h"
+#include "platform/DevicePaths.h"
+#include "platform/PropertyList.h"
+#include "platform/SqliteDatabase.h"
+#include "platform/SqliteStatement.h"
+#include "support/TempDeviceRoot.h"
+#include "tools/fixtures/DeviceFixture.h"
+#include "tools/fixtures/SmsDatabaseFixture.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <random>
+#include <set>
+#include <sys/resource.h>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::int64_t kFirstDate = 1362517200;  // 2013-03-05
+
+// The folder's file names, without SQLite's lock file of the sync.
+std::set<std::string> filesIn(const std::string& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
+    return names;
+}
+
+struct Copied {
+    long long rows = -1;
+    long long distinct = -1;
+};
+
+Copied copiedRows() {
+    SqliteDatabase db;
+    SqliteStatement count;
+    Copied copied;
+    if (!db.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadOnly) ||
+        !count.prepare(db, "SELECT count(*), (SELECT count(*) FROM (SELECT DISTINCT address, date, text, flags "
+                           "FROM message)) FROM message") ||
+        count.step() != SqliteStatement::Step::Row)
+        return copied;
+    copied.rows = count.columnInt(0);
+    copied.distinct = count.columnInt(1);
+    return copied;
+}
+
+// Opened as the next sync opens it, which rolls back what a failed write left.
+bool integrityOk(const std::string& path) {
+    SqliteDatabase db;
+    SqliteStatement check;
+    return db.open(path, SqliteDatabase::Mode::ReadWrite) && check.prepare(db, "PRAGMA integrity_check") &&
+           check.step() == SqliteStatement::Step::Row && check.columnString(0) == "ok";
+}
+
+class FaultTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(DeviceFixture::createDeviceRoot(root_.path(), "17.1"));
+    }
+
+    // `count` messages dated one a second from `first` on.
+    void storeMessages(int count, int first = 0) {
+        std::vector<FixtureMessage> batch;
+        batch.reserve(static_cast<std::size_t>(count));
+        for (int i = first; i < first + count; ++i)
+            batch.push_back({"+1415555" + std::to_string(1000 + i % 900), "Message number " + std::to_string(i),
+                             kFirstDate + i, i % 3 == 0, "SMS"});
+        SmsDatabaseFixture sms(DevicePaths::smsDatabase());
+        ASSERT_TRUE(sms.storeMessages(batch));
+    }
+
+    fault::RunResult ledgerSync(fault::RunOptions options = {}) {
+        options.environment["BRINDLEX_DEVICE_ROOT"] = root_.path();
+        return fault::run({"brindlex-ledger", "sync"}, options);
+    }
+
+    // The shim's variables for writes under the data directory failing
+    // from the `after`th on.
+    fault::RunOptions failingWrites(int after, const char* error, bool fsync) const {
+        fault::RunOptions options;
+        options.environment = {{"LD_PRELOAD", fault::binDirectory() + "/../lib/libbrindlex_failing_writes.so"},
+                               {"BRINDLEX_FAIL_UNDER", DevicePaths::dataDirectory()},
+                               {"BRINDLEX_FAIL_AFTER", std::to_string(after)},
+                               {"BRINDLEX_FAIL_ERRNO", error},
+                               {"BRINDLEX_FAIL_FSYNC", fsync ? "1" : "0"}};
+        return options;
+    }
+
+    fault::RunOptions daemonOptions() const {
+        fault::RunOptions options;
+        options.environment["BRINDLEX_DEVICE_ROOT"] = root_.path();
+        return options;
+    }
+
+    // Starts the daemon and ends it (SIGTERM) once the counter database
+    // holds `expected` rows; they must all be different messages.
+    void runDaemonUntilCopied(long long expected) {
+        fault::Child daemon({"brindlex-badged"}, daemonOptions());
+        const bool copiedAll =
+            fault::waitFor([&] { return copiedRows().rows >= expected; }, std::chrono::seconds(240));
+        const auto result = daemon.finish(SIGTERM);
+        ASSERT_TRUE(copiedAll) << result.stderrText;
+        const Copied copied = copiedRows();
+        EXPECT_EQ(copied.rows, expected);
+        EXPECT_EQ(copied.distinct, expected);
+    }
+
+    // What must hold after any failed or killed run. When even the rollback
+    // could not write, SQLite leaves its journal hot beside the database;
+    // the next connection that may write (the next sync) plays it back, and
+    // the database is as it was before the failed transaction.
+    void expectWholeFiles(const std::set<std::string>& expectedFiles) {
+        const auto settings = PropertyList::readFromFile(DevicePaths::settingsFile());
+        ASSERT_TRUE(settings.has_value()) << "the settings file is a complete property list";
+        EXPECT_TRUE(integrityOk(DevicePaths::counterDatabase()));
+        for (const auto& name : filesIn(DevicePaths::dataDirectory()))
+            EXPECT_TRUE(expectedFiles.count(name)) << "left behind: " << name;
+        EXPECT_FALSE(fs::exists(DevicePaths::counterDatabase() + "-journal")) << "rolled back on opening";
+    }
+
+    TempDeviceRoot root_;
+};
+
+const std::set<std::string> kDataFiles = {"properties.plist", "ledgerwick6.db", ".sync.lock"};
+
+// Every write of the sync and of the settings file after it, failing in turn
+// with ENOSPC, EIO and a failing fsync: each run says what failed or leaves
+// everything copied, and the run after the disk has room again completes the
+// copy without a duplicate.
+TEST_F(FaultTest, SyncAndSettingsWriteFailingAtEveryWriteCopyEachMessageOnce) {
+    storeMessages(3000);
+    Seeding::copyIfNeeded();
+    ASSERT_TRUE(fs::exists(DevicePaths::counterDatabase()));
+
+    // Each run finds 100 new messages besides whatever earlier runs left.
+    int stored = 3000, failures = 0;
+    for (const char* error : {"ENOSPC", "EIO"}) {
+        for (const int after : {0, 1, 2, 3, 5, 8, 13, 40, 200}) {
+            for (const bool fsync : {false, true}) {
+                SCOPED_TRACE(std::string(error) + " after " + std::to_string(after) + (fsync ? " +fsync" : ""));
+                storeMessages(100, stored);
+                stored += 100;
+                const auto result = ledgerSync(failingWrites(after, error, fsync));
+                expectWholeFiles(kDataFiles);
+                const Copied copied = copiedRows();
+                EXPECT_EQ(copied.rows, copied.distinct) << "no message copied twice";
+                if (copied.rows < stored) {
+                    ++failures;
+                    EXPECT_NE(result.stderrText.find("brindlex"), std::string::npos)
+                        << "a sync that stopped short says why";
+                }
+            }
+        }
+    }
+    EXPECT_GT(failures, 0) << "the faults reached the sync";
+    RecordProperty("runsStoppedShort", failures);
+    ASSERT_EQ(ledgerSync().status, 0);
+    const Copied copied = copiedRows();
+    EXPECT_EQ(copied.rows, stored);
+    EXPECT_EQ(copied.distinct, stored);
+}
+
+// A disk that fills up as the settings file is written: the write fails,
+// the old file stays as it was and no temporary file is left beside it.
+TEST_F(FaultTest, SettingsWriteOnAFullDiskKeepsTheOldFile) {
+    PropertyList old;
+    old.setString("smsquota", "100");
+    ASSERT_TRUE(old.writeToFile(DevicePaths::settingsFile()));
+    const auto before = filesIn(DevicePaths::dataDirectory());
+
+    PropertyList big;
+    for (int i = 0; i < 2000; ++i) big.setString("epersonNA" + std::to_string(i), std::string(40, '7'));
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    const rlimit small{4096, saved.rlim_max};
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    const bool written = big.writeToFile(DevicePaths::settingsFile());
+    const QString csvPath = CsvExport::documentsFilePath();
+    const bool csvFirst = CsvExport::writeAtomically(csvPath, QByteArray(100, 'a'));
+    const bool csvWritten = CsvExport::writeAtomically(csvPath, QByteArray(100000, 'b'));
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+
+    EXPECT_FALSE(written);
+    const auto after = PropertyList::readFromFile(DevicePaths::settingsFile());
+    ASSERT_TRUE(after.has_value());
+    EXPECT_EQ(after->stringValue("smsquota"), "100");
+    EXPECT_EQ(filesIn(DevicePaths::dataDirectory()), before);
+
+    // The CSV export alike: the first, small export is whole, the large one
+    // fails and leaves the first in place and no temporary file.
+    EXPECT_TRUE(csvFirst);
+    EXPECT_FALSE(csvWritten);
+    std::ifstream csv(csvPath.toStdString(), std::ios::binary);
+    const std::string kept((std::istreambuf_iterator<char>(csv)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(kept, std::string(100, 'a'));
+    EXPECT_EQ(filesIn(fs::path(csvPath.toStdString()).parent_path().string()), std::set<std::string>{"data.csv"});
+}
+
+// The badge daemon killed with SIGKILL at random moments of its first sync
+// of 200,000 messages, and started again each time: at the end every
+// message is there exactly once, and the settings file was a complete
+// property list after every kill.
+TEST_F(FaultTest, DaemonKilledDuringAFirstSyncCopiesEachMessageOnce) {
+    constexpr int kMessages = 200000;
+    constexpr int kKills = 100;
+    storeMessages(kMessages);
+    std::mt19937 random(20130305);
+    std::uniform_int_distribution<int> moment(0, 1500);
+    int killedRuns = 0;
+    for (int i = 0; i < kKills; ++i) {
+        const auto result = fault::run({"brindlex-badged"}, daemonOptions(), std::chrono::milliseconds(moment(random)));
+        killedRuns += result.killed ? 1 : 0;
+        if (fs::exists(DevicePaths::settingsFile())) {
+            ASSERT_TRUE(PropertyList::readFromFile(DevicePaths::settingsFile()).has_value()) << "after kill " << i;
+        }
+        const Copied copied = copiedRows();
+        ASSERT_EQ(copied.rows, copied.distinct) << "after kill " << i;
+    }
+    EXPECT_EQ(killedRuns, kKills) << "every kill found the daemon running";
+    runDaemonUntilCopied(kMessages);
+}
+
+// Messages arriving one by one, each notified, with the daemon killed at a
+// random moment after each (while it waits for the phone, syncs or writes
+// the settings): the next start catches up, and nothing is copied twice.
+TEST_F(FaultTest, DaemonKilledDuringAStreamOfNotificationsCopiesEachMessageOnce) {
+    constexpr int kFirst = 1000;
+    constexpr int kStream = 30;
+    storeMessages(kFirst);
+    runDaemonUntilCopied(kFirst);
+    std::mt19937 random(20130306);
+    std::uniform_int_distribution<int> moment(0, 3000);
+    for (int i = 0; i < kStream; ++i) {
+        fault::Child daemon({"brindlex-badged"}, daemonOptions());
+        fault::RunOptions phone = daemonOptions();
+        ASSERT_EQ(fault::run({"brindlex-phone", "receive", "+14155550100", "stream " + std::to_string(i)}, phone)
+                      .status,
+                  0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(moment(random)));
+        daemon.finish(SIGKILL);
+        ASSERT_TRUE(PropertyList::readFromFile(DevicePaths::settingsFile()).has_value()) << "after kill " << i;
+        const Copied copied = copiedRows();
+        ASSERT_EQ(copied.rows, copied.distinct) << "after kill " << i;
+    }
+    runDaemonUntilCopied(kFirst + kStream);
+}
+
+// Another process holds the counter database's write lock for longer than
+// the busy timeout: the sync gives up with a message and copies nothing;
+// the next sync catches up, once.
+TEST_F(FaultTest, ALockHeldPastTheBusyTimeoutLosesNothing) {
+    storeMessages(500);
+    ASSERT_EQ(ledgerSync().status, 0);
+    storeMessages(500, 500);  // 500 more, dated after the first ones
+    {
+        SqliteDatabase holder;
+        ASSERT_TRUE(holder.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadWrite));
+        ASSERT_TRUE(holder.exec("BEGIN EXCLUSIVE"));
+        const auto locked = ledgerSync();
+        EXPECT_NE(locked.stderrText.find("locked"), std::string::npos) << locked.stderrText;
+        holder.exec("ROLLBACK");
+    }
+    {
+        SqliteDatabase holder;
+        ASSERT_TRUE(holder.open(DevicePaths::smsDatabase(), SqliteDatabase::Mode::ReadWrite));
+        ASSERT_TRUE(holder.exec("BEGIN EXCLUSIVE"));
+        ledgerSync();  // a reader of a write-ahead log is not even held up
+        holder.exec("ROLLBACK");
+    }
+    ASSERT_EQ(ledgerSync().status, 0);
+    const Copied copied = copiedRows();
+    EXPECT_EQ(copied.rows, 1000);
+    EXPECT_EQ(copied.distinct, 1000);
+}
+
+}  // namespace
