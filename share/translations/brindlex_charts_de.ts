@@ -11,6 +11,14 @@
         <source>Num</source>
         <translation>Anzahl</translation>
     </message>
+    <message>
+        <source>Bar chart</source>
+        <translation>Balkendiagramm</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
 </context>
 <context>
     <name>ChartViewController</name>
@@ -45,6 +53,17 @@
     <message>
         <source>Num</source>
         <translation>Anzahl</translation>
+    </message>
+</context>
+<context>
+    <name>FullPieView</name>
+    <message>
+        <source>Pie chart</source>
+        <translation>Tortendiagramm</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
     </message>
 </context>
 <context>

@@ -167,5 +167,13 @@
         <source>Clear database</source>
         <translation>Datenbank leeren</translation>
     </message>
+    <message>
+        <source>Billing day</source>
+        <translation>Abrechnungstag</translation>
+    </message>
+    <message>
+        <source>Badge type</source>
+        <translation>Kennzeichen</translation>
+    </message>
 </context>
 </TS>

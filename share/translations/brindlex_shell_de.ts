@@ -163,5 +163,13 @@ Die Datenbank wurde nicht geleert</translation>
         <source>Generating Report. Please wait.</source>
         <translation>Bericht wird erstellt. Bitte warten.</translation>
     </message>
+    <message>
+        <source>Preferences</source>
+        <translation>Einstellungen</translation>
+    </message>
+    <message>
+        <source>About</source>
+        <translation>Info</translation>
+    </message>
 </context>
 </TS>

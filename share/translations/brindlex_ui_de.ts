@@ -2,6 +2,13 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
+    <name>ActionSheetOverlay</name>
+    <message>
+        <source>Choices</source>
+        <translation>Auswahl</translation>
+    </message>
+</context>
+<context>
     <name>BarButtonItem</name>
     <message>
         <source>Done</source>
@@ -19,12 +26,49 @@
         <source>Save</source>
         <translation>Sichern</translation>
     </message>
+    <message>
+        <source>Add</source>
+        <translation>Hinzufügen</translation>
+    </message>
+    <message>
+        <source>Info</source>
+        <translation>Info</translation>
+    </message>
+</context>
+<context>
+    <name>DatePicker</name>
+    <message>
+        <source>Month</source>
+        <translation>Monat</translation>
+    </message>
+    <message>
+        <source>Day</source>
+        <translation>Tag</translation>
+    </message>
+    <message>
+        <source>Year</source>
+        <translation>Jahr</translation>
+    </message>
+</context>
+<context>
+    <name>NavigationBarButton</name>
+    <message>
+        <source>Back</source>
+        <translation>Zurück</translation>
+    </message>
 </context>
 <context>
     <name>NavigationController</name>
     <message>
         <source>Back</source>
         <translation>Zurück</translation>
+    </message>
+</context>
+<context>
+    <name>PickerView</name>
+    <message>
+        <source>Picker</source>
+        <translation>Auswahlrad</translation>
     </message>
 </context>
 <context>
