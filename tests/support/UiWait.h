@@ -25,9 +25,12 @@ inline bool animationsRunning() {
     return false;
 }
 
-// Delivers what was queued for the next turn of the event loop.
+// Delivers what was queued for the next turn of the event loop, the
+// deletion of widgets that were let go (a screen popped off the stack)
+// included.
 inline void runQueuedWork() {
     QCoreApplication::sendPostedEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 // Until every animation has ended and what they queued has run; false when
