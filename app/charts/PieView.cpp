@@ -2,6 +2,7 @@
 
 #include "app/charts/FullPieView.h"
 #include "app/charts/PieAngle.h"
+#include "platform/ui/KitTiming.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -10,7 +11,7 @@
 PieView::PieView(double startAngle, double endAngle, const QColor& color, QWidget* parent)
     : QWidget(parent), sAngle_(startAngle), eAngle_(endAngle), c_(color),
       animation_(new QPropertyAnimation(this, "scale", this)) {
-    animation_->setDuration(kAnimationMs);
+    animation_->setDuration(KitTiming::length(kAnimationMs));
     setAttribute(Qt::WA_TranslucentBackground);
     // Touches belong to the pie view, which picks the wedge by angle.
     setAttribute(Qt::WA_TransparentForMouseEvents);

@@ -3,6 +3,7 @@
 #include "app/filters/ExcludedPersonSelectViewController.h"
 #include "app/shell/RootViewController.h"
 #include "platform/ui/BarButtonItem.h"
+#include "platform/ui/KitTiming.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/NavigationItem.h"
@@ -138,7 +139,7 @@ void ExcludedViewController::didSelectRowAtIndexPath(TableView& table, const Ind
         if (table.isEditing())
             addNumber();
         else
-            QTimer::singleShot(kDeselectDelayMs, this, &ExcludedViewController::deselect);
+            QTimer::singleShot(KitTiming::length(kDeselectDelayMs), this, &ExcludedViewController::deselect);
         return;
     }
     if (indexPath.row < n)
