@@ -13,14 +13,17 @@
 #include "platform/ui/AlertView.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/PhoneWindow.h"
+#include "platform/ui/ProgressHUD.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TempDeviceRoot.h"
+#include "support/UiWait.h"
 #include "tools/fixtures/AddressBookFixture.h"
 #include "tools/fixtures/DeviceFixture.h"
 #include "tools/fixtures/SmsDatabaseFixture.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QPointer>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -61,7 +64,9 @@ public:
     void launch(const QStringList& urls = {}) {
         delegate_ = std::make_unique<BrindlexAppDelegate>([this] { return now(); });
         delegate_->applicationDidFinishLaunching(urls);
-        QTest::qWait(50);
+        // The activation that follows the launch, and what it fills in.
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&window(), uiwait::timeoutMs)) << "the window never came to the front";
+        EXPECT_TRUE(uiwait::settle());
     }
 
     // The app's clock: fixed from here on, or the time of day when never set.
@@ -75,12 +80,24 @@ public:
 
     // Saves a picture of the window under the suite's screenshot folder.
     QString screenshot(const QString& name) {
-        QTest::qWait(350);  // slides and fades
+        EXPECT_TRUE(uiwait::settle()) << "an animation never ended";
         const QString directory = QStringLiteral(BRINDLEX_SCREENSHOT_DIR);
         QDir().mkpath(directory);
         const QString path = directory + "/" + name + ".png";
         window().grab().save(path);
         return path;
+    }
+
+    // Until the progress overlay on the window (the chart's or the report's)
+    // has gone, which it does once the work is done, and the screen it
+    // brought has slid in.
+    void waitForProgressOverlay() {
+        QPointer<ProgressHUD> shown;
+        for (ProgressHUD* hud : window().findChildren<ProgressHUD*>())
+            if (hud->isVisible()) shown = hud;
+        EXPECT_TRUE(QTest::qWaitFor([&shown] { return !shown || !shown->isVisible(); }, uiwait::timeoutMs))
+            << "the progress overlay stayed";
+        EXPECT_TRUE(uiwait::settle());
     }
 
     const std::string& rootPath() const { return root_.path(); }

@@ -34,7 +34,7 @@ public:
 
     void settle() {
         EXPECT_TRUE(QTest::qWaitFor([this] { return !app_.navigation().isAnimating(); }, 2000)) << "a slide never ended";
-        QTest::qWait(10);
+        EXPECT_TRUE(uiwait::settle()) << "a fade never ended";
     }
 
     TableViewCell* cell(TableView& table, IndexPath indexPath) {
@@ -93,7 +93,7 @@ public:
                           Qt::NoScrollPhase, false);
         QApplication::sendEvent(&picker, &wheel);
         EXPECT_TRUE(rested.count() > 0 || rested.wait(2000)) << "the wheel never came to rest";
-        QTest::qWait(10);
+        EXPECT_TRUE(uiwait::settle()) << "a wheel never came to rest";
     }
     // Turns the wheel to `row`.
     void spinTo(PickerView& picker, int component, int row) {
