@@ -24,7 +24,6 @@ namespace {
 constexpr std::time_t kMarch1 = 1362096000;    // 2013-03-01 00:00 UTC
 constexpr std::time_t kMarch20 = 1363823999;   // 2013-03-20 23:59:59 UTC
 constexpr std::time_t kMarch5 = 1362477600;    // 2013-03-05 10:00 UTC
-constexpr int kGenerationWaitMs = 250;
 
 class ChartScreenTest : public ::testing::Test {
 protected:
@@ -52,7 +51,7 @@ protected:
 
     ChartViewController* runChart() {
         app_.root().showChart();
-        QTest::qWait(kGenerationWaitMs);
+        app_.waitForProgressOverlay();
         return app_.root().chartViewController();
     }
 
@@ -88,7 +87,7 @@ TEST_F(ChartScreenTest, ShowsTheOverlayFirstThenThePieOfEveryPersonInThePeriod) 
     EXPECT_TRUE(huds.last()->isVisible());
     EXPECT_EQ(huds.last()->text(), QStringLiteral("Generating Chart. Please wait."));
 
-    QTest::qWait(kGenerationWaitMs);
+    app_.waitForProgressOverlay();
     ChartViewController* chart = app_.root().chartViewController();
     ASSERT_NE(chart, nullptr);
     EXPECT_EQ(app_.navigation().topViewController(), chart);
@@ -156,7 +155,7 @@ TEST_F(ChartScreenTest, TheBarChartRanksTheSameDataAndLeavesThePieAsItWas) {
     for (PieView* wedge : pie()->pieViews()) pieAngles.push_back(wedge->endAngle());
 
     app_.root().chartViewController()->barChartButton()->trigger();
-    QTest::qWait(50);
+    EXPECT_TRUE(uiwait::settle());
     auto* bars = qobject_cast<BarChartController*>(app_.navigation().topViewController());
     ASSERT_NE(bars, nullptr);
     EXPECT_EQ(bars->uniqueNumbers(), 3);
@@ -167,7 +166,7 @@ TEST_F(ChartScreenTest, TheBarChartRanksTheSameDataAndLeavesThePieAsItWas) {
 
     // Back on the pie: the wedges are those drawn before the sort.
     app_.navigation().popViewControllerAnimated(false);
-    QTest::qWait(50);
+    EXPECT_TRUE(uiwait::settle());
     std::vector<double> after;
     for (PieView* wedge : pie()->pieViews()) after.push_back(wedge->endAngle());
     EXPECT_EQ(after, pieAngles);
@@ -196,7 +195,7 @@ TEST_F(ChartScreenTest, AnEmptyPeriodShowsTheTitleBlockAndAnEmptyPie) {
     app_.screenshot(QStringLiteral("chart_pie_none"));
 
     app_.root().chartViewController()->barChartButton()->trigger();
-    QTest::qWait(50);
+    EXPECT_TRUE(uiwait::settle());
     auto* bars = qobject_cast<BarChartController*>(app_.navigation().topViewController());
     ASSERT_NE(bars, nullptr);
     EXPECT_EQ(bars->uniqueNumbers(), 0);
@@ -218,7 +217,7 @@ TEST_F(ChartScreenTest, ManyPeopleRankInAScrollingColumn) {
     app_.screenshot(QStringLiteral("chart_pie_many"));
 
     app_.root().chartViewController()->barChartButton()->trigger();
-    QTest::qWait(50);
+    EXPECT_TRUE(uiwait::settle());
     auto* bars = qobject_cast<BarChartController*>(app_.navigation().topViewController());
     ASSERT_NE(bars, nullptr);
     EXPECT_EQ(bars->uniqueNumbers(), 14);
