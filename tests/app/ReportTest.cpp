@@ -27,7 +27,6 @@ constexpr std::time_t kJanuary1 = 1356998400;             // 2013-01-01 00:00:00
 constexpr std::time_t kJanuary5 = 1357387200;             // 2013-01-05 12:00
 constexpr std::time_t kJanuary20 = 1358683200;            // 2013-01-20 12:00
 constexpr std::time_t kJanuary21 = 1358769600;            // 2013-01-21 12:00
-constexpr int kGenerationWaitMs = 250;
 
 const std::string kFriend = "+14155550101";
 const std::string kExcluded = "+14155550199";
@@ -82,7 +81,7 @@ protected:
 
     ReportViewController* runReport() {
         app_.root().showReport();
-        QTest::qWait(kGenerationWaitMs);
+        app_.waitForProgressOverlay();
         return app_.root().reportViewController();
     }
 
@@ -108,7 +107,7 @@ TEST_F(ReportTest, OneRowPerCalendarMonthAcrossTheYearWithoutTheExcluded) {
     const auto huds = app_.window().findChildren<ProgressHUD*>();
     ASSERT_FALSE(huds.isEmpty());
     EXPECT_EQ(huds.last()->text(), QStringLiteral("Generating Report. Please wait."));
-    QTest::qWait(kGenerationWaitMs);
+    app_.waitForProgressOverlay();
 
     ReportViewController* report = app_.root().reportViewController();
     ASSERT_NE(report, nullptr);
