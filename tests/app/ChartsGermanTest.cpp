@@ -54,7 +54,7 @@ protected:
 
 TEST_F(ChartsGermanTest, ChartsAndReportSpeakGerman) {
     app_.root().showChart();
-    QTest::qWait(250);
+    app_.waitForProgressOverlay();
     ChartViewController* chart = app_.root().chartViewController();
     ASSERT_NE(chart, nullptr);
     EXPECT_EQ(chart->title(), QStringLiteral("Diagramm"));
@@ -66,7 +66,7 @@ TEST_F(ChartsGermanTest, ChartsAndReportSpeakGerman) {
     app_.screenshot(QStringLiteral("charts_de_pie"));
 
     chart->barChartButton()->trigger();
-    QTest::qWait(50);
+    EXPECT_TRUE(uiwait::settle());
     auto* bars = qobject_cast<BarChartController*>(app_.navigation().topViewController());
     ASSERT_NE(bars, nullptr);
     EXPECT_EQ(bars->title(), QStringLiteral("Balkendiagramm"));
@@ -74,7 +74,7 @@ TEST_F(ChartsGermanTest, ChartsAndReportSpeakGerman) {
     app_.navigation().popToRootViewControllerAnimated(false);
 
     app_.root().showReport();
-    QTest::qWait(250);
+    app_.waitForProgressOverlay();
     ReportViewController* report = app_.root().reportViewController();
     ASSERT_NE(report, nullptr);
     EXPECT_EQ(report->title(), QStringLiteral("Bericht"));
