@@ -2,6 +2,7 @@
 #include "app/charts/PieAngle.h"
 #include "app/charts/PieView.h"
 #include "platform/ui/Label.h"
+#include "support/UiWait.h"
 
 #include <QImage>
 #include <QTest>
@@ -126,7 +127,7 @@ TEST(PieChartTest, TheSelectedWedgeGrowsAndTheOldOneShrinksBack) {
     PieView* first = pie->pieViews()[0];
     PieView* third = pie->pieViews()[2];
     pie->touchesBegan(pointAt(45));
-    QTest::qWait(PieView::kAnimationMs + 150);
+    EXPECT_TRUE(uiwait::settle()) << "the wedge never grew";
     EXPECT_DOUBLE_EQ(first->scale(), PieView::kExpandedScale);
 
     // Touching the selected wedge again keeps it as it is.
@@ -137,7 +138,7 @@ TEST(PieChartTest, TheSelectedWedgeGrowsAndTheOldOneShrinksBack) {
     pie->touchesBegan(pointAt(270));
     EXPECT_EQ(pie->selectedView(), third);
     EXPECT_EQ(pie->captionLabel()->text(), third->caption());
-    QTest::qWait(PieView::kAnimationMs + 150);
+    EXPECT_TRUE(uiwait::settle()) << "the wedges never changed size";
     EXPECT_DOUBLE_EQ(first->scale(), 1.0);
     EXPECT_DOUBLE_EQ(third->scale(), PieView::kExpandedScale);
 }
