@@ -44,7 +44,7 @@ protected:
     QString left() { return app_.root().valueForRow(1, 1); }
     void activate() {
         emit app_.window().activated();
-        QTest::qWait(20);
+        EXPECT_TRUE(uiwait::settle());
     }
     void leaveAndComeBack() {
         emit app_.window().deactivated();
@@ -157,7 +157,7 @@ TEST_F(MainScreenTest, MessageTypeMenuPersonAndExclusionsDriveTotalAndMessagesLe
     auto chooseType = [&](int button) {
         ActionSheet::setPresetAnswerForTesting(button);
         app_.root().didSelectRowAtIndexPath(*app_.root().filterTableView(), IndexPath{0, 0});
-        QTest::qWait(10);
+        EXPECT_TRUE(uiwait::settle());
     };
     ActionSheet sheet(QString(), nullptr, "Cancel", QString(), {"Both", "Received", "Sent"});
     const int offset = sheet.cancelButtonIndex() == 0 ? 1 : 0;
@@ -308,7 +308,7 @@ TEST_F(MainScreenTest, FixedStartAndOddSettingsShowTheirValues) {
 TEST_F(MainScreenTest, AboutScreenOpensFromTheInfoButton) {
     app_.launch();
     app_.root().navigationItem().rightBarButtonItem()->trigger();
-    QTest::qWait(400);
+    EXPECT_TRUE(uiwait::settle()) << "the About screen never slid in";
     ASSERT_NE(app_.navigation().topViewController(), &app_.root());
     EXPECT_EQ(app_.navigation().topViewController()->title(), "About");
     app_.screenshot("about");
