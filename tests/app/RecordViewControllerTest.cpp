@@ -64,14 +64,14 @@ protected:
 
     RecordViewController& openList() {
         app_.root().didSelectRowAtIndexPath(*app_.root().filterTableView(), IndexPath{1, 0});
-        QTest::qWait(400);
+        EXPECT_TRUE(uiwait::settle()) << "the list never slid in";
         auto* list = qobject_cast<RecordViewController*>(app_.navigation().topViewController());
         EXPECT_NE(list, nullptr);
         return *list;
     }
     void goBack() {
         app_.navigation().popViewControllerAnimated(false);
-        QTest::qWait(20);
+        EXPECT_TRUE(uiwait::settle());
     }
 
     static RowTexts rowTexts(RecordViewController& list, int row) {
@@ -295,7 +295,7 @@ TEST_F(RecordViewControllerTest, DeletingARowThatIsAlreadyGoneKeepsTheListConsis
     list.commitEditingStyle(*list.tableView(), TableViewCell::EditingStyle::Delete, {0, 0});
     app_.store(kAnnaNumber, kNow - 60, false, "Arrived meanwhile");
     emit app_.window().activated();
-    QTest::qWait(20);
+    EXPECT_TRUE(uiwait::settle());
     ASSERT_EQ(app_.root().tmpData().size(), 3u);
     list.confirmDeleteBox()->dismissWithClickedButtonIndex(1, false);
     EXPECT_FALSE(counterRowExists(tuesday));
@@ -317,7 +317,7 @@ TEST_F(RecordViewControllerTest, HiddenListDoesNotOpen) {
     app_.launch();
     ASSERT_TRUE(app_.root().hideSMS());
     app_.root().didSelectRowAtIndexPath(*app_.root().filterTableView(), IndexPath{1, 0});
-    QTest::qWait(50);
+    EXPECT_TRUE(uiwait::settle()) << "the row never faded out";
     EXPECT_EQ(app_.navigation().topViewController(), &app_.root());
     EXPECT_EQ(total(), "3");  // the total stays visible
 }
