@@ -31,13 +31,30 @@ void CsvExport::appendRecord(QString& csv, const Sms& record, const QString& dat
     // The name as the count resolved it: for an unknown number that is the
     // number itself.
     const QString name = record.person() ? QString::fromStdString(record.person()->name()) : QString();
-    csv += quotedWhenNeeded(name);
+    csv += quotedWhenNeeded(neutralised(name));
     csv += QLatin1Char(',');
-    csv += quotedWhenNeeded(QString::fromStdString(record.number()));
+    csv += quotedWhenNeeded(neutralised(QString::fromStdString(record.number())));
     csv += QLatin1Char(',');
-    csv += quotedWhenNeeded(date);
+    csv += quotedWhenNeeded(neutralised(date));
     csv += record.flags() == Sms::kReceived ? QLatin1String(",INCOMING,") : QLatin1String(",OUTGOING,");
-    csv += quoted(QString::fromStdString(record.text()));
+    csv += quoted(neutralised(QString::fromStdString(record.text())));
+}
+
+QString CsvExport::neutralised(const QString& field) {
+    // Quotes do not stop a spreadsheet: it still evaluates "=HYPERLINK(...)"
+    // read from a quoted field. A leading apostrophe makes the cell text.
+    if (field.isEmpty()) return field;
+    switch (field.front().unicode()) {
+    case '=':
+    case '+':
+    case '-':
+    case '@':
+    case '\t':
+    case '\r':
+        return QLatin1Char('\'') + field;
+    default:
+        return field;
+    }
 }
 
 QString CsvExport::quotedWhenNeeded(const QString& field) {

@@ -18,8 +18,16 @@ class Sms;
 // quoted the same way only when they hold a comma, a quote or a line break,
 // so ordinary lines keep the shape that readers of earlier files expect
 // while a contact such as "Becker, Anna" stays in its own column.
+//
+// Bodies, names and addresses are written by strangers. Any field that a
+// spreadsheet would take for a formula (its first character =, +, -, @, tab
+// or carriage return) gets a leading apostrophe, so the program shows it as
+// text instead of computing it: "=1+1" is written as "'=1+1", a number
+// "+14155550101" as '+14155550101.
 class CsvExport {
 public:
+    // `field` with a leading apostrophe when a spreadsheet would evaluate it.
+    static QString neutralised(const QString& field);
     static QString text(const std::vector<Sms>& records, const QLocale& locale = QLocale());
     static QString quotedWhenNeeded(const QString& field);
     static QString quoted(const QString& field);

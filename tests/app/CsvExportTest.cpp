@@ -108,7 +108,7 @@ TEST_F(CsvExportTest, TextIsAlwaysQuotedOtherFieldsOnlyWhenTheyMustBe) {
     };
     EXPECT_EQ(CsvExport::text(records, english_),
               "Name,Number,Date,Type,Text\n"
-              "\"Becker, Anna\",+1 415 555 0101,05 Mar 2013 09:15:00 PM,INCOMING,\"He said \"\"hi\"\", then left\"\n"
+              "\"Becker, Anna\",'+1 415 555 0101,05 Mar 2013 09:15:00 PM,INCOMING,\"He said \"\"hi\"\", then left\"\n"
               "\"Dr. \"\"Doc\"\" Okafor\",\"07700,900123\",05 Mar 2013 09:15:00 PM,OUTGOING,"
               "\"line one\nline two\r\nline three\"\n"
               "\"Line\nBreak\",\"555\r1\",09 Jan 2013 08:05:03 AM,OUTGOING,\"\"\n"
@@ -128,9 +128,9 @@ TEST_F(CsvExportTest, ParsesBackIntoTheRightColumns) {
     const auto rows = parseCsv(CsvExport::text(records, english_));
     ASSERT_EQ(rows.size(), 4u);
     EXPECT_EQ(rows[0], (std::vector<QString>{"Name", "Number", "Date", "Type", "Text"}));
-    EXPECT_EQ(rows[1], (std::vector<QString>{"Becker, Anna", "+1,415", "05 Mar 2013 09:15:00 PM", "INCOMING",
+    EXPECT_EQ(rows[1], (std::vector<QString>{"Becker, Anna", "'+1,415", "05 Mar 2013 09:15:00 PM", "INCOMING",
                                              "a, \"b\"\nc"}));
-    EXPECT_EQ(rows[2], (std::vector<QString>{"\"Quoted\"", "\r\n", "09 Jan 2013 08:05:03 AM", "OUTGOING", ","}));
+    EXPECT_EQ(rows[2], (std::vector<QString>{"\"Quoted\"", "'\r\n", "09 Jan 2013 08:05:03 AM", "OUTGOING", ","}));
     EXPECT_EQ(rows[3], (std::vector<QString>{"Zoë Ångström", "07700900123", "09 Jan 2013 08:05:03 AM", "OUTGOING",
                                              "Grüße 😀"}));
 }
