@@ -401,7 +401,9 @@ void TableViewCell::focusOutEvent(QFocusEvent* event) {
 }
 
 void TableViewCell::keyPressEvent(QKeyEvent* event) {
-    if (event->modifiers() & ~Qt::KeypadModifier) {
+    // Keys a control inside left over (Return in a text field) are not the
+    // row's: a text field's Return would otherwise tap its row again.
+    if (!hasFocus() || (event->modifiers() & ~Qt::KeypadModifier)) {
         QWidget::keyPressEvent(event);
         return;
     }

@@ -21,12 +21,15 @@
 #include "platform/ui/TableView.h"
 #include "platform/ui/TableViewDataSource.h"
 #include "platform/ui/TableViewDelegate.h"
+#include "platform/ui/TextFieldCell.h"
 #include "platform/ui/Theme.h"
 #include "platform/ui/ViewController.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalSpy>
 
 #include <memory>
 #include <vector>
@@ -149,6 +152,23 @@ TEST_F(TableKeyboardTest, DeleteOffersTheDeleteButtonAndEnterConfirmsIt) {
     ASSERT_EQ(rows.deletes.size(), 1u);
     EXPECT_EQ(rows.deletes[0], (IndexPath{0, 0}));
     EXPECT_TRUE(rows.selections.empty());
+}
+
+TEST(RowKeyboardTest, ReturnInARowsTextFieldIsTheFieldsNotTheRows) {
+    TextFieldCell cell(TableViewCell::Style::Default);
+    cell.show();
+    cell.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&cell));
+    QSignalSpy taps(&cell, &TableViewCell::tapped);
+    QSignalSpy returns(&cell, &TextFieldCell::returnPressed);
+    cell.becomeFirstResponder();
+    QTest::keyClick(cell.textField(), Qt::Key_Return);
+    EXPECT_EQ(returns.count(), 1);
+    EXPECT_EQ(taps.count(), 0) << "a tap would select the row and open the field again";
+    cell.setFocus();
+    ASSERT_TRUE(cell.hasFocus());
+    QTest::keyClick(&cell, Qt::Key_Return);
+    EXPECT_EQ(taps.count(), 1);
 }
 
 TEST_F(TableKeyboardTest, TheFocusedRowShowsARing) {
