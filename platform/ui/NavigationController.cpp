@@ -25,7 +25,14 @@ NavigationController::NavigationController(QWidget* parent)
     m_inputShield->hide();
     connect(m_bar, &NavigationBar::backClicked, this, [this] { popViewControllerAnimated(true); });
     auto* back = new QShortcut(QKeySequence::Back, this);
-    connect(back, &QShortcut::activated, this, [this] { popViewControllerAnimated(true); });
+    connect(back, &QShortcut::activated, this, [this] {
+        // An alert or action sheet waits for its answer; the screen below
+        // stays.
+        for (const ModalOverlay* overlay : window()->findChildren<ModalOverlay*>())
+            if (overlay->isVisible())
+                return;
+        popViewControllerAnimated(true);
+    });
 }
 
 NavigationController::~NavigationController() {

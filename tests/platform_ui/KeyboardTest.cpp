@@ -252,6 +252,9 @@ TEST_F(WindowKeyboardTest, AnAlertTakesEnterAndEscapeAndKeepsTheScreen) {
     AlertView alert("Confirm Action", "Delete?", &answers, "Cancel", {"OK"});
     alert.show();
     EXPECT_TRUE(QTest::qWaitFor([&] { return alert.isVisible(); }));
+    press(Qt::Key_Left, Qt::AltModifier);
+    EXPECT_EQ(window.navigationController().topViewController(), &details) << "Alt+Left waits for the answer";
+    EXPECT_TRUE(answers.alert.empty());
     press(Qt::Key_Escape);
     ASSERT_EQ(answers.alert, std::vector<int>{alert.cancelButtonIndex()});
     EXPECT_EQ(window.navigationController().topViewController(), &details) << "Escape answered the alert only";
