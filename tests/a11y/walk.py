@@ -208,10 +208,6 @@ class App:
     def element(self, role=None, name=None, prefix=None, what=None):
         return wait_for(what or name or prefix or str(role), lambda: self.find(role, name, prefix))
 
-    def title(self):
-        bar = self.find(BAR)
-        return bar.name if bar else None
-
     def screen(self, title):
         """Waits until the bar names this screen and it alone is shown (its
         slide has ended)."""
@@ -269,14 +265,15 @@ def find_app(process):
 
 def walk_main(app, reached):
     app.screen("Ledgerwick")
-    total = app.element(PUSH, prefix="Total Messages: ")
-    period = app.element(PUSH, prefix="From ")
+    # Names are read at once: a row's element may show another row later.
+    total = app.element(PUSH, prefix="Total Messages: ").name
+    period = app.element(PUSH, prefix="From ").name
     rows = [acc.name for acc in app.all(PUSH)]
     for wanted in ("Preferences", "About", "Chart", "Report"):
         if wanted not in rows:
             raise WalkFailed("main screen lacks %s: %s" % (wanted, rows))
     reached["main"] = "buttons %s; period %r; %s" % (
-        ", ".join(r for r in rows if r and ":" not in r and not r.startswith("From")), period.name, total.name)
+        ", ".join(r for r in rows if r and ":" not in r and not r.startswith("From")), period, total)
 
 
 def walk_message_list(app, reached):
