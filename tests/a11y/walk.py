@@ -266,8 +266,10 @@ def find_app(process):
 def walk_main(app, reached):
     app.screen("Ledgerwick")
     # Names are read at once: a row's element may show another row later.
+    # The screen fills in once the period is computed: dates in the box.
+    period = wait_for("the period's dates", lambda: next(
+        (name for name in [app.element(PUSH, prefix="From ").name] if any(c.isdigit() for c in name)), None))
     total = app.element(PUSH, prefix="Total Messages: ").name
-    period = app.element(PUSH, prefix="From ").name
     rows = [acc.name for acc in app.all(PUSH)]
     for wanted in ("Preferences", "About", "Chart", "Report"):
         if wanted not in rows:
