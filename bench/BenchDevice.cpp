@@ -87,7 +87,7 @@ bool build(const std::string& root, const std::string& version) {
     // Synced as the programs do, markers stored, so an app or daemon started
     // on this device later copies nothing twice.
     const MarkerSync::Outcome sync = MarkerSync::syncWithStoredMarkers();
-    if (!sync.ran || sync.status != 0) return false;
+    if (!sync.ran || sync.status != SyncStatus::Ok) return false;
     std::fclose(std::fopen(done.c_str(), "w"));
     return true;
 }

@@ -71,9 +71,9 @@ bool benchSchema(const std::string& dataDir, const char* label, const std::strin
     const double chart = secondsOf(
         [&] {
             std::vector<Person> people;
-            std::vector<double> counts;
+            std::vector<int> counts;
             std::vector<Sms> records;
-            ChartData::generate(from, to, 0, noExclusions, people, counts, records);
+            ChartData::generate(from, to, MessageType::Both, noExclusions, people, counts, records);
             persons = people.size();
         },
         runs);

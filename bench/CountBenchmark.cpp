@@ -94,7 +94,7 @@ bool benchSchema(const std::string& dataDir, const char* label, const std::strin
     const double group = secondsOf(
         [&] {
             std::vector<Person> people;
-            std::vector<double> counts;
+            std::vector<int> counts;
             SmsHelper::countGroupFrom(from, to, people, counts, nullptr);
         },
         runs);
@@ -103,8 +103,8 @@ bool benchSchema(const std::string& dataDir, const char* label, const std::strin
     const double sum = secondsOf(
         [&] { plainScan("select sum(smscount) from message where " + sms + "(flags = 2 OR flags = 3) and date >= ?", 1); },
         runs);
-    report("countBadgeFrom, 20 exclusions", secondsOf([&] { SmsHelper::countBadgeFrom(from, &excluded, 0, 0); }, runs),
-           sum, 4);
+    report("countBadgeFrom, 20 exclusions",
+           secondsOf([&] { SmsHelper::countBadgeFrom(from, &excluded, BadgeType::Both, 0); }, runs), sum, 4);
     std::fflush(stdout);
     return true;
 }

@@ -223,7 +223,7 @@ int syncOnce(const char* reportPath) {
             std::fclose(report);
         }
     }
-    return outcome.ran && outcome.status == 0 ? 0 : 1;
+    return outcome.ran && outcome.status == SyncStatus::Ok ? 0 : 1;
 }
 
 double reportedPeakMegabytes(const std::string& reportPath) {

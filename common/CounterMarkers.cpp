@@ -1,13 +1,10 @@
 #include "common/CounterMarkers.h"
 
+#include "common/Direction.h"
 #include "platform/SqliteDatabase.h"
 #include "platform/SqliteStatement.h"
 
 namespace {
-
-// One row per direction, keyed by the direction code the message table uses.
-constexpr int kReceived = 2;
-constexpr int kSent = 3;
 
 bool tableExists(const SqliteDatabase& counter) {
     SqliteStatement query;
@@ -29,11 +26,11 @@ std::optional<CounterMarkers::Markers> CounterMarkers::read(const SqliteDatabase
     bool haveReceived = false, haveSent = false;
     Markers markers;
     while (query.step() == SqliteStatement::Step::Row) {
-        const std::int64_t flags = query.columnInt(0);
-        if (flags == kReceived) {
+        const std::optional<Direction> direction = directionOfFlags(query.columnInt(0));
+        if (direction == Direction::Received) {
             markers.received = query.columnInt(1);
             haveReceived = true;
-        } else if (flags == kSent) {
+        } else if (direction == Direction::Sent) {
             markers.sent = query.columnInt(1);
             haveSent = true;
         }
@@ -42,11 +39,13 @@ std::optional<CounterMarkers::Markers> CounterMarkers::read(const SqliteDatabase
     return markers;
 }
 
+// One row per direction, keyed by the direction code the message table uses.
 bool CounterMarkers::write(SqliteDatabase& counter, const Markers& markers) {
     SqliteStatement upsert;
     if (!upsert.prepare(counter, "insert or replace into sync_marker (flags, next_date) values (?, ?)")) return false;
-    for (const auto& [flags, date] : {std::pair{kReceived, markers.received}, std::pair{kSent, markers.sent}}) {
-        upsert.bindInt(1, flags);
+    for (const auto& [direction, date] :
+         {std::pair{Direction::Received, markers.received}, std::pair{Direction::Sent, markers.sent}}) {
+        upsert.bindInt(1, flagsOf(direction));
         upsert.bindInt(2, date);
         if (upsert.step() != SqliteStatement::Step::Done) return false;
         upsert.reset();

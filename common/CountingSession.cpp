@@ -10,7 +10,11 @@ CountingSession::CountingSession(const std::vector<Person>* excludedPerson)
     : newSchema_(SystemVersion::usesNewSchema()),
       excluded_(excludedPerson && !excludedPerson->empty() ? excludedPerson : nullptr) {
     AddressBook::shared().refreshIfChanged();
-    if (!database_.open(DevicePaths::counterDatabase(newSchema_), SqliteDatabase::Mode::ReadOnly)) return;
+    const std::string path = DevicePaths::counterDatabase(newSchema_);
+    if (!database_.open(path, SqliteDatabase::Mode::ReadOnly)) {
+        reportFailure("counting: opening " + path);
+        return;
+    }
     // A group count reads the rows of every address through the address
     // index, jumping around the table: with SQLite's default 2 MB page cache
     // most of those jumps re-read pages from the file. Reading the file
@@ -23,12 +27,21 @@ SqliteStatement* CountingSession::statement(const std::string& sql) {
     auto found = statements_.find(sql);
     if (found == statements_.end()) {
         SqliteStatement prepared;
-        if (!prepared.prepare(database_, sql)) return nullptr;
+        if (!prepared.prepare(database_, sql)) {
+            reportFailure("counting: preparing a query of the counter database");
+            return nullptr;
+        }
         found = statements_.emplace(sql, std::move(prepared)).first;
     }
     found->second.reset();
     found->second.clearBindings();
     return &found->second;
+}
+
+void CountingSession::reportFailure(std::string_view doing) {
+    if (failureReported_) return;
+    failureReported_ = true;
+    database_.logFailure(doing);
 }
 
 const CountingSession::Verdict& CountingSession::verdictFor(std::string_view address) {

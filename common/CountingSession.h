@@ -33,8 +33,13 @@ public:
     const std::vector<Person>* excludedPerson() const { return excluded_; }
 
     // A prepared statement for `sql`, reset and with its bindings cleared;
-    // nullptr when it cannot be prepared.
+    // nullptr when it cannot be prepared (reported as reportFailure does).
     SqliteStatement* statement(const std::string& sql);
+
+    // Writes the database's last error with `doing` to standard error, once
+    // per session: a group count runs thousands of counts, and a damaged
+    // file would fail every one of them.
+    void reportFailure(std::string_view doing);
 
     // The verdict of the direct counts for a row's address: a contact
     // without any name part is skipped; a contact is skipped when an
@@ -58,6 +63,7 @@ private:
     SqliteDatabase database_;
     bool newSchema_ = false;
     const std::vector<Person>* excluded_;
+    bool failureReported_ = false;
     std::unordered_map<std::string, SqliteStatement> statements_;
     std::unordered_map<std::string, Verdict, StringHash, std::equal_to<>> verdicts_;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/SyncStatus.h"
+
 // The sync as both programs run it: read the two markers from the settings
 // file, copy what is new, store the new markers. All of it happens under the
 // data lock, so a sync of the app and one of the daemon never interleave and
@@ -8,7 +10,7 @@ class MarkerSync {
 public:
     struct Outcome {
         bool ran = false;  // false: no readable settings file, nothing done
-        int status = 0;    // the copy's status when it ran
+        SyncStatus status = SyncStatus::Ok;  // the copy's status when it ran
     };
 
     // Without a readable settings file the markers could not be stored, and

@@ -20,9 +20,9 @@ inline constexpr const char* kLastSyncReceived = "lastsyncrdate";      // intege
 inline constexpr const char* kLastSyncSent = "lastsyncsdate";          // integer, Unix seconds
 inline constexpr const char* kHideSms = "hidesms";                     // string "Y"
 
+// The default badge type is kDefaultBadgeType (BadgeType.h); an absent
+// message type is MessageType::Both.
 inline constexpr int kDefaultSmsQuota = 0;
-inline constexpr int kDefaultBadgeType = 2;
-inline constexpr const char* kDefaultMessageType = "0";
 inline constexpr int kDefaultCycleDay = 0;
 
 }  // namespace SettingsKeys

@@ -77,15 +77,31 @@ int SettingsStore::smsQuota(const PropertyList* settings) {
     return integerOf(settings, SettingsKeys::kSmsQuota, SettingsKeys::kDefaultSmsQuota);
 }
 
-int SettingsStore::badgeType(const PropertyList* settings) {
-    return integerOf(settings, SettingsKeys::kBadgeType, SettingsKeys::kDefaultBadgeType);
+BadgeType SettingsStore::badgeType(const PropertyList* settings) {
+    return badgeTypeOfStored(integerOf(settings, SettingsKeys::kBadgeType, storedValue(kDefaultBadgeType)));
 }
 
 bool SettingsStore::hasBadgeType(const PropertyList* settings) { return has(settings, SettingsKeys::kBadgeType); }
 
-std::string SettingsStore::messageType(const PropertyList* settings) {
-    if (!settings) return SettingsKeys::kDefaultMessageType;
-    return settings->stringValue(SettingsKeys::kMessageType).value_or(SettingsKeys::kDefaultMessageType);
+void SettingsStore::setBadgeType(PropertyList& settings, BadgeType type) {
+    settings.setInteger(SettingsKeys::kBadgeType, storedValue(type));
+}
+
+MessageType SettingsStore::messageType(const PropertyList* settings) {
+    if (!settings) return MessageType::Both;
+    const auto stored = settings->stringValue(SettingsKeys::kMessageType);
+    if (!stored || *stored == "0") return MessageType::Both;
+    return *stored == "1" ? MessageType::Received : MessageType::Sent;
+}
+
+void SettingsStore::setMessageType(PropertyList& settings, MessageType type) {
+    switch (type) {
+    case MessageType::Both:
+    case MessageType::Received:
+    case MessageType::Sent:
+        settings.setString(SettingsKeys::kMessageType, std::to_string(static_cast<int>(type)));
+        break;
+    }
 }
 
 bool SettingsStore::cycleMode(const PropertyList* settings) { return has(settings, SettingsKeys::kCycleMode); }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/BadgeType.h"
+#include "common/MessageType.h"
 #include "platform/PropertyList.h"
 
 #include <cstdint>
@@ -29,9 +31,13 @@ public:
     static bool update(const std::function<void(PropertyList&)>& change);
 
     static int smsQuota(const PropertyList* settings);
-    static int badgeType(const PropertyList* settings);
+    static BadgeType badgeType(const PropertyList* settings);
     static bool hasBadgeType(const PropertyList* settings);
-    static std::string messageType(const PropertyList* settings);
+    static void setBadgeType(PropertyList& settings, BadgeType type);
+    // Absent or "0" is Both, "1" Received, any other value Sent.
+    static MessageType messageType(const PropertyList* settings);
+    // Stores "0", "1" or "2"; a value outside the three leaves the key alone.
+    static void setMessageType(PropertyList& settings, MessageType type);
     // Billing-day mode is marked by the key's presence; its value is not read.
     static bool cycleMode(const PropertyList* settings);
     static int cycleDay(const PropertyList* settings);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/Direction.h"
 #include "common/Person.h"
 
 #include <ctime>
@@ -11,12 +12,12 @@
 // record of one address in one count refers to the same Person.
 class Sms {
 public:
-    static constexpr int kReceived = 2;
-    static constexpr int kSent = 3;
+    static constexpr Direction kReceived = Direction::Received;
+    static constexpr Direction kSent = Direction::Sent;
 
     Sms() = default;
-    Sms(std::shared_ptr<const Person> person, std::string number, std::time_t date, std::string text, int flags,
-        long long rowid)
+    Sms(std::shared_ptr<const Person> person, std::string number, std::time_t date, std::string text,
+        Direction flags, long long rowid)
         : rowid_(rowid), person_(std::move(person)), number_(std::move(number)), text_(std::move(text)),
           date_(date), flags_(flags) {}
 
@@ -30,8 +31,8 @@ public:
     void setText(std::string text) { text_ = std::move(text); }
     std::time_t date() const { return date_; }
     void setDate(std::time_t date) { date_ = date; }
-    int flags() const { return flags_; }
-    void setFlags(int flags) { flags_ = flags; }
+    Direction flags() const { return flags_; }
+    void setFlags(Direction flags) { flags_ = flags; }
 
     // By date alone: negative when this record is older, 0 for the same
     // second, positive when newer. Sorting with it puts the oldest first and
@@ -44,5 +45,5 @@ private:
     std::string number_;
     std::string text_;
     std::time_t date_ = 0;
-    int flags_ = 0;
+    Direction flags_ = Direction::Received;
 };

@@ -4,22 +4,20 @@
 #include "common/CountingSession.h"
 #include "common/SegmentCounter.h"
 #include "common/SmsReader.h"
-#include "platform/SqliteDatabase.h"
-#include "platform/SqliteStatement.h"
 #include "platform/AddressBook.h"
 #include "platform/DevicePaths.h"
+#include "platform/SqliteDatabase.h"
+#include "platform/SqliteLog.h"
+#include "platform/SqliteStatement.h"
+#include "platform/SqliteTransaction.h"
 #include "platform/SystemVersion.h"
 
 #include <algorithm>
 #include <climits>
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
 
 namespace {
-
-constexpr int kReceived = 2;
-constexpr int kSent = 3;
 
 constexpr const char* kOldWriteSql =
     "insert into message (address, date, text, flags, smscount) values (?,?,?,?,?)";
@@ -67,15 +65,15 @@ CopyEnd copyRows(SmsReader& read, SqliteStatement& write, bool newSchema, std::i
         write.bindTextNoCopy(1, row.address, row.addressBytes);
         write.bindInt(2, row.date);
         bindOptionalText(write, 3, row.text, row.textBytes);
-        write.bindInt(4, row.flags);
+        write.bindInt(4, flagsOf(row.flags));
         write.bindInt(5, SegmentCounter::segmentsForUtf8(row.text, static_cast<std::size_t>(row.textBytes)));
         if (newSchema) bindOptionalText(write, 6, row.type, row.typeBytes);
         const bool stored = write.step() == SqliteStatement::Step::Done;
         write.reset();
         if (!stored) return CopyEnd::InsertFailed;
 
-        if (row.flags == kSent) sMax = std::max(sMax, row.date);
-        if (row.flags == kReceived) rMax = std::max(rMax, row.date);
+        if (row.flags == Direction::Sent) sMax = std::max(sMax, row.date);
+        if (row.flags == Direction::Received) rMax = std::max(rMax, row.date);
     }
 }
 
@@ -93,36 +91,46 @@ void reportStop(CopyEnd end, const SqliteDatabase& sms, const SqliteDatabase& co
 
 }  // namespace
 
-int SmsHelper::copyRMessagesFrom(std::int64_t rFrom, std::int64_t sFrom, std::vector<std::int64_t>& returnValue) {
+SyncStatus SmsHelper::copyRMessagesFrom(std::int64_t rFrom, std::int64_t sFrom, std::vector<std::int64_t>& returnValue) {
     std::int64_t rMax = unchanged(rFrom);
     std::int64_t sMax = unchanged(sFrom);
-    auto finish = [&](int status) {
+    auto finish = [&](SyncStatus status) {
         returnValue.push_back(rMax);
         returnValue.push_back(sMax);
         return status;
     };
-    auto abandon = [&](int status) {
+    auto abandon = [&](SyncStatus status) {
         rMax = unchanged(rFrom);
         sMax = unchanged(sFrom);
         return finish(status);
     };
 
     const bool newSchema = SystemVersion::usesNewSchema();
+    const std::string smsPath = DevicePaths::smsDatabase();
     SqliteDatabase sms;
-    if (!sms.open(DevicePaths::smsDatabase(), SqliteDatabase::Mode::Untrusted)) return abandon(kSyncCannotOpenSmsDatabase);
+    if (!sms.open(smsPath, SqliteDatabase::Mode::Untrusted)) {
+        sms.logFailure("syncing: opening " + smsPath);
+        return abandon(SyncStatus::CannotOpenSmsDatabase);
+    }
     // Never create the counter database here: an empty file would stop the
     // seeding step from ever copying the real seed into place.
+    const std::string counterPath = DevicePaths::counterDatabase(newSchema);
     SqliteDatabase counter;
-    if (!counter.open(DevicePaths::counterDatabase(newSchema), SqliteDatabase::Mode::ReadWrite))
-        return abandon(kSyncCannotOpenCounterDatabase);
-    if (!counter.exec("BEGIN IMMEDIATE")) return abandon(kSyncCannotOpenCounterDatabase);
+    if (!counter.open(counterPath, SqliteDatabase::Mode::ReadWrite)) {
+        counter.logFailure("syncing: opening " + counterPath);
+        return abandon(SyncStatus::CannotOpenCounterDatabase);
+    }
+    // Every return from here on that does not commit rolls back: nothing of
+    // an abandoned sync stays behind.
+    SqliteTransaction transaction(counter, SqliteTransaction::Behavior::Immediate, "syncing into " + counterPath);
+    if (!transaction.isActive()) return abandon(SyncStatus::CannotOpenCounterDatabase);
 
     // Start from the later of the caller's markers and the copy committed
     // with the rows: the caller's may predate a sync whose marker write never
     // happened.
     if (!CounterMarkers::ensureTable(counter)) {
-        counter.exec("ROLLBACK");
-        return abandon(kSyncCannotWriteCounterDatabase);
+        counter.logFailure("syncing: creating the marker table of " + counterPath);
+        return abandon(SyncStatus::CannotWriteCounterDatabase);
     }
     if (const auto committed = CounterMarkers::read(counter)) {
         rFrom = std::max(rFrom, committed->received);
@@ -133,37 +141,50 @@ int SmsHelper::copyRMessagesFrom(std::int64_t rFrom, std::int64_t sFrom, std::ve
 
     SmsReader read;
     if (!read.prepare(sms, newSchema, rFrom, sFrom)) {
-        counter.exec("ROLLBACK");
-        return abandon(kSyncCannotReadSmsDatabase);
+        // A file SQLite reads well but whose tables are not the phone's
+        // leaves no message of SQLite's own.
+        const std::string doing = "syncing: reading the messages of " + smsPath;
+        if (sms.errorCode() == 0)
+            SqliteLog::failure(doing, "its tables are none of the known sms.db layouts");
+        else
+            sms.logFailure(doing);
+        return abandon(SyncStatus::CannotReadSmsDatabase);
     }
 
     SqliteStatement write;
     if (!write.prepare(counter, newSchema ? kNewWriteSql : kOldWriteSql)) {
-        counter.exec("ROLLBACK");
-        return abandon(kSyncCannotWriteCounterDatabase);
+        counter.logFailure("syncing: preparing the insert into " + counterPath);
+        return abandon(SyncStatus::CannotWriteCounterDatabase);
     }
 
     const CopyEnd end = copyRows(read, write, newSchema, rMax, sMax);
     read.finalize();
     write.finalize();
     reportStop(end, sms, counter, read.undatedRows());
-    if (!CounterMarkers::write(counter, {after(rMax), after(sMax)}) || !counter.exec("COMMIT")) {
-        // A failed COMMIT may leave the transaction open (a busy database):
-        // end it, keep nothing, and let the next sync retry from the same
-        // markers.
-        counter.exec("ROLLBACK");
-        return abandon(kSyncOk);
+    if (!CounterMarkers::write(counter, {after(rMax), after(sMax)})) {
+        counter.logFailure("syncing: storing the sync markers in " + counterPath);
+        return abandon(SyncStatus::Ok);
     }
-    return finish(kSyncOk);
+    // A failed COMMIT (a busy database) keeps nothing: the transaction rolls
+    // back, and the next sync retries from the same markers.
+    if (!transaction.commit()) return abandon(SyncStatus::Ok);
+    return finish(SyncStatus::Ok);
 }
 
 bool SmsHelper::runMaintenance(const std::string& sql, long long rowid, bool bindRowid) {
+    const std::string path = DevicePaths::counterDatabase();
     SqliteDatabase counter;
-    if (!counter.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadWrite)) return false;
+    if (!counter.open(path, SqliteDatabase::Mode::ReadWrite)) {
+        counter.logFailure("deleting a message: opening " + path);
+        return false;
+    }
     SqliteStatement statement;
-    if (!statement.prepare(counter, sql)) return false;
-    if (bindRowid) statement.bindInt(1, rowid);
-    return statement.step() == SqliteStatement::Step::Done;
+    if (statement.prepare(counter, sql)) {
+        if (bindRowid) statement.bindInt(1, rowid);
+        if (statement.step() == SqliteStatement::Step::Done) return true;
+    }
+    counter.logFailure("deleting a message from " + path);
+    return false;
 }
 
 bool SmsHelper::deleteRow(long long rowid) {
@@ -171,20 +192,27 @@ bool SmsHelper::deleteRow(long long rowid) {
 }
 
 bool SmsHelper::clearDB() {
-    // The rows and the marker copy go together: a copy left behind would keep
-    // the resync that follows from copying the messages again.
+    const std::string path = DevicePaths::counterDatabase();
     SqliteDatabase counter;
-    if (!counter.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadWrite)) return false;
-    if (!counter.exec("BEGIN IMMEDIATE")) return false;
-    SqliteStatement statement;
-    const bool deleted = statement.prepare(counter, "delete from message") &&
-                         statement.step() == SqliteStatement::Step::Done;
-    statement.finalize();
-    if (!deleted || !CounterMarkers::clear(counter) || !counter.exec("COMMIT")) {
-        counter.exec("ROLLBACK");
+    if (!counter.open(path, SqliteDatabase::Mode::ReadWrite)) {
+        counter.logFailure("clearing the counter database: opening " + path);
         return false;
     }
-    return true;
+    // The rows and the marker copy go together: a copy left behind would keep
+    // the resync that follows from copying the messages again.
+    SqliteTransaction transaction(counter, SqliteTransaction::Behavior::Immediate, "clearing " + path);
+    if (!transaction.isActive()) return false;
+    SqliteStatement statement;
+    if (!statement.prepare(counter, "delete from message") || statement.step() != SqliteStatement::Step::Done) {
+        counter.logFailure("clearing " + path + ": deleting the messages");
+        return false;
+    }
+    statement.finalize();
+    if (!CounterMarkers::clear(counter)) {
+        counter.logFailure("clearing " + path + ": deleting the sync markers");
+        return false;
+    }
+    return transaction.commit();
 }
 
 bool SmsHelper::isNormalSMS(std::u16string_view text) { return SegmentCounter::isNormalSMS(text); }
@@ -253,18 +281,26 @@ std::int64_t boundValue(std::time_t seconds) {
     return std::clamp<std::int64_t>(static_cast<std::int64_t>(seconds), INT32_MIN, INT32_MAX);
 }
 
-bool isQuotaBadge(int badgeType) { return badgeType >= 4 && badgeType <= 6; }
-
-const char* badgeSumStatement(const CountStatements& statements, int badgeType) {
-    if (badgeType == 2 || badgeType == 6) return statements.badgeSumSent;
-    if (badgeType == 1 || badgeType == 5) return statements.badgeSumReceived;
-    return statements.badgeSumBoth;
+const char* badgeSumStatement(const CountStatements& statements, BadgeType badgeType) {
+    switch (countedMessages(badgeType)) {
+    case MessageType::Sent:
+        return statements.badgeSumSent;
+    case MessageType::Received:
+        return statements.badgeSumReceived;
+    default:
+        return statements.badgeSumBoth;
+    }
 }
 
-const char* badgeRowsStatement(const CountStatements& statements, int badgeType) {
-    if (badgeType == 2 || badgeType == 6) return statements.badgeRowsSent;
-    if (badgeType == 1 || badgeType == 5) return statements.badgeRowsReceived;
-    return statements.badgeRowsBoth;
+const char* badgeRowsStatement(const CountStatements& statements, BadgeType badgeType) {
+    switch (countedMessages(badgeType)) {
+    case MessageType::Sent:
+        return statements.badgeRowsSent;
+    case MessageType::Received:
+        return statements.badgeRowsReceived;
+    default:
+        return statements.badgeRowsBoth;
+    }
 }
 
 // The person filter's numbers in slices small enough for one statement.
@@ -294,11 +330,11 @@ std::string SmsHelper::generateAddressOrSQL(int n) {
     return clause;
 }
 
-int SmsHelper::directCount(CountingSession& session, int flags, Bound from, Bound to, const Person* forPerson,
+int SmsHelper::directCount(CountingSession& session, Direction flags, Bound from, Bound to, const Person* forPerson,
                            std::vector<Sms>* records) {
     if (!from || !to) return 0;
     const CountStatements& statements = countStatements(session.newSchema());
-    const char* base = flags == kReceived ? statements.receivedRows
+    const char* base = flags == Direction::Received ? statements.receivedRows
                        : forPerson        ? statements.sentRowsForPerson
                                           : statements.sentRows;
     int total = 0;
@@ -311,7 +347,8 @@ int SmsHelper::directCount(CountingSession& session, int flags, Bound from, Boun
         rows->bindInt(2, boundValue(*to));
         for (std::size_t i = 0; i < numbers.size(); ++i) rows->bindText(static_cast<int>(i) + 3, numbers[i]);
 
-        while (rows->step() == SqliteStatement::Step::Row) {
+        SqliteStatement::Step step;
+        while ((step = rows->step()) == SqliteStatement::Step::Row) {
             int addressBytes = 0;
             const char* address = rows->columnText(1, &addressBytes);
             if (!address || addressBytes == 0) continue;
@@ -324,6 +361,7 @@ int SmsHelper::directCount(CountingSession& session, int flags, Bound from, Boun
                                       static_cast<std::time_t>(rows->columnInt(2)), rows->columnString(3), flags,
                                       rows->columnInt(4));
         }
+        if (step == SqliteStatement::Step::Error) session.reportFailure("counting the messages of the period");
     }
     return total;
 }
@@ -332,35 +370,47 @@ int SmsHelper::countIncomingFrom(Bound from, Bound to, const Person* forPerson,
                                  const std::vector<Person>* excludedPerson, std::vector<Sms>* records) {
     if (!from || !to) return 0;
     CountingSession session(excludedPerson);
-    return session.isOpen() ? directCount(session, kReceived, from, to, forPerson, records) : 0;
+    return session.isOpen() ? directCount(session, Direction::Received, from, to, forPerson, records) : 0;
 }
 
 int SmsHelper::countOutgoingFrom(Bound from, Bound to, const Person* forPerson,
                                  const std::vector<Person>* excludedPerson, std::vector<Sms>* records) {
     if (!from || !to) return 0;
     CountingSession session(excludedPerson);
-    return session.isOpen() ? directCount(session, kSent, from, to, forPerson, records) : 0;
+    return session.isOpen() ? directCount(session, Direction::Sent, from, to, forPerson, records) : 0;
+}
+
+int SmsHelper::countMessages(MessageType type, Direction firstOfBoth, Bound from, Bound to, const Person* forPerson,
+                             const std::vector<Person>* excludedPerson, std::vector<Sms>* records) {
+    int total = 0;
+    for (const Direction direction : countedDirections(type, firstOfBoth))
+        total += direction == Direction::Received
+                     ? countIncomingFrom(from, to, forPerson, excludedPerson, records)
+                     : countOutgoingFrom(from, to, forPerson, excludedPerson, records);
+    return total;
 }
 
 void SmsHelper::countGroupSelect(CountingSession& session, SqliteStatement& select, std::vector<Person>& personArray,
-                                 std::vector<double>& countArray, int type, Bound from, Bound to) {
-    while (select.step() == SqliteStatement::Step::Row) {
+                                 std::vector<int>& countArray, int type, Bound from, Bound to) {
+    SqliteStatement::Step step;
+    while ((step = select.step()) == SqliteStatement::Step::Row) {
         const std::string address = select.columnString(0);
         if (address.empty()) continue;
 
         // The segments of this one address, under the same exclusions.
         const Person filter = Person::bareNumber(address, -1);
         int k = 0;
-        if (type == kGroupReceived || type == kGroupBoth) k += directCount(session, kReceived, from, to, &filter, nullptr);
-        if (type == kGroupSent || type == kGroupBoth) k += directCount(session, kSent, from, to, &filter, nullptr);
+        if (type == kGroupReceived || type == kGroupBoth)
+            k += directCount(session, Direction::Received, from, to, &filter, nullptr);
+        if (type == kGroupSent || type == kGroupBoth)
+            k += directCount(session, Direction::Sent, from, to, &filter, nullptr);
 
         Person::Resolution resolution = Person::resolveAddress(address);
         if (resolution.contactFound) {
             if (!resolution.contactHasName || session.excludesPerson(resolution.person)) continue;
             const int index = Person::indexOfEqual(personArray, resolution.person);
             if (index >= 0) {
-                countArray[static_cast<std::size_t>(index)] =
-                    std::trunc(countArray[static_cast<std::size_t>(index)]) + k;
+                countArray[static_cast<std::size_t>(index)] += k;
                 personArray[static_cast<std::size_t>(index)].addNumber(address);
             } else {
                 personArray.push_back(std::move(resolution.person));
@@ -378,10 +428,11 @@ void SmsHelper::countGroupSelect(CountingSession& session, SqliteStatement& sele
             countArray.push_back(k);
         }
     }
+    if (step == SqliteStatement::Step::Error) session.reportFailure("counting the messages per person");
 }
 
 void SmsHelper::groupCount(int type, Bound from, Bound to, std::vector<Person>& personArray,
-                           std::vector<double>& countArray, const std::vector<Person>* excludedPerson) {
+                           std::vector<int>& countArray, const std::vector<Person>* excludedPerson) {
     if (!from || !to) return;
     CountingSession session(excludedPerson);
     if (!session.isOpen()) return;
@@ -392,25 +443,37 @@ void SmsHelper::groupCount(int type, Bound from, Bound to, std::vector<Person>& 
     // Its own statement, not one of the session's cache: the per-address
     // counts use the cache while this one is still stepping.
     SqliteStatement select;
-    if (!select.prepare(session.database(), sql)) return;
+    if (!select.prepare(session.database(), sql)) {
+        session.reportFailure("counting the messages per person");
+        return;
+    }
     select.bindInt(1, boundValue(*from));
     select.bindInt(2, boundValue(*to));
     countGroupSelect(session, select, personArray, countArray, type, from, to);
 }
 
 void SmsHelper::countIncomingGroupFrom(Bound from, Bound to, std::vector<Person>& personArray,
-                                       std::vector<double>& countArray, const std::vector<Person>* excludedPerson) {
+                                       std::vector<int>& countArray, const std::vector<Person>* excludedPerson) {
     groupCount(kGroupReceived, from, to, personArray, countArray, excludedPerson);
 }
 
 void SmsHelper::countOutgoingGroupFrom(Bound from, Bound to, std::vector<Person>& personArray,
-                                       std::vector<double>& countArray, const std::vector<Person>* excludedPerson) {
+                                       std::vector<int>& countArray, const std::vector<Person>* excludedPerson) {
     groupCount(kGroupSent, from, to, personArray, countArray, excludedPerson);
 }
 
-void SmsHelper::countGroupFrom(Bound from, Bound to, std::vector<Person>& personArray, std::vector<double>& countArray,
+void SmsHelper::countGroupFrom(Bound from, Bound to, std::vector<Person>& personArray, std::vector<int>& countArray,
                                const std::vector<Person>* excludedPerson) {
     groupCount(kGroupBoth, from, to, personArray, countArray, excludedPerson);
+}
+
+void SmsHelper::countGroupOf(MessageType type, Bound from, Bound to, std::vector<Person>& personArray,
+                             std::vector<int>& countArray, const std::vector<Person>* excludedPerson) {
+    const auto directions = countedDirections(type, Direction::Received);
+    const int groupType = directions.size() > 1                   ? kGroupBoth
+                          : directions.front() == Direction::Sent ? kGroupSent
+                                                                  : kGroupReceived;
+    groupCount(groupType, from, to, personArray, countArray, excludedPerson);
 }
 
 void SmsHelper::getUniquePerson(std::vector<Person>& persons) {
@@ -418,14 +481,16 @@ void SmsHelper::getUniquePerson(std::vector<Person>& persons) {
     if (!session.isOpen()) return;
     SqliteStatement select;
     if (select.prepare(session.database(), countStatements(session.newSchema()).allAddresses)) {
-        std::vector<double> scratch(persons.size(), 0.0);
+        std::vector<int> scratch(persons.size(), 0);
         countGroupSelect(session, select, persons, scratch, kGroupNone, std::nullopt, std::nullopt);
+    } else {
+        session.reportFailure("listing the people of the counter database");
     }
     std::stable_sort(persons.begin(), persons.end(),
                      [](const Person& a, const Person& b) { return a.comparePerson(b) < 0; });
 }
 
-int SmsHelper::countBadgeFrom(Bound from, const std::vector<Person>* excludedPerson, int badgeType, int quota) {
+int SmsHelper::countBadgeFrom(Bound from, const std::vector<Person>* excludedPerson, BadgeType badgeType, int quota) {
     if (!from) return -1;
     CountingSession session(excludedPerson);
     if (!session.isOpen()) return -1;
@@ -436,20 +501,24 @@ int SmsHelper::countBadgeFrom(Bound from, const std::vector<Person>* excludedPer
         SqliteStatement* sum = session.statement(badgeSumStatement(statements, badgeType));
         if (!sum) return 0;
         sum->bindInt(1, boundValue(*from));
-        if (sum->step() == SqliteStatement::Step::Row) total = sum->columnInt(0);  // NULL sum reads as 0
+        const SqliteStatement::Step step = sum->step();
+        if (step == SqliteStatement::Step::Row) total = sum->columnInt(0);  // NULL sum reads as 0
+        if (step == SqliteStatement::Step::Error) session.reportFailure("counting the badge");
     } else {
         SqliteStatement* rows = session.statement(badgeRowsStatement(statements, badgeType));
         if (!rows) return 0;
         rows->bindInt(1, boundValue(*from));
-        while (rows->step() == SqliteStatement::Step::Row) {
+        SqliteStatement::Step step;
+        while ((step = rows->step()) == SqliteStatement::Step::Row) {
             int addressBytes = 0;
             const char* address = rows->columnText(1, &addressBytes);
             if (!address || addressBytes == 0) continue;
             if (session.verdictFor(std::string_view(address, static_cast<std::size_t>(addressBytes))).counted)
                 total += rows->columnInt(0);
         }
+        if (step == SqliteStatement::Step::Error) session.reportFailure("counting the badge");
     }
     const int segments = clampToInt(total);
-    if (isQuotaBadge(badgeType)) return std::max(0, clampToInt(std::int64_t{quota} - total));
+    if (showsQuotaLeft(badgeType)) return std::max(0, clampToInt(std::int64_t{quota} - total));
     return segments;
 }

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "common/BadgeType.h"
+#include "common/Direction.h"
+#include "common/MessageType.h"
 #include "common/Person.h"
 #include "common/Sms.h"
+#include "common/SyncStatus.h"
 
 #include <cstdint>
 #include <ctime>
@@ -21,13 +25,6 @@ class SqliteStatement;
 // the statement variants.
 class SmsHelper {
 public:
-    // Sync statuses.
-    static constexpr int kSyncOk = 0;
-    static constexpr int kSyncCannotOpenSmsDatabase = 1;
-    static constexpr int kSyncCannotOpenCounterDatabase = 2;
-    static constexpr int kSyncCannotReadSmsDatabase = 3;
-    static constexpr int kSyncCannotWriteCounterDatabase = 4;
-
     // Copies the received messages dated rFrom or later and the sent messages
     // dated sFrom or later from sms.db into the counter database, with their
     // segment counts, in one transaction. Appends two numbers to
@@ -35,8 +32,8 @@ public:
     // copied, or the marker minus one when nothing was copied or the copy
     // was abandoned. Callers store each value plus one as the next marker,
     // which leaves a marker exactly where it was unless something newer was
-    // copied. Returns 0, or 1 to 4 when a database could not be opened or a
-    // statement could not be prepared (nothing copied then).
+    // copied. Returns Ok, or another status when a database could not be
+    // opened or a statement could not be prepared (nothing copied then).
     //
     // Markers are 64-bit Unix seconds. The copy starts from the later of
     // each marker passed in and the copy of the markers that the counter
@@ -47,8 +44,8 @@ public:
     // insert (a full disk) ends the copy there: what was copied before is
     // committed and the markers follow it, so each sync gets as far as it
     // can. A failed COMMIT keeps nothing and hands the markers back
-    // unchanged; the status is still 0.
-    static int copyRMessagesFrom(std::int64_t rFrom, std::int64_t sFrom, std::vector<std::int64_t>& returnValue);
+    // unchanged; the status is still Ok.
+    static SyncStatus copyRMessagesFrom(std::int64_t rFrom, std::int64_t sFrom, std::vector<std::int64_t>& returnValue);
 
     // Deletes one row of the counter database; true when the statement ran
     // to completion.
@@ -76,27 +73,34 @@ public:
                                  const std::vector<Person>* excludedPerson, std::vector<Sms>* records);
     static int countOutgoingFrom(Bound from, Bound to, const Person* forPerson,
                                  const std::vector<Person>* excludedPerson, std::vector<Sms>* records);
+    // The direct counts of every direction `type` counts, added up, their
+    // records appended in the order of countedDirections(type, firstOfBoth).
+    static int countMessages(MessageType type, Direction firstOfBoth, Bound from, Bound to, const Person* forPerson,
+                             const std::vector<Person>* excludedPerson, std::vector<Sms>* records);
 
     // Per-person totals of the period, appended to (and merged into) the two
     // arrays, index for index; the addresses of one contact end up as one
     // person. Arrays are untouched when a bound is missing or the database
     // cannot be read.
     static void countIncomingGroupFrom(Bound from, Bound to, std::vector<Person>& personArray,
-                                       std::vector<double>& countArray, const std::vector<Person>* excludedPerson);
+                                       std::vector<int>& countArray, const std::vector<Person>* excludedPerson);
     static void countOutgoingGroupFrom(Bound from, Bound to, std::vector<Person>& personArray,
-                                       std::vector<double>& countArray, const std::vector<Person>* excludedPerson);
+                                       std::vector<int>& countArray, const std::vector<Person>* excludedPerson);
     static void countGroupFrom(Bound from, Bound to, std::vector<Person>& personArray,
-                               std::vector<double>& countArray, const std::vector<Person>* excludedPerson);
+                               std::vector<int>& countArray, const std::vector<Person>* excludedPerson);
+    // The group count of the directions `type` counts.
+    static void countGroupOf(MessageType type, Bound from, Bound to, std::vector<Person>& personArray,
+                             std::vector<int>& countArray, const std::vector<Person>* excludedPerson);
 
     // Appends every person of the counter database (contacts merged over
     // their addresses, and bare numbers) and sorts the whole array by name.
     static void getUniquePerson(std::vector<Person>& persons);
 
-    // The badge value from `from` on: for badge types 4, 5 and 6 the quota
-    // minus the segments (never below 0), otherwise the segments (type 3,
-    // "off", counts like 0; whether to show it is the caller's decision).
+    // The badge value from `from` on: for the quota-left types the quota
+    // minus the segments (never below 0), otherwise the segments (Off
+    // counts like Both; whether to show it is the caller's decision).
     // -1 when `from` is missing or the database cannot be opened.
-    static int countBadgeFrom(Bound from, const std::vector<Person>* excludedPerson, int badgeType, int quota);
+    static int countBadgeFrom(Bound from, const std::vector<Person>* excludedPerson, BadgeType badgeType, int quota);
 
     // "" for n < 1, "address = ?" for 1, "(address = ?" + (n - 1) times
     // " OR address = ? " + ")" for more.
@@ -117,12 +121,12 @@ public:
     static constexpr int kMaxNumbersPerStatement = 500;
 
 private:
-    static int directCount(CountingSession& session, int flags, Bound from, Bound to, const Person* forPerson,
+    static int directCount(CountingSession& session, Direction flags, Bound from, Bound to, const Person* forPerson,
                            std::vector<Sms>* records);
     static void groupCount(int type, Bound from, Bound to, std::vector<Person>& personArray,
-                           std::vector<double>& countArray, const std::vector<Person>* excludedPerson);
+                           std::vector<int>& countArray, const std::vector<Person>* excludedPerson);
     static void countGroupSelect(CountingSession& session, SqliteStatement& select, std::vector<Person>& personArray,
-                                 std::vector<double>& countArray, int type, Bound from, Bound to);
+                                 std::vector<int>& countArray, int type, Bound from, Bound to);
 
     static bool runMaintenance(const std::string& sql, long long rowid, bool bindRowid);
 };

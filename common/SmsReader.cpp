@@ -137,8 +137,9 @@ SmsReader::Next SmsReader::next(SmsRow& row) {
         }
         row.address = read_.columnText(0, &row.addressBytes);
         if (row.address == nullptr || row.addressBytes == 0) continue;
-        row.flags = static_cast<int>(read_.columnInt(3));
-        if (row.flags != 2 && row.flags != 3) continue;
+        const std::optional<Direction> direction = directionOfFlags(read_.columnInt(3));
+        if (!direction) continue;
+        row.flags = *direction;
         if (layout_ == Layout::Modern) {
             if (!nextModernRow(row)) continue;
         } else {

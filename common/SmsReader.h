@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/Direction.h"
 #include "platform/SqliteStatement.h"
 
 #include <cstdint>
@@ -17,7 +18,7 @@ struct SmsRow {
     std::int64_t date = 0;          // Unix seconds
     const char* text = nullptr;     // null for a NULL body
     int textBytes = 0;
-    int flags = 0;                  // 2 received, 3 sent
+    Direction flags = Direction::Received;
     const char* type = nullptr;     // the service name; null when unknown or in the old schema
     int typeBytes = 0;
 };

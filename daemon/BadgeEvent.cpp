@@ -37,22 +37,27 @@ bool BadgeEvent::CTSMSEvent(const std::string& name) {
     // Read after the sync: the markers are the only keys the sync changed.
     const auto settings = SettingsStore::load();
     const PropertyList* values = settings ? &*settings : nullptr;
-    const int badgeType = badgeTypeStoringDefault(values);
+    const BadgeType badgeType = badgeTypeStoringDefault(values);
     const int quota = SettingsStore::smsQuota(values);
-    if (badgeType == kBadgeOff) return true;
+    if (badgeType == BadgeType::Off && !hooks_.afterBadge) return true;
 
     const std::vector<Person> excluded = exclusionList(values);
     const std::time_t start = BillingPeriod::daemonPeriodStart(values, hooks_.now());
-    hooks_.setBadge(SmsHelper::countBadgeFrom(start, &excluded, badgeType, quota));
+    std::optional<int> badge;
+    if (badgeType != BadgeType::Off) {
+        badge = SmsHelper::countBadgeFrom(start, &excluded, badgeType, quota);
+        hooks_.setBadge(*badge);
+    }
+    if (hooks_.afterBadge) hooks_.afterBadge(Reading{values, badgeType, quota, start, &excluded, badge});
     return true;
 }
 
-int BadgeEvent::badgeTypeStoringDefault(const PropertyList* settings) const {
+BadgeType BadgeEvent::badgeTypeStoringDefault(const PropertyList* settings) const {
     if (SettingsStore::hasBadgeType(settings)) return SettingsStore::badgeType(settings);
     // The first event after installation records the default, so the app
     // shows the same choice the badge follows.
     SettingsStore::update([](PropertyList& stored) {
-        if (!stored.contains(SettingsKeys::kBadgeType)) stored.setInteger(SettingsKeys::kBadgeType, kDefaultBadgeType);
+        if (!stored.contains(SettingsKeys::kBadgeType)) SettingsStore::setBadgeType(stored, kDefaultBadgeType);
     });
     return kDefaultBadgeType;
 }

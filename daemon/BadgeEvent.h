@@ -1,8 +1,11 @@
 #pragma once
 
+#include "common/BadgeType.h"
+
 #include <chrono>
 #include <ctime>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,8 +22,16 @@ public:
     static constexpr auto kReceivedWait = std::chrono::seconds(2);
     // The phone writes a sent message in several steps; give it a minute.
     static constexpr auto kSentWait = std::chrono::seconds(60);
-    static constexpr int kDefaultBadgeType = 2;
-    static constexpr int kBadgeOff = 3;
+
+    // What an event read and counted, for whatever follows the badge.
+    struct Reading {
+        const PropertyList* settings = nullptr;  // null without a readable file
+        BadgeType badgeType = kDefaultBadgeType;
+        int quota = 0;
+        std::time_t periodStart = 0;
+        const std::vector<Person>* excluded = nullptr;
+        std::optional<int> badgeValue;  // none when the badge is off
+    };
 
     struct Hooks {
         // Waits that long; false when the daemon is being stopped, and the
@@ -31,6 +42,8 @@ public:
         std::function<std::time_t()> now;
         // Says what keeps the event from doing its work.
         std::function<void(const std::string& problem)> warn;
+        // Runs after the badge is set (also with the badge off); may be empty.
+        std::function<void(const Reading&)> afterBadge = {};
     };
 
     explicit BadgeEvent(Hooks hooks) : hooks_(std::move(hooks)) {}
@@ -46,7 +59,7 @@ public:
     static std::vector<Person> exclusionList(const PropertyList* settings);
 
 private:
-    int badgeTypeStoringDefault(const PropertyList* settings) const;
+    BadgeType badgeTypeStoringDefault(const PropertyList* settings) const;
 
     Hooks hooks_;
 };

@@ -1,13 +1,12 @@
 #include "platform/AddressBookReader.h"
 
-#include "platform/SqliteHardening.h"
-
-#include <sqlite3.h>
+#include "platform/SqliteDatabase.h"
+#include "platform/SqliteStatement.h"
+#include "platform/SqliteTransaction.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <limits>
-#include <memory>
 #include <optional>
 #include <utility>
 
@@ -15,62 +14,46 @@ namespace {
 
 constexpr int kPhoneNumberProperty = 3;
 
-struct ConnectionCloser {
-    void operator()(sqlite3* db) const { sqlite3_close(db); }
-};
-struct StatementFinalizer {
-    void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
-};
-using Connection = std::unique_ptr<sqlite3, ConnectionCloser>;
-using Statement = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
-
 using Outcome = AddressBookReader::Outcome;
 
-Outcome outcomeOf(int resultCode) {
-    const int primary = resultCode & 0xff;
-    return primary == SQLITE_BUSY || primary == SQLITE_LOCKED ? Outcome::Busy : Outcome::Failed;
+// Logs the failure and tells a lock from anything else.
+Outcome failureOf(const SqliteDatabase& db, const char* doing) {
+    db.logFailure(doing);
+    return db.lastErrorIsBusy() ? Outcome::Busy : Outcome::Failed;
 }
 
-// Nothing on failure; `error` then tells a lock from anything else.
-Statement prepare(sqlite3* db, const char* sql, Outcome* error) {
-    sqlite3_stmt* raw = nullptr;
-    const int rc = sqlite3_prepare_v2(db, sql, -1, &raw, nullptr);
-    Statement statement(raw);
-    if (rc != SQLITE_OK) *error = outcomeOf(sqlite3_errcode(db));
-    return statement;
-}
-
-std::optional<std::string> nonEmptyText(sqlite3_stmt* statement, int column) {
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
-    const int bytes = sqlite3_column_bytes(statement, column);
+std::optional<std::string> nonEmptyText(const SqliteStatement& statement, int column) {
+    int bytes = 0;
+    const char* text = statement.columnText(column, &bytes);
     if (!text || bytes == 0) return std::nullopt;
     return std::string(text, static_cast<std::size_t>(bytes));
 }
 
 // Record identifiers are 32-bit on the phone; a row outside that range is not
 // one the rest of the system could refer to.
-std::optional<int> recordIdOf(sqlite3_stmt* statement, int column) {
-    const sqlite3_int64 value = sqlite3_column_int64(statement, column);
+std::optional<int> recordIdOf(const SqliteStatement& statement, int column) {
+    const std::int64_t value = statement.columnInt(column);
     if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max()) return std::nullopt;
     return static_cast<int>(value);
 }
 
-Outcome readPeople(sqlite3* db, std::vector<AddressBookContact>* contacts) {
-    Outcome error = Outcome::Failed;
-    Statement people = prepare(db, "SELECT ROWID, First, Last, Organization FROM ABPerson ORDER BY ROWID", &error);
-    if (!people) return error;
-    int rc;
-    while ((rc = sqlite3_step(people.get())) == SQLITE_ROW) {
-        const auto recordId = recordIdOf(people.get(), 0);
+Outcome readPeople(const SqliteDatabase& db, std::vector<AddressBookContact>* contacts) {
+    constexpr const char* kDoing = "reading the contacts of the address book";
+    SqliteStatement people;
+    if (!people.prepare(db, "SELECT ROWID, First, Last, Organization FROM ABPerson ORDER BY ROWID"))
+        return failureOf(db, kDoing);
+    SqliteStatement::Step step;
+    while ((step = people.step()) == SqliteStatement::Step::Row) {
+        const auto recordId = recordIdOf(people, 0);
         if (!recordId) continue;
         AddressBookContact contact;
         contact.recordId = *recordId;
-        contact.first = nonEmptyText(people.get(), 1);
-        contact.last = nonEmptyText(people.get(), 2);
-        contact.organization = nonEmptyText(people.get(), 3);
+        contact.first = nonEmptyText(people, 1);
+        contact.last = nonEmptyText(people, 2);
+        contact.organization = nonEmptyText(people, 3);
         contacts->push_back(std::move(contact));
     }
-    return rc == SQLITE_DONE ? Outcome::Loaded : outcomeOf(rc);
+    return step == SqliteStatement::Step::Done ? Outcome::Loaded : failureOf(db, kDoing);
 }
 
 AddressBookContact* contactWithId(std::vector<AddressBookContact>& contacts, int recordId) {
@@ -81,31 +64,32 @@ AddressBookContact* contactWithId(std::vector<AddressBookContact>& contacts, int
 
 // Numbers whose person is gone are left behind by the phone's own editor at
 // times; they belong to nobody.
-Outcome readNumbers(sqlite3* db, std::vector<AddressBookContact>* contacts) {
-    Outcome error = Outcome::Failed;
-    Statement numbers = prepare(db,
-                                "SELECT record_id, value FROM ABMultiValue WHERE property = ?1"
-                                " ORDER BY record_id, ROWID",
-                                &error);
-    if (!numbers) return error;
-    sqlite3_bind_int(numbers.get(), 1, kPhoneNumberProperty);
-    int rc;
-    while ((rc = sqlite3_step(numbers.get())) == SQLITE_ROW) {
-        const auto recordId = recordIdOf(numbers.get(), 0);
-        auto value = nonEmptyText(numbers.get(), 1);
+Outcome readNumbers(const SqliteDatabase& db, std::vector<AddressBookContact>* contacts) {
+    constexpr const char* kDoing = "reading the phone numbers of the address book";
+    SqliteStatement numbers;
+    if (!numbers.prepare(db, "SELECT record_id, value FROM ABMultiValue WHERE property = ?1"
+                             " ORDER BY record_id, ROWID"))
+        return failureOf(db, kDoing);
+    numbers.bindInt(1, kPhoneNumberProperty);
+    SqliteStatement::Step step;
+    while ((step = numbers.step()) == SqliteStatement::Step::Row) {
+        const auto recordId = recordIdOf(numbers, 0);
+        auto value = nonEmptyText(numbers, 1);
         AddressBookContact* contact = recordId ? contactWithId(*contacts, *recordId) : nullptr;
         if (contact && value) contact->numbers.push_back(std::move(*value));
     }
-    return rc == SQLITE_DONE ? Outcome::Loaded : outcomeOf(rc);
+    return step == SqliteStatement::Step::Done ? Outcome::Loaded : failureOf(db, kDoing);
 }
 
-Outcome readInTransaction(sqlite3* db, std::vector<AddressBookContact>* contacts) {
+Outcome readInTransaction(SqliteDatabase& db, std::vector<AddressBookContact>* contacts) {
     // A deferred transaction takes its shared lock at the first read and holds
     // it until the end, so no writer can slip in between the two queries.
-    if (sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK) return outcomeOf(sqlite3_errcode(db));
+    SqliteTransaction transaction(db, SqliteTransaction::Behavior::Deferred, "reading the address book");
+    if (!transaction.isActive()) return db.lastErrorIsBusy() ? Outcome::Busy : Outcome::Failed;
     Outcome outcome = readPeople(db, contacts);
     if (outcome == Outcome::Loaded) outcome = readNumbers(db, contacts);
-    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    // Nothing was written: ending the read either way releases the lock.
+    transaction.commit();
     return outcome;
 }
 
@@ -113,13 +97,13 @@ Outcome readInTransaction(sqlite3* db, std::vector<AddressBookContact>* contacts
 
 AddressBookReader::Result AddressBookReader::read(const std::string& path, int busyTimeoutMs) {
     Result result;
-    sqlite3* raw = nullptr;
-    // Read-only never creates the file: a missing book stays missing.
-    const int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
-    Connection db(raw);
-    if (rc != SQLITE_OK || !SqliteHardening::apply(db.get())) return result;
-    sqlite3_busy_timeout(db.get(), busyTimeoutMs);
-    result.outcome = readInTransaction(db.get(), &result.contacts);
+    SqliteDatabase db;
+    // Read-only never creates the file: a missing book stays missing. The
+    // book is someone else's file, so the connection is hardened against a
+    // crafted one.
+    if (!db.open(path, SqliteDatabase::Mode::Untrusted)) return result;
+    db.setBusyTimeout(busyTimeoutMs);
+    result.outcome = readInTransaction(db, &result.contacts);
     if (result.outcome != Outcome::Loaded) result.contacts.clear();
     return result;
 }

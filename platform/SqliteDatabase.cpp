@@ -1,6 +1,7 @@
 #include "platform/SqliteDatabase.h"
 
 #include "platform/SqliteHardening.h"
+#include "platform/SqliteLog.h"
 
 #include <sqlite3.h>
 
@@ -31,12 +32,16 @@ std::string fileUri(const std::string& path, const char* query) {
 
 SqliteDatabase::~SqliteDatabase() { close(); }
 
-SqliteDatabase::SqliteDatabase(SqliteDatabase&& other) noexcept : db_(std::exchange(other.db_, nullptr)) {}
+SqliteDatabase::SqliteDatabase(SqliteDatabase&& other) noexcept
+    : db_(std::exchange(other.db_, nullptr)), openError_(std::move(other.openError_)),
+      openErrorCode_(other.openErrorCode_) {}
 
 SqliteDatabase& SqliteDatabase::operator=(SqliteDatabase&& other) noexcept {
     if (this != &other) {
         close();
         db_ = std::exchange(other.db_, nullptr);
+        openError_ = std::move(other.openError_);
+        openErrorCode_ = other.openErrorCode_;
     }
     return *this;
 }
@@ -50,10 +55,15 @@ bool SqliteDatabase::open(const std::string& path, Mode mode) {
     const std::string name = mode == Mode::Snapshot ? fileUri(path, "mode=ro&immutable=1") : path;
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(name.c_str(), &db, flags, nullptr) != SQLITE_OK) {
-        // A handle comes back even on failure and must be closed.
+        // A handle comes back even on failure and must be closed; its
+        // message is kept for lastError().
+        openError_ = db ? sqlite3_errmsg(db) : "out of memory";
+        openErrorCode_ = db ? sqlite3_extended_errcode(db) : SQLITE_NOMEM;
         sqlite3_close(db);
         return false;
     }
+    openError_.clear();
+    openErrorCode_ = 0;
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
     if ((mode == Mode::Snapshot || mode == Mode::Untrusted) && !SqliteHardening::apply(db)) {
         sqlite3_close(db);
@@ -76,8 +86,26 @@ bool SqliteDatabase::exec(const std::string& sql) {
     return db_ && sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
-std::string SqliteDatabase::lastError() const { return db_ ? sqlite3_errmsg(db_) : "database not open"; }
+std::string SqliteDatabase::lastError() const {
+    if (db_) return sqlite3_errmsg(db_);
+    return openError_.empty() ? "database not open" : openError_;
+}
+
+int SqliteDatabase::errorCode() const { return db_ ? sqlite3_extended_errcode(db_) : openErrorCode_; }
+
+bool SqliteDatabase::lastErrorIsBusy() const {
+    const int primary = errorCode() & 0xff;
+    return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
+}
+
+void SqliteDatabase::logFailure(std::string_view doing) const { SqliteLog::failure(doing, lastError()); }
 
 long long SqliteDatabase::lastInsertRowid() const { return db_ ? sqlite3_last_insert_rowid(db_) : 0; }
 
 int SqliteDatabase::changes() const { return db_ ? sqlite3_changes(db_) : 0; }
+
+bool SqliteDatabase::inTransaction() const { return db_ && sqlite3_get_autocommit(db_) == 0; }
+
+void SqliteDatabase::setBusyTimeout(int milliseconds) {
+    if (db_) sqlite3_busy_timeout(db_, milliseconds);
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 struct sqlite3;
 
@@ -34,12 +35,29 @@ public:
 
     // Runs statements without results; false on the first failure.
     bool exec(const std::string& sql);
+    // SQLite's message for the last failure on this connection, or why the
+    // last open failed.
     std::string lastError() const;
+    // SQLite's result code of the last call on this connection (extended
+    // codes included); 0 when it succeeded.
+    int errorCode() const;
+    // The last failure was a lock that another connection held past the busy
+    // timeout (as opposed to a missing table, a damaged file, ...).
+    bool lastErrorIsBusy() const;
+    // One line on standard error: `doing`, then lastError() (see SqliteLog).
+    void logFailure(std::string_view doing) const;
     long long lastInsertRowid() const;
     int changes() const;
+    // A transaction is open on this connection (BEGIN ran, and neither
+    // COMMIT nor ROLLBACK, nor SQLite itself, has ended it yet).
+    bool inTransaction() const;
+    // Replaces kBusyTimeoutMs for this connection.
+    void setBusyTimeout(int milliseconds);
 
     sqlite3* handle() const { return db_; }
 
 private:
     sqlite3* db_ = nullptr;
+    std::string openError_;
+    int openErrorCode_ = 0;
 };

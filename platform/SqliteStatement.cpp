@@ -72,8 +72,6 @@ bool SqliteStatement::columnIsNull(int column) const { return sqlite3_column_typ
 
 std::int64_t SqliteStatement::columnInt(int column) const { return sqlite3_column_int64(stmt_, column); }
 
-double SqliteStatement::columnDouble(int column) const { return sqlite3_column_double(stmt_, column); }
-
 const char* SqliteStatement::columnText(int column, int* bytes) const {
     const unsigned char* text = sqlite3_column_text(stmt_, column);
     if (bytes) *bytes = sqlite3_column_bytes(stmt_, column);

@@ -41,7 +41,6 @@ public:
 
     bool columnIsNull(int column) const;
     std::int64_t columnInt(int column) const;
-    double columnDouble(int column) const;
     // The text and its length in bytes; valid until the next step or reset.
     const char* columnText(int column, int* bytes = nullptr) const;
     std::string columnString(int column) const;

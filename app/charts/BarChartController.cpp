@@ -56,16 +56,16 @@ int BarChartController::countLabelX(double length) {
     return static_cast<int>(x < kLastCountLabelX ? x : kLastCountLabelX);
 }
 
-void BarChartController::init(std::vector<double>& counts, std::vector<Person>& persons) {
+void BarChartController::init(std::vector<int>& counts, std::vector<Person>& persons) {
     loadViewIfNeeded();
     MultipleSort::sortArrayUsingSelector(counts, &MultipleSort::compareNumbers, &persons, nullptr);
-    const std::vector<double> largestFirst(counts.rbegin(), counts.rend());
+    const std::vector<int> largestFirst(counts.rbegin(), counts.rend());
     const std::vector<Person> personsLargestFirst(persons.rbegin(), persons.rend());
 
     int y = kFirstRowTop;
     uniqueNumbers_ = 0;
     for (std::size_t i = 0; i < largestFirst.size(); ++i) {
-        if (static_cast<long long>(largestFirst[i]) <= 0) continue;
+        if (largestFirst[i] <= 0) continue;
         ++uniqueNumbers_;
         addRow(y, personsLargestFirst[i], largestFirst[i]);
         y += kRowHeight;
@@ -89,16 +89,14 @@ void BarChartController::describeForScreenReaders() {
     content->setAccessibleDescription(shares.join(QStringLiteral("; ")));
 }
 
-void BarChartController::addRow(int y, const Person& person, double count) {
+void BarChartController::addRow(int y, const Person& person, int count) {
     QWidget* content = scrollView_->contentView();
     rowLabel(QString::fromStdString(person.name()), QRect(10, y, 100, kRowHeight), content);
     const double length = barLength(count);
     auto* bar = new BarLine(length, content);
     KitAccessibility::setRole(bar, QAccessible::Graphic);
-    bar->setAccessibleName(tr("%1: %2").arg(QString::fromStdString(person.name()),
-                                            QString::number(static_cast<long long>(count))));
+    bar->setAccessibleName(tr("%1: %2").arg(QString::fromStdString(person.name()), QString::number(count)));
     bar->move(kNameWidth, y + 12);
     bar->show();
-    rowLabel(QString::number(static_cast<long long>(count)), QRect(countLabelX(length), y, 110, kRowHeight),
-             content);
+    rowLabel(QString::number(count), QRect(countLabelX(length), y, 110, kRowHeight), content);
 }

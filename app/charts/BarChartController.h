@@ -26,7 +26,7 @@ public:
     // Sorts `counts` ascending with `persons` paired to them, in place (the
     // caller's arrays are left sorted), then builds the rows from reversed
     // copies.
-    void init(std::vector<double>& counts, std::vector<Person>& persons);
+    void init(std::vector<int>& counts, std::vector<Person>& persons);
 
     // The bar of a count: 10 points plus one per 5, at most kMaxBarLength.
     static double barLength(double count);
@@ -42,7 +42,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void addRow(int y, const Person& person, double count);
+    void addRow(int y, const Person& person, int count);
     void describeForScreenReaders();
 
     ScrollView* scrollView_ = nullptr;

@@ -13,11 +13,10 @@
 class ChartData {
 public:
     // Empties the three arrays, then fills `persons` and `counts` (index for
-    // index) with the per-person counts of `messageType` (1 received, 2 sent,
-    // anything else both) and `records` with the messages behind the total,
+    // index) with the per-person counts of `messageType` and `records` with the messages behind the total,
     // sent before received for both. Returns the total. Without a bound
     // everything stays empty and the total is 0.
-    static int generate(SmsHelper::Bound from, SmsHelper::Bound to, int messageType,
+    static int generate(SmsHelper::Bound from, SmsHelper::Bound to, MessageType messageType,
                         const std::vector<Person>& excluded, std::vector<Person>& persons,
-                        std::vector<double>& counts, std::vector<Sms>& records);
+                        std::vector<int>& counts, std::vector<Sms>& records);
 };

@@ -1,6 +1,7 @@
 #include "app/charts/ChartViewController.h"
 
 #include "app/charts/FullPieView.h"
+#include "app/shell/MessageTypeText.h"
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/NavigationItem.h"
 
@@ -12,19 +13,18 @@ ChartViewController::ChartViewController(QWidget* parent)
 
 void ChartViewController::viewDidLoad() { setTitle(tr("Pie Chart")); }
 
-QString ChartViewController::infoText(int messageType, const QString& from, const QString& to, int persons) {
-    const QString heading = messageType == 1   ? tr("Received Messages")
-                            : messageType == 2 ? tr("Sent Messages")
-                                               : tr("All Messages");
+QString ChartViewController::infoText(MessageType messageType, const QString& from, const QString& to,
+                                      int persons) {
     return QStringLiteral("%1\n%2 : %3\n%4 : %5\n%6 : %7")
-        .arg(heading, tr("From"), from, tr("To"), to, tr("Num"), QString::number(persons));
+        .arg(MessageTypeText::chartHeading(messageType), tr("From"), from, tr("To"), to, tr("Num"),
+             QString::number(persons));
 }
 
 void ChartViewController::removeAllSubviews() {
     for (FullPieView* pie : findChildren<FullPieView*>(Qt::FindDirectChildrenOnly)) delete pie;
 }
 
-FullPieView* ChartViewController::showPie(const std::vector<double>& counts, const std::vector<Person>& persons,
+FullPieView* ChartViewController::showPie(const std::vector<int>& counts, const std::vector<Person>& persons,
                                           int total, const QString& title) {
     loadViewIfNeeded();
     auto* pie = new FullPieView(counts, persons, kPieFrame, total, this);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/MessageType.h"
 #include "common/Person.h"
 #include "platform/ui/ViewController.h"
 
@@ -22,12 +23,12 @@ public:
 
     // The title block: the heading of the message type, the period and the
     // number of persons, four lines.
-    static QString infoText(int messageType, const QString& from, const QString& to, int persons);
+    static QString infoText(MessageType messageType, const QString& from, const QString& to, int persons);
 
     // Takes away the previous pie with its labels.
     void removeAllSubviews();
     // A new pie of `counts` out of `total`, titled `title`.
-    FullPieView* showPie(const std::vector<double>& counts, const std::vector<Person>& persons, int total,
+    FullPieView* showPie(const std::vector<int>& counts, const std::vector<Person>& persons, int total,
                          const QString& title);
 
     FullPieView* pieView() const;

@@ -19,9 +19,9 @@ namespace {
 // reaches furthest left, right and down, the title furthest up.
 constexpr QRect kWidgetArea{-50, -50, 320, 410};
 
-QString captionFor(const Person* person, double count, double share) {
+QString captionFor(const Person* person, int count, double share) {
     const QString name = person ? QString::fromStdString(person->name()) : QString();
-    return QStringLiteral("%1 \n%2 (%3)%").arg(name, QString::number(static_cast<long long>(count)),
+    return QStringLiteral("%1 \n%2 (%3)%").arg(name, QString::number(count),
                                               QString::number(share * 100.0, 'f', 2));
 }
 
@@ -34,7 +34,7 @@ std::int32_t truncatedAngle(double angle) {
 
 }  // namespace
 
-FullPieView::FullPieView(const std::vector<double>& counts, const std::vector<Person>& persons, const QRect& frame,
+FullPieView::FullPieView(const std::vector<int>& counts, const std::vector<Person>& persons, const QRect& frame,
                          int max, QWidget* parent)
     : QWidget(parent), frame_(frame) {
     setGeometry(kWidgetArea.translated(frame.topLeft()));
@@ -47,7 +47,7 @@ FullPieView::FullPieView(const std::vector<double>& counts, const std::vector<Pe
     titleLabel_ = addLabel(kTitleFrame, kTitleLines);
 }
 
-void FullPieView::addWedges(const std::vector<double>& counts, const std::vector<Person>& persons, int max) {
+void FullPieView::addWedges(const std::vector<int>& counts, const std::vector<Person>& persons, int max) {
     // Without a total every share would be 0 / 0: no wedge then, an empty
     // pie, rather than wedges of undefined angles.
     if (max <= 0) return;
@@ -66,8 +66,7 @@ void FullPieView::addWedges(const std::vector<double>& counts, const std::vector
     }
 }
 
-void FullPieView::describeForScreenReaders(const std::vector<double>& counts,
-                                           const std::vector<Person>& persons) {
+void FullPieView::describeForScreenReaders(const std::vector<int>& counts, const std::vector<Person>& persons) {
     // A screen reader cannot see the wedges: the chart says in words whom
     // each one stands for and how many messages, and each wedge names its
     // person.
@@ -76,7 +75,7 @@ void FullPieView::describeForScreenReaders(const std::vector<double>& counts,
     QStringList shares;
     for (std::size_t i = 0; i < pieViews_.size() && i < counts.size(); ++i) {
         const QString name = i < persons.size() ? QString::fromStdString(persons[i].name()) : QString();
-        const QString share = tr("%1: %2").arg(name, QString::number(static_cast<long long>(counts[i])));
+        const QString share = tr("%1: %2").arg(name, QString::number(counts[i]));
         KitAccessibility::setRole(pieViews_[i], QAccessible::Graphic);
         pieViews_[i]->setAccessibleName(share);
         shares << share;

@@ -35,7 +35,7 @@ public:
     // Wedge i sweeps counts[i] / max of the circle, starting where wedge
     // i - 1 ended, at 0 degrees for the first. The arrays are read here only.
     // A total of 0 or less gives no wedge at all.
-    FullPieView(const std::vector<double>& counts, const std::vector<Person>& persons, const QRect& frame, int max,
+    FullPieView(const std::vector<int>& counts, const std::vector<Person>& persons, const QRect& frame, int max,
                 QWidget* parent = nullptr);
 
     void updateLabel(const QString& text);
@@ -63,8 +63,8 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
-    void addWedges(const std::vector<double>& counts, const std::vector<Person>& persons, int max);
-    void describeForScreenReaders(const std::vector<double>& counts, const std::vector<Person>& persons);
+    void addWedges(const std::vector<int>& counts, const std::vector<Person>& persons, int max);
+    void describeForScreenReaders(const std::vector<int>& counts, const std::vector<Person>& persons);
     Label* addLabel(const QRect& frame, int lines);
     QPointF piePointFor(QPointF widgetPoint) const;
 

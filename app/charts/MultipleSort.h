@@ -21,7 +21,7 @@ public:
     using Selector = std::function<std::optional<int>(const T& receiver, const T& argument)>;
 
     // The numeric comparison of two counts.
-    static std::optional<int> compareNumbers(const double& receiver, const double& argument) {
+    static std::optional<int> compareNumbers(const int& receiver, const int& argument) {
         if (receiver < argument) return -1;
         return receiver > argument ? 1 : 0;
     }

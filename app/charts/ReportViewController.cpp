@@ -38,7 +38,7 @@ void ReportViewController::removeAllSubviews() {
     yVal_ = kFirstRowTop;
 }
 
-void ReportViewController::initWithData(const std::vector<Sms>& records, int messageType) {
+void ReportViewController::initWithData(const std::vector<Sms>& records, MessageType messageType) {
     loadViewIfNeeded();
     messageType_ = messageType;
     yVal_ = kFirstRowTop;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/MessageType.h"
 #include "app/charts/MonthlyReport.h"
 #include "common/Sms.h"
 #include "platform/ui/ViewController.h"
@@ -30,14 +31,14 @@ public:
 
     // Builds every row from the period's messages, oldest first. The report
     // type is always 0: both directions.
-    void initWithData(const std::vector<Sms>& records, int messageType);
+    void initWithData(const std::vector<Sms>& records, MessageType messageType);
     // One row: the label, the first count and, when given, the second.
     void addScrollItem(const QString& label, const QString& countStr, const std::optional<QString>& countStr1);
     void addScrollItemWithMonth(const MonthlyReport::MonthRow& month);
     // Takes away the previous report's rows.
     void removeAllSubviews();
 
-    int messageType() const { return messageType_; }
+    MessageType messageType() const { return messageType_; }
     int yVal() const { return yVal_; }
     ScrollView* scrollView() const { return scrollView_; }
 
@@ -49,7 +50,7 @@ private:
     void addPeriodRows();
 
     ScrollView* scrollView_ = nullptr;
-    int messageType_ = 0;
+    MessageType messageType_ = MessageType::Both;
     int yVal_ = kFirstRowTop;
     std::time_t from_ = 0;
     std::time_t to_ = 0;

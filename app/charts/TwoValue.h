@@ -10,9 +10,7 @@ public:
     TwoValue(std::int32_t startAngle, std::int32_t endAngle) : startAngle_(startAngle), endAngle_(endAngle) {}
 
     std::int32_t startAngle() const { return startAngle_; }
-    void setStartAngle(std::int32_t angle) { startAngle_ = angle; }
     std::int32_t endAngle() const { return endAngle_; }
-    void setEndAngle(std::int32_t angle) { endAngle_ = angle; }
 
 private:
     std::int32_t startAngle_;

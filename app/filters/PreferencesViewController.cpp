@@ -17,12 +17,11 @@
 
 namespace {
 
-constexpr int kBadgeOff = 3;
 // Picker rows in the order the wheel shows them: each direction as a total,
 // then as what is left of the quota; "OFF" last.
-constexpr std::array<int, PreferencesViewController::kBadgeTypeCount> kBadgeCodeOfRow{0, 4, 1, 5, 2, 6, 3};
-
-bool isSmsLeft(int code) { return code >= 4 && code <= 6; }
+constexpr std::array<BadgeType, PreferencesViewController::kBadgeTypeCount> kBadgeCodeOfRow{
+    BadgeType::Both, BadgeType::QuotaLeftOfBoth,     BadgeType::Received, BadgeType::QuotaLeftOfReceived,
+    BadgeType::Sent, BadgeType::QuotaLeftOfSent, BadgeType::Off};
 
 // The row captions are padded with spaces to put their value at the right
 // end of the row. They get one size a little below the table's, and a
@@ -98,12 +97,12 @@ void PreferencesViewController::buildPickers() {
 
 // --- Codes and texts -------------------------------------------------------------
 
-int PreferencesViewController::badgeCodeForRow(int row) {
-    if (row < 0 || row >= kBadgeTypeCount) return kBadgeOff;
+BadgeType PreferencesViewController::badgeCodeForRow(int row) {
+    if (row < 0 || row >= kBadgeTypeCount) return BadgeType::Off;
     return kBadgeCodeOfRow[static_cast<std::size_t>(row)];
 }
 
-int PreferencesViewController::rowForBadgeCode(int code) {
+int PreferencesViewController::rowForBadgeCode(BadgeType code) {
     for (int row = 0; row < kBadgeTypeCount; ++row)
         if (kBadgeCodeOfRow[static_cast<std::size_t>(row)] == code) return row;
     return -1;
@@ -140,13 +139,22 @@ QString PreferencesViewController::billingDayText() const {
 void PreferencesViewController::fillBadgeRow(TableViewCell* cell) const {
     QString text, detail;
     switch (rv_->badgeType()) {
-    case 0: text = tr("Badge type                        Both"); detail = tr("Total"); break;
-    case 4: text = tr("Badge type                        Both"); detail = tr("SMS Left"); break;
-    case 1: text = tr("Badge type                Incoming"); detail = tr("Total"); break;
-    case 5: text = tr("Badge type                Incoming"); detail = tr("SMS Left"); break;
-    case 2: text = tr("Badge type                Outgoing"); detail = tr("Total"); break;
-    case 6: text = tr("Badge type                Outgoing"); detail = tr("SMS Left"); break;
-    case kBadgeOff: text = tr("Badge type                         OFF"); break;
+    case BadgeType::Both: text = tr("Badge type                        Both"); detail = tr("Total"); break;
+    case BadgeType::QuotaLeftOfBoth:
+        text = tr("Badge type                        Both");
+        detail = tr("SMS Left");
+        break;
+    case BadgeType::Received: text = tr("Badge type                Incoming"); detail = tr("Total"); break;
+    case BadgeType::QuotaLeftOfReceived:
+        text = tr("Badge type                Incoming");
+        detail = tr("SMS Left");
+        break;
+    case BadgeType::Sent: text = tr("Badge type                Outgoing"); detail = tr("Total"); break;
+    case BadgeType::QuotaLeftOfSent:
+        text = tr("Badge type                Outgoing");
+        detail = tr("SMS Left");
+        break;
+    case BadgeType::Off: text = tr("Badge type                         OFF"); break;
     default: text = tr("Show Badge"); break;
     }
     cell->textLabel()->setText(text);
@@ -167,7 +175,7 @@ void PreferencesViewController::setSelectionDay(int day) {
     if (day != 0) tableView_->reloadData();
 }
 
-void PreferencesViewController::setBadgeType(int code) {
+void PreferencesViewController::setBadgeType(BadgeType code) {
     loadViewIfNeeded();
     const int row = rowForBadgeCode(code);
     if (row >= 0) badgeSelector_->selectRow(row, 0, false);
@@ -194,10 +202,10 @@ void PreferencesViewController::dayChosen(int row) {
 }
 
 void PreferencesViewController::badgeTypeChosen(int row) {
-    const int code = badgeCodeForRow(row);
+    const BadgeType code = badgeCodeForRow(row);
     rv_->setBadgeType(code);
     // Counting down what is left needs a quota; the choice stands either way.
-    if (isSmsLeft(code)) checkQuota();
+    if (showsQuotaLeft(code)) checkQuota();
     tableView_->reloadData();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/BadgeType.h"
 #include "platform/ui/TableViewDataSource.h"
 #include "platform/ui/TableViewDelegate.h"
 #include "platform/ui/ViewController.h"
@@ -28,7 +29,7 @@ public:
     // Called by the main screen before every opening, in this order.
     void hideSelection();
     void setSelectionDay(int day);
-    void setBadgeType(int code);
+    void setBadgeType(BadgeType code);
 
     void selectDay();
     void checkQuota();
@@ -37,8 +38,8 @@ public:
     bool textFieldShouldReturn();
 
     // Badge codes and the rows of the badge wheel.
-    static int badgeCodeForRow(int row);
-    static int rowForBadgeCode(int code);
+    static BadgeType badgeCodeForRow(int row);
+    static int rowForBadgeCode(BadgeType code);
     // "1st", "2nd", "3rd", "4th" ... by the last digit alone ("11st").
     static QString dayWithSuffix(int day);
     // The quota a typed text stands for: the leading decimal number (0 when

@@ -17,7 +17,7 @@ void MyTableViewCell::prepareCell() {
     textLabel_ = {QRect(30, 16, 280, 15), Theme::fontNamed(QStringLiteral("Arial"), 12), Theme::textColor(), QString()};
 }
 
-void MyTableViewCell::modCellWithName(const QString& name, std::time_t date, const QString& text, int flags) {
+void MyTableViewCell::modCellWithName(const QString& name, std::time_t date, const QString& text, Direction flags) {
     nameLabel_.text = name;
     textLabel_.text = text;
     imgView_ = flags == Sms::kReceived ? DirectionImage::incoming() : DirectionImage::outgoing();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/Direction.h"
 #include <QColor>
 #include <QFont>
 #include <QPixmap>
@@ -34,7 +35,7 @@ public:
     void prepareCell();
     // Fills the row: flags 2 is a received message, anything else shows as
     // sent. The date is written in the current locale and local time.
-    void modCellWithName(const QString& name, std::time_t date, const QString& text, int flags);
+    void modCellWithName(const QString& name, std::time_t date, const QString& text, Direction flags);
     // The row as the list paints it: white, the image, then the date, the
     // text and the name, each drawn over the ones before (the name's frame
     // overlaps the date's by 10 points).

@@ -3,6 +3,7 @@
 #include "app/list/CsvExport.h"
 #include "app/list/MailComposer.h"
 #include "app/list/MyTableViewCell.h"
+#include "app/shell/MessageTypeText.h"
 #include "common/SmsHelper.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/BarButtonItem.h"
@@ -41,10 +42,8 @@ RecordViewController::RecordViewController(std::vector<Sms>& data, QWidget* pare
     setData(data);
 }
 
-QString RecordViewController::titleForMessageType(int messageType) {
-    if (messageType == 1) return tr("Incoming");
-    if (messageType == 2) return tr("Outgoing");
-    return tr("Details");
+QString RecordViewController::titleForMessageType(MessageType messageType) {
+    return MessageTypeText::listTitle(messageType);
 }
 
 void RecordViewController::setData(std::vector<Sms>& data) {

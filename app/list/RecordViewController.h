@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/MessageType.h"
 #include "app/list/MailComposerDelegate.h"
 #include "app/list/MyTableViewCell.h"
 #include "common/Sms.h"
@@ -44,7 +45,7 @@ public:
     static RecordViewController* initWithArrayData(std::vector<Sms>& data, QWidget* parent);
     // The screen title for the main screen's message type: 1 received,
     // 2 sent, anything else both.
-    static QString titleForMessageType(int messageType);
+    static QString titleForMessageType(MessageType messageType);
 
     void setData(std::vector<Sms>& data);
     std::vector<Sms>& data() { return *data_; }

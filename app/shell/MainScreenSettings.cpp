@@ -12,15 +12,6 @@
 
 namespace {
 
-constexpr int kBadgeOff = 3;
-
-int messageTypeFrom(const PropertyList* settings) {
-    if (!settings) return 0;
-    const auto stored = settings->stringValue(SettingsKeys::kMessageType);
-    if (!stored || *stored == "0") return 0;
-    return *stored == "1" ? 1 : 2;
-}
-
 // Contacts first, then bare numbers, each in saved order. Unlike the
 // daemon, the app reads past a missing number key rather than stopping.
 std::vector<Person> exclusionsFrom(const PropertyList* settings) {
@@ -53,7 +44,7 @@ std::optional<Person> MainScreenSettings::personForNumber(const std::string& num
 }
 
 void MainScreenSettings::loadFilterSettings(const PropertyList* settings) {
-    messageType = messageTypeFrom(settings);
+    messageType = SettingsStore::messageType(settings);
     selectedPerson.reset();
     if (auto number = SettingsStore::lastRecordNumber(settings)) selectedPerson = personForNumber(*number);
     excludedPersonArray = exclusionsFrom(settings);
@@ -90,8 +81,8 @@ void MainScreenSettings::storeInto(PropertyList& settings) const {
         settings.setString(SettingsKeys::kCycleDay, std::to_string(cycleDay));
         settings.setString(SettingsKeys::kCycleMode, "Y");
     }
-    settings.setInteger(SettingsKeys::kBadgeType, badgeType);
-    if (messageType >= 0 && messageType <= 2) settings.setString(SettingsKeys::kMessageType, std::to_string(messageType));
+    SettingsStore::setBadgeType(settings, badgeType);
+    SettingsStore::setMessageType(settings, messageType);
     if (selectedPerson)
         settings.setString(SettingsKeys::kLastRecordNumber, selectedPerson->getFirstNumber());
     else
@@ -111,7 +102,8 @@ void MainScreenSettings::storeInto(PropertyList& settings) const {
 
 void MainScreenSettings::saveLastDate(std::time_t now, const std::function<void(int)>& setIconBadge) {
     setIconBadge(0);
-    if (saveFromDate != kFixedDate && badgeType != kBadgeOff) from = BillingPeriod::periodStart(cycleDay, now);
-    if (badgeType != kBadgeOff) setIconBadge(SmsHelper::countBadgeFrom(from, &excludedPersonArray, badgeType, smsquota));
+    if (saveFromDate != kFixedDate && badgeType != BadgeType::Off) from = BillingPeriod::periodStart(cycleDay, now);
+    if (badgeType != BadgeType::Off)
+        setIconBadge(SmsHelper::countBadgeFrom(from, &excludedPersonArray, badgeType, smsquota));
     SettingsStore::update([this](PropertyList& settings) { storeInto(settings); });
 }

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "common/BadgeType.h"
+#include "common/MessageType.h"
+#include "common/BadgeType.h"
+#include "common/MessageType.h"
 #include "common/Person.h"
 
 #include <ctime>
@@ -18,10 +22,10 @@ struct MainScreenSettings {
     static constexpr int kFixedDate = 1;
     static constexpr int kBillingDay = 2;
 
-    int messageType = 0;  // 0 Both, 1 Received, 2 Sent
+    MessageType messageType = MessageType::Both;
     std::optional<Person> selectedPerson;
     std::vector<Person> excludedPersonArray;  // contacts (record ID) and bare numbers (-1)
-    int badgeType = 2;
+    BadgeType badgeType = kDefaultBadgeType;
     int smsquota = 0;
     int saveFromDate = kBillingDay;
     int cycleDay = 1;  // 1 to 31 in billing-day mode, 0 in fixed-date mode

@@ -12,6 +12,7 @@
 #include "app/list/RecordViewController.h"
 #include "app/shell/AboutViewController.h"
 #include "app/shell/Artwork.h"
+#include "app/shell/MessageTypeText.h"
 #include "app/shell/PeriodButton.h"
 #include "common/MarkerSync.h"
 #include "common/SettingsStore.h"
@@ -220,19 +221,9 @@ void RootViewController::updateMessageCount() {
     const Person* person = settings_.selectedPerson ? &*settings_.selectedPerson : nullptr;
     const auto& excluded = settings_.excludedPersonArray;
     const SmsHelper::Bound from = settings_.from, to = settings_.to;
-    switch (settings_.messageType) {
-    case 1:
-        msgCount_ = SmsHelper::countIncomingFrom(from, to, person, &excluded, &tmpData_);
-        break;
-    case 2:
-        msgCount_ = SmsHelper::countOutgoingFrom(from, to, person, &excluded, &tmpData_);
-        break;
-    default:
-        // Received first, then sent, into the same list.
-        msgCount_ = SmsHelper::countIncomingFrom(from, to, person, &excluded, &tmpData_);
-        msgCount_ += SmsHelper::countOutgoingFrom(from, to, person, &excluded, &tmpData_);
-        break;
-    }
+    // For both: received first, then sent, into the same list.
+    msgCount_ = SmsHelper::countMessages(settings_.messageType, Direction::Received, from, to, person, &excluded,
+                                         &tmpData_);
     countedRecords_ = recordsFingerprint(tmpData_);
     // The message list shows this very array, and may be open (an
     // activation recounts under it): it gets the new records at once.
@@ -244,7 +235,7 @@ std::uint64_t RootViewController::recordsFingerprint(const std::vector<Sms>& rec
     // same value, other records practically never do.
     std::uint64_t sum = records.size();
     for (const Sms& record : records) {
-        std::uint64_t x = static_cast<std::uint64_t>(record.rowid()) * 4 + static_cast<std::uint64_t>(record.flags() & 3);
+        std::uint64_t x = static_cast<std::uint64_t>(record.rowid()) * 4 + static_cast<std::uint64_t>(flagsOf(record.flags()) & 3);
         x += 0x9e3779b97f4a7c15U;
         x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9U;
         x = (x ^ (x >> 27)) * 0x94d049bb133111ebU;
@@ -272,8 +263,7 @@ QString RootViewController::captionForRow(int section, int row) const {
 
 QString RootViewController::valueForRow(int section, int row) const {
     if (section == 0 && row == 0) {
-        if (settings_.messageType == 0) return tr("Both");
-        return settings_.messageType == 1 ? tr("Received") : tr("Sent");
+        return MessageTypeText::choice(settings_.messageType);
     }
     if (section == 0 && row == 1)
         return settings_.selectedPerson ? QString::fromStdString(settings_.selectedPerson->name()) : tr("All");
@@ -358,7 +348,7 @@ void RootViewController::didSelectRowAtIndexPath(TableView& table, const IndexPa
 void RootViewController::showMessageTypeMenu() {
     if (!messageTypeMenu_)
         messageTypeMenu_ = new ActionSheet(tr("Message Type"), this, tr("Cancel"), QString(),
-                                           {tr("Both"), tr("Received"), tr("Sent")}, this);
+                                           MessageTypeText::choices(), this);
     messageTypeMenu_->showInView(this);
 }
 
@@ -367,7 +357,7 @@ void RootViewController::actionSheetClickedButtonAtIndex(ActionSheet& actionShee
     // The buttons are counted with Cancel first.
     const int choice = buttonIndex - (actionSheet.cancelButtonIndex() == 0 ? 1 : 0);
     if (choice < 0 || choice > 2 || buttonIndex == actionSheet.cancelButtonIndex()) return;
-    settings_.messageType = choice;
+    settings_.messageType = static_cast<MessageType>(choice);
     updateMessageCount();
     refreshFilterTable();
 }
@@ -492,7 +482,8 @@ void RootViewController::generateReport() {
     rvController_->setBackgroundBrush(Theme::groupTableBackground());
     rvController_->setFrom(settings_.from);
     rvController_->setTo(settings_.to);
-    rvController_->initWithData(MonthlyReport::records(settings_.from, settings_.to, settings_.excludedPersonArray), 0);
+    rvController_->initWithData(MonthlyReport::records(settings_.from, settings_.to, settings_.excludedPersonArray),
+                                MessageType::Both);
     killHUD();
     if (navigationController()) navigationController()->pushViewController(rvController_, true);
 }
@@ -511,8 +502,8 @@ void RootViewController::syncDB() {
         // Without the settings file the markers could not be kept, and every
         // later sync would copy everything again; so nothing was copied.
         showAlert(tr("ERROR!"), tr("The settings file cannot be read, so no new messages were copied."));
-    } else if (outcome.status != 0) {
-        showAlert(tr("ERROR!"), QStringLiteral("%1 : %2").arg(tr("error code")).arg(outcome.status));
+    } else if (outcome.status != SyncStatus::Ok) {
+        showAlert(tr("ERROR!"), QStringLiteral("%1 : %2").arg(tr("error code")).arg(codeOf(outcome.status)));
     }
 }
 

@@ -105,8 +105,8 @@ public:
     std::time_t to() const { return settings_.to; }
     void setFromDate(std::time_t from) { settings_.from = from; }
     void setToDate(std::time_t to) { settings_.to = to; }
-    int messageType() const { return settings_.messageType; }
-    void setMessageType(int type) { settings_.messageType = type; }
+    MessageType messageType() const { return settings_.messageType; }
+    void setMessageType(MessageType type) { settings_.messageType = type; }
     const std::optional<Person>& selectedPerson() const { return settings_.selectedPerson; }
     void setSelectedPerson(std::optional<Person> person) { settings_.selectedPerson = std::move(person); }
     std::vector<Person>& personArray() { return personArray_; }
@@ -114,15 +114,15 @@ public:
     std::vector<Sms>& tmpData() { return tmpData_; }
     // The last chart's persons and their counts, index for index.
     std::vector<Person>& pArray() { return pArray_; }
-    std::vector<double>& cArray() { return cArray_; }
+    std::vector<int>& cArray() { return cArray_; }
     ChartViewController* chartViewController() const { return cvController_; }
     ReportViewController* reportViewController() const { return rvController_; }
     int saveFromDate() const { return settings_.saveFromDate; }
     void setSaveFromDate(int mode) { settings_.saveFromDate = mode; }
     int cycleDay() const { return settings_.cycleDay; }
     void setCycleDay(int day) { settings_.cycleDay = day; }
-    int badgeType() const { return settings_.badgeType; }
-    void setBadgeType(int type) { settings_.badgeType = type; }
+    BadgeType badgeType() const { return settings_.badgeType; }
+    void setBadgeType(BadgeType type) { settings_.badgeType = type; }
     int smsquota() const { return settings_.smsquota; }
     void setSmsquota(int quota) { settings_.smsquota = quota; }
     bool hideSMS() const { return settings_.hideSMS; }
@@ -160,7 +160,7 @@ private:
     struct CountInputs {
         std::time_t from = 0;
         std::time_t to = 0;
-        int messageType = 0;
+        MessageType messageType = MessageType::Both;
         std::string people;  // person filter and exclusions
         FileIdentity counterDatabase;
         FileIdentity addressBook;
@@ -209,7 +209,7 @@ private:
 
     AboutViewController* aboutController_ = nullptr;
     std::vector<Person> pArray_;
-    std::vector<double> cArray_;
+    std::vector<int> cArray_;
     ChartViewController* cvController_ = nullptr;
     ReportViewController* rvController_ = nullptr;
     RecordViewController* recordController_ = nullptr;

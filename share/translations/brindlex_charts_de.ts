@@ -31,18 +31,6 @@
         <translation>Diagramm</translation>
     </message>
     <message>
-        <source>Received Messages</source>
-        <translation>Empfangene Nachrichten</translation>
-    </message>
-    <message>
-        <source>Sent Messages</source>
-        <translation>Gesendete Nachrichten</translation>
-    </message>
-    <message>
-        <source>All Messages</source>
-        <translation>Alle Nachrichten</translation>
-    </message>
-    <message>
         <source>From</source>
         <translation>Von</translation>
     </message>

@@ -31,18 +31,6 @@
         <translation>OK</translation>
     </message>
     <message>
-        <source>Incoming</source>
-        <translation>Eingehend</translation>
-    </message>
-    <message>
-        <source>Outgoing</source>
-        <translation>Ausgehend</translation>
-    </message>
-    <message>
-        <source>Details</source>
-        <translation>Details</translation>
-    </message>
-    <message>
         <source>Email Data</source>
         <translation>Per E-Mail</translation>
     </message>

@@ -40,6 +40,36 @@ Vom Brindlex-Team. Segmente werden nach dem GSM-03.38-Alphabet gezählt.</transl
     </message>
 </context>
 <context>
+    <name>ChartViewController</name>
+    <message>
+        <source>All Messages</source>
+        <translation>Alle Nachrichten</translation>
+    </message>
+    <message>
+        <source>Received Messages</source>
+        <translation>Empfangene Nachrichten</translation>
+    </message>
+    <message>
+        <source>Sent Messages</source>
+        <translation>Gesendete Nachrichten</translation>
+    </message>
+</context>
+<context>
+    <name>RecordViewController</name>
+    <message>
+        <source>Details</source>
+        <translation>Details</translation>
+    </message>
+    <message>
+        <source>Incoming</source>
+        <translation>Eingehend</translation>
+    </message>
+    <message>
+        <source>Outgoing</source>
+        <translation>Ausgehend</translation>
+    </message>
+</context>
+<context>
     <name>RootViewController</name>
     <message>
         <source>Confirm Action</source>

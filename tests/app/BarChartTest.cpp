@@ -67,7 +67,7 @@ Chart chartOf(const BarChartController& controller) {
 }  // namespace
 
 TEST(BarChartTest, LargestCountFirstWithoutTheZeroes) {
-    std::vector<double> counts{5, 0, 12};
+    std::vector<int> counts{5, 0, 12};
     std::vector<Person> persons = personsNamed({"P", "Q", "R"});
     BarChartController controller;
     controller.init(counts, persons);
@@ -86,7 +86,7 @@ TEST(BarChartTest, LargestCountFirstWithoutTheZeroes) {
     EXPECT_EQ(controller.title(), QStringLiteral("Bar Chart"));
 
     // The caller's arrays are left sorted ascending, still paired.
-    EXPECT_EQ(counts, (std::vector<double>{0, 5, 12}));
+    EXPECT_EQ(counts, (std::vector<int>{0, 5, 12}));
     EXPECT_EQ(persons[0].name(), "Q");
     EXPECT_EQ(persons[1].name(), "P");
     EXPECT_EQ(persons[2].name(), "R");
@@ -102,7 +102,7 @@ TEST(BarChartTest, BarsGrowWithTheCountUpToTheScreenEdge) {
     EXPECT_EQ(BarChartController::countLabelX(149.9), 279);
     EXPECT_EQ(BarChartController::countLabelX(190.0), 280);
 
-    std::vector<double> counts{200, 1500, 900, 1};
+    std::vector<int> counts{200, 1500, 900, 1};
     std::vector<Person> persons = personsNamed({"two hundred", "fifteen hundred", "nine hundred", "one"});
     BarChartController controller;
     controller.init(counts, persons);
@@ -122,7 +122,7 @@ TEST(BarChartTest, BarsGrowWithTheCountUpToTheScreenEdge) {
 TEST(BarChartTest, EqualCountsComeInTheReverseOfTheSortedOrder) {
     // Sorted ascending this reads E, B, C, D, A (the 0 jumps over A), so the
     // chart shows A, D, C, B.
-    std::vector<double> counts{1, 1, 1, 1, 0};
+    std::vector<int> counts{1, 1, 1, 1, 0};
     std::vector<Person> persons = personsNamed({"A", "B", "C", "D", "E"});
     BarChartController controller;
     controller.init(counts, persons);
@@ -133,7 +133,7 @@ TEST(BarChartTest, EqualCountsComeInTheReverseOfTheSortedOrder) {
 }
 
 TEST(BarChartTest, NoCountsNoHeader) {
-    for (std::vector<double> counts : {std::vector<double>{}, std::vector<double>{0, 0}}) {
+    for (std::vector<int> counts : {std::vector<int>{}, std::vector<int>{0, 0}}) {
         std::vector<Person> persons = personsNamed(std::vector<std::string>(counts.size(), "nobody"));
         BarChartController controller;
         controller.init(counts, persons);

@@ -122,7 +122,7 @@ TEST_F(ChartScreenTest, ShowsTheOverlayFirstThenThePieOfEveryPersonInThePeriod) 
 TEST_F(ChartScreenTest, TheMessageTypeChoosesCountsAndHeading) {
     storeTraffic();
     launchOnMarch();
-    app_.root().setMessageType(1);
+    app_.root().setMessageType(MessageType::Received);
     runChart();
     // Received only: Anna 1 of her first number's 3 and 1 of the second, the bare number 2.
     EXPECT_TRUE(pie()->titleLabel()->text().startsWith(QStringLiteral("Received Messages\n")));
@@ -131,14 +131,14 @@ TEST_F(ChartScreenTest, TheMessageTypeChoosesCountsAndHeading) {
     EXPECT_EQ(app_.root().tmpData().size(), 4u);
 
     app_.navigation().popViewControllerAnimated(false);
-    app_.root().setMessageType(2);
+    app_.root().setMessageType(MessageType::Sent);
     runChart();
     EXPECT_TRUE(pie()->titleLabel()->text().startsWith(QStringLiteral("Sent Messages\n")));
     EXPECT_TRUE(pie()->titleLabel()->text().endsWith(QStringLiteral("Num : 2")));
     EXPECT_EQ(wedgeOf("Ben Okafor")->caption(), QStringLiteral("Ben Okafor \n1 (33.33)%"));
 
     app_.navigation().popViewControllerAnimated(false);
-    app_.root().setMessageType(7);
+    app_.root().setMessageType(static_cast<MessageType>(7));
     runChart();
     EXPECT_TRUE(pie()->titleLabel()->text().startsWith(QStringLiteral("All Messages\n")));
     // Every chart leaves one pie on the screen, and only its own data.
@@ -159,7 +159,7 @@ TEST_F(ChartScreenTest, TheBarChartRanksTheSameDataAndLeavesThePieAsItWas) {
     auto* bars = qobject_cast<BarChartController*>(app_.navigation().topViewController());
     ASSERT_NE(bars, nullptr);
     EXPECT_EQ(bars->uniqueNumbers(), 3);
-    EXPECT_EQ(app_.root().cArray(), (std::vector<double>{1, 2, 4}));
+    EXPECT_EQ(app_.root().cArray(), (std::vector<int>{1, 2, 4}));
     EXPECT_EQ(app_.root().pArray().front().name(), "Ben Okafor");
     EXPECT_EQ(app_.root().pArray().back().name(), "Anna Becker");
     app_.screenshot(QStringLiteral("chart_bars"));

@@ -36,7 +36,8 @@ std::shared_ptr<const Person> person(const std::string& name, int recordID) {
     return result;
 }
 
-Sms record(const std::string& name, const std::string& number, std::time_t date, const std::string& text, int flags) {
+Sms record(const std::string& name, const std::string& number, std::time_t date, const std::string& text,
+           Direction flags) {
     return Sms(person(name, 7), number, date, text, flags, 1);
 }
 
@@ -103,7 +104,7 @@ TEST_F(CsvExportTest, TextIsAlwaysQuotedOtherFieldsOnlyWhenTheyMustBe) {
     const std::vector<Sms> records{
         record("Becker, Anna", "+1 415 555 0101", kMarchEvening, "He said \"hi\", then left", Sms::kReceived),
         record("Dr. \"Doc\" Okafor", "07700,900123", kMarchEvening, "line one\nline two\r\nline three", Sms::kSent),
-        record("Line\nBreak", "555\r1", kJanuaryMorning, "", 7),
+        record("Line\nBreak", "555\r1", kJanuaryMorning, "", static_cast<Direction>(7)),
         record("Anna Becker", "4155550101", kJanuaryMorning, "plain", Sms::kReceived),
     };
     EXPECT_EQ(CsvExport::text(records, english_),
@@ -154,7 +155,8 @@ TEST_F(CsvExportTest, NamesAreTheResolvedNamesAndTheBytesAreUtf8WithoutMark) {
 }
 
 TEST_F(CsvExportTest, DatesFollowTheLocaleAndTheTimeZone) {
-    const std::vector<Sms> records{record("A", "1", kMarchEvening, "t", 2), record("B", "2", kJanuaryMorning, "t", 3)};
+    const std::vector<Sms> records{record("A", "1", kMarchEvening, "t", Direction::Received),
+                                   record("B", "2", kJanuaryMorning, "t", Direction::Sent)};
     EXPECT_EQ(CsvExport::text(records, english_),
               "Name,Number,Date,Type,Text\n"
               "A,1,05 Mar 2013 09:15:00 PM,INCOMING,\"t\"\n"
@@ -258,8 +260,8 @@ class MailExportTest : public CsvExportTest {
 protected:
     MailExportTest() {
         AlertView::resetShownForTesting();
-        records_.push_back(record("Becker, Anna", "4155550101", kMarchEvening, "See you at \"eight\"", 2));
-        records_.push_back(record("Okafor", "07700900123", kJanuaryMorning, "On my way", 3));
+        records_.push_back(record("Becker, Anna", "4155550101", kMarchEvening, "See you at \"eight\"", Direction::Received));
+        records_.push_back(record("Okafor", "07700900123", kJanuaryMorning, "On my way", Direction::Sent));
     }
 
     void exportAndWait() {

@@ -48,9 +48,9 @@ TEST_F(MainScreenSettingsTest, AnEmptyFileGivesEveryDefault) {
     EXPECT_EQ(settings.cycleDay, 1);
     EXPECT_EQ(settings.from, 1362096000);  // 1 March 2013 00:00
     EXPECT_EQ(settings.to, 1363823999);    // 20 March 23:59:59
-    EXPECT_EQ(settings.badgeType, 2);
+    EXPECT_EQ(settings.badgeType, BadgeType::Sent);
     EXPECT_EQ(settings.smsquota, 0);
-    EXPECT_EQ(settings.messageType, 0);
+    EXPECT_EQ(settings.messageType, MessageType::Both);
     EXPECT_FALSE(settings.selectedPerson);
     EXPECT_TRUE(settings.excludedPersonArray.empty());
     EXPECT_FALSE(settings.hideSMS);
@@ -64,9 +64,9 @@ TEST_F(MainScreenSettingsTest, SaveAndReloadEveryKeyKeepingForeignKeys) {
     }));
 
     MainScreenSettings settings = reloaded();
-    settings.messageType = 1;
+    settings.messageType = MessageType::Received;
     settings.smsquota = 250;
-    settings.badgeType = 5;
+    settings.badgeType = BadgeType::QuotaLeftOfReceived;
     settings.saveFromDate = MainScreenSettings::kBillingDay;
     settings.cycleDay = 15;
     settings.selectedPerson = Person::bareNumber("4155550101", -1);
@@ -101,7 +101,7 @@ TEST_F(MainScreenSettingsTest, SaveAndReloadEveryKeyKeepingForeignKeys) {
     ASSERT_TRUE(again.selectedPerson);
     EXPECT_EQ(again.selectedPerson->name(), "Anna Becker");
     EXPECT_EQ(again.selectedPerson->recordID(), anna);
-    EXPECT_EQ(again.messageType, 1);
+    EXPECT_EQ(again.messageType, MessageType::Received);
     EXPECT_EQ(again.cycleDay, 15);
     EXPECT_EQ(again.from, 1363305600);  // 15 March 00:00
 }
@@ -111,7 +111,7 @@ TEST_F(MainScreenSettingsTest, FixedDateModeAgainstBillingDayMode) {
     settings.saveFromDate = MainScreenSettings::kFixedDate;
     settings.cycleDay = 0;
     settings.from = 1360000000;
-    settings.badgeType = 3;
+    settings.badgeType = BadgeType::Off;
     settings.saveLastDate(kNow, badge_);
     EXPECT_EQ(badges_, std::vector<int>{0});  // badge off: only cleared
     PropertyList file = stored();
@@ -154,9 +154,9 @@ TEST_F(MainScreenSettingsTest, OddValuesLoadAsTheirSpecifiedMeaning) {
     const auto file = SettingsStore::load();
     settings.loadFilterSettings(&*file);
     settings.loadPeriod(&*file, kNow);
-    EXPECT_EQ(settings.messageType, 2);
+    EXPECT_EQ(settings.messageType, MessageType::Sent);
     EXPECT_EQ(settings.smsquota, -5);
-    EXPECT_EQ(settings.badgeType, 9);
+    EXPECT_EQ(settings.badgeType, badgeTypeOfStored(9));  // kept as stored
     EXPECT_EQ(settings.cycleDay, 45);
     EXPECT_EQ(settings.from, 1363478400);  // day 45 of February is 17 March
     EXPECT_TRUE(settings.hideSMS);         // neither "Y" nor absent: unchanged
@@ -165,7 +165,7 @@ TEST_F(MainScreenSettingsTest, OddValuesLoadAsTheirSpecifiedMeaning) {
 
     // No readable file: a save writes nothing but still sets the badge.
     std::filesystem::remove(DevicePaths::settingsFile());
-    settings.badgeType = 0;
+    settings.badgeType = BadgeType::Both;
     settings.saveLastDate(kNow, badge_);
     EXPECT_EQ(badges_, (std::vector<int>{0, 0}));
     EXPECT_FALSE(std::filesystem::exists(DevicePaths::settingsFile()));

@@ -292,7 +292,7 @@ TEST_F(MainScreenTest, FixedStartAndOddSettingsShowTheirValues) {
     EXPECT_EQ(app_.root().valueForRow(0, 0), "Sent");  // any other type string reads as Sent
     EXPECT_EQ(total(), "0");
     EXPECT_EQ(left(), "-");
-    app_.root().setMessageType(0);
+    app_.root().setMessageType(MessageType::Both);
     app_.root().updateMessageCount();
     EXPECT_EQ(total(), "1");
 

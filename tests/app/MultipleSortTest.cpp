@@ -127,10 +127,10 @@ TEST(MultipleSortTest, MatchesTheReferenceComparisonForComparisonAndExchangeForE
 }
 
 TEST(MultipleSortTest, CountsWithTheirPersons) {
-    std::vector<double> counts{5, 1, 4};
+    std::vector<int> counts{5, 1, 4};
     std::vector<std::string> persons{"P", "Q", "R"};
     MultipleSort::sortArrayUsingSelector(counts, &MultipleSort::compareNumbers, &persons, nullptr);
-    EXPECT_EQ(counts, (std::vector<double>{1, 4, 5}));
+    EXPECT_EQ(counts, (std::vector<int>{1, 4, 5}));
     EXPECT_EQ(persons, (std::vector<std::string>{"Q", "R", "P"}));
 
     // The gap of 4 carries the 0 over the first 1, which ends up last of the
@@ -138,17 +138,17 @@ TEST(MultipleSortTest, CountsWithTheirPersons) {
     counts = {1, 1, 1, 1, 0};
     persons = {"A", "B", "C", "D", "E"};
     MultipleSort::sortArrayUsingSelector(counts, &MultipleSort::compareNumbers, &persons, nullptr);
-    EXPECT_EQ(counts, (std::vector<double>{0, 1, 1, 1, 1}));
+    EXPECT_EQ(counts, (std::vector<int>{0, 1, 1, 1, 1}));
     EXPECT_EQ(persons, (std::vector<std::string>{"E", "B", "C", "D", "A"}));
 }
 
 TEST(MultipleSortTest, CompanionsEndAtTheFirstNull) {
-    std::vector<double> counts{3, 2, 1};
+    std::vector<int> counts{3, 2, 1};
     std::vector<std::string> first{"a", "b", "c"};
     std::vector<std::string> second{"x", "y", "z"};
     std::vector<std::string>* none = nullptr;
     MultipleSort::sortArrayUsingSelector(counts, &MultipleSort::compareNumbers, none, &first, nullptr);
-    EXPECT_EQ(counts, (std::vector<double>{1, 2, 3}));
+    EXPECT_EQ(counts, (std::vector<int>{1, 2, 3}));
     EXPECT_EQ(first, (std::vector<std::string>{"a", "b", "c"}));
 
     counts = {3, 2, 1};

@@ -30,7 +30,7 @@ std::vector<Person> personsNamed(const std::vector<std::string>& names) {
     return persons;
 }
 
-std::unique_ptr<FullPieView> pieOf(const std::vector<double>& counts, int max) {
+std::unique_ptr<FullPieView> pieOf(const std::vector<int>& counts, int max) {
     std::vector<std::string> names;
     for (std::size_t i = 0; i < counts.size(); ++i) names.push_back("Person " + std::to_string(i + 1));
     return std::make_unique<FullPieView>(counts, personsNamed(names), kFrame, max);
@@ -166,7 +166,7 @@ TEST(PieChartTest, OnePersonFillsTheWholeCircle) {
 }
 
 TEST(PieChartTest, NoTotalDrawsAnEmptyPie) {
-    for (const std::vector<double>& counts : {std::vector<double>{0, 0, 0}, std::vector<double>{}}) {
+    for (const std::vector<int>& counts : {std::vector<int>{0, 0, 0}, std::vector<int>{}}) {
         const auto pie = pieOf(counts, 0);
         EXPECT_TRUE(pie->pieViews().empty());
         EXPECT_TRUE(pie->pieViewsAngle().empty());

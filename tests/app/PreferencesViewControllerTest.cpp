@@ -193,7 +193,7 @@ TEST_F(PreferencesViewControllerTest, TheBadgeWheelShowsTheStoredTypeRemindsOfTh
     // An SMS-Left type without a quota: a reminder, and the type stands.
     AlertView::resetShownForTesting();
     chooseBadgeRow(*screen, 3);
-    EXPECT_EQ(app_.root().badgeType(), 5);
+    EXPECT_EQ(app_.root().badgeType(), BadgeType::QuotaLeftOfReceived);
     EXPECT_EQ(AlertView::shownCountForTesting(), 1);
     EXPECT_EQ(AlertView::lastShownTitle(), "Ledgerwick");
     EXPECT_EQ(AlertView::lastShownMessage(), "Please remember to fill in the SMS quota to make this feature work properly.");
@@ -203,20 +203,20 @@ TEST_F(PreferencesViewControllerTest, TheBadgeWheelShowsTheStoredTypeRemindsOfTh
     enterQuota(*screen, "300");
     EXPECT_FALSE(badges.isVisible()) << "Done hides the wheels";
     chooseBadgeRow(*screen, 1);
-    EXPECT_EQ(app_.root().badgeType(), 4);
+    EXPECT_EQ(app_.root().badgeType(), BadgeType::QuotaLeftOfBoth);
     EXPECT_EQ(AlertView::shownCountForTesting(), 1) << "with a quota there is no reminder";
     EXPECT_EQ(row(*screen, 1), "Badge type                        Both");
     goToBackground();
     EXPECT_EQ(badges_, (std::vector<int>{0, 295})) << "300 less the five messages both ways";
 
     drive_.spinTo(badges, 0, 2);
-    EXPECT_EQ(app_.root().badgeType(), 1);
+    EXPECT_EQ(app_.root().badgeType(), BadgeType::Received);
     EXPECT_EQ(detail(*screen, 1), "Total");
     goToBackground();
     EXPECT_EQ(badges_, (std::vector<int>{0, 2})) << "the received messages";
 
     drive_.spinTo(badges, 0, 6);
-    EXPECT_EQ(app_.root().badgeType(), 3);
+    EXPECT_EQ(app_.root().badgeType(), BadgeType::Off);
     EXPECT_EQ(row(*screen, 1), "Badge type                         OFF");
     EXPECT_TRUE(detail(*screen, 1).isEmpty());
     goToBackground();

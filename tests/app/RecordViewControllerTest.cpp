@@ -150,11 +150,11 @@ TEST_F(RecordViewControllerTest, ListsNewestFirstWithNameDateTextAndDirection) {
 
 TEST_F(RecordViewControllerTest, CellDirectionAndPaintOrder) {
     MyTableViewCell cell;
-    cell.modCellWithName("Anna Becker", kMonday, "Hello", 3);
-    EXPECT_EQ(cell.image().cacheKey(), DirectionImage::outgoing().cacheKey());  // 3: sent
-    cell.modCellWithName("Anna Becker", kMonday, "Hello", 7);
-    EXPECT_EQ(cell.image().cacheKey(), DirectionImage::outgoing().cacheKey());  // anything but 2
-    cell.modCellWithName("Anna Becker", kMonday, "Hello", 2);
+    cell.modCellWithName("Anna Becker", kMonday, "Hello", Direction::Sent);
+    EXPECT_EQ(cell.image().cacheKey(), DirectionImage::outgoing().cacheKey());
+    cell.modCellWithName("Anna Becker", kMonday, "Hello", static_cast<Direction>(7));
+    EXPECT_EQ(cell.image().cacheKey(), DirectionImage::outgoing().cacheKey());  // anything but received
+    cell.modCellWithName("Anna Becker", kMonday, "Hello", Direction::Received);
     EXPECT_EQ(cell.image().cacheKey(), DirectionImage::incoming().cacheKey());
 
     // The name is painted last, over the 10 points it shares with the date.
@@ -177,9 +177,9 @@ TEST_F(RecordViewControllerTest, TitleFollowsTheMessageTypeAndEmptyListKeepsTheB
     EXPECT_EQ(list.tableView()->numberOfRows(), 0);
     EXPECT_TRUE(list.emailButton()->isEnabled());
     goBack();
-    app_.root().setMessageType(2);
+    app_.root().setMessageType(MessageType::Sent);
     EXPECT_EQ(openList().title(), "Outgoing");
-    EXPECT_EQ(RecordViewController::titleForMessageType(0), "Details");
+    EXPECT_EQ(RecordViewController::titleForMessageType(MessageType::Both), "Details");
 }
 
 TEST_F(RecordViewControllerTest, TappingARowShowsTheWholeText) {

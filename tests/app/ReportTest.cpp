@@ -102,7 +102,7 @@ TEST_F(ReportTest, OneRowPerCalendarMonthAcrossTheYearWithoutTheExcluded) {
     storeTraffic();
     launchOnPeriod();
     // The report covers both directions whatever the main screen shows.
-    app_.root().setMessageType(1);
+    app_.root().setMessageType(MessageType::Received);
     app_.root().showReport();
     const auto huds = app_.window().findChildren<ProgressHUD*>();
     ASSERT_FALSE(huds.isEmpty());

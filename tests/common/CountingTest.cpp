@@ -68,8 +68,8 @@ protected:
     }
 
     // The group result as name -> count.
-    static std::map<std::string, double> byName(const std::vector<Person>& people, const std::vector<double>& counts) {
-        std::map<std::string, double> out;
+    static std::map<std::string, int> byName(const std::vector<Person>& people, const std::vector<int>& counts) {
+        std::map<std::string, int> out;
         for (std::size_t i = 0; i < people.size(); ++i) out[people[i].name()] = counts.at(i);
         return out;
     }
@@ -144,7 +144,7 @@ TEST_P(CountingTest, EachKindOfExclusion) {
     EXPECT_EQ(count(bare({"*"})), all);             // a lone star excludes nothing
     EXPECT_EQ(count(bare({"*", "", "3125550199"})), all - 16);
     const std::vector<Person> annaOnly{*annaExcluded};
-    EXPECT_EQ(SmsHelper::countBadgeFrom(kT, &annaOnly, 1, 0), all - 3);
+    EXPECT_EQ(SmsHelper::countBadgeFrom(kT, &annaOnly, BadgeType::Received, 0), all - 3);
     EXPECT_FALSE(Person::excludedContact(anna + 1000));
 }
 
@@ -160,13 +160,13 @@ TEST_P(CountingTest, AContactWithoutAnyNameIsDroppedExceptFromThePlainBadgeSum) 
     EXPECT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0].person()->name(), "Metro Transit");
     std::vector<Person> people;
-    std::vector<double> counts;
+    std::vector<int> counts;
     SmsHelper::countGroupFrom(kT, kT, people, counts, nullptr);
     EXPECT_EQ(people.size(), 2u);
 
-    EXPECT_EQ(SmsHelper::countBadgeFrom(kT, nullptr, 1, 0), 8);  // plain sum includes it
+    EXPECT_EQ(SmsHelper::countBadgeFrom(kT, nullptr, BadgeType::Received, 0), 8);  // plain sum includes it
     const auto unrelated = bare({"000"});
-    EXPECT_EQ(SmsHelper::countBadgeFrom(kT, &unrelated, 1, 0), 3);
+    EXPECT_EQ(SmsHelper::countBadgeFrom(kT, &unrelated, BadgeType::Received, 0), 3);
 }
 
 TEST_P(CountingTest, PersonFilterMatchesItsNumbersExactlyForAnyNumberOfNumbers) {
@@ -209,7 +209,7 @@ TEST_P(CountingTest, GroupsMergeAContactsAddressesAndKeepBareNumbersApart) {
     received("3125550199", kT + 1000, 64);  // outside the period
 
     std::vector<Person> people;
-    std::vector<double> counts;
+    std::vector<int> counts;
     SmsHelper::countGroupFrom(kT, kT + 10, people, counts, nullptr);
     const auto both = byName(people, counts);
     EXPECT_EQ(both.size(), 3u);
@@ -227,7 +227,7 @@ TEST_P(CountingTest, GroupsMergeAContactsAddressesAndKeepBareNumbersApart) {
 
     // Received then sent into the same arrays: persons already present merge.
     std::vector<Person> merged;
-    std::vector<double> mergedCounts;
+    std::vector<int> mergedCounts;
     SmsHelper::countIncomingGroupFrom(kT, kT + 10, merged, mergedCounts, nullptr);
     EXPECT_EQ(byName(merged, mergedCounts).at("Anna Becker"), 1);
     SmsHelper::countOutgoingGroupFrom(kT, kT + 10, merged, mergedCounts, nullptr);
@@ -235,10 +235,10 @@ TEST_P(CountingTest, GroupsMergeAContactsAddressesAndKeepBareNumbersApart) {
 
     // Exclusions leave their persons out of the groups.
     std::vector<Person> excludedPeople;
-    std::vector<double> excludedCounts;
+    std::vector<int> excludedCounts;
     const auto excluded = bare({"*0101", "3125550199"});
     SmsHelper::countGroupFrom(kT, kT + 10, excludedPeople, excludedCounts, &excluded);
-    EXPECT_EQ(byName(excludedPeople, excludedCounts), (std::map<std::string, double>{{"Ben", 8}}));
+    EXPECT_EQ(byName(excludedPeople, excludedCounts), (std::map<std::string, int>{{"Ben", 8}}));
 
     // A missing bound leaves the arrays as they were.
     SmsHelper::countGroupFrom(std::nullopt, kT, people, counts, nullptr);
@@ -262,20 +262,22 @@ TEST_P(CountingTest, BadgeForEveryTypeWithAndWithoutQuota) {
 
     const int expected[7] = {150, 130, 20, 150, 0, 0, 80};  // quota 100
     for (int type = 0; type <= 6; ++type) {
-        EXPECT_EQ(SmsHelper::countBadgeFrom(kT, nullptr, type, 100), expected[type]) << "type " << type;
+        EXPECT_EQ(SmsHelper::countBadgeFrom(kT, nullptr, badgeTypeOfStored(type), 100), expected[type])
+            << "type " << type;
         const auto unrelated = bare({"*999"});
-        EXPECT_EQ(SmsHelper::countBadgeFrom(kT, &unrelated, type, 100), expected[type]) << "type " << type;
+        EXPECT_EQ(SmsHelper::countBadgeFrom(kT, &unrelated, badgeTypeOfStored(type), 100), expected[type])
+            << "type " << type;
     }
-    EXPECT_EQ(SmsHelper::countBadgeFrom(kT, nullptr, 4, 1000), 850);
-    EXPECT_EQ(SmsHelper::countBadgeFrom(kT, nullptr, 5, 0), 0);  // no quota
-    EXPECT_EQ(SmsHelper::countBadgeFrom(kT + 3600, nullptr, 1, 0), 0);
-    EXPECT_EQ(SmsHelper::countBadgeFrom(std::nullopt, nullptr, 1, 0), -1);
+    EXPECT_EQ(SmsHelper::countBadgeFrom(kT, nullptr, BadgeType::QuotaLeftOfBoth, 1000), 850);
+    EXPECT_EQ(SmsHelper::countBadgeFrom(kT, nullptr, BadgeType::QuotaLeftOfReceived, 0), 0);  // no quota
+    EXPECT_EQ(SmsHelper::countBadgeFrom(kT + 3600, nullptr, BadgeType::Received, 0), 0);
+    EXPECT_EQ(SmsHelper::countBadgeFrom(std::nullopt, nullptr, BadgeType::Received, 0), -1);
 }
 
 TEST_P(CountingTest, UnreadableDatabasesAndBooksGiveTheFailureValues) {
     received("4155550101", kT, 3);
     std::vector<Person> people{Person::bareNumber("keep", -1)};
-    std::vector<double> counts{1};
+    std::vector<int> counts{1};
 
     // A corrupt address book is an empty one: counts still come back.
     std::ofstream(DevicePaths::addressBook(), std::ios::trunc) << std::string(5000, 'x');
@@ -289,14 +291,14 @@ TEST_P(CountingTest, UnreadableDatabasesAndBooksGiveTheFailureValues) {
     std::vector<Sms> records;
     EXPECT_EQ(SmsHelper::countIncomingFrom(kT, kT, nullptr, nullptr, &records), 0);
     EXPECT_TRUE(records.empty());
-    EXPECT_EQ(SmsHelper::countBadgeFrom(kT, nullptr, 0, 0), 0);
+    EXPECT_EQ(SmsHelper::countBadgeFrom(kT, nullptr, BadgeType::Both, 0), 0);
     SmsHelper::countGroupFrom(kT, kT, people, counts, nullptr);
     EXPECT_EQ(people.size(), 1u);
 
     // No counter database at all.
     fs::remove(DevicePaths::counterDatabase());
     EXPECT_EQ(SmsHelper::countOutgoingFrom(kT, kT, nullptr, nullptr, nullptr), 0);
-    EXPECT_EQ(SmsHelper::countBadgeFrom(kT, nullptr, 0, 0), -1);
+    EXPECT_EQ(SmsHelper::countBadgeFrom(kT, nullptr, BadgeType::Both, 0), -1);
     SmsHelper::getUniquePerson(people);
     EXPECT_EQ(people.size(), 1u);
     EXPECT_FALSE(fs::exists(DevicePaths::counterDatabase()));

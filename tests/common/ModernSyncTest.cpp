@@ -273,7 +273,7 @@ TEST_P(ModernSyncTest, EachDirectionKeepsItsOwnMarkerInUnixSeconds) {
     store(ModernMessage::sentTo("+14155550102", "sent between the markers", kBase + 50));
     store(ModernMessage::received("+14155550101", "new received", kBase + 150));
     std::vector<std::int64_t> markers;
-    EXPECT_EQ(SmsHelper::copyRMessagesFrom(kBase + 100, kBase + 10, markers), 0);
+    EXPECT_EQ(SmsHelper::copyRMessagesFrom(kBase + 100, kBase + 10, markers), SyncStatus::Ok);
     EXPECT_EQ(markers, (std::vector<std::int64_t>{kBase + 150, kBase + 50}));
     const auto rows = counterRows();
     ASSERT_EQ(rows.size(), 2u);

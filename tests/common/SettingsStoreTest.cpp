@@ -71,9 +71,9 @@ TEST_F(SettingsStoreTest, MissingFileGivesNoDictionaryAndEveryDefault) {
     const PropertyList empty;
     for (const PropertyList* settings : {static_cast<const PropertyList*>(nullptr), &empty}) {
         EXPECT_EQ(SettingsStore::smsQuota(settings), 0);
-        EXPECT_EQ(SettingsStore::badgeType(settings), 2);
+        EXPECT_EQ(SettingsStore::badgeType(settings), BadgeType::Sent);
         EXPECT_FALSE(SettingsStore::hasBadgeType(settings));
-        EXPECT_EQ(SettingsStore::messageType(settings), "0");
+        EXPECT_EQ(SettingsStore::messageType(settings), MessageType::Both);
         EXPECT_FALSE(SettingsStore::cycleMode(settings));
         EXPECT_EQ(SettingsStore::cycleDay(settings), 0);
         EXPECT_FALSE(SettingsStore::lastFromDate(settings).has_value());
@@ -98,7 +98,7 @@ TEST_F(SettingsStoreTest, IntegerKeysAcceptNumbersAndDigitStrings) {
     const PropertyList loaded = reloaded();
     EXPECT_EQ(SettingsStore::smsQuota(&loaded), 15);
     EXPECT_EQ(SettingsStore::cycleDay(&loaded), 15);
-    EXPECT_EQ(SettingsStore::badgeType(&loaded), 0);
+    EXPECT_EQ(SettingsStore::badgeType(&loaded), BadgeType::Both);
     EXPECT_TRUE(SettingsStore::hasBadgeType(&loaded));
     EXPECT_EQ(SettingsStore::lastSyncReceived(&loaded), 1370000000);
     EXPECT_EQ(SettingsStore::lastSyncSent(&loaded), 1370000001);
@@ -121,7 +121,7 @@ TEST_F(SettingsStoreTest, UnreadableIntegersGiveTheDefault) {
     settings.setString(kBadgeType, "");
     settings.setString(kCycleDay, "day");
     EXPECT_EQ(SettingsStore::smsQuota(&settings), 0);
-    EXPECT_EQ(SettingsStore::badgeType(&settings), 2);
+    EXPECT_EQ(SettingsStore::badgeType(&settings), BadgeType::Sent);
     EXPECT_EQ(SettingsStore::cycleDay(&settings), 0);
 }
 
@@ -146,12 +146,12 @@ TEST_F(SettingsStoreTest, StringAndDoubleKeysReadTheirValues) {
     settings.setInteger(kMessageType, 2);
     settings.setString(kLastRecordNumber, "+49 170 1234567");
     settings.setDouble(kLastFromDate, 1686000000.5);
-    EXPECT_EQ(SettingsStore::messageType(&settings), "2");
+    EXPECT_EQ(SettingsStore::messageType(&settings), MessageType::Sent);
     EXPECT_EQ(SettingsStore::lastRecordNumber(&settings), "+49 170 1234567");
     EXPECT_EQ(SettingsStore::lastFromDate(&settings), 1686000000.5);
     settings.setString(kMessageType, "1");
     settings.setString(kLastFromDate, "1686000000");
-    EXPECT_EQ(SettingsStore::messageType(&settings), "1");
+    EXPECT_EQ(SettingsStore::messageType(&settings), MessageType::Received);
     EXPECT_EQ(SettingsStore::lastFromDate(&settings), 1686000000.0);
 }
 

@@ -41,14 +41,14 @@ struct CounterRow {
 };
 
 struct SyncResult {
-    int status;
+    SyncStatus status;
     std::int64_t received;
     std::int64_t sent;
 };
 
 SyncResult sync(std::int64_t rFrom, std::int64_t sFrom) {
     std::vector<std::int64_t> markers{-99};  // the sync appends after what is there
-    const int status = SmsHelper::copyRMessagesFrom(rFrom, sFrom, markers);
+    const SyncStatus status = SmsHelper::copyRMessagesFrom(rFrom, sFrom, markers);
     EXPECT_EQ(markers.size(), 3u);
     EXPECT_EQ(markers[0], -99);
     return {status, markers.at(1), markers.at(2)};
@@ -108,7 +108,7 @@ TEST_P(SyncTest, FirstSyncCopiesEveryMessageWithItsSegmentsAndHandsBackTheNewest
     store("+7 912 000", kBase + 5, "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82", false);
 
     const SyncResult result = sync(0, 0);
-    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.status, SyncStatus::Ok);
     EXPECT_EQ(result.received, kBase + 30);
     EXPECT_EQ(result.sent, kBase + 25);
 
@@ -140,7 +140,7 @@ TEST_P(SyncTest, MarkersStayPutWhenNothingIsNewSoALaterMessageOfTheSameSecondIsC
     // Several syncs without news must not move the markers on.
     for (int i = 0; i < 3; ++i) {
         result = sync(rMarker, sMarker);
-        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(result.status, SyncStatus::Ok);
         rMarker = result.received + 1;
         sMarker = result.sent + 1;
     }
@@ -163,7 +163,7 @@ TEST_P(SyncTest, EachDirectionHasItsOwnLowerBound) {
     store("+14155550102", kBase + 50, "sent between the markers", true);
     store("+14155550101", kBase + 150, "new received", false);
     const SyncResult result = sync(kBase + 100, kBase + 10);
-    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.status, SyncStatus::Ok);
     EXPECT_EQ(result.received, kBase + 150);
     EXPECT_EQ(result.sent, kBase + 50);
     const auto rows = counterRows();
@@ -208,18 +208,18 @@ TEST_P(SyncTest, FailuresToOpenOrPrepareReportTheirStatusAndKeepTheMarkers) {
     fs::remove(DevicePaths::smsDatabase());
     SmsDatabaseFixture(DevicePaths::smsDatabase()).create(newSchema() ? SmsSchema::Old : SmsSchema::New);
     SyncResult result = sync(kBase, kBase + 7);
-    EXPECT_EQ(result.status, SmsHelper::kSyncCannotReadSmsDatabase);
+    EXPECT_EQ(result.status, SyncStatus::CannotReadSmsDatabase);
     EXPECT_EQ(result.received, kBase - 1);
     EXPECT_EQ(result.sent, kBase + 6);
 
     // 3 as well: garbage where sms.db should be.
     writeFile(DevicePaths::smsDatabase(), std::string(4096, 'Z'));
-    EXPECT_EQ(sync(0, 0).status, SmsHelper::kSyncCannotReadSmsDatabase);
+    EXPECT_EQ(sync(0, 0).status, SyncStatus::CannotReadSmsDatabase);
 
     // 1: no sms.db at all, and it is not created by the attempt.
     fs::remove(DevicePaths::smsDatabase());
     result = sync(5, 6);
-    EXPECT_EQ(result.status, SmsHelper::kSyncCannotOpenSmsDatabase);
+    EXPECT_EQ(result.status, SyncStatus::CannotOpenSmsDatabase);
     EXPECT_EQ(result.received, 4);
     EXPECT_EQ(result.sent, 5);
     EXPECT_FALSE(fs::exists(DevicePaths::smsDatabase()));
@@ -228,10 +228,10 @@ TEST_P(SyncTest, FailuresToOpenOrPrepareReportTheirStatusAndKeepTheMarkers) {
     // would keep the seed out for good.
     sms().create(newSchema() ? SmsSchema::New : SmsSchema::Old);
     fs::remove(DevicePaths::counterDatabase());
-    EXPECT_EQ(sync(0, 0).status, SmsHelper::kSyncCannotOpenCounterDatabase);
+    EXPECT_EQ(sync(0, 0).status, SyncStatus::CannotOpenCounterDatabase);
     EXPECT_FALSE(fs::exists(DevicePaths::counterDatabase()));
     Seeding::copyIfNeeded();
-    EXPECT_EQ(sync(0, 0).status, SmsHelper::kSyncOk);
+    EXPECT_EQ(sync(0, 0).status, SyncStatus::Ok);
 
     // 4: a counter database without the table, and one that is garbage.
     {
@@ -239,9 +239,9 @@ TEST_P(SyncTest, FailuresToOpenOrPrepareReportTheirStatusAndKeepTheMarkers) {
         ASSERT_TRUE(db.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadWrite));
         ASSERT_TRUE(db.exec("DROP TABLE message"));
     }
-    EXPECT_EQ(sync(0, 0).status, SmsHelper::kSyncCannotWriteCounterDatabase);
+    EXPECT_EQ(sync(0, 0).status, SyncStatus::CannotWriteCounterDatabase);
     writeFile(DevicePaths::counterDatabase(), std::string(8192, '\x01'));
-    EXPECT_NE(sync(0, 0).status, SmsHelper::kSyncOk);
+    EXPECT_NE(sync(0, 0).status, SyncStatus::Ok);
 }
 
 TEST_P(SyncTest, AFailedInsertKeepsTheRowsBeforeItAndTheNextSyncCarriesOnFromThere) {
@@ -255,7 +255,7 @@ TEST_P(SyncTest, AFailedInsertKeepsTheRowsBeforeItAndTheNextSyncCarriesOnFromThe
                             "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
     }
     SyncResult result = sync(kBase, kBase);
-    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.status, SyncStatus::Ok);
     EXPECT_EQ(result.received, kBase + 1);  // the row stored before the failure
     EXPECT_EQ(result.sent, kBase - 1);      // the refused row moves nothing
     ASSERT_EQ(counterRows().size(), 1u);
@@ -412,7 +412,7 @@ TEST_P(SyncTest, AFailedSettingsWriteAfterTheCopyCopiesNothingTwice) {
         const rlimit limit{200000, 200000};
         setrlimit(RLIMIT_FSIZE, &limit);
         const MarkerSync::Outcome outcome = MarkerSync::syncWithStoredMarkers();
-        _exit(outcome.ran && outcome.status == 0 ? 0 : 1);
+        _exit(outcome.ran && outcome.status == SyncStatus::Ok ? 0 : 1);
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
@@ -499,7 +499,7 @@ TEST_P(SyncTest, AFailedCommitKeepsNothingAndHandsTheMarkersBack) {
     ASSERT_EQ(pin.step(), SqliteStatement::Step::Row);
 
     const SyncResult result = sync(10, 20);
-    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.status, SyncStatus::Ok);
     EXPECT_EQ(result.received, 9);
     EXPECT_EQ(result.sent, 19);
     pin.finalize();
@@ -541,7 +541,7 @@ TEST_P(SyncTest, StoredMarkersAreUsedAndWrittenBackAndMissingSettingsSkipTheSync
 
     MarkerSync::Outcome outcome = MarkerSync::syncWithStoredMarkers();
     EXPECT_TRUE(outcome.ran);
-    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.status, SyncStatus::Ok);
     auto settings = SettingsStore::load();
     ASSERT_TRUE(settings);
     EXPECT_EQ(SettingsStore::lastSyncReceived(&*settings), kBase + 2);
@@ -571,7 +571,7 @@ TEST_P(SyncTest, StoredMarkersAreUsedAndWrittenBackAndMissingSettingsSkipTheSync
     Seeding::copyIfNeeded();
     const MarkerSync::ClearOutcome cleared = MarkerSync::clearAndResync();
     EXPECT_TRUE(cleared.cleared);
-    EXPECT_EQ(cleared.sync.status, 0);
+    EXPECT_EQ(cleared.sync.status, SyncStatus::Ok);
     EXPECT_EQ(counterRows().size(), 2u);
 }
 
@@ -585,7 +585,7 @@ TEST_P(SyncTest, TwoProcessesSyncingAtOnceCopyEachMessageOnceAndLoseNoSettingsKe
     auto worker = [](const char* key) {
         const MarkerSync::Outcome outcome = MarkerSync::syncWithStoredMarkers();
         const bool stored = SettingsStore::update([&](PropertyList& s) { s.setString(key, "Y"); });
-        _exit(outcome.ran && outcome.status == 0 && stored ? 0 : 1);
+        _exit(outcome.ran && outcome.status == SyncStatus::Ok && stored ? 0 : 1);
     };
     const pid_t first = fork();
     if (first == 0) worker("first");
@@ -616,7 +616,7 @@ TEST(Seeding, CopiesMissingFilesOnlyAndNeverCreatesTheDataDirectory) {
     // No data directory: nothing is created.
     Seeding::copyIfNeeded();
     EXPECT_FALSE(fs::exists(DevicePaths::dataDirectory()));
-    EXPECT_EQ(sync(0, 0).status, SmsHelper::kSyncCannotOpenSmsDatabase);
+    EXPECT_EQ(sync(0, 0).status, SyncStatus::CannotOpenSmsDatabase);
 
     ASSERT_TRUE(DeviceFixture::createDeviceRoot(root.path(), "5.1.1"));
     Seeding::copyIfNeeded();

@@ -85,7 +85,7 @@ TEST_P(BadgeEventTest, WaitsByNotificationThenCopiesAndCountsSentByDefault) {
     EXPECT_EQ(badges_, (std::vector<int>{2, 2, 2}));
     auto stored = SettingsStore::load();
     ASSERT_TRUE(stored);
-    EXPECT_EQ(SettingsStore::badgeType(&*stored), 2);
+    EXPECT_EQ(SettingsStore::badgeType(&*stored), BadgeType::Sent);
     EXPECT_TRUE(stored->contains("badgetype"));
     EXPECT_EQ(SettingsStore::lastSyncReceived(&*stored), kNow - 99);
 }

@@ -3,7 +3,7 @@
 // Builds one empty counter database of the app bundle from the shared schema
 // file. Lines ending in "-- old" are kept only for the older schema (5),
 // lines ending in "-- new" only for the newer one (6).
-#include <sqlite3.h>
+#include "platform/SqliteDatabase.h"
 
 #include <cstdio>
 #include <fstream>
@@ -50,22 +50,18 @@ int main(int argc, char** argv) {
     const std::string partial = output + ".partial";
     std::remove(partial.c_str());
 
-    sqlite3* db = nullptr;
-    if (sqlite3_open(partial.c_str(), &db) != SQLITE_OK) {
-        std::fprintf(stderr, "brindlex-seed: cannot create %s\n", partial.c_str());
-        sqlite3_close(db);
+    SqliteDatabase db;
+    if (!db.open(partial, SqliteDatabase::Mode::ReadWriteCreate)) {
+        std::fprintf(stderr, "brindlex-seed: cannot create %s: %s\n", partial.c_str(), db.lastError().c_str());
         return 1;
     }
-    char* error = nullptr;
-    int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
-    if (rc != SQLITE_OK) {
-        std::fprintf(stderr, "brindlex-seed: %s\n", error ? error : "schema failed");
-        sqlite3_free(error);
-        sqlite3_close(db);
+    if (!db.exec(sql)) {
+        std::fprintf(stderr, "brindlex-seed: %s\n", db.lastError().c_str());
+        db.close();
         std::remove(partial.c_str());
         return 1;
     }
-    sqlite3_close(db);
+    db.close();
     if (std::rename(partial.c_str(), output.c_str()) != 0) {
         std::fprintf(stderr, "brindlex-seed: cannot write %s\n", output.c_str());
         return 1;
