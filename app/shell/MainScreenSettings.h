@@ -2,8 +2,6 @@
 
 #include "common/BadgeType.h"
 #include "common/MessageType.h"
-#include "common/BadgeType.h"
-#include "common/MessageType.h"
 #include "common/Person.h"
 
 #include <ctime>
