@@ -96,8 +96,12 @@ TEST_P(BadgeEventTest, BadgeTypesQuotaAndPeriodModes) {
     message("4155550102", kNow - kDay, true);
     message("4155550102", kNow - kDay + 1, true);
 
-    // Neither mode: from 1970.
-    settings([](PropertyList& s) { s.setInteger("badgetype", 0); });
+    // Neither mode (the seed's billing day taken out): from 1970.
+    settings([](PropertyList& s) {
+        s.setInteger("badgetype", 0);
+        s.remove("cyclemode");
+        s.remove("cycleday");
+    });
     EXPECT_EQ(badgeAfterEvent(), 4);
     // Billing day 15 on 20 March: from 15 March.
     settings([](PropertyList& s) {
