@@ -10,8 +10,9 @@
 
 namespace {
 
-// Each deliverable is single-threaded, but a mutex costs nothing and keeps a
-// future worker thread from corrupting the nesting count.
+// The app syncs and counts on worker threads: the mutex keeps them out of
+// each other's nesting count, and one thread's hold of the file lock from
+// passing for another's.
 std::recursive_mutex processMutex;
 int depth = 0;
 int lockFd = -1;

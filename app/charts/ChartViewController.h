@@ -2,6 +2,7 @@
 
 #include "common/MessageType.h"
 #include "common/Person.h"
+#include "common/Sms.h"
 #include "platform/ui/ViewController.h"
 
 #include <vector>
@@ -11,7 +12,9 @@ class FullPieView;
 
 // The pie chart screen: the pie of the period's shares per person, its
 // title block, and the "Bar Chart" button that opens the same data as bars.
-// The main screen keeps one and puts a new pie into it for every chart.
+// The main screen keeps one and hands it the data of every new chart; the
+// screen keeps that data (persons and counts, index for index, and the
+// messages behind the total) for its bars.
 class ChartViewController : public ViewController {
     Q_OBJECT
 
@@ -24,6 +27,15 @@ public:
     // The title block: the heading of the message type, the period and the
     // number of persons, four lines.
     static QString infoText(MessageType messageType, const QString& from, const QString& to, int persons);
+
+    // Keeps the chart's data and shows it as a new pie in place of the last.
+    FullPieView* showChart(std::vector<Person> persons, std::vector<int> counts, std::vector<Sms> records, int total,
+                           const QString& title);
+    const std::vector<Person>& persons() const { return persons_; }
+    const std::vector<int>& counts() const { return counts_; }
+    const std::vector<Sms>& records() const { return records_; }
+    // The "Bar Chart" button: the same data as bars, on a screen of its own.
+    void showBarChart();
 
     // Takes away the previous pie with its labels.
     void removeAllSubviews();
@@ -42,4 +54,7 @@ protected:
 
 private:
     BarButtonItem* barChartButton_;
+    std::vector<Person> persons_;
+    std::vector<int> counts_;
+    std::vector<Sms> records_;
 };

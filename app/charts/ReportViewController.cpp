@@ -39,6 +39,11 @@ void ReportViewController::removeAllSubviews() {
 }
 
 void ReportViewController::initWithData(const std::vector<Sms>& records, MessageType messageType) {
+    initWithMonths(MonthlyReport::months(records), messageType);
+}
+
+void ReportViewController::initWithMonths(const std::vector<MonthlyReport::MonthRow>& months,
+                                          MessageType messageType) {
     loadViewIfNeeded();
     messageType_ = messageType;
     yVal_ = kFirstRowTop;
@@ -46,12 +51,13 @@ void ReportViewController::initWithData(const std::vector<Sms>& records, Message
     addScrollItem(tr("Month"), tr("Incoming"), tr("Outgoing"));
 
     int totalIncoming = 0, totalOutgoing = 0;
-    for (const MonthlyReport::MonthRow& month : MonthlyReport::months(records)) {
+    for (const MonthlyReport::MonthRow& month : months) {
         addScrollItemWithMonth(month);
         totalIncoming += month.incoming;
         totalOutgoing += month.outgoing;
     }
-    if (!records.empty())
+    // Every message falls in some month: no rows, no messages.
+    if (!months.empty())
         addScrollItem(tr("Total"), QString::number(totalIncoming), QString::number(totalOutgoing));
     scrollView_->setContentSize(QSize(kScreenWidth, yVal_));
 }

@@ -32,6 +32,9 @@ public:
     // Builds every row from the period's messages, oldest first. The report
     // type is always 0: both directions.
     void initWithData(const std::vector<Sms>& records, MessageType messageType);
+    // The same from the month rows MonthlyReport::months made of them
+    // (off the UI thread, for a long period).
+    void initWithMonths(const std::vector<MonthlyReport::MonthRow>& months, MessageType messageType);
     // One row: the label, the first count and, when given, the second.
     void addScrollItem(const QString& label, const QString& countStr, const std::optional<QString>& countStr1);
     void addScrollItemWithMonth(const MonthlyReport::MonthRow& month);

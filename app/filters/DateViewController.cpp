@@ -1,6 +1,6 @@
 #include "app/filters/DateViewController.h"
 
-#include "app/shell/RootViewController.h"
+#include "app/shell/MainScreenModel.h"
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/DatePicker.h"
 #include "platform/ui/Label.h"
@@ -24,8 +24,8 @@ std::time_t lastSecondOf(const QDate& day) { return QDateTime(day, QTime(23, 59,
 
 }  // namespace
 
-DateViewController::DateViewController(RootViewController* rv, const DateFormatter& dateFormatter, QWidget* parent)
-    : ViewController(parent), rv_(rv), dateFormatter_(dateFormatter) {}
+DateViewController::DateViewController(MainScreenModel* model, const DateFormatter& dateFormatter, QWidget* parent)
+    : ViewController(parent), model_(model), dateFormatter_(dateFormatter) {}
 
 void DateViewController::viewDidLoad() {
     setBackgroundBrush(Theme::groupTableBackground());
@@ -70,11 +70,7 @@ void DateViewController::showDateOfRow(int row, bool animated) {
 
 void DateViewController::Save() {
     // Applied as chosen: a start after the end is the user's to make.
-    rv_->setFromDate(from_);
-    rv_->setToDate(to_);
-    rv_->updateDateStrings();
-    rv_->updateMessageCount();
-    rv_->refreshFilterTable();
+    model_->setPeriod(from_, to_);
     if (navigationController()) navigationController()->popViewControllerAnimated(true);
 }
 

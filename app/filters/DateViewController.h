@@ -10,19 +10,19 @@
 #include <ctime>
 
 class DatePicker;
-class RootViewController;
+class MainScreenModel;
 class TableView;
 
 // The period screen: a "From" and a "To" row over a date wheel that edits
-// the selected row's day. Done hands both days to the main screen, which
-// recounts; Cancel leaves the main screen's period as it was. The period
+// the selected row's day. Done hands both days to the main screen's model,
+// on which the main screen recounts; Cancel leaves the main screen's period as it was. The period
 // starts at 00:00:00 of its first day and ends at 23:59:59 of its last, in
 // local time; a start after the end is passed on as it is.
 class DateViewController : public ViewController, public TableViewDataSource, public TableViewDelegate {
     Q_OBJECT
 
 public:
-    DateViewController(RootViewController* rv, const DateFormatter& dateFormatter, QWidget* parent = nullptr);
+    DateViewController(MainScreenModel* model, const DateFormatter& dateFormatter, QWidget* parent = nullptr);
 
     // The period being edited; the main screen sets both before every opening.
     std::time_t from() const { return from_; }
@@ -56,7 +56,7 @@ private:
     void selectFromRow(bool animated);
     void showDateOfRow(int row, bool animated);
 
-    RootViewController* rv_;
+    MainScreenModel* model_;
     DateFormatter dateFormatter_;
     std::time_t from_ = 0;
     std::time_t to_ = 0;

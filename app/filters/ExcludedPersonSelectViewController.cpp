@@ -1,7 +1,7 @@
 #include "app/filters/ExcludedPersonSelectViewController.h"
 
 #include "app/filters/EditableDetailCell.h"
-#include "app/shell/RootViewController.h"
+#include "app/shell/MainScreenModel.h"
 #include "platform/AddressBook.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/NavigationController.h"
@@ -26,8 +26,8 @@ std::optional<std::string> firstAndLastName(const AddressBookContact& contact) {
 
 }  // namespace
 
-ExcludedPersonSelectViewController::ExcludedPersonSelectViewController(RootViewController* rv, QWidget* parent)
-    : ViewController(parent), rv_(rv) {}
+ExcludedPersonSelectViewController::ExcludedPersonSelectViewController(MainScreenModel* model, QWidget* parent)
+    : ViewController(parent), model_(model) {}
 
 void ExcludedPersonSelectViewController::viewDidLoad() {
     tableView_ = new TableView(TableView::Style::Plain, this);
@@ -76,13 +76,10 @@ void ExcludedPersonSelectViewController::getPersonArray() {
 // --- Choosing ------------------------------------------------------------------
 
 void ExcludedPersonSelectViewController::store(Person entry) {
-    auto& excluded = rv_->excludedPersonArray();
-    if (editIndex_ >= 0 && static_cast<std::size_t>(editIndex_) < excluded.size())
-        excluded[static_cast<std::size_t>(editIndex_)] = std::move(entry);
-    else
-        // A new entry, or one whose place has gone meanwhile: nothing typed
-        // or picked is lost.
-        excluded.push_back(std::move(entry));
+    // A new entry, or one whose place has gone meanwhile, is appended:
+    // nothing typed or picked is lost.
+    if (editIndex_ < 0 || !model_->replaceExcludedPerson(static_cast<std::size_t>(editIndex_), entry))
+        model_->addExcludedPerson(std::move(entry));
     if (navigationController()) navigationController()->popViewControllerAnimated(true);
 }
 

@@ -8,13 +8,12 @@
 #include <vector>
 
 class EditableDetailCell;
-class RootViewController;
+class MainScreenModel;
 class TableView;
 
 // Adds or replaces one exclusion: a number or star pattern typed into the
 // entry row (Done takes it), or a contact picked from the address book's
-// list below. editIndex below 0 appends to the main screen's exclusion
-// list, otherwise the entry at that index is replaced in place. Either way
+// list below. editIndex below 0 appends to the model's exclusion list, otherwise the entry at that index is replaced in place. Either way
 // the screen then goes back; the back button leaves the list as it was.
 class ExcludedPersonSelectViewController : public ViewController,
                                            public TableViewDataSource,
@@ -22,7 +21,7 @@ class ExcludedPersonSelectViewController : public ViewController,
     Q_OBJECT
 
 public:
-    explicit ExcludedPersonSelectViewController(RootViewController* rv, QWidget* parent = nullptr);
+    explicit ExcludedPersonSelectViewController(MainScreenModel* model, QWidget* parent = nullptr);
 
     void setNum(const QString& number);
     int editIndex() const { return editIndex_; }
@@ -53,7 +52,7 @@ protected:
 private:
     void store(Person entry);
 
-    RootViewController* rv_;
+    MainScreenModel* model_;
     int editIndex_ = -1;
     std::vector<Person> personArray_;
     TableView* tableView_ = nullptr;

@@ -1,7 +1,7 @@
 #include "app/filters/ExcludedViewController.h"
 
 #include "app/filters/ExcludedPersonSelectViewController.h"
-#include "app/shell/RootViewController.h"
+#include "app/shell/MainScreenModel.h"
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/KitTiming.h"
 #include "platform/ui/Label.h"
@@ -20,8 +20,8 @@ constexpr int kDeselectDelayMs = 100;
 
 }  // namespace
 
-ExcludedViewController::ExcludedViewController(RootViewController* rv, QWidget* parent)
-    : ViewController(parent), rv_(rv) {}
+ExcludedViewController::ExcludedViewController(MainScreenModel* model, QWidget* parent)
+    : ViewController(parent), model_(model) {}
 
 void ExcludedViewController::viewDidLoad() {
     setBackgroundBrush(Theme::groupTableBackground());
@@ -46,7 +46,7 @@ void ExcludedViewController::viewWillAppear(bool animated) {
     if (const auto selected = tableView_->indexPathForSelectedRow()) tableView_->deselectRowAtIndexPath(*selected, false);
 }
 
-int ExcludedViewController::entryCount() const { return static_cast<int>(rv_->excludedPersonArray().size()); }
+int ExcludedViewController::entryCount() const { return static_cast<int>(model_->excludedPersonArray().size()); }
 
 // --- Edit mode -----------------------------------------------------------------
 
@@ -76,7 +76,7 @@ void ExcludedViewController::editNumber(const Person& entry, int index) {
 
 void ExcludedViewController::openEntryScreen(int editIndex, const QString& number) {
     if (!epsvController_) {
-        epsvController_ = new ExcludedPersonSelectViewController(rv_, this);
+        epsvController_ = new ExcludedPersonSelectViewController(model_, this);
         epsvController_->getPersonArray();
     }
     epsvController_->setEditIndex(editIndex);
@@ -105,7 +105,7 @@ TableViewCell* ExcludedViewController::cellForRowAtIndexPath(TableView& table, c
     const int n = entryCount();
     QString text;
     if (indexPath.row < n)
-        text = QString::fromStdString(rv_->excludedPersonArray()[static_cast<std::size_t>(indexPath.row)].name());
+        text = QString::fromStdString(model_->excludedPersonArray()[static_cast<std::size_t>(indexPath.row)].name());
     else if (table.isEditing())
         text = tr("Add a excluded number");
     else
@@ -127,8 +127,7 @@ void ExcludedViewController::commitEditingStyle(TableView& table, TableViewCell:
         return;
     }
     if (style != TableViewCell::EditingStyle::Delete || indexPath.row < 0 || indexPath.row >= entryCount()) return;
-    auto& excluded = rv_->excludedPersonArray();
-    excluded.erase(excluded.begin() + indexPath.row);
+    model_->removeExcludedPerson(static_cast<std::size_t>(indexPath.row));
     table.deleteRowsAtIndexPaths({indexPath}, true);
     table.reloadData();
 }
@@ -143,7 +142,7 @@ void ExcludedViewController::didSelectRowAtIndexPath(TableView& table, const Ind
         return;
     }
     if (indexPath.row < n)
-        editNumber(rv_->excludedPersonArray()[static_cast<std::size_t>(indexPath.row)], indexPath.row);
+        editNumber(model_->excludedPersonArray()[static_cast<std::size_t>(indexPath.row)], indexPath.row);
     else
         addNumber();
 }

@@ -7,20 +7,20 @@
 class BarButtonItem;
 class ExcludedPersonSelectViewController;
 class Person;
-class RootViewController;
+class MainScreenModel;
 class TableView;
 
 // The exclusions screen: the contacts and numbers left out of every count,
-// read from and changed in the main screen's exclusion list itself. In edit
+// read from and changed in the main screen's model. In edit
 // mode each entry offers delete and a last row "Add a excluded number"
 // offers insert; tapping an entry or that row opens the second screen to
 // replace or add one. Nothing is written here: the main screen saves the
-// list with its other settings and recounts when it shows again.
+// list with its other settings, and recounts on every change.
 class ExcludedViewController : public ViewController, public TableViewDataSource, public TableViewDelegate {
     Q_OBJECT
 
 public:
-    explicit ExcludedViewController(RootViewController* rv, QWidget* parent = nullptr);
+    explicit ExcludedViewController(MainScreenModel* model, QWidget* parent = nullptr);
 
     void enterEditAction();
     void leaveEditAction();
@@ -49,7 +49,7 @@ private:
     int entryCount() const;
     void openEntryScreen(int editIndex, const QString& number);
 
-    RootViewController* rv_;
+    MainScreenModel* model_;
     TableView* tableView_ = nullptr;
     BarButtonItem* editItem_ = nullptr;
     BarButtonItem* doneItem_ = nullptr;

@@ -1,14 +1,14 @@
 #include "app/filters/PersonSelectViewController.h"
 
-#include "app/shell/RootViewController.h"
+#include "app/shell/MainScreenModel.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/TableViewCell.h"
 #include "platform/ui/Theme.h"
 
-PersonSelectViewController::PersonSelectViewController(RootViewController* rv, QWidget* parent)
-    : ViewController(parent), rv_(rv) {}
+PersonSelectViewController::PersonSelectViewController(MainScreenModel* model, QWidget* parent)
+    : ViewController(parent), model_(model) {}
 
 void PersonSelectViewController::viewDidLoad() {
     tableView_ = new TableView(TableView::Style::Plain, this);
@@ -26,14 +26,14 @@ void PersonSelectViewController::viewWillAppear(bool animated) {
 }
 
 int PersonSelectViewController::numberOfRowsInSection(TableView&, int) {
-    return static_cast<int>(rv_->personArray().size()) + 1;
+    return static_cast<int>(model_->personArray().size()) + 1;
 }
 
 TableViewCell* PersonSelectViewController::cellForRowAtIndexPath(TableView& table, const IndexPath& indexPath) {
     TableViewCell* cell = table.dequeueReusableCell(QStringLiteral("Cell"));
     if (!cell) cell = new TableViewCell(TableViewCell::Style::Default, QStringLiteral("Cell"));
     cell->setBackgroundColor(Theme::cellBackground());
-    const auto& persons = rv_->personArray();
+    const auto& persons = model_->personArray();
     const auto index = static_cast<std::size_t>(indexPath.row - 1);
     if (indexPath.row == 0)
         cell->textLabel()->setText(tr("All"));
@@ -43,15 +43,13 @@ TableViewCell* PersonSelectViewController::cellForRowAtIndexPath(TableView& tabl
 }
 
 void PersonSelectViewController::didSelectRowAtIndexPath(TableView&, const IndexPath& indexPath) {
-    const auto& persons = rv_->personArray();
+    const auto& persons = model_->personArray();
     const auto index = static_cast<std::size_t>(indexPath.row - 1);
     if (indexPath.row == 0)
-        rv_->setSelectedPerson(std::nullopt);
+        model_->setSelectedPerson(std::nullopt);
     else if (index < persons.size())
-        rv_->setSelectedPerson(persons[index]);
+        model_->setSelectedPerson(persons[index]);
     else
         return;  // a row of a list that has changed under the table
-    rv_->updateMessageCount();
-    rv_->refreshFilterTable();
     if (navigationController()) navigationController()->popViewControllerAnimated(true);
 }

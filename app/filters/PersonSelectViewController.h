@@ -4,18 +4,18 @@
 #include "platform/ui/TableViewDelegate.h"
 #include "platform/ui/ViewController.h"
 
-class RootViewController;
+class MainScreenModel;
 class TableView;
 
 // The person screen: "All" and then every person of the main screen's
-// person list, read from that list whenever a row is drawn. Choosing a row
-// sets the main screen's person filter, makes it recount and returns at
+// person list, read from the model whenever a row is drawn. Choosing a row
+// sets the model's person filter (the main screen recounts) and returns at
 // once; the back button keeps the previous choice.
 class PersonSelectViewController : public ViewController, public TableViewDataSource, public TableViewDelegate {
     Q_OBJECT
 
 public:
-    explicit PersonSelectViewController(RootViewController* rv, QWidget* parent = nullptr);
+    explicit PersonSelectViewController(MainScreenModel* model, QWidget* parent = nullptr);
 
     TableView* tableView() const { return tableView_; }
 
@@ -29,6 +29,6 @@ protected:
     void viewDidLoad() override;
 
 private:
-    RootViewController* rv_;
+    MainScreenModel* model_;
     TableView* tableView_ = nullptr;
 };

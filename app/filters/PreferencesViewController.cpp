@@ -1,7 +1,7 @@
 #include "app/filters/PreferencesViewController.h"
 
 #include "app/filters/EditableDetailCell.h"
-#include "app/shell/RootViewController.h"
+#include "app/shell/MainScreenModel.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/PickerView.h"
@@ -43,8 +43,8 @@ void fitRowText(TableViewCell* cell) {
 
 }  // namespace
 
-PreferencesViewController::PreferencesViewController(RootViewController* rv, QWidget* parent)
-    : ViewController(parent), rv_(rv) {}
+PreferencesViewController::PreferencesViewController(MainScreenModel* model, QWidget* parent)
+    : ViewController(parent), model_(model) {}
 
 void PreferencesViewController::viewDidLoad() {
     setBackgroundBrush(Theme::groupTableBackground());
@@ -66,7 +66,7 @@ void PreferencesViewController::buildQuotaCell() {
     fitRowText(dataCell_);
     dataCell_->detailTextLabel()->setText(tr("0 or blank for unlimited"));
     dataCell_->textField()->setPlaceholderText(QStringLiteral("e.g 500"));
-    if (rv_->smsquota() > 0) dataCell_->textField()->setText(QString::number(rv_->smsquota()));
+    if (model_->smsquota() > 0) dataCell_->textField()->setText(QString::number(model_->smsquota()));
     dataCell_->setReturnKeyType(EditableDetailCell::ReturnKeyType::Done);
     connect(dataCell_, &EditableDetailCell::returnPressed, this, &PreferencesViewController::textFieldShouldReturn);
 }
@@ -132,13 +132,13 @@ int PreferencesViewController::quotaFromText(const QString& text) {
 }
 
 QString PreferencesViewController::billingDayText() const {
-    if (rv_->cycleDay() == 0) return tr("Billing day of mth       Not Used");
-    return tr("Billing day of mth                ") + dayWithSuffix(rv_->cycleDay());
+    if (model_->cycleDay() == 0) return tr("Billing day of mth       Not Used");
+    return tr("Billing day of mth                ") + dayWithSuffix(model_->cycleDay());
 }
 
 void PreferencesViewController::fillBadgeRow(TableViewCell* cell) const {
     QString text, detail;
-    switch (rv_->badgeType()) {
+    switch (model_->badgeType()) {
     case BadgeType::Both: text = tr("Badge type                        Both"); detail = tr("Total"); break;
     case BadgeType::QuotaLeftOfBoth:
         text = tr("Badge type                        Both");
@@ -185,25 +185,25 @@ void PreferencesViewController::setBadgeType(BadgeType code) {
 void PreferencesViewController::selectDay() { daySelector_->show(); }
 
 void PreferencesViewController::checkQuota() {
-    if (rv_->smsquota() < 1) quotaReminder_->show();
+    if (model_->smsquota() < 1) quotaReminder_->show();
 }
 
 void PreferencesViewController::clearDBEvent() {
     daySelector_->hide();
-    rv_->confirmClearDB();
+    emit clearDatabaseRequested();
 }
 
 // --- Choices -----------------------------------------------------------------
 
 void PreferencesViewController::dayChosen(int row) {
-    rv_->setCycleDay(row);
+    model_->setCycleDay(row);
     tableView_->reloadData();
-    rv_->setSaveFromDate(row == 0 ? MainScreenSettings::kFixedDate : MainScreenSettings::kBillingDay);
+    model_->setSaveFromDate(row == 0 ? MainScreenSettings::kFixedDate : MainScreenSettings::kBillingDay);
 }
 
 void PreferencesViewController::badgeTypeChosen(int row) {
     const BadgeType code = badgeCodeForRow(row);
-    rv_->setBadgeType(code);
+    model_->setBadgeType(code);
     // Counting down what is left needs a quota; the choice stands either way.
     if (showsQuotaLeft(code)) checkQuota();
     tableView_->reloadData();
@@ -213,7 +213,7 @@ bool PreferencesViewController::textFieldShouldReturn() {
     // Only the Done key takes the quota; leaving the field any other way
     // keeps the quota the main screen has.
     if (dataCell_->returnKeyType() == EditableDetailCell::ReturnKeyType::Done) {
-        rv_->setSmsquota(quotaFromText(dataCell_->textField()->text()));
+        model_->setSmsquota(quotaFromText(dataCell_->textField()->text()));
         closeQuotaKeyboard();
         daySelector_->hide();
         badgeSelector_->hide();

@@ -8,13 +8,13 @@
 class AlertView;
 class EditableDetailCell;
 class PickerView;
-class RootViewController;
+class MainScreenModel;
 class TableView;
 
 // The preferences: "Clear database", the badge type, the SMS quota and the
 // billing day, over two wheels (billing day, badge type) shown one at a
-// time. Every choice goes straight into the main screen's settings, which
-// reach the settings file, and so the badge daemon, at the main screen's
+// time. Every choice goes straight into the main screen's model, whose
+// settings reach the settings file, and so the badge daemon, at the main screen's
 // next save.
 class PreferencesViewController : public ViewController, public TableViewDataSource, public TableViewDelegate {
     Q_OBJECT
@@ -24,7 +24,7 @@ public:
     static constexpr int kBadgeTypeCount = 7;
     static constexpr int kDayRowCount = 32;
 
-    explicit PreferencesViewController(RootViewController* rv, QWidget* parent = nullptr);
+    explicit PreferencesViewController(MainScreenModel* model, QWidget* parent = nullptr);
 
     // Called by the main screen before every opening, in this order.
     void hideSelection();
@@ -36,6 +36,12 @@ public:
     void clearDBEvent();
     // The quota field's return key: Done takes the typed quota.
     bool textFieldShouldReturn();
+
+signals:
+    // "Clear database" was chosen; the main screen asks for confirmation.
+    void clearDatabaseRequested();
+
+public:
 
     // Badge codes and the rows of the badge wheel.
     static BadgeType badgeCodeForRow(int row);
@@ -68,7 +74,7 @@ private:
     void badgeTypeChosen(int row);
     void closeQuotaKeyboard();
 
-    RootViewController* rv_;
+    MainScreenModel* model_;
     TableView* tableView_ = nullptr;
     PickerView* daySelector_ = nullptr;
     PickerView* badgeSelector_ = nullptr;

@@ -29,25 +29,24 @@ QString joinedParagraphs(const QString& first, const QString& second) {
 
 }  // namespace
 
-RecordViewController* RecordViewController::initWithArrayData(std::vector<Sms>& data, QWidget* parent) {
-    return new RecordViewController(data, parent);
+RecordViewController* RecordViewController::initWithArrayData(std::vector<Sms> data, QWidget* parent) {
+    return new RecordViewController(std::move(data), parent);
 }
 
-RecordViewController::RecordViewController(std::vector<Sms>& data, QWidget* parent)
-    : ViewController(parent), data_(&data) {
+RecordViewController::RecordViewController(std::vector<Sms> data, QWidget* parent)
+    : ViewController(parent), data_(std::move(data)) {
     confirmDeleteBox_ = new AlertView(tr("Confirm Action"), tr("Do you want to delete this SMS"), this, tr("Cancel"),
                                       {tr("OK")}, this);
     confirmDeleteBox_->setTag(0);
     messageBox_ = new AlertView(QString(), QString(), nullptr, tr("OK"), {}, this);
-    setData(data);
 }
 
 QString RecordViewController::titleForMessageType(MessageType messageType) {
     return MessageTypeText::listTitle(messageType);
 }
 
-void RecordViewController::setData(std::vector<Sms>& data) {
-    data_ = &data;
+void RecordViewController::setData(std::vector<Sms> data) {
+    data_ = std::move(data);
     if (tableView_) tableView_->reloadData();
 }
 
@@ -73,16 +72,16 @@ void RecordViewController::viewWillAppear(bool animated) {
 
 std::optional<std::size_t> RecordViewController::indexForRow(int row) const {
     // The array is oldest first; the list shows it from the end.
-    if (row < 0 || std::size_t(row) >= data_->size()) return std::nullopt;
-    return data_->size() - 1 - std::size_t(row);
+    if (row < 0 || std::size_t(row) >= data_.size()) return std::nullopt;
+    return data_.size() - 1 - std::size_t(row);
 }
 
 const Sms* RecordViewController::recordForRow(int row) const {
     const auto index = indexForRow(row);
-    return index ? &(*data_)[*index] : nullptr;
+    return index ? &data_[*index] : nullptr;
 }
 
-int RecordViewController::numberOfRows(ListTableView&) { return int(data_->size()); }
+int RecordViewController::numberOfRows(ListTableView&) { return int(data_.size()); }
 
 void RecordViewController::configureRow(ListTableView&, int row, ListTableRow& content) {
     scheduleReloadIfStale();
@@ -103,7 +102,7 @@ void RecordViewController::scheduleReloadIfStale() {
     // The main screen refills its array when the app comes back to the
     // front, possibly while this list is on top; the list then catches up
     // rather than paint rows that are no longer there.
-    if (reloadScheduled_ || !tableView_ || tableView_->numberOfRows() == int(data_->size())) return;
+    if (reloadScheduled_ || !tableView_ || tableView_->numberOfRows() == int(data_.size())) return;
     reloadScheduled_ = true;
     QTimer::singleShot(0, this, [this] {
         reloadScheduled_ = false;
@@ -151,15 +150,15 @@ void RecordViewController::deletePendingRecord() {
         return;
     }
     const auto index = indexOfPendingRecord();
-    const bool listInStep = tableView_->numberOfRows() == int(data_->size());
+    const bool listInStep = tableView_->numberOfRows() == int(data_.size());
     if (!index) {
         // Already gone from the array (the main screen recounted while the
         // confirmation was up): the list only catches up.
         tableView_->reloadData();
         return;
     }
-    const int row = int(data_->size() - 1 - *index);
-    data_->erase(data_->begin() + std::ptrdiff_t(*index));
+    const int row = int(data_.size() - 1 - *index);
+    data_.erase(data_.begin() + std::ptrdiff_t(*index));
     if (listInStep)
         tableView_->deleteRowsAtIndexPaths({IndexPath{0, row}}, true);
     else
@@ -171,12 +170,12 @@ std::optional<std::size_t> RecordViewController::indexOfPendingRecord() const {
     // changed meanwhile, it is looked up by its row number.
     if (currentDeleteIndex_) {
         const auto index = indexForRow(currentDeleteIndex_->row);
-        if (index && (*data_)[*index].rowid() == pendingRowid_) return index;
+        if (index && data_[*index].rowid() == pendingRowid_) return index;
     }
-    const auto found = std::find_if(data_->begin(), data_->end(),
+    const auto found = std::find_if(data_.begin(), data_.end(),
                                     [this](const Sms& record) { return record.rowid() == pendingRowid_; });
-    if (found == data_->end()) return std::nullopt;
-    return std::size_t(found - data_->begin());
+    if (found == data_.end()) return std::nullopt;
+    return std::size_t(found - data_.begin());
 }
 
 void RecordViewController::showDeleteFailed() { showMessage(tr("Delete SMS"), tr("Delete SMS failed")); }
@@ -190,7 +189,7 @@ void RecordViewController::showMessage(const QString& title, const QString& mess
 // --- Export ------------------------------------------------------------------
 
 void RecordViewController::exportData() {
-    const QByteArray csv = CsvExport::text(*data_).toUtf8();
+    const QByteArray csv = CsvExport::text(data_).toUtf8();
     const QString documentsFile = CsvExport::documentsFilePath();
     const bool saved = CsvExport::writeAtomically(documentsFile, csv);
     if (!MailComposer::canSendMail()) {

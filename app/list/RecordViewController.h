@@ -27,9 +27,10 @@ class MailComposer;
 // confirmation removes the message from the counter database and from the
 // list. "Email Data" exports the list as CSV (exportData).
 //
-// The records are the main screen's own array, not a copy: the main screen
-// sorts it oldest first before every push, the list shows it reversed, and
-// a delete here removes the record there too.
+// The list owns its records, oldest first (it shows them reversed): the
+// main screen hands it the records of every new count, and a delete here
+// removes the record from the list; the main screen's next count sees the
+// database without it.
 class RecordViewController : public ViewController,
                              public ListTableViewDataSource,
                              public ListTableViewDelegate,
@@ -40,15 +41,15 @@ class RecordViewController : public ViewController,
 public:
     static constexpr int kRowHeight = 35;
 
-    // The controller over `data`, owned by `parent`; `data` must outlive it
-    // or be replaced through setData first.
-    static RecordViewController* initWithArrayData(std::vector<Sms>& data, QWidget* parent);
+    // The controller over `data` (oldest first), owned by `parent`.
+    static RecordViewController* initWithArrayData(std::vector<Sms> data, QWidget* parent);
     // The screen title for the main screen's message type: 1 received,
     // 2 sent, anything else both.
     static QString titleForMessageType(MessageType messageType);
 
-    void setData(std::vector<Sms>& data);
-    std::vector<Sms>& data() { return *data_; }
+    // Replaces the records (oldest first) and redraws an open list.
+    void setData(std::vector<Sms> data);
+    const std::vector<Sms>& data() const { return data_; }
     void setTitle1(const QString& title);
 
     // Writes Documents/data.csv and hands a mail with it to the mail program.
@@ -83,7 +84,7 @@ protected:
     void viewDidLoad() override;
 
 private:
-    RecordViewController(std::vector<Sms>& data, QWidget* parent);
+    RecordViewController(std::vector<Sms> data, QWidget* parent);
 
     std::optional<std::size_t> indexForRow(int row) const;
     void deletePendingRecord();
@@ -94,7 +95,7 @@ private:
     static QString notSavedNote();
     void scheduleReloadIfStale();
 
-    std::vector<Sms>* data_;
+    std::vector<Sms> data_;
     ListTableView* tableView_ = nullptr;
     BarButtonItem* emailButton_ = nullptr;
     AlertView* confirmDeleteBox_ = nullptr;

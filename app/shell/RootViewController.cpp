@@ -1,6 +1,5 @@
 #include "app/shell/RootViewController.h"
 
-#include "app/charts/BarChartController.h"
 #include "app/charts/ChartData.h"
 #include "app/charts/ChartViewController.h"
 #include "app/charts/MonthlyReport.h"
@@ -12,6 +11,7 @@
 #include "app/list/RecordViewController.h"
 #include "app/shell/AboutViewController.h"
 #include "app/shell/Artwork.h"
+#include "app/shell/BackgroundWork.h"
 #include "app/shell/MessageTypeText.h"
 #include "app/shell/PeriodButton.h"
 #include "common/MarkerSync.h"
@@ -33,8 +33,8 @@
 #include "platform/ui/TableViewCell.h"
 #include "platform/ui/Theme.h"
 
+#include <QLocale>
 #include <QPushButton>
-#include <QTimer>
 
 #include <algorithm>
 
@@ -45,8 +45,6 @@ constexpr int kHeaderHeight = 1;
 constexpr int kFooterHeight = 5;
 constexpr int kHudChart = 0;
 constexpr int kHudReport = 1;
-// How long the chart and the report wait after showing the overlay.
-constexpr int kGenerationDelayMs = 100;
 const QString kModCellLabel = QStringLiteral("modCell");
 
 // The arrows' grey: the period arrow's resting colour, which the table's
@@ -63,14 +61,21 @@ std::function<void(int)>& iconBadgeSetter() {
 }  // namespace
 
 RootViewController::RootViewController(QWidget* parent, Clock clock)
-    : ViewController(parent), clock_(clock ? std::move(clock) : Clock([] { return std::time(nullptr); })) {}
+    : ViewController(parent), clock_(clock ? std::move(clock) : Clock([] { return std::time(nullptr); })),
+      model_(new MainScreenModel(this)), work_(new BackgroundWork(this)) {
+    connect(model_, &MainScreenModel::changed, this, &RootViewController::modelChanged);
+    connect(model_, &MainScreenModel::countChanged, this, &RootViewController::refreshFilterTable);
+}
 
-RootViewController::~RootViewController() = default;
+RootViewController::~RootViewController() {
+    // The work holds copies only, but its results must not outlive the
+    // screens they were meant for.
+    work_->waitForDone();
+}
 
 // --- Building ----------------------------------------------------------------
 
 void RootViewController::setUpComponents() {
-    tmpData_.clear();
     buildNavigationBar();
     buildAlerts();
     const auto stored = SettingsStore::load();
@@ -84,11 +89,24 @@ void RootViewController::setUpComponents() {
     fromDateString_->setFont(Theme::systemFont(14));
     toDateString_->setFont(Theme::systemFont(14));
 
-    personArray_.clear();
-    SmsHelper::initAddressBook();
-    SmsHelper::getUniquePerson(personArray_);
+    // The list exists from the start, so every count's records have an
+    // owner whether or not the list was ever opened.
+    recordController_ = RecordViewController::initWithArrayData({}, this);
     // Message type, person filter, exclusions, badge type and quota.
-    settings_.loadFilterSettings(file);
+    model_->loadFilterSettings(file);
+    // The people of the counter database, for the person filter: a group
+    // over every address, too long for the UI thread on a large database.
+    ++pendingLoads_;
+    work_->run<std::vector<Person>>(
+        [] {
+            std::vector<Person> persons;
+            SmsHelper::getUniquePerson(persons);
+            return persons;
+        },
+        [this](std::vector<Person> persons) {
+            --pendingLoads_;
+            model_->setPersonArray(std::move(persons));
+        });
 }
 
 void RootViewController::buildNavigationBar() {
@@ -159,9 +177,21 @@ void RootViewController::buildFilterArea() {
 // --- Filling -----------------------------------------------------------------
 
 void RootViewController::loadUpContent() {
-    syncDB();
+    contentLoaded_ = true;
+    // The sync copies what is new since the last (at launch, possibly a
+    // lot) off the UI thread; the period and the count follow it.
+    ++pendingLoads_;
+    work_->run<MarkerSync::Outcome>([] { return MarkerSync::syncWithStoredMarkers(); },
+                                    [this](MarkerSync::Outcome outcome) {
+                                        --pendingLoads_;
+                                        showSyncOutcome(outcome);
+                                        loadPeriodAndCount();
+                                    });
+}
+
+void RootViewController::loadPeriodAndCount() {
     const auto stored = SettingsStore::load();
-    settings_.loadPeriod(stored ? &*stored : nullptr, clock_());
+    model_->loadPeriod(stored ? &*stored : nullptr, clock_());
     updateDateStrings();
     refreshFilterTable();
     updateMessageCount();
@@ -179,8 +209,16 @@ void RootViewController::viewWillAppear(bool animated) {
 }
 
 void RootViewController::updateDateStrings() {
-    fromDateString_->setText(dateFormatter_.stringFromDate(settings_.from));
-    toDateString_->setText(dateFormatter_.stringFromDate(settings_.to));
+    fromDateString_->setText(dateFormatter_.stringFromDate(model_->from()));
+    toDateString_->setText(dateFormatter_.stringFromDate(model_->to()));
+}
+
+void RootViewController::modelChanged() {
+    // Launch counts once the period is known, not while it sets up.
+    if (!contentLoaded_) return;
+    updateDateStrings();
+    updateMessageCount();
+    refreshFilterTable();
 }
 
 void RootViewController::refreshFilterTable() { filterTableView_->reloadData(); }
@@ -191,16 +229,17 @@ void RootViewController::refreshFilterTable() { filterTableView_->reloadData(); 
 // large database from counting everything twice.
 RootViewController::CountInputs RootViewController::currentCountInputs() const {
     CountInputs inputs;
-    inputs.from = settings_.from;
-    inputs.to = settings_.to;
-    inputs.messageType = settings_.messageType;
+    const MainScreenSettings& settings = model_->settings();
+    inputs.from = settings.from;
+    inputs.to = settings.to;
+    inputs.messageType = settings.messageType;
     auto describe = [](const Person& person) {
         std::string text = std::to_string(person.recordID()) + '\x1f' + person.name();
         for (const auto& number : person.numSet()) text += '\x1f' + number;
         return text + '\x1e';
     };
-    if (settings_.selectedPerson) inputs.people = "P" + describe(*settings_.selectedPerson);
-    for (const Person& person : settings_.excludedPersonArray) inputs.people += "X" + describe(person);
+    if (settings.selectedPerson) inputs.people.append("P").append(describe(*settings.selectedPerson));
+    for (const Person& person : settings.excludedPersonArray) inputs.people.append("X").append(describe(person));
     inputs.counterDatabase = FileIdentity::of(DevicePaths::counterDatabase());
     inputs.addressBook = FileIdentity::of(DevicePaths::addressBook());
     return inputs;
@@ -212,39 +251,40 @@ void RootViewController::updateMessageCount() {
     const auto now = std::chrono::system_clock::now();
     // A file changed within the clock's last tick may change again unseen.
     const bool settled = !inputs.counterDatabase.isRecent(now) && !inputs.addressBook.isRecent(now);
-    // The last count stands only while its records do too: the chart, for
-    // one, fills the same array with everybody's messages.
-    if (settled && lastCountInputs_ && *lastCountInputs_ == inputs && recordsFingerprint(tmpData_) == countedRecords_)
-        return;
+    // The last count (shown or under way) stands while nothing it depends on
+    // changed.
+    if (settled && lastCountInputs_ && *lastCountInputs_ == inputs) return;
     lastCountInputs_ = std::move(inputs);
-    tmpData_.clear();
-    const Person* person = settings_.selectedPerson ? &*settings_.selectedPerson : nullptr;
-    const auto& excluded = settings_.excludedPersonArray;
-    const SmsHelper::Bound from = settings_.from, to = settings_.to;
-    // For both: received first, then sent, into the same list.
-    msgCount_ = SmsHelper::countMessages(settings_.messageType, Direction::Received, from, to, person, &excluded,
-                                         &tmpData_);
-    countedRecords_ = recordsFingerprint(tmpData_);
-    // The message list shows this very array, and may be open (an
-    // activation recounts under it): it gets the new records at once.
-    if (recordController_) handRecordsToList();
+    const std::uint64_t sequence = ++countSequence_;
+    // The work gets its own copies: the screens may change the model while
+    // it runs.
+    const MainScreenSettings& settings = model_->settings();
+    work_->run<CountResult>(
+        [type = settings.messageType, from = settings.from, to = settings.to, person = settings.selectedPerson,
+         excluded = settings.excludedPersonArray] {
+            CountResult result;
+            // For both: received first, then sent, into the same list.
+            result.count = SmsHelper::countMessages(type, Direction::Received, from, to, person ? &*person : nullptr,
+                                                    &excluded, &result.records);
+            // Oldest first, as the list expects (it shows the newest on top);
+            // records of the same second keep their counted order.
+            std::stable_sort(result.records.begin(), result.records.end(),
+                             [](const Sms& a, const Sms& b) { return a.compare(b) < 0; });
+            return result;
+        },
+        [this, sequence](CountResult result) { showCount(sequence, std::move(result)); });
 }
 
-std::uint64_t RootViewController::recordsFingerprint(const std::vector<Sms>& records) {
-    // A sum of mixed row numbers: the same records in any order give the
-    // same value, other records practically never do.
-    std::uint64_t sum = records.size();
-    for (const Sms& record : records) {
-        std::uint64_t x = static_cast<std::uint64_t>(record.rowid()) * 4 + static_cast<std::uint64_t>(flagsOf(record.flags()) & 3);
-        x += 0x9e3779b97f4a7c15U;
-        x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9U;
-        x = (x ^ (x >> 27)) * 0x94d049bb133111ebU;
-        sum += x ^ (x >> 31);
-    }
-    return sum;
+void RootViewController::showCount(std::uint64_t sequence, CountResult result) {
+    if (sequence != countSequence_) return;  // a newer count is under way
+    shownCountSequence_ = sequence;
+    // The list may be open (an activation recounts under it): it gets the
+    // records behind the new total at once.
+    recordController_->setData(std::move(result.records));
+    model_->setMessageCount(result.count);
 }
 
-void RootViewController::saveLastDate() { settings_.saveLastDate(clock_(), iconBadgeSetter()); }
+void RootViewController::saveLastDate() { model_->saveLastDate(clock_(), iconBadgeSetter()); }
 
 void RootViewController::setIconBadgeForTesting(std::function<void(int)> setter) {
     iconBadgeSetter() = setter ? std::move(setter) : std::function<void(int)>(setBadge);
@@ -263,22 +303,22 @@ QString RootViewController::captionForRow(int section, int row) const {
 
 QString RootViewController::valueForRow(int section, int row) const {
     if (section == 0 && row == 0) {
-        return MessageTypeText::choice(settings_.messageType);
+        return MessageTypeText::choice(model_->messageType());
     }
     if (section == 0 && row == 1)
-        return settings_.selectedPerson ? QString::fromStdString(settings_.selectedPerson->name()) : tr("All");
+        return model_->selectedPerson() ? QString::fromStdString(model_->selectedPerson()->name()) : tr("All");
     if (section == 0)
-        return settings_.excludedPersonArray.empty()
+        return model_->excludedPersonArray().empty()
                    ? tr("None")
-                   : QString::fromStdString(settings_.excludedPersonArray.front().name());
-    if (row == 0) return QString::number(msgCount_);
-    if (settings_.smsquota < 1) return QStringLiteral("-");
-    return QString::number(std::max(0, settings_.smsquota - msgCount_));
+                   : QString::fromStdString(model_->excludedPersonArray().front().name());
+    if (row == 0) return QString::number(model_->messageCount());
+    const int left = model_->messagesLeft();
+    return left < 0 ? QStringLiteral("-") : QString::number(left);
 }
 
 bool RootViewController::rowHasArrow(int section, int row) const {
     if (section == 0) return true;
-    return row == 0 && !settings_.hideSMS;
+    return row == 0 && !model_->hideSMS();
 }
 
 int RootViewController::numberOfSectionsInTableView(TableView&) { return 2; }
@@ -337,7 +377,7 @@ void RootViewController::didSelectRowAtIndexPath(TableView& table, const IndexPa
             showPersonSelectView();
         else
             showExcludedView();
-    } else if (indexPath.row == 0 && !settings_.hideSMS) {
+    } else if (indexPath.row == 0 && !model_->hideSMS()) {
         showDetails();
     }
     table.deselectRowAtIndexPath(indexPath, true);
@@ -357,9 +397,8 @@ void RootViewController::actionSheetClickedButtonAtIndex(ActionSheet& actionShee
     // The buttons are counted with Cancel first.
     const int choice = buttonIndex - (actionSheet.cancelButtonIndex() == 0 ? 1 : 0);
     if (choice < 0 || choice > 2 || buttonIndex == actionSheet.cancelButtonIndex()) return;
-    settings_.messageType = static_cast<MessageType>(choice);
-    updateMessageCount();
-    refreshFilterTable();
+    // The model's change recounts and redraws.
+    model_->setMessageType(static_cast<MessageType>(choice));
 }
 
 // --- Period highlight --------------------------------------------------------
@@ -388,104 +427,119 @@ void RootViewController::showAboutView() {
 // Each of these opens the screen of its subsystem; they are filled in as the
 // screens arrive.
 void RootViewController::datePickView() {
-    if (!dvController_) dvController_ = new DateViewController(this, dateFormatter_, this);
-    dvController_->setFrom(settings_.from);
-    dvController_->setTo(settings_.to);
+    if (!dvController_) dvController_ = new DateViewController(model_, dateFormatter_, this);
+    dvController_->setFrom(model_->from());
+    dvController_->setTo(model_->to());
     if (navigationController()) navigationController()->pushViewController(dvController_, true);
 }
 
 void RootViewController::showPreferencesView() {
     if (!pvController_) {
-        pvController_ = new PreferencesViewController(this, this);
+        pvController_ = new PreferencesViewController(model_, this);
+        connect(pvController_, &PreferencesViewController::clearDatabaseRequested, this,
+                &RootViewController::confirmClearDB);
         pvController_->setBackgroundBrush(Theme::groupTableBackground());
     }
     pvController_->hideSelection();
-    pvController_->setSelectionDay(settings_.saveFromDate == MainScreenSettings::kBillingDay ? settings_.cycleDay : 0);
-    pvController_->setBadgeType(settings_.badgeType);
+    pvController_->setSelectionDay(model_->saveFromDate() == MainScreenSettings::kBillingDay ? model_->cycleDay() : 0);
+    pvController_->setBadgeType(model_->badgeType());
     if (navigationController()) navigationController()->pushViewController(pvController_, true);
 }
 
 void RootViewController::showPersonSelectView() {
-    if (!psController_) psController_ = new PersonSelectViewController(this, this);
+    if (!psController_) psController_ = new PersonSelectViewController(model_, this);
     if (navigationController()) navigationController()->pushViewController(psController_, true);
 }
 
 void RootViewController::showExcludedView() {
-    if (!evController_) evController_ = new ExcludedViewController(this, this);
+    if (!evController_) evController_ = new ExcludedViewController(model_, this);
     // The list always opens out of edit mode.
     evController_->leaveEditAction();
     if (navigationController()) navigationController()->pushViewController(evController_, true);
 }
 
 void RootViewController::showDetails() {
-    if (!recordController_) recordController_ = RecordViewController::initWithArrayData(tmpData_, this);
-    handRecordsToList();
-    recordController_->setTitle1(RecordViewController::titleForMessageType(settings_.messageType));
+    // The list already holds the last count's records; a count under way
+    // hands it the new ones when it is done.
+    recordController_->setTitle1(RecordViewController::titleForMessageType(model_->messageType()));
     if (navigationController()) navigationController()->pushViewController(recordController_, true);
-}
-void RootViewController::handRecordsToList() {
-    // Oldest first, as the list expects (it shows the newest on top);
-    // records of the same second keep their counted order.
-    std::stable_sort(tmpData_.begin(), tmpData_.end(), [](const Sms& a, const Sms& b) { return a.compare(b) < 0; });
-    recordController_->setData(tmpData_);
 }
 
 void RootViewController::showChart() {
     presentSheet(kHudChart);
-    // From the event loop a moment later, so that the overlay is on the
-    // screen before the counting blocks the thread.
-    QTimer::singleShot(kGenerationDelayMs, this, &RootViewController::generateChart);
+    generateChart();
 }
 
 void RootViewController::showReport() {
     presentSheet(kHudReport);
-    QTimer::singleShot(kGenerationDelayMs, this, &RootViewController::generateReport);
+    generateReport();
 }
 
 // --- Charts and report -------------------------------------------------------
 
-void RootViewController::generateChart() {
-    if (cvController_) {
-        cvController_->removeAllSubviews();
-    } else {
-        cvController_ = new ChartViewController(this);
-        connect(cvController_, &ChartViewController::barChartRequested, this, &RootViewController::showBarChart);
-    }
-    const int total = ChartData::generate(settings_.from, settings_.to, settings_.messageType,
-                                          settings_.excludedPersonArray, pArray_, cArray_, tmpData_);
-    const QString info =
-        ChartViewController::infoText(settings_.messageType, dateFormatter_.stringFromDate(settings_.from),
-                                      dateFormatter_.stringFromDate(settings_.to), static_cast<int>(cArray_.size()));
-    cvController_->showPie(cArray_, pArray_, total, info);
-    cvController_->setBackgroundBrush(Theme::groupTableBackground());
-    killHUD();
-    if (navigationController()) navigationController()->pushViewController(cvController_, true);
-}
+namespace {
 
-void RootViewController::showBarChart() {
-    // A new screen each time; it sorts the chart arrays in place and goes
-    // away when the user goes back.
-    auto* barChart = new BarChartController(this);
-    barChart->setBackgroundBrush(Theme::groupTableBackground());
-    barChart->init(cArray_, pArray_);
-    if (navigationController())
-        navigationController()->pushViewController(barChart, true);
-    else
-        barChart->deleteLater();
+struct ChartResult {
+    std::vector<Person> persons;
+    std::vector<int> counts;
+    std::vector<Sms> records;
+    int total = 0;
+};
+
+struct ReportResult {
+    std::vector<MonthlyReport::MonthRow> months;
+};
+
+}  // namespace
+
+void RootViewController::generateChart() {
+    const std::uint64_t sequence = ++chartSequence_;
+    const MainScreenSettings& settings = model_->settings();
+    const MessageType type = settings.messageType;
+    const QString from = dateFormatter_.stringFromDate(settings.from);
+    const QString to = dateFormatter_.stringFromDate(settings.to);
+    work_->run<ChartResult>(
+        [type, from = settings.from, to = settings.to, excluded = settings.excludedPersonArray] {
+            ChartResult result;
+            result.total =
+                ChartData::generate(from, to, type, excluded, result.persons, result.counts, result.records);
+            return result;
+        },
+        [this, sequence, type, from, to](ChartResult result) {
+            if (sequence != chartSequence_) return;
+            if (!cvController_) cvController_ = new ChartViewController(this);
+            const QString info =
+                ChartViewController::infoText(type, from, to, static_cast<int>(result.counts.size()));
+            cvController_->showChart(std::move(result.persons), std::move(result.counts), std::move(result.records),
+                                     result.total, info);
+            cvController_->setBackgroundBrush(Theme::groupTableBackground());
+            killHUD();
+            if (navigationController()) navigationController()->pushViewController(cvController_, true);
+        });
 }
 
 void RootViewController::generateReport() {
-    if (rvController_)
-        rvController_->removeAllSubviews();
-    else
-        rvController_ = new ReportViewController(this);
-    rvController_->setBackgroundBrush(Theme::groupTableBackground());
-    rvController_->setFrom(settings_.from);
-    rvController_->setTo(settings_.to);
-    rvController_->initWithData(MonthlyReport::records(settings_.from, settings_.to, settings_.excludedPersonArray),
-                                MessageType::Both);
-    killHUD();
-    if (navigationController()) navigationController()->pushViewController(rvController_, true);
+    const std::uint64_t sequence = ++reportSequence_;
+    const MainScreenSettings& settings = model_->settings();
+    const std::time_t from = settings.from, to = settings.to;
+    work_->run<ReportResult>(
+        // The locale is read here, on the UI thread, where it is set.
+        [from, to, excluded = settings.excludedPersonArray, locale = QLocale()] {
+            return ReportResult{MonthlyReport::months(MonthlyReport::records(from, to, excluded), locale)};
+        },
+        [this, sequence, from, to](ReportResult result) {
+            if (sequence != reportSequence_) return;
+            if (rvController_)
+                rvController_->removeAllSubviews();
+            else
+                rvController_ = new ReportViewController(this);
+            rvController_->setBackgroundBrush(Theme::groupTableBackground());
+            rvController_->setFrom(from);
+            rvController_->setTo(to);
+            rvController_->initWithMonths(result.months, MessageType::Both);
+            killHUD();
+            if (navigationController()) navigationController()->pushViewController(rvController_, true);
+        });
 }
 
 // --- Maintenance -------------------------------------------------------------
@@ -496,8 +550,9 @@ void RootViewController::showAlert(const QString& title, const QString& message)
     alertBox_->show();
 }
 
-void RootViewController::syncDB() {
-    const MarkerSync::Outcome outcome = MarkerSync::syncWithStoredMarkers();
+void RootViewController::syncDB() { showSyncOutcome(MarkerSync::syncWithStoredMarkers()); }
+
+void RootViewController::showSyncOutcome(const MarkerSync::Outcome& outcome) {
     if (!outcome.ran) {
         // Without the settings file the markers could not be kept, and every
         // later sync would copy everything again; so nothing was copied.
@@ -514,21 +569,23 @@ void RootViewController::alertViewClickedButtonAtIndex(AlertView& alertView, int
 }
 
 void RootViewController::clearDB() {
-    if (!SmsHelper::clearDB()) {
+    // Delete, marker reset and resync happen under one hold of the data
+    // lock, so a sync of the daemon cannot slip in between and have its
+    // messages copied twice.
+    const MarkerSync::ClearOutcome outcome = MarkerSync::clearAndResync();
+    if (!outcome.cleared) {
         showAlert(tr("Clear DB"), tr("Some problems have occurred.\nClear DB is not successful"));
         return;
     }
     showAlert(tr("Clear DB"), tr("Clear DB is successful"));
-    MarkerSync::resetMarkers();
-    settings_.selectedPerson.reset();
-    refreshFilterTable();
+    model_->setSelectedPerson(std::nullopt);
     saveLastDate();
     showAlert(QStringLiteral("Ledgerwick"), tr("Resyncing with default SMS database"));
-    syncDB();
-    personArray_.clear();
-    SmsHelper::getUniquePerson(personArray_);
-    updateMessageCount();
-    refreshFilterTable();
+    showSyncOutcome(outcome.sync);
+    std::vector<Person> persons;
+    SmsHelper::getUniquePerson(persons);
+    // The new list recounts against the resynced database and redraws.
+    model_->setPersonArray(std::move(persons));
 }
 
 void RootViewController::presentSheet(int kind) {

@@ -1,7 +1,8 @@
 #pragma once
 
 #include "app/shell/DateFormatter.h"
-#include "app/shell/MainScreenSettings.h"
+#include "app/shell/MainScreenModel.h"
+#include "common/MarkerSync.h"
 #include "common/Person.h"
 #include "common/Sms.h"
 #include "platform/FileIdentity.h"
@@ -22,6 +23,7 @@
 #include <vector>
 
 class AboutViewController;
+class BackgroundWork;
 class ChartViewController;
 class ActionSheet;
 class DateViewController;
@@ -40,9 +42,12 @@ class TableViewCell;
 
 // The main screen: the counting period, the filter table (message type,
 // person, exclusions, total, messages left) and the Chart and Report
-// buttons. It is the root of the app's one navigation stack, holds the app's
-// settings while it runs, and every other screen hands its result back
-// through its setters, updateMessageCount and refreshFilterTable.
+// buttons. It is the root of the app's one navigation stack. The settings and
+// the count live in its model, which the filter screens edit; on every change
+// the screen recounts and redraws. Counting, chart data and the report run off
+// the UI thread (BackgroundWork) and come back numbered: an answer to an
+// older request never replaces a newer one. The chart screens keep their own
+// data, the message list its own records.
 class RootViewController : public ViewController,
                            public TableViewDataSource,
                            public TableViewDelegate,
@@ -65,6 +70,7 @@ public:
     // Launch: the fixed parts and the filter settings, once.
     void setUpComponents();
     // Launch and every activation: sync, period settings, recount, redraw.
+    // The sync and the count run off the UI thread; the rest follows them.
     void loadUpContent();
     // Writes the settings back and sets the icon badge.
     void saveLastDate();
@@ -74,7 +80,12 @@ public:
 
     void updateDateStrings();
     void refreshFilterTable();
+    // Starts a count when something it depends on changed since the last;
+    // the total and the list's records follow when it is done.
     void updateMessageCount();
+    // True while a sync, the person list or a count is under way whose
+    // answer has not been shown.
+    bool isCounting() const { return pendingLoads_ > 0 || countSequence_ != shownCountSequence_; }
 
     // Navigation.
     void datePickView();
@@ -87,51 +98,26 @@ public:
     void showChart();
     void showReport();
     // The chart's and the report's work, started by showChart and showReport
-    // once the progress overlay is up; showBarChart answers the chart
-    // screen's "Bar Chart" button.
+    // once the progress overlay is up; the screen follows when it is done.
     void generateChart();
-    void showBarChart();
     void generateReport();
 
     // Maintenance (sync, Clear DB, progress overlay).
     void syncDB();
+    void showSyncOutcome(const MarkerSync::Outcome& outcome);
     void confirmClearDB();
     void clearDB();
     void presentSheet(int kind);
     void killHUD();
 
-    // Setters and state the other screens use.
-    std::time_t from() const { return settings_.from; }
-    std::time_t to() const { return settings_.to; }
-    void setFromDate(std::time_t from) { settings_.from = from; }
-    void setToDate(std::time_t to) { settings_.to = to; }
-    MessageType messageType() const { return settings_.messageType; }
-    void setMessageType(MessageType type) { settings_.messageType = type; }
-    const std::optional<Person>& selectedPerson() const { return settings_.selectedPerson; }
-    void setSelectedPerson(std::optional<Person> person) { settings_.selectedPerson = std::move(person); }
-    std::vector<Person>& personArray() { return personArray_; }
-    std::vector<Person>& excludedPersonArray() { return settings_.excludedPersonArray; }
-    std::vector<Sms>& tmpData() { return tmpData_; }
-    // The last chart's persons and their counts, index for index.
-    std::vector<Person>& pArray() { return pArray_; }
-    std::vector<int>& cArray() { return cArray_; }
+    // The settings, the person list and the count the screens share.
+    MainScreenModel& model() { return *model_; }
+    const MainScreenModel& model() const { return *model_; }
     ChartViewController* chartViewController() const { return cvController_; }
     ReportViewController* reportViewController() const { return rvController_; }
-    int saveFromDate() const { return settings_.saveFromDate; }
-    void setSaveFromDate(int mode) { settings_.saveFromDate = mode; }
-    int cycleDay() const { return settings_.cycleDay; }
-    void setCycleDay(int day) { settings_.cycleDay = day; }
-    BadgeType badgeType() const { return settings_.badgeType; }
-    void setBadgeType(BadgeType type) { settings_.badgeType = type; }
-    int smsquota() const { return settings_.smsquota; }
-    void setSmsquota(int quota) { settings_.smsquota = quota; }
-    bool hideSMS() const { return settings_.hideSMS; }
-    int msgCount() const { return msgCount_; }
+    RecordViewController* recordViewController() const { return recordController_; }
     const DateFormatter& dateFormatter() const { return dateFormatter_; }
-    MainScreenSettings& settings() { return settings_; }
     TableView* filterTableView() const { return filterTableView_; }
-    AlertView* alertBox() const { return alertBox_; }
-    AlertView* confirmEmptyDBBox() const { return confirmEmptyDBBox_; }
 
     // The texts of the filter table as shown: caption and value of a row.
     QString captionForRow(int section, int row) const;
@@ -167,10 +153,13 @@ private:
         bool operator==(const CountInputs&) const = default;
     };
     CountInputs currentCountInputs() const;
-    // Tells one set of records from another, whatever their order.
-    static std::uint64_t recordsFingerprint(const std::vector<Sms>& records);
-    // Sorts tmpData oldest first and has the message list show it.
-    void handRecordsToList();
+    struct CountResult {
+        int count = 0;
+        std::vector<Sms> records;  // oldest first, as the list takes them
+    };
+    void showCount(std::uint64_t sequence, CountResult result);
+    void loadPeriodAndCount();
+    void modelChanged();
 
     void buildNavigationBar();
     void buildAlerts();
@@ -183,13 +172,17 @@ private:
     void buttonNormal();
 
     Clock clock_;
-    MainScreenSettings settings_;
+    MainScreenModel* model_;
+    BackgroundWork* work_;
     DateFormatter dateFormatter_;
-    std::vector<Person> personArray_;
-    std::vector<Sms> tmpData_;
-    int msgCount_ = 0;
+    bool contentLoaded_ = false;
+    int pendingLoads_ = 0;  // syncs and person lists under way
     std::optional<CountInputs> lastCountInputs_;
-    std::uint64_t countedRecords_ = 0;  // recordsFingerprint of the last count's records
+    // Each request's number; only the answer to the latest is shown.
+    std::uint64_t countSequence_ = 0;
+    std::uint64_t shownCountSequence_ = 0;
+    std::uint64_t chartSequence_ = 0;
+    std::uint64_t reportSequence_ = 0;
 
     Label* rightArrow1_ = nullptr;
     Label* fromDateString_ = nullptr;
@@ -208,8 +201,6 @@ private:
     QPointer<ProgressHUD> aHUD_;
 
     AboutViewController* aboutController_ = nullptr;
-    std::vector<Person> pArray_;
-    std::vector<int> cArray_;
     ChartViewController* cvController_ = nullptr;
     ReportViewController* rvController_ = nullptr;
     RecordViewController* recordController_ = nullptr;

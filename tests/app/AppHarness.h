@@ -67,6 +67,15 @@ public:
         // The activation that follows the launch, and what it fills in.
         EXPECT_TRUE(QTest::qWaitForWindowActive(&window(), uiwait::timeoutMs)) << "the window never came to the front";
         EXPECT_TRUE(uiwait::settle());
+        waitForCounts();
+    }
+
+    // The main screen counts on a background thread; this waits until the
+    // answer to its latest count is on the screen.
+    void waitForCounts() {
+        RootViewController* screen = delegate_ ? delegate_->rootViewController() : nullptr;
+        if (!screen) return;
+        EXPECT_TRUE(QTest::qWaitFor([screen] { return !screen->isCounting(); }, 10000)) << "a count never ended";
     }
 
     // The app's clock: fixed from here on, or the time of day when never set.
@@ -74,7 +83,12 @@ public:
     std::time_t now() const { return now_ ? *now_ : std::time(nullptr); }
 
     BrindlexAppDelegate& delegate() { return *delegate_; }
-    RootViewController& root() { return *delegate_->rootViewController(); }
+    // The main screen, once its latest count is shown: whatever a test reads
+    // from it or changes in it starts from the count it sees.
+    RootViewController& root() {
+        waitForCounts();
+        return *delegate_->rootViewController();
+    }
     PhoneWindow& window() { return *delegate_->window(); }
     NavigationController& navigation() { return window().navigationController(); }
 

@@ -45,8 +45,8 @@ protected:
 
     void launchOnMarch() {
         app_.launch();
-        app_.root().setFromDate(kMarch1);
-        app_.root().setToDate(kMarch20);
+        app_.root().model().setFromDate(kMarch1);
+        app_.root().model().setToDate(kMarch20);
     }
 
     ChartViewController* runChart() {
@@ -96,7 +96,7 @@ TEST_F(ChartScreenTest, ShowsTheOverlayFirstThenThePieOfEveryPersonInThePeriod) 
 
     // Anna's two numbers make one person; every count is a share of the 7.
     ASSERT_EQ(pie()->pieViews().size(), 3u);
-    EXPECT_EQ(app_.root().pArray().size(), 3u);
+    EXPECT_EQ(app_.root().chartViewController()->persons().size(), 3u);
     ASSERT_NE(wedgeOf("Anna Becker"), nullptr);
     EXPECT_EQ(wedgeOf("Anna Becker")->caption(), QStringLiteral("Anna Becker \n4 (57.14)%"));
     EXPECT_EQ(wedgeOf("Ben Okafor")->caption(), QStringLiteral("Ben Okafor \n1 (14.29)%"));
@@ -107,7 +107,7 @@ TEST_F(ChartScreenTest, ShowsTheOverlayFirstThenThePieOfEveryPersonInThePeriod) 
     EXPECT_EQ(pie()->titleLabel()->text(), QStringLiteral("All Messages\nFrom : %1\nTo : %2\nNum : 3")
                                                .arg(dates.stringFromDate(kMarch1), dates.stringFromDate(kMarch20)));
     // The total's records: the sent ones, then the received ones.
-    const std::vector<Sms>& records = app_.root().tmpData();
+    const std::vector<Sms>& records = app_.root().chartViewController()->records();
     ASSERT_EQ(records.size(), 7u);
     EXPECT_TRUE(std::is_partitioned(records.begin(), records.end(),
                                     [](const Sms& sms) { return sms.flags() == Sms::kSent; }));
@@ -122,29 +122,29 @@ TEST_F(ChartScreenTest, ShowsTheOverlayFirstThenThePieOfEveryPersonInThePeriod) 
 TEST_F(ChartScreenTest, TheMessageTypeChoosesCountsAndHeading) {
     storeTraffic();
     launchOnMarch();
-    app_.root().setMessageType(MessageType::Received);
+    app_.root().model().setMessageType(MessageType::Received);
     runChart();
     // Received only: Anna 1 of her first number's 3 and 1 of the second, the bare number 2.
     EXPECT_TRUE(pie()->titleLabel()->text().startsWith(QStringLiteral("Received Messages\n")));
     EXPECT_EQ(wedgeOf("Anna Becker")->caption(), QStringLiteral("Anna Becker \n2 (50.00)%"));
     EXPECT_EQ(wedgeOf("Ben Okafor"), nullptr);
-    EXPECT_EQ(app_.root().tmpData().size(), 4u);
+    EXPECT_EQ(app_.root().chartViewController()->records().size(), 4u);
 
     app_.navigation().popViewControllerAnimated(false);
-    app_.root().setMessageType(MessageType::Sent);
+    app_.root().model().setMessageType(MessageType::Sent);
     runChart();
     EXPECT_TRUE(pie()->titleLabel()->text().startsWith(QStringLiteral("Sent Messages\n")));
     EXPECT_TRUE(pie()->titleLabel()->text().endsWith(QStringLiteral("Num : 2")));
     EXPECT_EQ(wedgeOf("Ben Okafor")->caption(), QStringLiteral("Ben Okafor \n1 (33.33)%"));
 
     app_.navigation().popViewControllerAnimated(false);
-    app_.root().setMessageType(static_cast<MessageType>(7));
+    app_.root().model().setMessageType(static_cast<MessageType>(7));
     runChart();
     EXPECT_TRUE(pie()->titleLabel()->text().startsWith(QStringLiteral("All Messages\n")));
     // Every chart leaves one pie on the screen, and only its own data.
     EXPECT_EQ(app_.root().chartViewController()->findChildren<FullPieView*>().size(), 1);
-    EXPECT_EQ(app_.root().pArray().size(), 3u);
-    EXPECT_EQ(app_.root().cArray().size(), 3u);
+    EXPECT_EQ(app_.root().chartViewController()->persons().size(), 3u);
+    EXPECT_EQ(app_.root().chartViewController()->counts().size(), 3u);
 }
 
 TEST_F(ChartScreenTest, TheBarChartRanksTheSameDataAndLeavesThePieAsItWas) {
@@ -159,9 +159,9 @@ TEST_F(ChartScreenTest, TheBarChartRanksTheSameDataAndLeavesThePieAsItWas) {
     auto* bars = qobject_cast<BarChartController*>(app_.navigation().topViewController());
     ASSERT_NE(bars, nullptr);
     EXPECT_EQ(bars->uniqueNumbers(), 3);
-    EXPECT_EQ(app_.root().cArray(), (std::vector<int>{1, 2, 4}));
-    EXPECT_EQ(app_.root().pArray().front().name(), "Ben Okafor");
-    EXPECT_EQ(app_.root().pArray().back().name(), "Anna Becker");
+    EXPECT_EQ(app_.root().chartViewController()->counts(), (std::vector<int>{1, 2, 4}));
+    EXPECT_EQ(app_.root().chartViewController()->persons().front().name(), "Ben Okafor");
+    EXPECT_EQ(app_.root().chartViewController()->persons().back().name(), "Anna Becker");
     app_.screenshot(QStringLiteral("chart_bars"));
 
     // Back on the pie: the wedges are those drawn before the sort.

@@ -35,8 +35,8 @@ protected:
         for (int i = 0; i < 3; ++i) app_.store("+4930123457", kMarch5 - 40 * 86400 + i, i == 0);
         app_.store("+4917099887766", kMarch5 + 100, false);
         app_.launch();
-        app_.root().setFromDate(kMarch1 - 60 * 86400);
-        app_.root().setToDate(kMarch20);
+        app_.root().model().setFromDate(kMarch1 - 60 * 86400);
+        app_.root().model().setToDate(kMarch20);
     }
     void TearDown() override {
         for (QTranslator* translator : qApp->findChildren<QTranslator*>()) {

@@ -262,6 +262,7 @@ protected:
         AlertView::resetShownForTesting();
         records_.push_back(record("Becker, Anna", "4155550101", kMarchEvening, "See you at \"eight\"", Direction::Received));
         records_.push_back(record("Okafor", "07700900123", kJanuaryMorning, "On my way", Direction::Sent));
+        list_->setData(records_);  // the list keeps a copy of its own
     }
 
     void exportAndWait() {
@@ -305,6 +306,7 @@ TEST_F(MailExportTest, WithoutXdgEmailOnlyTheFileIsWritten) {
     ASSERT_FALSE(MailComposer::canSendMail());
     list_->exportData();
     records_.pop_back();
+    list_->setData(records_);
     list_->exportData();  // a second export replaces the first
     uiwait::runQueuedWork();  // anything the exports left for later, such as an alert
     EXPECT_EQ(AlertView::shownCountForTesting(), 0);

@@ -81,13 +81,13 @@ TEST_F(DateViewControllerTest, DoneHandsWholeDaysToTheMainScreenWhichRecounts) {
 
     drive_.tapRight();
     EXPECT_EQ(app_.navigation().topViewController(), &app_.root());
-    EXPECT_EQ(app_.root().from(), kMarch5);
-    EXPECT_EQ(app_.root().to(), kMarch20 + kDay - 1);
+    EXPECT_EQ(app_.root().model().from(), kMarch5);
+    EXPECT_EQ(app_.root().model().to(), kMarch20 + kDay - 1);
     EXPECT_EQ(app_.root().valueForRow(1, 0), "2") << "the first and the last second of the period count";
 }
 
 TEST_F(DateViewControllerTest, CancelDropsTheEditsAndEveryOpeningStartsOnFromWithTheMainScreensDates) {
-    const std::time_t to = app_.root().to();
+    const std::time_t to = app_.root().model().to();
     DateViewController* screen = open();
     ASSERT_TRUE(screen);
     spin(*screen, DatePicker::Day, 4);
@@ -95,8 +95,8 @@ TEST_F(DateViewControllerTest, CancelDropsTheEditsAndEveryOpeningStartsOnFromWit
     spin(*screen, DatePicker::Year, -1);
     drive_.tapLeft();
     EXPECT_EQ(app_.navigation().topViewController(), &app_.root());
-    EXPECT_EQ(app_.root().from(), kMarch1);
-    EXPECT_EQ(app_.root().to(), to);
+    EXPECT_EQ(app_.root().model().from(), kMarch1);
+    EXPECT_EQ(app_.root().model().to(), to);
     EXPECT_EQ(app_.root().valueForRow(1, 0), "4");
 
     screen = open();
@@ -114,8 +114,8 @@ TEST_F(DateViewControllerTest, OneDayPeriodsAndAStartAfterTheEndAreHandedOverAsC
     drive_.tapRow(*screen->tableView(), {0, 1});
     spinToMarch2013(*screen, 20);        // To 20 March
     drive_.tapRight();
-    EXPECT_EQ(app_.root().from(), kMarch20);
-    EXPECT_EQ(app_.root().to(), kMarch20 + kDay - 1);
+    EXPECT_EQ(app_.root().model().from(), kMarch20);
+    EXPECT_EQ(app_.root().model().to(), kMarch20 + kDay - 1);
     EXPECT_EQ(app_.root().valueForRow(1, 0), "1") << "the whole of 20 March";
 
     screen = open();
@@ -124,8 +124,8 @@ TEST_F(DateViewControllerTest, OneDayPeriodsAndAStartAfterTheEndAreHandedOverAsC
     drive_.tapRow(*screen->tableView(), {0, 1});
     spinToMarch2013(*screen, 20);
     drive_.tapRight();
-    EXPECT_EQ(app_.root().from(), kMarch20 + kDay);
-    EXPECT_EQ(app_.root().to(), kMarch20 + kDay - 1);
+    EXPECT_EQ(app_.root().model().from(), kMarch20 + kDay);
+    EXPECT_EQ(app_.root().model().to(), kMarch20 + kDay - 1);
     EXPECT_EQ(app_.root().valueForRow(1, 0), "0");
 }
 

@@ -56,7 +56,7 @@ protected:
     }
     QStringList excludedNames() {
         QStringList names;
-        for (const Person& person : app_.root().excludedPersonArray()) names << QString::fromStdString(person.name());
+        for (const Person& person : app_.root().model().excludedPersonArray()) names << QString::fromStdString(person.name());
         return names;
     }
     QString total() { return app_.root().valueForRow(1, 0); }
@@ -125,8 +125,8 @@ TEST_F(ExcludedViewControllerTest, AddingAPatternANumberAndAContactLowersTheTota
     drive_.tapRow(*entry->tableView(), {1, 1});
     EXPECT_EQ(app_.navigation().topViewController(), screen);
     EXPECT_EQ(rows(*screen), (QStringList{"*0199", "2065550123", "Anna Becker", "Add a excluded number"}));
-    EXPECT_EQ(app_.root().excludedPersonArray()[2].recordID(), anna_);
-    EXPECT_EQ(app_.root().excludedPersonArray()[0].recordID(), -1);
+    EXPECT_EQ(app_.root().model().excludedPersonArray()[2].recordID(), anna_);
+    EXPECT_EQ(app_.root().model().excludedPersonArray()[0].recordID(), -1);
     app_.screenshot("filters-exclusions-editing");
 
     // Back on the main screen the total leaves out Carl, 2065550123 and Anna.
@@ -218,7 +218,7 @@ TEST_F(ExcludedViewControllerTest, BackChangesNothingAndTheSameContactMayComeTwi
     drive_.type(entry->numCell()->textField(), "555");
     drive_.tapBack();
     EXPECT_EQ(app_.navigation().topViewController(), screen);
-    EXPECT_TRUE(app_.root().excludedPersonArray().empty());
+    EXPECT_TRUE(app_.root().model().excludedPersonArray().empty());
 
     for (int twice = 0; twice < 2; ++twice) {
         entry = openEntry(*screen, twice);
@@ -238,7 +238,7 @@ TEST_F(ExcludedViewControllerTest, AnEmptyEntryIsIgnoredAndALoneStarIsKeptAsType
     ASSERT_TRUE(entry);
     typeAndDone(*entry, "");
     EXPECT_EQ(app_.navigation().topViewController(), entry) << "Done on an empty field stays";
-    EXPECT_TRUE(app_.root().excludedPersonArray().empty());
+    EXPECT_TRUE(app_.root().model().excludedPersonArray().empty());
 
     typeAndDone(*entry, "*");
     EXPECT_EQ(app_.navigation().topViewController(), screen);

@@ -45,6 +45,7 @@ protected:
     void activate() {
         emit app_.window().activated();
         EXPECT_TRUE(uiwait::settle());
+        app_.waitForCounts();  // the sync and the count run in the background
     }
     void leaveAndComeBack() {
         emit app_.window().deactivated();
@@ -126,8 +127,9 @@ TEST_F(MainScreenTest, LaunchSyncsCountsAndRecountsOnEveryActivation) {
     EXPECT_EQ(app_.root().valueForRow(0, 0), "Both");
     EXPECT_EQ(app_.root().valueForRow(0, 1), "All");
     EXPECT_EQ(app_.root().valueForRow(0, 2), "None");
-    ASSERT_EQ(app_.root().tmpData().size(), 2u);
-    EXPECT_EQ(app_.root().tmpData()[0].flags(), Sms::kReceived);  // received first, then sent
+    // The list holds the records behind the total, oldest first.
+    ASSERT_EQ(app_.root().recordViewController()->data().size(), 2u);
+    EXPECT_EQ(app_.root().recordViewController()->data()[0].flags(), Sms::kReceived);
     EXPECT_EQ(app_.navigation().topViewController(), &app_.root());
     EXPECT_EQ(app_.navigation().topViewController()->title(), "Ledgerwick");
     EXPECT_EQ(AlertView::shownCountForTesting(), 0);
@@ -175,12 +177,13 @@ TEST_F(MainScreenTest, MessageTypeMenuPersonAndExclusionsDriveTotalAndMessagesLe
     EXPECT_EQ(total(), "1");
 
     chooseType(offset);  // Both, then a person and an exclusion
-    app_.root().setSelectedPerson(Person::bareNumber("3125550199", -1));
+    app_.root().model().setSelectedPerson(Person::bareNumber("3125550199", -1));
     app_.root().updateMessageCount();
     EXPECT_EQ(app_.root().valueForRow(0, 1), "3125550199");
     EXPECT_EQ(total(), "1");
-    app_.root().setSelectedPerson(std::nullopt);
-    app_.root().excludedPersonArray() = {Person::bareNumber("*0199", -1), Person::bareNumber("5", -1)};
+    app_.root().model().setSelectedPerson(std::nullopt);
+    app_.root().model().addExcludedPerson(Person::bareNumber("*0199", -1));
+    app_.root().model().addExcludedPerson(Person::bareNumber("5", -1));
     app_.root().updateMessageCount();
     EXPECT_EQ(app_.root().valueForRow(0, 2), "*0199");  // the first exclusion's name
     EXPECT_EQ(total(), "2");
@@ -191,7 +194,7 @@ TEST_F(MainScreenTest, UrlCommandsHideAndShowTheMessageList) {
     app_.store("4155550101", kNow - 100, false);
     app_.settings([](PropertyList& s) { s.setString("other", "kept"); });
     app_.launch();
-    EXPECT_FALSE(app_.root().hideSMS());
+    EXPECT_FALSE(app_.root().model().hideSMS());
 
     app_.delegate().handleOpenURL("brindlex://hidesms");  // the host counts exactly
     EXPECT_FALSE(SettingsStore::load()->contains("hidesms"));
@@ -199,9 +202,9 @@ TEST_F(MainScreenTest, UrlCommandsHideAndShowTheMessageList) {
     auto file = SettingsStore::load();
     EXPECT_EQ(file->stringValue("hidesms"), "Y");
     EXPECT_EQ(file->stringValue("other"), "kept");
-    EXPECT_FALSE(app_.root().hideSMS());  // the screen follows at the next activation
+    EXPECT_FALSE(app_.root().model().hideSMS());  // the screen follows at the next activation
     activate();
-    EXPECT_TRUE(app_.root().hideSMS());
+    EXPECT_TRUE(app_.root().model().hideSMS());
     EXPECT_EQ(total(), "1");  // totals stay
     TableViewCell* row = app_.root().filterTableView()->cellForRowAtIndexPath(IndexPath{1, 0});
     ASSERT_TRUE(row);
@@ -209,7 +212,7 @@ TEST_F(MainScreenTest, UrlCommandsHideAndShowTheMessageList) {
 
     app_.delegate().handleOpenURL("brindlex://showSMS/");
     activate();
-    EXPECT_FALSE(app_.root().hideSMS());
+    EXPECT_FALSE(app_.root().model().hideSMS());
     EXPECT_EQ(BrindlexAppDelegate::commandOf("brindlex://showSMS?x=1"), "showSMS");
     EXPECT_EQ(BrindlexAppDelegate::commandOf("https://showSMS"), "");
 }
@@ -254,14 +257,14 @@ TEST_F(MainScreenTest, ClearDatabaseAsksFirstThenResyncs) {
     app_.store("4155550101", kNow - 100, false);
     app_.store("4155550102", kNow - 90, true);
     app_.launch();
-    app_.root().setSelectedPerson(Person::bareNumber("4155550101", -1));
+    app_.root().model().setSelectedPerson(Person::bareNumber("4155550101", -1));
     app_.root().updateMessageCount();
     EXPECT_EQ(total(), "1");
 
     AlertView::setPresetAnswerForTesting(0);  // Cancel
     app_.root().confirmClearDB();
     EXPECT_EQ(AlertView::lastShownTitle(), "Confirm Action");
-    EXPECT_TRUE(app_.root().selectedPerson());
+    EXPECT_TRUE(app_.root().model().selectedPerson());
 
     // A row deleted from the counter database comes back from sms.db.
     ASSERT_TRUE(SmsHelper::deleteRow(1));
@@ -271,10 +274,10 @@ TEST_F(MainScreenTest, ClearDatabaseAsksFirstThenResyncs) {
     EXPECT_EQ(AlertView::shownCountForTesting(), 3);  // confirm, then success and resync in one box
     EXPECT_EQ(AlertView::lastShownTitle(), "Ledgerwick");
     EXPECT_EQ(AlertView::lastShownMessage(), "Resyncing with default SMS database");
-    EXPECT_FALSE(app_.root().selectedPerson());
+    EXPECT_FALSE(app_.root().model().selectedPerson());
     EXPECT_EQ(app_.root().valueForRow(0, 1), "All");
     EXPECT_EQ(total(), "2");
-    EXPECT_EQ(app_.root().personArray().size(), 2u);
+    EXPECT_EQ(app_.root().model().personArray().size(), 2u);
     EXPECT_FALSE(SettingsStore::load()->contains("lastrecordnumber"));
 }
 
@@ -287,12 +290,12 @@ TEST_F(MainScreenTest, FixedStartAndOddSettingsShowTheirValues) {
         s.setString("messagetype", "x");
     });
     app_.launch();
-    EXPECT_EQ(app_.root().saveFromDate(), MainScreenSettings::kFixedDate);
-    EXPECT_EQ(app_.root().from(), 1356998400);
+    EXPECT_EQ(app_.root().model().saveFromDate(), MainScreenSettings::kFixedDate);
+    EXPECT_EQ(app_.root().model().from(), 1356998400);
     EXPECT_EQ(app_.root().valueForRow(0, 0), "Sent");  // any other type string reads as Sent
     EXPECT_EQ(total(), "0");
     EXPECT_EQ(left(), "-");
-    app_.root().setMessageType(MessageType::Both);
+    app_.root().model().setMessageType(MessageType::Both);
     app_.root().updateMessageCount();
     EXPECT_EQ(total(), "1");
 
@@ -413,7 +416,7 @@ TEST_F(MainScreenTest, AUrlGivenToTheVeryFirstStartTakesEffect) {
     EXPECT_EQ(file->stringValue("hidesms"), "Y");
 
     activate();  // the activation that follows the launch
-    EXPECT_TRUE(app_.root().hideSMS());
+    EXPECT_TRUE(app_.root().model().hideSMS());
     EXPECT_EQ(shownValueOnceItIs(1, 0, "1"), "1");  // the totals stay
     EXPECT_EQ(shownRow(1, 0), (std::vector<std::string>{"Total Messages", "1"}));  // no arrow
     drive_.tapRow(*app_.root().filterTableView(), {1, 0});
@@ -437,7 +440,7 @@ TEST_F(MainScreenTest, AUrlHandedOverByALaterStartBringsTheWindowToTheFront) {
     EXPECT_FALSE(later.start({"brindlex://hideSMS"}));
 
     EXPECT_TRUE(QTest::qWaitFor([&] { return app_.window().isActiveWindow(); }, 2000));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return app_.root().hideSMS(); }, 2000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return app_.root().model().hideSMS(); }, 2000));
     EXPECT_EQ(shownValueOnceItIs(1, 0, "0"), "0");
     EXPECT_EQ(shownRow(1, 0), (std::vector<std::string>{"Total Messages", "0"}));
 }

@@ -34,7 +34,7 @@ TEST_F(PersonSelectViewControllerTest, ChoosingAPersonFiltersTheTotalsAndAllLift
     app_.launch();
     app_.launch();
     EXPECT_EQ(total(), "4");
-    ASSERT_EQ(app_.root().personArray().size(), 3u);
+    ASSERT_EQ(app_.root().model().personArray().size(), 3u);
 
     PersonSelectViewController* screen = open();
     ASSERT_TRUE(screen);
@@ -43,15 +43,15 @@ TEST_F(PersonSelectViewControllerTest, ChoosingAPersonFiltersTheTotalsAndAllLift
     ASSERT_EQ(table.numberOfRowsInSection(0), 4);
     EXPECT_EQ(drive_.text(table, {0, 0}), "All");
     for (int row = 1; row <= 3; ++row)
-        EXPECT_EQ(drive_.text(table, {0, row}).toStdString(), app_.root().personArray()[size_t(row - 1)].name());
+        EXPECT_EQ(drive_.text(table, {0, row}).toStdString(), app_.root().model().personArray()[size_t(row - 1)].name());
     app_.screenshot("filters-person");
 
     // The fourth row is the main screen's third person.
-    const Person third = app_.root().personArray()[2];
+    const Person third = app_.root().model().personArray()[2];
     drive_.tapRow(table, {0, 3});
     EXPECT_EQ(app_.navigation().topViewController(), &app_.root());
-    ASSERT_TRUE(app_.root().selectedPerson());
-    EXPECT_EQ(app_.root().selectedPerson()->name(), third.name());
+    ASSERT_TRUE(app_.root().model().selectedPerson());
+    EXPECT_EQ(app_.root().model().selectedPerson()->name(), third.name());
     EXPECT_EQ(app_.root().valueForRow(0, 1).toStdString(), third.name());
     EXPECT_EQ(total(), third.name() == "Anna Becker" ? "2" : "1");
 
@@ -59,7 +59,7 @@ TEST_F(PersonSelectViewControllerTest, ChoosingAPersonFiltersTheTotalsAndAllLift
     ASSERT_TRUE(screen);
     drive_.tapRow(*screen->tableView(), {0, 0});
     EXPECT_EQ(app_.navigation().topViewController(), &app_.root());
-    EXPECT_FALSE(app_.root().selectedPerson());
+    EXPECT_FALSE(app_.root().model().selectedPerson());
     EXPECT_EQ(app_.root().valueForRow(0, 1), "All");
     EXPECT_EQ(total(), "4");
 }
@@ -75,18 +75,20 @@ TEST_F(PersonSelectViewControllerTest, BackKeepsTheChoiceAndAnEmptyDatabaseOffer
     // A person appears after a sync: the next opening lists it.
     app_.store("3125550199", kNow - 80, false);
     emit app_.window().activated();
-    app_.root().personArray().clear();
-    SmsHelper::getUniquePerson(app_.root().personArray());
+    app_.waitForCounts();  // the sync runs in the background
+    std::vector<Person> persons;
+    SmsHelper::getUniquePerson(persons);
+    app_.root().model().setPersonArray(std::move(persons));
     screen = open();
     ASSERT_TRUE(screen);
     ASSERT_EQ(screen->tableView()->numberOfRowsInSection(0), 2);
     drive_.tapRow(*screen->tableView(), {0, 1});
-    ASSERT_TRUE(app_.root().selectedPerson());
+    ASSERT_TRUE(app_.root().model().selectedPerson());
 
     screen = open();
     ASSERT_TRUE(screen);
     drive_.tapBack();
     EXPECT_EQ(app_.navigation().topViewController(), &app_.root());
-    ASSERT_TRUE(app_.root().selectedPerson()) << "going back changes nothing";
-    EXPECT_EQ(app_.root().selectedPerson()->name(), "3125550199");
+    ASSERT_TRUE(app_.root().model().selectedPerson()) << "going back changes nothing";
+    EXPECT_EQ(app_.root().model().selectedPerson()->name(), "3125550199");
 }

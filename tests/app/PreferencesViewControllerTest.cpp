@@ -78,16 +78,16 @@ TEST_F(PreferencesViewControllerTest, TheBillingDayWheelSetsDayAndModeAndTheRowN
     for (int i = 0; i < rowsChecked.size(); ++i) EXPECT_EQ(days.titleForRow(rowsChecked[i], 0), expected[i]);
 
     chooseDay(*screen, 12);
-    EXPECT_EQ(app_.root().cycleDay(), 12);
-    EXPECT_EQ(app_.root().saveFromDate(), MainScreenSettings::kBillingDay);
+    EXPECT_EQ(app_.root().model().cycleDay(), 12);
+    EXPECT_EQ(app_.root().model().saveFromDate(), MainScreenSettings::kBillingDay);
     EXPECT_EQ(row(*screen, 3), kDayCaption + "12nd");
     drive_.spinTo(days, 0, 13);
     EXPECT_EQ(row(*screen, 3), kDayCaption + "13rd");
     app_.screenshot("filters-preferences-billing-day");
 
     drive_.spinTo(days, 0, 0);
-    EXPECT_EQ(app_.root().cycleDay(), 0);
-    EXPECT_EQ(app_.root().saveFromDate(), MainScreenSettings::kFixedDate);
+    EXPECT_EQ(app_.root().model().cycleDay(), 0);
+    EXPECT_EQ(app_.root().model().saveFromDate(), MainScreenSettings::kFixedDate);
     EXPECT_EQ(row(*screen, 3), "Billing day of mth       Not Used");
 
     // Each opening starts with the day wheel hidden and on the main screen's day.
@@ -105,7 +105,7 @@ TEST_F(PreferencesViewControllerTest, QuotaAndBillingDayRoundTripThroughTheSetti
     EXPECT_TRUE(quotaField(*screen)->text().isEmpty());
     EXPECT_EQ(quotaField(*screen)->placeholderText(), "e.g 500");
     enterQuota(*screen, "500");
-    EXPECT_EQ(app_.root().smsquota(), 500);
+    EXPECT_EQ(app_.root().model().smsquota(), 500);
     EXPECT_FALSE(screen->dataCell()->isFirstResponder()) << "Done closes the keyboard";
     chooseDay(*screen, 15);
     drive_.tapBack();
@@ -122,8 +122,8 @@ TEST_F(PreferencesViewControllerTest, QuotaAndBillingDayRoundTripThroughTheSetti
 
     // A new run reads both back.
     app_.launch();
-    EXPECT_EQ(app_.root().smsquota(), 500);
-    EXPECT_EQ(app_.root().cycleDay(), 15);
+    EXPECT_EQ(app_.root().model().smsquota(), 500);
+    EXPECT_EQ(app_.root().model().cycleDay(), 15);
     screen = open();
     ASSERT_TRUE(screen);
     EXPECT_EQ(quotaField(*screen)->text(), "500");
@@ -134,7 +134,7 @@ TEST_F(PreferencesViewControllerTest, QuotaAndBillingDayRoundTripThroughTheSetti
     chooseDay(*screen, 0);
     goToBackground();
     file = SettingsStore::load().value();
-    EXPECT_EQ(file.doubleValue("lastfromdate"), double(app_.root().from()));
+    EXPECT_EQ(file.doubleValue("lastfromdate"), double(app_.root().model().from()));
     EXPECT_FALSE(file.contains("cyclemode"));
 }
 
@@ -145,23 +145,23 @@ TEST_F(PreferencesViewControllerTest, OnlyDoneTakesTheQuotaAndBadTextNeverBecome
     ASSERT_TRUE(screen);
 
     enterQuota(*screen, "500");
-    EXPECT_EQ(app_.root().smsquota(), 500);
+    EXPECT_EQ(app_.root().model().smsquota(), 500);
     enterQuota(*screen, "");
-    EXPECT_EQ(app_.root().smsquota(), 0) << "blank is unlimited";
+    EXPECT_EQ(app_.root().model().smsquota(), 0) << "blank is unlimited";
 
     // Typed, then another row: the field keeps the text, the quota stays.
     typeQuota(*screen, "500");
     drive_.tapRow(*screen->tableView(), {0, PreferencesViewController::kBillingDayRow});
     EXPECT_FALSE(screen->dataCell()->isFirstResponder());
     EXPECT_EQ(quotaField(*screen)->text(), "500");
-    EXPECT_EQ(app_.root().smsquota(), 0);
+    EXPECT_EQ(app_.root().model().smsquota(), 0);
     EXPECT_TRUE(screen->daySelector()->isVisible());
 
     const std::vector<std::pair<QString, int>> typed{
         {"  42x", 42}, {"abc", 0}, {"-5", 0}, {"+7", 7}, {"99999999999999999999", INT_MAX}, {"12 34", 12}};
     for (const auto& [text, quota] : typed) {
         enterQuota(*screen, text);
-        EXPECT_EQ(app_.root().smsquota(), quota) << text.toStdString();
+        EXPECT_EQ(app_.root().model().smsquota(), quota) << text.toStdString();
     }
     drive_.tapBack();
     EXPECT_EQ(app_.root().valueForRow(1, 1), "11") << "12 less the one message";
@@ -193,7 +193,7 @@ TEST_F(PreferencesViewControllerTest, TheBadgeWheelShowsTheStoredTypeRemindsOfTh
     // An SMS-Left type without a quota: a reminder, and the type stands.
     AlertView::resetShownForTesting();
     chooseBadgeRow(*screen, 3);
-    EXPECT_EQ(app_.root().badgeType(), BadgeType::QuotaLeftOfReceived);
+    EXPECT_EQ(app_.root().model().badgeType(), BadgeType::QuotaLeftOfReceived);
     EXPECT_EQ(AlertView::shownCountForTesting(), 1);
     EXPECT_EQ(AlertView::lastShownTitle(), "Ledgerwick");
     EXPECT_EQ(AlertView::lastShownMessage(), "Please remember to fill in the SMS quota to make this feature work properly.");
@@ -203,20 +203,20 @@ TEST_F(PreferencesViewControllerTest, TheBadgeWheelShowsTheStoredTypeRemindsOfTh
     enterQuota(*screen, "300");
     EXPECT_FALSE(badges.isVisible()) << "Done hides the wheels";
     chooseBadgeRow(*screen, 1);
-    EXPECT_EQ(app_.root().badgeType(), BadgeType::QuotaLeftOfBoth);
+    EXPECT_EQ(app_.root().model().badgeType(), BadgeType::QuotaLeftOfBoth);
     EXPECT_EQ(AlertView::shownCountForTesting(), 1) << "with a quota there is no reminder";
     EXPECT_EQ(row(*screen, 1), "Badge type                        Both");
     goToBackground();
     EXPECT_EQ(badges_, (std::vector<int>{0, 295})) << "300 less the five messages both ways";
 
     drive_.spinTo(badges, 0, 2);
-    EXPECT_EQ(app_.root().badgeType(), BadgeType::Received);
+    EXPECT_EQ(app_.root().model().badgeType(), BadgeType::Received);
     EXPECT_EQ(detail(*screen, 1), "Total");
     goToBackground();
     EXPECT_EQ(badges_, (std::vector<int>{0, 2})) << "the received messages";
 
     drive_.spinTo(badges, 0, 6);
-    EXPECT_EQ(app_.root().badgeType(), BadgeType::Off);
+    EXPECT_EQ(app_.root().model().badgeType(), BadgeType::Off);
     EXPECT_EQ(row(*screen, 1), "Badge type                         OFF");
     EXPECT_TRUE(detail(*screen, 1).isEmpty());
     goToBackground();

@@ -17,6 +17,7 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -122,9 +123,9 @@ TEST_F(RecordViewControllerTest, ListsNewestFirstWithNameDateTextAndDirection) {
     EXPECT_EQ(list.title(), "Details");
     ASSERT_EQ(list.tableView()->numberOfRows(), 3);
     EXPECT_EQ(list.tableView()->rowHeight(), 35);
-    // The main screen's own array, sorted oldest first; the list reverses it.
-    EXPECT_EQ(&list.data(), &app_.root().tmpData());
-    EXPECT_EQ(app_.root().tmpData().front().date(), kMonday);
+    // The list's own records, oldest first; it shows them reversed.
+    EXPECT_EQ(&list, app_.root().recordViewController());
+    EXPECT_EQ(list.data().front().date(), kMonday);
 
     const RowTexts top = rowTexts(list, 0);
     EXPECT_EQ(top.name, QString::fromStdString(kUnknownNumber));  // no contact: the number
@@ -177,7 +178,7 @@ TEST_F(RecordViewControllerTest, TitleFollowsTheMessageTypeAndEmptyListKeepsTheB
     EXPECT_EQ(list.tableView()->numberOfRows(), 0);
     EXPECT_TRUE(list.emailButton()->isEnabled());
     goBack();
-    app_.root().setMessageType(MessageType::Sent);
+    app_.root().model().setMessageType(MessageType::Sent);
     EXPECT_EQ(openList().title(), "Outgoing");
     EXPECT_EQ(RecordViewController::titleForMessageType(MessageType::Both), "Details");
 }
@@ -215,8 +216,8 @@ TEST_F(RecordViewControllerTest, ConfirmedDeleteRemovesRowRecordAndDatabaseRow) 
     list.confirmDeleteBox()->dismissWithClickedButtonIndex(1, false);  // OK
     EXPECT_FALSE(counterRowExists(wednesday));
     ASSERT_EQ(list.tableView()->numberOfRows(), 2);
-    ASSERT_EQ(app_.root().tmpData().size(), 2u);  // gone from the main screen's array too
-    EXPECT_EQ(app_.root().tmpData().back().date(), kTuesday);
+    ASSERT_EQ(list.data().size(), 2u);  // gone from the list's records too
+    EXPECT_EQ(list.data().back().date(), kTuesday);
     EXPECT_EQ(rowTexts(list, 0).text, "Tuesday to a stranger");
 
     goBack();
@@ -234,7 +235,7 @@ TEST_F(RecordViewControllerTest, CancelKeepsEverythingAndTheNextDeleteUsesItsOwn
     list.commitEditingStyle(*list.tableView(), TableViewCell::EditingStyle::Delete, {0, 0});
     EXPECT_TRUE(counterRowExists(wednesday));
     EXPECT_EQ(list.tableView()->numberOfRows(), 3);
-    EXPECT_EQ(app_.root().tmpData().size(), 3u);
+    EXPECT_EQ(list.data().size(), 3u);
 
     AlertView::setPresetAnswerForTesting(1);  // OK
     list.commitEditingStyle(*list.tableView(), TableViewCell::EditingStyle::Delete, {0, 2});
@@ -270,7 +271,7 @@ TEST_F(RecordViewControllerTest, FailedDeletesLeaveTheRowAndSaySo) {
     EXPECT_EQ(AlertView::shownCountForTesting(), 2);  // the confirmation, then the failure
     EXPECT_EQ(AlertView::lastShownMessage(), "Delete SMS failed");
     EXPECT_EQ(list.tableView()->numberOfRows(), 3);
-    EXPECT_EQ(app_.root().tmpData().size(), 3u);
+    EXPECT_EQ(list.data().size(), 3u);
 }
 
 TEST_F(RecordViewControllerTest, DeletingARowThatIsAlreadyGoneKeepsTheListConsistent) {
@@ -289,14 +290,14 @@ TEST_F(RecordViewControllerTest, DeletingARowThatIsAlreadyGoneKeepsTheListConsis
     EXPECT_EQ(list.recordForRow(0)->rowid(), tuesday);
 
     // The app comes back to the front while the confirmation is up: the
-    // main screen recounts into the same array in its own order (received
-    // first), with a new message.
+    // main screen recounts and hands the list new records, with a new
+    // message.
     AlertView::setPresetAnswerForTesting(std::nullopt);
     list.commitEditingStyle(*list.tableView(), TableViewCell::EditingStyle::Delete, {0, 0});
     app_.store(kAnnaNumber, kNow - 60, false, "Arrived meanwhile");
     emit app_.window().activated();
-    EXPECT_TRUE(uiwait::settle());
-    ASSERT_EQ(app_.root().tmpData().size(), 3u);
+    app_.waitForCounts();
+    ASSERT_EQ(list.data().size(), 3u);
     list.confirmDeleteBox()->dismissWithClickedButtonIndex(1, false);
     EXPECT_FALSE(counterRowExists(tuesday));
     ASSERT_EQ(list.data().size(), 2u);
@@ -305,7 +306,7 @@ TEST_F(RecordViewControllerTest, DeletingARowThatIsAlreadyGoneKeepsTheListConsis
 
     // The array emptied altogether while a confirmation was up.
     list.commitEditingStyle(*list.tableView(), TableViewCell::EditingStyle::Delete, {0, 1});
-    app_.root().tmpData().clear();
+    list.setData({});
     list.confirmDeleteBox()->dismissWithClickedButtonIndex(1, false);
     EXPECT_EQ(list.tableView()->numberOfRows(), 0);
     list.tableView()->grab();  // painting the stale rows must not touch the array
@@ -315,7 +316,7 @@ TEST_F(RecordViewControllerTest, HiddenListDoesNotOpen) {
     storeWeek();
     app_.settings([](PropertyList& s) { s.setString("hidesms", "Y"); });
     app_.launch();
-    ASSERT_TRUE(app_.root().hideSMS());
+    ASSERT_TRUE(app_.root().model().hideSMS());
     app_.root().didSelectRowAtIndexPath(*app_.root().filterTableView(), IndexPath{1, 0});
     EXPECT_TRUE(uiwait::settle()) << "the row never faded out";
     EXPECT_EQ(app_.navigation().topViewController(), &app_.root());
@@ -324,11 +325,14 @@ TEST_F(RecordViewControllerTest, HiddenListDoesNotOpen) {
 
 TEST_F(RecordViewControllerTest, FiftyThousandRecordsOpenQuickly) {
     app_.launch();
-    std::vector<Sms>& records = app_.root().tmpData();
+    std::vector<Sms> records;
     auto anna = std::make_shared<Person>(Person::bareNumber(kAnnaNumber, 0));
     for (int i = 0; i < 50000; ++i)
         records.emplace_back(anna, kAnnaNumber, kMonday - std::time_t(i % 5000) * 60, "Message " + std::to_string(i),
                              i % 3 == 0 ? Sms::kSent : Sms::kReceived, i + 1);
+    // Oldest first, as a count hands them over.
+    std::stable_sort(records.begin(), records.end(), [](const Sms& a, const Sms& b) { return a.compare(b) < 0; });
+    app_.root().recordViewController()->setData(records);
     QElapsedTimer timer;
     timer.start();
     app_.root().showDetails();
@@ -337,8 +341,7 @@ TEST_F(RecordViewControllerTest, FiftyThousandRecordsOpenQuickly) {
     list->tableView()->viewport()->repaint();
     const qint64 openMs = timer.elapsed();
     EXPECT_EQ(list->tableView()->numberOfRows(), 50000);
-    EXPECT_TRUE(std::is_sorted(records.begin(), records.end(),
-                               [](const Sms& a, const Sms& b) { return a.compare(b) < 0; }));
+    EXPECT_EQ(list->recordForRow(0)->date(), kMonday);
     // Scrolling to the far end paints only the rows in view.
     list->tableView()->scrollToBottom();
     list->tableView()->viewport()->repaint();

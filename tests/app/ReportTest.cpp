@@ -74,9 +74,9 @@ protected:
 
     void launchOnPeriod() {
         app_.launch();
-        app_.root().setFromDate(kDecember15);
-        app_.root().setToDate(kFebruary10End);
-        app_.root().excludedPersonArray().push_back(Person::bareNumber(kExcluded, -1));
+        app_.root().model().setFromDate(kDecember15);
+        app_.root().model().setToDate(kFebruary10End);
+        app_.root().model().addExcludedPerson(Person::bareNumber(kExcluded, -1));
     }
 
     ReportViewController* runReport() {
@@ -102,7 +102,7 @@ TEST_F(ReportTest, OneRowPerCalendarMonthAcrossTheYearWithoutTheExcluded) {
     storeTraffic();
     launchOnPeriod();
     // The report covers both directions whatever the main screen shows.
-    app_.root().setMessageType(MessageType::Received);
+    app_.root().model().setMessageType(MessageType::Received);
     app_.root().showReport();
     const auto huds = app_.window().findChildren<ProgressHUD*>();
     ASSERT_FALSE(huds.isEmpty());
@@ -124,7 +124,7 @@ TEST_F(ReportTest, OneRowPerCalendarMonthAcrossTheYearWithoutTheExcluded) {
 
     // A second report replaces the rows of the first.
     app_.navigation().popViewControllerAnimated(false);
-    app_.root().setToDate(kJanuary1);
+    app_.root().model().setToDate(kJanuary1);
     runReport();
     expected = periodRows();
     expected[1][1] = DateFormatter().stringFromDate(kJanuary1);

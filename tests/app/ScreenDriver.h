@@ -35,6 +35,7 @@ public:
     void settle() {
         EXPECT_TRUE(QTest::qWaitFor([this] { return !app_.navigation().isAnimating(); }, 2000)) << "a slide never ended";
         EXPECT_TRUE(uiwait::settle()) << "a fade never ended";
+        app_.waitForCounts();
     }
 
     TableViewCell* cell(TableView& table, IndexPath indexPath) {

@@ -57,6 +57,9 @@ int main(int argc, char** argv) {
     delegate.applicationDidFinishLaunching();
     PhoneWindow& window = *delegate.window();
     RootViewController& root = *delegate.rootViewController();
+    // The counts arrive from a background thread.
+    if (!QTest::qWaitFor([&root] { return !root.isCounting(); }, 30000))
+        std::fprintf(stderr, "brindlex-screens: the main screen's count never arrived\n");
     save(window, "main");
 
     // Every screen the main screen opens, one after the other.

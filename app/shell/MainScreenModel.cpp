@@ -1,0 +1,95 @@
+#include "app/shell/MainScreenModel.h"
+
+#include <algorithm>
+#include <utility>
+
+MainScreenModel::MainScreenModel(QObject* parent) : QObject(parent) {}
+
+void MainScreenModel::loadFilterSettings(const PropertyList* settings) { settings_.loadFilterSettings(settings); }
+
+void MainScreenModel::loadPeriod(const PropertyList* settings, std::time_t now) { settings_.loadPeriod(settings, now); }
+
+void MainScreenModel::saveLastDate(std::time_t now, const std::function<void(int)>& setIconBadge) {
+    settings_.saveLastDate(now, setIconBadge);
+}
+
+void MainScreenModel::setFromDate(std::time_t from) {
+    settings_.from = from;
+    emit changed();
+}
+
+void MainScreenModel::setToDate(std::time_t to) {
+    settings_.to = to;
+    emit changed();
+}
+
+void MainScreenModel::setPeriod(std::time_t from, std::time_t to) {
+    settings_.from = from;
+    settings_.to = to;
+    emit changed();
+}
+
+void MainScreenModel::setMessageType(MessageType type) {
+    settings_.messageType = type;
+    emit changed();
+}
+
+void MainScreenModel::setSelectedPerson(std::optional<Person> person) {
+    settings_.selectedPerson = std::move(person);
+    emit changed();
+}
+
+void MainScreenModel::addExcludedPerson(Person person) {
+    settings_.excludedPersonArray.push_back(std::move(person));
+    emit changed();
+}
+
+bool MainScreenModel::replaceExcludedPerson(std::size_t index, Person person) {
+    if (index >= settings_.excludedPersonArray.size()) return false;
+    settings_.excludedPersonArray[index] = std::move(person);
+    emit changed();
+    return true;
+}
+
+bool MainScreenModel::removeExcludedPerson(std::size_t index) {
+    auto& excluded = settings_.excludedPersonArray;
+    if (index >= excluded.size()) return false;
+    excluded.erase(excluded.begin() + static_cast<std::ptrdiff_t>(index));
+    emit changed();
+    return true;
+}
+
+void MainScreenModel::setPersonArray(std::vector<Person> persons) {
+    personArray_ = std::move(persons);
+    emit changed();
+}
+
+void MainScreenModel::setSaveFromDate(int mode) {
+    settings_.saveFromDate = mode;
+    emit changed();
+}
+
+void MainScreenModel::setCycleDay(int day) {
+    settings_.cycleDay = day;
+    emit changed();
+}
+
+void MainScreenModel::setBadgeType(BadgeType type) {
+    settings_.badgeType = type;
+    emit changed();
+}
+
+void MainScreenModel::setSmsquota(int quota) {
+    settings_.smsquota = quota;
+    emit changed();
+}
+
+void MainScreenModel::setMessageCount(int count) {
+    messageCount_ = count;
+    emit countChanged();
+}
+
+int MainScreenModel::messagesLeft() const {
+    if (settings_.smsquota < 1) return -1;
+    return std::max(0, settings_.smsquota - messageCount_);
+}
