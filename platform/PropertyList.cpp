@@ -110,12 +110,28 @@ std::optional<PropertyList> PropertyList::fromXml(const std::string& xml) {
     // plist_from_memory also accepts the binary form, which the phone's own
     // reader accepts as well.
     plist_from_memory(xml.data(), static_cast<uint32_t>(xml.size()), &root);
+    if (root && xml.compare(0, 6, "bplist") == 0) root = throughXml(root);
     if (!root) return std::nullopt;
     if (plist_get_node_type(root) != PLIST_DICT) {
         plist_free(root);
         return std::nullopt;
     }
     return PropertyList(withUniqueKeys(root));
+}
+
+void* PropertyList::throughXml(void* tree) {
+    // libplist's binary reader takes keys and strings with a NUL byte inside,
+    // and its accessors abort on them (they assert that the length is the C
+    // string's). Written as XML and read back, the tree holds only what the
+    // XML reader accepts.
+    char* xml = nullptr;
+    uint32_t length = 0;
+    plist_to_xml(asPlist(tree), &xml, &length);
+    plist_free(asPlist(tree));
+    plist_t root = nullptr;
+    if (xml) plist_from_xml(xml, length, &root);
+    if (xml) plist_to_xml_free(xml);
+    return root;
 }
 
 void* PropertyList::withUniqueKeys(void* dict) {

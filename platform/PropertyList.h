@@ -53,6 +53,9 @@ public:
 
 private:
     explicit PropertyList(void* dict);
+    // Takes a tree read from the binary form and gives it as the XML reader
+    // reads its XML form; null when that fails.
+    static void* throughXml(void* tree);
     // Takes `dict` and gives a copy in which every key appears once.
     static void* withUniqueKeys(void* dict);
     void* dict_;  // plist_t of type PLIST_DICT, owned

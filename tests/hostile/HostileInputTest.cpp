@@ -55,6 +55,26 @@ TEST_F(ScratchFolder, DuplicateKeysOfABinaryPropertyListCollapseToTheValueALooku
     EXPECT_EQ(again->stringValue("epersonNA0"), settings->stringValue("epersonNA0"));
 }
 
+// Binary property lists whose keys or strings hold a NUL byte: libplist's
+// accessors abort on those, so the file is read through its XML form, where
+// no such key or string exists.
+TEST_F(ScratchFolder, NulBytesInABinaryPropertyListNeverReachTheAccessors) {
+    for (const char* name : {"regression-nul-in-key.plist", "regression-nul-in-string.plist"}) {
+        SCOPED_TRACE(name);
+        const std::string bytes = corpusFile("property_list", name);
+        ASSERT_FALSE(bytes.empty());
+        const auto settings = PropertyList::fromXml(bytes);
+        if (!settings) continue;
+        for (const auto& key : settings->keys()) {
+            EXPECT_EQ(key.find('\0'), std::string::npos);
+            const auto value = settings->stringValue(key);
+            if (value) {
+                EXPECT_EQ(value->find('\0'), std::string::npos);
+            }
+        }
+    }
+}
+
 // A database whose schema would run code when read: a view calling a
 // function and a trigger. Opened as untrusted, the view cannot be used and
 // nothing of the schema runs; the plain table still reads.
