@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
@@ -106,11 +107,15 @@ std::optional<PropertyList> PropertyList::readFromFile(const std::string& path) 
 
 std::optional<PropertyList> PropertyList::fromXml(const std::string& xml) {
     if (xml.empty() || xml.size() > kMaxFileBytes) return std::nullopt;
+    const bool binary = xml.compare(0, 6, "bplist") == 0;
+    // XML has no NUL character, but libplist's reader takes a raw one into a
+    // key or string, and its accessors then abort or read past the end.
+    if (!binary && xml.find('\0') != std::string::npos) return std::nullopt;
     plist_t root = nullptr;
     // plist_from_memory also accepts the binary form, which the phone's own
     // reader accepts as well.
     plist_from_memory(xml.data(), static_cast<uint32_t>(xml.size()), &root);
-    if (root && xml.compare(0, 6, "bplist") == 0) root = throughXml(root);
+    if (root && binary) root = throughXml(root);
     if (!root) return std::nullopt;
     if (plist_get_node_type(root) != PLIST_DICT) {
         plist_free(root);
@@ -122,14 +127,15 @@ std::optional<PropertyList> PropertyList::fromXml(const std::string& xml) {
 void* PropertyList::throughXml(void* tree) {
     // libplist's binary reader takes keys and strings with a NUL byte inside,
     // and its accessors abort on them (they assert that the length is the C
-    // string's). Written as XML and read back, the tree holds only what the
-    // XML reader accepts.
+    // string's) or copy past their end. Written as XML and read back, the
+    // tree holds only what the XML reader accepts; XML that came out with a
+    // NUL byte in it is refused.
     char* xml = nullptr;
     uint32_t length = 0;
     plist_to_xml(asPlist(tree), &xml, &length);
     plist_free(asPlist(tree));
     plist_t root = nullptr;
-    if (xml) plist_from_xml(xml, length, &root);
+    if (xml && std::memchr(xml, '\0', length) == nullptr) plist_from_xml(xml, length, &root);
     if (xml) plist_to_xml_free(xml);
     return root;
 }

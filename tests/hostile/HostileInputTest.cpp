@@ -59,12 +59,15 @@ TEST_F(ScratchFolder, DuplicateKeysOfABinaryPropertyListCollapseToTheValueALooku
 // accessors abort on those, so the file is read through its XML form, where
 // no such key or string exists.
 TEST_F(ScratchFolder, NulBytesInABinaryPropertyListNeverReachTheAccessors) {
-    for (const char* name : {"regression-nul-in-key.plist", "regression-nul-in-string.plist"}) {
+    for (const char* name : {"regression-nul-in-key.plist", "regression-nul-in-string.plist",
+                             "regression-nul-in-value.plist", "regression-raw-nul.plist"}) {
         SCOPED_TRACE(name);
         const std::string bytes = corpusFile("property_list", name);
         ASSERT_FALSE(bytes.empty());
         const auto settings = PropertyList::fromXml(bytes);
         if (!settings) continue;
+        // Written back, it reads back the same: no string runs past its end.
+        EXPECT_EQ(PropertyList::fromXml(settings->toXml())->toXml(), settings->toXml());
         for (const auto& key : settings->keys()) {
             EXPECT_EQ(key.find('\0'), std::string::npos);
             const auto value = settings->stringValue(key);
@@ -73,6 +76,11 @@ TEST_F(ScratchFolder, NulBytesInABinaryPropertyListNeverReachTheAccessors) {
             }
         }
     }
+}
+
+// XML has no NUL character: a file with one is not a property list.
+TEST_F(ScratchFolder, AnXmlPropertyListWithARawNulIsRefused) {
+    EXPECT_FALSE(PropertyList::fromXml(corpusFile("property_list", "regression-raw-nul.plist")).has_value());
 }
 
 // A database whose schema would run code when read: a view calling a
