@@ -54,6 +54,12 @@ public:
         return !reaped_;
     }
 
+    // What it wrote to standard error so far.
+    std::string stderrSoFar() const {
+        std::ifstream in(errorFile_);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+
     // Sends `signal` when it still runs (0: none), then waits for its end.
     RunResult finish(int signal = 0) {
         RunResult result;

@@ -177,6 +177,32 @@ TEST_F(FaultTest, SyncAndSettingsWriteFailingAtEveryWriteCopyEachMessageOnce) {
     EXPECT_EQ(copied.distinct, stored);
 }
 
+// The badge daemon's start-up sync on a disk that fails part-way: it says
+// so and keeps running, the files stay whole, and the daemon started once
+// the disk has room copies every message exactly once.
+TEST_F(FaultTest, DaemonOnAFailingDiskSaysSoAndCatchesUpOnce) {
+    storeMessages(2000);
+    Seeding::copyIfNeeded();
+    int stored = 2000;
+    for (const int after : {0, 2, 5, 13, 40}) {
+        SCOPED_TRACE("after " + std::to_string(after));
+        storeMessages(100, stored);
+        stored += 100;
+        fault::RunOptions options = failingWrites(after, "ENOSPC", true);
+        options.environment["BRINDLEX_DEVICE_ROOT"] = root_.path();
+        fault::Child daemon({"brindlex-badged"}, options);
+        const bool said = fault::waitFor([&] { return daemon.stderrSoFar().find("brindlex:") != std::string::npos; },
+                                         std::chrono::seconds(30));
+        const auto result = daemon.finish(SIGTERM);
+        EXPECT_TRUE(said) << "a failed sync says why: " << result.stderrText;
+        EXPECT_TRUE(result.killed) << "the daemon keeps running: " << result.stderrText;
+        expectWholeFiles(kDataFiles);
+        const Copied copied = copiedRows();
+        EXPECT_EQ(copied.rows, copied.distinct);
+    }
+    runDaemonUntilCopied(stored);
+}
+
 // A disk that fills up as the settings file is written: the write fails,
 // the old file stays as it was and no temporary file is left beside it.
 TEST_F(FaultTest, SettingsWriteOnAFullDiskKeepsTheOldFile) {
