@@ -86,6 +86,7 @@ void MainScreenModel::setSmsquota(int quota) {
 
 void MainScreenModel::setMessageCount(int count) {
     messageCount_ = count;
+    hasMessageCount_ = true;
     emit countChanged();
 }
 

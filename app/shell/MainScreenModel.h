@@ -69,7 +69,10 @@ public:
     void setSmsquota(int quota);
     bool hideSMS() const { return settings_.hideSMS; }
 
-    // "Total Messages" and "Messages Left" (-1: no quota).
+    // "Total Messages" and "Messages Left" (-1: no quota). Until the first
+    // count arrives there is no number to show, rather than a 0 that would
+    // be wrong.
+    bool hasMessageCount() const { return hasMessageCount_; }
     int messageCount() const { return messageCount_; }
     void setMessageCount(int count);
     int messagesLeft() const;
@@ -82,4 +85,5 @@ private:
     MainScreenSettings settings_;
     std::vector<Person> personArray_;
     int messageCount_ = 0;
+    bool hasMessageCount_ = false;
 };

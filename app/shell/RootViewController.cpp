@@ -177,6 +177,15 @@ void RootViewController::buildFilterArea() {
 // --- Filling -----------------------------------------------------------------
 
 void RootViewController::loadUpContent() {
+    // The period needs no database: show it at once, so the first paint
+    // never shows a period that is not the user's. (Before contentLoaded_,
+    // the model's change starts no count: that waits for the sync.)
+    if (!periodShown_) {
+        const auto stored = SettingsStore::load();
+        model_->loadPeriod(stored ? &*stored : nullptr, clock_());
+        updateDateStrings();
+        periodShown_ = true;
+    }
     contentLoaded_ = true;
     // The sync copies what is new since the last (at launch, possibly a
     // lot) off the UI thread; the period and the count follow it.
@@ -311,6 +320,7 @@ QString RootViewController::valueForRow(int section, int row) const {
         return model_->excludedPersonArray().empty()
                    ? tr("None")
                    : QString::fromStdString(model_->excludedPersonArray().front().name());
+    if (!model_->hasMessageCount()) return QString();
     if (row == 0) return QString::number(model_->messageCount());
     const int left = model_->messagesLeft();
     return left < 0 ? QStringLiteral("-") : QString::number(left);

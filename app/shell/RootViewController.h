@@ -175,6 +175,7 @@ private:
     MainScreenModel* model_;
     BackgroundWork* work_;
     DateFormatter dateFormatter_;
+    bool periodShown_ = false;
     bool contentLoaded_ = false;
     int pendingLoads_ = 0;  // syncs and person lists under way
     std::optional<CountInputs> lastCountInputs_;

@@ -62,12 +62,17 @@ public:
     // Launches as the program does: seeding, main screen, first content,
     // then the URLs the program was started with.
     void launch(const QStringList& urls = {}) {
+        launchWithoutWaitingForCounts(urls);
+        waitForCounts();
+    }
+    // The same, but returns as soon as the window is up: what the first
+    // paints show, before the background count has answered.
+    void launchWithoutWaitingForCounts(const QStringList& urls = {}) {
         delegate_ = std::make_unique<BrindlexAppDelegate>([this] { return now(); });
         delegate_->applicationDidFinishLaunching(urls);
         // The activation that follows the launch, and what it fills in.
         EXPECT_TRUE(QTest::qWaitForWindowActive(&window(), uiwait::timeoutMs)) << "the window never came to the front";
         EXPECT_TRUE(uiwait::settle());
-        waitForCounts();
     }
 
     // The main screen counts on a background thread; this waits until the

@@ -117,6 +117,22 @@ protected:
 
 }  // namespace
 
+TEST_F(MainScreenTest, BeforeTheFirstCountArrivesTheScreenShowsTheUsersPeriodAndNoMadeUpNumber) {
+    app_.store("4155550101", kNow - 60, true);
+    app_.launchWithoutWaitingForCounts();
+    RootViewController& screen = *app_.delegate().rootViewController();
+    QStringList labels;
+    for (Label* label : screen.findChildren<Label*>(QString(), Qt::FindDirectChildrenOnly))
+        if (!label->isHidden()) labels << label->text();
+    const DateFormatter& dates = screen.dateFormatter();
+    EXPECT_TRUE(labels.contains(dates.stringFromDate(1362096000))) << labels.join(" | ").toStdString();  // 1 March
+    EXPECT_FALSE(labels.contains(dates.stringFromDate(0))) << "the epoch, not the user's period";
+    // Blank while the count runs, then the count: never a 0 that is not one.
+    const QString before = screen.valueForRow(1, 0);
+    EXPECT_TRUE(before.isEmpty() || before == "1") << before.toStdString();
+    EXPECT_EQ(total(), "1");
+}
+
 TEST_F(MainScreenTest, LaunchSyncsCountsAndRecountsOnEveryActivation) {
     app_.store("4155550101", kNow - 120, false, std::string(161, 'a'));  // 2 segments
     app_.store("4155550102", kNow - 60, true);
