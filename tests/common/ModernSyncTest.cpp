@@ -8,6 +8,7 @@
 #include "platform/SqliteDatabase.h"
 #include "platform/SqliteStatement.h"
 #include "platform/DevicePaths.h"
+#include "support/CounterRows.h"
 #include "support/TempDeviceRoot.h"
 #include "tools/fixtures/AttributedBodyEncoder.h"
 #include "tools/fixtures/DeviceFixture.h"
@@ -24,32 +25,7 @@ namespace {
 
 constexpr std::int64_t kBase = 1700000000;  // 2023-11-14 22:13:20 UTC
 
-struct Row {
-    std::string address;
-    std::int64_t date;
-    std::optional<std::string> text;
-    int flags;
-    int smscount;
-    std::optional<std::string> type;
-};
-
-std::vector<Row> counterRows() {
-    SqliteDatabase db;
-    EXPECT_TRUE(db.open(DevicePaths::counterDatabase(true), SqliteDatabase::Mode::ReadOnly));
-    SqliteStatement rows;
-    EXPECT_TRUE(rows.prepare(db, "select address, date, text, flags, smscount, type from message order by rowid"));
-    std::vector<Row> out;
-    while (rows.step() == SqliteStatement::Step::Row) {
-        Row row{rows.columnString(0), rows.columnInt(1), std::nullopt, static_cast<int>(rows.columnInt(3)),
-                static_cast<int>(rows.columnInt(4)), std::nullopt};
-        if (!rows.columnIsNull(2)) row.text = rows.columnString(2);
-        if (!rows.columnIsNull(5)) row.type = rows.columnString(5);
-        out.push_back(row);
-    }
-    return out;
-}
-
-std::vector<std::string> addresses(const std::vector<Row>& rows) {
+std::vector<std::string> addresses(const std::vector<CounterRow>& rows) {
     std::vector<std::string> out;
     for (const auto& row : rows) out.push_back(row.address);
     return out;

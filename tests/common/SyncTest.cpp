@@ -7,6 +7,7 @@
 #include "platform/SqliteStatement.h"
 #include "platform/DevicePaths.h"
 #include "platform/SystemVersion.h"
+#include "support/CounterRows.h"
 #include "support/TempDeviceRoot.h"
 #include "tools/fixtures/DeviceFixture.h"
 #include "tools/fixtures/SmsDatabaseFixture.h"
@@ -31,15 +32,6 @@ namespace {
 constexpr std::int64_t kDay = 86400;
 constexpr std::int64_t kBase = 1356998400;  // 2013-01-01 00:00:00 UTC
 
-struct CounterRow {
-    std::string address;
-    std::int64_t date;
-    std::optional<std::string> text;
-    int flags;
-    int smscount;
-    std::optional<std::string> type;
-};
-
 struct SyncResult {
     SyncStatus status;
     std::int64_t received;
@@ -52,24 +44,6 @@ SyncResult sync(std::int64_t rFrom, std::int64_t sFrom) {
     EXPECT_EQ(markers.size(), 3u);
     EXPECT_EQ(markers[0], -99);
     return {status, markers.at(1), markers.at(2)};
-}
-
-std::vector<CounterRow> counterRows() {
-    const bool newSchema = SystemVersion::usesNewSchema();
-    SqliteDatabase db;
-    EXPECT_TRUE(db.open(DevicePaths::counterDatabase(newSchema), SqliteDatabase::Mode::ReadOnly));
-    SqliteStatement rows;
-    const std::string type = newSchema ? "type" : "NULL";
-    EXPECT_TRUE(rows.prepare(db, "select address, date, text, flags, smscount, " + type + " from message order by rowid"));
-    std::vector<CounterRow> out;
-    while (rows.step() == SqliteStatement::Step::Row) {
-        CounterRow row{rows.columnString(0), rows.columnInt(1), std::nullopt, static_cast<int>(rows.columnInt(3)),
-                       static_cast<int>(rows.columnInt(4)), std::nullopt};
-        if (!rows.columnIsNull(2)) row.text = rows.columnString(2);
-        if (!rows.columnIsNull(5)) row.type = rows.columnString(5);
-        out.push_back(row);
-    }
-    return out;
 }
 
 void writeFile(const std::string& path, const std::string& bytes) {
