@@ -92,6 +92,9 @@ void RootViewController::setUpComponents() {
     // The list exists from the start, so every count's records have an
     // owner whether or not the list was ever opened.
     recordController_ = RecordViewController::initWithArrayData({}, this);
+    // Made before the main screen first shows, it would show with it, over
+    // it; it shows when it is pushed.
+    recordController_->hide();
     // Message type, person filter, exclusions, badge type and quota.
     model_->loadFilterSettings(file);
     // The people of the counter database, for the person filter: a group

@@ -131,6 +131,13 @@ TEST_F(MainScreenTest, BeforeTheFirstCountArrivesTheScreenShowsTheUsersPeriodAnd
     const QString before = screen.valueForRow(1, 0);
     EXPECT_TRUE(before.isEmpty() || before == "1") << before.toStdString();
     EXPECT_EQ(total(), "1");
+    // Nothing the main screen keeps for later covers it: what is under the
+    // Total Messages row is the filter table.
+    TableView& table = *screen.filterTableView();
+    QWidget* under = screen.childAt(table.geometry().center());
+    EXPECT_TRUE(under == &table || table.isAncestorOf(under))
+        << (under ? under->metaObject()->className() : "nothing");
+    for (auto* list : screen.findChildren<RecordViewController*>()) EXPECT_FALSE(list->isVisible());
 }
 
 TEST_F(MainScreenTest, LaunchSyncsCountsAndRecountsOnEveryActivation) {
