@@ -132,7 +132,8 @@ SyncStatus SmsHelper::copyRMessagesFrom(std::int64_t rFrom, std::int64_t sFrom, 
         counter.logFailure("syncing: creating the marker table of " + counterPath);
         return abandon(SyncStatus::CannotWriteCounterDatabase);
     }
-    if (const auto committed = CounterMarkers::read(counter)) {
+    const auto committed = CounterMarkers::read(counter);
+    if (committed) {
         rFrom = std::max(rFrom, committed->received);
         sFrom = std::max(sFrom, committed->sent);
         rMax = unchanged(rFrom);
@@ -161,7 +162,11 @@ SyncStatus SmsHelper::copyRMessagesFrom(std::int64_t rFrom, std::int64_t sFrom, 
     read.finalize();
     write.finalize();
     reportStop(end, sms, counter, read.undatedRows());
-    if (!CounterMarkers::write(counter, {after(rMax), after(sMax)})) {
+    // Markers that did not move are not written again: a sync that found
+    // nothing new then commits an empty transaction, which touches no disk.
+    const CounterMarkers::Markers next{after(rMax), after(sMax)};
+    const bool moved = !committed || committed->received != next.received || committed->sent != next.sent;
+    if (moved && !CounterMarkers::write(counter, next)) {
         counter.logFailure("syncing: storing the sync markers in " + counterPath);
         return abandon(SyncStatus::Ok);
     }
