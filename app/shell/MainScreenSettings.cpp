@@ -1,6 +1,7 @@
 #include "app/shell/MainScreenSettings.h"
 
 #include "common/BillingPeriod.h"
+#include "common/QuotaReport.h"
 #include "common/SettingsKeys.h"
 #include "common/SettingsStore.h"
 #include "common/SmsHelper.h"
@@ -9,25 +10,6 @@
 
 #include <cmath>
 #include <string>
-
-namespace {
-
-// Contacts first, then bare numbers, each in saved order. Unlike the
-// daemon, the app reads past a missing number key rather than stopping.
-std::vector<Person> exclusionsFrom(const PropertyList* settings) {
-    std::vector<Person> excluded;
-    for (int recordID : SettingsStore::excludedPersonIds(settings))
-        if (auto contact = Person::excludedContact(recordID)) excluded.push_back(std::move(*contact));
-    if (!settings) return excluded;
-    const int count = SettingsStore::excludedNumberCount(settings);
-    for (int j = 0; j < count; ++j) {
-        const auto number = settings->stringValue(SettingsStore::numberedKey(SettingsKeys::kExcludedNumberPrefix, j));
-        if (number) excluded.push_back(Person::bareNumber(*number, -1));
-    }
-    return excluded;
-}
-
-}  // namespace
 
 std::optional<Person> MainScreenSettings::personForNumber(const std::string& number) {
     AddressBook& book = AddressBook::shared();
@@ -47,7 +29,9 @@ void MainScreenSettings::loadFilterSettings(const PropertyList* settings) {
     messageType = SettingsStore::messageType(settings);
     selectedPerson.reset();
     if (auto number = SettingsStore::lastRecordNumber(settings)) selectedPerson = personForNumber(*number);
-    excludedPersonArray = exclusionsFrom(settings);
+    // Contacts first, then bare numbers, each in saved order; the app reads
+    // past a missing number key, as the command-line report does.
+    excludedPersonArray = QuotaReport::savedExclusions(settings);
     badgeType = SettingsStore::badgeType(settings);
     smsquota = SettingsStore::smsQuota(settings);
 }
