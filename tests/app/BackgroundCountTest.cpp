@@ -9,6 +9,7 @@
 #include "app/shell/BackgroundWork.h"
 #include "platform/ui/Label.h"
 
+#include <QDeadlineTimer>
 #include <QThread>
 
 #include <atomic>
@@ -39,15 +40,21 @@ TEST(BackgroundWorkTest, AnswersOnTheUiThreadAndGoingAwayWaitsForTheWork) {
     EXPECT_EQ(answeredOn, ui);
 
     // Gone while the work runs: the work ends first, its answer goes nowhere.
-    std::atomic<bool> finished = false;
+    // The work is still running when the owner goes: it ends only once the
+    // owner has begun to go.
+    std::atomic<bool> started = false, going = false, finished = false;
     bool answered = false;
     work->run<int>(
-        [&finished] {
-            QThread::msleep(50);
+        [&] {
+            started = true;
+            QDeadlineTimer bound(10000);
+            while (!going && !bound.hasExpired()) QThread::yieldCurrentThread();
             finished = true;
             return 1;
         },
         [&answered](int) { answered = true; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return started.load(); }, 10000));
+    going = true;
     work.reset();
     EXPECT_TRUE(finished);
     QCoreApplication::processEvents();

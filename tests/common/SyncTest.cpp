@@ -19,6 +19,9 @@
 #include <fstream>
 #include <optional>
 #include <set>
+#include <thread>
+#include <sys/stat.h>
+#include <chrono>
 #include <signal.h>
 #include <sys/resource.h>
 #include <tuple>
@@ -249,6 +252,31 @@ TEST_P(SyncTest, AFailedInsertKeepsTheRowsBeforeItAndTheNextSyncCarriesOnFromThe
     EXPECT_EQ(rows[2].text, "after");
 }
 
+// Whether another process is blocked on the data lock's flock: /proc/locks
+// lists such a waiter as "N: -> FLOCK ... MAJOR:MINOR:INODE ...".
+bool someoneWaitsForTheDataLock() {
+    struct stat lockFile {};
+    if (::stat(DevicePaths::lockFile().c_str(), &lockFile) != 0) return false;
+    std::ifstream locks("/proc/locks");
+    const std::string inode = ":" + std::to_string(lockFile.st_ino) + " ";
+    for (std::string line; std::getline(locks, line);)
+        if (line.find("->") != std::string::npos && line.find("FLOCK") != std::string::npos &&
+            line.find(inode) != std::string::npos)
+            return true;
+    return false;
+}
+
+// Polls `condition` until it holds, for at most ten seconds.
+template <typename Condition>
+bool waitUntil(Condition condition) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::yield();
+    }
+    return true;
+}
+
 // Every row of the counter database distinct by (address, date, text,
 // direction): the traffic generator never repeats a message.
 void expectNoDuplicates(const std::vector<CounterRow>& rows) {
@@ -409,8 +437,9 @@ TEST_P(SyncTest, ClearDBWaitsForASyncOfTheOtherProcessAndThenCopiesEachMessageOn
     store("+14155550101", kBase + 3, "arrives during the clear", false);
 
     // The other process (the daemon) has begun its sync: it holds the data
-    // lock and read the markers. It copies only once the clear has deleted
-    // the rows, or after a generous bound when the clear rightly waits.
+    // lock and read the markers. It copies once the clear has either deleted
+    // the rows or is seen waiting for the data lock (a blocked flock on the
+    // lock file in /proc/locks), whichever comes first.
     int ready[2];
     ASSERT_EQ(pipe(ready), 0);
     const pid_t child = fork();
@@ -418,7 +447,8 @@ TEST_P(SyncTest, ClearDBWaitsForASyncOfTheOtherProcessAndThenCopiesEachMessageOn
         DataLock lock;
         const auto settings = SettingsStore::load();
         if (write(ready[1], "x", 1) != 1) _exit(2);
-        for (int i = 0; i < 40 && counterRows().size() == 2; ++i) usleep(50000);
+        const bool clearMoved = waitUntil([] { return counterRows().size() != 2 || someoneWaitsForTheDataLock(); });
+        if (!clearMoved) _exit(3);
         std::vector<std::int64_t> markers;
         SmsHelper::copyRMessagesFrom(SettingsStore::lastSyncReceived(&*settings),
                                      SettingsStore::lastSyncSent(&*settings), markers);
