@@ -2,6 +2,7 @@
 #include "common/SmsHelper.h"
 #include "platform/DevicePaths.h"
 #include "platform/SqliteDatabase.h"
+#include "support/CapturedStderr.h"
 #include "support/TempDeviceRoot.h"
 #include "tools/fixtures/DeviceFixture.h"
 
@@ -13,19 +14,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-template <typename Run>
-std::string stderrOf(Run&& run) {
-    testing::internal::CaptureStderr();
-    run();
-    return testing::internal::GetCapturedStderr();
-}
-
-int lineCount(const std::string& text) {
-    int lines = 0;
-    for (const char c : text) lines += c == '\n';
-    return lines;
-}
 
 // A phone of today's kind (the newer counter database), seeded.
 class FailureLogTest : public ::testing::Test {

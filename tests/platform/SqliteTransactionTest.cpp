@@ -2,6 +2,7 @@
 #include "platform/SqliteLog.h"
 #include "platform/SqliteStatement.h"
 #include "platform/SqliteTransaction.h"
+#include "support/CapturedStderr.h"
 #include "support/TempDeviceRoot.h"
 
 #include <gtest/gtest.h>
@@ -9,20 +10,6 @@
 #include <string>
 
 namespace {
-
-// Every line written to standard error while `run` runs.
-template <typename Run>
-std::string stderrOf(Run&& run) {
-    testing::internal::CaptureStderr();
-    run();
-    return testing::internal::GetCapturedStderr();
-}
-
-int lineCount(const std::string& text) {
-    int lines = 0;
-    for (const char c : text) lines += c == '\n';
-    return lines;
-}
 
 // A database file with one table, and a connection to it that fails fast
 // on locks instead of waiting the usual five seconds.
