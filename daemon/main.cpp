@@ -3,7 +3,7 @@
 // the badge to the count the settings ask for.
 #include "common/Seeding.h"
 #include "daemon/BadgeDaemon.h"
-#include "daemon/SignalPipe.h"
+#include "platform/cli/SignalPipe.h"
 #include "platform/DevicePaths.h"
 #include "platform/cli/CommandLine.h"
 

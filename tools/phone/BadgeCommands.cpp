@@ -1,10 +1,12 @@
 #include "tools/phone/BadgeCommands.h"
 
 #include "platform/dbus/BadgeWatcher.h"
+#include "platform/cli/SignalPipe.h"
 #include "platform/dbus/SessionBus.h"
 #include "tools/phone/PhoneCommand.h"
 #include "tools/phone/PhoneEventLoop.h"
-#include "tools/phone/TerminationSignals.h"
+
+#include <QCoreApplication>
 
 #include <cstdio>
 
@@ -15,8 +17,10 @@ int BadgeCommands::run(const std::vector<std::string>& arguments) {
 
 int BadgeCommands::watch() {
     PhoneEventLoop qt;
-    const TerminationSignals termination;
-    if (!termination.active()) return PhoneCommand::failWith("cannot catch SIGINT and SIGTERM");
+    // Ctrl-C or a kill ends the loop, so the command unwinds and exits 0.
+    SignalPipe termination;
+    if (!termination.install()) return PhoneCommand::failWith("cannot catch SIGINT and SIGTERM");
+    QObject::connect(&termination, &SignalPipe::interrupted, [] { QCoreApplication::quit(); });
     BadgeWatcher watcher(&BadgeCommands::printUpdate);
     if (!watcher.start() || !SessionBus::startDelivery())
         return PhoneCommand::failWith("no session bus to watch the badge on");
