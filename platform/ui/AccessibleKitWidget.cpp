@@ -2,23 +2,23 @@
 
 AccessibleKitWidget::AccessibleKitWidget(QWidget* widget, QAccessible::Role role, Parts parts,
                                          AccessiblePart::Trigger trigger)
-    : QAccessibleWidget(widget, role), m_parts(std::move(parts)), m_trigger(std::move(trigger)) {}
+    : QAccessibleWidget(widget, role), parts_(std::move(parts)), trigger_(std::move(trigger)) {}
 
 AccessibleKitWidget::~AccessibleKitWidget() {
-    for (QAccessible::Id id : m_partIds)
+    for (QAccessible::Id id : partIds_)
         if (id)
             QAccessible::deleteAccessibleInterface(id);
 }
 
 QAccessible::State AccessibleKitWidget::state() const {
     QAccessible::State state = QAccessibleWidget::state();
-    if (m_decorative)
+    if (decorative_)
         state.invisible = true;
     return state;
 }
 
 int AccessibleKitWidget::partCount() const {
-    return m_parts && !m_decorative ? int(m_parts().size()) : 0;
+    return parts_ && !decorative_ ? int(parts_().size()) : 0;
 }
 
 int AccessibleKitWidget::childCount() const {
@@ -26,13 +26,13 @@ int AccessibleKitWidget::childCount() const {
 }
 
 QAccessibleInterface* AccessibleKitWidget::partInterface(int index) const {
-    if (size_t(index) >= m_partIds.size())
-        m_partIds.resize(size_t(index) + 1, 0);
-    QAccessible::Id& id = m_partIds[size_t(index)];
+    if (size_t(index) >= partIds_.size())
+        partIds_.resize(size_t(index) + 1, 0);
+    QAccessible::Id& id = partIds_[size_t(index)];
     if (!id) {
         // The part reads what it shows from the widget whenever asked, so
         // one interface serves the index for as long as the widget lives.
-        const Parts parts = m_parts;
+        const Parts parts = parts_;
         auto* part = new AccessiblePart(
             widget(), const_cast<AccessibleKitWidget*>(this), index,
             [parts](int i) -> std::optional<AccessibleParts::Part> {
@@ -41,7 +41,7 @@ QAccessibleInterface* AccessibleKitWidget::partInterface(int index) const {
                     return std::nullopt;
                 return all[i];
             },
-            m_trigger);
+            trigger_);
         id = QAccessible::registerAccessibleInterface(part);
     }
     return QAccessible::accessibleInterface(id);
@@ -58,8 +58,8 @@ QAccessibleInterface* AccessibleKitWidget::child(int index) const {
 
 int AccessibleKitWidget::indexOfChild(const QAccessibleInterface* child) const {
     const int widgets = QAccessibleWidget::childCount();
-    for (size_t i = 0; i < m_partIds.size(); ++i)
-        if (m_partIds[i] && QAccessible::accessibleInterface(m_partIds[i]) == child)
+    for (size_t i = 0; i < partIds_.size(); ++i)
+        if (partIds_[i] && QAccessible::accessibleInterface(partIds_[i]) == child)
             return int(i) < partCount() ? widgets + int(i) : -1;
     return QAccessibleWidget::indexOfChild(child);
 }

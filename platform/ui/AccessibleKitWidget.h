@@ -20,7 +20,7 @@ public:
                         AccessiblePart::Trigger trigger = {});
     ~AccessibleKitWidget() override;
 
-    void setDecorative(bool decorative) { m_decorative = decorative; }
+    void setDecorative(bool decorative) { decorative_ = decorative; }
 
     QAccessible::State state() const override;
     int childCount() const override;
@@ -32,10 +32,10 @@ private:
     int partCount() const;
     QAccessibleInterface* partInterface(int index) const;
 
-    Parts m_parts;
-    AccessiblePart::Trigger m_trigger;
-    bool m_decorative = false;
+    Parts parts_;
+    AccessiblePart::Trigger trigger_;
+    bool decorative_ = false;
     // The parts' interfaces by index, made when first asked for and owned
     // by QAccessible's cache until this interface goes.
-    mutable std::vector<QAccessible::Id> m_partIds;
+    mutable std::vector<QAccessible::Id> partIds_;
 };

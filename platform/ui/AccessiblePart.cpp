@@ -4,13 +4,13 @@
 
 AccessiblePart::AccessiblePart(QWidget* owner, QAccessibleInterface* parent, int index, Describe describe,
                                Trigger trigger)
-    : m_owner(owner), m_parent(parent), m_index(index), m_describe(std::move(describe)),
-      m_trigger(std::move(trigger)) {}
+    : owner_(owner), parent_(parent), index_(index), describe_(std::move(describe)),
+      trigger_(std::move(trigger)) {}
 
 std::optional<AccessibleParts::Part> AccessiblePart::part() const {
-    if (!m_owner)
+    if (!owner_)
         return std::nullopt;
-    return m_describe(m_index);
+    return describe_(index_);
 }
 
 bool AccessiblePart::isValid() const {
@@ -18,7 +18,7 @@ bool AccessiblePart::isValid() const {
 }
 
 QWindow* AccessiblePart::window() const {
-    return m_owner ? m_owner->window()->windowHandle() : nullptr;
+    return owner_ ? owner_->window()->windowHandle() : nullptr;
 }
 
 QString AccessiblePart::text(QAccessible::Text t) const {
@@ -41,7 +41,7 @@ QRect AccessiblePart::rect() const {
     const auto described = part();
     if (!described)
         return {};
-    return QRect(m_owner->mapToGlobal(described->rect.topLeft()), described->rect.size());
+    return QRect(owner_->mapToGlobal(described->rect.topLeft()), described->rect.size());
 }
 
 QAccessible::Role AccessiblePart::role() const {
@@ -56,7 +56,7 @@ QAccessible::State AccessiblePart::state() const {
         state.invalid = true;
         return state;
     }
-    state.invisible = !m_owner->isVisible();
+    state.invisible = !owner_->isVisible();
     state.focusable = described->pressable || described->adjustable;
     state.focused = described->focused;
     state.selectable = described->selected;
@@ -81,6 +81,6 @@ QStringList AccessiblePart::actionNames() const {
 }
 
 void AccessiblePart::doAction(const QString& actionName) {
-    if (actionNames().contains(actionName) && m_trigger)
-        m_trigger(m_index, actionName);
+    if (actionNames().contains(actionName) && trigger_)
+        trigger_(index_, actionName);
 }

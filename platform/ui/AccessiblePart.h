@@ -23,7 +23,7 @@ public:
     bool isValid() const override;
     QObject* object() const override { return nullptr; }
     QWindow* window() const override;
-    QAccessibleInterface* parent() const override { return m_parent; }
+    QAccessibleInterface* parent() const override { return parent_; }
     QAccessibleInterface* child(int) const override { return nullptr; }
     int childCount() const override { return 0; }
     int indexOfChild(const QAccessibleInterface*) const override { return -1; }
@@ -42,9 +42,9 @@ public:
 private:
     std::optional<AccessibleParts::Part> part() const;
 
-    QPointer<QWidget> m_owner;
-    QAccessibleInterface* m_parent;
-    int m_index;
-    Describe m_describe;
-    Trigger m_trigger;
+    QPointer<QWidget> owner_;
+    QAccessibleInterface* parent_;
+    int index_;
+    Describe describe_;
+    Trigger trigger_;
 };

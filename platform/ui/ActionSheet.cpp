@@ -16,52 +16,52 @@ TestRecord& testRecord() {
     return record;
 }
 
-} // namespace
+}  // namespace
 
 ActionSheet::ActionSheet(const QString& title, ActionSheetDelegate* delegate, const QString& cancelButtonTitle,
                          const QString& destructiveButtonTitle, const QStringList& otherButtonTitles,
                          QObject* parent)
-    : QObject(parent), m_title(title), m_delegate(delegate) {
+    : QObject(parent), title_(title), delegate_(delegate) {
     if (!destructiveButtonTitle.isEmpty()) {
-        m_destructiveIndex = 0;
-        m_buttons.append(destructiveButtonTitle);
+        destructiveIndex_ = 0;
+        buttons_.append(destructiveButtonTitle);
     }
-    m_buttons.append(otherButtonTitles);
+    buttons_.append(otherButtonTitles);
     if (!cancelButtonTitle.isEmpty()) {
-        m_cancelIndex = int(m_buttons.size());
-        m_buttons.append(cancelButtonTitle);
+        cancelIndex_ = int(buttons_.size());
+        buttons_.append(cancelButtonTitle);
     }
 }
 
 ActionSheet::~ActionSheet() {
-    if (m_overlay)
-        m_overlay->deleteLater();
+    if (overlay_)
+        overlay_->deleteLater();
 }
 
 void ActionSheet::showInView(QWidget* view) {
     TestRecord& record = testRecord();
-    record.lastTitle = m_title;
+    record.lastTitle = title_;
     ++record.shown;
     if (record.presetAnswer) {
         dismissWithClickedButtonIndex(*record.presetAnswer, false);
         return;
     }
-    if (m_overlay)
+    if (overlay_)
         return;
-    m_overlay = new ActionSheetOverlay(view);
-    m_overlay->setContent(m_title, m_buttons, m_destructiveIndex, m_cancelIndex);
-    connect(m_overlay, &ActionSheetOverlay::buttonClicked, this,
+    overlay_ = new ActionSheetOverlay(view);
+    overlay_->setContent(title_, buttons_, destructiveIndex_, cancelIndex_);
+    connect(overlay_, &ActionSheetOverlay::buttonClicked, this,
             [this](int index) { dismissWithClickedButtonIndex(index, true); });
-    m_overlay->slideIn();
+    overlay_->slideIn();
 }
 
 bool ActionSheet::isVisible() const {
-    return m_overlay && m_overlay->isVisible();
+    return overlay_ && overlay_->isVisible();
 }
 
 void ActionSheet::dismissWithClickedButtonIndex(int buttonIndex, bool animated) {
-    if (ActionSheetOverlay* overlay = m_overlay.data()) {
-        m_overlay = nullptr;
+    if (ActionSheetOverlay* overlay = overlay_.data()) {
+        overlay_ = nullptr;
         disconnect(overlay, nullptr, this, nullptr);
         if (animated) {
             overlay->slideOut();
@@ -72,8 +72,8 @@ void ActionSheet::dismissWithClickedButtonIndex(int buttonIndex, bool animated) 
     }
     const QPointer<ActionSheet> self(this);
     emit clickedButtonAtIndex(buttonIndex);
-    if (self && m_delegate)
-        m_delegate->actionSheetClickedButtonAtIndex(*this, buttonIndex);
+    if (self && delegate_)
+        delegate_->actionSheetClickedButtonAtIndex(*this, buttonIndex);
 }
 
 void ActionSheet::setPresetAnswerForTesting(std::optional<int> buttonIndex) {

@@ -26,18 +26,18 @@ public:
                 QObject* parent = nullptr);
     ~ActionSheet() override;
 
-    QString title() const { return m_title; }
-    void setTitle(const QString& title) { m_title = title; }
-    int tag() const { return m_tag; }
-    void setTag(int tag) { m_tag = tag; }
-    ActionSheetDelegate* delegate() const { return m_delegate; }
-    void setDelegate(ActionSheetDelegate* delegate) { m_delegate = delegate; }
+    QString title() const { return title_; }
+    void setTitle(const QString& title) { title_ = title; }
+    int tag() const { return tag_; }
+    void setTag(int tag) { tag_ = tag; }
+    ActionSheetDelegate* delegate() const { return delegate_; }
+    void setDelegate(ActionSheetDelegate* delegate) { delegate_ = delegate; }
 
-    int numberOfButtons() const { return int(m_buttons.size()); }
-    QString buttonTitleAtIndex(int index) const { return m_buttons.value(index); }
+    int numberOfButtons() const { return int(buttons_.size()); }
+    QString buttonTitleAtIndex(int index) const { return buttons_.value(index); }
     // -1 when there is none.
-    int cancelButtonIndex() const { return m_cancelIndex; }
-    int destructiveButtonIndex() const { return m_destructiveIndex; }
+    int cancelButtonIndex() const { return cancelIndex_; }
+    int destructiveButtonIndex() const { return destructiveIndex_; }
 
     // Over the window that holds the view (the current phone window when
     // none is given).
@@ -54,11 +54,11 @@ signals:
     void clickedButtonAtIndex(int buttonIndex);
 
 private:
-    QString m_title;
-    ActionSheetDelegate* m_delegate;
-    QStringList m_buttons;
-    int m_cancelIndex = -1;
-    int m_destructiveIndex = -1;
-    int m_tag = 0;
-    QPointer<ActionSheetOverlay> m_overlay;
+    QString title_;
+    ActionSheetDelegate* delegate_;
+    QStringList buttons_;
+    int cancelIndex_ = -1;
+    int destructiveIndex_ = -1;
+    int tag_ = 0;
+    QPointer<ActionSheetOverlay> overlay_;
 };

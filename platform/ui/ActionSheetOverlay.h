@@ -28,7 +28,7 @@ public:
     QList<QRectF> buttonRects() const;
     QRectF panelRect() const;
     // The button the keyboard's ring is on.
-    int focusedButton() const { return m_focused; }
+    int focusedButton() const { return focused_; }
 
     QAccessible::Role accessibleRole() const override { return QAccessible::Dialog; }
     QList<Part> accessibleParts() const override;
@@ -50,14 +50,14 @@ private:
     int buttonAt(const QPointF& position) const;
     void paintButton(QPainter& painter, int index) const;
 
-    QString m_title;
-    QStringList m_buttons;
-    int m_destructiveIndex = -1;
-    int m_cancelIndex = -1;
-    QList<QRectF> m_buttonRects;  // relative to the panel's top
-    qreal m_titleHeight = 0;
-    qreal m_slide = 0;            // 0 hidden below, 1 fully up
-    QVariantAnimation* m_slideAnimation;
-    int m_pressed = -1;
-    int m_focused = 0;
+    QString title_;
+    QStringList buttons_;
+    int destructiveIndex_ = -1;
+    int cancelIndex_ = -1;
+    QList<QRectF> buttonRects_;  // relative to the panel's top
+    qreal titleHeight_ = 0;
+    qreal slide_ = 0;            // 0 hidden below, 1 fully up
+    QVariantAnimation* slideAnimation_;
+    int pressed_ = -1;
+    int focused_ = 0;
 };

@@ -19,7 +19,7 @@ public:
     void stopAnimating();
     bool isAnimating() const;
     // The spoke drawn brightest; it moves on at every step.
-    int currentStep() const { return m_step; }
+    int currentStep() const { return step_; }
 
     QSize sizeHint() const override;
 
@@ -27,7 +27,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    Style m_style;
-    int m_step = 0;
-    QTimer* m_timer;
+    Style style_;
+    int step_ = 0;
+    QTimer* timer_;
 };

@@ -9,11 +9,11 @@
 
 namespace {
 
-constexpr qreal panelWidth = 284;
-constexpr qreal padding = 14;
-constexpr qreal buttonHeight = 43;
-constexpr qreal buttonGap = 8;
-constexpr qreal panelRadius = 10;
+constexpr qreal kPanelWidth = 284;
+constexpr qreal kPadding = 14;
+constexpr qreal kButtonHeight = 43;
+constexpr qreal kButtonGap = 8;
+constexpr qreal kPanelRadius = 10;
 
 QFont titleFont() {
     return Theme::boldSystemFont(18);
@@ -34,7 +34,7 @@ qreal wrappedHeight(const QFont& font, qreal width, const QString& text) {
         .height();
 }
 
-} // namespace
+}  // namespace
 
 AlertOverlay::AlertOverlay(QWidget* over) : ModalOverlay(over) {
     setDimming(QColor(0, 0, 0, 110));
@@ -42,10 +42,10 @@ AlertOverlay::AlertOverlay(QWidget* over) : ModalOverlay(over) {
 
 void AlertOverlay::setContent(const QString& title, const QString& message, const QStringList& buttons,
                               int cancelIndex) {
-    m_title = title;
-    m_message = message;
-    m_buttons = buttons;
-    m_cancelIndex = cancelIndex;
+    title_ = title;
+    message_ = message;
+    buttons_ = buttons;
+    cancelIndex_ = cancelIndex;
     setAccessibleName(title.isEmpty() ? message : title);
     setAccessibleDescription(message);
     layoutOverlay();
@@ -54,17 +54,17 @@ void AlertOverlay::setContent(const QString& title, const QString& message, cons
 
 QList<AccessibleParts::Part> AlertOverlay::accessibleParts() const {
     QList<Part> parts;
-    if (!m_message.isEmpty()) {
+    if (!message_.isEmpty()) {
         Part message;
-        message.name = m_message;
-        message.rect = m_messageRect.toAlignedRect();
+        message.name = message_;
+        message.rect = messageRect_.toAlignedRect();
         parts.append(message);
     }
     for (int index : displayOrder()) {
         Part button;
         button.role = QAccessible::Button;
-        button.name = m_buttons.value(index);
-        button.rect = m_buttonRects.value(index).toAlignedRect();
+        button.name = buttons_.value(index);
+        button.rect = buttonRects_.value(index).toAlignedRect();
         button.pressable = true;
         parts.append(button);
     }
@@ -72,7 +72,7 @@ QList<AccessibleParts::Part> AlertOverlay::accessibleParts() const {
 }
 
 void AlertOverlay::triggerAccessiblePart(int index, const QString& action) {
-    const int button = index - (m_message.isEmpty() ? 0 : 1);
+    const int button = index - (message_.isEmpty() ? 0 : 1);
     const QList<int> order = displayOrder();
     if (action == QAccessibleActionInterface::pressAction() && button >= 0 && button < order.size())
         emit buttonClicked(order[button]);
@@ -80,51 +80,51 @@ void AlertOverlay::triggerAccessiblePart(int index, const QString& action) {
 
 QList<int> AlertOverlay::displayOrder() const {
     QList<int> order;
-    for (int index = 0; index < m_buttons.size(); ++index)
+    for (int index = 0; index < buttons_.size(); ++index)
         order.append(index);
     // Stacked buttons end with the cancel button; a pair keeps index order,
     // which puts a cancel button on the left.
-    if (m_buttons.size() > 2 && m_cancelIndex >= 0) {
-        order.removeAll(m_cancelIndex);
-        order.append(m_cancelIndex);
+    if (buttons_.size() > 2 && cancelIndex_ >= 0) {
+        order.removeAll(cancelIndex_);
+        order.append(cancelIndex_);
     }
     return order;
 }
 
 void AlertOverlay::layoutOverlay() {
-    const qreal inner = panelWidth - 2 * padding;
-    const qreal titleHeight = wrappedHeight(titleFont(), inner, m_title);
-    const qreal messageHeight = wrappedHeight(messageFont(), inner, m_message);
-    const bool sideBySide = m_buttons.size() == 2;
-    const int rows = sideBySide ? 1 : int(m_buttons.size());
-    const qreal buttonsHeight = rows * buttonHeight + qMax(0, rows - 1) * buttonGap;
-    qreal height = padding + 4 + titleHeight + (messageHeight > 0 ? 8 + messageHeight : 0) + 16 + buttonsHeight +
-                   padding;
+    const qreal inner = kPanelWidth - 2 * kPadding;
+    const qreal titleHeight = wrappedHeight(titleFont(), inner, title_);
+    const qreal messageHeight = wrappedHeight(messageFont(), inner, message_);
+    const bool sideBySide = buttons_.size() == 2;
+    const int rows = sideBySide ? 1 : int(buttons_.size());
+    const qreal buttonsHeight = rows * kButtonHeight + qMax(0, rows - 1) * kButtonGap;
+    qreal height = kPadding + 4 + titleHeight + (messageHeight > 0 ? 8 + messageHeight : 0) + 16 + buttonsHeight +
+                   kPadding;
     // Slightly above the middle, where the eye expects a question.
-    const qreal left = (width() - panelWidth) / 2;
+    const qreal left = (width() - kPanelWidth) / 2;
     const qreal top = qMax<qreal>(10, (this->height() - height) / 2 - 10);
-    m_panel = QRectF(left, top, panelWidth, height);
-    qreal y = top + padding + 4;
-    m_titleRect = QRectF(left + padding, y, inner, titleHeight);
+    panel_ = QRectF(left, top, kPanelWidth, height);
+    qreal y = top + kPadding + 4;
+    titleRect_ = QRectF(left + kPadding, y, inner, titleHeight);
     y += titleHeight + (messageHeight > 0 ? 8 : 0);
-    m_messageRect = QRectF(left + padding, y, inner, messageHeight);
+    messageRect_ = QRectF(left + kPadding, y, inner, messageHeight);
     y += messageHeight + 16;
-    m_buttonRects = QList<QRectF>(m_buttons.size());
+    buttonRects_ = QList<QRectF>(buttons_.size());
     const QList<int> order = displayOrder();
-    const qreal halfWidth = (inner - buttonGap) / 2;
+    const qreal halfWidth = (inner - kButtonGap) / 2;
     for (int slot = 0; slot < order.size(); ++slot) {
         if (sideBySide)
-            m_buttonRects[order[slot]] = QRectF(left + padding + slot * (halfWidth + buttonGap), y, halfWidth,
-                                                buttonHeight);
+            buttonRects_[order[slot]] = QRectF(left + kPadding + slot * (halfWidth + kButtonGap), y, halfWidth,
+                                                kButtonHeight);
         else
-            m_buttonRects[order[slot]] = QRectF(left + padding, y + slot * (buttonHeight + buttonGap), inner,
-                                                buttonHeight);
+            buttonRects_[order[slot]] = QRectF(left + kPadding, y + slot * (kButtonHeight + kButtonGap), inner,
+                                                kButtonHeight);
     }
 }
 
 int AlertOverlay::buttonAt(const QPointF& position) const {
-    for (int index = 0; index < m_buttonRects.size(); ++index)
-        if (m_buttonRects[index].contains(position))
+    for (int index = 0; index < buttonRects_.size(); ++index)
+        if (buttonRects_[index].contains(position))
             return index;
     return -1;
 }
@@ -136,13 +136,13 @@ void AlertOverlay::paintEvent(QPaintEvent* event) {
     // The panel pops in: slightly larger and transparent at first.
     const qreal shown = appearance();
     const qreal scale = 1.08 - 0.08 * shown;
-    const QPointF centre = m_panel.center();
+    const QPointF centre = panel_.center();
     painter.translate(centre);
     painter.scale(scale, scale);
     painter.translate(-centre);
     painter.setOpacity(shown);
     paintPanel(painter);
-    for (int index = 0; index < m_buttons.size(); ++index)
+    for (int index = 0; index < buttons_.size(); ++index)
         paintButton(painter, index);
 }
 
@@ -152,18 +152,18 @@ void AlertOverlay::paintPanel(QPainter& painter) const {
     for (int ring = 1; ring <= 4; ++ring) {
         painter.setPen(QPen(QColor(0, 0, 0, 28), 2));
         painter.setBrush(Qt::NoBrush);
-        painter.drawRoundedRect(m_panel.adjusted(-ring, -ring + 2, ring, ring + 2), panelRadius + ring,
-                                panelRadius + ring);
+        painter.drawRoundedRect(panel_.adjusted(-ring, -ring + 2, ring, ring + 2), kPanelRadius + ring,
+                                kPanelRadius + ring);
     }
-    QLinearGradient body(m_panel.topLeft(), m_panel.bottomLeft());
+    QLinearGradient body(panel_.topLeft(), panel_.bottomLeft());
     body.setColorAt(0, Theme::alertPanelTop());
     body.setColorAt(1, Theme::alertPanelBottom());
     painter.setPen(QPen(Theme::alertPanelBorder(), 2));
     painter.setBrush(body);
-    painter.drawRoundedRect(m_panel.adjusted(1, 1, -1, -1), panelRadius, panelRadius);
+    painter.drawRoundedRect(panel_.adjusted(1, 1, -1, -1), kPanelRadius, kPanelRadius);
     QPainterPath gloss;
-    const QRectF glossRect = m_panel.adjusted(3, 3, -3, -m_panel.height() + 34);
-    gloss.addRoundedRect(glossRect, panelRadius - 2, panelRadius - 2);
+    const QRectF glossRect = panel_.adjusted(3, 3, -3, -panel_.height() + 34);
+    gloss.addRoundedRect(glossRect, kPanelRadius - 2, kPanelRadius - 2);
     QLinearGradient shine(glossRect.topLeft(), glossRect.bottomLeft());
     shine.setColorAt(0, QColor(255, 255, 255, 80));
     shine.setColorAt(1, QColor(255, 255, 255, 12));
@@ -176,16 +176,16 @@ void AlertOverlay::paintPanel(QPainter& painter) const {
         painter.setPen(Qt::white);
         painter.drawText(rect, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, text);
     };
-    shadowed(m_titleRect, titleFont(), m_title);
-    shadowed(m_messageRect, messageFont(), m_message);
+    shadowed(titleRect_, titleFont(), title_);
+    shadowed(messageRect_, messageFont(), message_);
 }
 
 void AlertOverlay::paintButton(QPainter& painter, int index) const {
-    const QRectF rect = m_buttonRects.value(index);
-    const bool cancel = index == m_cancelIndex;
+    const QRectF rect = buttonRects_.value(index);
+    const bool cancel = index == cancelIndex_;
     QColor top = cancel ? Theme::alertCancelButtonTop() : Theme::alertButtonTop();
     QColor bottom = cancel ? Theme::alertCancelButtonBottom() : Theme::alertButtonBottom();
-    if (index == m_pressed) {
+    if (index == pressed_) {
         top = top.lighter(140);
         bottom = bottom.lighter(160);
     }
@@ -195,7 +195,7 @@ void AlertOverlay::paintButton(QPainter& painter, int index) const {
     painter.drawRoundedRect(rect.adjusted(1.5, 1.5, -1.5, -1.5), 5, 5);
     painter.setFont(buttonFont());
     const QString text =
-        QFontMetricsF(buttonFont()).elidedText(m_buttons.value(index), Qt::ElideRight, rect.width() - 12);
+        QFontMetricsF(buttonFont()).elidedText(buttons_.value(index), Qt::ElideRight, rect.width() - 12);
     painter.setPen(QColor(0, 0, 0, 150));
     painter.drawText(rect.translated(0, -1), Qt::AlignCenter, text);
     painter.setPen(Qt::white);
@@ -203,23 +203,23 @@ void AlertOverlay::paintButton(QPainter& painter, int index) const {
 }
 
 void AlertOverlay::mousePressEvent(QMouseEvent* event) {
-    m_pressed = buttonAt(event->position());
+    pressed_ = buttonAt(event->position());
     update();
     event->accept();
 }
 
 void AlertOverlay::mouseMoveEvent(QMouseEvent* event) {
-    if (m_pressed < 0)
+    if (pressed_ < 0)
         return;
-    if (!m_buttonRects.value(m_pressed).contains(event->position())) {
-        m_pressed = -1;
+    if (!buttonRects_.value(pressed_).contains(event->position())) {
+        pressed_ = -1;
         update();
     }
 }
 
 void AlertOverlay::mouseReleaseEvent(QMouseEvent* event) {
     event->accept();
-    const int pressed = std::exchange(m_pressed, -1);
+    const int pressed = std::exchange(pressed_, -1);
     update();
     if (pressed >= 0 && pressed == buttonAt(event->position()))
         emit buttonClicked(pressed);
@@ -230,12 +230,12 @@ void AlertOverlay::keyPressEvent(QKeyEvent* event) {
     if (order.isEmpty())
         return;
     if (event->key() == Qt::Key_Escape) {
-        emit buttonClicked(m_cancelIndex >= 0 ? m_cancelIndex : order.first());
+        emit buttonClicked(cancelIndex_ >= 0 ? cancelIndex_ : order.first());
         return;
     }
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         int chosen = order.last();
-        if (chosen == m_cancelIndex && order.size() > 1)
+        if (chosen == cancelIndex_ && order.size() > 1)
             chosen = order.at(order.size() - 2);
         emit buttonClicked(chosen);
     }

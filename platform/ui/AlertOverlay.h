@@ -19,8 +19,8 @@ public:
     // Buttons by index; cancelIndex is -1 when there is no cancel button.
     void setContent(const QString& title, const QString& message, const QStringList& buttons, int cancelIndex);
     // Button rectangles by index, in the overlay's coordinates.
-    QList<QRectF> buttonRects() const { return m_buttonRects; }
-    QRectF panelRect() const { return m_panel; }
+    QList<QRectF> buttonRects() const { return buttonRects_; }
+    QRectF panelRect() const { return panel_; }
 
     // A dialog named by its title, its message as text, then its buttons
     // in the order they show.
@@ -45,13 +45,13 @@ private:
     void paintPanel(QPainter& painter) const;
     void paintButton(QPainter& painter, int index) const;
 
-    QString m_title;
-    QString m_message;
-    QStringList m_buttons;
-    int m_cancelIndex = -1;
-    QRectF m_panel;
-    QRectF m_titleRect;
-    QRectF m_messageRect;
-    QList<QRectF> m_buttonRects;
-    int m_pressed = -1;
+    QString title_;
+    QString message_;
+    QStringList buttons_;
+    int cancelIndex_ = -1;
+    QRectF panel_;
+    QRectF titleRect_;
+    QRectF messageRect_;
+    QList<QRectF> buttonRects_;
+    int pressed_ = -1;
 };

@@ -17,78 +17,78 @@ TestRecord& testRecord() {
     return record;
 }
 
-} // namespace
+}  // namespace
 
 AlertView::AlertView(const QString& title, const QString& message, AlertViewDelegate* delegate,
                      const QString& cancelButtonTitle, const QStringList& otherButtonTitles, QObject* parent)
-    : QObject(parent), m_title(title), m_message(message), m_delegate(delegate) {
+    : QObject(parent), title_(title), message_(message), delegate_(delegate) {
     if (!cancelButtonTitle.isEmpty()) {
-        m_cancelIndex = 0;
-        m_buttons.append(cancelButtonTitle);
+        cancelIndex_ = 0;
+        buttons_.append(cancelButtonTitle);
     }
-    m_buttons.append(otherButtonTitles);
+    buttons_.append(otherButtonTitles);
 }
 
 AlertView::~AlertView() {
-    if (m_overlay)
-        m_overlay->deleteLater();
+    if (overlay_)
+        overlay_->deleteLater();
 }
 
 void AlertView::setTitle(const QString& title) {
-    m_title = title;
+    title_ = title;
     refreshOverlay();
 }
 
 void AlertView::setMessage(const QString& message) {
-    m_message = message;
+    message_ = message;
     refreshOverlay();
 }
 
 int AlertView::addButtonWithTitle(const QString& title) {
-    m_buttons.append(title);
+    buttons_.append(title);
     refreshOverlay();
-    return int(m_buttons.size()) - 1;
+    return int(buttons_.size()) - 1;
 }
 
 void AlertView::show() {
     TestRecord& record = testRecord();
-    record.lastTitle = m_title;
-    record.lastMessage = m_message;
+    record.lastTitle = title_;
+    record.lastMessage = message_;
     ++record.shown;
     if (record.presetAnswer) {
         dismissWithClickedButtonIndex(*record.presetAnswer, false);
         return;
     }
-    if (!m_overlay) {
-        m_overlay = new AlertOverlay(nullptr);
-        connect(m_overlay, &AlertOverlay::buttonClicked, this,
+    if (!overlay_) {
+        overlay_ = new AlertOverlay(nullptr);
+        connect(overlay_, &AlertOverlay::buttonClicked, this,
                 [this](int index) { dismissWithClickedButtonIndex(index, true); });
     }
     refreshOverlay();
-    m_overlay->present();
+    overlay_->present();
 }
 
 bool AlertView::isVisible() const {
-    return m_overlay && m_overlay->isVisible();
+    return overlay_ && overlay_->isVisible();
 }
 
 void AlertView::dismissWithClickedButtonIndex(int buttonIndex, bool) {
-    if (m_overlay) {
-        m_overlay->hide();
-        m_overlay->deleteLater();
-        m_overlay = nullptr;
+    if (overlay_) {
+        overlay_->hide();
+        overlay_->deleteLater();
+        overlay_ = nullptr;
     }
     // A receiver of the signal may destroy the alert; the delegate is only
     // asked while it lives.
     const QPointer<AlertView> self(this);
     emit clickedButtonAtIndex(buttonIndex);
-    if (self && m_delegate)
-        m_delegate->alertViewClickedButtonAtIndex(*this, buttonIndex);
+    if (self && delegate_)
+        delegate_->alertViewClickedButtonAtIndex(*this, buttonIndex);
 }
 
 void AlertView::refreshOverlay() {
-    if (m_overlay)
-        m_overlay->setContent(m_title, m_message, m_buttons, m_cancelIndex);
+    if (overlay_)
+        overlay_->setContent(title_, message_, buttons_, cancelIndex_);
 }
 
 void AlertView::setPresetAnswerForTesting(std::optional<int> buttonIndex) {

@@ -25,20 +25,20 @@ public:
               const QString& cancelButtonTitle, const QStringList& otherButtonTitles, QObject* parent = nullptr);
     ~AlertView() override;
 
-    QString title() const { return m_title; }
+    QString title() const { return title_; }
     void setTitle(const QString& title);
-    QString message() const { return m_message; }
+    QString message() const { return message_; }
     void setMessage(const QString& message);
-    int tag() const { return m_tag; }
-    void setTag(int tag) { m_tag = tag; }
-    AlertViewDelegate* delegate() const { return m_delegate; }
-    void setDelegate(AlertViewDelegate* delegate) { m_delegate = delegate; }
+    int tag() const { return tag_; }
+    void setTag(int tag) { tag_ = tag; }
+    AlertViewDelegate* delegate() const { return delegate_; }
+    void setDelegate(AlertViewDelegate* delegate) { delegate_ = delegate; }
 
     int addButtonWithTitle(const QString& title);
-    int numberOfButtons() const { return int(m_buttons.size()); }
-    QString buttonTitleAtIndex(int index) const { return m_buttons.value(index); }
+    int numberOfButtons() const { return int(buttons_.size()); }
+    QString buttonTitleAtIndex(int index) const { return buttons_.value(index); }
     // -1 when there is no cancel button.
-    int cancelButtonIndex() const { return m_cancelIndex; }
+    int cancelButtonIndex() const { return cancelIndex_; }
 
     void show();
     bool isVisible() const;
@@ -58,11 +58,11 @@ signals:
 private:
     void refreshOverlay();
 
-    QString m_title;
-    QString m_message;
-    AlertViewDelegate* m_delegate;
-    QStringList m_buttons;
-    int m_cancelIndex = -1;
-    int m_tag = 0;
-    QPointer<AlertOverlay> m_overlay;
+    QString title_;
+    QString message_;
+    AlertViewDelegate* delegate_;
+    QStringList buttons_;
+    int cancelIndex_ = -1;
+    int tag_ = 0;
+    QPointer<AlertOverlay> overlay_;
 };

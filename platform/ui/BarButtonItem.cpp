@@ -4,16 +4,16 @@
 #include <QRadialGradient>
 
 BarButtonItem::BarButtonItem(const QString& title, Style style, QObject* parent)
-    : QObject(parent), m_title(title), m_style(style) {}
+    : QObject(parent), title_(title), style_(style) {}
 
 BarButtonItem::BarButtonItem(SystemItem item, QObject* parent)
     : QObject(parent),
-      m_title(systemTitle(item)),
-      m_style(item == SystemItem::Done || item == SystemItem::Save ? Style::Done : Style::Bordered),
-      m_systemItem(item) {
+      title_(systemTitle(item)),
+      style_(item == SystemItem::Done || item == SystemItem::Save ? Style::Done : Style::Bordered),
+      systemItem_(item) {
     if (item == SystemItem::InfoLight) {
-        m_painter = infoPainter();
-        m_customSize = QSize(30, 30);
+        painter_ = infoPainter();
+        customSize_ = QSize(30, 30);
     }
 }
 
@@ -34,41 +34,41 @@ BarButtonItem::BarButtonItem(const QIcon& icon, QSize size, QObject* parent)
           size, parent) {}
 
 BarButtonItem::BarButtonItem(Painter painter, QSize size, QObject* parent)
-    : QObject(parent), m_painter(std::move(painter)), m_customSize(size) {}
+    : QObject(parent), painter_(std::move(painter)), customSize_(size) {}
 
 void BarButtonItem::setTitle(const QString& title) {
-    if (m_title == title)
+    if (title_ == title)
         return;
-    m_title = title;
+    title_ = title;
     emit changed();
 }
 
 void BarButtonItem::setEnabled(bool enabled) {
-    if (m_enabled == enabled)
+    if (enabled_ == enabled)
         return;
-    m_enabled = enabled;
+    enabled_ = enabled;
     emit changed();
 }
 
 QString BarButtonItem::accessibleName() const {
-    if (!m_accessibleName.isEmpty())
-        return m_accessibleName;
-    if (m_systemItem == SystemItem::Add)
+    if (!accessibleName_.isEmpty())
+        return accessibleName_;
+    if (systemItem_ == SystemItem::Add)
         return tr("Add");
-    if (m_systemItem == SystemItem::InfoLight)
+    if (systemItem_ == SystemItem::InfoLight)
         return tr("Info");
-    return m_title;
+    return title_;
 }
 
 void BarButtonItem::setAccessibleName(const QString& name) {
-    if (m_accessibleName == name)
+    if (accessibleName_ == name)
         return;
-    m_accessibleName = name;
+    accessibleName_ = name;
     emit changed();
 }
 
 void BarButtonItem::trigger() {
-    if (m_enabled)
+    if (enabled_)
         emit clicked();
 }
 

@@ -33,15 +33,15 @@ public:
     BarButtonItem(const QIcon& icon, QSize size, QObject* parent = nullptr);
     BarButtonItem(Painter painter, QSize size, QObject* parent = nullptr);
 
-    QString title() const { return m_title; }
+    QString title() const { return title_; }
     void setTitle(const QString& title);
-    Style style() const { return m_style; }
-    bool isSystemItem() const { return m_systemItem.has_value(); }
-    SystemItem systemItem() const { return m_systemItem.value_or(SystemItem::Done); }
-    bool isCustom() const { return bool(m_painter); }
-    QSize customSize() const { return m_customSize; }
-    const Painter& customPainter() const { return m_painter; }
-    bool isEnabled() const { return m_enabled; }
+    Style style() const { return style_; }
+    bool isSystemItem() const { return systemItem_.has_value(); }
+    SystemItem systemItem() const { return systemItem_.value_or(SystemItem::Done); }
+    bool isCustom() const { return bool(painter_); }
+    QSize customSize() const { return customSize_; }
+    const Painter& customPainter() const { return painter_; }
+    bool isEnabled() const { return enabled_; }
     void setEnabled(bool enabled);
     // What a screen reader calls the button: the title unless set, which a
     // button showing only a picture needs ("Preferences" for a gear).
@@ -60,11 +60,11 @@ private:
     static QString systemTitle(SystemItem item);
     static Painter infoPainter();
 
-    QString m_title;
-    Style m_style = Style::Plain;
-    std::optional<SystemItem> m_systemItem;
-    Painter m_painter;
-    QSize m_customSize;
-    bool m_enabled = true;
-    QString m_accessibleName;
+    QString title_;
+    Style style_ = Style::Plain;
+    std::optional<SystemItem> systemItem_;
+    Painter painter_;
+    QSize customSize_;
+    bool enabled_ = true;
+    QString accessibleName_;
 };

@@ -7,8 +7,8 @@
 
 namespace {
 
-constexpr qreal radius = Theme::groupCornerRadius;
-constexpr qreal controlRadius = 10;
+constexpr qreal kRadius = Theme::groupCornerRadius;
+constexpr qreal kControlRadius = 10;
 
 bool roundsTop(CellPainter::Position position) {
     return position == CellPainter::Position::Single || position == CellPainter::Position::First;
@@ -25,11 +25,11 @@ QLinearGradient verticalGradient(const QRectF& rect, const QColor& top, const QC
     return gradient;
 }
 
-} // namespace
+}  // namespace
 
 QPainterPath CellPainter::groupedShape(const QRectF& rect, Position position) {
-    const qreal topRadius = roundsTop(position) ? radius : 0;
-    const qreal bottomRadius = roundsBottom(position) ? radius : 0;
+    const qreal topRadius = roundsTop(position) ? kRadius : 0;
+    const qreal bottomRadius = roundsBottom(position) ? kRadius : 0;
     QPainterPath path;
     path.moveTo(rect.left(), rect.top() + topRadius);
     if (topRadius > 0)
@@ -103,8 +103,8 @@ void CellPainter::paintCheckmark(QPainter& painter, const QRectF& area, const QC
 namespace {
 
 void paintRoundControl(QPainter& painter, const QPointF& centre, const QColor& top, const QColor& bottom) {
-    const QRectF circle(centre.x() - controlRadius, centre.y() - controlRadius, 2 * controlRadius,
-                        2 * controlRadius);
+    const QRectF circle(centre.x() - kControlRadius, centre.y() - kControlRadius, 2 * kControlRadius,
+                        2 * kControlRadius);
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor(0, 0, 0, 50));
     painter.drawEllipse(circle.translated(0, 1));
@@ -114,7 +114,7 @@ void paintRoundControl(QPainter& painter, const QPointF& centre, const QColor& t
     painter.drawEllipse(circle.adjusted(2, 2, -2, -2));
 }
 
-} // namespace
+}  // namespace
 
 void CellPainter::paintDeleteControl(QPainter& painter, const QPointF& centre, bool upright) {
     painter.save();

@@ -5,26 +5,26 @@
 
 #include <QLocale>
 
-DatePicker::DatePicker(QWidget* parent) : QWidget(parent), m_picker(new PickerView(this)), m_date(QDate::currentDate()) {
+DatePicker::DatePicker(QWidget* parent) : QWidget(parent), picker_(new PickerView(this)), date_(QDate::currentDate()) {
     resize(sizeHint());
-    m_picker->setNumberOfComponents(3);
+    picker_->setNumberOfComponents(3);
     QStringList months;
     for (int month = 1; month <= 12; ++month)
         months << QLocale().standaloneMonthName(month, QLocale::LongFormat);
-    m_picker->setRows(Month, months);
+    picker_->setRows(Month, months);
     QStringList days;
     for (int day = 1; day <= 31; ++day)
         days << QString::number(day);
-    m_picker->setRows(Day, days);
-    m_picker->setComponentWidths({150, 62, 90});
-    m_picker->setComponentAlignment(Month, Qt::AlignLeft);
-    m_picker->setComponentAlignment(Day, Qt::AlignRight);
-    m_picker->setComponentAccessibleName(Month, tr("Month"));
-    m_picker->setComponentAccessibleName(Day, tr("Day"));
-    m_picker->setComponentAccessibleName(Year, tr("Year"));
+    picker_->setRows(Day, days);
+    picker_->setComponentWidths({150, 62, 90});
+    picker_->setComponentAlignment(Month, Qt::AlignLeft);
+    picker_->setComponentAlignment(Day, Qt::AlignRight);
+    picker_->setComponentAccessibleName(Month, tr("Month"));
+    picker_->setComponentAccessibleName(Day, tr("Day"));
+    picker_->setComponentAccessibleName(Year, tr("Year"));
     fillYears();
     showDate(false);
-    connect(m_picker, &PickerView::didSelectRow, this, &DatePicker::onRowSelected);
+    connect(picker_, &PickerView::didSelectRow, this, &DatePicker::onRowSelected);
 }
 
 QSize DatePicker::sizeHint() const {
@@ -32,51 +32,51 @@ QSize DatePicker::sizeHint() const {
 }
 
 void DatePicker::resizeEvent(QResizeEvent*) {
-    m_picker->setGeometry(rect());
+    picker_->setGeometry(rect());
 }
 
 void DatePicker::setDate(const QDate& date, bool animated) {
     if (!date.isValid())
         return;
-    m_date = date;
-    if (date.year() < m_firstYear || date.year() > m_lastYear)
-        setYearRange(qMin(m_firstYear, date.year()), qMax(m_lastYear, date.year()));
+    date_ = date;
+    if (date.year() < firstYear_ || date.year() > lastYear_)
+        setYearRange(qMin(firstYear_, date.year()), qMax(lastYear_, date.year()));
     showDate(animated);
 }
 
 void DatePicker::setYearRange(int first, int last) {
-    m_firstYear = qMin(first, last);
-    m_lastYear = qMax(first, last);
+    firstYear_ = qMin(first, last);
+    lastYear_ = qMax(first, last);
     fillYears();
     showDate(false);
 }
 
 void DatePicker::fillYears() {
     QStringList years;
-    for (int year = m_firstYear; year <= m_lastYear; ++year)
+    for (int year = firstYear_; year <= lastYear_; ++year)
         years << QString::number(year);
-    m_picker->setRows(Year, years);
+    picker_->setRows(Year, years);
 }
 
 void DatePicker::showDate(bool animated) {
-    m_picker->setEnabledRowCount(Day, m_date.daysInMonth());
-    m_picker->selectRow(m_date.month() - 1, Month, animated);
-    m_picker->selectRow(m_date.day() - 1, Day, animated);
-    m_picker->selectRow(m_date.year() - m_firstYear, Year, animated);
+    picker_->setEnabledRowCount(Day, date_.daysInMonth());
+    picker_->selectRow(date_.month() - 1, Month, animated);
+    picker_->selectRow(date_.day() - 1, Day, animated);
+    picker_->selectRow(date_.year() - firstYear_, Year, animated);
 }
 
 void DatePicker::onRowSelected(int, int component) {
-    const int year = m_firstYear + m_picker->selectedRowInComponent(Year);
-    const int month = m_picker->selectedRowInComponent(Month) + 1;
+    const int year = firstYear_ + picker_->selectedRowInComponent(Year);
+    const int month = picker_->selectedRowInComponent(Month) + 1;
     const int daysInMonth = QDate(year, month, 1).daysInMonth();
-    const int day = qMin(m_picker->selectedRowInComponent(Day) + 1, daysInMonth);
+    const int day = qMin(picker_->selectedRowInComponent(Day) + 1, daysInMonth);
     const QDate chosen(year, month, day);
-    m_picker->setEnabledRowCount(Day, daysInMonth);
+    picker_->setEnabledRowCount(Day, daysInMonth);
     // The day wheel follows a month too short for it.
-    if (component != Day && m_picker->selectedRowInComponent(Day) != day - 1)
-        m_picker->selectRow(day - 1, Day, true);
-    if (chosen == m_date)
+    if (component != Day && picker_->selectedRowInComponent(Day) != day - 1)
+        picker_->selectRow(day - 1, Day, true);
+    if (chosen == date_)
         return;
-    m_date = chosen;
+    date_ = chosen;
     emit dateChanged(chosen);
 }

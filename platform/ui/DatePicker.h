@@ -16,11 +16,11 @@ public:
 
     explicit DatePicker(QWidget* parent = nullptr);
 
-    QDate date() const { return m_date; }
+    QDate date() const { return date_; }
     void setDate(const QDate& date, bool animated = false);
     // The years offered; a date outside widens the range.
     void setYearRange(int first, int last);
-    PickerView& pickerView() const { return *m_picker; }
+    PickerView& pickerView() const { return *picker_; }
 
     QSize sizeHint() const override;
 
@@ -35,8 +35,8 @@ private:
     void showDate(bool animated);
     void onRowSelected(int row, int component);
 
-    PickerView* m_picker;
-    QDate m_date;
-    int m_firstYear = 1900;
-    int m_lastYear = 2100;
+    PickerView* picker_;
+    QDate date_;
+    int firstYear_ = 1900;
+    int lastYear_ = 2100;
 };

@@ -17,7 +17,7 @@ std::function<qint64()>& testClock() {
     return clock;
 }
 
-} // namespace
+}  // namespace
 
 int KitTiming::length(int designedMs) {
     if (designedMs <= 0)

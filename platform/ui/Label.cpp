@@ -6,7 +6,7 @@
 #include <QTextLayout>
 
 Label::Label(QWidget* parent)
-    : QLabel(parent), m_textColor(Theme::textColor()), m_highlightedTextColor(Theme::highlightedTextColor()) {
+    : QLabel(parent), textColor_(Theme::textColor()), highlightedTextColor_(Theme::highlightedTextColor()) {
     setAttribute(Qt::WA_TranslucentBackground);
     setAutoFillBackground(false);
     setFont(Theme::systemFont(17));
@@ -22,24 +22,24 @@ Label::Label(const QString& text, const QRect& frame, const QFont& font, QWidget
 }
 
 void Label::setTextColor(const QColor& color) {
-    m_textColor = color;
+    textColor_ = color;
     applyColor();
 }
 
 void Label::setHighlightedTextColor(const QColor& color) {
-    m_highlightedTextColor = color;
+    highlightedTextColor_ = color;
     applyColor();
 }
 
 void Label::setHighlighted(bool highlighted) {
-    if (m_highlighted == highlighted)
+    if (highlighted_ == highlighted)
         return;
-    m_highlighted = highlighted;
+    highlighted_ = highlighted;
     applyColor();
 }
 
 void Label::setNumberOfLines(int lines) {
-    m_numberOfLines = lines;
+    numberOfLines_ = lines;
     setWordWrap(lines != 1);
     update();
 }
@@ -51,14 +51,14 @@ void Label::highlightDescendants(QWidget* root, bool highlighted) {
 
 void Label::applyColor() {
     QPalette palette = this->palette();
-    palette.setColor(QPalette::WindowText, m_highlighted ? m_highlightedTextColor : m_textColor);
+    palette.setColor(QPalette::WindowText, highlighted_ ? highlightedTextColor_ : textColor_);
     setPalette(palette);
 }
 
 QStringList Label::wrappedLines(const QFontMetricsF& metrics) const {
     const QString full = text();
     const qreal available = width();
-    if (m_numberOfLines == 1) {
+    if (numberOfLines_ == 1) {
         const qsizetype lineEnd = full.indexOf(QLatin1Char('\n'));
         if (lineEnd < 0)
             return {metrics.elidedText(full, Qt::ElideRight, available)};
@@ -76,7 +76,7 @@ QStringList Label::wrappedLines(const QFontMetricsF& metrics) const {
     layout.beginLayout();
     for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
         line.setLineWidth(available);
-        const bool lastAllowed = lines.size() + 1 == m_numberOfLines;
+        const bool lastAllowed = lines.size() + 1 == numberOfLines_;
         const bool textGoesOn = line.textStart() + line.textLength() < paragraphs.size();
         if (lastAllowed && textGoesOn) {
             QString rest = full.mid(line.textStart());

@@ -13,16 +13,16 @@ public:
     Label(const QString& text, const QRect& frame, const QFont& font, QWidget* parent);
 
     void setTextColor(const QColor& color);
-    QColor textColor() const { return m_textColor; }
+    QColor textColor() const { return textColor_; }
     void setHighlightedTextColor(const QColor& color);
-    QColor highlightedTextColor() const { return m_highlightedTextColor; }
+    QColor highlightedTextColor() const { return highlightedTextColor_; }
     void setHighlighted(bool highlighted);
-    bool isHighlighted() const { return m_highlighted; }
+    bool isHighlighted() const { return highlighted_; }
 
     // 1: one line, cut with an ellipsis; 0: as many lines as the text needs;
     // n: wraps, at most n lines.
     void setNumberOfLines(int lines);
-    int numberOfLines() const { return m_numberOfLines; }
+    int numberOfLines() const { return numberOfLines_; }
 
     // Makes every Label below root show its highlighted colour, or its normal
     // one again; a cell calls it for the labels its screen put into it.
@@ -37,8 +37,8 @@ private:
     // text goes on.
     QStringList wrappedLines(const QFontMetricsF& metrics) const;
 
-    QColor m_textColor;
-    QColor m_highlightedTextColor;
-    bool m_highlighted = false;
-    int m_numberOfLines = 1;
+    QColor textColor_;
+    QColor highlightedTextColor_;
+    bool highlighted_ = false;
+    int numberOfLines_ = 1;
 };

@@ -17,6 +17,6 @@ public:
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
 private:
-    RowPainter m_painter;
-    std::function<int()> m_rowHeight;
+    RowPainter painter_;
+    std::function<int()> rowHeight_;
 };

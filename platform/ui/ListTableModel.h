@@ -16,13 +16,13 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
 
     // Answers the accessible text of a row (what a screen reader says).
-    void setSpokenText(std::function<QString(int row)> spokenText) { m_spokenText = std::move(spokenText); }
+    void setSpokenText(std::function<QString(int row)> spokenText) { spokenText_ = std::move(spokenText); }
 
     void resetRows(int count);
     // The row is already gone from the data source.
     void rowRemoved(int row);
 
 private:
-    int m_rows = 0;
-    std::function<QString(int row)> m_spokenText;
+    int rows_ = 0;
+    std::function<QString(int row)> spokenText_;
 };

@@ -18,30 +18,30 @@
 
 namespace {
 
-constexpr int textMargin = 10;
-constexpr int tapSlop = 10;
-constexpr int swipeDistance = 30;
-constexpr int deselectFadeMs = 300;
+constexpr int kTextMargin = 10;
+constexpr int kTapSlop = 10;
+constexpr int kSwipeDistance = 30;
+constexpr int kDeselectFadeMs = 300;
 
-} // namespace
+}  // namespace
 
 ListTableView::ListTableView(QWidget* parent)
     : QListView(parent),
-      m_model(new ListTableModel(this)),
-      m_rowHeight(Theme::defaultRowHeight),
-      m_fade(new QVariantAnimation(this)) {
-    setModel(m_model);
-    m_model->setSpokenText([this](int row) {
+      model_(new ListTableModel(this)),
+      rowHeight_(Theme::defaultRowHeight),
+      fade_(new QVariantAnimation(this)) {
+    setModel(model_);
+    model_->setSpokenText([this](int row) {
         ListTableRow description;
-        if (m_dataSource)
-            m_dataSource->configureRow(*this, row, description);
+        if (dataSource_)
+            dataSource_->configureRow(*this, row, description);
         return description.spokenText();
     });
     setItemDelegate(new ListTableItemDelegate(
         [this](QPainter& painter, const QRect& rect, int row, bool selected) {
             paintRow(painter, rect, row, selected);
         },
-        [this] { return m_rowHeight; }, this));
+        [this] { return rowHeight_; }, this));
     setUniformItemSizes(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -53,57 +53,57 @@ ListTableView::ListTableView(QWidget* parent)
     QPalette palette = this->palette();
     palette.setColor(QPalette::Base, Theme::cellBackground());
     setPalette(palette);
-    m_fade->setDuration(KitTiming::length(deselectFadeMs));
-    m_fade->setStartValue(1.0);
-    m_fade->setEndValue(0.0);
-    connect(m_fade, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
-        m_fadeOpacity = value.toReal();
-        if (m_fadingRow)
-            updateRow(*m_fadingRow);
+    fade_->setDuration(KitTiming::length(kDeselectFadeMs));
+    fade_->setStartValue(1.0);
+    fade_->setEndValue(0.0);
+    connect(fade_, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
+        fadeOpacity_ = value.toReal();
+        if (fadingRow_)
+            updateRow(*fadingRow_);
     });
-    connect(m_fade, &QVariantAnimation::finished, this, [this] { m_fadingRow.reset(); });
+    connect(fade_, &QVariantAnimation::finished, this, [this] { fadingRow_.reset(); });
 }
 
 ListTableView::~ListTableView() = default;
 
 void ListTableView::setDataSource(ListTableViewDataSource* dataSource) {
-    m_dataSource = dataSource;
+    dataSource_ = dataSource;
     setNeedsReload();
 }
 
 void ListTableView::setDelegate(ListTableViewDelegate* delegate) {
-    m_delegate = delegate;
+    delegate_ = delegate;
 }
 
 void ListTableView::setRowHeight(int height) {
-    m_rowHeight = height;
+    rowHeight_ = height;
     setNeedsReload();
 }
 
 void ListTableView::setNeedsReload() {
-    m_needsReload = true;
+    needsReload_ = true;
     if (isVisible())
         reloadData();
 }
 
 void ListTableView::showEvent(QShowEvent* event) {
     QListView::showEvent(event);
-    if (m_needsReload)
+    if (needsReload_)
         reloadData();
 }
 
 void ListTableView::reloadData() {
-    m_needsReload = false;
-    m_deleteConfirmation.reset();
-    m_pressedRow.reset();
-    m_fadingRow.reset();
-    m_model->resetRows(m_dataSource ? m_dataSource->numberOfRows(*this) : 0);
-    verticalScrollBar()->setSingleStep(m_rowHeight);
+    needsReload_ = false;
+    deleteConfirmation_.reset();
+    pressedRow_.reset();
+    fadingRow_.reset();
+    model_->resetRows(dataSource_ ? dataSource_->numberOfRows(*this) : 0);
+    verticalScrollBar()->setSingleStep(rowHeight_);
     viewport()->update();
 }
 
 int ListTableView::numberOfRows() const {
-    return m_model->rowCount();
+    return model_->rowCount();
 }
 
 void ListTableView::deleteRowsAtIndexPaths(const QList<IndexPath>& indexPaths, bool) {
@@ -112,10 +112,10 @@ void ListTableView::deleteRowsAtIndexPaths(const QList<IndexPath>& indexPaths, b
         rows.append(indexPath.row);
     // From the bottom up, so that each row number still names its row.
     std::sort(rows.begin(), rows.end(), std::greater<>());
-    m_deleteConfirmation.reset();
-    m_pressedRow.reset();
+    deleteConfirmation_.reset();
+    pressedRow_.reset();
     for (int row : rows)
-        m_model->rowRemoved(row);
+        model_->rowRemoved(row);
 }
 
 std::optional<IndexPath> ListTableView::indexPathForSelectedRow() const {
@@ -126,7 +126,7 @@ std::optional<IndexPath> ListTableView::indexPathForSelectedRow() const {
 }
 
 void ListTableView::selectRowAtIndexPath(const IndexPath& indexPath, bool) {
-    const QModelIndex index = m_model->index(indexPath.row);
+    const QModelIndex index = model_->index(indexPath.row);
     if (!index.isValid())
         return;
     selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
@@ -134,32 +134,32 @@ void ListTableView::selectRowAtIndexPath(const IndexPath& indexPath, bool) {
 }
 
 void ListTableView::deselectRowAtIndexPath(const IndexPath& indexPath, bool animated) {
-    const QModelIndex index = m_model->index(indexPath.row);
+    const QModelIndex index = model_->index(indexPath.row);
     if (!index.isValid() || !selectionModel()->isSelected(index))
         return;
     selectionModel()->select(index, QItemSelectionModel::Deselect);
     if (animated) {
-        m_fadingRow = indexPath.row;
-        m_fadeOpacity = 1.0;
-        m_fade->start();
+        fadingRow_ = indexPath.row;
+        fadeOpacity_ = 1.0;
+        fade_->start();
     }
 }
 
 void ListTableView::setEditing(bool editing, bool) {
-    m_editing = editing;
-    m_deleteConfirmation.reset();
+    editing_ = editing;
+    deleteConfirmation_.reset();
     viewport()->update();
 }
 
 QRect ListTableView::rectForRowAtIndexPath(const IndexPath& indexPath) const {
-    return visualRect(m_model->index(indexPath.row));
+    return visualRect(model_->index(indexPath.row));
 }
 
 TableViewCell::EditingStyle ListTableView::editingStyleFor(int row) const {
     auto* self = const_cast<ListTableView*>(this);
-    if (!m_dataSource || !m_dataSource->canEditRowAtIndexPath(*self, {0, row}))
+    if (!dataSource_ || !dataSource_->canEditRowAtIndexPath(*self, {0, row}))
         return TableViewCell::EditingStyle::None;
-    return m_delegate ? m_delegate->editingStyleForRowAtIndexPath(*self, {0, row})
+    return delegate_ ? delegate_->editingStyleForRowAtIndexPath(*self, {0, row})
                       : TableViewCell::EditingStyle::Delete;
 }
 
@@ -172,109 +172,109 @@ QRect ListTableView::deleteButtonRect(const QRect& rowRect) const {
 }
 
 void ListTableView::showDeleteConfirmation(std::optional<int> row) {
-    if (m_deleteConfirmation)
-        updateRow(*m_deleteConfirmation);
-    m_deleteConfirmation = row;
+    if (deleteConfirmation_)
+        updateRow(*deleteConfirmation_);
+    deleteConfirmation_ = row;
     if (row)
         updateRow(*row);
 }
 
 void ListTableView::updateRow(int row) {
-    viewport()->update(visualRect(m_model->index(row)));
+    viewport()->update(visualRect(model_->index(row)));
 }
 
 void ListTableView::tapRow(int row) {
-    if (m_deleteConfirmation) {
+    if (deleteConfirmation_) {
         // A tap beside an offered Delete button only withdraws the offer.
         showDeleteConfirmation(std::nullopt);
         return;
     }
-    if (m_editing)
+    if (editing_)
         return;
-    m_fade->stop();
-    m_fadingRow.reset();
-    selectionModel()->setCurrentIndex(m_model->index(row), QItemSelectionModel::ClearAndSelect);
-    if (m_delegate)
-        m_delegate->didSelectRowAtIndexPath(*this, {0, row});
+    fade_->stop();
+    fadingRow_.reset();
+    selectionModel()->setCurrentIndex(model_->index(row), QItemSelectionModel::ClearAndSelect);
+    if (delegate_)
+        delegate_->didSelectRowAtIndexPath(*this, {0, row});
 }
 
 void ListTableView::mousePressEvent(QMouseEvent* event) {
     // Taps are handled here rather than by the view's own selection, so that
     // a drag can become a swipe and only a release selects, as on the phone.
-    m_pressPosition = event->position().toPoint();
-    const QModelIndex index = indexAt(m_pressPosition);
-    m_tracking = event->button() == Qt::LeftButton;
-    m_pressedRow.reset();
-    m_pressOnDeleteButton = false;
-    m_pressOnControl = false;
-    if (!m_tracking)
+    pressPosition_ = event->position().toPoint();
+    const QModelIndex index = indexAt(pressPosition_);
+    tracking_ = event->button() == Qt::LeftButton;
+    pressedRow_.reset();
+    pressOnDeleteButton_ = false;
+    pressOnControl_ = false;
+    if (!tracking_)
         return;
     if (!index.isValid()) {
         showDeleteConfirmation(std::nullopt);
-        m_tracking = false;
+        tracking_ = false;
         return;
     }
     const QRect rowRect = visualRect(index);
-    if (m_deleteConfirmation == index.row() && deleteButtonRect(rowRect).contains(m_pressPosition)) {
-        m_pressOnDeleteButton = true;
+    if (deleteConfirmation_ == index.row() && deleteButtonRect(rowRect).contains(pressPosition_)) {
+        pressOnDeleteButton_ = true;
         return;
     }
-    if (m_editing && editingStyleFor(index.row()) != TableViewCell::EditingStyle::None &&
-        editingControlRect(rowRect).contains(m_pressPosition)) {
-        m_pressOnControl = true;
+    if (editing_ && editingStyleFor(index.row()) != TableViewCell::EditingStyle::None &&
+        editingControlRect(rowRect).contains(pressPosition_)) {
+        pressOnControl_ = true;
         return;
     }
-    if (!m_deleteConfirmation && !m_editing) {
-        m_pressedRow = index.row();
+    if (!deleteConfirmation_ && !editing_) {
+        pressedRow_ = index.row();
         updateRow(index.row());
     }
 }
 
 void ListTableView::mouseMoveEvent(QMouseEvent* event) {
-    if (!m_tracking)
+    if (!tracking_)
         return;
-    const QPoint moved = event->position().toPoint() - m_pressPosition;
-    if (moved.manhattanLength() <= tapSlop)
+    const QPoint moved = event->position().toPoint() - pressPosition_;
+    if (moved.manhattanLength() <= kTapSlop)
         return;
-    if (m_pressedRow) {
-        updateRow(*m_pressedRow);
-        m_pressedRow.reset();
+    if (pressedRow_) {
+        updateRow(*pressedRow_);
+        pressedRow_.reset();
     }
-    const QModelIndex index = indexAt(m_pressPosition);
-    if (!m_pressOnDeleteButton && index.isValid() && qAbs(moved.x()) >= swipeDistance &&
+    const QModelIndex index = indexAt(pressPosition_);
+    if (!pressOnDeleteButton_ && index.isValid() && qAbs(moved.x()) >= kSwipeDistance &&
         qAbs(moved.x()) > 2 * qAbs(moved.y())) {
-        m_tracking = false;
+        tracking_ = false;
         if (editingStyleFor(index.row()) == TableViewCell::EditingStyle::Delete)
             showDeleteConfirmation(index.row());
     }
 }
 
 void ListTableView::mouseReleaseEvent(QMouseEvent* event) {
-    if (!m_tracking || event->button() != Qt::LeftButton)
+    if (!tracking_ || event->button() != Qt::LeftButton)
         return;
-    m_tracking = false;
-    if (m_pressedRow) {
-        updateRow(*m_pressedRow);
-        m_pressedRow.reset();
+    tracking_ = false;
+    if (pressedRow_) {
+        updateRow(*pressedRow_);
+        pressedRow_.reset();
     }
     const QPoint position = event->position().toPoint();
-    const QModelIndex index = indexAt(m_pressPosition);
-    if (!index.isValid() || (position - m_pressPosition).manhattanLength() > tapSlop)
+    const QModelIndex index = indexAt(pressPosition_);
+    if (!index.isValid() || (position - pressPosition_).manhattanLength() > kTapSlop)
         return;
     const int row = index.row();
-    if (m_pressOnDeleteButton) {
+    if (pressOnDeleteButton_) {
         showDeleteConfirmation(std::nullopt);
-        if (m_dataSource)
-            m_dataSource->commitEditingStyle(*this, TableViewCell::EditingStyle::Delete, {0, row});
+        if (dataSource_)
+            dataSource_->commitEditingStyle(*this, TableViewCell::EditingStyle::Delete, {0, row});
         return;
     }
-    if (m_pressOnControl) {
+    if (pressOnControl_) {
         if (editingStyleFor(row) == TableViewCell::EditingStyle::Insert) {
-            if (m_dataSource)
-                m_dataSource->commitEditingStyle(*this, TableViewCell::EditingStyle::Insert, {0, row});
+            if (dataSource_)
+                dataSource_->commitEditingStyle(*this, TableViewCell::EditingStyle::Insert, {0, row});
             return;
         }
-        showDeleteConfirmation(m_deleteConfirmation == row ? std::nullopt : std::optional(row));
+        showDeleteConfirmation(deleteConfirmation_ == row ? std::nullopt : std::optional(row));
         return;
     }
     tapRow(row);
@@ -296,8 +296,8 @@ void ListTableView::paintEvent(QPaintEvent* event) {
     // A plain table is ruled all the way down, as if empty rows followed.
     QPainter painter(viewport());
     const int rows = numberOfRows();
-    int y = rows > 0 ? visualRect(m_model->index(rows - 1)).bottom() + 1 : 0;
-    for (y += m_rowHeight - 1; y < viewport()->height(); y += m_rowHeight)
+    int y = rows > 0 ? visualRect(model_->index(rows - 1)).bottom() + 1 : 0;
+    for (y += rowHeight_ - 1; y < viewport()->height(); y += rowHeight_)
         painter.fillRect(QRect(0, y, viewport()->width(), 1), Theme::plainSeparator());
     paintFocusRing(painter);
 }
@@ -322,10 +322,10 @@ void ListTableView::keyPressEvent(QKeyEvent* event) {
             tapRow(row);
             return;
         case Qt::Key_Delete:
-            if (!m_dataSource || editingStyleFor(row) != TableViewCell::EditingStyle::Delete)
+            if (!dataSource_ || editingStyleFor(row) != TableViewCell::EditingStyle::Delete)
                 return;
             showDeleteConfirmation(std::nullopt);
-            m_dataSource->commitEditingStyle(*this, TableViewCell::EditingStyle::Delete, {0, row});
+            dataSource_->commitEditingStyle(*this, TableViewCell::EditingStyle::Delete, {0, row});
             return;
         default:
             break;
@@ -339,7 +339,7 @@ void ListTableView::keyPressEvent(QKeyEvent* event) {
     const bool arrow = event->key() == Qt::Key_Down || event->key() == Qt::Key_Up;
     if (plain && row < 0 && numberOfRows() > 0 && arrow) {
         // The first arrow puts the ring on the first row.
-        setCurrentIndex(m_model->index(0));
+        setCurrentIndex(model_->index(0));
         return;
     }
     QListView::keyPressEvent(event);
@@ -347,11 +347,11 @@ void ListTableView::keyPressEvent(QKeyEvent* event) {
 
 void ListTableView::paintRow(QPainter& painter, const QRect& rect, int row, bool selected) const {
     ListTableRow description;
-    if (m_dataSource)
-        m_dataSource->configureRow(*const_cast<ListTableView*>(this), row, description);
+    if (dataSource_)
+        dataSource_->configureRow(*const_cast<ListTableView*>(this), row, description);
     CellPainter::paintPlainCell(painter, rect, description.backgroundColor);
     const bool selectable = description.selectionStyle != TableViewCell::SelectionStyle::None;
-    const qreal lit = (selected || m_pressedRow == row) ? 1.0 : (m_fadingRow == row ? m_fadeOpacity : 0.0);
+    const qreal lit = (selected || pressedRow_ == row) ? 1.0 : (fadingRow_ == row ? fadeOpacity_ : 0.0);
     if (lit > 0 && selectable) {
         QPainterPath shape;
         shape.addRect(QRectF(rect).adjusted(0, -1, 0, -1));
@@ -361,15 +361,15 @@ void ListTableView::paintRow(QPainter& painter, const QRect& rect, int row, bool
                                         : CellPainter::SelectionColor::Gray,
                                     lit);
     }
-    const bool textLit = selectable && (selected || m_pressedRow == row);
-    const TableViewCell::EditingStyle editingStyle = m_editing ? editingStyleFor(row) : TableViewCell::EditingStyle::None;
-    const bool confirming = m_deleteConfirmation == row;
+    const bool textLit = selectable && (selected || pressedRow_ == row);
+    const TableViewCell::EditingStyle editingStyle = editing_ ? editingStyleFor(row) : TableViewCell::EditingStyle::None;
+    const bool confirming = deleteConfirmation_ == row;
     QRect content = rect.adjusted(0, 0, 0, -1);
     if (editingStyle != TableViewCell::EditingStyle::None)
         content.setLeft(content.left() + Theme::editingControlWidth);
     if (confirming)
         content.setRight(deleteButtonRect(rect).left() - 4);
-    else if (!m_editing && description.accessory != TableViewCell::Accessory::None)
+    else if (!editing_ && description.accessory != TableViewCell::Accessory::None)
         content.setRight(content.right() - Theme::accessoryWidth - 4);
 
     painter.save();
@@ -378,7 +378,7 @@ void ListTableView::paintRow(QPainter& painter, const QRect& rect, int row, bool
     paintItems(painter, content, description, textLit);
     painter.restore();
 
-    if (!m_editing && !confirming && description.accessory != TableViewCell::Accessory::None) {
+    if (!editing_ && !confirming && description.accessory != TableViewCell::Accessory::None) {
         const QRectF area(rect.right() + 1 - Theme::accessoryWidth - 6, rect.top(), Theme::accessoryWidth,
                           rect.height());
         const QColor color = textLit ? Theme::highlightedTextColor()
@@ -402,13 +402,13 @@ void ListTableView::paintStandardTexts(QPainter& painter, const QRect& content, 
                                        bool lit) const {
     if (description.text.isEmpty() && description.detailText.isEmpty() && description.image.isNull())
         return;
-    int left = content.left() + textMargin;
+    int left = content.left() + kTextMargin;
     if (!description.image.isNull()) {
         const QSize size = description.image.deviceIndependentSize().toSize();
         painter.drawPixmap(left, content.top() + (content.height() - size.height()) / 2, description.image);
-        left += size.width() + textMargin;
+        left += size.width() + kTextMargin;
     }
-    const QRect area(left, content.top(), content.right() - textMargin - left, content.height());
+    const QRect area(left, content.top(), content.right() - kTextMargin - left, content.height());
     const QFont textFont = Theme::boldSystemFont(17);
     const QFont detailFont = Theme::systemFont(description.style == TableViewCell::Style::Value1 ? 17 : 14);
     const QColor textColor = lit ? Theme::highlightedTextColor() : Theme::textColor();

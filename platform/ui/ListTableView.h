@@ -30,7 +30,7 @@ public:
     void setDataSource(ListTableViewDataSource* dataSource);
     void setDelegate(ListTableViewDelegate* delegate);
     void setRowHeight(int height);
-    int rowHeight() const { return m_rowHeight; }
+    int rowHeight() const { return rowHeight_; }
 
     // Asks the data source for the row count again. A list also loads by
     // itself when it is first shown after its data source or row height
@@ -45,8 +45,8 @@ public:
     void deselectRowAtIndexPath(const IndexPath& indexPath, bool animated);
 
     void setEditing(bool editing, bool animated);
-    bool isEditing() const { return m_editing; }
-    std::optional<int> deleteConfirmationRow() const { return m_deleteConfirmation; }
+    bool isEditing() const { return editing_; }
+    std::optional<int> deleteConfirmationRow() const { return deleteConfirmation_; }
 
     // The row's rectangle in the viewport; empty when out of view.
     QRect rectForRowAtIndexPath(const IndexPath& indexPath) const;
@@ -75,19 +75,19 @@ private:
     void paintFocusRing(QPainter& painter) const;
     void updateRow(int row);
 
-    ListTableModel* m_model;
-    ListTableViewDataSource* m_dataSource = nullptr;
-    ListTableViewDelegate* m_delegate = nullptr;
-    int m_rowHeight;
-    bool m_needsReload = false;
-    bool m_editing = false;
-    std::optional<int> m_deleteConfirmation;
-    std::optional<int> m_pressedRow;
-    QPoint m_pressPosition;
-    bool m_pressOnDeleteButton = false;
-    bool m_pressOnControl = false;
-    bool m_tracking = false;
-    std::optional<int> m_fadingRow;
-    qreal m_fadeOpacity = 0;
-    QVariantAnimation* m_fade;
+    ListTableModel* model_;
+    ListTableViewDataSource* dataSource_ = nullptr;
+    ListTableViewDelegate* delegate_ = nullptr;
+    int rowHeight_;
+    bool needsReload_ = false;
+    bool editing_ = false;
+    std::optional<int> deleteConfirmation_;
+    std::optional<int> pressedRow_;
+    QPoint pressPosition_;
+    bool pressOnDeleteButton_ = false;
+    bool pressOnControl_ = false;
+    bool tracking_ = false;
+    std::optional<int> fadingRow_;
+    qreal fadeOpacity_ = 0;
+    QVariantAnimation* fade_;
 };

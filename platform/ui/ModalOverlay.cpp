@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr int fadeInMs = 200;
+constexpr int kFadeInMs = 200;
 
 QWidget* hostFor(QWidget* over) {
     if (over)
@@ -18,10 +18,10 @@ QWidget* hostFor(QWidget* over) {
     return PhoneWindow::current();
 }
 
-} // namespace
+}  // namespace
 
 ModalOverlay::ModalOverlay(QWidget* over)
-    : QWidget(hostFor(over)), m_dimming(Theme::dimming()), m_fadeIn(new QVariantAnimation(this)) {
+    : QWidget(hostFor(over)), dimming_(Theme::dimming()), fadeIn_(new QVariantAnimation(this)) {
     setFocusPolicy(Qt::StrongFocus);
     if (parentWidget()) {
         setGeometry(parentWidget()->rect());
@@ -29,18 +29,18 @@ ModalOverlay::ModalOverlay(QWidget* over)
     } else {
         resize(Theme::windowWidth, Theme::windowHeight);
     }
-    m_fadeIn->setDuration(KitTiming::length(fadeInMs));
-    m_fadeIn->setStartValue(0.0);
-    m_fadeIn->setEndValue(1.0);
-    connect(m_fadeIn, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
-        m_appearance = value.toReal();
+    fadeIn_->setDuration(KitTiming::length(kFadeInMs));
+    fadeIn_->setStartValue(0.0);
+    fadeIn_->setEndValue(1.0);
+    connect(fadeIn_, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
+        appearance_ = value.toReal();
         update();
     });
     hide();
 }
 
 void ModalOverlay::setDimming(const QColor& color) {
-    m_dimming = color;
+    dimming_ = color;
     update();
 }
 
@@ -51,8 +51,8 @@ void ModalOverlay::present() {
     raise();
     show();
     setFocus(Qt::OtherFocusReason);
-    m_appearance = 0;
-    m_fadeIn->start();
+    appearance_ = 0;
+    fadeIn_->start();
 }
 
 void ModalOverlay::layoutOverlay() {}
@@ -67,8 +67,8 @@ bool ModalOverlay::eventFilter(QObject* watched, QEvent* event) {
 
 void ModalOverlay::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    QColor dim = m_dimming;
-    dim.setAlphaF(dim.alphaF() * m_appearance);
+    QColor dim = dimming_;
+    dim.setAlphaF(dim.alphaF() * appearance_);
     painter.fillRect(rect(), dim);
 }
 

@@ -25,13 +25,13 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     // 0 to 1 while the dimming fades in.
-    qreal appearance() const { return m_appearance; }
+    qreal appearance() const { return appearance_; }
     // Called when the window is resized; the default does nothing more than
     // follow it.
     virtual void layoutOverlay();
 
 private:
-    QColor m_dimming;
-    qreal m_appearance = 1.0;
-    QVariantAnimation* m_fadeIn;
+    QColor dimming_;
+    qreal appearance_ = 1.0;
+    QVariantAnimation* fadeIn_;
 };

@@ -11,36 +11,36 @@
 
 namespace {
 
-constexpr int sideMargin = 5;
-constexpr int titleGap = 8;
-constexpr int fadeMs = 250;
+constexpr int kSideMargin = 5;
+constexpr int kTitleGap = 8;
+constexpr int kFadeMs = 250;
 
-} // namespace
+}  // namespace
 
 NavigationBar::NavigationBar(QWidget* parent)
     : QWidget(parent),
-      m_back(new NavigationBarButton(this)),
-      m_left(new NavigationBarButton(this)),
-      m_right(new NavigationBarButton(this)),
-      m_fade(new QVariantAnimation(this)) {
+      back_(new NavigationBarButton(this)),
+      left_(new NavigationBarButton(this)),
+      right_(new NavigationBarButton(this)),
+      fade_(new QVariantAnimation(this)) {
     setFixedHeight(Theme::navigationBarHeight);
     // Named after the screen on top, like a window's title.
     KitAccessibility::setRole(this, QAccessible::ToolBar);
-    m_back->setObjectName(QStringLiteral("backButton"));
-    m_left->setObjectName(QStringLiteral("leftBarButton"));
-    m_right->setObjectName(QStringLiteral("rightBarButton"));
-    connect(m_back, &QAbstractButton::clicked, this, &NavigationBar::backClicked);
-    for (NavigationBarButton* button : {m_back, m_left, m_right})
+    back_->setObjectName(QStringLiteral("backButton"));
+    left_->setObjectName(QStringLiteral("leftBarButton"));
+    right_->setObjectName(QStringLiteral("rightBarButton"));
+    connect(back_, &QAbstractButton::clicked, this, &NavigationBar::backClicked);
+    for (NavigationBarButton* button : {back_, left_, right_})
         connect(button, &NavigationBarButton::changed, this, &NavigationBar::layoutButtons);
-    m_fade->setDuration(KitTiming::length(fadeMs));
-    m_fade->setStartValue(1.0);
-    m_fade->setEndValue(0.0);
-    connect(m_fade, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
-        m_snapshotOpacity = value.toReal();
+    fade_->setDuration(KitTiming::length(kFadeMs));
+    fade_->setStartValue(1.0);
+    fade_->setEndValue(0.0);
+    connect(fade_, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
+        snapshotOpacity_ = value.toReal();
         update();
     });
-    connect(m_fade, &QVariantAnimation::finished, this, [this] {
-        m_fadingSnapshot = QPixmap();
+    connect(fade_, &QVariantAnimation::finished, this, [this] {
+        fadingSnapshot_ = QPixmap();
         update();
     });
 }
@@ -48,14 +48,14 @@ NavigationBar::NavigationBar(QWidget* parent)
 void NavigationBar::showItems(const QString& title, const QString& backTitle, BarButtonItem* left,
                               BarButtonItem* right, bool animated) {
     const QPixmap before = animated && isVisible() ? grab() : QPixmap();
-    m_title = title;
+    title_ = title;
     setAccessibleName(title);
-    m_left->setItem(left);
-    m_right->setItem(right);
+    left_->setItem(left);
+    right_->setItem(right);
     if (!left && !backTitle.isEmpty())
-        m_back->setBackTitle(backTitle);
+        back_->setBackTitle(backTitle);
     else
-        m_back->hide();
+        back_->hide();
     layoutButtons();
     update();
     if (!before.isNull())
@@ -63,7 +63,7 @@ void NavigationBar::showItems(const QString& title, const QString& backTitle, Ba
 }
 
 QString NavigationBar::backButtonTitle() const {
-    return m_back->isVisibleTo(this) ? m_back->text() : QString();
+    return back_->isVisibleTo(this) ? back_->text() : QString();
 }
 
 void NavigationBar::resizeEvent(QResizeEvent*) {
@@ -76,9 +76,9 @@ void NavigationBar::layoutButtons() {
         button->resize(button->sizeHint());
         button->move(x, middle - button->height() / 2);
     };
-    place(m_back, sideMargin);
-    place(m_left, sideMargin);
-    place(m_right, width() - sideMargin - m_right->sizeHint().width());
+    place(back_, kSideMargin);
+    place(left_, kSideMargin);
+    place(right_, width() - kSideMargin - right_->sizeHint().width());
     update();
 }
 
@@ -86,22 +86,22 @@ QRectF NavigationBar::titleRect() const {
     // Centred on the bar when it fits between the buttons, otherwise centred
     // in the room they leave.
     int leftEdge = 0;
-    for (NavigationBarButton* button : {m_back, m_left})
+    for (NavigationBarButton* button : {back_, left_})
         if (button->isVisibleTo(this))
-            leftEdge = qMax(leftEdge, button->geometry().right() + titleGap);
-    const int rightEdge = m_right->isVisibleTo(this) ? m_right->geometry().left() - titleGap : width();
+            leftEdge = qMax(leftEdge, button->geometry().right() + kTitleGap);
+    const int rightEdge = right_->isVisibleTo(this) ? right_->geometry().left() - kTitleGap : width();
     const int half = qMin(width() / 2 - leftEdge, rightEdge - width() / 2);
-    const int titleWidth = QFontMetrics(Theme::boldSystemFont(20)).horizontalAdvance(m_title);
+    const int titleWidth = QFontMetrics(Theme::boldSystemFont(20)).horizontalAdvance(title_);
     if (titleWidth <= 2 * half)
         return QRectF(width() / 2 - half, 0, 2 * half, height());
     return QRectF(leftEdge, 0, qMax(0, rightEdge - leftEdge), height());
 }
 
 void NavigationBar::startCrossFade(const QPixmap& before) {
-    m_fade->stop();
-    m_fadingSnapshot = before;
-    m_snapshotOpacity = 1.0;
-    m_fade->start();
+    fade_->stop();
+    fadingSnapshot_ = before;
+    snapshotOpacity_ = 1.0;
+    fade_->start();
 }
 
 void NavigationBar::paintEvent(QPaintEvent*) {
@@ -118,15 +118,15 @@ void NavigationBar::paintEvent(QPaintEvent*) {
 
     const QFont font = Theme::boldSystemFont(20);
     const QRectF titleArea = titleRect();
-    const QString shown = QFontMetrics(font).elidedText(m_title, Qt::ElideRight, int(titleArea.width()));
+    const QString shown = QFontMetrics(font).elidedText(title_, Qt::ElideRight, int(titleArea.width()));
     painter.setFont(font);
     painter.setPen(Theme::navigationTitleShadow());
     painter.drawText(titleArea.translated(0, -1), Qt::AlignCenter, shown);
     painter.setPen(Qt::white);
     painter.drawText(titleArea, Qt::AlignCenter, shown);
 
-    if (!m_fadingSnapshot.isNull()) {
-        painter.setOpacity(m_snapshotOpacity);
-        painter.drawPixmap(0, 0, m_fadingSnapshot);
+    if (!fadingSnapshot_.isNull()) {
+        painter.setOpacity(snapshotOpacity_);
+        painter.drawPixmap(0, 0, fadingSnapshot_);
     }
 }

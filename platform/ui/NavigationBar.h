@@ -21,12 +21,12 @@ public:
     void showItems(const QString& title, const QString& backTitle, BarButtonItem* left, BarButtonItem* right,
                    bool animated);
 
-    QString title() const { return m_title; }
+    QString title() const { return title_; }
     // The shown back button's title; empty when there is none.
     QString backButtonTitle() const;
-    NavigationBarButton* backButton() const { return m_back; }
-    NavigationBarButton* leftButton() const { return m_left; }
-    NavigationBarButton* rightButton() const { return m_right; }
+    NavigationBarButton* backButton() const { return back_; }
+    NavigationBarButton* leftButton() const { return left_; }
+    NavigationBarButton* rightButton() const { return right_; }
 
 signals:
     void backClicked();
@@ -40,11 +40,11 @@ private:
     void startCrossFade(const QPixmap& before);
     QRectF titleRect() const;
 
-    QString m_title;
-    NavigationBarButton* m_back;
-    NavigationBarButton* m_left;
-    NavigationBarButton* m_right;
-    QPixmap m_fadingSnapshot;
-    qreal m_snapshotOpacity = 0;
-    QVariantAnimation* m_fade;
+    QString title_;
+    NavigationBarButton* back_;
+    NavigationBarButton* left_;
+    NavigationBarButton* right_;
+    QPixmap fadingSnapshot_;
+    qreal snapshotOpacity_ = 0;
+    QVariantAnimation* fade_;
 };

@@ -10,10 +10,10 @@
 
 namespace {
 
-constexpr int buttonHeight = 30;
-constexpr int padding = 9;
-constexpr int arrowDepth = 10;
-constexpr int widestButton = 110;
+constexpr int kButtonHeight = 30;
+constexpr int kPadding = 9;
+constexpr int kArrowDepth = 10;
+constexpr int kWidestButton = 110;
 
 QFont buttonFont() {
     return Theme::boldSystemFont(12);
@@ -24,17 +24,17 @@ QPainterPath backShape(const QRectF& r) {
     const qreal radius = 5;
     QPainterPath path;
     path.moveTo(r.left(), r.center().y());
-    path.lineTo(r.left() + arrowDepth, r.top() + 0.5);
+    path.lineTo(r.left() + kArrowDepth, r.top() + 0.5);
     path.lineTo(r.right() - radius, r.top());
     path.arcTo(QRectF(r.right() - 2 * radius, r.top(), 2 * radius, 2 * radius), 90, -90);
     path.lineTo(r.right(), r.bottom() - radius);
     path.arcTo(QRectF(r.right() - 2 * radius, r.bottom() - 2 * radius, 2 * radius, 2 * radius), 0, -90);
-    path.lineTo(r.left() + arrowDepth, r.bottom() - 0.5);
+    path.lineTo(r.left() + kArrowDepth, r.bottom() - 0.5);
     path.closeSubpath();
     return path;
 }
 
-} // namespace
+}  // namespace
 
 NavigationBarButton::NavigationBarButton(QWidget* parent) : QAbstractButton(parent) {
     setFont(buttonFont());
@@ -46,9 +46,9 @@ NavigationBarButton::NavigationBarButton(QWidget* parent) : QAbstractButton(pare
 }
 
 void NavigationBarButton::setItem(BarButtonItem* item) {
-    if (m_item)
-        disconnect(m_item, nullptr, this, nullptr);
-    m_item = item;
+    if (item_)
+        disconnect(item_, nullptr, this, nullptr);
+    item_ = item;
     if (item)
         connect(item, &BarButtonItem::changed, this, &NavigationBarButton::refresh);
     refresh();
@@ -56,7 +56,7 @@ void NavigationBarButton::setItem(BarButtonItem* item) {
 
 void NavigationBarButton::setBackTitle(const QString& title) {
     setItem(nullptr);
-    m_kind = Kind::Back;
+    kind_ = Kind::Back;
     setText(title);
     // The title names the screen it leads to; the button is the way back.
     setAccessibleName(tr("Back"));
@@ -68,19 +68,19 @@ void NavigationBarButton::setBackTitle(const QString& title) {
 }
 
 void NavigationBarButton::refresh() {
-    if (!m_item) {
-        if (m_kind != Kind::Back)
+    if (!item_) {
+        if (kind_ != Kind::Back)
             hide();
         emit changed();
         return;
     }
-    m_kind = m_item->isCustom() ? Kind::Custom
-             : m_item->style() == BarButtonItem::Style::Done ? Kind::Done
+    kind_ = item_->isCustom() ? Kind::Custom
+             : item_->style() == BarButtonItem::Style::Done ? Kind::Done
                                                                : Kind::Bordered;
-    setText(m_item->title());
-    setAccessibleName(m_item->accessibleName());
+    setText(item_->title());
+    setAccessibleName(item_->accessibleName());
     setAccessibleDescription(QString());
-    setEnabled(m_item->isEnabled());
+    setEnabled(item_->isEnabled());
     resize(sizeHint());
     show();
     update();
@@ -88,16 +88,16 @@ void NavigationBarButton::refresh() {
 }
 
 void NavigationBarButton::onClicked() {
-    if (m_item)
-        m_item->trigger();
+    if (item_)
+        item_->trigger();
 }
 
 QSize NavigationBarButton::sizeHint() const {
-    if (m_kind == Kind::Custom && m_item)
-        return m_item->customSize();
+    if (kind_ == Kind::Custom && item_)
+        return item_->customSize();
     const int textWidth = QFontMetrics(font()).horizontalAdvance(text());
-    const int extra = 2 * padding + (m_kind == Kind::Back ? arrowDepth - 3 : 0);
-    return QSize(qBound(m_kind == Kind::Back ? 50 : 48, textWidth + extra, widestButton), buttonHeight);
+    const int extra = 2 * kPadding + (kind_ == Kind::Back ? kArrowDepth - 3 : 0);
+    return QSize(qBound(kind_ == Kind::Back ? 50 : 48, textWidth + extra, kWidestButton), kButtonHeight);
 }
 
 void NavigationBarButton::paintEvent(QPaintEvent*) {
@@ -106,12 +106,12 @@ void NavigationBarButton::paintEvent(QPaintEvent*) {
     if (!isEnabled())
         painter.setOpacity(0.5);
     const QRectF area = rect();
-    if (m_kind == Kind::Custom) {
-        if (m_item && m_item->customPainter())
-            m_item->customPainter()(painter, area, isDown());
+    if (kind_ == Kind::Custom) {
+        if (item_ && item_->customPainter())
+            item_->customPainter()(painter, area, isDown());
     } else {
         paintBordered(painter, area);
-        paintTitle(painter, m_kind == Kind::Back ? area.adjusted(arrowDepth - 3, 0, 0, 0) : area);
+        paintTitle(painter, kind_ == Kind::Back ? area.adjusted(kArrowDepth - 3, 0, 0, 0) : area);
     }
     paintFocusRing(painter, area);
 }
@@ -135,7 +135,7 @@ void NavigationBarButton::keyPressEvent(QKeyEvent* event) {
 }
 
 void NavigationBarButton::paintBordered(QPainter& painter, const QRectF& rect) {
-    const bool done = m_kind == Kind::Done;
+    const bool done = kind_ == Kind::Done;
     QColor top = done ? Theme::doneButtonTop() : Theme::barButtonTop();
     QColor bottom = done ? Theme::doneButtonBottom() : Theme::barButtonBottom();
     const QColor border = done ? Theme::doneButtonBorder() : Theme::barButtonBorder();
@@ -144,7 +144,7 @@ void NavigationBarButton::paintBordered(QPainter& painter, const QRectF& rect) {
         bottom = bottom.darker(130);
     }
     const QRectF body = rect.adjusted(0, 0, 0, -1);
-    if (m_kind != Kind::Back) {
+    if (kind_ != Kind::Back) {
         // A faint light edge under the button, as if pressed into the bar.
         painter.setPen(QPen(QColor(255, 255, 255, 70), 1));
         painter.setBrush(Qt::NoBrush);
@@ -172,7 +172,7 @@ void NavigationBarButton::paintBordered(QPainter& painter, const QRectF& rect) {
 }
 
 void NavigationBarButton::paintTitle(QPainter& painter, const QRectF& rect) {
-    const QRectF textRect = rect.adjusted(padding - 2, 0, -(padding - 2), -1);
+    const QRectF textRect = rect.adjusted(kPadding - 2, 0, -(kPadding - 2), -1);
     const QString shown = QFontMetrics(font()).elidedText(text(), Qt::ElideRight, int(textRect.width()));
     painter.setFont(font());
     painter.setPen(QColor(0, 0, 0, 120));

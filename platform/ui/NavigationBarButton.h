@@ -17,10 +17,10 @@ public:
 
     // Shows the item (none hides the button); a tap triggers the item.
     void setItem(BarButtonItem* item);
-    BarButtonItem* item() const { return m_item; }
+    BarButtonItem* item() const { return item_; }
     // Makes this the back button with the given title.
     void setBackTitle(const QString& title);
-    Kind kind() const { return m_kind; }
+    Kind kind() const { return kind_; }
 
     QSize sizeHint() const override;
 
@@ -40,6 +40,6 @@ private:
     void paintTitle(QPainter& painter, const QRectF& rect);
     void paintFocusRing(QPainter& painter, const QRectF& rect);
 
-    QPointer<BarButtonItem> m_item;
-    Kind m_kind = Kind::Bordered;
+    QPointer<BarButtonItem> item_;
+    Kind kind_ = Kind::Bordered;
 };

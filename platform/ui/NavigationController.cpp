@@ -13,17 +13,17 @@
 
 namespace {
 
-constexpr int slideMs = 250;
+constexpr int kSlideMs = 250;
 // A back button longer than this reads "Back" instead of the title.
-constexpr int longestBackTitle = 100;
+constexpr int kLongestBackTitle = 100;
 
-} // namespace
+}  // namespace
 
 NavigationController::NavigationController(QWidget* parent)
-    : QWidget(parent), m_bar(new NavigationBar(this)), m_content(new QWidget(this)), m_inputShield(new QWidget(this)) {
+    : QWidget(parent), bar_(new NavigationBar(this)), content_(new QWidget(this)), inputShield_(new QWidget(this)) {
     resize(Theme::windowWidth, Theme::windowHeight);
-    m_inputShield->hide();
-    connect(m_bar, &NavigationBar::backClicked, this, [this] { popViewControllerAnimated(true); });
+    inputShield_->hide();
+    connect(bar_, &NavigationBar::backClicked, this, [this] { popViewControllerAnimated(true); });
     auto* back = new QShortcut(QKeySequence::Back, this);
     connect(back, &QShortcut::activated, this, [this] {
         // An alert or action sheet waits for its answer; the screen below
@@ -38,11 +38,11 @@ NavigationController::NavigationController(QWidget* parent)
 NavigationController::~NavigationController() {
     // Screens belong to their creators: hand them back before the content
     // widget would delete them as its children.
-    if (m_animation)
-        m_animation->stop();
-    for (const Entry& entry : m_leaving)
+    if (animation_)
+        animation_->stop();
+    for (const Entry& entry : leaving_)
         release(entry);
-    for (const Entry& entry : m_stack)
+    for (const Entry& entry : stack_)
         release(entry);
 }
 
@@ -51,7 +51,7 @@ void NavigationController::setRootViewController(ViewController* root) {
     ViewController* previous = topViewController();
     Entry kept{root, root->parentWidget(), root->parentWidget() != nullptr};
     bool wasStacked = false;
-    for (const Entry& entry : std::exchange(m_stack, {})) {
+    for (const Entry& entry : std::exchange(stack_, {})) {
         if (entry.controller == root) {
             kept = entry;
             wasStacked = true;
@@ -61,7 +61,7 @@ void NavigationController::setRootViewController(ViewController* root) {
     }
     if (!wasStacked)
         adopt(kept);
-    m_stack.append(kept);
+    stack_.append(kept);
     transition(previous == root ? nullptr : previous, root, true, false);
 }
 
@@ -72,17 +72,17 @@ void NavigationController::pushViewController(ViewController* controller, bool a
     ViewController* previous = topViewController();
     Entry entry{controller, controller->parentWidget(), controller->parentWidget() != nullptr};
     adopt(entry);
-    m_stack.append(entry);
+    stack_.append(entry);
     transition(previous, controller, true, animated);
 }
 
 ViewController* NavigationController::popViewControllerAnimated(bool animated) {
     finishRunningAnimation();
     purgeDestroyed();
-    if (m_stack.size() < 2)
+    if (stack_.size() < 2)
         return nullptr;
-    const Entry leaving = m_stack.takeLast();
-    m_leaving.append(leaving);
+    const Entry leaving = stack_.takeLast();
+    leaving_.append(leaving);
     transition(leaving.controller, topViewController(), false, animated);
     return leaving.controller;
 }
@@ -90,18 +90,18 @@ ViewController* NavigationController::popViewControllerAnimated(bool animated) {
 void NavigationController::popToRootViewControllerAnimated(bool animated) {
     finishRunningAnimation();
     purgeDestroyed();
-    if (m_stack.size() < 2)
+    if (stack_.size() < 2)
         return;
     // Only the top screen is seen leaving; the ones between go silently.
-    const Entry leaving = m_stack.takeLast();
-    while (m_stack.size() > 1)
-        release(m_stack.takeLast());
-    m_leaving.append(leaving);
+    const Entry leaving = stack_.takeLast();
+    while (stack_.size() > 1)
+        release(stack_.takeLast());
+    leaving_.append(leaving);
     transition(leaving.controller, topViewController(), false, animated);
 }
 
 ViewController* NavigationController::topViewController() const {
-    for (auto it = m_stack.crbegin(); it != m_stack.crend(); ++it)
+    for (auto it = stack_.crbegin(); it != stack_.crend(); ++it)
         if (it->controller)
             return it->controller;
     return nullptr;
@@ -109,22 +109,22 @@ ViewController* NavigationController::topViewController() const {
 
 QList<ViewController*> NavigationController::viewControllers() const {
     QList<ViewController*> controllers;
-    for (const Entry& entry : m_stack)
+    for (const Entry& entry : stack_)
         if (entry.controller)
             controllers.append(entry.controller);
     return controllers;
 }
 
 bool NavigationController::isAnimating() const {
-    return m_animation && m_animation->state() == QAbstractAnimation::Running;
+    return animation_ && animation_->state() == QAbstractAnimation::Running;
 }
 
 void NavigationController::resizeEvent(QResizeEvent*) {
-    m_bar->setGeometry(0, 0, width(), Theme::navigationBarHeight);
-    m_content->setGeometry(contentRect());
-    m_inputShield->setGeometry(rect());
+    bar_->setGeometry(0, 0, width(), Theme::navigationBarHeight);
+    content_->setGeometry(contentRect());
+    inputShield_->setGeometry(rect());
     for (ViewController* controller : viewControllers())
-        controller->setGeometry(m_content->rect());
+        controller->setGeometry(content_->rect());
 }
 
 QRect NavigationController::contentRect() const {
@@ -134,8 +134,8 @@ QRect NavigationController::contentRect() const {
 void NavigationController::adopt(Entry& entry) {
     ViewController* controller = entry.controller;
     controller->hide();
-    controller->setParent(m_content);
-    controller->setGeometry(m_content->rect());
+    controller->setParent(content_);
+    controller->setGeometry(content_->rect());
     controller->setNavigationController(this);
     controller->loadViewIfNeeded();
     connect(controller, &ViewController::titleChanged, this, [this] { refreshBar(false); });
@@ -161,7 +161,7 @@ void NavigationController::release(const Entry& entry) {
 void NavigationController::refreshBar(bool animated) {
     ViewController* top = topViewController();
     if (!top) {
-        m_bar->showItems(QString(), QString(), nullptr, nullptr, animated);
+        bar_->showItems(QString(), QString(), nullptr, nullptr, animated);
         return;
     }
     QString backTitle;
@@ -172,10 +172,10 @@ void NavigationController::refreshBar(bool animated) {
         if (backTitle.isEmpty())
             backTitle = previous->title();
         const QFontMetrics metrics(Theme::boldSystemFont(12));
-        if (backTitle.isEmpty() || metrics.horizontalAdvance(backTitle) > longestBackTitle)
+        if (backTitle.isEmpty() || metrics.horizontalAdvance(backTitle) > kLongestBackTitle)
             backTitle = tr("Back");
     }
-    m_bar->showItems(top->title(), backTitle, top->navigationItem().leftBarButtonItem(),
+    bar_->showItems(top->title(), backTitle, top->navigationItem().leftBarButtonItem(),
                      top->navigationItem().rightBarButtonItem(), animated);
 }
 
@@ -197,7 +197,7 @@ void NavigationController::transition(ViewController* from, ViewController* to, 
 }
 
 void NavigationController::slide(ViewController* from, ViewController* to, bool forward) {
-    const int width = m_content->width();
+    const int width = content_->width();
     to->move(forward ? width : -width, 0);
     to->show();
     // The screen that comes in from the right is on top in both directions.
@@ -205,21 +205,21 @@ void NavigationController::slide(ViewController* from, ViewController* to, bool 
     auto* group = new QParallelAnimationGroup(this);
     auto addMove = [group](QWidget* widget, QPoint end) {
         auto* animation = new QPropertyAnimation(widget, "pos", group);
-        animation->setDuration(KitTiming::length(slideMs));
+        animation->setDuration(KitTiming::length(kSlideMs));
         animation->setEasingCurve(QEasingCurve::OutCubic);
         animation->setEndValue(end);
         group->addAnimation(animation);
     };
     addMove(to, QPoint(0, 0));
     addMove(from, QPoint(forward ? -width : width, 0));
-    m_inputShield->raise();
-    m_inputShield->show();
+    inputShield_->raise();
+    inputShield_->show();
     connect(group, &QAbstractAnimation::finished, this, [this, from = QPointer<ViewController>(from),
                                                         to = QPointer<ViewController>(to)] {
-        m_inputShield->hide();
+        inputShield_->hide();
         finishTransition(from, to, true);
     });
-    m_animation = group;
+    animation_ = group;
     group->start(QAbstractAnimation::DeleteWhenStopped);
 }
 
@@ -228,7 +228,7 @@ void NavigationController::finishTransition(ViewController* from, ViewController
         from->hide();
         from->move(0, 0);
     }
-    for (const Entry& entry : std::exchange(m_leaving, {}))
+    for (const Entry& entry : std::exchange(leaving_, {}))
         release(entry);
     if (from)
         from->viewDidDisappear(animated);
@@ -259,12 +259,12 @@ void NavigationController::finishRunningAnimation() {
     if (!isAnimating())
         return;
     // Jumping to the end runs the finishing step before the next change.
-    m_animation->setCurrentTime(m_animation->totalDuration());
+    animation_->setCurrentTime(animation_->totalDuration());
 }
 
 void NavigationController::purgeDestroyed() {
-    const bool topGone = !m_stack.isEmpty() && !m_stack.last().controller;
-    m_stack.removeIf([](const Entry& entry) { return !entry.controller; });
+    const bool topGone = !stack_.isEmpty() && !stack_.last().controller;
+    stack_.removeIf([](const Entry& entry) { return !entry.controller; });
     if (topGone) {
         refreshBar(false);
         if (ViewController* top = topViewController())

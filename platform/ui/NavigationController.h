@@ -29,7 +29,7 @@ public:
 
     ViewController* topViewController() const;
     QList<ViewController*> viewControllers() const;
-    NavigationBar& navigationBar() const { return *m_bar; }
+    NavigationBar& navigationBar() const { return *bar_; }
     // True while a push or pop slides.
     bool isAnimating() const;
 
@@ -58,10 +58,10 @@ private:
     void purgeDestroyed();
     QRect contentRect() const;
 
-    NavigationBar* m_bar;
-    QWidget* m_content;
-    QWidget* m_inputShield;
-    QList<Entry> m_stack;
-    QList<Entry> m_leaving;
-    QPointer<QParallelAnimationGroup> m_animation;
+    NavigationBar* bar_;
+    QWidget* content_;
+    QWidget* inputShield_;
+    QList<Entry> stack_;
+    QList<Entry> leaving_;
+    QPointer<QParallelAnimationGroup> animation_;
 };

@@ -6,23 +6,23 @@ NavigationItem::NavigationItem(QObject* parent) : QObject(parent) {}
 
 void NavigationItem::setLeftBarButtonItem(BarButtonItem* item) {
     adopt(item);
-    m_left = item;
+    left_ = item;
     emit changed();
 }
 
 void NavigationItem::setRightBarButtonItem(BarButtonItem* item) {
     adopt(item);
-    m_right = item;
+    right_ = item;
     emit changed();
 }
 
 void NavigationItem::setBackButtonTitle(const QString& title) {
-    m_backButtonTitle = title;
+    backButtonTitle_ = title;
     emit changed();
 }
 
 void NavigationItem::setHidesBackButton(bool hides) {
-    m_hidesBackButton = hides;
+    hidesBackButton_ = hides;
     emit changed();
 }
 

@@ -17,16 +17,16 @@ public:
     // An item without a parent is adopted; the previous item stays alive for
     // its owner to reuse.
     void setLeftBarButtonItem(BarButtonItem* item);
-    BarButtonItem* leftBarButtonItem() const { return m_left; }
+    BarButtonItem* leftBarButtonItem() const { return left_; }
     void setRightBarButtonItem(BarButtonItem* item);
-    BarButtonItem* rightBarButtonItem() const { return m_right; }
+    BarButtonItem* rightBarButtonItem() const { return right_; }
 
     // The title of the back button that leads back to this screen; empty: the
     // screen's own title.
     void setBackButtonTitle(const QString& title);
-    QString backButtonTitle() const { return m_backButtonTitle; }
+    QString backButtonTitle() const { return backButtonTitle_; }
     void setHidesBackButton(bool hides);
-    bool hidesBackButton() const { return m_hidesBackButton; }
+    bool hidesBackButton() const { return hidesBackButton_; }
 
 signals:
     void changed();
@@ -34,8 +34,8 @@ signals:
 private:
     void adopt(BarButtonItem* item);
 
-    QPointer<BarButtonItem> m_left;
-    QPointer<BarButtonItem> m_right;
-    QString m_backButtonTitle;
-    bool m_hidesBackButton = false;
+    QPointer<BarButtonItem> left_;
+    QPointer<BarButtonItem> right_;
+    QString backButtonTitle_;
+    bool hidesBackButton_ = false;
 };

@@ -10,17 +10,17 @@
 
 namespace {
 
-constexpr int indicatorThickness = 7;
-constexpr int indicatorInset = 2;
-constexpr int shortestIndicator = 36;
-constexpr qreal buttonRadius = 9;
+constexpr int kIndicatorThickness = 7;
+constexpr int kIndicatorInset = 2;
+constexpr int kShortestIndicator = 36;
+constexpr qreal kButtonRadius = 9;
 
 bool isFlat(const QWidget* widget) {
     const auto* button = qobject_cast<const QPushButton*>(widget);
     return button && button->isFlat();
 }
 
-} // namespace
+}  // namespace
 
 PhoneStyle::PhoneStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))) {}
 
@@ -60,9 +60,9 @@ int PhoneStyle::styleHint(StyleHint hint, const QStyleOption* option, const QWid
 int PhoneStyle::pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const {
     switch (metric) {
     case PM_ScrollBarExtent:
-        return indicatorThickness + indicatorInset;
+        return kIndicatorThickness + kIndicatorInset;
     case PM_ScrollBarSliderMin:
-        return shortestIndicator;
+        return kShortestIndicator;
     case PM_DefaultFrameWidth:
         return 0;
     default:
@@ -117,13 +117,13 @@ void PhoneStyle::drawPushButton(const QStyleOption* option, QPainter* painter, b
     // A faint white edge below, as if the button were set into the page.
     painter->setPen(QPen(QColor(255, 255, 255, 160), 1));
     painter->setBrush(Qt::NoBrush);
-    painter->drawRoundedRect(outline.translated(0, 1), buttonRadius, buttonRadius);
+    painter->drawRoundedRect(outline.translated(0, 1), kButtonRadius, kButtonRadius);
     QLinearGradient fill(outline.topLeft(), outline.bottomLeft());
     fill.setColorAt(0, pressed ? Theme::selectionTop() : Theme::cellBackground());
     fill.setColorAt(1, pressed ? Theme::selectionBottom() : QColor(246, 246, 246));
     painter->setPen(QPen(Theme::buttonBorder(), 1));
     painter->setBrush(fill);
-    painter->drawRoundedRect(outline, buttonRadius, buttonRadius);
+    painter->drawRoundedRect(outline, kButtonRadius, kButtonRadius);
     painter->restore();
 }
 
@@ -157,13 +157,13 @@ void PhoneStyle::drawScrollIndicator(const QStyleOptionComplex* option, QPainter
     if (!slider || slider->maximum <= slider->minimum)
         return;
     QRectF bar = subControlRect(CC_ScrollBar, option, SC_ScrollBarSlider, widget);
-    bar = slider->orientation == Qt::Vertical ? bar.adjusted(0, 0, -indicatorInset, 0)
-                                              : bar.adjusted(0, 0, 0, -indicatorInset);
+    bar = slider->orientation == Qt::Vertical ? bar.adjusted(0, 0, -kIndicatorInset, 0)
+                                              : bar.adjusted(0, 0, 0, -kIndicatorInset);
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
     painter->setPen(QPen(QColor(255, 255, 255, 90), 1));
     painter->setBrush(QColor(0, 0, 0, 120));
-    const qreal radius = indicatorThickness / 2.0;
+    const qreal radius = kIndicatorThickness / 2.0;
     painter->drawRoundedRect(bar.adjusted(0.5, 0.5, -0.5, -0.5), radius, radius);
     painter->restore();
 }
@@ -179,7 +179,7 @@ QRect PhoneStyle::subControlRect(ComplexControl control, const QStyleOptionCompl
     const int length = vertical ? groove.height() : groove.width();
     const int range = slider->maximum - slider->minimum;
     const int sliderLength = range <= 0 ? length
-                                        : qBound(shortestIndicator,
+                                        : qBound(kShortestIndicator,
                                                  int(qint64(length) * slider->pageStep / (range + slider->pageStep)),
                                                  length);
     const int start = sliderPositionFromValue(slider->minimum, slider->maximum, slider->sliderPosition,

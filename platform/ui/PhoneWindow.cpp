@@ -21,12 +21,12 @@ QList<QPointer<PhoneWindow>>& openWindows() {
     return windows;
 }
 
-} // namespace
+}  // namespace
 
 PhoneWindow::PhoneWindow(QWidget* parent) : QWidget(parent) {
     PhoneStyle::install();
     KitAccessibility::install();
-    m_navigation = new NavigationController(this);
+    navigation_ = new NavigationController(this);
     setWindowTitle(QStringLiteral("Brindlex"));
     setFixedSize(Theme::windowWidth, Theme::windowHeight);
     openWindows().append(this);
@@ -38,7 +38,7 @@ PhoneWindow::~PhoneWindow() {
 }
 
 void PhoneWindow::setRootViewController(ViewController* root) {
-    m_navigation->setRootViewController(root);
+    navigation_->setRootViewController(root);
 }
 
 PhoneWindow* PhoneWindow::current() {
@@ -55,7 +55,7 @@ PhoneWindow* PhoneWindow::containing(const QWidget* widget) {
 }
 
 void PhoneWindow::resizeEvent(QResizeEvent*) {
-    m_navigation->setGeometry(rect());
+    navigation_->setGeometry(rect());
 }
 
 void PhoneWindow::keyPressEvent(QKeyEvent* event) {
@@ -80,7 +80,7 @@ bool PhoneWindow::goBack() {
     for (const ModalOverlay* overlay : findChildren<ModalOverlay*>(Qt::FindDirectChildrenOnly))
         if (overlay->isVisible())
             return true;
-    NavigationBar& bar = m_navigation->navigationBar();
+    NavigationBar& bar = navigation_->navigationBar();
     if (bar.backButton()->isVisible()) {
         bar.backButton()->click();
         return true;
@@ -96,9 +96,9 @@ bool PhoneWindow::goBack() {
 
 void PhoneWindow::onApplicationStateChanged(Qt::ApplicationState state) {
     const bool active = state == Qt::ApplicationActive;
-    if (active == m_active)
+    if (active == active_)
         return;
-    m_active = active;
+    active_ = active;
     if (active)
         emit activated();
     else

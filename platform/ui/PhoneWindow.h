@@ -15,7 +15,7 @@ public:
     explicit PhoneWindow(QWidget* parent = nullptr);
     ~PhoneWindow() override;
 
-    NavigationController& navigationController() const { return *m_navigation; }
+    NavigationController& navigationController() const { return *navigation_; }
     void setRootViewController(ViewController* root);
 
     // The window overlays attach to: the latest phone window still open.
@@ -38,6 +38,6 @@ private:
     bool goBack();
     void onApplicationStateChanged(Qt::ApplicationState state);
 
-    NavigationController* m_navigation;
-    bool m_active = false;
+    NavigationController* navigation_;
+    bool active_ = false;
 };

@@ -17,20 +17,20 @@
 
 namespace {
 
-constexpr int frameMargin = 9;
-constexpr int wheelGap = 4;
-constexpr int rowHeight = Theme::pickerRowHeight;
-constexpr int settleMs = 250;
-constexpr int tapSlop = 6;
+constexpr int kFrameMargin = 9;
+constexpr int kWheelGap = 4;
+constexpr int kRowHeight = Theme::pickerRowHeight;
+constexpr int kSettleMs = 250;
+constexpr int kTapSlop = 6;
 // How far a let-go wheel keeps turning: its speed times this many seconds.
-constexpr double coastSeconds = 0.25;
-constexpr double halfPi = std::numbers::pi / 2;
+constexpr double kCoastSeconds = 0.25;
+constexpr double kHalfPi = std::numbers::pi / 2;
 
 QFont rowFont() {
     return Theme::boldSystemFont(20);
 }
 
-} // namespace
+}  // namespace
 
 PickerView::PickerView(QWidget* parent) : QWidget(parent) {
     setFocusPolicy(Qt::StrongFocus);
@@ -45,19 +45,19 @@ QSize PickerView::sizeHint() const {
 }
 
 void PickerView::setNumberOfComponents(int count) {
-    const size_t previous = m_components.size();
-    m_components.resize(size_t(qMax(0, count)));
-    for (size_t index = previous; index < m_components.size(); ++index) {
+    const size_t previous = components_.size();
+    components_.resize(size_t(qMax(0, count)));
+    for (size_t index = previous; index < components_.size(); ++index) {
         auto* animation = new QVariantAnimation(this);
-        animation->setDuration(KitTiming::length(settleMs));
+        animation->setDuration(KitTiming::length(kSettleMs));
         animation->setEasingCurve(QEasingCurve::OutCubic);
         connect(animation, &QVariantAnimation::valueChanged, this, [this, index](const QVariant& value) {
-            if (index < m_components.size()) {
-                m_components[index].position = value.toDouble();
+            if (index < components_.size()) {
+                components_[index].position = value.toDouble();
                 update();
             }
         });
-        m_components[index].animation = animation;
+        components_[index].animation = animation;
     }
     update();
 }
@@ -65,7 +65,7 @@ void PickerView::setNumberOfComponents(int count) {
 void PickerView::setRows(int component, const QStringList& titles) {
     if (component < 0 || component >= numberOfComponents())
         return;
-    Component& c = m_components[size_t(component)];
+    Component& c = components_[size_t(component)];
     c.rows = titles;
     c.selected = std::clamp(c.selected, 0, qMax(0, int(titles.size()) - 1));
     c.position = c.selected;
@@ -73,44 +73,44 @@ void PickerView::setRows(int component, const QStringList& titles) {
 }
 
 int PickerView::numberOfRowsInComponent(int component) const {
-    return component >= 0 && component < numberOfComponents() ? int(m_components[size_t(component)].rows.size()) : 0;
+    return component >= 0 && component < numberOfComponents() ? int(components_[size_t(component)].rows.size()) : 0;
 }
 
 QString PickerView::titleForRow(int row, int component) const {
-    return component >= 0 && component < numberOfComponents() ? m_components[size_t(component)].rows.value(row)
+    return component >= 0 && component < numberOfComponents() ? components_[size_t(component)].rows.value(row)
                                                               : QString();
 }
 
 void PickerView::setComponentWidths(const QList<int>& widths) {
     for (int index = 0; index < numberOfComponents() && index < widths.size(); ++index)
-        m_components[size_t(index)].widthShare = qMax(1, widths[index]);
+        components_[size_t(index)].widthShare = qMax(1, widths[index]);
     update();
 }
 
 void PickerView::setComponentAlignment(int component, Qt::Alignment alignment) {
     if (component >= 0 && component < numberOfComponents())
-        m_components[size_t(component)].alignment = alignment;
+        components_[size_t(component)].alignment = alignment;
     update();
 }
 
 void PickerView::setEnabledRowCount(int component, int count) {
     if (component < 0 || component >= numberOfComponents())
         return;
-    m_components[size_t(component)].enabledCount = count;
+    components_[size_t(component)].enabledCount = count;
     update();
 }
 
 int PickerView::enabledRowCount(int component) const {
     if (component < 0 || component >= numberOfComponents())
         return 0;
-    const Component& c = m_components[size_t(component)];
+    const Component& c = components_[size_t(component)];
     return c.enabledCount < 0 ? int(c.rows.size()) : c.enabledCount;
 }
 
 void PickerView::selectRow(int row, int component, bool animated) {
     if (component < 0 || component >= numberOfComponents())
         return;
-    Component& c = m_components[size_t(component)];
+    Component& c = components_[size_t(component)];
     c.selected = std::clamp(row, 0, qMax(0, int(c.rows.size()) - 1));
     c.animation->stop();
     if (animated && isVisible()) {
@@ -124,39 +124,39 @@ void PickerView::selectRow(int row, int component, bool animated) {
 }
 
 int PickerView::selectedRowInComponent(int component) const {
-    return component >= 0 && component < numberOfComponents() ? m_components[size_t(component)].selected : -1;
+    return component >= 0 && component < numberOfComponents() ? components_[size_t(component)].selected : -1;
 }
 
 QRect PickerView::wellRect() const {
-    return rect().adjusted(frameMargin, frameMargin, -frameMargin, -frameMargin);
+    return rect().adjusted(kFrameMargin, kFrameMargin, -kFrameMargin, -kFrameMargin);
 }
 
 QRect PickerView::rectForComponent(int component) const {
     const QRect well = wellRect();
     int totalShares = 0;
-    for (const Component& c : m_components)
+    for (const Component& c : components_)
         totalShares += c.widthShare;
-    const int usable = well.width() - wheelGap * qMax(0, numberOfComponents() - 1);
+    const int usable = well.width() - kWheelGap * qMax(0, numberOfComponents() - 1);
     int x = well.left();
     for (int index = 0; index < numberOfComponents(); ++index) {
         const bool last = index == numberOfComponents() - 1;
         const int width = last ? well.right() + 1 - x
-                               : usable * m_components[size_t(index)].widthShare / qMax(1, totalShares);
+                               : usable * components_[size_t(index)].widthShare / qMax(1, totalShares);
         if (index == component)
             return QRect(x, well.top(), width, well.height());
-        x += width + wheelGap;
+        x += width + kWheelGap;
     }
     return QRect();
 }
 
 QRect PickerView::selectionBarRect() const {
     const QRect well = wellRect();
-    return QRect(well.left() - 3, well.center().y() - rowHeight / 2, well.width() + 6, rowHeight);
+    return QRect(well.left() - 3, well.center().y() - kRowHeight / 2, well.width() + 6, kRowHeight);
 }
 
 int PickerView::componentAt(const QPoint& position) const {
     for (int index = 0; index < numberOfComponents(); ++index)
-        if (rectForComponent(index).adjusted(-wheelGap / 2, 0, wheelGap / 2, 0).contains(position))
+        if (rectForComponent(index).adjusted(-kWheelGap / 2, 0, kWheelGap / 2, 0).contains(position))
             return index;
     return -1;
 }
@@ -171,7 +171,7 @@ int PickerView::clampRow(const Component& component, int row) const {
 }
 
 void PickerView::settle(int component, int row, bool announce) {
-    Component& c = m_components[size_t(component)];
+    Component& c = components_[size_t(component)];
     const int target = clampRow(c, row);
     c.animation->stop();
     disconnect(c.animation, &QVariantAnimation::finished, this, nullptr);
@@ -189,7 +189,7 @@ void PickerView::settle(int component, int row, bool announce) {
 }
 
 void PickerView::finishSettling(int component, bool announce) {
-    Component& c = m_components[size_t(component)];
+    Component& c = components_[size_t(component)];
     disconnect(c.animation, &QVariantAnimation::finished, this, nullptr);
     c.position = c.selected;
     // A greyed-out row does not hold the wheel: it rolls back.
@@ -207,55 +207,55 @@ double PickerView::rowOffsetAt(int y) const {
     const QRect well = wellRect();
     const double radius = well.height() / 2.0;
     const double sine = std::clamp((y - well.center().y()) / radius, -1.0, 1.0);
-    return std::asin(sine) * radius / rowHeight;
+    return std::asin(sine) * radius / kRowHeight;
 }
 
 void PickerView::mousePressEvent(QMouseEvent* event) {
-    m_dragComponent = componentAt(event->position().toPoint());
-    if (m_dragComponent < 0 || event->button() != Qt::LeftButton)
+    dragComponent_ = componentAt(event->position().toPoint());
+    if (dragComponent_ < 0 || event->button() != Qt::LeftButton)
         return;
-    Component& c = m_components[size_t(m_dragComponent)];
+    Component& c = components_[size_t(dragComponent_)];
     c.animation->stop();
     disconnect(c.animation, &QVariantAnimation::finished, this, nullptr);
-    m_focusComponent = m_dragComponent;
-    m_pressY = int(event->position().y());
-    m_pressPosition = c.position;
-    m_dragged = false;
-    m_velocity = 0;
-    m_lastPosition = c.position;
-    m_lastMoveMs = KitTiming::nowMs();
+    focusComponent_ = dragComponent_;
+    pressY_ = int(event->position().y());
+    pressPosition_ = c.position;
+    dragged_ = false;
+    velocity_ = 0;
+    lastPosition_ = c.position;
+    lastMoveMs_ = KitTiming::nowMs();
 }
 
 void PickerView::mouseMoveEvent(QMouseEvent* event) {
-    if (m_dragComponent < 0)
+    if (dragComponent_ < 0)
         return;
-    Component& c = m_components[size_t(m_dragComponent)];
-    const int dy = int(event->position().y()) - m_pressY;
-    if (!m_dragged && qAbs(dy) <= tapSlop)
+    Component& c = components_[size_t(dragComponent_)];
+    const int dy = int(event->position().y()) - pressY_;
+    if (!dragged_ && qAbs(dy) <= kTapSlop)
         return;
-    m_dragged = true;
+    dragged_ = true;
     // Dragging down brings earlier rows to the bar.
     const double last = std::max(0.0, double(c.rows.size()) - 1);
-    c.position = std::clamp(m_pressPosition - double(dy) / rowHeight, -0.4, last + 0.4);
+    c.position = std::clamp(pressPosition_ - double(dy) / kRowHeight, -0.4, last + 0.4);
     const qint64 now = KitTiming::nowMs();
-    if (now > m_lastMoveMs) {
-        m_velocity = (c.position - m_lastPosition) * 1000.0 / double(now - m_lastMoveMs);
-        m_lastPosition = c.position;
-        m_lastMoveMs = now;
+    if (now > lastMoveMs_) {
+        velocity_ = (c.position - lastPosition_) * 1000.0 / double(now - lastMoveMs_);
+        lastPosition_ = c.position;
+        lastMoveMs_ = now;
     }
     update();
 }
 
 void PickerView::mouseReleaseEvent(QMouseEvent* event) {
-    const int component = std::exchange(m_dragComponent, -1);
+    const int component = std::exchange(dragComponent_, -1);
     if (component < 0)
         return;
-    const Component& c = m_components[size_t(component)];
+    const Component& c = components_[size_t(component)];
     int target;
-    if (m_dragged) {
+    if (dragged_) {
         // A quick flick coasts on; a slow release stops where it is.
-        const bool stillMoving = KitTiming::nowMs() - m_lastMoveMs < 100;
-        target = int(std::lround(c.position + (stillMoving ? m_velocity * coastSeconds : 0.0)));
+        const bool stillMoving = KitTiming::nowMs() - lastMoveMs_ < 100;
+        target = int(std::lround(c.position + (stillMoving ? velocity_ * kCoastSeconds : 0.0)));
     } else {
         target = c.selected + int(std::lround(rowOffsetAt(int(event->position().y()))));
     }
@@ -267,27 +267,27 @@ void PickerView::wheelEvent(QWheelEvent* event) {
     if (component < 0)
         return;
     // One notch of the mouse wheel turns the picker by one row.
-    m_wheelRemainder += event->angleDelta().y();
-    const int steps = m_wheelRemainder / 120;
-    m_wheelRemainder -= steps * 120;
+    wheelRemainder_ += event->angleDelta().y();
+    const int steps = wheelRemainder_ / 120;
+    wheelRemainder_ -= steps * 120;
     if (steps == 0)
         return;
-    m_focusComponent = component;
-    settle(component, m_components[size_t(component)].selected - steps, true);
+    focusComponent_ = component;
+    settle(component, components_[size_t(component)].selected - steps, true);
     event->accept();
 }
 
 void PickerView::keyPressEvent(QKeyEvent* event) {
     if (numberOfComponents() == 0)
         return;
-    m_focusComponent = std::clamp(m_focusComponent, 0, numberOfComponents() - 1);
+    focusComponent_ = std::clamp(focusComponent_, 0, numberOfComponents() - 1);
     if (event->modifiers() & ~Qt::KeypadModifier) {
         // Alt+Left and the like belong to the window.
         QWidget::keyPressEvent(event);
         return;
     }
-    constexpr int pageRows = 5;
-    const int rows = numberOfRowsInComponent(m_focusComponent);
+    constexpr int kPageRows = 5;
+    const int rows = numberOfRowsInComponent(focusComponent_);
     switch (event->key()) {
     case Qt::Key_Up:
         turnFocusedWheel(-1);
@@ -296,10 +296,10 @@ void PickerView::keyPressEvent(QKeyEvent* event) {
         turnFocusedWheel(1);
         return;
     case Qt::Key_PageUp:
-        turnFocusedWheel(-pageRows);
+        turnFocusedWheel(-kPageRows);
         return;
     case Qt::Key_PageDown:
-        turnFocusedWheel(pageRows);
+        turnFocusedWheel(kPageRows);
         return;
     case Qt::Key_Home:
         turnFocusedWheel(-rows);
@@ -308,11 +308,11 @@ void PickerView::keyPressEvent(QKeyEvent* event) {
         turnFocusedWheel(rows);
         return;
     case Qt::Key_Left:
-        m_focusComponent = qMax(0, m_focusComponent - 1);
+        focusComponent_ = qMax(0, focusComponent_ - 1);
         update();
         return;
     case Qt::Key_Right:
-        m_focusComponent = qMin(numberOfComponents() - 1, m_focusComponent + 1);
+        focusComponent_ = qMin(numberOfComponents() - 1, focusComponent_ + 1);
         update();
         return;
     default:
@@ -327,21 +327,21 @@ void PickerView::showEvent(QShowEvent* event) {
 }
 
 void PickerView::turnFocusedWheel(int rows) {
-    const Component& c = m_components[size_t(m_focusComponent)];
+    const Component& c = components_[size_t(focusComponent_)];
     const int target = clampRow(c, c.selected + rows);
     if (target != c.selected)
-        settle(m_focusComponent, target, true);
+        settle(focusComponent_, target, true);
 }
 
 void PickerView::setComponentAccessibleName(int component, const QString& name) {
     if (component >= 0 && component < numberOfComponents())
-        m_components[size_t(component)].accessibleName = name;
+        components_[size_t(component)].accessibleName = name;
 }
 
 QList<AccessibleParts::Part> PickerView::accessibleParts() const {
     QList<Part> parts;
     for (int index = 0; index < numberOfComponents(); ++index) {
-        const Component& c = m_components[size_t(index)];
+        const Component& c = components_[size_t(index)];
         Part wheel;
         wheel.role = QAccessible::SpinBox;
         wheel.name = !c.accessibleName.isEmpty() ? c.accessibleName
@@ -351,7 +351,7 @@ QList<AccessibleParts::Part> PickerView::accessibleParts() const {
         wheel.description = wheel.value;
         wheel.rect = rectForComponent(index);
         wheel.adjustable = true;
-        wheel.focused = hasFocus() && index == m_focusComponent;
+        wheel.focused = hasFocus() && index == focusComponent_;
         parts.append(wheel);
     }
     return parts;
@@ -360,7 +360,7 @@ QList<AccessibleParts::Part> PickerView::accessibleParts() const {
 void PickerView::triggerAccessiblePart(int index, const QString& action) {
     if (index < 0 || index >= numberOfComponents())
         return;
-    m_focusComponent = index;
+    focusComponent_ = index;
     if (action == QAccessibleActionInterface::increaseAction())
         turnFocusedWheel(1);
     else if (action == QAccessibleActionInterface::decreaseAction())
@@ -373,7 +373,7 @@ void PickerView::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::TextAntialiasing);
     paintFrame(painter);
     for (int index = 0; index < numberOfComponents(); ++index)
-        paintWheel(painter, m_components[size_t(index)], rectForComponent(index));
+        paintWheel(painter, components_[size_t(index)], rectForComponent(index));
     paintSelectionBar(painter);
     paintFocusRing(painter);
 }
@@ -383,7 +383,7 @@ void PickerView::paintFocusRing(QPainter& painter) const {
         return;
     painter.setPen(QPen(Theme::focusRingColor(), 2));
     painter.setBrush(Qt::NoBrush);
-    const int component = std::clamp(m_focusComponent, 0, numberOfComponents() - 1);
+    const int component = std::clamp(focusComponent_, 0, numberOfComponents() - 1);
     painter.drawRoundedRect(QRectF(rectForComponent(component)).adjusted(1, 1, -1, -1), 4, 4);
 }
 
@@ -412,13 +412,13 @@ void PickerView::paintWheel(QPainter& painter, const Component& component, const
     const QFont font = rowFont();
     const QFontMetricsF metrics(font);
     painter.setFont(font);
-    const int first = int(std::floor(component.position - radius * halfPi / rowHeight));
-    const int last = int(std::ceil(component.position + radius * halfPi / rowHeight));
+    const int first = int(std::floor(component.position - radius * kHalfPi / kRowHeight));
+    const int last = int(std::ceil(component.position + radius * kHalfPi / kRowHeight));
     const int enabled = lastEnabledRow(component);
     for (int row = qMax(0, first); row <= qMin(int(component.rows.size()) - 1, last); ++row) {
         // Rows lie on a cylinder: the farther from the bar, the flatter.
-        const double angle = (row - component.position) * rowHeight / radius;
-        if (std::abs(angle) >= halfPi)
+        const double angle = (row - component.position) * kRowHeight / radius;
+        if (std::abs(angle) >= kHalfPi)
             continue;
         const double y = centreY + radius * std::sin(angle);
         const double squash = std::cos(angle);
@@ -426,7 +426,7 @@ void PickerView::paintWheel(QPainter& painter, const Component& component, const
         painter.translate(area.left(), y);
         painter.scale(1.0, squash);
         painter.setPen(row > enabled ? Theme::disabledRowTextColor() : Theme::textColor());
-        const QRectF textBox(14, -rowHeight / 2.0, area.width() - 28, rowHeight);
+        const QRectF textBox(14, -kRowHeight / 2.0, area.width() - 28, kRowHeight);
         painter.drawText(textBox, int(component.alignment | Qt::AlignVCenter),
                          metrics.elidedText(component.rows[row], Qt::ElideRight, textBox.width()));
         painter.restore();

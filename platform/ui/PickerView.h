@@ -25,7 +25,7 @@ public:
     ~PickerView() override;
 
     void setNumberOfComponents(int count);
-    int numberOfComponents() const { return int(m_components.size()); }
+    int numberOfComponents() const { return int(components_.size()); }
     void setRows(int component, const QStringList& titles);
     int numberOfRowsInComponent(int component) const;
     QString titleForRow(int row, int component) const;
@@ -93,15 +93,15 @@ private:
     // Turns the wheel with the keyboard's focus by `rows`.
     void turnFocusedWheel(int rows);
 
-    std::vector<Component> m_components;
-    int m_focusComponent = 0;
+    std::vector<Component> components_;
+    int focusComponent_ = 0;
     // The drag in progress.
-    int m_dragComponent = -1;
-    int m_pressY = 0;
-    double m_pressPosition = 0;
-    bool m_dragged = false;
-    double m_velocity = 0;  // rows per second
-    double m_lastPosition = 0;
-    qint64 m_lastMoveMs = 0;  // on the kit's clock: the press, then the latest move
-    int m_wheelRemainder = 0;
+    int dragComponent_ = -1;
+    int pressY_ = 0;
+    double pressPosition_ = 0;
+    bool dragged_ = false;
+    double velocity_ = 0;  // rows per second
+    double lastPosition_ = 0;
+    qint64 lastMoveMs_ = 0;  // on the kit's clock: the press, then the latest move
+    int wheelRemainder_ = 0;
 };

@@ -10,41 +10,41 @@
 
 namespace {
 
-constexpr int boxWidth = 180;
-constexpr int padding = 14;
-constexpr int indicatorTop = 22;
-constexpr int textGap = 14;
+constexpr int kBoxWidth = 180;
+constexpr int kPadding = 14;
+constexpr int kIndicatorTop = 22;
+constexpr int kTextGap = 14;
 
 QFont hudFont() {
     return Theme::boldSystemFont(16);
 }
 
-} // namespace
+}  // namespace
 
 ProgressHUD::ProgressHUD(QWidget* over)
-    : ModalOverlay(over), m_indicator(new ActivityIndicatorView(ActivityIndicatorView::Style::WhiteLarge, this)) {
+    : ModalOverlay(over), indicator_(new ActivityIndicatorView(ActivityIndicatorView::Style::WhiteLarge, this)) {
     // The screen stays visible around the box; only the box is dark.
     setDimming(QColor(0, 0, 0, 30));
-    m_text = tr("Loading...");
-    m_indicator->hide();
+    text_ = tr("Loading...");
+    indicator_->hide();
 }
 
 void ProgressHUD::setText(const QString& text) {
-    m_text = text;
+    text_ = text;
     layoutOverlay();
     update();
 }
 
 void ProgressHUD::show(const QString& text) {
-    m_done = false;
+    done_ = false;
     setText(text);
     present();
-    m_indicator->startAnimating();
+    indicator_->startAnimating();
 }
 
 void ProgressHUD::done() {
-    m_done = true;
-    m_indicator->stopAnimating();
+    done_ = true;
+    indicator_->stopAnimating();
     update();
 }
 
@@ -61,21 +61,21 @@ void ProgressHUD::showThenRun(const QString& text, std::function<void()> work, i
 }
 
 void ProgressHUD::hideEvent(QHideEvent* event) {
-    m_indicator->stopAnimating();
+    indicator_->stopAnimating();
     ModalOverlay::hideEvent(event);
 }
 
 void ProgressHUD::layoutOverlay() {
-    const int inner = boxWidth - 2 * padding;
+    const int inner = kBoxWidth - 2 * kPadding;
     const int textHeight = QFontMetrics(hudFont())
-                               .boundingRect(QRect(0, 0, inner, 1000), Qt::TextWordWrap | Qt::AlignHCenter, m_text)
+                               .boundingRect(QRect(0, 0, inner, 1000), Qt::TextWordWrap | Qt::AlignHCenter, text_)
                                .height();
-    const int indicator = m_indicator->sizeHint().height();
-    const int height = indicatorTop + indicator + textGap + textHeight + padding + 4;
-    m_box = QRect((width() - boxWidth) / 2, (this->height() - height) / 2, boxWidth, height);
-    m_indicator->resize(m_indicator->sizeHint());
-    m_indicator->move(m_box.center().x() - indicator / 2 + 1, m_box.top() + indicatorTop);
-    m_textRect = QRect(m_box.left() + padding, m_indicator->geometry().bottom() + textGap, inner, textHeight);
+    const int indicator = indicator_->sizeHint().height();
+    const int height = kIndicatorTop + indicator + kTextGap + textHeight + kPadding + 4;
+    box_ = QRect((width() - kBoxWidth) / 2, (this->height() - height) / 2, kBoxWidth, height);
+    indicator_->resize(indicator_->sizeHint());
+    indicator_->move(box_.center().x() - indicator / 2 + 1, box_.top() + kIndicatorTop);
+    textRect_ = QRect(box_.left() + kPadding, indicator_->geometry().bottom() + kTextGap, inner, textHeight);
 }
 
 void ProgressHUD::paintEvent(QPaintEvent* event) {
@@ -84,16 +84,16 @@ void ProgressHUD::paintEvent(QPaintEvent* event) {
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
     painter.setBrush(Theme::hudBox());
-    painter.drawRoundedRect(m_box, 10, 10);
-    if (m_done) {
-        const QPointF c(m_box.center().x(), m_indicator->geometry().center().y());
+    painter.drawRoundedRect(box_, 10, 10);
+    if (done_) {
+        const QPointF c(box_.center().x(), indicator_->geometry().center().y());
         painter.setPen(QPen(Qt::white, 4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         const QPointF tick[] = {{c.x() - 11, c.y()}, {c.x() - 3, c.y() + 9}, {c.x() + 12, c.y() - 10}};
         painter.drawPolyline(tick, 3);
     }
     painter.setFont(hudFont());
     painter.setPen(QColor(0, 0, 0, 160));
-    painter.drawText(m_textRect.translated(0, -1), Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, m_text);
+    painter.drawText(textRect_.translated(0, -1), Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, text_);
     painter.setPen(Qt::white);
-    painter.drawText(m_textRect, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, m_text);
+    painter.drawText(textRect_, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, text_);
 }

@@ -18,19 +18,19 @@ public:
     explicit ProgressHUD(QWidget* over = nullptr);
 
     void setText(const QString& text);
-    QString text() const { return m_text; }
+    QString text() const { return text_; }
     void show(const QString& text);
     using QWidget::show;
     // The work is over: a check mark replaces the spinner.
     void done();
-    bool isDone() const { return m_done; }
+    bool isDone() const { return done_; }
     // Shows the box with the text, paints it at once, runs the work delayMs
     // later from the event loop, then hides the box (unless the work has
     // destroyed or hidden it already).
     void showThenRun(const QString& text, std::function<void()> work, int delayMs = 100);
 
-    ActivityIndicatorView* activityIndicator() const { return m_indicator; }
-    QRect boxRect() const { return m_box; }
+    ActivityIndicatorView* activityIndicator() const { return indicator_; }
+    QRect boxRect() const { return box_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -38,9 +38,9 @@ protected:
     void layoutOverlay() override;
 
 private:
-    QString m_text;
-    QRect m_box;
-    QRect m_textRect;
-    bool m_done = false;
-    ActivityIndicatorView* m_indicator;
+    QString text_;
+    QRect box_;
+    QRect textRect_;
+    bool done_ = false;
+    ActivityIndicatorView* indicator_;
 };

@@ -2,22 +2,22 @@
 
 #include <QScrollBar>
 
-ScrollView::ScrollView(QWidget* parent) : QScrollArea(parent), m_content(new QWidget) {
+ScrollView::ScrollView(QWidget* parent) : QScrollArea(parent), content_(new QWidget) {
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setWidgetResizable(false);
-    setWidget(m_content);
+    setWidget(content_);
     // Transparent all through: the scroll area fills its widget by default.
     setAutoFillBackground(false);
     viewport()->setAutoFillBackground(false);
-    m_content->setAutoFillBackground(false);
+    content_->setAutoFillBackground(false);
     QPalette transparent = palette();
     transparent.setColor(QPalette::Window, Qt::transparent);
     setPalette(transparent);
 }
 
 void ScrollView::setContentSize(const QSize& size) {
-    m_content->resize(size);
+    content_->resize(size);
 }
 
 void ScrollView::setContentOffset(const QPoint& offset) {
@@ -30,7 +30,7 @@ QPoint ScrollView::contentOffset() const {
 }
 
 void ScrollView::removeAllContent() {
-    for (QWidget* child : m_content->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    for (QWidget* child : content_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
         // Out of the content at once, so the next rows never meet the old.
         child->hide();
         child->setParent(nullptr);

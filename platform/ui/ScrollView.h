@@ -10,14 +10,14 @@ class ScrollView : public QScrollArea {
 public:
     explicit ScrollView(QWidget* parent = nullptr);
 
-    QWidget* contentView() const { return m_content; }
+    QWidget* contentView() const { return content_; }
     void setContentSize(const QSize& size);
-    QSize contentSize() const { return m_content->size(); }
+    QSize contentSize() const { return content_->size(); }
     void setContentOffset(const QPoint& offset);
     QPoint contentOffset() const;
     // Removes and destroys everything put into the content view.
     void removeAllContent();
 
 private:
-    QWidget* m_content;
+    QWidget* content_;
 };

@@ -8,17 +8,17 @@
 
 namespace {
 
-constexpr qreal radius = 8;
+constexpr qreal kRadius = 8;
 
-} // namespace
+}  // namespace
 
-SegmentedControl::SegmentedControl(const QStringList& titles, QWidget* parent) : QWidget(parent), m_titles(titles) {
+SegmentedControl::SegmentedControl(const QStringList& titles, QWidget* parent) : QWidget(parent), titles_(titles) {
     setFont(Theme::boldSystemFont(13));
     resize(sizeHint());
 }
 
 void SegmentedControl::setSelectedSegmentIndex(int segment) {
-    m_selected = segment >= 0 && segment < numberOfSegments() ? segment : -1;
+    selected_ = segment >= 0 && segment < numberOfSegments() ? segment : -1;
     update();
 }
 
@@ -32,7 +32,7 @@ QRect SegmentedControl::rectForSegment(int segment) const {
 
 QSize SegmentedControl::sizeHint() const {
     int widest = 0;
-    for (const QString& title : m_titles)
+    for (const QString& title : titles_)
         widest = qMax(widest, fontMetrics().horizontalAdvance(title));
     return QSize(qMax(1, numberOfSegments()) * (widest + 24), 30);
 }
@@ -42,18 +42,18 @@ void SegmentedControl::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF outline = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -1.5);
     QPainterPath shape;
-    shape.addRoundedRect(outline, radius, radius);
+    shape.addRoundedRect(outline, kRadius, kRadius);
     QLinearGradient plain(outline.topLeft(), outline.bottomLeft());
     plain.setColorAt(0, Qt::white);
     plain.setColorAt(1, QColor(232, 232, 236));
     painter.fillPath(shape, plain);
-    if (m_selected >= 0) {
+    if (selected_ >= 0) {
         painter.save();
         painter.setClipPath(shape);
         QLinearGradient chosen(outline.topLeft(), outline.bottomLeft());
         chosen.setColorAt(0, Theme::selectionTop());
         chosen.setColorAt(1, Theme::selectionBottom());
-        painter.fillRect(rectForSegment(m_selected), chosen);
+        painter.fillRect(rectForSegment(selected_), chosen);
         painter.restore();
     }
     painter.setPen(QPen(Theme::buttonBorder(), 1));
@@ -65,17 +65,17 @@ void SegmentedControl::paintEvent(QPaintEvent*) {
     }
     painter.setFont(font());
     for (int segment = 0; segment < numberOfSegments(); ++segment) {
-        painter.setPen(segment == m_selected ? Theme::highlightedTextColor() : Theme::buttonText());
+        painter.setPen(segment == selected_ ? Theme::highlightedTextColor() : Theme::buttonText());
         const QRect area = rectForSegment(segment).adjusted(4, 0, -4, -1);
-        painter.drawText(area, Qt::AlignCenter, fontMetrics().elidedText(m_titles[segment], Qt::ElideRight, area.width()));
+        painter.drawText(area, Qt::AlignCenter, fontMetrics().elidedText(titles_[segment], Qt::ElideRight, area.width()));
     }
 }
 
 void SegmentedControl::mousePressEvent(QMouseEvent* event) {
     for (int segment = 0; segment < numberOfSegments(); ++segment) {
-        if (!rectForSegment(segment).contains(event->position().toPoint()) || segment == m_selected)
+        if (!rectForSegment(segment).contains(event->position().toPoint()) || segment == selected_)
             continue;
-        m_selected = segment;
+        selected_ = segment;
         update();
         emit valueChanged(segment);
         return;

@@ -10,10 +10,10 @@ class SegmentedControl : public QWidget {
 public:
     explicit SegmentedControl(const QStringList& titles, QWidget* parent = nullptr);
 
-    int numberOfSegments() const { return int(m_titles.size()); }
-    QString titleForSegment(int segment) const { return m_titles.value(segment); }
+    int numberOfSegments() const { return int(titles_.size()); }
+    QString titleForSegment(int segment) const { return titles_.value(segment); }
     // -1: none chosen.
-    int selectedSegmentIndex() const { return m_selected; }
+    int selectedSegmentIndex() const { return selected_; }
     void setSelectedSegmentIndex(int segment);
     QRect rectForSegment(int segment) const;
 
@@ -28,6 +28,6 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
-    QStringList m_titles;
-    int m_selected = -1;
+    QStringList titles_;
+    int selected_ = -1;
 };

@@ -4,11 +4,11 @@
 #include <QPainter>
 
 TableContentView::TableContentView(Painter painter, QWidget* parent)
-    : QWidget(parent), m_painter(std::move(painter)) {}
+    : QWidget(parent), painter_(std::move(painter)) {}
 
 void TableContentView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    m_painter(painter, event->rect());
+    painter_(painter, event->rect());
 }
 
 void TableContentView::mousePressEvent(QMouseEvent*) {

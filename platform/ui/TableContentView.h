@@ -22,5 +22,5 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
-    Painter m_painter;
+    Painter painter_;
 };

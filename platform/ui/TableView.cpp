@@ -14,9 +14,9 @@
 
 namespace {
 
-constexpr int groupedTextMargin = 20;
-constexpr int scrollMs = 250;
-constexpr const char* adoptedProperty = "brindlexTableAdopted";
+constexpr int kGroupedTextMargin = 20;
+constexpr int kScrollMs = 250;
+constexpr const char* kAdoptedProperty = "brindlexTableAdopted";
 
 QFont groupedHeaderFont() {
     return Theme::boldSystemFont(17);
@@ -30,85 +30,85 @@ QFont plainHeaderFont() {
     return Theme::boldSystemFont(17);
 }
 
-} // namespace
+}  // namespace
 
 TableView::TableView(Style style, QWidget* parent)
     : QScrollArea(parent),
-      m_style(style),
-      m_content(new TableContentView([this](QPainter& painter, const QRect& exposed) { paintContent(painter, exposed); })),
-      m_rowHeight(Theme::defaultRowHeight),
-      m_background(style == Style::Grouped ? Theme::groupTableBackground() : QBrush(Theme::cellBackground())) {
+      style_(style),
+      content_(new TableContentView([this](QPainter& painter, const QRect& exposed) { paintContent(painter, exposed); })),
+      rowHeight_(Theme::defaultRowHeight),
+      background_(style == Style::Grouped ? Theme::groupTableBackground() : QBrush(Theme::cellBackground())) {
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setWidgetResizable(false);
-    setWidget(m_content);
+    setWidget(content_);
     // The scroll area fills its widget by default; the table paints its own
     // background, which may be transparent.
-    m_content->setAutoFillBackground(false);
+    content_->setAutoFillBackground(false);
     viewport()->setAutoFillBackground(false);
-    connect(m_content, &TableContentView::pressed, this, [this] { showDeleteConfirmation(std::nullopt); });
+    connect(content_, &TableContentView::pressed, this, [this] { showDeleteConfirmation(std::nullopt); });
 }
 
 TableView::~TableView() = default;
 
 void TableView::setDataSource(TableViewDataSource* dataSource) {
-    m_dataSource = dataSource;
+    dataSource_ = dataSource;
     setNeedsReload();
 }
 
 void TableView::setDelegate(TableViewDelegate* delegate) {
-    m_delegate = delegate;
+    delegate_ = delegate;
     setNeedsReload();
 }
 
 void TableView::setRowHeight(int height) {
-    m_rowHeight = height;
+    rowHeight_ = height;
     setNeedsReload();
 }
 
 void TableView::setNeedsReload() {
-    m_needsReload = true;
+    needsReload_ = true;
     if (isVisible())
         reloadData();
 }
 
 void TableView::showEvent(QShowEvent* event) {
     QScrollArea::showEvent(event);
-    if (m_needsReload)
+    if (needsReload_)
         reloadData();
     // The first frame shows the rows.
     layoutCellsIfNeeded();
 }
 
 void TableView::setBackgroundBrush(const QBrush& brush) {
-    m_background = brush;
-    m_content->update();
+    background_ = brush;
+    content_->update();
 }
 
 void TableView::reloadData() {
-    m_needsReload = false;
-    m_selected.reset();
-    m_deleteConfirmation.reset();
+    needsReload_ = false;
+    selected_.reset();
+    deleteConfirmation_.reset();
     computeLayout();
-    m_content->resize(viewport()->width(), contentHeight());
+    content_->resize(viewport()->width(), contentHeight());
     // Like the phone's table, which fills its cells at its next layout: a
     // screen reloads, then updates what its rows show (the main screen
     // redraws, then recounts), and the cells show the update.
-    if (!m_cellsStale) {
-        m_cellsStale = true;
+    if (!cellsStale_) {
+        cellsStale_ = true;
         QMetaObject::invokeMethod(this, [this] { layoutCellsIfNeeded(); }, Qt::QueuedConnection);
     }
-    m_content->update();
+    content_->update();
 }
 
 void TableView::layoutCellsIfNeeded() const {
-    if (!m_cellsStale)
+    if (!cellsStale_)
         return;
     // The cells are the table's working state, not what its callers see of
     // it; a table is never created const.
     auto* self = const_cast<TableView*>(this);
     self->layoutVisibleCells();
-    m_content->update();
+    content_->update();
 }
 
 bool TableView::showsARow(TableViewCell* cell) {
@@ -117,8 +117,8 @@ bool TableView::showsARow(TableViewCell* cell) {
 }
 
 TableViewCell* TableView::dequeueReusableCell(const QString& identifier) {
-    while (m_reusePool.contains(identifier)) {
-        QPointer<TableViewCell> cell = m_reusePool.take(identifier);
+    while (reusePool_.contains(identifier)) {
+        QPointer<TableViewCell> cell = reusePool_.take(identifier);
         if (cell) {
             cell->prepareForReuse();
             return cell;
@@ -130,19 +130,19 @@ TableViewCell* TableView::dequeueReusableCell(const QString& identifier) {
 int TableView::numberOfRowsInSection(int section) const {
     if (section < 0 || section >= numberOfSections())
         return 0;
-    return int(m_sections[size_t(section)].rowTops.size()) - 1;
+    return int(sections_[size_t(section)].rowTops.size()) - 1;
 }
 
 TableViewCell* TableView::cellForRowAtIndexPath(const IndexPath& indexPath) const {
     layoutCellsIfNeeded();
-    const auto found = m_visible.find(indexPath);
-    return found == m_visible.end() ? nullptr : found->second.data();
+    const auto found = visible_.find(indexPath);
+    return found == visible_.end() ? nullptr : found->second.data();
 }
 
 QList<TableViewCell*> TableView::visibleCells() const {
     layoutCellsIfNeeded();
     QList<TableViewCell*> cells;
-    for (const auto& [indexPath, cell] : m_visible)
+    for (const auto& [indexPath, cell] : visible_)
         if (cell)
             cells.append(cell);
     return cells;
@@ -151,55 +151,55 @@ QList<TableViewCell*> TableView::visibleCells() const {
 QRect TableView::rectForRowAtIndexPath(const IndexPath& indexPath) const {
     if (indexPath.row < 0 || indexPath.row >= numberOfRowsInSection(indexPath.section))
         return QRect();
-    const Section& section = m_sections[size_t(indexPath.section)];
+    const Section& section = sections_[size_t(indexPath.section)];
     const int top = section.rowTops[size_t(indexPath.row)];
-    return QRect(0, top, m_content->width(), section.rowTops[size_t(indexPath.row) + 1] - top);
+    return QRect(0, top, content_->width(), section.rowTops[size_t(indexPath.row) + 1] - top);
 }
 
 QRect TableView::rectForHeaderInSection(int section) const {
     if (section < 0 || section >= numberOfSections())
         return QRect();
-    const Section& s = m_sections[size_t(section)];
-    return QRect(0, s.headerTop, m_content->width(), s.headerHeight);
+    const Section& s = sections_[size_t(section)];
+    return QRect(0, s.headerTop, content_->width(), s.headerHeight);
 }
 
 QRect TableView::rectForFooterInSection(int section) const {
     if (section < 0 || section >= numberOfSections())
         return QRect();
-    const Section& s = m_sections[size_t(section)];
-    return QRect(0, s.footerTop(), m_content->width(), s.footerHeight);
+    const Section& s = sections_[size_t(section)];
+    return QRect(0, s.footerTop(), content_->width(), s.footerHeight);
 }
 
 QString TableView::titleForHeaderInSection(int section) const {
-    return section >= 0 && section < numberOfSections() ? m_sections[size_t(section)].header : QString();
+    return section >= 0 && section < numberOfSections() ? sections_[size_t(section)].header : QString();
 }
 
 QString TableView::titleForFooterInSection(int section) const {
-    return section >= 0 && section < numberOfSections() ? m_sections[size_t(section)].footer : QString();
+    return section >= 0 && section < numberOfSections() ? sections_[size_t(section)].footer : QString();
 }
 
 void TableView::selectRowAtIndexPath(const IndexPath& indexPath, bool animated, ScrollPosition position) {
-    if (m_selected && *m_selected != indexPath)
-        if (TableViewCell* previous = cellForRowAtIndexPath(*m_selected))
+    if (selected_ && *selected_ != indexPath)
+        if (TableViewCell* previous = cellForRowAtIndexPath(*selected_))
             previous->setSelected(false, false);
-    m_selected = indexPath;
+    selected_ = indexPath;
     scrollToRowAtIndexPath(indexPath, position, animated);
     if (TableViewCell* cell = cellForRowAtIndexPath(indexPath))
         cell->setSelected(true, false);
 }
 
 void TableView::deselectRowAtIndexPath(const IndexPath& indexPath, bool animated) {
-    if (m_selected == indexPath)
-        m_selected.reset();
+    if (selected_ == indexPath)
+        selected_.reset();
     if (TableViewCell* cell = cellForRowAtIndexPath(indexPath))
         cell->setSelected(false, animated);
 }
 
 void TableView::setEditing(bool editing, bool) {
     layoutCellsIfNeeded();
-    m_editing = editing;
-    m_deleteConfirmation.reset();
-    for (const auto& [indexPath, cell] : m_visible)
+    editing_ = editing;
+    deleteConfirmation_.reset();
+    for (const auto& [indexPath, cell] : visible_)
         if (cell)
             configure(cell, indexPath);
 }
@@ -238,7 +238,7 @@ void TableView::scrollToRowAtIndexPath(const IndexPath& indexPath, ScrollPositio
         return;
     }
     auto* animation = new QPropertyAnimation(bar, "value", this);
-    animation->setDuration(KitTiming::length(scrollMs));
+    animation->setDuration(KitTiming::length(kScrollMs));
     animation->setEasingCurve(QEasingCurve::OutCubic);
     animation->setEndValue(target);
     animation->start(QAbstractAnimation::DeleteWhenStopped);
@@ -246,8 +246,8 @@ void TableView::scrollToRowAtIndexPath(const IndexPath& indexPath, ScrollPositio
 
 void TableView::resizeEvent(QResizeEvent* event) {
     QScrollArea::resizeEvent(event);
-    m_content->resize(viewport()->width(), contentHeight());
-    for (const auto& [indexPath, cell] : m_visible)
+    content_->resize(viewport()->width(), contentHeight());
+    for (const auto& [indexPath, cell] : visible_)
         if (cell)
             cell->setGeometry(rectForRowAtIndexPath(indexPath));
     layoutVisibleCells();
@@ -259,64 +259,64 @@ void TableView::scrollContentsBy(int dx, int dy) {
 }
 
 void TableView::computeLayout() {
-    m_sections.clear();
-    if (!m_dataSource)
+    sections_.clear();
+    if (!dataSource_)
         return;
-    const int count = m_dataSource->numberOfSectionsInTableView(*this);
+    const int count = dataSource_->numberOfSectionsInTableView(*this);
     int top = 0;
     for (int section = 0; section < count; ++section) {
-        m_sections.push_back(layoutSection(section, top));
-        top = m_sections.back().bottom();
+        sections_.push_back(layoutSection(section, top));
+        top = sections_.back().bottom();
     }
 }
 
 TableView::Section TableView::layoutSection(int section, int top) {
     Section s;
-    s.header = m_dataSource->titleForHeaderInSection(*this, section);
-    s.footer = m_dataSource->titleForFooterInSection(*this, section);
-    const int headerHeight = m_delegate ? m_delegate->heightForHeaderInSection(*this, section) : -1;
-    const int footerHeight = m_delegate ? m_delegate->heightForFooterInSection(*this, section) : -1;
+    s.header = dataSource_->titleForHeaderInSection(*this, section);
+    s.footer = dataSource_->titleForFooterInSection(*this, section);
+    const int headerHeight = delegate_ ? delegate_->heightForHeaderInSection(*this, section) : -1;
+    const int footerHeight = delegate_ ? delegate_->heightForFooterInSection(*this, section) : -1;
     s.headerTop = top;
     s.headerHeight = headerHeight >= 0 ? headerHeight : defaultHeaderHeight(s.header);
     s.footerHeight = footerHeight >= 0 ? footerHeight : defaultFooterHeight(s.footer);
-    const int rows = qMax(0, m_dataSource->numberOfRowsInSection(*this, section));
+    const int rows = qMax(0, dataSource_->numberOfRowsInSection(*this, section));
     s.rowTops.reserve(size_t(rows) + 1);
     int y = top + s.headerHeight;
     for (int row = 0; row < rows; ++row) {
         s.rowTops.push_back(y);
-        const int height = m_delegate ? m_delegate->heightForRowAtIndexPath(*this, {section, row}) : -1;
-        y += height >= 0 ? height : m_rowHeight;
+        const int height = delegate_ ? delegate_->heightForRowAtIndexPath(*this, {section, row}) : -1;
+        y += height >= 0 ? height : rowHeight_;
     }
     s.rowTops.push_back(y);
     return s;
 }
 
 int TableView::defaultHeaderHeight(const QString& title) const {
-    if (m_style == Style::Plain)
+    if (style_ == Style::Plain)
         return title.isEmpty() ? 0 : Theme::plainHeaderHeight;
     return title.isEmpty() ? Theme::groupedTopPadding : Theme::groupedHeaderHeight;
 }
 
 int TableView::defaultFooterHeight(const QString& title) const {
-    if (m_style == Style::Plain)
+    if (style_ == Style::Plain)
         return title.isEmpty() ? 0 : Theme::plainHeaderHeight;
     if (title.isEmpty())
         return Theme::groupedFooterHeight;
-    const int width = viewport()->width() - 2 * groupedTextMargin;
+    const int width = viewport()->width() - 2 * kGroupedTextMargin;
     const QRect text = QFontMetrics(groupedFooterFont()).boundingRect(QRect(0, 0, width, 10000),
                                                                        Qt::TextWordWrap | Qt::AlignHCenter, title);
     return text.height() + 2 * Theme::groupedFooterHeight;
 }
 
 int TableView::contentHeight() const {
-    const int total = m_sections.empty() ? 0 : m_sections.back().bottom();
+    const int total = sections_.empty() ? 0 : sections_.back().bottom();
     return qMax(total, viewport()->height());
 }
 
 std::vector<IndexPath> TableView::rowsBetween(int top, int bottom) const {
     std::vector<IndexPath> rows;
     for (int section = 0; section < numberOfSections(); ++section) {
-        const Section& s = m_sections[size_t(section)];
+        const Section& s = sections_[size_t(section)];
         if (s.rowTops.front() >= bottom || s.rowTops.back() <= top)
             continue;
         // First row whose end lies below the top edge.
@@ -328,32 +328,32 @@ std::vector<IndexPath> TableView::rowsBetween(int top, int bottom) const {
 }
 
 void TableView::layoutVisibleCells() {
-    if (m_cellsStale) {
-        m_cellsStale = false;
+    if (cellsStale_) {
+        cellsStale_ = false;
         recycleVisibleCells();
     }
-    if (!m_dataSource)
+    if (!dataSource_)
         return;
     const int top = verticalScrollBar()->value();
     const std::vector<IndexPath> wanted = rowsBetween(top, top + viewport()->height());
-    for (auto it = m_visible.begin(); it != m_visible.end();) {
+    for (auto it = visible_.begin(); it != visible_.end();) {
         if (std::binary_search(wanted.begin(), wanted.end(), it->first)) {
             ++it;
             continue;
         }
         if (it->second)
             recycle(it->second);
-        it = m_visible.erase(it);
+        it = visible_.erase(it);
     }
     for (const IndexPath& indexPath : wanted)
         if (!cellForRowAtIndexPath(indexPath))
-            m_visible[indexPath] = obtainCell(indexPath);
+            visible_[indexPath] = obtainCell(indexPath);
 }
 
 TableViewCell* TableView::obtainCell(const IndexPath& indexPath) {
-    TableViewCell* cell = m_dataSource->cellForRowAtIndexPath(*this, indexPath);
+    TableViewCell* cell = dataSource_->cellForRowAtIndexPath(*this, indexPath);
     if (!cell)
-        cell = new TableViewCell(TableViewCell::Style::Default, QString(), m_content);
+        cell = new TableViewCell(TableViewCell::Style::Default, QString(), content_);
     adopt(cell);
     cell->setGeometry(rectForRowAtIndexPath(indexPath));
     configure(cell, indexPath);
@@ -362,11 +362,11 @@ TableViewCell* TableView::obtainCell(const IndexPath& indexPath) {
 }
 
 void TableView::adopt(TableViewCell* cell) {
-    if (cell->parentWidget() != m_content)
-        cell->setParent(m_content);
-    if (cell->property(adoptedProperty).toBool())
+    if (cell->parentWidget() != content_)
+        cell->setParent(content_);
+    if (cell->property(kAdoptedProperty).toBool())
         return;
-    cell->setProperty(adoptedProperty, true);
+    cell->setProperty(kAdoptedProperty, true);
     connect(cell, &TableViewCell::tapped, this, [this, cell] { onCellTapped(cell); });
     connect(cell, &TableViewCell::editingControlClicked, this, [this, cell] { onEditingControlClicked(cell); });
     connect(cell, &TableViewCell::deleteButtonClicked, this, [this, cell] { onDeleteButtonClicked(cell); });
@@ -375,27 +375,27 @@ void TableView::adopt(TableViewCell* cell) {
 
 void TableView::configure(TableViewCell* cell, const IndexPath& indexPath) {
     cell->setTableState(indexPath, positionOf(indexPath), selectionAllowed());
-    cell->setEditing(m_editing, m_editing ? editingStyleFor(indexPath) : TableViewCell::EditingStyle::None);
-    cell->setShowingDeleteConfirmation(m_deleteConfirmation == indexPath);
-    cell->setSelected(m_selected == indexPath, false);
+    cell->setEditing(editing_, editing_ ? editingStyleFor(indexPath) : TableViewCell::EditingStyle::None);
+    cell->setShowingDeleteConfirmation(deleteConfirmation_ == indexPath);
+    cell->setSelected(selected_ == indexPath, false);
 }
 
 void TableView::recycle(TableViewCell* cell) {
     cell->hide();
     cell->setHighlighted(false);
     const QString identifier = cell->reuseIdentifier();
-    if (!identifier.isEmpty() && !m_reusePool.contains(identifier, cell))
-        m_reusePool.insert(identifier, cell);
+    if (!identifier.isEmpty() && !reusePool_.contains(identifier, cell))
+        reusePool_.insert(identifier, cell);
 }
 
 void TableView::recycleVisibleCells() {
-    for (const auto& [indexPath, cell] : std::exchange(m_visible, {}))
+    for (const auto& [indexPath, cell] : std::exchange(visible_, {}))
         if (cell)
             recycle(cell);
 }
 
 CellPainter::Position TableView::positionOf(const IndexPath& indexPath) const {
-    if (m_style == Style::Plain)
+    if (style_ == Style::Plain)
         return CellPainter::Position::Plain;
     const int rows = numberOfRowsInSection(indexPath.section);
     if (rows == 1)
@@ -406,33 +406,33 @@ CellPainter::Position TableView::positionOf(const IndexPath& indexPath) const {
 }
 
 TableViewCell::EditingStyle TableView::editingStyleFor(const IndexPath& indexPath) {
-    if (!m_dataSource || !m_dataSource->canEditRowAtIndexPath(*this, indexPath))
+    if (!dataSource_ || !dataSource_->canEditRowAtIndexPath(*this, indexPath))
         return TableViewCell::EditingStyle::None;
-    return m_delegate ? m_delegate->editingStyleForRowAtIndexPath(*this, indexPath)
+    return delegate_ ? delegate_->editingStyleForRowAtIndexPath(*this, indexPath)
                       : TableViewCell::EditingStyle::Delete;
 }
 
 bool TableView::selectionAllowed() const {
-    return m_allowsSelection && (!m_editing || m_allowsSelectionDuringEditing);
+    return allowsSelection_ && (!editing_ || allowsSelectionDuringEditing_);
 }
 
 void TableView::onCellTapped(TableViewCell* cell) {
     if (!showsARow(cell))
         return;
-    if (m_deleteConfirmation || !selectionAllowed()) {
+    if (deleteConfirmation_ || !selectionAllowed()) {
         // A tap beside an offered Delete button only withdraws the offer.
         showDeleteConfirmation(std::nullopt);
         cell->setHighlighted(false);
         return;
     }
     const IndexPath indexPath = cell->indexPath();
-    if (m_selected && *m_selected != indexPath)
-        if (TableViewCell* previous = cellForRowAtIndexPath(*m_selected))
+    if (selected_ && *selected_ != indexPath)
+        if (TableViewCell* previous = cellForRowAtIndexPath(*selected_))
             previous->setSelected(false, false);
-    m_selected = indexPath;
+    selected_ = indexPath;
     cell->setSelected(true, false);
-    if (m_delegate)
-        m_delegate->didSelectRowAtIndexPath(*this, indexPath);
+    if (delegate_)
+        delegate_->didSelectRowAtIndexPath(*this, indexPath);
 }
 
 void TableView::onEditingControlClicked(TableViewCell* cell) {
@@ -441,11 +441,11 @@ void TableView::onEditingControlClicked(TableViewCell* cell) {
     const IndexPath indexPath = cell->indexPath();
     if (cell->editingStyle() == TableViewCell::EditingStyle::Insert) {
         showDeleteConfirmation(std::nullopt);
-        if (m_dataSource)
-            m_dataSource->commitEditingStyle(*this, TableViewCell::EditingStyle::Insert, indexPath);
+        if (dataSource_)
+            dataSource_->commitEditingStyle(*this, TableViewCell::EditingStyle::Insert, indexPath);
         return;
     }
-    showDeleteConfirmation(m_deleteConfirmation == indexPath ? std::nullopt : std::optional(indexPath));
+    showDeleteConfirmation(deleteConfirmation_ == indexPath ? std::nullopt : std::optional(indexPath));
 }
 
 void TableView::onDeleteButtonClicked(TableViewCell* cell) {
@@ -453,8 +453,8 @@ void TableView::onDeleteButtonClicked(TableViewCell* cell) {
         return;
     const IndexPath indexPath = cell->indexPath();
     showDeleteConfirmation(std::nullopt);
-    if (m_dataSource)
-        m_dataSource->commitEditingStyle(*this, TableViewCell::EditingStyle::Delete, indexPath);
+    if (dataSource_)
+        dataSource_->commitEditingStyle(*this, TableViewCell::EditingStyle::Delete, indexPath);
 }
 
 void TableView::onDeleteRequested(TableViewCell* cell) {
@@ -467,31 +467,31 @@ void TableView::onDeleteRequested(TableViewCell* cell) {
 }
 
 void TableView::showDeleteConfirmation(std::optional<IndexPath> indexPath) {
-    if (m_deleteConfirmation)
-        if (TableViewCell* cell = cellForRowAtIndexPath(*m_deleteConfirmation))
+    if (deleteConfirmation_)
+        if (TableViewCell* cell = cellForRowAtIndexPath(*deleteConfirmation_))
             cell->setShowingDeleteConfirmation(false);
-    m_deleteConfirmation = indexPath;
+    deleteConfirmation_ = indexPath;
     if (indexPath)
         if (TableViewCell* cell = cellForRowAtIndexPath(*indexPath))
             cell->setShowingDeleteConfirmation(true);
 }
 
 void TableView::paintContent(QPainter& painter, const QRect& exposed) const {
-    painter.fillRect(exposed, m_background);
-    for (const Section& section : m_sections) {
+    painter.fillRect(exposed, background_);
+    for (const Section& section : sections_) {
         if (section.bottom() < exposed.top() || section.headerTop > exposed.bottom())
             continue;
-        if (m_style == Style::Grouped)
+        if (style_ == Style::Grouped)
             paintGroupedTexts(painter, section);
         else
             paintPlainHeaders(painter, section);
     }
-    if (m_style == Style::Plain)
+    if (style_ == Style::Plain)
         paintEmptyRowSeparators(painter, exposed);
 }
 
 void TableView::paintGroupedTexts(QPainter& painter, const Section& section) const {
-    const int width = m_content->width() - 2 * groupedTextMargin;
+    const int width = content_->width() - 2 * kGroupedTextMargin;
     auto drawShadowed = [&painter](const QRect& rect, int flags, const QString& text) {
         painter.setPen(QColor(255, 255, 255, 200));
         painter.drawText(rect.translated(0, 1), flags, text);
@@ -500,13 +500,13 @@ void TableView::paintGroupedTexts(QPainter& painter, const Section& section) con
     };
     if (!section.header.isEmpty()) {
         painter.setFont(groupedHeaderFont());
-        const QRect area(groupedTextMargin, section.headerTop, width, section.headerHeight - 7);
+        const QRect area(kGroupedTextMargin, section.headerTop, width, section.headerHeight - 7);
         const QString shown = QFontMetrics(groupedHeaderFont()).elidedText(section.header, Qt::ElideRight, width);
         drawShadowed(area, Qt::AlignLeft | Qt::AlignBottom, shown);
     }
     if (!section.footer.isEmpty()) {
         painter.setFont(groupedFooterFont());
-        const QRect area(groupedTextMargin, section.footerTop() + Theme::groupedFooterHeight, width,
+        const QRect area(kGroupedTextMargin, section.footerTop() + Theme::groupedFooterHeight, width,
                          section.footerHeight - Theme::groupedFooterHeight);
         drawShadowed(area, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, section.footer);
     }
@@ -516,7 +516,7 @@ void TableView::paintPlainHeaders(QPainter& painter, const Section& section) con
     auto paintBar = [&painter, this](int top, int height, const QString& text) {
         if (text.isEmpty() || height <= 0)
             return;
-        const QRect bar(0, top, m_content->width(), height);
+        const QRect bar(0, top, content_->width(), height);
         QLinearGradient gradient(bar.topLeft(), bar.bottomLeft());
         gradient.setColorAt(0, Theme::plainHeaderTop());
         gradient.setColorAt(1, Theme::plainHeaderBottom());
@@ -536,8 +536,8 @@ void TableView::paintPlainHeaders(QPainter& painter, const Section& section) con
 
 void TableView::paintEmptyRowSeparators(QPainter& painter, const QRect& exposed) const {
     // A plain table ruled all the way down, as if empty rows followed.
-    const int end = m_sections.empty() ? 0 : m_sections.back().bottom();
-    for (int y = end + m_rowHeight - 1; y <= exposed.bottom(); y += m_rowHeight)
+    const int end = sections_.empty() ? 0 : sections_.back().bottom();
+    for (int y = end + rowHeight_ - 1; y <= exposed.bottom(); y += rowHeight_)
         if (y >= exposed.top())
-            painter.fillRect(QRect(0, y, m_content->width(), 1), Theme::plainSeparator());
+            painter.fillRect(QRect(0, y, content_->width(), 1), Theme::plainSeparator());
 }

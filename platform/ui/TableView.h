@@ -36,12 +36,12 @@ public:
     explicit TableView(Style style = Style::Plain, QWidget* parent = nullptr);
     ~TableView() override;
 
-    Style tableStyle() const { return m_style; }
+    Style tableStyle() const { return style_; }
     // Neither is owned; both must outlive the table or be unset.
     void setDataSource(TableViewDataSource* dataSource);
     void setDelegate(TableViewDelegate* delegate);
     void setRowHeight(int height);
-    int rowHeight() const { return m_rowHeight; }
+    int rowHeight() const { return rowHeight_; }
     void setBackgroundBrush(const QBrush& brush);
 
     // Asks the data source for everything again. Clears the selection. A
@@ -56,7 +56,7 @@ public:
     // reuse, or none.
     TableViewCell* dequeueReusableCell(const QString& identifier);
 
-    int numberOfSections() const { return int(m_sections.size()); }
+    int numberOfSections() const { return int(sections_.size()); }
     int numberOfRowsInSection(int section) const;
     // The cell showing the row, when the row is in view.
     TableViewCell* cellForRowAtIndexPath(const IndexPath& indexPath) const;
@@ -68,20 +68,20 @@ public:
     QString titleForHeaderInSection(int section) const;
     QString titleForFooterInSection(int section) const;
 
-    std::optional<IndexPath> indexPathForSelectedRow() const { return m_selected; }
+    std::optional<IndexPath> indexPathForSelectedRow() const { return selected_; }
     // Selects without telling the delegate, as a screen restoring a choice.
     void selectRowAtIndexPath(const IndexPath& indexPath, bool animated, ScrollPosition position);
     void deselectRowAtIndexPath(const IndexPath& indexPath, bool animated);
-    void setAllowsSelection(bool allows) { m_allowsSelection = allows; }
-    void setAllowsSelectionDuringEditing(bool allows) { m_allowsSelectionDuringEditing = allows; }
+    void setAllowsSelection(bool allows) { allowsSelection_ = allows; }
+    void setAllowsSelectionDuringEditing(bool allows) { allowsSelectionDuringEditing_ = allows; }
 
     void setEditing(bool editing, bool animated);
-    bool isEditing() const { return m_editing; }
+    bool isEditing() const { return editing_; }
     // The data source has removed the rows; the table shows the rest.
     void deleteRowsAtIndexPaths(const QList<IndexPath>& indexPaths, bool animated);
     void scrollToRowAtIndexPath(const IndexPath& indexPath, ScrollPosition position, bool animated);
 
-    TableContentView* contentView() const { return m_content; }
+    TableContentView* contentView() const { return content_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -132,21 +132,21 @@ private:
     void paintPlainHeaders(QPainter& painter, const Section& section) const;
     void paintEmptyRowSeparators(QPainter& painter, const QRect& exposed) const;
 
-    Style m_style;
-    TableContentView* m_content;
-    TableViewDataSource* m_dataSource = nullptr;
-    TableViewDelegate* m_delegate = nullptr;
-    int m_rowHeight;
-    QBrush m_background;
-    std::vector<Section> m_sections;
-    std::map<IndexPath, QPointer<TableViewCell>> m_visible;
-    QMultiHash<QString, QPointer<TableViewCell>> m_reusePool;
-    std::optional<IndexPath> m_selected;
-    std::optional<IndexPath> m_deleteConfirmation;
-    bool m_needsReload = false;
+    Style style_;
+    TableContentView* content_;
+    TableViewDataSource* dataSource_ = nullptr;
+    TableViewDelegate* delegate_ = nullptr;
+    int rowHeight_;
+    QBrush background_;
+    std::vector<Section> sections_;
+    std::map<IndexPath, QPointer<TableViewCell>> visible_;
+    QMultiHash<QString, QPointer<TableViewCell>> reusePool_;
+    std::optional<IndexPath> selected_;
+    std::optional<IndexPath> deleteConfirmation_;
+    bool needsReload_ = false;
     // The visible cells predate the last reload.
-    bool m_cellsStale = false;
-    bool m_editing = false;
-    bool m_allowsSelection = true;
-    bool m_allowsSelectionDuringEditing = false;
+    bool cellsStale_ = false;
+    bool editing_ = false;
+    bool allowsSelection_ = true;
+    bool allowsSelectionDuringEditing_ = false;
 };

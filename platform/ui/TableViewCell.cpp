@@ -13,13 +13,13 @@
 
 namespace {
 
-constexpr int textMargin = 10;
-constexpr int labelGap = 8;
+constexpr int kTextMargin = 10;
+constexpr int kLabelGap = 8;
 // Movement beyond this turns a press into a drag instead of a tap.
-constexpr int tapSlop = 10;
+constexpr int kTapSlop = 10;
 // A sideways drag this long asks for the Delete button.
-constexpr int swipeDistance = 30;
-constexpr int deselectFadeMs = 300;
+constexpr int kSwipeDistance = 30;
+constexpr int kDeselectFadeMs = 300;
 // The row whose cell had the focus when the table recycled it, kept on the
 // table.
 constexpr const char* kFocusedSection = "brindlexFocusedSection";
@@ -30,124 +30,124 @@ int naturalWidth(const QLabel& label) {
     return int(std::ceil(QFontMetricsF(label.font()).horizontalAdvance(label.text()))) + 1;
 }
 
-} // namespace
+}  // namespace
 
 TableViewCell::TableViewCell(Style style, const QString& reuseIdentifier, QWidget* parent)
     : QWidget(parent),
-      m_style(style),
-      m_reuseIdentifier(reuseIdentifier),
-      m_contentView(new QWidget(this)),
-      m_textLabel(new Label(m_contentView)),
-      m_detailTextLabel(new Label(m_contentView)),
-      m_backgroundColor(Theme::cellBackground()),
-      m_fade(new QVariantAnimation(this)) {
+      style_(style),
+      reuseIdentifier_(reuseIdentifier),
+      contentView_(new QWidget(this)),
+      textLabel_(new Label(contentView_)),
+      detailTextLabel_(new Label(contentView_)),
+      backgroundColor_(Theme::cellBackground()),
+      fade_(new QVariantAnimation(this)) {
     resize(Theme::windowWidth, Theme::defaultRowHeight);
     // Rows are walked with Tab and the arrow keys.
     setFocusPolicy(Qt::StrongFocus);
-    m_contentView->setObjectName(QStringLiteral("contentView"));
-    m_contentView->installEventFilter(this);
-    m_textLabel->setFont(Theme::boldSystemFont(17));
-    m_detailTextLabel->setVisible(style != Style::Default);
+    contentView_->setObjectName(QStringLiteral("contentView"));
+    contentView_->installEventFilter(this);
+    textLabel_->setFont(Theme::boldSystemFont(17));
+    detailTextLabel_->setVisible(style != Style::Default);
     if (style == Style::Value1) {
-        m_detailTextLabel->setFont(Theme::systemFont(17));
-        m_detailTextLabel->setTextColor(Theme::valueDetailColor());
-        m_detailTextLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        detailTextLabel_->setFont(Theme::systemFont(17));
+        detailTextLabel_->setTextColor(Theme::valueDetailColor());
+        detailTextLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     } else {
-        m_detailTextLabel->setFont(Theme::systemFont(14));
-        m_detailTextLabel->setTextColor(Theme::subtitleDetailColor());
+        detailTextLabel_->setFont(Theme::systemFont(14));
+        detailTextLabel_->setTextColor(Theme::subtitleDetailColor());
     }
-    m_fade->setDuration(KitTiming::length(deselectFadeMs));
-    m_fade->setStartValue(1.0);
-    m_fade->setEndValue(0.0);
-    connect(m_fade, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
-        m_highlightOpacity = value.toReal();
+    fade_->setDuration(KitTiming::length(kDeselectFadeMs));
+    fade_->setStartValue(1.0);
+    fade_->setEndValue(0.0);
+    connect(fade_, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
+        highlightOpacity_ = value.toReal();
         update();
     });
     layoutContent();
 }
 
 void TableViewCell::setImage(const QPixmap& image) {
-    m_image = image;
+    image_ = image;
     layoutContent();
     update();
 }
 
 void TableViewCell::setAccessoryType(Accessory accessory) {
-    m_accessory = accessory;
+    accessory_ = accessory;
     layoutContent();
     update();
 }
 
 void TableViewCell::setSelectionStyle(SelectionStyle style) {
-    m_selectionStyle = style;
+    selectionStyle_ = style;
     update();
 }
 
 void TableViewCell::setBackgroundColor(const QColor& color) {
-    m_backgroundColor = color;
+    backgroundColor_ = color;
     update();
 }
 
 void TableViewCell::setSelected(bool selected, bool animated) {
-    if (m_selected == selected)
+    if (selected_ == selected)
         return;
-    m_selected = selected;
-    m_fade->stop();
-    m_highlightOpacity = 0;
-    if (!selected && animated && m_selectionStyle != SelectionStyle::None)
-        m_fade->start();
+    selected_ = selected;
+    fade_->stop();
+    highlightOpacity_ = 0;
+    if (!selected && animated && selectionStyle_ != SelectionStyle::None)
+        fade_->start();
     if (!selected)
-        m_highlighted = false;
-    Label::highlightDescendants(this, selected && m_selectionStyle != SelectionStyle::None);
+        highlighted_ = false;
+    Label::highlightDescendants(this, selected && selectionStyle_ != SelectionStyle::None);
     update();
 }
 
 void TableViewCell::setHighlighted(bool highlighted) {
-    if (m_highlighted == highlighted)
+    if (highlighted_ == highlighted)
         return;
-    m_highlighted = highlighted;
-    Label::highlightDescendants(this, (highlighted || m_selected) && m_selectionStyle != SelectionStyle::None);
+    highlighted_ = highlighted;
+    Label::highlightDescendants(this, (highlighted || selected_) && selectionStyle_ != SelectionStyle::None);
     update();
 }
 
 void TableViewCell::prepareForReuse() {
-    m_textLabel->clear();
-    m_detailTextLabel->clear();
-    m_image = QPixmap();
-    m_accessory = Accessory::None;
-    m_selectionStyle = SelectionStyle::Blue;
-    m_backgroundColor = Theme::cellBackground();
-    m_showingDeleteConfirmation = false;
-    m_fade->stop();
-    m_highlightOpacity = 0;
-    m_selected = false;
-    m_highlighted = false;
+    textLabel_->clear();
+    detailTextLabel_->clear();
+    image_ = QPixmap();
+    accessory_ = Accessory::None;
+    selectionStyle_ = SelectionStyle::Blue;
+    backgroundColor_ = Theme::cellBackground();
+    showingDeleteConfirmation_ = false;
+    fade_->stop();
+    highlightOpacity_ = 0;
+    selected_ = false;
+    highlighted_ = false;
     Label::highlightDescendants(this, false);
     layoutContent();
 }
 
 void TableViewCell::setTableState(const IndexPath& indexPath, CellPainter::Position position, bool selectable) {
-    m_indexPath = indexPath;
-    m_position = position;
-    m_selectable = selectable;
+    indexPath_ = indexPath;
+    position_ = position;
+    selectable_ = selectable;
     layoutContent();
     update();
 }
 
 void TableViewCell::setEditing(bool editing, EditingStyle style) {
-    m_editing = editing;
-    m_editingStyle = editing ? style : EditingStyle::None;
+    editing_ = editing;
+    editingStyle_ = editing ? style : EditingStyle::None;
     if (!editing)
-        m_showingDeleteConfirmation = false;
+        showingDeleteConfirmation_ = false;
     layoutContent();
     update();
 }
 
 void TableViewCell::setShowingDeleteConfirmation(bool showing) {
-    if (m_showingDeleteConfirmation == showing)
+    if (showingDeleteConfirmation_ == showing)
         return;
-    m_showingDeleteConfirmation = showing;
-    m_deleteButtonPressed = false;
+    showingDeleteConfirmation_ = showing;
+    deleteButtonPressed_ = false;
     if (showing)
         setHighlighted(false);
     layoutContent();
@@ -155,7 +155,7 @@ void TableViewCell::setShowingDeleteConfirmation(bool showing) {
 }
 
 QRect TableViewCell::backgroundRect() const {
-    if (m_position == CellPainter::Position::Plain)
+    if (position_ == CellPainter::Position::Plain)
         return rect();
     return rect().adjusted(Theme::groupInset, 0, -Theme::groupInset, 0);
 }
@@ -173,56 +173,56 @@ void TableViewCell::layoutContent() {
     const QRect background = backgroundRect();
     int left = background.left();
     int right = background.right() + 1;
-    if (m_editingStyle != EditingStyle::None)
+    if (editingStyle_ != EditingStyle::None)
         left += Theme::editingControlWidth;
-    if (m_showingDeleteConfirmation)
+    if (showingDeleteConfirmation_)
         right = deleteButtonRect().left() - 4;
-    else if (!m_editing && m_accessory != Accessory::None)
+    else if (!editing_ && accessory_ != Accessory::None)
         right -= Theme::accessoryWidth + 4;
     // The plain row's last line is its separator.
-    const int bottomLine = m_position == CellPainter::Position::Plain ? 1 : 0;
-    m_contentView->setGeometry(left, 0, qMax(0, right - left), height() - bottomLine);
-    layoutStandardLabels(m_contentView->rect());
+    const int bottomLine = position_ == CellPainter::Position::Plain ? 1 : 0;
+    contentView_->setGeometry(left, 0, qMax(0, right - left), height() - bottomLine);
+    layoutStandardLabels(contentView_->rect());
 }
 
 void TableViewCell::layoutStandardLabels(const QRect& area) {
-    const int textLeft = textMargin + (m_image.isNull() ? 0 : m_image.width() + textMargin);
-    const int available = qMax(0, area.width() - textLeft - textMargin);
+    const int textLeft = kTextMargin + (image_.isNull() ? 0 : image_.width() + kTextMargin);
+    const int available = qMax(0, area.width() - textLeft - kTextMargin);
     const int height = area.height();
-    switch (m_style) {
+    switch (style_) {
     case Style::Default:
-        m_textLabel->setGeometry(textLeft, 0, available, height);
+        textLabel_->setGeometry(textLeft, 0, available, height);
         return;
     case Style::Value1: {
-        const int textNatural = naturalWidth(*m_textLabel);
-        const int detailNatural = naturalWidth(*m_detailTextLabel);
-        const int textWidth = qMin(textNatural, qMax(available / 2, available - detailNatural - labelGap));
-        m_textLabel->setGeometry(textLeft, 0, textWidth, height);
-        const int detailLeft = textLeft + textWidth + labelGap;
-        m_detailTextLabel->setGeometry(detailLeft, 0, qMax(0, textLeft + available - detailLeft), height);
+        const int textNatural = naturalWidth(*textLabel_);
+        const int detailNatural = naturalWidth(*detailTextLabel_);
+        const int textWidth = qMin(textNatural, qMax(available / 2, available - detailNatural - kLabelGap));
+        textLabel_->setGeometry(textLeft, 0, textWidth, height);
+        const int detailLeft = textLeft + textWidth + kLabelGap;
+        detailTextLabel_->setGeometry(detailLeft, 0, qMax(0, textLeft + available - detailLeft), height);
         return;
     }
     case Style::Subtitle: {
         // Without a detail the text sits in the middle, as in a default cell.
-        const int textHeight = QFontMetrics(m_textLabel->font()).height();
+        const int textHeight = QFontMetrics(textLabel_->font()).height();
         const int detailHeight =
-            m_detailTextLabel->text().isEmpty() ? 0 : QFontMetrics(m_detailTextLabel->font()).height();
+            detailTextLabel_->text().isEmpty() ? 0 : QFontMetrics(detailTextLabel_->font()).height();
         const int top = (height - textHeight - detailHeight) / 2;
-        m_textLabel->setGeometry(textLeft, top, available, textHeight);
-        m_detailTextLabel->setGeometry(textLeft, top + textHeight, available, detailHeight);
+        textLabel_->setGeometry(textLeft, top, available, textHeight);
+        detailTextLabel_->setGeometry(textLeft, top + textHeight, available, detailHeight);
         return;
     }
     }
 }
 
 bool TableViewCell::offersHighlight() const {
-    return m_selectable && m_selectionStyle != SelectionStyle::None && !m_showingDeleteConfirmation;
+    return selectable_ && selectionStyle_ != SelectionStyle::None && !showingDeleteConfirmation_;
 }
 
 bool TableViewCell::eventFilter(QObject* watched, QEvent* event) {
     // A label of the content view changed its text: the Value1 split moves.
-    if (watched == m_contentView && event->type() == QEvent::LayoutRequest)
-        layoutStandardLabels(m_contentView->rect());
+    if (watched == contentView_ && event->type() == QEvent::LayoutRequest)
+        layoutStandardLabels(contentView_->rect());
     return QWidget::eventFilter(watched, event);
 }
 
@@ -236,8 +236,8 @@ void TableViewCell::showEvent(QShowEvent*) {
     // The row whose cell the table recycled while it had the focus takes
     // it back in its new cell.
     TableView* t = table();
-    if (t && t->hasFocus() && t->property(kFocusedSection).toInt() == m_indexPath.section &&
-        t->property(kFocusedRow).toInt() == m_indexPath.row)
+    if (t && t->hasFocus() && t->property(kFocusedSection).toInt() == indexPath_.section &&
+        t->property(kFocusedRow).toInt() == indexPath_.row)
         setFocus(Qt::OtherFocusReason);
 }
 
@@ -247,8 +247,8 @@ bool TableViewCell::focusNextPrevChild(bool next) {
     // than jump to another row, which would scroll the table there.
     TableView* t = table();
     if (t && hasFocus() && !isVisible()) {
-        t->setProperty(kFocusedSection, m_indexPath.section);
-        t->setProperty(kFocusedRow, m_indexPath.row);
+        t->setProperty(kFocusedSection, indexPath_.section);
+        t->setProperty(kFocusedRow, indexPath_.row);
         t->setFocus(Qt::OtherFocusReason);
         return true;
     }
@@ -265,43 +265,43 @@ TableView* TableViewCell::table() const {
 void TableViewCell::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const QRect background = backgroundRect();
-    const bool grouped = m_position != CellPainter::Position::Plain;
+    const bool grouped = position_ != CellPainter::Position::Plain;
     if (grouped)
-        CellPainter::paintGroupedCell(painter, background, m_position, m_backgroundColor);
+        CellPainter::paintGroupedCell(painter, background, position_, backgroundColor_);
     else
-        CellPainter::paintPlainCell(painter, background, m_backgroundColor);
+        CellPainter::paintPlainCell(painter, background, backgroundColor_);
 
-    const qreal lit = (m_highlighted || m_selected) ? 1.0 : m_highlightOpacity;
-    if (lit > 0 && m_selectionStyle != SelectionStyle::None) {
+    const qreal lit = (highlighted_ || selected_) ? 1.0 : highlightOpacity_;
+    if (lit > 0 && selectionStyle_ != SelectionStyle::None) {
         QPainterPath shape;
         if (grouped)
-            shape = CellPainter::groupedShape(QRectF(background).adjusted(0.5, 0, -0.5, 0), m_position);
+            shape = CellPainter::groupedShape(QRectF(background).adjusted(0.5, 0, -0.5, 0), position_);
         else
             shape.addRect(QRectF(background).adjusted(0, -1, 0, -1));
         CellPainter::paintSelection(painter, shape,
-                                    m_selectionStyle == SelectionStyle::Blue ? CellPainter::SelectionColor::Blue
+                                    selectionStyle_ == SelectionStyle::Blue ? CellPainter::SelectionColor::Blue
                                                                              : CellPainter::SelectionColor::Gray,
                                     lit);
     }
-    if (!m_image.isNull()) {
-        const QRect content = m_contentView->geometry();
-        painter.drawPixmap(content.left() + textMargin, content.top() + (content.height() - m_image.height()) / 2,
-                           m_image);
+    if (!image_.isNull()) {
+        const QRect content = contentView_->geometry();
+        painter.drawPixmap(content.left() + kTextMargin, content.top() + (content.height() - image_.height()) / 2,
+                           image_);
     }
     paintAccessory(painter);
     paintEditingControl(painter);
     paintFocusRing(painter);
-    if (m_showingDeleteConfirmation)
-        CellPainter::paintDeleteButton(painter, deleteButtonRect(), tr("Delete"), m_deleteButtonPressed);
+    if (showingDeleteConfirmation_)
+        CellPainter::paintDeleteButton(painter, deleteButtonRect(), tr("Delete"), deleteButtonPressed_);
 }
 
 void TableViewCell::paintAccessory(QPainter& painter) const {
-    if (m_editing || m_showingDeleteConfirmation || m_accessory == Accessory::None)
+    if (editing_ || showingDeleteConfirmation_ || accessory_ == Accessory::None)
         return;
     const QRect background = backgroundRect();
     const QRectF area(background.right() + 1 - Theme::accessoryWidth - 6, 0, Theme::accessoryWidth, height());
-    const bool lit = (m_highlighted || m_selected) && m_selectionStyle != SelectionStyle::None;
-    if (m_accessory == Accessory::DisclosureIndicator)
+    const bool lit = (highlighted_ || selected_) && selectionStyle_ != SelectionStyle::None;
+    if (accessory_ == Accessory::DisclosureIndicator)
         CellPainter::paintDisclosureIndicator(painter, area, lit ? Theme::highlightedTextColor()
                                                                  : Theme::disclosureColor());
     else
@@ -310,9 +310,9 @@ void TableViewCell::paintAccessory(QPainter& painter) const {
 
 void TableViewCell::paintEditingControl(QPainter& painter) const {
     const QPointF centre = QRectF(editingControlRect()).center() + QPointF(2, 0);
-    if (m_editingStyle == EditingStyle::Delete)
-        CellPainter::paintDeleteControl(painter, centre, m_showingDeleteConfirmation);
-    else if (m_editingStyle == EditingStyle::Insert)
+    if (editingStyle_ == EditingStyle::Delete)
+        CellPainter::paintDeleteControl(painter, centre, showingDeleteConfirmation_);
+    else if (editingStyle_ == EditingStyle::Insert)
         CellPainter::paintInsertControl(painter, centre);
 }
 
@@ -321,53 +321,53 @@ void TableViewCell::mousePressEvent(QMouseEvent* event) {
         event->ignore();
         return;
     }
-    m_pressPosition = event->position().toPoint();
-    m_tracking = true;
-    if (m_showingDeleteConfirmation && deleteButtonRect().contains(m_pressPosition)) {
-        m_deleteButtonPressed = true;
+    pressPosition_ = event->position().toPoint();
+    tracking_ = true;
+    if (showingDeleteConfirmation_ && deleteButtonRect().contains(pressPosition_)) {
+        deleteButtonPressed_ = true;
         update();
         return;
     }
-    const bool onControl = m_editingStyle != EditingStyle::None && editingControlRect().contains(m_pressPosition);
+    const bool onControl = editingStyle_ != EditingStyle::None && editingControlRect().contains(pressPosition_);
     if (!onControl && offersHighlight())
         setHighlighted(true);
 }
 
 void TableViewCell::mouseMoveEvent(QMouseEvent* event) {
-    if (!m_tracking)
+    if (!tracking_)
         return;
-    const QPoint moved = event->position().toPoint() - m_pressPosition;
-    if (m_deleteButtonPressed) {
-        m_deleteButtonPressed = deleteButtonRect().contains(event->position().toPoint());
+    const QPoint moved = event->position().toPoint() - pressPosition_;
+    if (deleteButtonPressed_) {
+        deleteButtonPressed_ = deleteButtonRect().contains(event->position().toPoint());
         update();
         return;
     }
-    if (moved.manhattanLength() <= tapSlop)
+    if (moved.manhattanLength() <= kTapSlop)
         return;
     setHighlighted(false);
-    if (qAbs(moved.x()) >= swipeDistance && qAbs(moved.x()) > 2 * qAbs(moved.y())) {
-        m_tracking = false;
+    if (qAbs(moved.x()) >= kSwipeDistance && qAbs(moved.x()) > 2 * qAbs(moved.y())) {
+        tracking_ = false;
         emit deleteRequested();
     }
 }
 
 void TableViewCell::mouseReleaseEvent(QMouseEvent* event) {
-    if (!m_tracking || event->button() != Qt::LeftButton)
+    if (!tracking_ || event->button() != Qt::LeftButton)
         return;
-    m_tracking = false;
+    tracking_ = false;
     const QPoint position = event->position().toPoint();
-    if (m_deleteButtonPressed) {
-        m_deleteButtonPressed = false;
+    if (deleteButtonPressed_) {
+        deleteButtonPressed_ = false;
         update();
         if (deleteButtonRect().contains(position))
             emit deleteButtonClicked();
         return;
     }
-    if ((position - m_pressPosition).manhattanLength() > tapSlop) {
+    if ((position - pressPosition_).manhattanLength() > kTapSlop) {
         setHighlighted(false);
         return;
     }
-    if (m_editingStyle != EditingStyle::None && editingControlRect().contains(m_pressPosition)) {
+    if (editingStyle_ != EditingStyle::None && editingControlRect().contains(pressPosition_)) {
         emit editingControlClicked();
         return;
     }
@@ -411,15 +411,15 @@ void TableViewCell::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
     case Qt::Key_Space:
-        if (m_showingDeleteConfirmation)
+        if (showingDeleteConfirmation_)
             emit deleteButtonClicked();
-        else if (m_editingStyle == EditingStyle::Insert)
+        else if (editingStyle_ == EditingStyle::Insert)
             emit editingControlClicked();
         else
             emit tapped();
         return;
     case Qt::Key_Escape:
-        if (!m_showingDeleteConfirmation)
+        if (!showingDeleteConfirmation_)
             break;
         // A tap beside the offered Delete button withdraws it.
         emit tapped();
@@ -445,7 +445,7 @@ void TableViewCell::focusNeighbour(int step) {
         focusNextPrevChild(step > 0);
         return;
     }
-    IndexPath next = m_indexPath;
+    IndexPath next = indexPath_;
     next.row += step;
     // Across section ends, past empty sections.
     while (next.section >= 0 && next.section < table->numberOfSections() &&

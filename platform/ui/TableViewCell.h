@@ -30,33 +30,33 @@ public:
     explicit TableViewCell(Style style = Style::Default, const QString& reuseIdentifier = QString(),
                            QWidget* parent = nullptr);
 
-    Style cellStyle() const { return m_style; }
-    QString reuseIdentifier() const { return m_reuseIdentifier; }
-    Label* textLabel() const { return m_textLabel; }
-    Label* detailTextLabel() const { return m_detailTextLabel; }
-    QWidget* contentView() const { return m_contentView; }
+    Style cellStyle() const { return style_; }
+    QString reuseIdentifier() const { return reuseIdentifier_; }
+    Label* textLabel() const { return textLabel_; }
+    Label* detailTextLabel() const { return detailTextLabel_; }
+    QWidget* contentView() const { return contentView_; }
 
     void setImage(const QPixmap& image);
-    QPixmap image() const { return m_image; }
+    QPixmap image() const { return image_; }
     void setAccessoryType(Accessory accessory);
-    Accessory accessoryType() const { return m_accessory; }
+    Accessory accessoryType() const { return accessory_; }
     void setSelectionStyle(SelectionStyle style);
-    SelectionStyle selectionStyle() const { return m_selectionStyle; }
+    SelectionStyle selectionStyle() const { return selectionStyle_; }
     void setBackgroundColor(const QColor& color);
 
-    bool isSelected() const { return m_selected; }
+    bool isSelected() const { return selected_; }
     virtual void setSelected(bool selected, bool animated);
-    bool isHighlighted() const { return m_highlighted; }
+    bool isHighlighted() const { return highlighted_; }
     void setHighlighted(bool highlighted);
 
-    bool isEditing() const { return m_editing; }
-    EditingStyle editingStyle() const { return m_editingStyle; }
-    bool isShowingDeleteConfirmation() const { return m_showingDeleteConfirmation; }
+    bool isEditing() const { return editing_; }
+    EditingStyle editingStyle() const { return editingStyle_; }
+    bool isShowingDeleteConfirmation() const { return showingDeleteConfirmation_; }
 
     // The row the cell shows now; set by its table.
-    IndexPath indexPath() const { return m_indexPath; }
+    IndexPath indexPath() const { return indexPath_; }
     // Whether its table lets the row be tapped now.
-    bool isSelectable() const { return m_selectable; }
+    bool isSelectable() const { return selectable_; }
 
     // Called before a recycled cell is handed out again: clears the standard
     // texts, image and accessory and any highlight. Labels the screen added
@@ -112,26 +112,26 @@ private:
     void focusNeighbour(int step);
     TableView* table() const;
 
-    Style m_style;
-    QString m_reuseIdentifier;
-    QWidget* m_contentView;
-    Label* m_textLabel;
-    Label* m_detailTextLabel;
-    QPixmap m_image;
-    Accessory m_accessory = Accessory::None;
-    SelectionStyle m_selectionStyle = SelectionStyle::Blue;
-    QColor m_backgroundColor;
-    bool m_selected = false;
-    bool m_highlighted = false;
-    qreal m_highlightOpacity = 0;
-    QVariantAnimation* m_fade;
-    bool m_editing = false;
-    EditingStyle m_editingStyle = EditingStyle::None;
-    bool m_showingDeleteConfirmation = false;
-    bool m_deleteButtonPressed = false;
-    IndexPath m_indexPath;
-    CellPainter::Position m_position = CellPainter::Position::Plain;
-    bool m_selectable = true;
-    QPoint m_pressPosition;
-    bool m_tracking = false;
+    Style style_;
+    QString reuseIdentifier_;
+    QWidget* contentView_;
+    Label* textLabel_;
+    Label* detailTextLabel_;
+    QPixmap image_;
+    Accessory accessory_ = Accessory::None;
+    SelectionStyle selectionStyle_ = SelectionStyle::Blue;
+    QColor backgroundColor_;
+    bool selected_ = false;
+    bool highlighted_ = false;
+    qreal highlightOpacity_ = 0;
+    QVariantAnimation* fade_;
+    bool editing_ = false;
+    EditingStyle editingStyle_ = EditingStyle::None;
+    bool showingDeleteConfirmation_ = false;
+    bool deleteButtonPressed_ = false;
+    IndexPath indexPath_;
+    CellPainter::Position position_ = CellPainter::Position::Plain;
+    bool selectable_ = true;
+    QPoint pressPosition_;
+    bool tracking_ = false;
 };

@@ -1,15 +1,15 @@
 #include "platform/ui/TableViewDelegate.h"
 
 int TableViewDelegate::heightForRowAtIndexPath(TableView&, const IndexPath&) {
-    return defaultHeight;
+    return kDefaultHeight;
 }
 
 int TableViewDelegate::heightForHeaderInSection(TableView&, int) {
-    return defaultHeight;
+    return kDefaultHeight;
 }
 
 int TableViewDelegate::heightForFooterInSection(TableView&, int) {
-    return defaultHeight;
+    return kDefaultHeight;
 }
 
 void TableViewDelegate::didSelectRowAtIndexPath(TableView&, const IndexPath&) {}

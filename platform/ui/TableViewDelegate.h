@@ -10,7 +10,7 @@ class TableView;
 class TableViewDelegate {
 public:
     // A height below 0 keeps the table's own choice.
-    static constexpr int defaultHeight = -1;
+    static constexpr int kDefaultHeight = -1;
 
     virtual ~TableViewDelegate() = default;
 

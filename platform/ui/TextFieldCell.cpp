@@ -25,48 +25,48 @@ QIcon clearIcon() {
     return QIcon(pixmap);
 }
 
-} // namespace
+}  // namespace
 
 TextFieldCell::TextFieldCell(Style style, const QString& reuseIdentifier, QWidget* parent)
-    : TableViewCell(style, reuseIdentifier, parent), m_textField(new QLineEdit(this)) {
+    : TableViewCell(style, reuseIdentifier, parent), textField_(new QLineEdit(this)) {
     setSelectionStyle(SelectionStyle::None);
-    m_textField->setObjectName(QStringLiteral("textField"));
-    m_textField->setFrame(false);
-    m_textField->setFont(Theme::systemFont(15));
-    m_textField->setTextMargins(0, 0, 0, 0);
-    QPalette palette = m_textField->palette();
+    textField_->setObjectName(QStringLiteral("textField"));
+    textField_->setFrame(false);
+    textField_->setFont(Theme::systemFont(15));
+    textField_->setTextMargins(0, 0, 0, 0);
+    QPalette palette = textField_->palette();
     palette.setColor(QPalette::Base, Theme::cellBackground());
     palette.setColor(QPalette::Text, Theme::valueDetailColor());
     palette.setColor(QPalette::PlaceholderText, Theme::placeholderColor());
-    m_textField->setPalette(palette);
-    m_textField->setGeometry(100, 10, 205, 20);
-    m_textField->installEventFilter(this);
-    m_clearAction = m_textField->addAction(clearIcon(), QLineEdit::TrailingPosition);
-    m_clearAction->setVisible(false);
-    connect(m_clearAction, &QAction::triggered, m_textField, &QLineEdit::clear);
-    connect(m_textField, &QLineEdit::textChanged, this, &TextFieldCell::updateClearButton);
-    connect(m_textField, &QLineEdit::returnPressed, this, &TextFieldCell::returnPressed);
+    textField_->setPalette(palette);
+    textField_->setGeometry(100, 10, 205, 20);
+    textField_->installEventFilter(this);
+    clearAction_ = textField_->addAction(clearIcon(), QLineEdit::TrailingPosition);
+    clearAction_->setVisible(false);
+    connect(clearAction_, &QAction::triggered, textField_, &QLineEdit::clear);
+    connect(textField_, &QLineEdit::textChanged, this, &TextFieldCell::updateClearButton);
+    connect(textField_, &QLineEdit::returnPressed, this, &TextFieldCell::returnPressed);
 }
 
 void TextFieldCell::setTextFieldFrame(const QRect& frame) {
-    m_textField->setGeometry(frame);
+    textField_->setGeometry(frame);
 }
 
 void TextFieldCell::setClearButtonWhileEditing(bool shown) {
-    m_clearButtonWhileEditing = shown;
+    clearButtonWhileEditing_ = shown;
     updateClearButton();
 }
 
 void TextFieldCell::becomeFirstResponder() {
-    m_textField->setFocus(Qt::OtherFocusReason);
+    textField_->setFocus(Qt::OtherFocusReason);
 }
 
 void TextFieldCell::resignFirstResponder() {
-    m_textField->clearFocus();
+    textField_->clearFocus();
 }
 
 bool TextFieldCell::isFirstResponder() const {
-    return m_textField->hasFocus();
+    return textField_->hasFocus();
 }
 
 void TextFieldCell::setSelected(bool selected, bool) {
@@ -76,11 +76,11 @@ void TextFieldCell::setSelected(bool selected, bool) {
 }
 
 bool TextFieldCell::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_textField && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
+    if (watched == textField_ && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
         updateClearButton();
     return TableViewCell::eventFilter(watched, event);
 }
 
 void TextFieldCell::updateClearButton() {
-    m_clearAction->setVisible(m_clearButtonWhileEditing && m_textField->hasFocus() && !m_textField->text().isEmpty());
+    clearAction_->setVisible(clearButtonWhileEditing_ && textField_->hasFocus() && !textField_->text().isEmpty());
 }

@@ -18,10 +18,10 @@ public:
     explicit TextFieldCell(Style style = Style::Default, const QString& reuseIdentifier = QString(),
                            QWidget* parent = nullptr);
 
-    QLineEdit* textField() const { return m_textField; }
+    QLineEdit* textField() const { return textField_; }
     void setTextFieldFrame(const QRect& frame);
-    void setReturnKeyType(ReturnKeyType type) { m_returnKeyType = type; }
-    ReturnKeyType returnKeyType() const { return m_returnKeyType; }
+    void setReturnKeyType(ReturnKeyType type) { returnKeyType_ = type; }
+    ReturnKeyType returnKeyType() const { return returnKeyType_; }
     // A round grey clear button inside the field while it is being edited.
     void setClearButtonWhileEditing(bool shown);
 
@@ -40,8 +40,8 @@ protected:
 private:
     void updateClearButton();
 
-    QLineEdit* m_textField;
-    QAction* m_clearAction;
-    ReturnKeyType m_returnKeyType = ReturnKeyType::Default;
-    bool m_clearButtonWhileEditing = false;
+    QLineEdit* textField_;
+    QAction* clearAction_;
+    ReturnKeyType returnKeyType_ = ReturnKeyType::Default;
+    bool clearButtonWhileEditing_ = false;
 };

@@ -14,7 +14,7 @@ QFont sansFont(qreal points, QFont::Weight weight) {
     return font;
 }
 
-} // namespace
+}  // namespace
 
 QFont Theme::systemFont(qreal points) {
     return sansFont(points, QFont::Normal);

@@ -7,30 +7,30 @@
 #include <QPainter>
 
 ViewController::ViewController(QWidget* parent)
-    : QWidget(parent), m_navigationItem(new NavigationItem(this)), m_background(Theme::cellBackground()) {
+    : QWidget(parent), navigationItem_(new NavigationItem(this)), background_(Theme::cellBackground()) {
     resize(Theme::windowWidth, Theme::contentHeight);
 }
 
 ViewController::~ViewController() = default;
 
 void ViewController::setTitle(const QString& title) {
-    if (m_title == title)
+    if (title_ == title)
         return;
-    m_title = title;
+    title_ = title;
     // A screen reader names the screen as the bar does.
     setAccessibleName(title);
     emit titleChanged(title);
 }
 
 void ViewController::setBackgroundBrush(const QBrush& brush) {
-    m_background = brush;
+    background_ = brush;
     update();
 }
 
 void ViewController::loadViewIfNeeded() {
-    if (m_viewLoaded)
+    if (viewLoaded_)
         return;
-    m_viewLoaded = true;
+    viewLoaded_ = true;
     viewDidLoad();
 }
 
@@ -42,9 +42,9 @@ void ViewController::viewDidDisappear(bool) {}
 
 void ViewController::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.fillRect(rect(), m_background);
+    painter.fillRect(rect(), background_);
 }
 
 void ViewController::setNavigationController(NavigationController* controller) {
-    m_navigationController = controller;
+    navigationController_ = controller;
 }

@@ -16,21 +16,21 @@ public:
     explicit ViewController(QWidget* parent = nullptr);
     ~ViewController() override;
 
-    QString title() const { return m_title; }
+    QString title() const { return title_; }
     void setTitle(const QString& title);
-    NavigationItem& navigationItem() { return *m_navigationItem; }
+    NavigationItem& navigationItem() { return *navigationItem_; }
     // The controller whose stack holds this screen, or none.
-    NavigationController* navigationController() const { return m_navigationController; }
+    NavigationController* navigationController() const { return navigationController_; }
 
     // The background painted under the screen's parts: white unless set,
     // Theme::groupTableBackground() for the grouped look.
     void setBackgroundBrush(const QBrush& brush);
-    QBrush backgroundBrush() const { return m_background; }
+    QBrush backgroundBrush() const { return background_; }
 
     // Runs viewDidLoad() once, before the first appearance at the latest;
     // screens whose set-up the caller needs earlier call it themselves.
     void loadViewIfNeeded();
-    bool isViewLoaded() const { return m_viewLoaded; }
+    bool isViewLoaded() const { return viewLoaded_; }
 
     // Called by the navigation controller around every push and pop.
     virtual void viewWillAppear(bool animated);
@@ -50,11 +50,11 @@ private:
     friend class NavigationController;
     void setNavigationController(NavigationController* controller);
 
-    QString m_title;
-    NavigationItem* m_navigationItem;
+    QString title_;
+    NavigationItem* navigationItem_;
     // Cleared by the navigation controller when the screen leaves its stack
     // and when the controller goes.
-    NavigationController* m_navigationController = nullptr;
-    QBrush m_background;
-    bool m_viewLoaded = false;
+    NavigationController* navigationController_ = nullptr;
+    QBrush background_;
+    bool viewLoaded_ = false;
 };

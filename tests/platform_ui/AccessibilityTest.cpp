@@ -1,5 +1,6 @@
 // What assistive technology sees of the kit's parts, through the same
 // QAccessible interfaces the desktop's accessibility bridge reads.
+#include "RecordedAnswers.h"
 #include "UiTestSupport.h"
 
 #include "platform/ui/ActionSheet.h"
@@ -230,16 +231,8 @@ TEST_F(AccessibleWindowTest, BarButtonsAreNamedByWhatTheyDo) {
     EXPECT_EQ(window->navigationController().topViewController(), root.get());
 }
 
-class AnsweringDelegate : public AlertViewDelegate, public ActionSheetDelegate {
-public:
-    std::vector<int> alertAnswers;
-    std::vector<int> sheetAnswers;
-    void alertViewClickedButtonAtIndex(AlertView&, int index) override { alertAnswers.push_back(index); }
-    void actionSheetClickedButtonAtIndex(ActionSheet&, int index) override { sheetAnswers.push_back(index); }
-};
-
 TEST_F(AccessibleWindowTest, AnAlertIsADialogWithItsMessageAndButtons) {
-    AnsweringDelegate delegate;
+    RecordedAnswers delegate;
     AlertView alert("Confirm Action", "Do you want to delete this SMS", &delegate, "Cancel", {"OK"});
     alert.show();
     AlertOverlay* overlay = visibleOverlay<AlertOverlay>();
@@ -254,12 +247,12 @@ TEST_F(AccessibleWindowTest, AnAlertIsADialogWithItsMessageAndButtons) {
     EXPECT_TRUE(ok->rect().intersects(QRect(overlay->mapToGlobal(QPoint(0, 0)), overlay->size())));
 
     press(ok);
-    ASSERT_EQ(delegate.alertAnswers.size(), 1u);
-    EXPECT_EQ(alert.buttonTitleAtIndex(delegate.alertAnswers[0]), "OK");
+    ASSERT_EQ(delegate.alert.size(), 1u);
+    EXPECT_EQ(alert.buttonTitleAtIndex(delegate.alert[0]), "OK");
 }
 
 TEST_F(AccessibleWindowTest, AnActionSheetIsADialogOfButtons) {
-    AnsweringDelegate delegate;
+    RecordedAnswers delegate;
     ActionSheet sheet("Message Type", &delegate, "Cancel", QString(), {"Both", "Received", "Sent"});
     sheet.showInView(root.get());
     auto* overlay = visibleOverlay<ActionSheetOverlay>();
@@ -269,8 +262,8 @@ TEST_F(AccessibleWindowTest, AnActionSheetIsADialogOfButtons) {
     EXPECT_EQ(dialog->text(QAccessible::Name), "Message Type");
     EXPECT_EQ(childNames(dialog, QAccessible::Button), (QStringList{"Both", "Received", "Sent", "Cancel"}));
     press(childNamed(dialog, "Sent"));
-    ASSERT_EQ(delegate.sheetAnswers.size(), 1u);
-    EXPECT_EQ(sheet.buttonTitleAtIndex(delegate.sheetAnswers[0]), "Sent");
+    ASSERT_EQ(delegate.sheet.size(), 1u);
+    EXPECT_EQ(sheet.buttonTitleAtIndex(delegate.sheet[0]), "Sent");
 }
 
 TEST_F(AccessibleWindowTest, APictureOnlyLabelIsHidden) {

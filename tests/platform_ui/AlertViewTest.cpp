@@ -202,4 +202,4 @@ TEST_F(OverlayTest, ATapOnTheDimmedScreenCancelsTheActionSheet) {
     EXPECT_EQ(delegate.sheetAnswers, std::vector<int>{3});
 }
 
-} // namespace
+}  // namespace

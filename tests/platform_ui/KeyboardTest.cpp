@@ -1,4 +1,5 @@
 // The kit without a mouse: real key presses on real widgets.
+#include "RecordedAnswers.h"
 #include "UiTestSupport.h"
 
 #include "platform/ui/ActionSheet.h"
@@ -238,17 +239,9 @@ TEST_F(WindowKeyboardTest, EscapeOnAScreenWithCancelCancels) {
     EXPECT_EQ(cancelled, 1);
 }
 
-class Answers : public AlertViewDelegate, public ActionSheetDelegate {
-public:
-    std::vector<int> alert;
-    std::vector<int> sheet;
-    void alertViewClickedButtonAtIndex(AlertView&, int index) override { alert.push_back(index); }
-    void actionSheetClickedButtonAtIndex(ActionSheet&, int index) override { sheet.push_back(index); }
-};
-
 TEST_F(WindowKeyboardTest, AnAlertTakesEnterAndEscapeAndKeepsTheScreen) {
     pushDetails();
-    Answers answers;
+    RecordedAnswers answers;
     AlertView alert("Confirm Action", "Delete?", &answers, "Cancel", {"OK"});
     alert.show();
     EXPECT_TRUE(QTest::qWaitFor([&] { return alert.isVisible(); }));
@@ -267,7 +260,7 @@ TEST_F(WindowKeyboardTest, AnAlertTakesEnterAndEscapeAndKeepsTheScreen) {
 }
 
 TEST_F(WindowKeyboardTest, AnActionSheetIsWalkedWithArrowsAndAnswersEnterAndEscape) {
-    Answers answers;
+    RecordedAnswers answers;
     ActionSheet sheet("Message Type", &answers, "Cancel", QString(), {"Both", "Received", "Sent"});
     sheet.showInView(&root);
     press(Qt::Key_Return);

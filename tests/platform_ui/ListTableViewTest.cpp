@@ -141,4 +141,4 @@ TEST_F(LongListTest, FiftyThousandRowsLoadAndScrollQuicklyPaintingOnlyRowsInView
     EXPECT_TRUE(list.findChildren<QWidget*>().size() < 20) << "no widget per row";
 }
 
-} // namespace
+}  // namespace

@@ -19,20 +19,20 @@ namespace {
 class RecordingController : public ViewController {
 public:
     RecordingController(const QString& title, QStringList& log, QWidget* parent = nullptr)
-        : ViewController(parent), m_log(log) {
+        : ViewController(parent), log_(log) {
         setTitle(title);
     }
 
-    void viewWillAppear(bool) override { m_log << title() + " willAppear"; }
-    void viewDidAppear(bool) override { m_log << title() + " didAppear"; }
-    void viewWillDisappear(bool) override { m_log << title() + " willDisappear"; }
-    void viewDidDisappear(bool) override { m_log << title() + " didDisappear"; }
+    void viewWillAppear(bool) override { log_ << title() + " willAppear"; }
+    void viewDidAppear(bool) override { log_ << title() + " didAppear"; }
+    void viewWillDisappear(bool) override { log_ << title() + " willDisappear"; }
+    void viewDidDisappear(bool) override { log_ << title() + " didDisappear"; }
 
 protected:
-    void viewDidLoad() override { m_log << title() + " didLoad"; }
+    void viewDidLoad() override { log_ << title() + " didLoad"; }
 
 private:
-    QStringList& m_log;
+    QStringList& log_;
 };
 
 class NavigationControllerTest : public ::testing::Test {
@@ -238,4 +238,4 @@ TEST(PhoneWindowTest, ReportsActivationAndDeactivationOnce) {
     EXPECT_EQ(deactivated.count(), 1);
 }
 
-} // namespace
+}  // namespace

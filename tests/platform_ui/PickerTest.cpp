@@ -148,4 +148,4 @@ TEST_F(PickerViewTest, WheelsShareTheWidthByTheirShares) {
     EXPECT_NEAR(double(first.width()) / second.width(), 2.0, 0.1);
 }
 
-} // namespace
+}  // namespace

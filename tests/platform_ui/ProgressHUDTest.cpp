@@ -77,4 +77,4 @@ TEST_F(ProgressHUDTest, TheBoxIsCentredOverTheWindow) {
     EXPECT_NEAR(hud.boxRect().center().y(), window.height() / 2, 2);
 }
 
-} // namespace
+}  // namespace

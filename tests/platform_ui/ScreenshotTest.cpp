@@ -377,4 +377,4 @@ TEST_F(ScreenshotTest, ControlsAndScrollingReport) {
     EXPECT_GT(scroll.contentSize().height(), scroll.viewport()->height());
 }
 
-} // namespace
+}  // namespace

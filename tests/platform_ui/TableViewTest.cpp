@@ -411,4 +411,4 @@ TEST(TextFieldCellTest, SelectingTheRowOpensTheFieldAndReturnReportsTheKey) {
     EXPECT_FALSE(source.cell->isFirstResponder());
 }
 
-} // namespace
+}  // namespace

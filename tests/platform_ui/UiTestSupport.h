@@ -51,4 +51,4 @@ inline bool isDark(QRgb pixel) {
     return qGray(pixel) < 85;
 }
 
-} // namespace uitest
+}  // namespace uitest

@@ -42,4 +42,4 @@ inline bool settle() {
     return ended;
 }
 
-} // namespace uiwait
+}  // namespace uiwait
