@@ -82,7 +82,7 @@ Person::Resolution Person::resolveAddress(const std::string& address) {
     resolution.contactHasName = true;
     resolution.person.setName(*name);
     resolution.person.addNumber(address);
-    resolution.person.setRecordID(contact->recordId);
+    resolution.person.setRecordID(contact->recordID);
     return resolution;
 }
 

@@ -18,7 +18,7 @@ inline constexpr const char* kExcludedNumberCount = "epersoncountNA";  // intege
 inline constexpr const char* kExcludedNumberPrefix = "epersonNA";      // epersonNA0, ...
 inline constexpr const char* kLastSyncReceived = "lastsyncrdate";      // integer, Unix seconds
 inline constexpr const char* kLastSyncSent = "lastsyncsdate";          // integer, Unix seconds
-inline constexpr const char* kHideSms = "hidesms";                     // string "Y"
+inline constexpr const char* kHideSMS = "hidesms";                     // string "Y"
 
 // The default badge type is kDefaultBadgeType (BadgeType.h); an absent
 // message type is MessageType::Both.

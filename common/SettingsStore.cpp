@@ -73,7 +73,7 @@ bool SettingsStore::update(const std::function<void(PropertyList&)>& change) {
     return settings->writeToFile(DevicePaths::settingsFile());
 }
 
-int SettingsStore::smsQuota(const PropertyList* settings) {
+int SettingsStore::smsquota(const PropertyList* settings) {
     return integerOf(settings, SettingsKeys::kSmsQuota, SettingsKeys::kDefaultSmsQuota);
 }
 
@@ -120,7 +120,7 @@ std::optional<std::string> SettingsStore::lastRecordNumber(const PropertyList* s
     return settings->stringValue(SettingsKeys::kLastRecordNumber);
 }
 
-bool SettingsStore::hideSms(const PropertyList* settings) { return has(settings, SettingsKeys::kHideSms); }
+bool SettingsStore::hideSMS(const PropertyList* settings) { return has(settings, SettingsKeys::kHideSMS); }
 
 std::int64_t SettingsStore::lastSyncReceived(const PropertyList* settings) {
     return settings ? settings->integerValue(SettingsKeys::kLastSyncReceived, 0) : 0;

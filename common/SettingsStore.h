@@ -30,7 +30,7 @@ public:
     // and gives false, as does a failed write.
     static bool update(const std::function<void(PropertyList&)>& change);
 
-    static int smsQuota(const PropertyList* settings);
+    static int smsquota(const PropertyList* settings);
     static BadgeType badgeType(const PropertyList* settings);
     static bool hasBadgeType(const PropertyList* settings);
     static void setBadgeType(PropertyList& settings, BadgeType type);
@@ -43,7 +43,7 @@ public:
     static int cycleDay(const PropertyList* settings);
     static std::optional<double> lastFromDate(const PropertyList* settings);
     static std::optional<std::string> lastRecordNumber(const PropertyList* settings);
-    static bool hideSms(const PropertyList* settings);
+    static bool hideSMS(const PropertyList* settings);
     // The sync markers are Unix seconds and are read at full 64-bit width: a
     // message dated past 2038 (a phone clock run ahead, or a date misread)
     // must not pin a marker below its own date.

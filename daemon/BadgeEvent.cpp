@@ -38,7 +38,7 @@ bool BadgeEvent::CTSMSEvent(const std::string& name) {
     const auto settings = SettingsStore::load();
     const PropertyList* values = settings ? &*settings : nullptr;
     const BadgeType badgeType = badgeTypeStoringDefault(values);
-    const int quota = SettingsStore::smsQuota(values);
+    const int quota = SettingsStore::smsquota(values);
     if (badgeType == BadgeType::Off && !hooks_.afterBadge) return true;
 
     const std::vector<Person> excluded = exclusionList(values);

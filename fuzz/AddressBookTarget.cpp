@@ -39,11 +39,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     AddressBook book(path, "US");
     book.refreshIfChanged();
     for (const auto& contact : read.contacts) {
-        FUZZ_CHECK(book.personWithRecordID(contact.recordId) != nullptr, "every contact read is in the book");
+        FUZZ_CHECK(book.personWithRecordID(contact.recordID) != nullptr, "every contact read is in the book");
         for (const auto& number : contact.numbers) {
             checkMatching(number);
             const ContactRef found = book.findPersonMatchingPhoneNumber(number);
-            if (found) FUZZ_CHECK(book.personWithRecordID(found->recordId) != nullptr, "a match is a contact");
+            if (found) FUZZ_CHECK(book.personWithRecordID(found->recordID) != nullptr, "a match is a contact");
         }
     }
     book.allPeopleSortedLastNameFirst();

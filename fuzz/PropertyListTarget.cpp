@@ -21,12 +21,12 @@ void checkSettings(const PropertyList* settings) {
     FUZZ_CHECK(badge >= 0 && badge <= 6, "the badge type is one of the seven");
     const int type = static_cast<int>(SettingsStore::messageType(settings));
     FUZZ_CHECK(type >= 0 && type <= 2, "the message type is one of the three");
-    SettingsStore::smsQuota(settings);
+    SettingsStore::smsquota(settings);
     SettingsStore::cycleDay(settings);
     SettingsStore::cycleMode(settings);
     SettingsStore::lastFromDate(settings);
     SettingsStore::lastRecordNumber(settings);
-    SettingsStore::hideSms(settings);
+    SettingsStore::hideSMS(settings);
     SettingsStore::lastSyncReceived(settings);
     SettingsStore::lastSyncSent(settings);
     const auto ids = SettingsStore::excludedPersonIds(settings);

@@ -79,10 +79,10 @@ ContactRef AddressBook::findPersonMatchingPhoneNumber(const std::string& number)
     return entry->second;
 }
 
-ContactRef AddressBook::personWithRecordID(int recordId) {
+ContactRef AddressBook::personWithRecordID(int recordID) {
     std::lock_guard lock(mutex_);
     loadOnFirstUse();
-    return index_->withRecordId(recordId);
+    return index_->withRecordID(recordID);
 }
 
 std::vector<ContactRef> AddressBook::allPeopleSortedLastNameFirst() {

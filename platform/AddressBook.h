@@ -39,7 +39,7 @@ public:
     // The contact whose phone numbers match `number`, or nothing. Answers are
     // remembered per address string until the next reload.
     ContactRef findPersonMatchingPhoneNumber(const std::string& number);
-    ContactRef personWithRecordID(int recordId);
+    ContactRef personWithRecordID(int recordID);
     // Every contact, by last name (or, without one, first name, then
     // organisation), then first name, then record identifier; letters
     // compare without regard to case.

@@ -7,7 +7,7 @@
 
 // One person of the address book as it stood when the book was loaded.
 struct AddressBookContact {
-    int recordId = 0;  // the ABPerson ROWID, stable across runs
+    int recordID = 0;  // the ABPerson ROWID, stable across runs
     // An empty string in the book counts as absent.
     std::optional<std::string> first, last, organization;
     std::vector<std::string> numbers;  // phone numbers as typed, in the book's order

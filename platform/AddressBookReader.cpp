@@ -31,7 +31,7 @@ std::optional<std::string> nonEmptyText(const SqliteStatement& statement, int co
 
 // Record identifiers are 32-bit on the phone; a row outside that range is not
 // one the rest of the system could refer to.
-std::optional<int> recordIdOf(const SqliteStatement& statement, int column) {
+std::optional<int> recordIDOf(const SqliteStatement& statement, int column) {
     const std::int64_t value = statement.columnInt(column);
     if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max()) return std::nullopt;
     return static_cast<int>(value);
@@ -44,10 +44,10 @@ Outcome readPeople(const SqliteDatabase& db, std::vector<AddressBookContact>* co
         return failureOf(db, kDoing);
     SqliteStatement::Step step;
     while ((step = people.step()) == SqliteStatement::Step::Row) {
-        const auto recordId = recordIdOf(people, 0);
-        if (!recordId) continue;
+        const auto recordID = recordIDOf(people, 0);
+        if (!recordID) continue;
         AddressBookContact contact;
-        contact.recordId = *recordId;
+        contact.recordID = *recordID;
         contact.first = nonEmptyText(people, 1);
         contact.last = nonEmptyText(people, 2);
         contact.organization = nonEmptyText(people, 3);
@@ -56,10 +56,10 @@ Outcome readPeople(const SqliteDatabase& db, std::vector<AddressBookContact>* co
     return step == SqliteStatement::Step::Done ? Outcome::Loaded : failureOf(db, kDoing);
 }
 
-AddressBookContact* contactWithId(std::vector<AddressBookContact>& contacts, int recordId) {
-    auto found = std::lower_bound(contacts.begin(), contacts.end(), recordId,
-                                  [](const AddressBookContact& contact, int id) { return contact.recordId < id; });
-    return found != contacts.end() && found->recordId == recordId ? &*found : nullptr;
+AddressBookContact* contactWithId(std::vector<AddressBookContact>& contacts, int recordID) {
+    auto found = std::lower_bound(contacts.begin(), contacts.end(), recordID,
+                                  [](const AddressBookContact& contact, int id) { return contact.recordID < id; });
+    return found != contacts.end() && found->recordID == recordID ? &*found : nullptr;
 }
 
 // Numbers whose person is gone are left behind by the phone's own editor at
@@ -73,9 +73,9 @@ Outcome readNumbers(const SqliteDatabase& db, std::vector<AddressBookContact>* c
     numbers.bindInt(1, kPhoneNumberProperty);
     SqliteStatement::Step step;
     while ((step = numbers.step()) == SqliteStatement::Step::Row) {
-        const auto recordId = recordIdOf(numbers, 0);
+        const auto recordID = recordIDOf(numbers, 0);
         auto value = nonEmptyText(numbers, 1);
-        AddressBookContact* contact = recordId ? contactWithId(*contacts, *recordId) : nullptr;
+        AddressBookContact* contact = recordID ? contactWithId(*contacts, *recordID) : nullptr;
         if (contact && value) contact->numbers.push_back(std::move(*value));
     }
     return step == SqliteStatement::Step::Done ? Outcome::Loaded : failureOf(db, kDoing);

@@ -26,11 +26,11 @@ const std::optional<std::string>& sortName(const AddressBookContact& contact) {
 struct SortEntry {
     std::string name;
     std::string first;
-    int recordId;
+    int recordID;
     ContactRef contact;
 
     bool operator<(const SortEntry& other) const {
-        return std::tie(name, first, recordId) < std::tie(other.name, other.first, other.recordId);
+        return std::tie(name, first, recordID) < std::tie(other.name, other.first, other.recordID);
     }
 };
 
@@ -41,19 +41,19 @@ ContactIndex::ContactIndex(std::vector<AddressBookContact> contacts, const std::
     // Lookups by identifier search this order, and the number index gives
     // equal matches to the contact added first.
     std::sort(contacts.begin(), contacts.end(),
-              [](const AddressBookContact& a, const AddressBookContact& b) { return a.recordId < b.recordId; });
-    byRecordId_.reserve(contacts.size());
+              [](const AddressBookContact& a, const AddressBookContact& b) { return a.recordID < b.recordID; });
+    byRecordID_.reserve(contacts.size());
     for (AddressBookContact& contact : contacts) {
-        byRecordId_.push_back(std::make_shared<const AddressBookContact>(std::move(contact)));
-        numbers_.add(byRecordId_.back());
+        byRecordID_.push_back(std::make_shared<const AddressBookContact>(std::move(contact)));
+        numbers_.add(byRecordID_.back());
     }
-    sortedLastNameFirst_ = sortLastNameFirst(byRecordId_);
+    sortedLastNameFirst_ = sortLastNameFirst(byRecordID_);
 }
 
-ContactRef ContactIndex::withRecordId(int recordId) const {
-    auto found = std::lower_bound(byRecordId_.begin(), byRecordId_.end(), recordId,
-                                  [](const ContactRef& contact, int id) { return contact->recordId < id; });
-    if (found == byRecordId_.end() || (*found)->recordId != recordId) return nullptr;
+ContactRef ContactIndex::withRecordID(int recordID) const {
+    auto found = std::lower_bound(byRecordID_.begin(), byRecordID_.end(), recordID,
+                                  [](const ContactRef& contact, int id) { return contact->recordID < id; });
+    if (found == byRecordID_.end() || (*found)->recordID != recordID) return nullptr;
     return *found;
 }
 
@@ -62,7 +62,7 @@ std::vector<ContactRef> ContactIndex::sortLastNameFirst(const std::vector<Contac
     std::vector<SortEntry> entries;
     entries.reserve(contacts.size());
     for (const ContactRef& contact : contacts)
-        entries.push_back({folded(sortName(*contact)), folded(contact->first), contact->recordId, contact});
+        entries.push_back({folded(sortName(*contact)), folded(contact->first), contact->recordID, contact});
     std::sort(entries.begin(), entries.end());
     std::vector<ContactRef> sorted;
     sorted.reserve(entries.size());

@@ -15,14 +15,14 @@ public:
     ContactIndex(std::vector<AddressBookContact> contacts, const std::string& defaultRegion);
 
     ContactRef match(const std::string& address) const { return numbers_.match(address); }
-    ContactRef withRecordId(int recordId) const;
+    ContactRef withRecordID(int recordID) const;
     const std::vector<ContactRef>& sortedLastNameFirst() const { return sortedLastNameFirst_; }
-    int size() const { return static_cast<int>(byRecordId_.size()); }
+    int size() const { return static_cast<int>(byRecordID_.size()); }
 
 private:
     static std::vector<ContactRef> sortLastNameFirst(const std::vector<ContactRef>& contacts);
 
-    std::vector<ContactRef> byRecordId_;
+    std::vector<ContactRef> byRecordID_;
     std::vector<ContactRef> sortedLastNameFirst_;
     PhoneNumberIndex numbers_;
 };

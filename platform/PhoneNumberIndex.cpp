@@ -37,7 +37,7 @@ PhoneNumberIndex::PhoneNumberIndex(std::string defaultRegion) : defaultRegion_(s
 
 bool PhoneNumberIndex::Candidate::beatenBy(int otherStrength, const AddressBookContact& other) const {
     if (otherStrength != strength) return otherStrength > strength;
-    return !contact || other.recordId < contact->recordId;
+    return !contact || other.recordID < contact->recordID;
 }
 
 void PhoneNumberIndex::add(const ContactRef& contact) {
@@ -61,7 +61,7 @@ void PhoneNumberIndex::considerNumberMatches(const Parsed& address, Candidate* b
     if (filed == byKey_.end()) return;
     for (const ParsedNumber& candidate : filed->second) {
         // Nothing beats an exact match by a lower identifier; spare the comparison.
-        if (best->strength == kExactStrength && best->contact->recordId <= candidate.contact->recordId) continue;
+        if (best->strength == kExactStrength && best->contact->recordID <= candidate.contact->recordID) continue;
         const int strength = matchStrength(address.number, candidate.number);
         if (strength > 0 && best->beatenBy(strength, *candidate.contact)) *best = {strength, candidate.contact};
     }

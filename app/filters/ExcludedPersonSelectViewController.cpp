@@ -68,7 +68,7 @@ void ExcludedPersonSelectViewController::getPersonArray() {
         if (!name) continue;
         Person person;
         person.setName(*name);
-        person.setRecordID(contact->recordId);
+        person.setRecordID(contact->recordID);
         personArray_.push_back(std::move(person));
     }
 }

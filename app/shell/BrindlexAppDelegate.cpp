@@ -61,9 +61,9 @@ QString BrindlexAppDelegate::commandOf(const QString& url) {
 bool BrindlexAppDelegate::handleOpenURL(const QString& url) {
     const QString command = commandOf(url);
     if (command == QLatin1String("hideSMS"))
-        SettingsStore::update([](PropertyList& settings) { settings.setString(SettingsKeys::kHideSms, "Y"); });
+        SettingsStore::update([](PropertyList& settings) { settings.setString(SettingsKeys::kHideSMS, "Y"); });
     else if (command == QLatin1String("showSMS"))
-        SettingsStore::update([](PropertyList& settings) { settings.remove(SettingsKeys::kHideSms); });
+        SettingsStore::update([](PropertyList& settings) { settings.remove(SettingsKeys::kHideSMS); });
     return true;
 }
 

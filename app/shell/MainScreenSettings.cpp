@@ -21,7 +21,7 @@ std::optional<Person> MainScreenSettings::personForNumber(const std::string& num
     Person person;
     person.setName(*name);
     person.addNumber(number);
-    person.setRecordID(contact->recordId);
+    person.setRecordID(contact->recordID);
     return person;
 }
 
@@ -33,7 +33,7 @@ void MainScreenSettings::loadFilterSettings(const PropertyList* settings) {
     // past a missing number key, as the command-line report does.
     excludedPersonArray = QuotaReport::savedExclusions(settings);
     badgeType = SettingsStore::badgeType(settings);
-    smsquota = SettingsStore::smsQuota(settings);
+    smsquota = SettingsStore::smsquota(settings);
 }
 
 void MainScreenSettings::loadPeriod(const PropertyList* settings, std::time_t now) {
@@ -47,9 +47,9 @@ void MainScreenSettings::loadPeriod(const PropertyList* settings, std::time_t no
         from = BillingPeriod::periodStart(cycleDay, now);
     }
     to = BillingPeriod::periodEnd(now);
-    if (settings && settings->contains(SettingsKeys::kHideSms)) {
+    if (settings && settings->contains(SettingsKeys::kHideSMS)) {
         // Only "Y" turns the flag on; another value leaves it as it was.
-        if (settings->stringValue(SettingsKeys::kHideSms) == "Y") hideSMS = true;
+        if (settings->stringValue(SettingsKeys::kHideSMS) == "Y") hideSMS = true;
     } else {
         hideSMS = false;
     }

@@ -61,7 +61,7 @@ protected:
         options.period = QuotaReport::currentPeriod(stored ? &*stored : nullptr, kNow);
         options.messageType = messageType;
         options.excluded = QuotaReport::savedExclusions(stored ? &*stored : nullptr);
-        options.quota = SettingsStore::smsQuota(stored ? &*stored : nullptr);
+        options.quota = SettingsStore::smsquota(stored ? &*stored : nullptr);
         return options;
     }
 

@@ -70,7 +70,7 @@ TEST_F(SettingsStoreTest, MissingFileGivesNoDictionaryAndEveryDefault) {
     EXPECT_FALSE(SettingsStore::load().has_value());
     const PropertyList empty;
     for (const PropertyList* settings : {static_cast<const PropertyList*>(nullptr), &empty}) {
-        EXPECT_EQ(SettingsStore::smsQuota(settings), 0);
+        EXPECT_EQ(SettingsStore::smsquota(settings), 0);
         EXPECT_EQ(SettingsStore::badgeType(settings), BadgeType::Sent);
         EXPECT_FALSE(SettingsStore::hasBadgeType(settings));
         EXPECT_EQ(SettingsStore::messageType(settings), MessageType::Both);
@@ -78,7 +78,7 @@ TEST_F(SettingsStoreTest, MissingFileGivesNoDictionaryAndEveryDefault) {
         EXPECT_EQ(SettingsStore::cycleDay(settings), 0);
         EXPECT_FALSE(SettingsStore::lastFromDate(settings).has_value());
         EXPECT_FALSE(SettingsStore::lastRecordNumber(settings).has_value());
-        EXPECT_FALSE(SettingsStore::hideSms(settings));
+        EXPECT_FALSE(SettingsStore::hideSMS(settings));
         EXPECT_EQ(SettingsStore::lastSyncReceived(settings), 0);
         EXPECT_EQ(SettingsStore::lastSyncSent(settings), 0);
         EXPECT_TRUE(SettingsStore::excludedPersonIds(settings).empty());
@@ -96,7 +96,7 @@ TEST_F(SettingsStoreTest, IntegerKeysAcceptNumbersAndDigitStrings) {
     writeSettings(settings);
 
     const PropertyList loaded = reloaded();
-    EXPECT_EQ(SettingsStore::smsQuota(&loaded), 15);
+    EXPECT_EQ(SettingsStore::smsquota(&loaded), 15);
     EXPECT_EQ(SettingsStore::cycleDay(&loaded), 15);
     EXPECT_EQ(SettingsStore::badgeType(&loaded), BadgeType::Both);
     EXPECT_TRUE(SettingsStore::hasBadgeType(&loaded));
@@ -111,7 +111,7 @@ TEST_F(SettingsStoreTest, NegativeIntegersSurviveTheFile) {
         settings.setInteger(kLastSyncReceived, INT_MIN);
     }));
     const PropertyList loaded = reloaded();
-    EXPECT_EQ(SettingsStore::smsQuota(&loaded), -3);
+    EXPECT_EQ(SettingsStore::smsquota(&loaded), -3);
     EXPECT_EQ(SettingsStore::lastSyncReceived(&loaded), INT_MIN);
 }
 
@@ -120,7 +120,7 @@ TEST_F(SettingsStoreTest, UnreadableIntegersGiveTheDefault) {
     settings.setString(kSmsQuota, "unlimited");
     settings.setString(kBadgeType, "");
     settings.setString(kCycleDay, "day");
-    EXPECT_EQ(SettingsStore::smsQuota(&settings), 0);
+    EXPECT_EQ(SettingsStore::smsquota(&settings), 0);
     EXPECT_EQ(SettingsStore::badgeType(&settings), BadgeType::Sent);
     EXPECT_EQ(SettingsStore::cycleDay(&settings), 0);
 }
@@ -129,16 +129,16 @@ TEST_F(SettingsStoreTest, IntegersBeyond32BitsSaturate) {
     PropertyList settings;
     settings.setInteger(kSmsQuota, 5'000'000'000);
     settings.setString(kCycleDay, "-5000000000");
-    EXPECT_EQ(SettingsStore::smsQuota(&settings), INT_MAX);
+    EXPECT_EQ(SettingsStore::smsquota(&settings), INT_MAX);
     EXPECT_EQ(SettingsStore::cycleDay(&settings), INT_MIN);
 }
 
 TEST_F(SettingsStoreTest, PresenceKeysIgnoreTheirValue) {
     PropertyList settings;
     settings.setString(kCycleMode, "N");
-    settings.setInteger(kHideSms, 0);
+    settings.setInteger(kHideSMS, 0);
     EXPECT_TRUE(SettingsStore::cycleMode(&settings));
-    EXPECT_TRUE(SettingsStore::hideSms(&settings));
+    EXPECT_TRUE(SettingsStore::hideSMS(&settings));
 }
 
 TEST_F(SettingsStoreTest, StringAndDoubleKeysReadTheirValues) {
@@ -168,7 +168,7 @@ TEST_F(SettingsStoreTest, UpdateKeepsKeysItDoesNotTouch) {
 
     const PropertyList loaded = reloaded();
     EXPECT_EQ(SettingsStore::lastSyncReceived(&loaded), 1370000000);
-    EXPECT_EQ(SettingsStore::smsQuota(&loaded), 250);
+    EXPECT_EQ(SettingsStore::smsquota(&loaded), 250);
     EXPECT_TRUE(SettingsStore::cycleMode(&loaded));
     EXPECT_EQ(loaded.stringValue(kCycleDay), "15");
     EXPECT_EQ(loaded.stringValue("someoneelseskey"), "kept");

@@ -30,7 +30,7 @@ protected:
     // The record identifier of the contact the address resolves to, 0 for none.
     static int matchOf(AddressBook& book, const std::string& address) {
         const ContactRef contact = book.findPersonMatchingPhoneNumber(address);
-        return contact ? contact->recordId : 0;
+        return contact ? contact->recordID : 0;
     }
 
     TempDeviceRoot root_;
@@ -115,7 +115,7 @@ TEST_F(AddressBookTest, ContactsReadAsStoredWithEmptyNamesAbsent) {
     AddressBook book(path_, "US");
     const ContactRef contact = book.personWithRecordID(static_cast<int>(anna));
     ASSERT_TRUE(contact);
-    EXPECT_EQ(contact->recordId, anna);
+    EXPECT_EQ(contact->recordID, anna);
     EXPECT_EQ(contact->first, std::nullopt);
     EXPECT_EQ(contact->last, "Becker");
     EXPECT_EQ(contact->organization, std::nullopt);
@@ -134,7 +134,7 @@ TEST_F(AddressBookTest, SortsLastNameFirstIgnoringCase) {
     const long long adams = add("Zoe", "Adams", {});
     AddressBook book(path_, "US");
     std::vector<long long> order;
-    for (const ContactRef& contact : book.allPeopleSortedLastNameFirst()) order.push_back(contact->recordId);
+    for (const ContactRef& contact : book.allPeopleSortedLastNameFirst()) order.push_back(contact->recordID);
     EXPECT_EQ(order, (std::vector<long long>{acme, adams, bob, zellerAnna, zellerAnnaAgain, zellerCarl}));
 }
 

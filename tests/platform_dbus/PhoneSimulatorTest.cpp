@@ -119,8 +119,8 @@ TEST_F(PhoneSimulatorTest, ContactsAreAddedToTheAddressBookAndListed) {
 
     const PhoneRun list = phone({"contacts", "list"});
     EXPECT_EQ(list.status, 0);
-    EXPECT_EQ(list.out, std::to_string(contacts[0].recordId) + "\tAnna Becker\t+1 (415) 555-0100, 4155550101\n" +
-                            std::to_string(contacts[1].recordId) + "\tOkafor\t07700 900123\n");
+    EXPECT_EQ(list.out, std::to_string(contacts[0].recordID) + "\tAnna Becker\t+1 (415) 555-0100, 4155550101\n" +
+                            std::to_string(contacts[1].recordID) + "\tOkafor\t07700 900123\n");
 }
 
 TEST_F(PhoneSimulatorTest, BadArgumentsShowTheUsageAndChangeNothing) {

@@ -25,7 +25,7 @@ TEST_F(AddressBookFixtureTest, ContactsRoundTripWithTheirNumbersInOrder) {
 
     auto contacts = book.contacts();
     ASSERT_EQ(contacts.size(), 3u);
-    EXPECT_EQ(contacts[0].recordId, anna);
+    EXPECT_EQ(contacts[0].recordID, anna);
     EXPECT_EQ(contacts[0].first, "Anna");
     EXPECT_EQ(contacts[0].last, "Becker");
     EXPECT_FALSE(contacts[0].organization.has_value());

@@ -164,7 +164,7 @@ int ReportCommand::run(const QStringList& arguments, std::time_t now) {
     options.period = choice.period;
     options.messageType = choice.messageType;
     options.excluded = QuotaReport::savedExclusions(values);
-    options.quota = SettingsStore::smsQuota(values);
+    options.quota = SettingsStore::smsquota(values);
     ReportFormatter::Request request;
     request.messageType = choice.messageType;
     for (const Person& excluded : options.excluded) request.exclusions.push_back(excluded.name());

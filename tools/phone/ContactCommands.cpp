@@ -22,16 +22,16 @@ int ContactCommands::add(const std::vector<std::string>& arguments) {
 
     AddressBookFixture book(DevicePaths::addressBook());
     if (!book.create()) return PhoneCommand::failWith(book.lastError());
-    const long long recordId = book.addContact(namePart(arguments[0]), namePart(arguments[1]), std::nullopt, numbers);
-    if (recordId < 0) return PhoneCommand::failWith(book.lastError());
-    std::printf("Added contact %lld\n", recordId);
+    const long long recordID = book.addContact(namePart(arguments[0]), namePart(arguments[1]), std::nullopt, numbers);
+    if (recordID < 0) return PhoneCommand::failWith(book.lastError());
+    std::printf("Added contact %lld\n", recordID);
     return PhoneCommand::kSuccess;
 }
 
 int ContactCommands::list() {
     // A missing address book is an empty one, as on the phone.
     for (const auto& contact : AddressBookFixture(DevicePaths::addressBook()).contacts())
-        std::printf("%lld\t%s\t%s\n", contact.recordId, displayName(contact).c_str(),
+        std::printf("%lld\t%s\t%s\n", contact.recordID, displayName(contact).c_str(),
                     joinNumbers(contact.numbers).c_str());
     return PhoneCommand::kSuccess;
 }
