@@ -1,6 +1,7 @@
 #include "app/charts/BarChartController.h"
 
 #include "app/charts/BarLine.h"
+#include "app/charts/ColumnScrollView.h"
 #include "app/charts/MultipleSort.h"
 #include "platform/ui/KitAccessibility.h"
 #include "platform/ui/Label.h"
@@ -13,8 +14,7 @@
 
 namespace {
 
-constexpr int kScreenWidth = 320;
-constexpr int kInitialContentHeight = 800;
+constexpr int kScreenWidth = ColumnScrollView::kWidth;
 constexpr double kCountLabelGap = 20.0;
 constexpr double kLastCountLabelX = 280.0;
 
@@ -29,11 +29,7 @@ Label* rowLabel(const QString& text, const QRect& frame, QWidget* parent) {
 BarChartController::BarChartController(QWidget* parent) : ViewController(parent) {}
 
 void BarChartController::viewDidLoad() {
-    scrollView_ = new ScrollView(this);
-    scrollView_->setGeometry(0, 0, kScreenWidth, height());
-    scrollView_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scrollView_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    scrollView_->setContentSize(QSize(kScreenWidth, kInitialContentHeight));
+    scrollView_ = new ColumnScrollView(this);
     setTitle(tr("Bar Chart"));
 }
 

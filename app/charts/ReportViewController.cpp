@@ -1,5 +1,6 @@
 #include "app/charts/ReportViewController.h"
 
+#include "app/charts/ColumnScrollView.h"
 #include "app/shell/DateFormatter.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/ScrollView.h"
@@ -9,8 +10,7 @@
 
 namespace {
 
-constexpr int kScreenWidth = 320;
-constexpr int kInitialContentHeight = 800;
+constexpr int kScreenWidth = ColumnScrollView::kWidth;
 const QRect kLabelColumn(10, 0, 90, 30);
 const QRect kFirstCountColumn(100, 0, 100, 30);
 const QRect kSecondCountColumn(210, 0, 100, 30);
@@ -20,11 +20,7 @@ const QRect kSecondCountColumn(210, 0, 100, 30);
 ReportViewController::ReportViewController(QWidget* parent) : ViewController(parent) {}
 
 void ReportViewController::viewDidLoad() {
-    scrollView_ = new ScrollView(this);
-    scrollView_->setGeometry(0, 0, kScreenWidth, height());
-    scrollView_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scrollView_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    scrollView_->setContentSize(QSize(kScreenWidth, kInitialContentHeight));
+    scrollView_ = new ColumnScrollView(this);
     setTitle(tr("Report"));
 }
 

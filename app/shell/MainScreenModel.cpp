@@ -5,6 +5,12 @@
 
 MainScreenModel::MainScreenModel(QObject* parent) : QObject(parent) {}
 
+template <typename Field, typename Value>
+void MainScreenModel::change(Field& field, Value&& value) {
+    field = std::forward<Value>(value);
+    emit changed();
+}
+
 void MainScreenModel::loadFilterSettings(const PropertyList* settings) { settings_.loadFilterSettings(settings); }
 
 void MainScreenModel::loadPeriod(const PropertyList* settings, std::time_t now) { settings_.loadPeriod(settings, now); }
@@ -13,15 +19,9 @@ void MainScreenModel::saveLastDate(std::time_t now, const std::function<void(int
     settings_.saveLastDate(now, setIconBadge);
 }
 
-void MainScreenModel::setFromDate(std::time_t from) {
-    settings_.from = from;
-    emit changed();
-}
+void MainScreenModel::setFromDate(std::time_t from) { change(settings_.from, from); }
 
-void MainScreenModel::setToDate(std::time_t to) {
-    settings_.to = to;
-    emit changed();
-}
+void MainScreenModel::setToDate(std::time_t to) { change(settings_.to, to); }
 
 void MainScreenModel::setPeriod(std::time_t from, std::time_t to) {
     settings_.from = from;
@@ -29,14 +29,10 @@ void MainScreenModel::setPeriod(std::time_t from, std::time_t to) {
     emit changed();
 }
 
-void MainScreenModel::setMessageType(MessageType type) {
-    settings_.messageType = type;
-    emit changed();
-}
+void MainScreenModel::setMessageType(MessageType type) { change(settings_.messageType, type); }
 
 void MainScreenModel::setSelectedPerson(std::optional<Person> person) {
-    settings_.selectedPerson = std::move(person);
-    emit changed();
+    change(settings_.selectedPerson, std::move(person));
 }
 
 void MainScreenModel::addExcludedPerson(Person person) {
@@ -59,30 +55,15 @@ bool MainScreenModel::removeExcludedPerson(std::size_t index) {
     return true;
 }
 
-void MainScreenModel::setPersonArray(std::vector<Person> persons) {
-    personArray_ = std::move(persons);
-    emit changed();
-}
+void MainScreenModel::setPersonArray(std::vector<Person> persons) { change(personArray_, std::move(persons)); }
 
-void MainScreenModel::setSaveFromDate(int mode) {
-    settings_.saveFromDate = mode;
-    emit changed();
-}
+void MainScreenModel::setSaveFromDate(int mode) { change(settings_.saveFromDate, mode); }
 
-void MainScreenModel::setCycleDay(int day) {
-    settings_.cycleDay = day;
-    emit changed();
-}
+void MainScreenModel::setCycleDay(int day) { change(settings_.cycleDay, day); }
 
-void MainScreenModel::setBadgeType(BadgeType type) {
-    settings_.badgeType = type;
-    emit changed();
-}
+void MainScreenModel::setBadgeType(BadgeType type) { change(settings_.badgeType, type); }
 
-void MainScreenModel::setSmsquota(int quota) {
-    settings_.smsquota = quota;
-    emit changed();
-}
+void MainScreenModel::setSmsquota(int quota) { change(settings_.smsquota, quota); }
 
 void MainScreenModel::setMessageCount(int count) {
     messageCount_ = count;

@@ -82,6 +82,10 @@ signals:
     void countChanged();
 
 private:
+    // Stores a setting's new value and tells the screens.
+    template <typename Field, typename Value>
+    void change(Field& field, Value&& value);
+
     MainScreenSettings settings_;
     std::vector<Person> personArray_;
     int messageCount_ = 0;
