@@ -1,5 +1,7 @@
 #include "platform/PropertyList.h"
 
+#include "platform/FileWrites.h"
+
 #include <plist/plist.h>
 
 #include <cerrno>
@@ -47,28 +49,11 @@ std::optional<double> parseDouble(const std::string& text) {
     return value;
 }
 
-bool writeAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // Makes the rename itself durable, so a crash right after a write cannot
 // bring back the previous file (and with it, older sync markers).
 void syncDirectoryOf(const std::string& path) {
     const std::size_t slash = path.rfind('/');
-    const std::string directory = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-    int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
+    FileWrites::syncDirectory(slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash)));
 }
 
 }  // namespace
@@ -184,7 +169,7 @@ bool PropertyList::writeToFile(const std::string& path) const {
     // the file being replaced, or make an ordinary user file.
     struct stat existing {};
     ::fchmod(fd, ::stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : 0644);
-    bool ok = writeAll(fd, xml.data(), xml.size()) && ::fsync(fd) == 0;
+    bool ok = FileWrites::writeAll(fd, xml.data(), xml.size()) && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
     if (ok) ok = ::rename(tmpl.c_str(), path.c_str()) == 0;
     if (!ok) {

@@ -1,5 +1,7 @@
 #include "tools/phone/DeviceRootTransaction.h"
 
+#include "platform/FileWrites.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -20,19 +22,6 @@ bool fail(std::string* error, const std::string& message) {
 
 std::string systemError(const std::string& path) { return path + ": " + std::strerror(errno); }
 
-bool writeAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
-
 bool copyAll(int from, int to) {
     char buffer[1 << 16];
     for (;;) {
@@ -40,16 +29,8 @@ bool copyAll(int from, int to) {
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) return false;
         if (got == 0) return true;
-        if (!writeAll(to, buffer, static_cast<std::size_t>(got))) return false;
+        if (!FileWrites::writeAll(to, buffer, static_cast<std::size_t>(got))) return false;
     }
-}
-
-// Makes renames and new names in the folder durable.
-void syncDirectory(const std::string& directory) {
-    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
 }
 
 bool exists(const std::string& path) {
@@ -159,7 +140,7 @@ bool DeviceRootTransaction::stageContents(const std::string& bytes, const std::s
     const int to = ::open(staged.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (to < 0) return fail(error, systemError(staged));
     changes_.push_back(Change{target, staged, {}, {}, false});
-    const bool written = writeAll(to, bytes.data(), bytes.size()) && ::fsync(to) == 0;
+    const bool written = FileWrites::writeAll(to, bytes.data(), bytes.size()) && ::fsync(to) == 0;
     if (::close(to) != 0 || !written) return fail(error, systemError(staged));
     return true;
 }
@@ -245,7 +226,7 @@ void DeviceRootTransaction::finish() {
     }
     std::sort(directories.begin(), directories.end());
     directories.erase(std::unique(directories.begin(), directories.end()), directories.end());
-    for (const auto& directory : directories) syncDirectory(directory);
+    for (const auto& directory : directories) FileWrites::syncDirectory(directory);
     changes_.clear();
     createdDirectories_.clear();
 }
