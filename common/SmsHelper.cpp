@@ -286,26 +286,26 @@ std::int64_t boundValue(std::time_t seconds) {
     return std::clamp<std::int64_t>(static_cast<std::int64_t>(seconds), INT32_MIN, INT32_MAX);
 }
 
-const char* badgeSumStatement(const CountStatements& statements, BadgeType badgeType) {
+// The statement of the three that counts what the badge type counts.
+const char* forCountedMessages(BadgeType badgeType, const char* sent, const char* received, const char* both) {
     switch (countedMessages(badgeType)) {
     case MessageType::Sent:
-        return statements.badgeSumSent;
+        return sent;
     case MessageType::Received:
-        return statements.badgeSumReceived;
+        return received;
     default:
-        return statements.badgeSumBoth;
+        return both;
     }
 }
 
+const char* badgeSumStatement(const CountStatements& statements, BadgeType badgeType) {
+    return forCountedMessages(badgeType, statements.badgeSumSent, statements.badgeSumReceived,
+                              statements.badgeSumBoth);
+}
+
 const char* badgeRowsStatement(const CountStatements& statements, BadgeType badgeType) {
-    switch (countedMessages(badgeType)) {
-    case MessageType::Sent:
-        return statements.badgeRowsSent;
-    case MessageType::Received:
-        return statements.badgeRowsReceived;
-    default:
-        return statements.badgeRowsBoth;
-    }
+    return forCountedMessages(badgeType, statements.badgeRowsSent, statements.badgeRowsReceived,
+                              statements.badgeRowsBoth);
 }
 
 // The person filter's numbers in slices small enough for one statement.
