@@ -1,10 +1,11 @@
 #include "bench/BenchDevice.h"
 
+#include "bench/BenchReport.h"
 #include "common/MarkerSync.h"
 #include "common/Seeding.h"
+#include "platform/DevicePaths.h"
 #include "platform/SqliteDatabase.h"
 #include "platform/SqliteStatement.h"
-#include "platform/DevicePaths.h"
 #include "tools/fixtures/AddressBookFixture.h"
 #include "tools/fixtures/DeviceFixture.h"
 #include "tools/fixtures/SmsDatabaseFixture.h"
@@ -12,12 +13,11 @@
 
 #include <sqlite3.h>
 
-#include <algorithm>
-#include <chrono>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <random>
+#include <utility>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -32,32 +32,9 @@ std::string lineDigits(std::size_t index) {
     return digits;
 }
 
-}  // namespace
-
-// The address as the messages carry it, in the formats carriers deliver.
-std::string messageAddress(std::size_t index) {
-    const std::string line = lineDigits(index);
-    switch (index % 3) {
-    case 0: return "+1415" + line;
-    case 1: return "415" + line;
-    default: return "+1 (415) " + line.substr(0, 3) + "-" + line.substr(3);
-    }
-}
-
-// The same number as a person types it into the address book.
-std::string typedNumber(std::size_t index) {
-    const std::string line = lineDigits(index);
-    return index % 2 == 0 ? "(415) " + line.substr(0, 3) + "-" + line.substr(3) : "+1 415 " + line;
-}
-
-bool build(const std::string& root, const std::string& version) {
-    const std::string done = root + "/.generated";
-    if (fs::exists(done)) return true;
-    fs::remove_all(root);
-    if (!DeviceFixture::createDeviceRoot(root, version)) return false;
-
-    // Bodies and dates from the traffic generator, addresses spread over
-    // 2,000 correspondents with a few much more active than the rest.
+// Bodies and dates from the traffic generator, addresses spread over 2,000
+// correspondents with a few much more active than the rest.
+bool storeMessages() {
     TrafficOptions traffic;
     traffic.fromDate = kFrom;
     traffic.toDate = kTo;
@@ -70,8 +47,10 @@ bool build(const std::string& root, const std::string& version) {
         const std::size_t index = i < kAddresses ? i : (random() % 2 ? random() % 200 : random() % kAddresses);
         messages[i].address = messageAddress(index);
     }
-    if (!SmsDatabaseFixture(DevicePaths::smsDatabase()).storeMessages(messages)) return false;
+    return SmsDatabaseFixture(DevicePaths::smsDatabase()).storeMessages(messages);
+}
 
+bool storeContacts() {
     AddressBookFixture book(DevicePaths::addressBook());
     if (!book.create()) return false;
     for (std::size_t i = 0; i < kContacts; ++i) {
@@ -82,35 +61,78 @@ bool build(const std::string& root, const std::string& version) {
         if (book.addContact("First" + std::to_string(i), "Last" + std::to_string(i), std::nullopt, numbers) < 0)
             return false;
     }
+    return true;
+}
 
-    Seeding::copyIfNeeded();
-    // Synced as the programs do, markers stored, so an app or daemon started
-    // on this device later copies nothing twice.
-    const MarkerSync::Outcome sync = MarkerSync::syncWithStoredMarkers();
-    if (!sync.ran || sync.status != SyncStatus::Ok) return false;
+}  // namespace
+
+std::string messageAddress(std::size_t index) {
+    const std::string line = lineDigits(index);
+    switch (index % 3) {
+    case 0: return "+1415" + line;
+    case 1: return "415" + line;
+    default: return "+1 (415) " + line.substr(0, 3) + "-" + line.substr(3);
+    }
+}
+
+std::string typedNumber(std::size_t index) {
+    const std::string line = lineDigits(index);
+    return index % 2 == 0 ? "(415) " + line.substr(0, 3) + "-" + line.substr(3) : "+1 415 " + line;
+}
+
+std::string enter(const std::string& dataDir, const std::string& label) {
+    const std::string root = fs::absolute(dataDir).string() + "/" + label;
+    ::setenv("BRINDLEX_DEVICE_ROOT", root.c_str(), 1);
+    return root;
+}
+
+bool generateOnce(const std::string& root, const std::string& version, const std::string& mark,
+                  const std::function<bool()>& fill, std::string* error) {
+    const std::string done = root + "/" + mark;
+    if (fs::exists(done)) return true;
+    fs::remove_all(root);
+    if (!DeviceFixture::createDeviceRoot(root, version, error) || !fill()) return false;
     std::fclose(std::fopen(done.c_str(), "w"));
     return true;
 }
 
-double secondsOf(const std::function<void()>& work, int runs) {
-    work();  // warm-up: caches, the address book's index
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        const auto begin = std::chrono::steady_clock::now();
-        work();
-        times.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count());
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+bool build(const std::string& root, const std::string& version) {
+    const bool built = generateOnce(root, version, ".generated", [] {
+        if (!storeMessages() || !storeContacts()) return false;
+        Seeding::copyIfNeeded();
+        // Synced as the programs do, markers stored, so an app or daemon
+        // started on this device later copies nothing twice.
+        const MarkerSync::Outcome sync = MarkerSync::syncWithStoredMarkers();
+        return sync.ran && sync.status == SyncStatus::Ok;
+    });
+    if (!built) std::fprintf(stderr, "cannot build the benchmark device in %s\n", root.c_str());
+    return built;
 }
 
-// Runs `sql` with the period bound to its parameters and touches every column
-// of every row, as a caller that needs the values would.
+int runOnEachSchema(int argc, char** argv, const char* program, const std::string& folder,
+                    const std::function<void(const std::string& version, int runs)>& bench) {
+    const auto arguments = BenchReport::parseArguments(argc, argv, program);
+    if (!arguments) return 2;
+    for (const auto& [label, version] : {std::pair{"new", "6.1.3"}, std::pair{"old", "5.1.1"}}) {
+        const std::string root = enter(arguments->data + folder, label);
+        std::printf("%s schema (system version %s), %zu messages, %zu addresses, %zu contacts\n", label, version,
+                    kMessages, kAddresses, kContacts);
+        if (!build(root, version)) return 1;
+        bench(version, arguments->runs);
+        std::fflush(stdout);
+    }
+    return 0;
+}
+
+bool prepareOnCounter(SqliteDatabase& db, SqliteStatement& statement, const std::string& sql) {
+    return db.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadOnly) && statement.prepare(db, sql);
+}
+
+// Touches every column of every row, as a caller that needs the values would.
 long long plainScan(const std::string& sql, int parameters) {
     SqliteDatabase db;
-    if (!db.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadOnly)) return -1;
     SqliteStatement statement;
-    if (!statement.prepare(db, sql)) return -1;
+    if (!prepareOnCounter(db, statement, sql)) return -1;
     statement.bindInt(1, kFrom);
     if (parameters > 1) statement.bindInt(2, kTo);
     long long checksum = 0;
@@ -122,22 +144,6 @@ long long plainScan(const std::string& sql, int parameters) {
         }
     }
     return checksum;
-}
-
-std::optional<Arguments> parseArguments(int argc, char** argv, const char* program) {
-    Arguments arguments;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (i + 1 < argc && arg == "--data") {
-            arguments.data = argv[++i];
-        } else if (i + 1 < argc && arg == "--runs") {
-            arguments.runs = std::max(1, std::atoi(argv[++i]));
-        } else {
-            std::fprintf(stderr, "usage: %s [--data DIR] [--runs R]\n", program);
-            return std::nullopt;
-        }
-    }
-    return arguments;
 }
 
 }  // namespace BenchDevice

@@ -14,49 +14,23 @@
 #include "app/charts/ChartData.h"
 #include "app/charts/MonthlyReport.h"
 #include "bench/BenchDevice.h"
+#include "bench/BenchReport.h"
 #include "common/Person.h"
-#include "common/Seeding.h"
 #include "common/SmsHelper.h"
-#include "platform/SqliteDatabase.h"
-#include "platform/SqliteStatement.h"
-#include "platform/DevicePaths.h"
 #include "platform/SystemVersion.h"
-#include "tools/fixtures/AddressBookFixture.h"
-#include "tools/fixtures/DeviceFixture.h"
-#include "tools/fixtures/SmsDatabaseFixture.h"
-#include "tools/fixtures/TrafficGenerator.h"
 
-#include <sqlite3.h>
-
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <functional>
-#include <random>
 #include <string>
 #include <vector>
 
-namespace fs = std::filesystem;
-
 using namespace BenchDevice;
+using BenchReport::secondsOf;
 
 namespace {
 
-void report(const char* what, double ours, double floor, double target) {
-    std::printf("  %-34s %8.4f s / %8.4f s = %5.2f (target <= %.0f)\n", what, ours, floor, ours / floor, target);
-}
+constexpr int kWhatWidth = 34;
 
-bool benchSchema(const std::string& dataDir, const char* label, const std::string& version, int runs) {
-    const std::string root = fs::absolute(dataDir).string() + "/" + label;
-    ::setenv("BRINDLEX_DEVICE_ROOT", root.c_str(), 1);
-    std::printf("%s schema (system version %s), %zu messages, %zu addresses, %zu contacts\n", label,
-                version.c_str(), kMessages, kAddresses, kContacts);
-    if (!build(root, version)) {
-        std::fprintf(stderr, "cannot build the benchmark device in %s\n", root.c_str());
-        return false;
-    }
+void measure(const std::string& version, int runs) {
     const std::string sms = SystemVersion::usesNewSchema(version) ? "type = 'SMS' AND " : "";
     const std::vector<Person> noExclusions;
     const SmsHelper::Bound from = kFrom, to = kTo;
@@ -77,7 +51,7 @@ bool benchSchema(const std::string& dataDir, const char* label, const std::strin
             persons = people.size();
         },
         runs);
-    report("chart data, both directions", chart, groupByAddress, 5);
+    BenchReport::printRatio({"chart data, both directions", chart, groupByAddress, 5}, kWhatWidth);
 
     const double groupByMonth = secondsOf(
         [&] {
@@ -90,20 +64,12 @@ bool benchSchema(const std::string& dataDir, const char* label, const std::strin
     std::size_t months = 0;
     const double reportData = secondsOf(
         [&] { months = MonthlyReport::months(MonthlyReport::records(from, to, noExclusions)).size(); }, runs);
-    report("report data", reportData, groupByMonth, 5);
+    BenchReport::printRatio({"report data", reportData, groupByMonth, 5}, kWhatWidth);
     std::printf("  (%zu persons in the chart, %zu months in the report)\n", persons, months);
-    std::fflush(stdout);
-    return true;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const auto arguments = parseArguments(argc, argv, "brindlex-chart-bench");
-    if (!arguments) return 2;
-    const std::string& data = arguments->data;
-    const int runs = arguments->runs;
-    const bool ok =
-        benchSchema(data + "/charts", "new", "6.1.3", runs) && benchSchema(data + "/charts", "old", "5.1.1", runs);
-    return ok ? 0 : 1;
+    return BenchDevice::runOnEachSchema(argc, argv, "brindlex-chart-bench", "/charts", measure);
 }

@@ -10,41 +10,25 @@
 //   countBadgeFrom with exclusions            / the plain SQL sum
 // Every figure is the median of R runs after one warm-up run.
 #include "bench/BenchDevice.h"
-#include "common/MarkerSync.h"
+#include "bench/BenchReport.h"
 #include "common/Person.h"
-#include "common/Seeding.h"
 #include "common/SmsHelper.h"
-#include "platform/SqliteDatabase.h"
-#include "platform/SqliteStatement.h"
-#include "platform/DevicePaths.h"
 #include "platform/SystemVersion.h"
-#include "tools/fixtures/AddressBookFixture.h"
-#include "tools/fixtures/DeviceFixture.h"
-#include "tools/fixtures/SmsDatabaseFixture.h"
-#include "tools/fixtures/TrafficGenerator.h"
 
-#include <sqlite3.h>
-
-#include <algorithm>
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <functional>
-#include <random>
 #include <string>
 #include <vector>
 
-namespace fs = std::filesystem;
-
 using namespace BenchDevice;
+using BenchReport::secondsOf;
 
 namespace {
 
+constexpr int kWhatWidth = 38;
+
 std::vector<Person> twentyExclusions() {
     std::vector<Person> excluded;
-    for (int recordId : {1, 2, 3, 50, 100, 400, 900, 1400})
-        if (auto person = Person::excludedContact(recordId)) excluded.push_back(*person);
+    for (int recordID : {1, 2, 3, 50, 100, 400, 900, 1400})
+        if (auto person = Person::excludedContact(recordID)) excluded.push_back(*person);
     for (std::size_t i = 1900; i < 1908; ++i) excluded.push_back(Person::bareNumber(messageAddress(i), -1));
     for (const char* pattern : {"*0123", "*9999", "+1415201*", "415209*"})
         excluded.push_back(Person::bareNumber(pattern, -1));
@@ -52,20 +36,11 @@ std::vector<Person> twentyExclusions() {
 }
 
 void report(const char* what, double ours, double floor, double target) {
-    std::printf("  %-38s %8.4f s / %8.4f s = %5.2f (target <= %.0f)\n", what, ours, floor, ours / floor, target);
+    BenchReport::printRatio({what, ours, floor, target}, kWhatWidth);
 }
 
-bool benchSchema(const std::string& dataDir, const char* label, const std::string& version, int runs) {
-    const std::string root = fs::absolute(dataDir).string() + "/" + label;
-    ::setenv("BRINDLEX_DEVICE_ROOT", root.c_str(), 1);
-    std::printf("%s schema (system version %s), %zu messages, %zu addresses, %zu contacts\n", label,
-                version.c_str(), kMessages, kAddresses, kContacts);
-    if (!build(root, version)) {
-        std::fprintf(stderr, "cannot build the benchmark device in %s\n", root.c_str());
-        return false;
-    }
-    const bool newSchema = SystemVersion::usesNewSchema(version);
-    const std::string sms = newSchema ? "type = 'SMS' AND " : "";
+void measure(const std::string& version, int runs) {
+    const std::string sms = SystemVersion::usesNewSchema(version) ? "type = 'SMS' AND " : "";
     const std::vector<Person> excluded = twentyExclusions();
     const SmsHelper::Bound from = kFrom, to = kTo;
 
@@ -105,17 +80,10 @@ bool benchSchema(const std::string& dataDir, const char* label, const std::strin
         runs);
     report("countBadgeFrom, 20 exclusions",
            secondsOf([&] { SmsHelper::countBadgeFrom(from, &excluded, BadgeType::Both, 0); }, runs), sum, 4);
-    std::fflush(stdout);
-    return true;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const auto arguments = parseArguments(argc, argv, "brindlex-count-bench");
-    if (!arguments) return 2;
-    const std::string& data = arguments->data;
-    const int runs = arguments->runs;
-    const bool ok = benchSchema(data + "/counts", "new", "6.1.3", runs) && benchSchema(data + "/counts", "old", "5.1.1", runs);
-    return ok ? 0 : 1;
+    return BenchDevice::runOnEachSchema(argc, argv, "brindlex-count-bench", "/counts", measure);
 }

@@ -4,11 +4,9 @@
 // platform, for each device root given: seeding, the sync, the period, the
 // counts and building the main screen, as the program does them.
 #include "app/shell/BrindlexAppDelegate.h"
-#include "app/shell/Translations.h"
-#include "platform/ui/PhoneStyle.h"
-#include "platform/ui/PhoneWindow.h"
+#include "bench/BenchApp.h"
+#include "bench/BenchReport.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QTest>
@@ -38,23 +36,20 @@ private:
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: brindlex-startup-bench DEVICE_ROOT...\n");
+        BenchReport::printUsage("brindlex-startup-bench", "DEVICE_ROOT...");
         return 2;
     }
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication app(argc, argv);
-    Translations::install(app, Translations::bundleDirectory());
-    PhoneStyle::install();
+    const auto app = BenchApp::start(argc, argv);
     for (int i = 1; i < argc; ++i) {
         ::setenv("BRINDLEX_DEVICE_ROOT", argv[i], 1);
         QElapsedTimer clock;
         clock.start();
         FirstPaint firstPaint(clock);
         BrindlexAppDelegate delegate;
-        app.installEventFilter(&firstPaint);
+        app->installEventFilter(&firstPaint);
         delegate.applicationDidFinishLaunching();
         while (firstPaint.elapsedMs < 0 && clock.elapsed() < 30000) QTest::qWait(1);
-        app.removeEventFilter(&firstPaint);
+        app->removeEventFilter(&firstPaint);
         std::printf("%-60s launch to first paint: %lld ms\n", argv[i], static_cast<long long>(firstPaint.elapsedMs));
     }
     return 0;

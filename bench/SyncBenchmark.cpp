@@ -9,75 +9,38 @@
 //   peak resident memory of the first sync
 // Each figure is the median of R runs; every run is a fresh process, as the
 // app and the daemon are. The generated files are kept under DIR and reused.
+#include "bench/BenchDevice.h"
+#include "bench/BenchReport.h"
 #include "common/MarkerSync.h"
 #include "common/Seeding.h"
 #include "common/SettingsStore.h"
 #include "common/SmsReader.h"
 #include "platform/SqliteDatabase.h"
 #include "platform/SqliteStatement.h"
-#include "platform/AppBundle.h"
 #include "platform/DevicePaths.h"
-#include "tools/fixtures/DeviceFixture.h"
 #include "tools/fixtures/SmsDatabaseFixture.h"
 #include "tools/fixtures/TrafficGenerator.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <fcntl.h>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
+#include <utility>
 #include <vector>
 
-extern char** environ;
 namespace fs = std::filesystem;
+
+using BenchReport::ProcessRun;
+using BenchReport::runProcess;
 
 namespace {
 
-constexpr std::int64_t kStart = 1262304000;  // 2010-01-01
+constexpr std::int64_t kStart = BenchDevice::kFrom;
+constexpr int kDefaultRuns = 3;
+constexpr std::size_t kDefaultMessages = 1000000;
 
-struct Options {
-    std::size_t messages = 1000000;
-    int runs = 3;
-    std::string data = "build/bench-data";
-};
-
-struct ProcessRun {
-    double seconds = 0;
-    bool ok = false;
-};
-
-ProcessRun runProcess(const std::vector<std::string>& argv, bool quiet) {
-    std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (quiet) posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-
-    ProcessRun run;
-    const auto begin = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ) != 0) {
-        posix_spawn_file_actions_destroy(&actions);
-        return run;
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-    run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    posix_spawn_file_actions_destroy(&actions);
-    return run;
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
-}
+double median(std::vector<double> values) { return BenchReport::summaryOf(std::move(values)).median; }
 
 std::string selfPath() { return fs::read_symlink("/proc/self/exe").string(); }
 
@@ -118,16 +81,10 @@ std::vector<ModernMessage> modernTraffic(const std::vector<FixtureMessage>& mess
     return out;
 }
 
-bool prepareSmsDatabase(const Options& options, const std::string& root, const std::string& version) {
-    const std::string done = root + "/.generated-" + std::to_string(options.messages);
-    if (fs::exists(done)) return true;
-    fs::remove_all(root);
-    std::string error;
-    if (!DeviceFixture::createDeviceRoot(root, version, &error)) {
-        std::fprintf(stderr, "cannot create %s: %s\n", root.c_str(), error.c_str());
-        return false;
-    }
-    std::printf("  generating %zu messages in %s ...\n", options.messages, DevicePaths::smsDatabase().c_str());
+// `count` generated messages in the current sms.db, in batches that keep the
+// generator's memory small.
+bool generateMessages(std::size_t count) {
+    std::printf("  generating %zu messages in %s ...\n", count, DevicePaths::smsDatabase().c_str());
     std::fflush(stdout);
     TrafficOptions traffic;
     traffic.fromDate = kStart;
@@ -136,8 +93,8 @@ bool prepareSmsDatabase(const Options& options, const std::string& root, const s
     TrafficGenerator generator(traffic);
     SmsDatabaseFixture sms(DevicePaths::smsDatabase());
     const bool modern = sms.detectColumnSet().value_or(SmsColumnSet::Ios6) != SmsColumnSet::Ios6;
-    for (std::size_t stored = 0; stored < options.messages;) {
-        const std::size_t batch = std::min<std::size_t>(100000, options.messages - stored);
+    for (std::size_t stored = 0; stored < count;) {
+        const std::size_t batch = std::min<std::size_t>(100000, count - stored);
         const auto messages = generator.generate(batch);
         if (!(modern ? sms.storeModernMessages(modernTraffic(messages, stored)) : sms.storeMessages(messages))) {
             std::fprintf(stderr, "cannot store messages: %s\n", sms.lastError().c_str());
@@ -145,8 +102,15 @@ bool prepareSmsDatabase(const Options& options, const std::string& root, const s
         }
         stored += batch;
     }
-    std::fclose(std::fopen(done.c_str(), "w"));
     return true;
+}
+
+bool prepareSmsDatabase(std::size_t messages, const std::string& root, const std::string& version) {
+    std::string error;
+    const bool ready = BenchDevice::generateOnce(root, version, ".generated-" + std::to_string(messages),
+                                                 [messages] { return generateMessages(messages); }, &error);
+    if (!error.empty()) std::fprintf(stderr, "cannot create %s: %s\n", root.c_str(), error.c_str());
+    return ready;
 }
 
 // The same joins, filters and date conversion as the sync's reader of a
@@ -195,10 +159,9 @@ std::vector<std::string> floorScanCommand(bool newSchema, std::int64_t rFrom, st
 
 long long counterRowCount() {
     SqliteDatabase db;
-    if (!db.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadOnly)) return -1;
     SqliteStatement count;
-    if (!count.prepare(db, "select count(*) from message") || count.step() != SqliteStatement::Step::Row) return -1;
-    return count.columnInt(0);
+    if (!BenchDevice::prepareOnCounter(db, count, "select count(*) from message")) return -1;
+    return count.step() == SqliteStatement::Step::Row ? count.columnInt(0) : -1;
 }
 
 // Peak resident memory of this process image, in kB. (ru_maxrss of a
@@ -235,12 +198,12 @@ double reportedPeakMegabytes(const std::string& reportPath) {
     return static_cast<double>(kilobytes) / 1024.0;
 }
 
-bool benchSchema(const Options& options, const char* label, const std::string& version, bool newSchema,
-                 bool modern = false) {
-    const std::string root = fs::absolute(options.data).string() + "/" + label;
-    ::setenv("BRINDLEX_DEVICE_ROOT", root.c_str(), 1);
+bool benchSchema(const BenchReport::Arguments& options, const char* label, const std::string& version,
+                 bool newSchema, bool modern = false) {
+    const std::string root = BenchDevice::enter(options.data, label);
+    const std::size_t messages = options.messages.value_or(kDefaultMessages);
     std::printf("%s schema (system version %s)\n", label, version.c_str());
-    if (!prepareSmsDatabase(options, root, version)) return false;
+    if (!prepareSmsDatabase(messages, root, version)) return false;
 
     std::vector<double> ours, floor, peak;
     long long copied = -1;
@@ -283,11 +246,9 @@ bool benchSchema(const Options& options, const char* label, const std::string& v
 
     const double first = median(ours), firstFloor = median(floor);
     const double inc = median(incremental), incFloor = median(scan);
-    std::printf("  rows copied by the first sync: %lld of %zu messages\n", copied, options.messages);
-    std::printf("  first sync         %7.3f s   sqlite3 INSERT...SELECT %7.3f s   ratio %.2f (target <= %.1f)\n", first,
-                firstFloor, first / firstFloor, modern ? 2.0 : 1.5);
-    std::printf("  incremental (10)   %7.3f s   sqlite3 read scan       %7.3f s   ratio %.2f (target <= 1.2)\n", inc,
-                incFloor, inc / incFloor);
+    std::printf("  rows copied by the first sync: %lld of %zu messages\n", copied, messages);
+    BenchReport::printRatioBeside({"first sync", first, firstFloor, modern ? 2.0 : 1.5}, "sqlite3 INSERT...SELECT");
+    BenchReport::printRatioBeside({"incremental (10)", inc, incFloor, 1.2}, "sqlite3 read scan");
     std::printf("  peak resident memory of the first sync: %.1f MB (target <= 50 MB)\n", median(peak));
     std::fflush(stdout);
     return true;
@@ -296,23 +257,16 @@ bool benchSchema(const Options& options, const char* label, const std::string& v
 }  // namespace
 
 int main(int argc, char** argv) {
-    Options options;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--sync-once") return syncOnce(i + 1 < argc ? argv[i + 1] : nullptr);
-        if (i + 1 < argc && arg == "--messages") {
-            options.messages = std::strtoull(argv[++i], nullptr, 10);
-        } else if (i + 1 < argc && arg == "--runs") {
-            options.runs = std::max(1, std::atoi(argv[++i]));
-        } else if (i + 1 < argc && arg == "--data") {
-            options.data = argv[++i];
-        } else {
-            std::fprintf(stderr, "usage: brindlex-sync-bench [--messages N] [--runs R] [--data DIR]\n");
-            return 2;
-        }
-    }
-    std::printf("Sync benchmark: %zu messages, median of %d runs\n", options.messages, options.runs);
-    const bool ok = benchSchema(options, "old", "5.1.1", false) && benchSchema(options, "new", "6.1.3", true) &&
-                    benchSchema(options, "modern", "17.1", true, true);
+    // The measured syncs: this program started again, alone in its process.
+    if (argc > 1 && std::string(argv[1]) == "--sync-once") return syncOnce(argc > 2 ? argv[2] : nullptr);
+    BenchReport::Arguments defaults;
+    defaults.runs = kDefaultRuns;
+    defaults.messages = kDefaultMessages;
+    const auto options = BenchReport::parseArguments(argc, argv, "brindlex-sync-bench", defaults);
+    if (!options) return 2;
+    std::printf("Sync benchmark: %zu messages, median of %d runs\n", options->messages.value_or(kDefaultMessages),
+                options->runs);
+    const bool ok = benchSchema(*options, "old", "5.1.1", false) && benchSchema(*options, "new", "6.1.3", true) &&
+                    benchSchema(*options, "modern", "17.1", true, true);
     return ok ? 0 : 1;
 }

@@ -17,16 +17,14 @@
 #include "app/list/RecordViewController.h"
 #include "app/shell/BrindlexAppDelegate.h"
 #include "app/shell/RootViewController.h"
-#include "app/shell/Translations.h"
+#include "bench/BenchApp.h"
 #include "bench/BenchDevice.h"
+#include "bench/BenchReport.h"
 #include "common/SettingsKeys.h"
 #include "common/SettingsStore.h"
 #include "platform/PropertyList.h"
 #include "platform/ui/NavigationController.h"
-#include "platform/ui/PhoneStyle.h"
-#include "platform/ui/PhoneWindow.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QTest>
 #include <QTimer>
@@ -36,13 +34,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -154,18 +149,8 @@ void measureOnce(std::unique_ptr<BrindlexAppDelegate>& app, Figures& figures) {
     navigation.popToRootViewControllerAnimated(false);
 }
 
-struct Summary {
-    qint64 median = 0;
-    qint64 worst = 0;
-};
-
-Summary summaryOf(std::vector<qint64> values) {
-    std::sort(values.begin(), values.end());
-    return {values[values.size() / 2], values.back()};
-}
-
 bool report(const char* what, const std::vector<Stall>& runs) {
-    std::vector<qint64> wall, worked;
+    std::vector<double> wall, worked;
     for (const Stall& run : runs) {
         if (run.wallMs < 0) {
             std::printf("  %-28s NEVER FINISHED\n", what);
@@ -174,7 +159,7 @@ bool report(const char* what, const std::vector<Stall>& runs) {
         wall.push_back(run.wallMs);
         worked.push_back(run.workedMs);
     }
-    const Summary gap = summaryOf(wall), busy = summaryOf(worked);
+    const BenchReport::Summary gap = BenchReport::summaryOf(wall), busy = BenchReport::summaryOf(worked);
     const bool met = gap.worst <= kTargetMs;
     std::printf("  %-28s longest gap median %4lld ms, worst %4lld ms%s; UI thread working median %3lld ms, worst %3lld "
                 "ms\n",
@@ -186,15 +171,10 @@ bool report(const char* what, const std::vector<Stall>& runs) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const auto arguments = BenchDevice::parseArguments(argc, argv, "brindlex-ui-stall-bench");
+    const auto arguments = BenchReport::parseArguments(argc, argv, "brindlex-ui-stall-bench");
     if (!arguments) return 2;
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    const std::string root = fs::absolute(arguments->data).string() + "/ui/new";
-    ::setenv("BRINDLEX_DEVICE_ROOT", root.c_str(), 1);
-    if (!BenchDevice::build(root, "6.1.3")) {
-        std::fprintf(stderr, "cannot build the benchmark device in %s\n", root.c_str());
-        return 1;
-    }
+    const std::string root = BenchDevice::enter(arguments->data + "/ui", "new");
+    if (!BenchDevice::build(root, "6.1.3")) return 1;
     // A fixed period start before the first message: the period then holds
     // all of them, whatever today is.
     SettingsStore::update([](PropertyList& settings) {
@@ -202,9 +182,7 @@ int main(int argc, char** argv) {
         settings.remove(SettingsKeys::kCycleMode);
     });
 
-    QApplication application(argc, argv);
-    Translations::install(application, Translations::bundleDirectory());
-    PhoneStyle::install();
+    const auto application = BenchApp::start(argc, argv);
 
     std::printf("longest stall of the UI thread (target <= %d ms), %zu messages, %zu addresses, %zu contacts, %d runs\n",
                 kTargetMs, BenchDevice::kMessages, BenchDevice::kAddresses, BenchDevice::kContacts, arguments->runs);
