@@ -2,17 +2,12 @@
 
 #include "platform/ui/ActionSheetDelegate.h"
 #include "platform/ui/ActionSheetOverlay.h"
+#include "platform/ui/ShownForTesting.h"
 
 namespace {
 
-struct TestRecord {
-    std::optional<int> presetAnswer;
-    QString lastTitle;
-    int shown = 0;
-};
-
-TestRecord& testRecord() {
-    static TestRecord record;
+ShownForTesting& shownSheets() {
+    static ShownForTesting record;
     return record;
 }
 
@@ -39,11 +34,8 @@ ActionSheet::~ActionSheet() {
 }
 
 void ActionSheet::showInView(QWidget* view) {
-    TestRecord& record = testRecord();
-    record.lastTitle = title_;
-    ++record.shown;
-    if (record.presetAnswer) {
-        dismissWithClickedButtonIndex(*record.presetAnswer, false);
+    if (const std::optional<int> preset = shownSheets().recordShown(title_)) {
+        dismissWithClickedButtonIndex(*preset, false);
         return;
     }
     if (overlay_)
@@ -77,17 +69,17 @@ void ActionSheet::dismissWithClickedButtonIndex(int buttonIndex, bool animated) 
 }
 
 void ActionSheet::setPresetAnswerForTesting(std::optional<int> buttonIndex) {
-    testRecord().presetAnswer = buttonIndex;
+    shownSheets().setPresetAnswer(buttonIndex);
 }
 
 QString ActionSheet::lastShownTitle() {
-    return testRecord().lastTitle;
+    return shownSheets().lastTitle();
 }
 
 int ActionSheet::shownCountForTesting() {
-    return testRecord().shown;
+    return shownSheets().shownCount();
 }
 
 void ActionSheet::resetShownForTesting() {
-    testRecord() = TestRecord{testRecord().presetAnswer, QString(), 0};
+    shownSheets().resetShown();
 }

@@ -1,10 +1,9 @@
 #include "platform/ui/ActionSheetOverlay.h"
 
 #include "platform/ui/CellPainter.h"
-#include "platform/ui/KitTiming.h"
 #include "platform/ui/Theme.h"
+#include "platform/ui/ValueAnimation.h"
 
-#include <QAccessibleActionInterface>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QVariantAnimation>
@@ -29,22 +28,19 @@ QFont buttonFont() {
 }  // namespace
 
 ActionSheetOverlay::ActionSheetOverlay(QWidget* over)
-    : ModalOverlay(over), slideAnimation_(new QVariantAnimation(this)) {
+    : ButtonOverlay(over), slideAnimation_(new ValueAnimation(this, kSlideMs, [this](qreal value) {
+          slide_ = value;
+          update();
+      })) {
     setDimming(QColor(0, 0, 0, 90));
-    slideAnimation_->setDuration(KitTiming::length(kSlideMs));
     slideAnimation_->setEasingCurve(QEasingCurve::OutCubic);
-    connect(slideAnimation_, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
-        slide_ = value.toReal();
-        update();
-    });
 }
 
 void ActionSheetOverlay::setContent(const QString& title, const QStringList& buttons, int destructiveIndex,
                                     int cancelIndex) {
     title_ = title;
-    buttons_ = buttons;
+    setButtons(buttons, cancelIndex);
     destructiveIndex_ = destructiveIndex;
-    cancelIndex_ = cancelIndex;
     focused_ = (cancelIndex == 0 && buttons.size() > 1) ? 1 : 0;
     setAccessibleName(title.isEmpty() ? tr("Choices") : title);
     layoutOverlay();
@@ -54,21 +50,12 @@ void ActionSheetOverlay::setContent(const QString& title, const QStringList& but
 QList<AccessibleParts::Part> ActionSheetOverlay::accessibleParts() const {
     QList<Part> parts;
     const QList<QRectF> rects = buttonRects();
-    for (int index = 0; index < buttons_.size(); ++index) {
-        Part button;
-        button.role = QAccessible::Button;
-        button.name = buttons_[index];
-        button.rect = rects.value(index).toAlignedRect();
-        button.pressable = true;
+    for (int index = 0; index < buttons().size(); ++index) {
+        Part button = buttonPart(index, rects.value(index));
         button.focused = hasFocus() && index == focused_;
         parts.append(button);
     }
     return parts;
-}
-
-void ActionSheetOverlay::triggerAccessiblePart(int index, const QString& action) {
-    if (action == QAccessibleActionInterface::pressAction() && index >= 0 && index < buttons_.size())
-        emit buttonClicked(index);
 }
 
 void ActionSheetOverlay::layoutOverlay() {
@@ -80,9 +67,9 @@ void ActionSheetOverlay::layoutOverlay() {
                                                 .height() +
                                             10;
     qreal y = kPadding + titleHeight_;
-    buttonRects_ = QList<QRectF>(buttons_.size());
-    for (int index = 0; index < buttons_.size(); ++index) {
-        if (index == cancelIndex_ && index > 0)
+    buttonRects_ = QList<QRectF>(buttons().size());
+    for (int index = 0; index < buttons().size(); ++index) {
+        if (index == cancelIndex() && index > 0)
             y += kCancelGap - kButtonGap;
         buttonRects_[index] = QRectF(kSideMargin, y, inner, kButtonHeight);
         y += kButtonHeight + kButtonGap;
@@ -125,14 +112,6 @@ void ActionSheetOverlay::slideOut() {
     slideAnimation_->start();
 }
 
-int ActionSheetOverlay::buttonAt(const QPointF& position) const {
-    const QList<QRectF> rects = buttonRects();
-    for (int index = 0; index < rects.size(); ++index)
-        if (rects[index].contains(position))
-            return index;
-    return -1;
-}
-
 void ActionSheetOverlay::paintEvent(QPaintEvent* event) {
     ModalOverlay::paintEvent(event);
     QPainter painter(this);
@@ -152,15 +131,15 @@ void ActionSheetOverlay::paintEvent(QPaintEvent* event) {
         painter.setPen(QColor(235, 238, 245));
         painter.drawText(titleRect, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, title_);
     }
-    for (int index = 0; index < buttons_.size(); ++index)
+    for (int index = 0; index < buttons().size(); ++index)
         paintButton(painter, index);
 }
 
 void ActionSheetOverlay::paintButton(QPainter& painter, int index) const {
     const QRectF rect = buttonRects().value(index);
     const bool destructive = index == destructiveIndex_;
-    const bool cancel = index == cancelIndex_;
-    const bool pressed = index == pressed_;
+    const bool cancel = index == cancelIndex();
+    const bool pressed = index == pressedButton();
     QColor top = destructive ? Theme::destructiveTop() : cancel ? QColor(100, 104, 112) : QColor(255, 255, 255);
     QColor bottom = destructive ? Theme::destructiveBottom() : cancel ? QColor(44, 48, 56) : QColor(222, 224, 228);
     if (pressed) {
@@ -171,7 +150,7 @@ void ActionSheetOverlay::paintButton(QPainter& painter, int index) const {
     const bool lightText = destructive || cancel || pressed;
     painter.setFont(buttonFont());
     const QString text =
-        QFontMetricsF(buttonFont()).elidedText(buttons_.value(index), Qt::ElideRight, rect.width() - 16);
+        QFontMetricsF(buttonFont()).elidedText(buttons().value(index), Qt::ElideRight, rect.width() - 16);
     if (lightText) {
         painter.setPen(QColor(0, 0, 0, 130));
         painter.drawText(rect.translated(0, -1), Qt::AlignCenter, text);
@@ -188,44 +167,32 @@ void ActionSheetOverlay::paintButton(QPainter& painter, int index) const {
     }
 }
 
-void ActionSheetOverlay::mousePressEvent(QMouseEvent* event) {
-    event->accept();
-    pressed_ = buttonAt(event->position());
-    update();
-}
-
-void ActionSheetOverlay::mouseReleaseEvent(QMouseEvent* event) {
-    event->accept();
-    const int pressed = std::exchange(pressed_, -1);
-    update();
-    const int released = buttonAt(event->position());
-    if (pressed >= 0 && pressed == released)
-        emit buttonClicked(pressed);
-    else if (pressed < 0 && !panelRect().contains(event->position()) && cancelIndex_ >= 0)
-        emit buttonClicked(cancelIndex_);
+void ActionSheetOverlay::tappedOffButtons(const QPointF& position) {
+    if (!panelRect().contains(position) && cancelIndex() >= 0)
+        emit buttonClicked(cancelIndex());
 }
 
 void ActionSheetOverlay::keyPressEvent(QKeyEvent* event) {
     // Every key stays with the sheet; the screen below waits for the answer.
-    if (buttons_.isEmpty())
+    if (buttons().isEmpty())
         return;
     switch (event->key()) {
     case Qt::Key_Escape:
-        if (cancelIndex_ >= 0)
-            emit buttonClicked(cancelIndex_);
+        if (cancelIndex() >= 0)
+            emit buttonClicked(cancelIndex());
         return;
     case Qt::Key_Return:
     case Qt::Key_Enter:
     case Qt::Key_Space:
-        emit buttonClicked(qBound(0, focused_, int(buttons_.size()) - 1));
+        emit buttonClicked(qBound(0, focused_, int(buttons().size()) - 1));
         return;
     case Qt::Key_Up:
     case Qt::Key_Backtab:
-        focused_ = (focused_ + int(buttons_.size()) - 1) % int(buttons_.size());
+        focused_ = (focused_ + int(buttons().size()) - 1) % int(buttons().size());
         break;
     case Qt::Key_Down:
     case Qt::Key_Tab:
-        focused_ = (focused_ + 1) % int(buttons_.size());
+        focused_ = (focused_ + 1) % int(buttons().size());
         break;
     default:
         return;

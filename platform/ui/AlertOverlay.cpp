@@ -3,8 +3,8 @@
 #include "platform/ui/CellPainter.h"
 #include "platform/ui/Theme.h"
 
-#include <QAccessibleActionInterface>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 
 namespace {
@@ -36,7 +36,7 @@ qreal wrappedHeight(const QFont& font, qreal width, const QString& text) {
 
 }  // namespace
 
-AlertOverlay::AlertOverlay(QWidget* over) : ModalOverlay(over) {
+AlertOverlay::AlertOverlay(QWidget* over) : ButtonOverlay(over) {
     setDimming(QColor(0, 0, 0, 110));
 }
 
@@ -44,8 +44,7 @@ void AlertOverlay::setContent(const QString& title, const QString& message, cons
                               int cancelIndex) {
     title_ = title;
     message_ = message;
-    buttons_ = buttons;
-    cancelIndex_ = cancelIndex;
+    setButtons(buttons, cancelIndex);
     setAccessibleName(title.isEmpty() ? message : title);
     setAccessibleDescription(message);
     layoutOverlay();
@@ -60,33 +59,27 @@ QList<AccessibleParts::Part> AlertOverlay::accessibleParts() const {
         message.rect = messageRect_.toAlignedRect();
         parts.append(message);
     }
-    for (int index : displayOrder()) {
-        Part button;
-        button.role = QAccessible::Button;
-        button.name = buttons_.value(index);
-        button.rect = buttonRects_.value(index).toAlignedRect();
-        button.pressable = true;
-        parts.append(button);
-    }
+    for (int index : displayOrder())
+        parts.append(buttonPart(index, buttonRects_.value(index)));
     return parts;
 }
 
-void AlertOverlay::triggerAccessiblePart(int index, const QString& action) {
-    const int button = index - (message_.isEmpty() ? 0 : 1);
+int AlertOverlay::buttonOfPart(int part) const {
+    // The message comes first, then the buttons in the order they show.
+    const int slot = part - (message_.isEmpty() ? 0 : 1);
     const QList<int> order = displayOrder();
-    if (action == QAccessibleActionInterface::pressAction() && button >= 0 && button < order.size())
-        emit buttonClicked(order[button]);
+    return slot >= 0 && slot < order.size() ? order[slot] : -1;
 }
 
 QList<int> AlertOverlay::displayOrder() const {
     QList<int> order;
-    for (int index = 0; index < buttons_.size(); ++index)
+    for (int index = 0; index < buttons().size(); ++index)
         order.append(index);
     // Stacked buttons end with the cancel button; a pair keeps index order,
     // which puts a cancel button on the left.
-    if (buttons_.size() > 2 && cancelIndex_ >= 0) {
-        order.removeAll(cancelIndex_);
-        order.append(cancelIndex_);
+    if (buttons().size() > 2 && cancelIndex() >= 0) {
+        order.removeAll(cancelIndex());
+        order.append(cancelIndex());
     }
     return order;
 }
@@ -95,8 +88,8 @@ void AlertOverlay::layoutOverlay() {
     const qreal inner = kPanelWidth - 2 * kPadding;
     const qreal titleHeight = wrappedHeight(titleFont(), inner, title_);
     const qreal messageHeight = wrappedHeight(messageFont(), inner, message_);
-    const bool sideBySide = buttons_.size() == 2;
-    const int rows = sideBySide ? 1 : int(buttons_.size());
+    const bool sideBySide = buttons().size() == 2;
+    const int rows = sideBySide ? 1 : int(buttons().size());
     const qreal buttonsHeight = rows * kButtonHeight + qMax(0, rows - 1) * kButtonGap;
     qreal height = kPadding + 4 + titleHeight + (messageHeight > 0 ? 8 + messageHeight : 0) + 16 + buttonsHeight +
                    kPadding;
@@ -109,7 +102,7 @@ void AlertOverlay::layoutOverlay() {
     y += titleHeight + (messageHeight > 0 ? 8 : 0);
     messageRect_ = QRectF(left + kPadding, y, inner, messageHeight);
     y += messageHeight + 16;
-    buttonRects_ = QList<QRectF>(buttons_.size());
+    buttonRects_ = QList<QRectF>(buttons().size());
     const QList<int> order = displayOrder();
     const qreal halfWidth = (inner - kButtonGap) / 2;
     for (int slot = 0; slot < order.size(); ++slot) {
@@ -120,13 +113,6 @@ void AlertOverlay::layoutOverlay() {
             buttonRects_[order[slot]] = QRectF(left + kPadding, y + slot * (kButtonHeight + kButtonGap), inner,
                                                 kButtonHeight);
     }
-}
-
-int AlertOverlay::buttonAt(const QPointF& position) const {
-    for (int index = 0; index < buttonRects_.size(); ++index)
-        if (buttonRects_[index].contains(position))
-            return index;
-    return -1;
 }
 
 void AlertOverlay::paintEvent(QPaintEvent* event) {
@@ -142,7 +128,7 @@ void AlertOverlay::paintEvent(QPaintEvent* event) {
     painter.translate(-centre);
     painter.setOpacity(shown);
     paintPanel(painter);
-    for (int index = 0; index < buttons_.size(); ++index)
+    for (int index = 0; index < buttons().size(); ++index)
         paintButton(painter, index);
 }
 
@@ -182,10 +168,10 @@ void AlertOverlay::paintPanel(QPainter& painter) const {
 
 void AlertOverlay::paintButton(QPainter& painter, int index) const {
     const QRectF rect = buttonRects_.value(index);
-    const bool cancel = index == cancelIndex_;
+    const bool cancel = index == cancelIndex();
     QColor top = cancel ? Theme::alertCancelButtonTop() : Theme::alertButtonTop();
     QColor bottom = cancel ? Theme::alertCancelButtonBottom() : Theme::alertButtonBottom();
-    if (index == pressed_) {
+    if (index == pressedButton()) {
         top = top.lighter(140);
         bottom = bottom.lighter(160);
     }
@@ -195,34 +181,17 @@ void AlertOverlay::paintButton(QPainter& painter, int index) const {
     painter.drawRoundedRect(rect.adjusted(1.5, 1.5, -1.5, -1.5), 5, 5);
     painter.setFont(buttonFont());
     const QString text =
-        QFontMetricsF(buttonFont()).elidedText(buttons_.value(index), Qt::ElideRight, rect.width() - 12);
+        QFontMetricsF(buttonFont()).elidedText(buttons().value(index), Qt::ElideRight, rect.width() - 12);
     painter.setPen(QColor(0, 0, 0, 150));
     painter.drawText(rect.translated(0, -1), Qt::AlignCenter, text);
     painter.setPen(Qt::white);
     painter.drawText(rect, Qt::AlignCenter, text);
 }
 
-void AlertOverlay::mousePressEvent(QMouseEvent* event) {
-    pressed_ = buttonAt(event->position());
-    update();
-    event->accept();
-}
-
 void AlertOverlay::mouseMoveEvent(QMouseEvent* event) {
-    if (pressed_ < 0)
-        return;
-    if (!buttonRects_.value(pressed_).contains(event->position())) {
-        pressed_ = -1;
-        update();
-    }
-}
-
-void AlertOverlay::mouseReleaseEvent(QMouseEvent* event) {
-    event->accept();
-    const int pressed = std::exchange(pressed_, -1);
-    update();
-    if (pressed >= 0 && pressed == buttonAt(event->position()))
-        emit buttonClicked(pressed);
+    // Sliding off the pressed button lets go of it.
+    if (pressedButton() >= 0 && !buttonRects_.value(pressedButton()).contains(event->position()))
+        releasePress();
 }
 
 void AlertOverlay::keyPressEvent(QKeyEvent* event) {
@@ -230,12 +199,12 @@ void AlertOverlay::keyPressEvent(QKeyEvent* event) {
     if (order.isEmpty())
         return;
     if (event->key() == Qt::Key_Escape) {
-        emit buttonClicked(cancelIndex_ >= 0 ? cancelIndex_ : order.first());
+        emit buttonClicked(cancelIndex() >= 0 ? cancelIndex() : order.first());
         return;
     }
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         int chosen = order.last();
-        if (chosen == cancelIndex_ && order.size() > 1)
+        if (chosen == cancelIndex() && order.size() > 1)
             chosen = order.at(order.size() - 2);
         emit buttonClicked(chosen);
     }

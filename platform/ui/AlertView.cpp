@@ -2,18 +2,12 @@
 
 #include "platform/ui/AlertOverlay.h"
 #include "platform/ui/AlertViewDelegate.h"
+#include "platform/ui/ShownForTesting.h"
 
 namespace {
 
-struct TestRecord {
-    std::optional<int> presetAnswer;
-    QString lastTitle;
-    QString lastMessage;
-    int shown = 0;
-};
-
-TestRecord& testRecord() {
-    static TestRecord record;
+ShownForTesting& shownAlerts() {
+    static ShownForTesting record;
     return record;
 }
 
@@ -51,12 +45,8 @@ int AlertView::addButtonWithTitle(const QString& title) {
 }
 
 void AlertView::show() {
-    TestRecord& record = testRecord();
-    record.lastTitle = title_;
-    record.lastMessage = message_;
-    ++record.shown;
-    if (record.presetAnswer) {
-        dismissWithClickedButtonIndex(*record.presetAnswer, false);
+    if (const std::optional<int> preset = shownAlerts().recordShown(title_, message_)) {
+        dismissWithClickedButtonIndex(*preset, false);
         return;
     }
     if (!overlay_) {
@@ -92,21 +82,21 @@ void AlertView::refreshOverlay() {
 }
 
 void AlertView::setPresetAnswerForTesting(std::optional<int> buttonIndex) {
-    testRecord().presetAnswer = buttonIndex;
+    shownAlerts().setPresetAnswer(buttonIndex);
 }
 
 QString AlertView::lastShownTitle() {
-    return testRecord().lastTitle;
+    return shownAlerts().lastTitle();
 }
 
 QString AlertView::lastShownMessage() {
-    return testRecord().lastMessage;
+    return shownAlerts().lastMessage();
 }
 
 int AlertView::shownCountForTesting() {
-    return testRecord().shown;
+    return shownAlerts().shownCount();
 }
 
 void AlertView::resetShownForTesting() {
-    testRecord() = TestRecord{testRecord().presetAnswer, QString(), QString(), 0};
+    shownAlerts().resetShown();
 }

@@ -1,12 +1,12 @@
 #include "platform/ui/ListTableView.h"
 
 #include "platform/ui/CellPainter.h"
-#include "platform/ui/KitTiming.h"
 #include "platform/ui/ListTableItemDelegate.h"
 #include "platform/ui/ListTableModel.h"
 #include "platform/ui/ListTableViewDataSource.h"
 #include "platform/ui/ListTableViewDelegate.h"
 #include "platform/ui/Theme.h"
+#include "platform/ui/ValueAnimation.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -29,7 +29,11 @@ ListTableView::ListTableView(QWidget* parent)
     : QListView(parent),
       model_(new ListTableModel(this)),
       rowHeight_(Theme::defaultRowHeight),
-      fade_(new QVariantAnimation(this)) {
+      fade_(new ValueAnimation(this, kDeselectFadeMs, 1.0, 0.0, [this](qreal value) {
+          fadeOpacity_ = value;
+          if (fadingRow_)
+              updateRow(*fadingRow_);
+      })) {
     setModel(model_);
     model_->setSpokenText([this](int row) {
         ListTableRow description;
@@ -53,14 +57,6 @@ ListTableView::ListTableView(QWidget* parent)
     QPalette palette = this->palette();
     palette.setColor(QPalette::Base, Theme::cellBackground());
     setPalette(palette);
-    fade_->setDuration(KitTiming::length(kDeselectFadeMs));
-    fade_->setStartValue(1.0);
-    fade_->setEndValue(0.0);
-    connect(fade_, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
-        fadeOpacity_ = value.toReal();
-        if (fadingRow_)
-            updateRow(*fadingRow_);
-    });
     connect(fade_, &QVariantAnimation::finished, this, [this] { fadingRow_.reset(); });
 }
 

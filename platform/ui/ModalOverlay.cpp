@@ -1,12 +1,11 @@
 #include "platform/ui/ModalOverlay.h"
 
-#include "platform/ui/KitTiming.h"
 #include "platform/ui/PhoneWindow.h"
 #include "platform/ui/Theme.h"
+#include "platform/ui/ValueAnimation.h"
 
 #include <QMouseEvent>
 #include <QPainter>
-#include <QVariantAnimation>
 
 namespace {
 
@@ -21,7 +20,12 @@ QWidget* hostFor(QWidget* over) {
 }  // namespace
 
 ModalOverlay::ModalOverlay(QWidget* over)
-    : QWidget(hostFor(over)), dimming_(Theme::dimming()), fadeIn_(new QVariantAnimation(this)) {
+    : QWidget(hostFor(over)),
+      dimming_(Theme::dimming()),
+      fadeIn_(new ValueAnimation(this, kFadeInMs, 0.0, 1.0, [this](qreal value) {
+          appearance_ = value;
+          update();
+      })) {
     setFocusPolicy(Qt::StrongFocus);
     if (parentWidget()) {
         setGeometry(parentWidget()->rect());
@@ -29,13 +33,6 @@ ModalOverlay::ModalOverlay(QWidget* over)
     } else {
         resize(Theme::windowWidth, Theme::windowHeight);
     }
-    fadeIn_->setDuration(KitTiming::length(kFadeInMs));
-    fadeIn_->setStartValue(0.0);
-    fadeIn_->setEndValue(1.0);
-    connect(fadeIn_, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
-        appearance_ = value.toReal();
-        update();
-    });
     hide();
 }
 

@@ -2,9 +2,9 @@
 
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/KitAccessibility.h"
-#include "platform/ui/KitTiming.h"
 #include "platform/ui/NavigationBarButton.h"
 #include "platform/ui/Theme.h"
+#include "platform/ui/ValueAnimation.h"
 
 #include <QPainter>
 #include <QVariantAnimation>
@@ -22,7 +22,10 @@ NavigationBar::NavigationBar(QWidget* parent)
       back_(new NavigationBarButton(this)),
       left_(new NavigationBarButton(this)),
       right_(new NavigationBarButton(this)),
-      fade_(new QVariantAnimation(this)) {
+      fade_(new ValueAnimation(this, kFadeMs, 1.0, 0.0, [this](qreal value) {
+          snapshotOpacity_ = value;
+          update();
+      })) {
     setFixedHeight(Theme::navigationBarHeight);
     // Named after the screen on top, like a window's title.
     KitAccessibility::setRole(this, QAccessible::ToolBar);
@@ -32,13 +35,6 @@ NavigationBar::NavigationBar(QWidget* parent)
     connect(back_, &QAbstractButton::clicked, this, &NavigationBar::backClicked);
     for (NavigationBarButton* button : {back_, left_, right_})
         connect(button, &NavigationBarButton::changed, this, &NavigationBar::layoutButtons);
-    fade_->setDuration(KitTiming::length(kFadeMs));
-    fade_->setStartValue(1.0);
-    fade_->setEndValue(0.0);
-    connect(fade_, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
-        snapshotOpacity_ = value.toReal();
-        update();
-    });
     connect(fade_, &QVariantAnimation::finished, this, [this] {
         fadingSnapshot_ = QPixmap();
         update();

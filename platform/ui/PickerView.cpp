@@ -2,6 +2,7 @@
 
 #include "platform/ui/KitTiming.h"
 #include "platform/ui/Theme.h"
+#include "platform/ui/ValueAnimation.h"
 
 #include <QAccessibleActionInterface>
 #include <QMouseEvent>
@@ -48,15 +49,13 @@ void PickerView::setNumberOfComponents(int count) {
     const size_t previous = components_.size();
     components_.resize(size_t(qMax(0, count)));
     for (size_t index = previous; index < components_.size(); ++index) {
-        auto* animation = new QVariantAnimation(this);
-        animation->setDuration(KitTiming::length(kSettleMs));
-        animation->setEasingCurve(QEasingCurve::OutCubic);
-        connect(animation, &QVariantAnimation::valueChanged, this, [this, index](const QVariant& value) {
+        auto* animation = new ValueAnimation(this, kSettleMs, [this, index](qreal value) {
             if (index < components_.size()) {
-                components_[index].position = value.toDouble();
+                components_[index].position = value;
                 update();
             }
         });
+        animation->setEasingCurve(QEasingCurve::OutCubic);
         components_[index].animation = animation;
     }
     update();

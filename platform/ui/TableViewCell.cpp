@@ -1,9 +1,9 @@
 #include "platform/ui/TableViewCell.h"
 
-#include "platform/ui/KitTiming.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/Theme.h"
+#include "platform/ui/ValueAnimation.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -40,7 +40,10 @@ TableViewCell::TableViewCell(Style style, const QString& reuseIdentifier, QWidge
       textLabel_(new Label(contentView_)),
       detailTextLabel_(new Label(contentView_)),
       backgroundColor_(Theme::cellBackground()),
-      fade_(new QVariantAnimation(this)) {
+      fade_(new ValueAnimation(this, kDeselectFadeMs, 1.0, 0.0, [this](qreal value) {
+          highlightOpacity_ = value;
+          update();
+      })) {
     resize(Theme::windowWidth, Theme::defaultRowHeight);
     // Rows are walked with Tab and the arrow keys.
     setFocusPolicy(Qt::StrongFocus);
@@ -56,13 +59,6 @@ TableViewCell::TableViewCell(Style style, const QString& reuseIdentifier, QWidge
         detailTextLabel_->setFont(Theme::systemFont(14));
         detailTextLabel_->setTextColor(Theme::subtitleDetailColor());
     }
-    fade_->setDuration(KitTiming::length(kDeselectFadeMs));
-    fade_->setStartValue(1.0);
-    fade_->setEndValue(0.0);
-    connect(fade_, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
-        highlightOpacity_ = value.toReal();
-        update();
-    });
     layoutContent();
 }
 

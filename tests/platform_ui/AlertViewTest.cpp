@@ -9,6 +9,7 @@
 #include "platform/ui/PhoneWindow.h"
 #include "platform/ui/ViewController.h"
 
+#include <QAccessibleActionInterface>
 #include <QSignalSpy>
 
 #include <utility>
@@ -200,6 +201,43 @@ TEST_F(OverlayTest, ATapOnTheDimmedScreenCancelsTheActionSheet) {
     uitest::letAnimationsFinish();
     uitest::tap(visibleOverlay<ActionSheetOverlay>(), QPoint(160, 40));
     EXPECT_EQ(delegate.sheetAnswers, std::vector<int>{3});
+}
+
+// A finger that lands on a button and lifts elsewhere takes the press back:
+// neither that button nor, for the sheet, the dimmed part answers.
+TEST_F(OverlayTest, APressLiftedOffItsButtonAnswersNothing) {
+    AlertView alert("Confirm Action", "Sure?", &delegate, "Cancel", {"OK"});
+    alert.show();
+    AlertOverlay* alertOverlay = visibleOverlay<AlertOverlay>();
+    ASSERT_NE(alertOverlay, nullptr);
+    uitest::drag(alertOverlay, alertOverlay->buttonRects()[1].center().toPoint(), QPoint(20, 460));
+    EXPECT_TRUE(delegate.alertAnswers.empty());
+    EXPECT_TRUE(alert.isVisible());
+    alert.dismissWithClickedButtonIndex(0, false);
+
+    ActionSheet sheet("Message Type", &delegate, "Cancel", QString(), {"Both", "Received", "Sent"});
+    sheet.showInView(&screen);
+    uitest::letAnimationsFinish();
+    ActionSheetOverlay* sheetOverlay = visibleOverlay<ActionSheetOverlay>();
+    ASSERT_NE(sheetOverlay, nullptr);
+    uitest::drag(sheetOverlay, sheetOverlay->buttonRects()[1].center().toPoint(), QPoint(160, 40));
+    EXPECT_TRUE(delegate.sheetAnswers.empty()) << "lifted over the dimmed part, yet not a cancel";
+    EXPECT_TRUE(sheet.isVisible());
+}
+
+TEST_F(OverlayTest, AScreenReaderPressesTheButtonsOfAnAlertInTheOrderTheyShow) {
+    AlertView alert("Delete", "Which?", &delegate, "Cancel", {"One", "Two"});
+    alert.show();
+    AlertOverlay* overlay = visibleOverlay<AlertOverlay>();
+    ASSERT_NE(overlay, nullptr);
+    const QList<AccessibleParts::Part> parts = overlay->accessibleParts();
+    ASSERT_EQ(parts.size(), 4) << "the message, then three buttons";
+    EXPECT_EQ(parts[3].name, "Cancel") << "stacked, the cancel button shows last";
+    overlay->triggerAccessiblePart(0, QAccessibleActionInterface::pressAction());
+    EXPECT_TRUE(delegate.alertAnswers.empty()) << "the message is no button";
+    overlay->triggerAccessiblePart(3, QAccessibleActionInterface::pressAction());
+    ASSERT_EQ(delegate.alertAnswers.size(), 1u);
+    EXPECT_EQ(delegate.alertAnswers[0].second, 0) << "the cancel button is number 0";
 }
 
 }  // namespace
