@@ -2,10 +2,11 @@
 
 #include "app/charts/PieAngle.h"
 #include "app/charts/PieView.h"
-#include "platform/ui/KitAccessibility.h"
 #include "platform/ui/Label.h"
 
 #include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
 
 #include <algorithm>
 #include <cstdint>
@@ -57,8 +58,6 @@ void FullPieView::addWedges(const std::vector<int>& counts, const std::vector<Pe
         const double end = start + share * 360.0;
         auto* wedge = new PieView(start, end, randomColor(), this);
         wedge->setParentView(this);
-        wedge->move((PieView::kFrame.topLeft() - kWidgetArea.topLeft()) -
-                    QPoint(PieView::kGrowMargin, PieView::kGrowMargin));
         wedge->setCaption(captionFor(i < persons.size() ? &persons[i] : nullptr, counts[i], share));
         pieViewsAngle_.emplace_back(truncatedAngle(start), truncatedAngle(end));
         pieViews_.push_back(wedge);
@@ -70,14 +69,17 @@ void FullPieView::describeForScreenReaders(const std::vector<int>& counts, const
     // A screen reader cannot see the wedges: the chart says in words whom
     // each one stands for and how many messages, and each wedge names its
     // person.
-    KitAccessibility::setRole(this, QAccessible::Chart);
     setAccessibleName(tr("Pie chart"));
     QStringList shares;
+    const QPoint area = wedgeArea().topLeft();
     for (std::size_t i = 0; i < pieViews_.size() && i < counts.size(); ++i) {
         const QString name = i < persons.size() ? QString::fromStdString(persons[i].name()) : QString();
         const QString share = tr("%1: %2").arg(name, QString::number(counts[i]));
-        KitAccessibility::setRole(pieViews_[i], QAccessible::Graphic);
-        pieViews_[i]->setAccessibleName(share);
+        Part wedge;
+        wedge.role = QAccessible::Graphic;
+        wedge.name = share;
+        wedge.rect = pieViews_[i]->outline().toAlignedRect().translated(area);
+        wedgeParts_.append(wedge);
         shares << share;
     }
     setAccessibleDescription(shares.join(QStringLiteral("; ")));
@@ -94,6 +96,25 @@ Label* FullPieView::addLabel(const QRect& frame, int lines) {
 void FullPieView::updateLabel(const QString& text) { captionLabel_->setText(text); }
 
 void FullPieView::updateTitle(const QString& text) { titleLabel_->setText(text); }
+
+QRect FullPieView::wedgeArea() const {
+    const QPoint origin = (PieView::kFrame.topLeft() - kWidgetArea.topLeft()) -
+                          QPoint(PieView::kGrowMargin, PieView::kGrowMargin);
+    return PieView::kPaintArea.translated(origin);
+}
+
+void FullPieView::updateWedges() { update(wedgeArea()); }
+
+void FullPieView::paintEvent(QPaintEvent* event) {
+    const QRect area = wedgeArea();
+    if (pieViews_.empty() || !event->rect().intersects(area)) return;
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.translate(area.topLeft());
+    // A grown wedge stops at the edge of its area, as it always has.
+    painter.setClipRect(PieView::kPaintArea);
+    for (const PieView* wedge : pieViews_) wedge->paint(painter);
+}
 
 QColor FullPieView::randomColor() {
     constexpr float kRange = 2147483648.0f;  // 2^31: random() stays below it

@@ -2,6 +2,7 @@
 
 #include "app/charts/TwoValue.h"
 #include "common/Person.h"
+#include "platform/ui/AccessibleParts.h"
 
 #include <QColor>
 #include <QPointF>
@@ -22,7 +23,11 @@ class PieView;
 // top-left corner of its 180 x 180 frame. The wedges, the title and the
 // caption reach beyond that frame (above, below and to both sides), so the
 // widget itself is the frame grown by kOverhang on every side it needs.
-class FullPieView : public QWidget {
+//
+// The wedges are painted here, all in one pass, under the title and the
+// caption; to assistive technology each is an element of its own, named by
+// its person and count.
+class FullPieView : public QWidget, public AccessibleParts {
     Q_OBJECT
 
 public:
@@ -40,6 +45,9 @@ public:
 
     void updateLabel(const QString& text);
     void updateTitle(const QString& text);
+    // A wedge changed its colour or size: the area they are painted in is
+    // painted again.
+    void updateWedges();
 
     // A touch at `location` in the pie's coordinates; moving repeats it.
     void touchesBegan(QPointF location);
@@ -58,7 +66,12 @@ public:
     Label* captionLabel() const { return captionLabel_; }
     Label* titleLabel() const { return titleLabel_; }
 
+    // AccessibleParts: the chart, and a picture per wedge.
+    QAccessible::Role accessibleRole() const override { return QAccessible::Chart; }
+    QList<Part> accessibleParts() const override { return wedgeParts_; }
+
 protected:
+    void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
 
@@ -67,6 +80,7 @@ private:
     void describeForScreenReaders(const std::vector<int>& counts, const std::vector<Person>& persons);
     Label* addLabel(const QRect& frame, int lines);
     QPointF piePointFor(QPointF widgetPoint) const;
+    QRect wedgeArea() const;
 
     QRect frame_;
     std::vector<PieView*> pieViews_;
@@ -74,4 +88,6 @@ private:
     PieView* selectedView_ = nullptr;
     Label* captionLabel_ = nullptr;
     Label* titleLabel_ = nullptr;
+    // Made once: the names never change, and a screen reader asks often.
+    QList<Part> wedgeParts_;
 };

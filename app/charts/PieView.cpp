@@ -5,22 +5,23 @@
 #include "platform/ui/KitTiming.h"
 
 #include <QPainter>
-#include <QPainterPath>
 #include <QPropertyAnimation>
 
-PieView::PieView(double startAngle, double endAngle, const QColor& color, QWidget* parent)
-    : QWidget(parent), sAngle_(startAngle), eAngle_(endAngle), c_(color),
-      animation_(new QPropertyAnimation(this, "scale", this)) {
-    animation_->setDuration(KitTiming::length(kAnimationMs));
-    setAttribute(Qt::WA_TranslucentBackground);
-    // Touches belong to the pie view, which picks the wedge by angle.
-    setAttribute(Qt::WA_TransparentForMouseEvents);
-    resize(kFrame.size() + QSize(2 * kGrowMargin, 2 * kGrowMargin));
+PieView::PieView(double startAngle, double endAngle, const QColor& color, QObject* parent)
+    : QObject(parent), sAngle_(startAngle), eAngle_(endAngle), c_(color) {
+    // Qt counts arc angles counter-clockwise, the pie clockwise: both signs
+    // flip. The arc runs from the start to the end angle, then back to the
+    // centre.
+    const QRectF circle(kCenter - kRadius, kCenter - kRadius, 2 * kRadius, 2 * kRadius);
+    wedge_.arcMoveTo(circle, -sAngle_);
+    wedge_.arcTo(circle, -sAngle_, -(eAngle_ - sAngle_));
+    wedge_.lineTo(kCenter, kCenter);
+    wedge_.closeSubpath();
 }
 
 void PieView::setC(const QColor& color) {
     c_ = color;
-    update();
+    repaint();
 }
 
 bool PieView::pointInside(QPointF point) const {
@@ -41,6 +42,11 @@ void PieView::shrink() {
 }
 
 void PieView::animateScaleTo(qreal target) {
+    // Made on the first touch: most of a large pie's wedges never move.
+    if (!animation_) {
+        animation_ = new QPropertyAnimation(this, "scale", this);
+        animation_->setDuration(KitTiming::length(kAnimationMs));
+    }
     animation_->stop();
     animation_->setStartValue(scale_);
     animation_->setEndValue(target);
@@ -49,26 +55,20 @@ void PieView::animateScaleTo(qreal target) {
 
 void PieView::setScale(qreal scale) {
     scale_ = scale;
-    update();
+    repaint();
 }
 
-void PieView::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
+void PieView::repaint() {
+    if (parentView_) parentView_->updateWedges();
+}
+
+void PieView::paint(QPainter& painter) const {
+    painter.save();
     painter.translate(kGrowMargin + kCenter, kGrowMargin + kCenter);
     painter.scale(scale_, scale_);
     painter.translate(-kCenter, -kCenter);
-
-    // Qt counts arc angles counter-clockwise, the pie clockwise: both signs
-    // flip. The arc runs from the start to the end angle, then back to the
-    // centre.
-    const QRectF circle(kCenter - kRadius, kCenter - kRadius, 2 * kRadius, 2 * kRadius);
-    QPainterPath wedge;
-    wedge.arcMoveTo(circle, -sAngle_);
-    wedge.arcTo(circle, -sAngle_, -(eAngle_ - sAngle_));
-    wedge.lineTo(kCenter, kCenter);
-    wedge.closeSubpath();
     painter.setPen(QPen(Qt::white, 1.0));
     painter.setBrush(c_);
-    painter.drawPath(wedge);
+    painter.drawPath(wedge_);
+    painter.restore();
 }
