@@ -1,5 +1,6 @@
 #include "app/charts/BarChartController.h"
 
+#include "app/charts/BarColumn.h"
 #include "app/charts/BarLine.h"
 #include "app/charts/ColumnScrollView.h"
 #include "app/charts/MultipleSort.h"
@@ -30,6 +31,8 @@ BarChartController::BarChartController(QWidget* parent) : ViewController(parent)
 
 void BarChartController::viewDidLoad() {
     scrollView_ = new ColumnScrollView(this);
+    // Made before the rows, so their labels lie above the bars.
+    barColumn_ = new BarColumn(scrollView_->contentView());
     setTitle(tr("Bar Chart"));
 }
 
@@ -70,6 +73,12 @@ void BarChartController::init(std::vector<int>& counts, std::vector<Person>& per
         rowLabel(QStringLiteral("%1 : %2").arg(tr("Num"), QString::number(uniqueNumbers_)),
                  QRect(10, kHeaderTop, 310, kRowHeight), scrollView_->contentView());
     scrollView_->setContentSize(QSize(kScreenWidth, y));
+    barColumn_->setGeometry(0, 0, kScreenWidth, y);
+    std::vector<const BarLine*> bars;
+    for (BarLine* bar : scrollView_->contentView()->findChildren<BarLine*>(QString(), Qt::FindDirectChildrenOnly))
+        bars.push_back(bar);
+    barColumn_->setBars(std::move(bars));
+    barColumn_->show();
     describeForScreenReaders();
 }
 
@@ -89,10 +98,9 @@ void BarChartController::addRow(int y, const Person& person, int count) {
     QWidget* content = scrollView_->contentView();
     rowLabel(QString::fromStdString(person.name()), QRect(10, y, 100, kRowHeight), content);
     const double length = barLength(count);
+    // Painted by the column; a child of the content like the row's labels.
     auto* bar = new BarLine(length, content);
-    KitAccessibility::setRole(bar, QAccessible::Graphic);
     bar->setAccessibleName(tr("%1: %2").arg(QString::fromStdString(person.name()), QString::number(count)));
     bar->move(kNameWidth, y + 12);
-    bar->show();
     rowLabel(QString::number(count), QRect(countLabelX(length), y, 110, kRowHeight), content);
 }

@@ -5,6 +5,7 @@
 
 #include <vector>
 
+class BarColumn;
 class ScrollView;
 
 // The bar chart screen: every person with a count above 0, largest count
@@ -46,5 +47,6 @@ private:
     void describeForScreenReaders();
 
     ScrollView* scrollView_ = nullptr;
+    BarColumn* barColumn_ = nullptr;
     int uniqueNumbers_ = 0;
 };
