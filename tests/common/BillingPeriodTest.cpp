@@ -15,8 +15,7 @@ namespace {
 
 constexpr std::time_t kDay = 86400;
 
-// A local wall-clock time in the current TZ, as a calendar would build it.
-std::time_t local(int year, int month, int day, int hour = 0, int minute = 0, int second = 0) {
+std::tm calendarFields(int year, int month, int day, int hour, int minute, int second) {
     std::tm fields{};
     fields.tm_year = year - 1900;
     fields.tm_mon = month - 1;
@@ -25,19 +24,19 @@ std::time_t local(int year, int month, int day, int hour = 0, int minute = 0, in
     fields.tm_min = minute;
     fields.tm_sec = second;
     fields.tm_isdst = -1;
+    return fields;
+}
+
+// A local wall-clock time in the current TZ, as a calendar would build it.
+std::time_t local(int year, int month, int day, int hour = 0, int minute = 0, int second = 0) {
+    std::tm fields = calendarFields(year, month, day, hour, minute, second);
     return std::mktime(&fields);
 }
 
 // An absolute moment, independent of TZ, for checking the offsets around
 // daylight-saving changes without trusting the local-time functions twice.
 std::time_t utc(int year, int month, int day, int hour = 0, int minute = 0, int second = 0) {
-    std::tm fields{};
-    fields.tm_year = year - 1900;
-    fields.tm_mon = month - 1;
-    fields.tm_mday = day;
-    fields.tm_hour = hour;
-    fields.tm_min = minute;
-    fields.tm_sec = second;
+    std::tm fields = calendarFields(year, month, day, hour, minute, second);
     return ::timegm(&fields);
 }
 
@@ -126,28 +125,42 @@ TEST_F(BillingPeriodTest, EveryStartIsAPastLocalMidnightWithinAMonth) {
     }
 }
 
-TEST_F(BillingPeriodTest, StartsAtLocalMidnightAcrossBerlinClockChanges) {
-    // Spring forward on 31 March 2024: 15 March is still winter time (UTC+1).
-    EXPECT_EQ(BillingPeriod::periodStart(15, utc(2024, 4, 10, 10)), utc(2024, 3, 14, 23));
-    EXPECT_EQ(BillingPeriod::periodStart(31, utc(2024, 3, 31, 10)), utc(2024, 3, 30, 23));
-    EXPECT_EQ(BillingPeriod::periodStart(1, utc(2024, 4, 1, 10)), utc(2024, 3, 31, 22));
-    // Fall back on 27 October 2024: 15 October is still summer time (UTC+2).
-    EXPECT_EQ(BillingPeriod::periodStart(15, utc(2024, 11, 10, 10)), utc(2024, 10, 14, 22));
-    EXPECT_EQ(BillingPeriod::periodStart(27, utc(2024, 10, 27, 11)), utc(2024, 10, 26, 22));
-    EXPECT_EQ(BillingPeriod::periodStart(28, utc(2024, 10, 28, 11)), utc(2024, 10, 27, 23));
+// A billing day, a moment in the period, and the period's first moment as
+// UTC: local midnight of the billing day in that zone.
+struct ClockChangeCase {
+    const char* zone;
+    int billingDay;
+    std::time_t now;
+    std::time_t start;
+    const char* what;
+};
+
+class BillingPeriodClockChangeTest : public ::testing::TestWithParam<ClockChangeCase> {};
+
+TEST_P(BillingPeriodClockChangeTest, StartsAtLocalMidnight) {
+    const ClockChangeCase& c = GetParam();
+    ScopedEnvironment timeZone("TZ", c.zone);
+    EXPECT_EQ(BillingPeriod::periodStart(c.billingDay, c.now), c.start) << c.zone << ": " << c.what;
 }
 
-TEST_F(BillingPeriodTest, StartsAtLocalMidnightAcrossNewYorkClockChanges) {
-    ScopedEnvironment newYork("TZ", "America/New_York");
-    // Spring forward at 02:00 on 10 March 2024.
-    EXPECT_EQ(BillingPeriod::periodStart(10, utc(2024, 3, 10, 16)), utc(2024, 3, 10, 5));
-    EXPECT_EQ(BillingPeriod::periodStart(1, utc(2024, 3, 20, 16)), utc(2024, 3, 1, 5));
-    EXPECT_EQ(BillingPeriod::periodStart(15, utc(2024, 4, 1, 16)), utc(2024, 3, 15, 4));
-    // Fall back at 02:00 on 3 November 2024; 20:00 EST is 01:00 UTC next day.
-    EXPECT_EQ(BillingPeriod::periodStart(3, utc(2024, 11, 4, 1)), utc(2024, 11, 3, 4));
-    EXPECT_EQ(BillingPeriod::periodStart(15, utc(2024, 11, 10, 16)), utc(2024, 10, 15, 4));
-    EXPECT_EQ(BillingPeriod::periodStart(4, utc(2024, 11, 4, 16)), utc(2024, 11, 4, 5));
-}
+// Berlin springs forward on 31 March 2024 and falls back on 27 October;
+// New York springs forward at 02:00 on 10 March 2024 and falls back at 02:00
+// on 3 November.
+INSTANTIATE_TEST_SUITE_P(
+    AcrossClockChanges, BillingPeriodClockChangeTest,
+    ::testing::Values(
+        ClockChangeCase{"Europe/Berlin", 15, utc(2024, 4, 10, 10), utc(2024, 3, 14, 23), "15 March is winter time"},
+        ClockChangeCase{"Europe/Berlin", 31, utc(2024, 3, 31, 10), utc(2024, 3, 30, 23), "spring-forward day"},
+        ClockChangeCase{"Europe/Berlin", 1, utc(2024, 4, 1, 10), utc(2024, 3, 31, 22), "after spring forward"},
+        ClockChangeCase{"Europe/Berlin", 15, utc(2024, 11, 10, 10), utc(2024, 10, 14, 22), "15 October is summer time"},
+        ClockChangeCase{"Europe/Berlin", 27, utc(2024, 10, 27, 11), utc(2024, 10, 26, 22), "fall-back day"},
+        ClockChangeCase{"Europe/Berlin", 28, utc(2024, 10, 28, 11), utc(2024, 10, 27, 23), "after fall back"},
+        ClockChangeCase{"America/New_York", 10, utc(2024, 3, 10, 16), utc(2024, 3, 10, 5), "spring-forward day"},
+        ClockChangeCase{"America/New_York", 1, utc(2024, 3, 20, 16), utc(2024, 3, 1, 5), "1 March is winter time"},
+        ClockChangeCase{"America/New_York", 15, utc(2024, 4, 1, 16), utc(2024, 3, 15, 4), "after spring forward"},
+        ClockChangeCase{"America/New_York", 3, utc(2024, 11, 4, 1), utc(2024, 11, 3, 4), "20:00 EST, 01:00 UTC"},
+        ClockChangeCase{"America/New_York", 15, utc(2024, 11, 10, 16), utc(2024, 10, 15, 4), "15 October is summer time"},
+        ClockChangeCase{"America/New_York", 4, utc(2024, 11, 4, 16), utc(2024, 11, 4, 5), "after fall back"}));
 
 TEST_F(BillingPeriodTest, MidnightSkippedByTheClockChangeStartsAtTheDaysFirstMoment) {
     // São Paulo moved its clocks from 00:00 to 01:00 on 4 November 2018; the

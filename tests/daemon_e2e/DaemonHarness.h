@@ -154,6 +154,12 @@ public:
         startedAtMs_ = nowMs();
         return process_.waitForStarted(10000);
     }
+    // Starts the daemon and waits for the badge its start-up run sets.
+    ::testing::AssertionResult startUntilBadged(BadgeLog& badges) {
+        if (!start()) return ::testing::AssertionFailure() << "brindlex-badged did not start";
+        if (!badges.waitForUpdates(1, 15000)) return ::testing::AssertionFailure() << "no badge: " << err();
+        return ::testing::AssertionSuccess();
+    }
     qint64 startedAtMs() const { return startedAtMs_; }
     qint64 pid() const { return process_.processId(); }
     bool running() const { return process_.state() != QProcess::NotRunning; }

@@ -58,8 +58,7 @@ TEST_F(MessageEventsTest, StartUpCopiesWhatArrivedMeanwhileAndSetsTheBadgeAfterI
     store({"+14155550122", "Sent over the data network", now - 20, false, "iMessage"});
 
     DaemonProcess daemon;
-    ASSERT_TRUE(daemon.start());
-    ASSERT_TRUE(badges_.waitForUpdates(1, 15000)) << daemon.err();
+    ASSERT_TRUE(daemon.startUntilBadged(badges_));
     EXPECT_EQ(badges_.last().count, 3);
     EXPECT_TRUE(badges_.last().visible);
     // The run at start-up waits like a received message before it copies.
@@ -90,8 +89,7 @@ TEST_F(MessageEventsTest, EachReceivedNotificationRunsOneEventAboutTwoSecondsLat
     ASSERT_TRUE(notifications.start());
 
     DaemonProcess daemon;
-    ASSERT_TRUE(daemon.start());
-    ASSERT_TRUE(badges_.waitForUpdates(1, 15000)) << daemon.err();
+    ASSERT_TRUE(daemon.startUntilBadged(badges_));
     ASSERT_TRUE(daemon.waitForStarted());
     // No badge type yet: the first event stores the default and counts sent segments.
     EXPECT_EQ(badges_.last().count, 2);

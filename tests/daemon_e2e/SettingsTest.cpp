@@ -20,7 +20,7 @@ TEST(DaemonSettingsTest, EveryEventFollowsTheSettingsOfThatMoment) {
     ASSERT_EQ(phone({"contacts", "add", "Anna", "Becker", "4155550101"}).status, 0);
     const auto contacts = AddressBookFixture(DevicePaths::addressBook()).contacts();
     ASSERT_EQ(contacts.size(), 1u);
-    const long long anna = contacts[0].recordId;
+    const long long anna = contacts[0].recordID;
 
     // Segment counts chosen so that every exclusion leaves its own mark on
     // the badge: the pattern's message 4, the bare number's 2, Anna's 1.
@@ -45,8 +45,7 @@ TEST(DaemonSettingsTest, EveryEventFollowsTheSettingsOfThatMoment) {
     BadgeLog badges;
     ASSERT_TRUE(badges.start());
     DaemonProcess daemon;
-    ASSERT_TRUE(daemon.start());
-    ASSERT_TRUE(badges.waitForUpdates(1, 15000)) << daemon.err();
+    ASSERT_TRUE(daemon.startUntilBadged(badges));
     ASSERT_TRUE(daemon.waitForStarted());
     EXPECT_EQ(badges.last().count, 100 - 2) << "badge type 6 counts the sent messages of the billing period";
 

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
+#include <string>
 
 namespace fs = std::filesystem;
 
@@ -37,22 +39,32 @@ TEST_F(DevicePathsTest, ExplicitRootWinsOverEverything) {
     EXPECT_EQ(DevicePaths::lockFile(), "/srv/phone/private/var/mobile/Library/Brindlex/.sync.lock");
 }
 
-TEST_F(DevicePathsTest, FallsBackToTheXdgDataHome) {
-    ScopedEnvironment dataHome("XDG_DATA_HOME", "/data/");
-    EXPECT_EQ(DevicePaths::root(), "/data/brindlex/device");
-    ScopedEnvironment emptyRoot("BRINDLEX_DEVICE_ROOT", "");
-    EXPECT_EQ(DevicePaths::root(), "/data/brindlex/device");
+// The variables as a session may have them (nullopt: unset) and the root
+// they make, HOME being /home/tester.
+struct RootCase {
+    std::optional<std::string> deviceRoot;
+    std::optional<std::string> dataHome;
+    std::string root;
+};
+
+class DeviceRootTest : public DevicePathsTest, public ::testing::WithParamInterface<RootCase> {};
+
+TEST_P(DeviceRootTest, ComesFromTheEnvironment) {
+    ScopedEnvironment deviceRoot("BRINDLEX_DEVICE_ROOT", GetParam().deviceRoot);
+    ScopedEnvironment dataHome("XDG_DATA_HOME", GetParam().dataHome);
+    EXPECT_EQ(DevicePaths::root(), GetParam().root);
 }
 
-TEST_F(DevicePathsTest, UnsetEmptyOrRelativeXdgDataHomeMeansTheHomeDefault) {
-    EXPECT_EQ(DevicePaths::root(), "/home/tester/.local/share/brindlex/device");
-    {
-        ScopedEnvironment empty("XDG_DATA_HOME", "");
-        EXPECT_EQ(DevicePaths::root(), "/home/tester/.local/share/brindlex/device");
-    }
-    ScopedEnvironment relative("XDG_DATA_HOME", "relative/data");
-    EXPECT_EQ(DevicePaths::root(), "/home/tester/.local/share/brindlex/device");
-}
+// An empty root counts as unset; the XDG data home is used only when set to
+// an absolute path, otherwise the home default stands.
+INSTANTIATE_TEST_SUITE_P(
+    Variables, DeviceRootTest,
+    ::testing::Values(RootCase{"/srv/phone/", "/data", "/srv/phone"},
+                      RootCase{std::nullopt, "/data/", "/data/brindlex/device"},
+                      RootCase{"", "/data/", "/data/brindlex/device"},
+                      RootCase{std::nullopt, std::nullopt, "/home/tester/.local/share/brindlex/device"},
+                      RootCase{std::nullopt, "", "/home/tester/.local/share/brindlex/device"},
+                      RootCase{std::nullopt, "relative/data", "/home/tester/.local/share/brindlex/device"}));
 
 TEST_F(DevicePathsTest, RootIsLookedUpOnEveryCall) {
     ScopedEnvironment first("BRINDLEX_DEVICE_ROOT", "/first");
@@ -106,28 +118,27 @@ TEST_F(SystemVersionTest, MissingFileOrKeyGivesTheDefault) {
     EXPECT_EQ(SystemVersion::systemVersion(), "6.1.3");
 }
 
-TEST_F(SystemVersionTest, OlderSystemsUseTheOldSchema) {
-    writeVersion("5.1.1");
-    EXPECT_EQ(SystemVersion::systemVersion(), "5.1.1");
-    EXPECT_FALSE(SystemVersion::usesNewSchema());
-    EXPECT_TRUE(endsWith(DevicePaths::counterDatabase(), "/ledgerwick.db"));
+struct SchemaCase {
+    const char* version;
+    bool newSchema;
+};
+
+class SystemVersionSchemaTest : public SystemVersionTest, public ::testing::WithParamInterface<SchemaCase> {};
+
+// Before 6.0 the old schema and ledgerwick.db, from 6.0 the new schema and
+// ledgerwick6.db; a version that is no number counts as old.
+TEST_P(SystemVersionSchemaTest, VersionPicksTheSchemaAndTheCounterDatabase) {
+    writeVersion(GetParam().version);
+    EXPECT_EQ(SystemVersion::systemVersion(), GetParam().version);
+    EXPECT_EQ(SystemVersion::usesNewSchema(), GetParam().newSchema);
+    EXPECT_TRUE(endsWith(DevicePaths::counterDatabase(), GetParam().newSchema ? "/ledgerwick6.db" : "/ledgerwick.db"))
+        << DevicePaths::counterDatabase();
 }
 
-TEST_F(SystemVersionTest, SixAndLaterUseTheNewSchema) {
-    writeVersion("6.0.1");
-    EXPECT_TRUE(SystemVersion::usesNewSchema());
-    EXPECT_TRUE(endsWith(DevicePaths::counterDatabase(), "/ledgerwick6.db"));
-    // Compared as a number, not as text: "10.0" sorts before "6".
-    writeVersion("10.0");
-    EXPECT_TRUE(SystemVersion::usesNewSchema());
-}
-
-TEST_F(SystemVersionTest, UnreadableVersionCountsAsOld) {
-    writeVersion("garbage");
-    EXPECT_EQ(SystemVersion::systemVersion(), "garbage");
-    EXPECT_FALSE(SystemVersion::usesNewSchema());
-    EXPECT_TRUE(endsWith(DevicePaths::counterDatabase(), "/ledgerwick.db"));
-}
+// "10.0" is compared as a number, not as text, where it sorts before "6".
+INSTANTIATE_TEST_SUITE_P(Versions, SystemVersionSchemaTest,
+                         ::testing::Values(SchemaCase{"5.1.1", false}, SchemaCase{"6.0.1", true},
+                                           SchemaCase{"10.0", true}, SchemaCase{"garbage", false}));
 
 TEST_F(SystemVersionTest, LeadingNumberReadsLikeAFloatConversion) {
     EXPECT_FLOAT_EQ(SystemVersion::leadingNumber("6.0.1"), 6.0f);

@@ -1,6 +1,6 @@
-// The daemon's end-to-end tests watch the badge and the telephony
-// notifications from this process: QtDBus delivers them through the Qt
-// event loop, so the tests run with an application object.
+// The main() of the suites that talk over the session bus: they run with a
+// Qt application object, since QtDBus delivers signals through its event
+// loop.
 #include "platform/dbus/SessionBus.h"
 
 #include <QCoreApplication>
