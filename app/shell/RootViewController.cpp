@@ -584,8 +584,22 @@ void RootViewController::alertViewClickedButtonAtIndex(AlertView& alertView, int
 void RootViewController::clearDB() {
     // Delete, marker reset and resync happen under one hold of the data
     // lock, so a sync of the daemon cannot slip in between and have its
-    // messages copied twice.
-    const MarkerSync::ClearOutcome outcome = MarkerSync::clearAndResync();
+    // messages copied twice. All of it, and the person list of the resynced
+    // database, runs off the UI thread: a resync copies every message again.
+    ++pendingLoads_;
+    work_->run<ClearResult>(
+        [] {
+            ClearResult result{MarkerSync::clearAndResync(), {}};
+            if (result.outcome.cleared) SmsHelper::getUniquePerson(result.persons);
+            return result;
+        },
+        [this](ClearResult result) {
+            --pendingLoads_;
+            showClearOutcome(result.outcome, std::move(result.persons));
+        });
+}
+
+void RootViewController::showClearOutcome(const MarkerSync::ClearOutcome& outcome, std::vector<Person> persons) {
     if (!outcome.cleared) {
         showAlert(tr("Clear DB"), tr("Some problems have occurred.\nClear DB is not successful"));
         return;
@@ -595,8 +609,6 @@ void RootViewController::clearDB() {
     saveLastDate();
     showAlert(QStringLiteral("Ledgerwick"), tr("Resyncing with default SMS database"));
     showSyncOutcome(outcome.sync);
-    std::vector<Person> persons;
-    SmsHelper::getUniquePerson(persons);
     // The new list recounts against the resynced database and redraws.
     model_->setPersonArray(std::move(persons));
 }

@@ -83,8 +83,8 @@ public:
     // Starts a count when something it depends on changed since the last;
     // the total and the list's records follow when it is done.
     void updateMessageCount();
-    // True while a sync, the person list or a count is under way whose
-    // answer has not been shown.
+    // True while a sync, a Clear DB, the person list or a count is under way
+    // whose answer has not been shown.
     bool isCounting() const { return pendingLoads_ > 0 || countSequence_ != shownCountSequence_; }
 
     // Navigation.
@@ -106,6 +106,8 @@ public:
     void syncDB();
     void showSyncOutcome(const MarkerSync::Outcome& outcome);
     void confirmClearDB();
+    // Clears and resyncs off the UI thread; the alerts, the save and the new
+    // person list follow when it is done.
     void clearDB();
     void presentSheet(int kind);
     void killHUD();
@@ -159,6 +161,11 @@ private:
     };
     void showCount(std::uint64_t sequence, CountResult result);
     void loadPeriodAndCount();
+    struct ClearResult {
+        MarkerSync::ClearOutcome outcome;
+        std::vector<Person> persons;  // of the resynced database
+    };
+    void showClearOutcome(const MarkerSync::ClearOutcome& outcome, std::vector<Person> persons);
     void modelChanged();
 
     void buildNavigationBar();

@@ -294,6 +294,7 @@ TEST_F(MainScreenTest, ClearDatabaseAsksFirstThenResyncs) {
     AlertView::setPresetAnswerForTesting(1);  // OK
     AlertView::resetShownForTesting();
     app_.root().confirmClearDB();
+    app_.waitForCounts();  // the clear and its resync run in the background
     EXPECT_EQ(AlertView::shownCountForTesting(), 3);  // confirm, then success and resync in one box
     EXPECT_EQ(AlertView::lastShownTitle(), "Ledgerwick");
     EXPECT_EQ(AlertView::lastShownMessage(), "Resyncing with default SMS database");

@@ -1,0 +1,75 @@
+// Clear DB and its resync run off the UI thread: the window keeps the last
+// numbers until the answer arrives, then shows the resynced ones.
+#include "ScreenDriver.h"
+
+#include "app/filters/PreferencesViewController.h"
+#include "app/shell/BackgroundWork.h"
+#include "common/SmsHelper.h"
+
+#include <vector>
+
+namespace {
+
+constexpr std::time_t kNow = 1363780800;  // 2013-03-20 12:00 UTC
+
+class BackgroundSaveTest : public ::testing::Test {
+protected:
+    BackgroundSaveTest() {
+        app_.setNow(kNow);
+        app_.store("4155550101", kNow - 100, false);
+        app_.store("4155550101", kNow - 90, true);
+        app_.store("4155550102", kNow - 80, true);
+        RootViewController::setIconBadgeForTesting([this](int value) { badges_.push_back(value); });
+    }
+    ~BackgroundSaveTest() override {
+        BackgroundWork::holdResultsForTesting(false);
+        RootViewController::setIconBadgeForTesting(nullptr);
+    }
+
+    // The screen itself: AppHarness::root() would wait for held answers.
+    RootViewController& screen() { return *app_.delegate().rootViewController(); }
+    QString total() { return screen().valueForRow(1, 0); }
+    void waitForHeld(int count) {
+        EXPECT_TRUE(QTest::qWaitFor([count] { return BackgroundWork::heldResultCountForTesting() == count; }, 10000));
+    }
+    void clearThroughPreferences() {
+        drive_.tap(drive_.bar().leftButton());  // the gears
+        auto* preferences = drive_.top<PreferencesViewController>();
+        ASSERT_NE(preferences, nullptr);
+        AlertView::setPresetAnswerForTesting(1);  // OK
+        AlertView::resetShownForTesting();
+        QTest::mouseClick(drive_.cell(*preferences->tableView(), {0, PreferencesViewController::kClearDatabaseRow}),
+                          Qt::LeftButton, {}, QPoint(120, 20));
+    }
+
+    AppHarness app_;
+    ScreenDriver drive_{app_};
+    std::vector<int> badges_;
+};
+
+TEST_F(BackgroundSaveTest, ClearDbKeepsTheWindowAnsweringAndThenShowsTheResyncedNumbers) {
+    app_.launch();
+    screen().model().setSelectedPerson(Person::bareNumber("4155550101", -1));
+    ASSERT_TRUE(SmsHelper::deleteRow(1));  // comes back from sms.db with the resync
+    screen().updateMessageCount();
+    app_.waitForCounts();
+    EXPECT_EQ(total(), "1");
+
+    BackgroundWork::holdResultsForTesting(true);
+    clearThroughPreferences();
+    waitForHeld(1);
+    EXPECT_TRUE(screen().isCounting()) << "the clear is under way";
+    EXPECT_EQ(AlertView::shownCountForTesting(), 1) << "only the confirmation so far";
+    EXPECT_EQ(total(), "1") << "the last total stands until the resync is in";
+    EXPECT_EQ(screen().valueForRow(0, 1), "4155550101");
+
+    BackgroundWork::releaseHeldResultsNewestFirstForTesting();
+    app_.waitForCounts();
+    EXPECT_EQ(AlertView::shownCountForTesting(), 3) << "confirmation, then success and resync";
+    EXPECT_EQ(AlertView::lastShownMessage(), "Resyncing with default SMS database");
+    EXPECT_EQ(screen().valueForRow(0, 1), "All");
+    EXPECT_EQ(total(), "3") << "every message of sms.db, once";
+    EXPECT_EQ(badges_, (std::vector<int>{0, 2})) << "the clear saves: the badge counts the sent messages";
+}
+
+}  // namespace
