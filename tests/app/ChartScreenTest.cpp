@@ -1,4 +1,5 @@
 #include "AppHarness.h"
+#include "ChartPeriod.h"
 
 #include "app/charts/BarChartController.h"
 #include "app/charts/ChartViewController.h"
@@ -20,10 +21,6 @@
 #include <vector>
 
 namespace {
-
-constexpr std::time_t kMarch1 = 1362096000;    // 2013-03-01 00:00 UTC
-constexpr std::time_t kMarch20 = 1363823999;   // 2013-03-20 23:59:59 UTC
-constexpr std::time_t kMarch5 = 1362477600;    // 2013-03-05 10:00 UTC
 
 class ChartScreenTest : public ::testing::Test {
 protected:
@@ -53,6 +50,14 @@ protected:
         app_.root().showChart();
         app_.waitForProgressOverlay();
         return app_.root().chartViewController();
+    }
+
+    // The bar chart, through the pie screen's button; null when another
+    // screen came up.
+    BarChartController* openBarChart() {
+        app_.root().chartViewController()->barChartButton()->trigger();
+        EXPECT_TRUE(uiwait::settle());
+        return qobject_cast<BarChartController*>(app_.navigation().topViewController());
     }
 
     FullPieView* pie() { return app_.root().chartViewController()->pieView(); }
@@ -154,9 +159,7 @@ TEST_F(ChartScreenTest, TheBarChartRanksTheSameDataAndLeavesThePieAsItWas) {
     std::vector<double> pieAngles;
     for (PieView* wedge : pie()->pieViews()) pieAngles.push_back(wedge->endAngle());
 
-    app_.root().chartViewController()->barChartButton()->trigger();
-    EXPECT_TRUE(uiwait::settle());
-    auto* bars = qobject_cast<BarChartController*>(app_.navigation().topViewController());
+    BarChartController* bars = openBarChart();
     ASSERT_NE(bars, nullptr);
     EXPECT_EQ(bars->uniqueNumbers(), 3);
     EXPECT_EQ(app_.root().chartViewController()->counts(), (std::vector<int>{1, 2, 4}));
@@ -194,9 +197,7 @@ TEST_F(ChartScreenTest, AnEmptyPeriodShowsTheTitleBlockAndAnEmptyPie) {
     EXPECT_TRUE(pie()->titleLabel()->text().endsWith(QStringLiteral("Num : 0")));
     app_.screenshot(QStringLiteral("chart_pie_none"));
 
-    app_.root().chartViewController()->barChartButton()->trigger();
-    EXPECT_TRUE(uiwait::settle());
-    auto* bars = qobject_cast<BarChartController*>(app_.navigation().topViewController());
+    BarChartController* bars = openBarChart();
     ASSERT_NE(bars, nullptr);
     EXPECT_EQ(bars->uniqueNumbers(), 0);
 }
@@ -216,9 +217,7 @@ TEST_F(ChartScreenTest, ManyPeopleRankInAScrollingColumn) {
     touch(pie()->pieViews()[1]);
     app_.screenshot(QStringLiteral("chart_pie_many"));
 
-    app_.root().chartViewController()->barChartButton()->trigger();
-    EXPECT_TRUE(uiwait::settle());
-    auto* bars = qobject_cast<BarChartController*>(app_.navigation().topViewController());
+    BarChartController* bars = openBarChart();
     ASSERT_NE(bars, nullptr);
     EXPECT_EQ(bars->uniqueNumbers(), 14);
     // Taller than the screen: the column scrolls.

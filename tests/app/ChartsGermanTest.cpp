@@ -1,33 +1,27 @@
 // The chart and report screens with the German translation installed: every
 // fixed text is translated, and the pictures show that the longer words fit.
 #include "AppHarness.h"
+#include "ChartPeriod.h"
+#include "GermanTranslations.h"
 
 #include "app/charts/BarChartController.h"
 #include "app/charts/ChartViewController.h"
 #include "app/charts/FullPieView.h"
 #include "app/charts/ReportViewController.h"
-#include "app/shell/Translations.h"
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/ScrollView.h"
 
 #include <QTest>
-#include <QTranslator>
 
 #include <gtest/gtest.h>
 
 namespace {
 
-constexpr std::time_t kMarch1 = 1362096000;   // 2013-03-01 00:00 UTC
-constexpr std::time_t kMarch20 = 1363823999;  // 2013-03-20 23:59:59 UTC
-constexpr std::time_t kMarch5 = 1362477600;   // 2013-03-05 10:00 UTC
-
 class ChartsGermanTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        previousLocale_ = QLocale();
-        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-        ASSERT_GT(Translations::install(*qApp, Translations::bundleDirectory(), QLocale()), 0);
+        ASSERT_GT(german_.installed(), 0);
         AddressBookFixture book = app_.addressBook();
         book.addContact("Jürgen", "Ößwald", std::nullopt, {"+4930123456"});
         book.addContact("Anna", "Becker", std::nullopt, {"+4930123457"});
@@ -38,16 +32,9 @@ protected:
         app_.root().model().setFromDate(kMarch1 - 60 * 86400);
         app_.root().model().setToDate(kMarch20);
     }
-    void TearDown() override {
-        for (QTranslator* translator : qApp->findChildren<QTranslator*>()) {
-            QCoreApplication::removeTranslator(translator);
-            delete translator;
-        }
-        QLocale::setDefault(previousLocale_);
-    }
 
-    QLocale previousLocale_;
     AppHarness app_;
+    GermanTranslations german_;
 };
 
 }  // namespace

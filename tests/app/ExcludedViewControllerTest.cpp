@@ -44,6 +44,15 @@ protected:
         EXPECT_NE(screen, nullptr);
         return screen;
     }
+    // Launches the app and opens the entry screen of a new exclusion through
+    // the exclusions screen's Edit button; `screen` is that screen.
+    ExcludedPersonSelectViewController* launchToNewEntry(ExcludedViewController*& screen) {
+        app_.launch();
+        screen = open();
+        if (!screen) return nullptr;
+        drive_.tapRight();
+        return openEntry(*screen, 0);
+    }
     void typeAndDone(ExcludedPersonSelectViewController& entry, const QString& text) {
         drive_.type(entry.numCell()->textField(), text);
         drive_.pressReturn(entry.numCell()->textField());
@@ -60,6 +69,17 @@ protected:
         return names;
     }
     QString total() { return app_.root().valueForRow(1, 0); }
+    // The exclusions the settings file holds: the contacts' record IDs, then
+    // the numbers, each list as long as its stored count says.
+    static std::pair<std::vector<std::int64_t>, std::vector<std::string>> savedExclusions() {
+        const PropertyList file = SettingsStore::load().value();
+        std::pair<std::vector<std::int64_t>, std::vector<std::string>> saved;
+        for (std::int64_t i = 0; i < file.integerValue("epersoncount"); ++i)
+            saved.first.push_back(file.integerValue("eperson" + std::to_string(i), -1));
+        for (std::int64_t i = 0; i < file.integerValue("epersoncountNA"); ++i)
+            saved.second.push_back(file.stringValue("epersonNA" + std::to_string(i)).value_or("(missing)"));
+        return saved;
+    }
     void goToBackground() {
         badges_.clear();
         emit app_.window().deactivated();
@@ -137,12 +157,8 @@ TEST_F(ExcludedViewControllerTest, AddingAPatternANumberAndAContactLowersTheTota
 
     goToBackground();
     EXPECT_EQ(badges_, (std::vector<int>{0, 1})) << "the badge counts the sent messages left";
-    const PropertyList file = SettingsStore::load().value();
-    EXPECT_EQ(file.integerValue("epersoncount"), 1);
-    EXPECT_EQ(file.integerValue("eperson0"), anna_);
-    EXPECT_EQ(file.integerValue("epersoncountNA"), 2);
-    EXPECT_EQ(file.stringValue("epersonNA0"), "*0199");
-    EXPECT_EQ(file.stringValue("epersonNA1"), "2065550123");
+    EXPECT_EQ(savedExclusions().first, std::vector<std::int64_t>{anna_});
+    EXPECT_EQ(savedExclusions().second, (std::vector<std::string>{"*0199", "2065550123"}));
 }
 
 TEST_F(ExcludedViewControllerTest, ReplacingKeepsThePlaceAndDeletingClosesUpTheSavedKeys) {
@@ -200,20 +216,13 @@ TEST_F(ExcludedViewControllerTest, ReplacingKeepsThePlaceAndDeletingClosesUpTheS
     drive_.tapBack();
 
     goToBackground();
-    const PropertyList file = SettingsStore::load().value();
-    EXPECT_EQ(file.integerValue("epersoncount"), 1);
-    EXPECT_EQ(file.integerValue("eperson0"), anna_);
-    EXPECT_EQ(file.integerValue("epersoncountNA"), 2);
-    EXPECT_EQ(file.stringValue("epersonNA0"), "456");
-    EXPECT_EQ(file.stringValue("epersonNA1"), "3");
+    EXPECT_EQ(savedExclusions().first, std::vector<std::int64_t>{anna_});
+    EXPECT_EQ(savedExclusions().second, (std::vector<std::string>{"456", "3"}));
 }
 
 TEST_F(ExcludedViewControllerTest, BackChangesNothingAndTheSameContactMayComeTwice) {
-    app_.launch();
-    ExcludedViewController* screen = open();
-    ASSERT_TRUE(screen);
-    drive_.tapRight();
-    ExcludedPersonSelectViewController* entry = openEntry(*screen, 0);
+    ExcludedViewController* screen = nullptr;
+    ExcludedPersonSelectViewController* entry = launchToNewEntry(screen);
     ASSERT_TRUE(entry);
     drive_.type(entry->numCell()->textField(), "555");
     drive_.tapBack();
@@ -230,11 +239,8 @@ TEST_F(ExcludedViewControllerTest, BackChangesNothingAndTheSameContactMayComeTwi
 }
 
 TEST_F(ExcludedViewControllerTest, AnEmptyEntryIsIgnoredAndALoneStarIsKeptAsTypedButMatchesNothing) {
-    app_.launch();
-    ExcludedViewController* screen = open();
-    ASSERT_TRUE(screen);
-    drive_.tapRight();
-    ExcludedPersonSelectViewController* entry = openEntry(*screen, 0);
+    ExcludedViewController* screen = nullptr;
+    ExcludedPersonSelectViewController* entry = launchToNewEntry(screen);
     ASSERT_TRUE(entry);
     typeAndDone(*entry, "");
     EXPECT_EQ(app_.navigation().topViewController(), entry) << "Done on an empty field stays";

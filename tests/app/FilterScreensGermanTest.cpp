@@ -1,6 +1,7 @@
 // The filter and settings screens with the German translation installed,
 // as a German user sees them: every text of these screens is translated,
 // and the pictures show that the longer words still fit.
+#include "GermanTranslations.h"
 #include "ScreenDriver.h"
 
 #include "app/filters/DateViewController.h"
@@ -9,9 +10,7 @@
 #include "app/filters/PersonSelectViewController.h"
 #include "app/filters/PreferencesViewController.h"
 #include "app/shell/PeriodButton.h"
-#include "app/shell/Translations.h"
 
-#include <QTranslator>
 
 namespace {
 
@@ -20,24 +19,15 @@ const std::time_t kNow = std::time(nullptr);
 class FilterScreensGermanTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        previousLocale_ = QLocale();
-        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-        ASSERT_GT(Translations::install(*qApp, Translations::bundleDirectory(), QLocale()), 0);
+        ASSERT_GT(german_.installed(), 0);
         app_.addressBook().addContact("Anna", "Becker", std::nullopt, {"+1 415 555 0101"});
         app_.addressBook().addContact("Jürgen", "Ößwald", std::nullopt, {"030 1234567"});
         app_.store("4155550101", kNow - 60, true);
         app_.launch();
     }
-    void TearDown() override {
-        for (QTranslator* translator : qApp->findChildren<QTranslator*>()) {
-            QCoreApplication::removeTranslator(translator);
-            delete translator;
-        }
-        QLocale::setDefault(previousLocale_);
-    }
 
-    QLocale previousLocale_;
     AppHarness app_;
+    GermanTranslations german_;
     ScreenDriver drive_{app_};
 };
 

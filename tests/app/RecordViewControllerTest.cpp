@@ -1,9 +1,9 @@
 #include "AppHarness.h"
+#include "GermanTranslations.h"
 
 #include "app/list/DirectionImage.h"
 #include "app/list/MyTableViewCell.h"
 #include "app/list/RecordViewController.h"
-#include "app/shell/Translations.h"
 #include "common/SmsHelper.h"
 #include "platform/SqliteDatabase.h"
 #include "platform/SqliteStatement.h"
@@ -15,7 +15,6 @@
 
 #include <QElapsedTimer>
 #include <QLocale>
-#include <QTranslator>
 
 #include <algorithm>
 #include <filesystem>
@@ -70,6 +69,12 @@ protected:
         EXPECT_NE(list, nullptr);
         return *list;
     }
+    // The week's messages stored, the app launched and the list open.
+    RecordViewController& launchOnWeek() {
+        storeWeek();
+        app_.launch();
+        return openList();
+    }
     void goBack() {
         app_.navigation().popViewControllerAnimated(false);
         EXPECT_TRUE(uiwait::settle());
@@ -116,9 +121,7 @@ protected:
 }  // namespace
 
 TEST_F(RecordViewControllerTest, ListsNewestFirstWithNameDateTextAndDirection) {
-    storeWeek();
-    app_.launch();
-    RecordViewController& list = openList();
+    RecordViewController& list = launchOnWeek();
 
     EXPECT_EQ(list.title(), "Details");
     ASSERT_EQ(list.tableView()->numberOfRows(), 3);
@@ -184,9 +187,7 @@ TEST_F(RecordViewControllerTest, TitleFollowsTheMessageTypeAndEmptyListKeepsTheB
 }
 
 TEST_F(RecordViewControllerTest, TappingARowShowsTheWholeText) {
-    storeWeek();
-    app_.launch();
-    RecordViewController& list = openList();
+    RecordViewController& list = launchOnWeek();
     const QRect top = list.tableView()->rectForRowAtIndexPath({0, 0});
     QTest::mouseClick(list.tableView()->viewport(), Qt::LeftButton, Qt::NoModifier, top.center());
     EXPECT_EQ(AlertView::lastShownTitle(), "Ledgerwick");
@@ -225,9 +226,7 @@ TEST_F(RecordViewControllerTest, ConfirmedDeleteRemovesRowRecordAndDatabaseRow) 
 }
 
 TEST_F(RecordViewControllerTest, CancelKeepsEverythingAndTheNextDeleteUsesItsOwnRow) {
-    storeWeek();
-    app_.launch();
-    RecordViewController& list = openList();
+    RecordViewController& list = launchOnWeek();
     const long long wednesday = list.recordForRow(0)->rowid();
     const long long monday = list.recordForRow(2)->rowid();
 
@@ -252,9 +251,7 @@ TEST_F(RecordViewControllerTest, CancelKeepsEverythingAndTheNextDeleteUsesItsOwn
 }
 
 TEST_F(RecordViewControllerTest, FailedDeletesLeaveTheRowAndSaySo) {
-    storeWeek();
-    app_.launch();
-    RecordViewController& list = openList();
+    RecordViewController& list = launchOnWeek();
 
     // A confirmation that arrives with no row requested.
     list.alertViewClickedButtonAtIndex(*list.confirmDeleteBox(), 0);
@@ -275,9 +272,7 @@ TEST_F(RecordViewControllerTest, FailedDeletesLeaveTheRowAndSaySo) {
 }
 
 TEST_F(RecordViewControllerTest, DeletingARowThatIsAlreadyGoneKeepsTheListConsistent) {
-    storeWeek();
-    app_.launch();
-    RecordViewController& list = openList();
+    RecordViewController& list = launchOnWeek();
     const long long wednesday = list.recordForRow(0)->rowid();
     const long long tuesday = list.recordForRow(1)->rowid();
 
@@ -350,24 +345,9 @@ TEST_F(RecordViewControllerTest, FiftyThousandRecordsOpenQuickly) {
     std::cout << "[ timing   ] opening the list of 50,000 records: " << openMs << " ms\n";
 }
 
-// The app's translations for German while it lives.
-struct GermanTranslations {
-    GermanTranslations() {
-        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-        installed = Translations::install(*qApp, Translations::bundleDirectory(), QLocale());
-    }
-    ~GermanTranslations() {
-        for (QTranslator* translator : qApp->findChildren<QTranslator*>()) {
-            QCoreApplication::removeTranslator(translator);
-            translator->deleteLater();
-        }
-    }
-    int installed = 0;
-};
-
 TEST_F(RecordViewControllerTest, GermanListAndConfirmation) {
     GermanTranslations german;
-    ASSERT_GT(german.installed, 0);
+    ASSERT_GT(german.installed(), 0);
     storeWeek();
     app_.settings([](PropertyList& s) { s.setString("messagetype", "1"); });
     app_.launch();

@@ -5,6 +5,7 @@
 #include "common/Seeding.h"
 #include "common/SettingsStore.h"
 #include "platform/DevicePaths.h"
+#include "support/ProgramRun.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TempDeviceRoot.h"
 #include "tools/fixtures/DeviceFixture.h"
@@ -25,28 +26,6 @@
 
 namespace {
 
-struct ProgramRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string beside(const std::string& program) {
-    char buffer[PATH_MAX];
-    const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    return (std::filesystem::path(std::string(buffer, static_cast<std::size_t>(std::max<ssize_t>(length, 0))))
-                .parent_path() /
-            program)
-        .string();
-}
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 std::size_t lines(const std::string& text) { return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')); }
 
 class CommandLineTest : public ::testing::Test {
@@ -61,15 +40,14 @@ protected:
     // Runs a program of bin/ with shell-quoted arguments; the device root
     // comes from the environment the child inherits.
     ProgramRun run(const std::string& program, const std::string& arguments) {
-        const std::string out = scratch_.path() + "/out", err = scratch_.path() + "/err";
-        const std::string command =
-            "'" + beside(program) + "' " + arguments + " >'" + out + "' 2>'" + err + "' </dev/null";
-        const int raw = std::system(command.c_str());
-        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(out), slurp(err)};
+        return ProgramRun::of(program, arguments + " </dev/null", scratch_.path());
     }
 
     // A device root filled by the phone simulator's demo.
-    void demoDevice() { ASSERT_EQ(run("brindlex-phone", "demo").status, 0) << slurp(scratch_.path() + "/err"); }
+    void demoDevice() {
+        const ProgramRun demo = run("brindlex-phone", "demo");
+        ASSERT_EQ(demo.status, 0) << demo.err;
+    }
 
     ScopedEnvironment tz_{"TZ", std::string("UTC")};
     ScopedEnvironment display_{"QT_QPA_PLATFORM", std::string("offscreen")};

@@ -7,6 +7,7 @@
 #include "platform/DevicePaths.h"
 #include "platform/PropertyList.h"
 #include "platform/SystemVersion.h"
+#include "support/ProgramRun.h"
 #include "support/TempDeviceRoot.h"
 #include "tools/BackupScenario.h"
 #include "tools/SmsReadBack.h"
@@ -23,18 +24,7 @@ using namespace backup_scenario;
 
 namespace {
 
-struct PhoneRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string phoneBinary() {
-    char buffer[PATH_MAX];
-    const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (length <= 0) return "brindlex-phone";
-    return (fs::path(std::string(buffer, static_cast<std::size_t>(length))).parent_path() / "brindlex-phone").string();
-}
+std::string phoneBinary() { return ProgramRun::beside("brindlex-phone"); }
 
 class ImportBackupCommandTest : public ::testing::Test {
 protected:
@@ -42,15 +32,11 @@ protected:
 
     // No session bus: the import must stand on its own. The D-Bus suites run
     // the notification against a bus of their own.
-    PhoneRun phone(const std::string& arguments) {
-        const std::string out = scratch_ + "/out", err = scratch_ + "/err";
-        const std::string command = "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/bus '" + phoneBinary() +
-                                    "' " + arguments + " >'" + out + "' 2>'" + err + "'";
-        const int raw = std::system(command.c_str());
-        return PhoneRun{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(out), slurp(err)};
+    ProgramRun phone(const std::string& arguments) {
+        return ProgramRun::of("brindlex-phone", arguments, scratch_, "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/bus ");
     }
 
-    PhoneRun import(const std::string& arguments) { return phone("import-backup " + arguments); }
+    ProgramRun import(const std::string& arguments) { return phone("import-backup " + arguments); }
 
     static long long counted() {
         return sms_read_back::scalar(DevicePaths::counterDatabase(), "select count(*) from message").value_or(-1);
@@ -71,7 +57,7 @@ TEST_F(ImportBackupCommandTest, ModernBackupFillsTheDeviceRootAndStaysUntouched)
     const BackupFixture backup = make(parent_, kPhoneA);
     const auto before = snapshot(parent_);
 
-    const PhoneRun run = import("'" + parent_ + "'");
+    const ProgramRun run = import("'" + parent_ + "'");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("Anna's iPhone"), std::string::npos) << run.out;
     EXPECT_NE(run.err.find("no session bus"), std::string::npos) << run.err;
@@ -103,7 +89,7 @@ TEST_F(ImportBackupCommandTest, BackupBeforeIos10WithoutManifestDatabase) {
                                        .format = BackupFixture::PlistFormat::Binary,
                                        .addressBook = false,
                                        .productVersion = "9.3.5"});
-    const PhoneRun run = import("'" + backup.folder() + "'");
+    const ProgramRun run = import("'" + backup.folder() + "'");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("no address book"), std::string::npos) << run.out;
     EXPECT_EQ(slurp(DevicePaths::smsDatabase()),
@@ -115,7 +101,7 @@ TEST_F(ImportBackupCommandTest, BackupBeforeIos10WithoutManifestDatabase) {
 TEST_F(ImportBackupCommandTest, SeveralPhonesNeedUdid) {
     make(parent_, kPhoneA);
     make(parent_, kPhoneB, {.messageCount = 5, .deviceName = "Work phone"});
-    PhoneRun run = import("'" + parent_ + "'");
+    ProgramRun run = import("'" + parent_ + "'");
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find(kPhoneA), std::string::npos) << run.err;
     EXPECT_NE(run.err.find(kPhoneB), std::string::npos) << run.err;
@@ -132,14 +118,14 @@ TEST_F(ImportBackupCommandTest, RefusalsSayWhatToDoAndLeaveTheRootAlone) {
     BackupFixture scrambled = make(parent_ + "/scrambled", kPhoneA);
     ASSERT_TRUE(scrambled.scrambleManifestDatabase());
     for (const BackupFixture* backup : {&encrypted, &scrambled}) {
-        const PhoneRun run = import("'" + backup->folder() + "'");
+        const ProgramRun run = import("'" + backup->folder() + "'");
         EXPECT_EQ(run.status, 1) << backup->folder();
         EXPECT_NE(run.err.find("idevicebackup2 encryption off PASSWORD"), std::string::npos) << run.err;
     }
 
     BackupFixture noMessages(parent_ + "/no-sms/" + kPhoneA, BackupFixture::Layout::Manifest);
     ASSERT_TRUE(noMessages.create({kPhoneA}));
-    PhoneRun run = import("'" + noMessages.folder() + "'");
+    ProgramRun run = import("'" + noMessages.folder() + "'");
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("holds no messages"), std::string::npos) << run.err;
 
@@ -160,7 +146,7 @@ TEST_F(ImportBackupCommandTest, AnotherPhoneIsRefusedUnlessForced) {
     const auto before = snapshot(root_.path());
 
     const std::string other = make(parent_ + "/b", kPhoneB, {.messageCount = 2}).folder();
-    PhoneRun run = import("'" + other + "'");
+    ProgramRun run = import("'" + other + "'");
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find(kPhoneA), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("--force"), std::string::npos) << run.err;
@@ -187,7 +173,7 @@ TEST_F(ImportBackupCommandTest, NewerBackupOfTheSamePhoneCountsNothingTwice) {
     ASSERT_GT(received, kFirstDate);
 
     // The same three messages and two newer ones; the phone was updated too.
-    const PhoneRun run =
+    const ProgramRun run =
         import("'" + make(parent_ + "/friday", kPhoneA, {.messageCount = 5, .productVersion = "12.5.8"}).folder() +
                "'");
     ASSERT_EQ(run.status, 0) << run.err;
@@ -215,7 +201,7 @@ TEST_F(ImportBackupCommandTest, FailureLeavesTheRootAsItWas) {
     fs::remove(DevicePaths::addressBook());
     fs::create_directories(DevicePaths::addressBook() + "/in-the-way");
     const auto blocked = snapshot(root_.path());
-    const PhoneRun run = import("'" + make(parent_ + "/later", kPhoneA, {.messageCount = 7}).folder() + "'");
+    const ProgramRun run = import("'" + make(parent_ + "/later", kPhoneA, {.messageCount = 7}).folder() + "'");
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("AddressBook.sqlitedb"), std::string::npos) << run.err;
     EXPECT_EQ(snapshot(root_.path()), blocked);
@@ -225,11 +211,11 @@ TEST_F(ImportBackupCommandTest, FailureLeavesTheRootAsItWas) {
 TEST_F(ImportBackupCommandTest, WrongArgumentsPrintUsage) {
     for (const char* wrong : {"import-backup", "import-backup --udid", "import-backup a b", "import-backup --bogus a",
                               "import-backup a --udid="}) {
-        const PhoneRun run = phone(wrong);
+        const ProgramRun run = phone(wrong);
         EXPECT_EQ(run.status, 2) << wrong;
         EXPECT_NE(run.err.find("import-backup DIR [--udid UDID] [--force]"), std::string::npos) << wrong;
     }
-    const PhoneRun help = phone("help");
+    const ProgramRun help = phone("help");
     EXPECT_NE(help.out.find("import-backup DIR"), std::string::npos);
     EXPECT_TRUE(fs::is_empty(root_.path()));
 }

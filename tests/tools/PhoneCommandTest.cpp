@@ -2,6 +2,7 @@
 // checks its exit statuses, its output and what it leaves in the device root.
 #include "platform/DevicePaths.h"
 #include "platform/SystemVersion.h"
+#include "support/ProgramRun.h"
 #include "support/TempDeviceRoot.h"
 #include "tools/SmsReadBack.h"
 #include "tools/fixtures/AddressBookFixture.h"
@@ -19,37 +20,12 @@
 
 namespace {
 
-struct PhoneRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string binaryBesideThisTest() {
-    char buffer[PATH_MAX];
-    const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (length <= 0) return "brindlex-phone";
-    return (std::filesystem::path(std::string(buffer, static_cast<std::size_t>(length))).parent_path() /
-            "brindlex-phone")
-        .string();
-}
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+std::string binaryBesideThisTest() { return ProgramRun::beside("brindlex-phone"); }
 
 class PhoneCommandTest : public ::testing::Test {
 protected:
     // The device root comes from the environment the child inherits.
-    PhoneRun phone(const std::string& arguments) {
-        const std::string out = scratch_ + "/out", err = scratch_ + "/err";
-        const std::string command = "'" + binaryBesideThisTest() + "' " + arguments + " >'" + out + "' 2>'" + err + "'";
-        const int raw = std::system(command.c_str());
-        return PhoneRun{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(out), slurp(err)};
-    }
+    ProgramRun phone(const std::string& arguments) { return ProgramRun::of("brindlex-phone", arguments, scratch_); }
 
     void SetUp() override {
         ASSERT_TRUE(std::filesystem::exists(binaryBesideThisTest())) << binaryBesideThisTest();
@@ -63,7 +39,7 @@ protected:
 };
 
 TEST_F(PhoneCommandTest, InitCreatesTheRootForTheDefaultOrGivenVersion) {
-    PhoneRun run = phone("init");
+    ProgramRun run = phone("init");
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find(root_.path()), std::string::npos) << run.out;
     EXPECT_EQ(SystemVersion::systemVersion(), "6.1.3");
@@ -78,7 +54,7 @@ TEST_F(PhoneCommandTest, InitCreatesTheRootForTheDefaultOrGivenVersion) {
 }
 
 TEST_F(PhoneCommandTest, DemoFillsTheRootOnceAndSaysHowMuch) {
-    PhoneRun run = phone("demo");
+    ProgramRun run = phone("demo");
     ASSERT_EQ(run.status, 0) << run.err;
     const long long messages = SmsDatabaseFixture(DevicePaths::smsDatabase()).messageCount();
     const auto contacts = AddressBookFixture(DevicePaths::addressBook()).contacts().size();
@@ -95,13 +71,13 @@ TEST_F(PhoneCommandTest, DemoFillsTheRootOnceAndSaysHowMuch) {
 
 TEST_F(PhoneCommandTest, HelpGoesToStandardOutputMistakesToStandardError) {
     for (const char* help : {"help", "--help", "init --help"}) {
-        PhoneRun run = phone(help);
+        ProgramRun run = phone(help);
         EXPECT_EQ(run.status, 0) << help;
         EXPECT_NE(run.out.find("usage:"), std::string::npos) << help;
         EXPECT_TRUE(run.err.empty()) << help;
     }
     for (const char* wrong : {"", "bogus", "init --bogus", "init --version", "init 5.1.1", "demo now"}) {
-        PhoneRun run = phone(wrong);
+        ProgramRun run = phone(wrong);
         EXPECT_EQ(run.status, 2) << wrong;
         EXPECT_NE(run.err.find("usage:"), std::string::npos) << wrong;
         EXPECT_TRUE(run.out.empty()) << wrong;
@@ -114,7 +90,7 @@ TEST_F(PhoneCommandTest, FailureIsReportedWithStatusOne) {
     const std::string blocked = root_.path() + "/file";
     std::ofstream(blocked).put('x');
     ::setenv("BRINDLEX_DEVICE_ROOT", (blocked + "/device").c_str(), 1);
-    PhoneRun run = phone("init");
+    ProgramRun run = phone("init");
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find(blocked), std::string::npos) << run.err;
 }
@@ -126,19 +102,15 @@ namespace {
 class ModernPhoneCommandTest : public PhoneCommandTest {
 protected:
     // The same run with no session bus in the environment.
-    PhoneRun phoneWithoutBus(const std::string& arguments) {
-        const std::string out = scratch_ + "/out", err = scratch_ + "/err";
-        const std::string command = "env -u DBUS_SESSION_BUS_ADDRESS '" + binaryBesideThisTest() + "' " +
-                                    arguments + " >'" + out + "' 2>'" + err + "'";
-        const int raw = std::system(command.c_str());
-        return PhoneRun{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(out), slurp(err)};
+    ProgramRun phoneWithoutBus(const std::string& arguments) {
+        return ProgramRun::of("brindlex-phone", arguments, scratch_, "env -u DBUS_SESSION_BUS_ADDRESS ");
     }
 };
 
 // A modern phone stores what the simulator receives and sends the way that
 // version does. Without a session bus the message is still stored.
 TEST_F(ModernPhoneCommandTest, ReceiveAndSendStoreRowsAsAModernPhoneDoes) {
-    PhoneRun run = phone("init --version 14.3");
+    ProgramRun run = phone("init --version 14.3");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("system version 14.3, sms.db of phones 11 to 15"), std::string::npos) << run.out;
     EXPECT_EQ(SmsDatabaseFixture(DevicePaths::smsDatabase()).detectColumnSet(), SmsColumnSet::Ios14);
@@ -165,7 +137,7 @@ TEST_F(ModernPhoneCommandTest, ReceiveAndSendStoreRowsAsAModernPhoneDoes) {
 TEST_F(ModernPhoneCommandTest, DemoFillsAPhoneOfEveryGeneration) {
     for (const char* version : {"10.3.4", "17.5.1"}) {
         std::filesystem::remove(DevicePaths::smsDatabase());
-        PhoneRun run = phone(std::string("init --version ") + version);
+        ProgramRun run = phone(std::string("init --version ") + version);
         ASSERT_EQ(run.status, 0) << run.err;
         run = phone("demo");
         EXPECT_EQ(run.status, 0) << version << ": " << run.err;
