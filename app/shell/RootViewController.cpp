@@ -14,6 +14,7 @@
 #include "app/shell/BackgroundWork.h"
 #include "app/shell/MessageTypeText.h"
 #include "app/shell/PeriodButton.h"
+#include "common/BillingPeriod.h"
 #include "common/MarkerSync.h"
 #include "common/SettingsStore.h"
 #include "common/SmsHelper.h"
@@ -71,6 +72,9 @@ RootViewController::~RootViewController() {
     // The work holds copies only, but its results must not outlive the
     // screens they were meant for.
     work_->waitForDone();
+    // Except the badge of the last save: on quit the event loop that would
+    // have delivered it has ended, and the badge must still be set.
+    if (pendingBadge_ && *pendingBadge_) iconBadgeSetter()(**pendingBadge_);
 }
 
 // --- Building ----------------------------------------------------------------
@@ -296,7 +300,35 @@ void RootViewController::showCount(std::uint64_t sequence, CountResult result) {
     model_->setMessageCount(result.count);
 }
 
-void RootViewController::saveLastDate() { model_->saveLastDate(clock_(), iconBadgeSetter()); }
+void RootViewController::saveLastDate() {
+    // As the settings' own save does, but the badge's count, a read over the
+    // whole period, runs off the UI thread; the settings file is written at
+    // once, since the next activation reads it back.
+    iconBadgeSetter()(0);
+    MainScreenSettings saved = model_->settings();
+    const bool badge = saved.badgeType != BadgeType::Off;
+    if (badge && saved.saveFromDate != MainScreenSettings::kFixedDate)
+        saved.from = BillingPeriod::periodStart(saved.cycleDay, clock_());
+    SettingsStore::update([&saved](PropertyList& settings) { saved.storeInto(settings); });
+    const std::uint64_t sequence = ++badgeSequence_;
+    pendingBadge_.reset();
+    if (!badge) return;
+    // Filled by the work, read here only once the work is done.
+    auto counted = std::make_shared<std::optional<int>>();
+    pendingBadge_ = counted;
+    work_->run<int>(
+        [counted, from = saved.from, excluded = std::move(saved.excludedPersonArray), type = saved.badgeType,
+         quota = saved.smsquota] {
+            const int count = SmsHelper::countBadgeFrom(from, &excluded, type, quota);
+            *counted = count;
+            return count;
+        },
+        [this, sequence](int count) {
+            if (sequence != badgeSequence_) return;  // a later save counts again
+            pendingBadge_.reset();
+            iconBadgeSetter()(count);
+        });
+}
 
 void RootViewController::setIconBadgeForTesting(std::function<void(int)> setter) {
     iconBadgeSetter() = setter ? std::move(setter) : std::function<void(int)>(setBadge);

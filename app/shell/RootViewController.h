@@ -72,7 +72,8 @@ public:
     // Launch and every activation: sync, period settings, recount, redraw.
     // The sync and the count run off the UI thread; the rest follows them.
     void loadUpContent();
-    // Writes the settings back and sets the icon badge.
+    // Writes the settings back and sets the icon badge: 0 at once, then the
+    // count, which runs off the UI thread (only the last save's is set).
     void saveLastDate();
     // Where saveLastDate sends the icon badge; the desktop's dock unless a
     // test watches it instead (an empty function restores the dock).
@@ -83,9 +84,11 @@ public:
     // Starts a count when something it depends on changed since the last;
     // the total and the list's records follow when it is done.
     void updateMessageCount();
-    // True while a sync, a Clear DB, the person list or a count is under way
-    // whose answer has not been shown.
-    bool isCounting() const { return pendingLoads_ > 0 || countSequence_ != shownCountSequence_; }
+    // True while a sync, a Clear DB, the person list, a count or the badge
+    // count of a save is under way whose answer has not been shown.
+    bool isCounting() const {
+        return pendingLoads_ > 0 || countSequence_ != shownCountSequence_ || pendingBadge_ != nullptr;
+    }
 
     // Navigation.
     void datePickView();
@@ -191,6 +194,9 @@ private:
     std::uint64_t shownCountSequence_ = 0;
     std::uint64_t chartSequence_ = 0;
     std::uint64_t reportSequence_ = 0;
+    std::uint64_t badgeSequence_ = 0;
+    // The count of the last save's badge while it is on its way.
+    std::shared_ptr<std::optional<int>> pendingBadge_;
 
     Label* rightArrow1_ = nullptr;
     Label* fromDateString_ = nullptr;

@@ -1,11 +1,14 @@
-// Clear DB and its resync run off the UI thread: the window keeps the last
-// numbers until the answer arrives, then shows the resynced ones.
+// Clear DB's resync and the badge count of a save run off the UI thread:
+// the window keeps the last numbers until their answers arrive, a late
+// badge never replaces a newer one, and a badge still on its way when the
+// app goes is set all the same.
 #include "ScreenDriver.h"
 
 #include "app/filters/PreferencesViewController.h"
 #include "app/shell/BackgroundWork.h"
 #include "common/SmsHelper.h"
 
+#include <memory>
 #include <vector>
 
 namespace {
@@ -70,6 +73,40 @@ TEST_F(BackgroundSaveTest, ClearDbKeepsTheWindowAnsweringAndThenShowsTheResynced
     EXPECT_EQ(screen().valueForRow(0, 1), "All");
     EXPECT_EQ(total(), "3") << "every message of sms.db, once";
     EXPECT_EQ(badges_, (std::vector<int>{0, 2})) << "the clear saves: the badge counts the sent messages";
+}
+
+TEST_F(BackgroundSaveTest, LeavingSetsTheBadgeWhenItsCountArrivesAndALateCountNeverReplacesANewerOne) {
+    app_.launch();
+    emit app_.window().deactivated();
+    EXPECT_EQ(badges_, std::vector<int>{0}) << "cleared at once, counted off the UI thread";
+    app_.waitForCounts();
+    EXPECT_EQ(badges_, (std::vector<int>{0, 2}));
+
+    badges_.clear();
+    BackgroundWork::holdResultsForTesting(true);
+    emit app_.window().deactivated();
+    // Leaving again after an exclusion: one sent message less.
+    screen().model().addExcludedPerson(Person::bareNumber("4155550102", -1));
+    emit app_.window().deactivated();
+    waitForHeld(3);  // two badges, one recount
+    BackgroundWork::releaseHeldResultsNewestFirstForTesting();
+    EXPECT_EQ(badges_, (std::vector<int>{0, 0, 1})) << "the older badge count came late and was dropped";
+    EXPECT_FALSE(screen().isCounting());
+}
+
+TEST_F(BackgroundSaveTest, ABadgeStillOnItsWayIsSetWhenTheAppGoes) {
+    // An app of its own on the harness's device, closed within the test.
+    auto closing = std::make_unique<BrindlexAppDelegate>([] { return kNow; });
+    closing->applicationDidFinishLaunching();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !closing->rootViewController()->isCounting(); }, 10000));
+    badges_.clear();
+    BackgroundWork::holdResultsForTesting(true);
+    closing->rootViewController()->saveLastDate();
+    waitForHeld(1);
+    EXPECT_EQ(badges_, std::vector<int>{0});
+    closing.reset();
+    ASSERT_FALSE(badges_.empty());
+    EXPECT_EQ(badges_.back(), 2) << "the count of the sent messages, set as the app went";
 }
 
 }  // namespace

@@ -488,6 +488,7 @@ TEST_F(MainScreenTest, PeriodCountAndBadgeFollowTheScreensClock) {
     // Leaving saves and sets the badge (sent messages) for the same period.
     badges.clear();
     emit app_.window().deactivated();
+    app_.waitForCounts();  // the badge is counted in the background
     EXPECT_EQ(badges, (std::vector<int>{0, 1}));
     RootViewController::setIconBadgeForTesting({});
 }

@@ -48,6 +48,7 @@ protected:
     void goToBackground() {
         badges_.clear();
         emit app_.window().deactivated();
+        app_.waitForCounts();  // the badge is counted in the background
     }
 
     AppHarness app_;
