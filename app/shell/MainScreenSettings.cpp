@@ -86,8 +86,15 @@ void MainScreenSettings::storeInto(PropertyList& settings) const {
 
 void MainScreenSettings::saveLastDate(std::time_t now, const std::function<void(int)>& setIconBadge) {
     setIconBadge(0);
+    storeLastDate(now);
+    if (badgeType != BadgeType::Off) setIconBadge(badgeCount());
+}
+
+void MainScreenSettings::storeLastDate(std::time_t now) {
     if (saveFromDate != kFixedDate && badgeType != BadgeType::Off) from = BillingPeriod::periodStart(cycleDay, now);
-    if (badgeType != BadgeType::Off)
-        setIconBadge(SmsHelper::countBadgeFrom(from, &excludedPersonArray, badgeType, smsquota));
     SettingsStore::update([this](PropertyList& settings) { storeInto(settings); });
+}
+
+int MainScreenSettings::badgeCount() const {
+    return SmsHelper::countBadgeFrom(from, &excludedPersonArray, badgeType, smsquota);
 }

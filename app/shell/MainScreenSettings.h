@@ -43,6 +43,12 @@ struct MainScreenSettings {
     // first 0, then, unless the badge is off, the count for the period. In
     // billing-day mode the period start is recomputed for `now` first.
     void saveLastDate(std::time_t now, const std::function<void(int)>& setIconBadge);
+    // The two halves of it, for a caller that counts the badge elsewhere:
+    // the period start recomputed and every setting written back ...
+    void storeLastDate(std::time_t now);
+    // ... and the count the badge shows for these settings (a read over the
+    // whole period). Not for a badge that is off.
+    int badgeCount() const;
 
     // Writes this screen's keys into a loaded dictionary (no badge, no file).
     void storeInto(PropertyList& settings) const;

@@ -14,7 +14,6 @@
 #include "app/shell/BackgroundWork.h"
 #include "app/shell/MessageTypeText.h"
 #include "app/shell/PeriodButton.h"
-#include "common/BillingPeriod.h"
 #include "common/MarkerSync.h"
 #include "common/SettingsStore.h"
 #include "common/SmsHelper.h"
@@ -305,21 +304,17 @@ void RootViewController::saveLastDate() {
     // whole period, runs off the UI thread; the settings file is written at
     // once, since the next activation reads it back.
     iconBadgeSetter()(0);
-    MainScreenSettings saved = model_->settings();
-    const bool badge = saved.badgeType != BadgeType::Off;
-    if (badge && saved.saveFromDate != MainScreenSettings::kFixedDate)
-        saved.from = BillingPeriod::periodStart(saved.cycleDay, clock_());
-    SettingsStore::update([&saved](PropertyList& settings) { saved.storeInto(settings); });
+    auto saved = std::make_shared<MainScreenSettings>(model_->settings());
+    saved->storeLastDate(clock_());
     const std::uint64_t sequence = ++badgeSequence_;
     pendingBadge_.reset();
-    if (!badge) return;
+    if (saved->badgeType == BadgeType::Off) return;
     // Filled by the work, read here only once the work is done.
     auto counted = std::make_shared<std::optional<int>>();
     pendingBadge_ = counted;
     work_->run<int>(
-        [counted, from = saved.from, excluded = std::move(saved.excludedPersonArray), type = saved.badgeType,
-         quota = saved.smsquota] {
-            const int count = SmsHelper::countBadgeFrom(from, &excluded, type, quota);
+        [counted, saved] {
+            const int count = saved->badgeCount();
             *counted = count;
             return count;
         },
@@ -432,8 +427,8 @@ void RootViewController::didSelectRowAtIndexPath(TableView& table, const IndexPa
 
 void RootViewController::showMessageTypeMenu() {
     if (!messageTypeMenu_)
-        messageTypeMenu_ = new ActionSheet(tr("Message Type"), this, tr("Cancel"), QString(),
-                                           MessageTypeText::choices(), this);
+        messageTypeMenu_ =
+            new ActionSheet(tr("Message Type"), this, tr("Cancel"), QString(), MessageTypeText::choices(), this);
     messageTypeMenu_->showInView(this);
 }
 
@@ -546,15 +541,13 @@ void RootViewController::generateChart() {
     work_->run<ChartResult>(
         [type, from = settings.from, to = settings.to, excluded = settings.excludedPersonArray] {
             ChartResult result;
-            result.total =
-                ChartData::generate(from, to, type, excluded, result.persons, result.counts, result.records);
+            result.total = ChartData::generate(from, to, type, excluded, result.persons, result.counts, result.records);
             return result;
         },
         [this, sequence, type, from, to](ChartResult result) {
             if (sequence != chartSequence_) return;
             if (!cvController_) cvController_ = new ChartViewController(this);
-            const QString info =
-                ChartViewController::infoText(type, from, to, static_cast<int>(result.counts.size()));
+            const QString info = ChartViewController::infoText(type, from, to, static_cast<int>(result.counts.size()));
             cvController_->showChart(std::move(result.persons), std::move(result.counts), std::move(result.records),
                                      result.total, info);
             cvController_->setBackgroundBrush(Theme::groupTableBackground());

@@ -83,6 +83,14 @@ public:
         EXPECT_TRUE(QTest::qWaitFor([screen] { return !screen->isCounting(); }, 10000)) << "a count never ended";
     }
 
+    // The window loses the focus, as when the user switches away: the app
+    // saves its settings and counts the badge in the background; this waits
+    // for that count.
+    void goToBackground() {
+        emit window().deactivated();
+        waitForCounts();
+    }
+
     // The app's clock: fixed from here on, or the time of day when never set.
     void setNow(std::time_t now) { now_ = now; }
     std::time_t now() const { return now_ ? *now_ : std::time(nullptr); }

@@ -2,6 +2,7 @@
 // the window keeps the last numbers until their answers arrive, a late
 // badge never replaces a newer one, and a badge still on its way when the
 // app goes is set all the same.
+#include "RecordedBadges.h"
 #include "ScreenDriver.h"
 
 #include "app/filters/PreferencesViewController.h"
@@ -22,12 +23,8 @@ protected:
         app_.store("4155550101", kNow - 100, false);
         app_.store("4155550101", kNow - 90, true);
         app_.store("4155550102", kNow - 80, true);
-        RootViewController::setIconBadgeForTesting([this](int value) { badges_.push_back(value); });
     }
-    ~BackgroundSaveTest() override {
-        BackgroundWork::holdResultsForTesting(false);
-        RootViewController::setIconBadgeForTesting(nullptr);
-    }
+    ~BackgroundSaveTest() override { BackgroundWork::holdResultsForTesting(false); }
 
     // The screen itself: AppHarness::root() would wait for held answers.
     RootViewController& screen() { return *app_.delegate().rootViewController(); }
@@ -47,7 +44,7 @@ protected:
 
     AppHarness app_;
     ScreenDriver drive_{app_};
-    std::vector<int> badges_;
+    RecordedBadges badges_;
 };
 
 TEST_F(BackgroundSaveTest, ClearDbKeepsTheWindowAnsweringAndThenShowsTheResyncedNumbers) {
@@ -72,17 +69,17 @@ TEST_F(BackgroundSaveTest, ClearDbKeepsTheWindowAnsweringAndThenShowsTheResynced
     EXPECT_EQ(AlertView::lastShownMessage(), "Resyncing with default SMS database");
     EXPECT_EQ(screen().valueForRow(0, 1), "All");
     EXPECT_EQ(total(), "3") << "every message of sms.db, once";
-    EXPECT_EQ(badges_, (std::vector<int>{0, 2})) << "the clear saves: the badge counts the sent messages";
+    EXPECT_EQ(badges_.values, (std::vector<int>{0, 2})) << "the clear saves: the badge counts the sent messages";
 }
 
 TEST_F(BackgroundSaveTest, LeavingSetsTheBadgeWhenItsCountArrivesAndALateCountNeverReplacesANewerOne) {
     app_.launch();
     emit app_.window().deactivated();
-    EXPECT_EQ(badges_, std::vector<int>{0}) << "cleared at once, counted off the UI thread";
+    EXPECT_EQ(badges_.values, std::vector<int>{0}) << "cleared at once, counted off the UI thread";
     app_.waitForCounts();
-    EXPECT_EQ(badges_, (std::vector<int>{0, 2}));
+    EXPECT_EQ(badges_.values, (std::vector<int>{0, 2}));
 
-    badges_.clear();
+    badges_.values.clear();
     BackgroundWork::holdResultsForTesting(true);
     emit app_.window().deactivated();
     // Leaving again after an exclusion: one sent message less.
@@ -90,7 +87,7 @@ TEST_F(BackgroundSaveTest, LeavingSetsTheBadgeWhenItsCountArrivesAndALateCountNe
     emit app_.window().deactivated();
     waitForHeld(3);  // two badges, one recount
     BackgroundWork::releaseHeldResultsNewestFirstForTesting();
-    EXPECT_EQ(badges_, (std::vector<int>{0, 0, 1})) << "the older badge count came late and was dropped";
+    EXPECT_EQ(badges_.values, (std::vector<int>{0, 0, 1})) << "the older badge count came late and was dropped";
     EXPECT_FALSE(screen().isCounting());
 }
 
@@ -99,14 +96,14 @@ TEST_F(BackgroundSaveTest, ABadgeStillOnItsWayIsSetWhenTheAppGoes) {
     auto closing = std::make_unique<BrindlexAppDelegate>([] { return kNow; });
     closing->applicationDidFinishLaunching();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !closing->rootViewController()->isCounting(); }, 10000));
-    badges_.clear();
+    badges_.values.clear();
     BackgroundWork::holdResultsForTesting(true);
     closing->rootViewController()->saveLastDate();
     waitForHeld(1);
-    EXPECT_EQ(badges_, std::vector<int>{0});
+    EXPECT_EQ(badges_.values, std::vector<int>{0});
     closing.reset();
-    ASSERT_FALSE(badges_.empty());
-    EXPECT_EQ(badges_.back(), 2) << "the count of the sent messages, set as the app went";
+    ASSERT_FALSE(badges_.values.empty());
+    EXPECT_EQ(badges_.values.back(), 2) << "the count of the sent messages, set as the app went";
 }
 
 }  // namespace

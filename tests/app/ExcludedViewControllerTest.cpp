@@ -1,3 +1,4 @@
+#include "RecordedBadges.h"
 #include "ScreenDriver.h"
 
 #include "app/filters/EditableDetailCell.h"
@@ -13,7 +14,6 @@ using EditingStyle = TableViewCell::EditingStyle;
 class ExcludedViewControllerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        RootViewController::setIconBadgeForTesting([this](int value) { badges_.push_back(value); });
         auto book = app_.addressBook();
         anna_ = int(book.addContact("Anna", "Becker", std::nullopt, {"+1 415 555 0101"}));
         carl_ = int(book.addContact("Carl", "Adams", std::nullopt, {"(312) 555-0199"}));
@@ -29,7 +29,6 @@ protected:
         app_.store("2065550123", kNow - 70, true);
         app_.store("2065550100", kNow - 60, true);
     }
-    void TearDown() override { RootViewController::setIconBadgeForTesting(nullptr); }
 
     ExcludedViewController* open() {
         drive_.tapRow(*app_.root().filterTableView(), {0, 2});
@@ -65,7 +64,8 @@ protected:
     }
     QStringList excludedNames() {
         QStringList names;
-        for (const Person& person : app_.root().model().excludedPersonArray()) names << QString::fromStdString(person.name());
+        for (const Person& person : app_.root().model().excludedPersonArray())
+            names << QString::fromStdString(person.name());
         return names;
     }
     QString total() { return app_.root().valueForRow(1, 0); }
@@ -81,16 +81,15 @@ protected:
         return saved;
     }
     void goToBackground() {
-        badges_.clear();
-        emit app_.window().deactivated();
-        app_.waitForCounts();  // the badge is counted in the background
+        badges_.values.clear();
+        app_.goToBackground();
     }
 
     AppHarness app_;
     ScreenDriver drive_{app_};
     int anna_ = 0;
     int carl_ = 0;
-    std::vector<int> badges_;
+    RecordedBadges badges_;
 };
 
 }  // namespace
@@ -108,7 +107,8 @@ TEST_F(ExcludedViewControllerTest, AddingAPatternANumberAndAContactLowersTheTota
     // Out of edit mode "None" leads nowhere.
     drive_.tapRow(*screen->tableView(), {0, 0});
     // The row lets go of its selection a moment after the tap.
-    EXPECT_TRUE(QTest::qWaitFor([screen] { return !screen->tableView()->indexPathForSelectedRow(); }, uiwait::timeoutMs));
+    EXPECT_TRUE(
+        QTest::qWaitFor([screen] { return !screen->tableView()->indexPathForSelectedRow(); }, uiwait::timeoutMs));
     EXPECT_TRUE(uiwait::settle());
     EXPECT_EQ(app_.navigation().topViewController(), screen);
     EXPECT_FALSE(screen->tableView()->indexPathForSelectedRow());
@@ -157,7 +157,7 @@ TEST_F(ExcludedViewControllerTest, AddingAPatternANumberAndAContactLowersTheTota
     EXPECT_EQ(app_.root().valueForRow(0, 2), "*0199");
 
     goToBackground();
-    EXPECT_EQ(badges_, (std::vector<int>{0, 1})) << "the badge counts the sent messages left";
+    EXPECT_EQ(badges_.values, (std::vector<int>{0, 1})) << "the badge counts the sent messages left";
     EXPECT_EQ(savedExclusions().first, std::vector<std::int64_t>{anna_});
     EXPECT_EQ(savedExclusions().second, (std::vector<std::string>{"*0199", "2065550123"}));
 }

@@ -1,3 +1,4 @@
+#include "RecordedBadges.h"
 #include "ScreenDriver.h"
 
 #include "app/filters/EditableDetailCell.h"
@@ -12,10 +13,7 @@ const QString kDayCaption = QStringLiteral("Billing day of mth                ")
 
 class PreferencesViewControllerTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        RootViewController::setIconBadgeForTesting([this](int value) { badges_.push_back(value); });
-    }
-    void TearDown() override { RootViewController::setIconBadgeForTesting(nullptr); }
+    void SetUp() override {}
 
     PreferencesViewController* open() {
         drive_.tap(drive_.bar().leftButton());  // the gears
@@ -46,14 +44,13 @@ protected:
         drive_.pressReturn(quotaField(screen));
     }
     void goToBackground() {
-        badges_.clear();
-        emit app_.window().deactivated();
-        app_.waitForCounts();  // the badge is counted in the background
+        badges_.values.clear();
+        app_.goToBackground();
     }
 
     AppHarness app_;
     ScreenDriver drive_{app_};
-    std::vector<int> badges_;
+    RecordedBadges badges_;
 };
 
 }  // namespace
@@ -74,7 +71,8 @@ TEST_F(PreferencesViewControllerTest, TheBillingDayWheelSetsDayAndModeAndTheRowN
     PickerView& days = *screen->daySelector();
     ASSERT_EQ(days.numberOfRowsInComponent(0), 32);
     EXPECT_EQ(days.titleForRow(0, 0), "Not Used (Fixed initial date)");
-    const QStringList expected{"1st", "2nd", "3rd", "4th", "11st", "12nd", "13rd", "20th", "21st", "22nd", "23rd", "31st"};
+    const QStringList expected{"1st",  "2nd",  "3rd",  "4th",  "11st", "12nd",
+                               "13rd", "20th", "21st", "22nd", "23rd", "31st"};
     const QList<int> rowsChecked{1, 2, 3, 4, 11, 12, 13, 20, 21, 22, 23, 31};
     for (int i = 0; i < rowsChecked.size(); ++i) EXPECT_EQ(days.titleForRow(rowsChecked[i], 0), expected[i]);
 
@@ -187,8 +185,13 @@ TEST_F(PreferencesViewControllerTest, TheBadgeWheelShowsTheStoredTypeRemindsOfTh
     EXPECT_EQ(badges.selectedRowInComponent(0), 5);
     EXPECT_EQ(row(*screen, 1), "Badge type                Outgoing");
     EXPECT_EQ(detail(*screen, 1), "SMS Left");
-    const QStringList titles{"Both (Total)",     "Both (SMS Left)",     "Incoming (Total)", "Incoming (SMS Left)",
-                             "Outgoing (Total)", "Outgoing (SMS Left)", "OFF"};
+    const QStringList titles{"Both (Total)",
+                             "Both (SMS Left)",
+                             "Incoming (Total)",
+                             "Incoming (SMS Left)",
+                             "Outgoing (Total)",
+                             "Outgoing (SMS Left)",
+                             "OFF"};
     for (int r = 0; r < titles.size(); ++r) EXPECT_EQ(badges.titleForRow(r, 0), titles[r]);
 
     // An SMS-Left type without a quota: a reminder, and the type stands.
@@ -197,7 +200,8 @@ TEST_F(PreferencesViewControllerTest, TheBadgeWheelShowsTheStoredTypeRemindsOfTh
     EXPECT_EQ(app_.root().model().badgeType(), BadgeType::QuotaLeftOfReceived);
     EXPECT_EQ(AlertView::shownCountForTesting(), 1);
     EXPECT_EQ(AlertView::lastShownTitle(), "Ledgerwick");
-    EXPECT_EQ(AlertView::lastShownMessage(), "Please remember to fill in the SMS quota to make this feature work properly.");
+    EXPECT_EQ(AlertView::lastShownMessage(),
+              "Please remember to fill in the SMS quota to make this feature work properly.");
     EXPECT_EQ(row(*screen, 1), "Badge type                Incoming");
     app_.screenshot("filters-preferences-badge-type");
 
@@ -208,20 +212,20 @@ TEST_F(PreferencesViewControllerTest, TheBadgeWheelShowsTheStoredTypeRemindsOfTh
     EXPECT_EQ(AlertView::shownCountForTesting(), 1) << "with a quota there is no reminder";
     EXPECT_EQ(row(*screen, 1), "Badge type                        Both");
     goToBackground();
-    EXPECT_EQ(badges_, (std::vector<int>{0, 295})) << "300 less the five messages both ways";
+    EXPECT_EQ(badges_.values, (std::vector<int>{0, 295})) << "300 less the five messages both ways";
 
     drive_.spinTo(badges, 0, 2);
     EXPECT_EQ(app_.root().model().badgeType(), BadgeType::Received);
     EXPECT_EQ(detail(*screen, 1), "Total");
     goToBackground();
-    EXPECT_EQ(badges_, (std::vector<int>{0, 2})) << "the received messages";
+    EXPECT_EQ(badges_.values, (std::vector<int>{0, 2})) << "the received messages";
 
     drive_.spinTo(badges, 0, 6);
     EXPECT_EQ(app_.root().model().badgeType(), BadgeType::Off);
     EXPECT_EQ(row(*screen, 1), "Badge type                         OFF");
     EXPECT_TRUE(detail(*screen, 1).isEmpty());
     goToBackground();
-    EXPECT_EQ(badges_, (std::vector<int>{0})) << "off: the badge is cleared and left alone";
+    EXPECT_EQ(badges_.values, (std::vector<int>{0})) << "off: the badge is cleared and left alone";
     EXPECT_EQ(SettingsStore::load().value().integerValue("badgetype"), 3);
 }
 
@@ -238,12 +242,12 @@ TEST_F(PreferencesViewControllerTest, ClearDatabaseHandsOverToTheMainScreensConf
     EXPECT_FALSE(screen->daySelector()->isVisible());
     EXPECT_EQ(AlertView::shownCountForTesting(), 1);
     EXPECT_EQ(AlertView::lastShownTitle(), "Confirm Action");
-    EXPECT_TRUE(badges_.empty()) << "nothing cleared, nothing saved";
+    EXPECT_TRUE(badges_.values.empty()) << "nothing cleared, nothing saved";
 
     AlertView::setPresetAnswerForTesting(1);  // OK
     drive_.tapRow(*screen->tableView(), {0, PreferencesViewController::kClearDatabaseRow});
     EXPECT_GT(AlertView::shownCountForTesting(), 2);
     EXPECT_EQ(AlertView::lastShownMessage(), "Resyncing with default SMS database");
-    EXPECT_FALSE(badges_.empty()) << "clearing saves the settings";
+    EXPECT_FALSE(badges_.values.empty()) << "clearing saves the settings";
     EXPECT_EQ(app_.navigation().topViewController(), screen);
 }
