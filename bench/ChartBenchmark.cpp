@@ -38,7 +38,8 @@ void measure(const std::string& version, int runs) {
     const double groupByAddress = secondsOf(
         [&] {
             plainScan("select address, sum(smscount) from message where " + sms +
-                          "(flags = 2 OR flags = 3) and date >= ? and date <= ? group by address", 2);
+                          "(flags = 2 OR flags = 3) and date >= ? and date <= ? group by address",
+                      2);
         },
         runs);
     std::size_t persons = 0;
@@ -55,15 +56,17 @@ void measure(const std::string& version, int runs) {
 
     const double groupByMonth = secondsOf(
         [&] {
-            plainScan("select strftime('%Y-%m', date, 'unixepoch', 'localtime') as month, "
-                      "sum(case when flags = 2 then smscount else 0 end), "
-                      "sum(case when flags = 3 then smscount else 0 end) from message where " + sms +
-                          "(flags = 2 OR flags = 3) and date >= ? and date <= ? group by month", 2);
+            plainScan(
+                "select strftime('%Y-%m', date, 'unixepoch', 'localtime') as month, "
+                "sum(case when flags = 2 then smscount else 0 end), "
+                "sum(case when flags = 3 then smscount else 0 end) from message where " +
+                    sms + "(flags = 2 OR flags = 3) and date >= ? and date <= ? group by month",
+                2);
         },
         runs);
     std::size_t months = 0;
-    const double reportData = secondsOf(
-        [&] { months = MonthlyReport::months(MonthlyReport::records(from, to, noExclusions)).size(); }, runs);
+    const double reportData =
+        secondsOf([&] { months = MonthlyReport::months(MonthlyReport::records(from, to, noExclusions)).size(); }, runs);
     BenchReport::printRatio({"report data", reportData, groupByMonth, 5}, kWhatWidth);
     std::printf("  (%zu persons in the chart, %zu months in the report)\n", persons, months);
 }

@@ -52,9 +52,11 @@ void measure(const std::string& version, int runs) {
     const double scan = secondsOf(
         [&] {
             plainScan("select smscount, address, date, text, rowid from message where " + sms +
-                          "flags = 2 and date >= ? and date <= ?", 2);
+                          "flags = 2 and date >= ? and date <= ?",
+                      2);
             plainScan("select smscount, address, date, text, rowid from message where " + sms +
-                          "flags = 3 and date >= ? and date <= ?", 2);
+                          "flags = 3 and date >= ? and date <= ?",
+                      2);
         },
         runs);
     report("direct counts with records", secondsOf([&] { direct(nullptr); }, runs), scan, 3);
@@ -62,8 +64,9 @@ void measure(const std::string& version, int runs) {
 
     const double groupBy = secondsOf(
         [&] {
-            plainScan("select address, sum(smscount) from message where " + sms +
-                          "date >= ? and date <= ? group by address", 2);
+            plainScan(
+                "select address, sum(smscount) from message where " + sms + "date >= ? and date <= ? group by address",
+                2);
         },
         runs);
     const double group = secondsOf(
@@ -76,7 +79,9 @@ void measure(const std::string& version, int runs) {
     report("countGroupFrom", group, groupBy, 5);
 
     const double sum = secondsOf(
-        [&] { plainScan("select sum(smscount) from message where " + sms + "(flags = 2 OR flags = 3) and date >= ?", 1); },
+        [&] {
+            plainScan("select sum(smscount) from message where " + sms + "(flags = 2 OR flags = 3) and date >= ?", 1);
+        },
         runs);
     report("countBadgeFrom, 20 exclusions",
            secondsOf([&] { SmsHelper::countBadgeFrom(from, &excluded, BadgeType::Both, 0); }, runs), sum, 4);

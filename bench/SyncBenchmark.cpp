@@ -107,8 +107,9 @@ bool generateMessages(std::size_t count) {
 
 bool prepareSmsDatabase(std::size_t messages, const std::string& root, const std::string& version) {
     std::string error;
-    const bool ready = BenchDevice::generateOnce(root, version, ".generated-" + std::to_string(messages),
-                                                 [messages] { return generateMessages(messages); }, &error);
+    const bool ready = BenchDevice::generateOnce(
+        root, version, ".generated-" + std::to_string(messages), [messages] { return generateMessages(messages); },
+        &error);
     if (!error.empty()) std::fprintf(stderr, "cannot create %s: %s\n", root.c_str(), error.c_str());
     return ready;
 }
@@ -119,9 +120,11 @@ bool prepareSmsDatabase(std::size_t messages, const std::string& root, const std
 std::string modernFloorCopySql() {
     const std::string smsPath = DevicePaths::smsDatabase();
     const std::string segments = "CASE WHEN m.text IS NULL THEN 0 ELSE max(1, (length(m.text) + 159) / 160) END";
-    return "ATTACH '" + smsPath + "' AS p; BEGIN; INSERT INTO message (address, date, text, flags, smscount, type) "
+    return "ATTACH '" + smsPath +
+           "' AS p; BEGIN; INSERT INTO message (address, date, text, flags, smscount, type) "
            "SELECT COALESCE(h.id, r.id), (CASE WHEN m.date > 100000000000 THEN m.date / 1000000000 ELSE m.date END) "
-           "+ 978307200, m.text, CASE m.is_from_me WHEN 0 THEN 2 ELSE 3 END, " + segments +
+           "+ 978307200, m.text, CASE m.is_from_me WHEN 0 THEN 2 ELSE 3 END, " +
+           segments +
            ", COALESCE(m.service, h.service, r.service, c.service_name) "
            "FROM p.message m LEFT JOIN p.handle h ON m.handle_id > 0 AND h.ROWID = m.handle_id "
            "LEFT JOIN p.chat c ON h.ROWID IS NULL AND c.ROWID = (SELECT MIN(j.chat_id) FROM p.chat_message_join j "
@@ -134,14 +137,19 @@ std::string modernFloorCopySql() {
 
 std::string floorCopySql(bool newSchema) {
     const std::string smsPath = DevicePaths::smsDatabase();
-    const std::string segments =
-        "CASE WHEN text IS NULL THEN 0 ELSE max(1, (length(text) + 159) / 160) END";
+    const std::string segments = "CASE WHEN text IS NULL THEN 0 ELSE max(1, (length(text) + 159) / 160) END";
     if (!newSchema)
-        return "ATTACH '" + smsPath + "' AS p; BEGIN; INSERT INTO message (address, date, text, flags, smscount) "
-               "SELECT address, date, text, flags, " + segments + " FROM p.message "
-               "WHERE ((date >= 0 AND flags = 3) OR (date >= 0 AND flags = 2)) AND address <> '' ORDER BY ROWID; COMMIT;";
-    return "ATTACH '" + smsPath + "' AS p; BEGIN; INSERT INTO message (address, date, text, flags, smscount, type) "
-           "SELECT h.id, m.date + 978307200, m.text, CASE m.is_from_me WHEN 0 THEN 2 ELSE 3 END, " + segments +
+        return "ATTACH '" + smsPath +
+               "' AS p; BEGIN; INSERT INTO message (address, date, text, flags, smscount) "
+               "SELECT address, date, text, flags, " +
+               segments +
+               " FROM p.message "
+               "WHERE ((date >= 0 AND flags = 3) OR (date >= 0 AND flags = 2)) AND address <> '' ORDER BY ROWID; "
+               "COMMIT;";
+    return "ATTACH '" + smsPath +
+           "' AS p; BEGIN; INSERT INTO message (address, date, text, flags, smscount, type) "
+           "SELECT h.id, m.date + 978307200, m.text, CASE m.is_from_me WHEN 0 THEN 2 ELSE 3 END, " +
+           segments +
            ", m.service FROM p.message m, p.handle h WHERE h.rowid = m.handle_id AND m.is_from_me IN (0, 1) "
            "AND m.date >= (0 - 978307200) AND h.id <> '' ORDER BY m.rowid; COMMIT;";
 }
@@ -153,8 +161,13 @@ std::vector<std::string> floorScanCommand(bool newSchema, std::int64_t rFrom, st
     std::optional<std::string> statement;
     if (sms.open(DevicePaths::smsDatabase(), SqliteDatabase::Mode::ReadOnly))
         statement = SmsReader::readStatement(sms, newSchema);
-    return {"sqlite3", "-batch", DevicePaths::smsDatabase(), ".param set ?1 " + std::to_string(sFrom),
-            ".param set ?2 " + std::to_string(rFrom), ".param set ?3 0", statement.value_or("select 1") + ";"};
+    return {"sqlite3",
+            "-batch",
+            DevicePaths::smsDatabase(),
+            ".param set ?1 " + std::to_string(sFrom),
+            ".param set ?2 " + std::to_string(rFrom),
+            ".param set ?3 0",
+            statement.value_or("select 1") + ";"};
 }
 
 long long counterRowCount() {
@@ -198,8 +211,8 @@ double reportedPeakMegabytes(const std::string& reportPath) {
     return static_cast<double>(kilobytes) / 1024.0;
 }
 
-bool benchSchema(const BenchReport::Arguments& options, const char* label, const std::string& version,
-                 bool newSchema, bool modern = false) {
+bool benchSchema(const BenchReport::Arguments& options, const char* label, const std::string& version, bool newSchema,
+                 bool modern = false) {
     const std::string root = BenchDevice::enter(options.data, label);
     const std::size_t messages = options.messages.value_or(kDefaultMessages);
     std::printf("%s schema (system version %s)\n", label, version.c_str());
@@ -217,9 +230,9 @@ bool benchSchema(const BenchReport::Arguments& options, const char* label, const
         copied = counterRowCount();
 
         resetCounterStore();
-        const ProcessRun sqlite = runProcess(
-            {"sqlite3", "-batch", DevicePaths::counterDatabase(), modern ? modernFloorCopySql() : floorCopySql(newSchema)},
-            true);
+        const ProcessRun sqlite = runProcess({"sqlite3", "-batch", DevicePaths::counterDatabase(),
+                                              modern ? modernFloorCopySql() : floorCopySql(newSchema)},
+                                             true);
         if (!sqlite.ok) return false;
         floor.push_back(sqlite.seconds);
     }

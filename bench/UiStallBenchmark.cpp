@@ -7,10 +7,9 @@
 // between two beats is the longest time the window could not paint or take
 // input. Beside it, the processor time the UI thread itself spent in its
 // longest-working gap: on a busy machine a gap can also be time the thread
-// waited for a processor, which no code of the app can shorten. Measured while the app launches again on the synced device (its
-// seeding, sync, period, count and main screen), and while the Chart, the
-// Report and the message list open, each until its screen is on top with its
-// data. Every figure is the median and the worst of R runs, after one warm-up
+// waited for a processor, which no code of the app can shorten. Measured while the app launches again on the synced
+// device (its seeding, sync, period, count and main screen), and while the Chart, the Report and the message list open,
+// each until its screen is on top with its data. Every figure is the median and the worst of R runs, after one warm-up
 // launch.
 #include "app/charts/ChartViewController.h"
 #include "app/charts/ReportViewController.h"
@@ -132,20 +131,19 @@ void measureOnce(std::unique_ptr<BrindlexAppDelegate>& app, Figures& figures) {
     RootViewController& root = *app->rootViewController();
     NavigationController& navigation = *app->navigationController();
 
-    figures.chart.push_back(longestStall([&root] { root.showChart(); },
-                                         [&] { return onTop(*app, root.chartViewController()); }));
+    figures.chart.push_back(
+        longestStall([&root] { root.showChart(); }, [&] { return onTop(*app, root.chartViewController()); }));
     navigation.popToRootViewControllerAnimated(false);
-    figures.report.push_back(longestStall([&root] { root.showReport(); },
-                                          [&] { return onTop(*app, root.reportViewController()); }));
+    figures.report.push_back(
+        longestStall([&root] { root.showReport(); }, [&] { return onTop(*app, root.reportViewController()); }));
     navigation.popToRootViewControllerAnimated(false);
-    figures.list.push_back(longestStall(
-        [&root] { root.showDetails(); },
-        [&] {
-            RecordViewController* list = root.recordViewController();
-            if (!onTop(*app, list)) return false;
-            list->repaint();  // its first rows on the screen
-            return true;
-        }));
+    figures.list.push_back(longestStall([&root] { root.showDetails(); },
+                                        [&] {
+                                            RecordViewController* list = root.recordViewController();
+                                            if (!onTop(*app, list)) return false;
+                                            list->repaint();  // its first rows on the screen
+                                            return true;
+                                        }));
     navigation.popToRootViewControllerAnimated(false);
 }
 
@@ -161,10 +159,11 @@ bool report(const char* what, const std::vector<Stall>& runs) {
     }
     const BenchReport::Summary gap = BenchReport::summaryOf(wall), busy = BenchReport::summaryOf(worked);
     const bool met = gap.worst <= kTargetMs;
-    std::printf("  %-28s longest gap median %4lld ms, worst %4lld ms%s; UI thread working median %3lld ms, worst %3lld "
-                "ms\n",
-                what, static_cast<long long>(gap.median), static_cast<long long>(gap.worst), met ? "" : " (MISSED)",
-                static_cast<long long>(busy.median), static_cast<long long>(busy.worst));
+    std::printf(
+        "  %-28s longest gap median %4lld ms, worst %4lld ms%s; UI thread working median %3lld ms, worst %3lld "
+        "ms\n",
+        what, static_cast<long long>(gap.median), static_cast<long long>(gap.worst), met ? "" : " (MISSED)",
+        static_cast<long long>(busy.median), static_cast<long long>(busy.worst));
     return met;
 }
 
@@ -184,8 +183,9 @@ int main(int argc, char** argv) {
 
     const auto application = BenchApp::start(argc, argv);
 
-    std::printf("longest stall of the UI thread (target <= %d ms), %zu messages, %zu addresses, %zu contacts, %d runs\n",
-                kTargetMs, BenchDevice::kMessages, BenchDevice::kAddresses, BenchDevice::kContacts, arguments->runs);
+    std::printf(
+        "longest stall of the UI thread (target <= %d ms), %zu messages, %zu addresses, %zu contacts, %d runs\n",
+        kTargetMs, BenchDevice::kMessages, BenchDevice::kAddresses, BenchDevice::kContacts, arguments->runs);
     std::fflush(stdout);
     // Warm-up: the first launch may still copy messages and fill caches.
     auto app = std::make_unique<BrindlexAppDelegate>();

@@ -31,12 +31,9 @@ constexpr bool showsQuotaLeft(BadgeType type) {
 constexpr MessageType countedMessages(BadgeType type) {
     switch (type) {
     case BadgeType::Received:
-    case BadgeType::QuotaLeftOfReceived:
-        return MessageType::Received;
+    case BadgeType::QuotaLeftOfReceived: return MessageType::Received;
     case BadgeType::Sent:
-    case BadgeType::QuotaLeftOfSent:
-        return MessageType::Sent;
-    default:
-        return MessageType::Both;
+    case BadgeType::QuotaLeftOfSent: return MessageType::Sent;
+    default: return MessageType::Both;
     }
 }

@@ -21,7 +21,7 @@ public:
     // How an address of a counted row stands against the address book and
     // the exclusion list of this operation.
     struct Verdict {
-        bool counted = false;               // false: the row is skipped
+        bool counted = false;                  // false: the row is skipped
         std::shared_ptr<const Person> person;  // the row's person when counted
     };
 

@@ -9,7 +9,7 @@
 class MarkerSync {
 public:
     struct Outcome {
-        bool ran = false;  // false: no readable settings file, nothing done
+        bool ran = false;                    // false: no readable settings file, nothing done
         SyncStatus status = SyncStatus::Ok;  // the copy's status when it ran
     };
 

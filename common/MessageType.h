@@ -20,10 +20,8 @@ inline std::span<const Direction> countedDirections(MessageType type, Direction 
     static constexpr Direction kReceivedThenSent[] = {Direction::Received, Direction::Sent};
     static constexpr Direction kSentThenReceived[] = {Direction::Sent, Direction::Received};
     switch (type) {
-    case MessageType::Received:
-        return kReceived;
-    case MessageType::Sent:
-        return kSent;
+    case MessageType::Received: return kReceived;
+    case MessageType::Sent: return kSent;
     default:
         if (firstOfBoth == Direction::Sent) return kSentThenReceived;
         return kReceivedThenSent;

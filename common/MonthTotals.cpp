@@ -48,8 +48,7 @@ int segmentsOfText(const std::string& text, std::u16string& buffer) {
 
 }  // namespace
 
-std::vector<Sms> MonthTotals::records(SmsHelper::Bound from, SmsHelper::Bound to,
-                                      const std::vector<Person>& excluded) {
+std::vector<Sms> MonthTotals::records(SmsHelper::Bound from, SmsHelper::Bound to, const std::vector<Person>& excluded) {
     std::vector<Sms> list;
     // Every message, sent ones first; the sort keeps that order within a second.
     SmsHelper::countMessages(MessageType::Both, Direction::Sent, from, to, nullptr, &excluded, &list);

@@ -1,8 +1,8 @@
 #include "common/PersonTotals.h"
 
 int PersonTotals::generate(SmsHelper::Bound from, SmsHelper::Bound to, MessageType messageType,
-                           const std::vector<Person>& excluded, std::vector<Person>& persons,
-                           std::vector<int>& counts, std::vector<Sms>& records) {
+                           const std::vector<Person>& excluded, std::vector<Person>& persons, std::vector<int>& counts,
+                           std::vector<Sms>& records) {
     persons.clear();
     counts.clear();
     records.clear();

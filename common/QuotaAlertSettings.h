@@ -9,8 +9,8 @@ class PropertyList;
 // edit them yet; it keeps them, as it keeps every key it does not handle.
 class QuotaAlertSettings {
 public:
-    static constexpr const char* kEnabledKey = "quotaalerts";        // integer, 0 = off
-    static constexpr const char* kFirstThresholdKey = "quotaalert1";  // integer percent of smsquota
+    static constexpr const char* kEnabledKey = "quotaalerts";          // integer, 0 = off
+    static constexpr const char* kFirstThresholdKey = "quotaalert1";   // integer percent of smsquota
     static constexpr const char* kSecondThresholdKey = "quotaalert2";  // integer percent of smsquota
 
     static constexpr int kDefaultFirstThreshold = 80;

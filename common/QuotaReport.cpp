@@ -22,8 +22,9 @@ int directCount(Direction direction, const QuotaReport::Options& options, std::v
     const Person* person = options.person ? &*options.person : nullptr;
     const SmsHelper::Bound from = options.period.from;
     const SmsHelper::Bound to = options.period.to;
-    return direction == Direction::Received ? SmsHelper::countIncomingFrom(from, to, person, &options.excluded, &records)
-                                   : SmsHelper::countOutgoingFrom(from, to, person, &options.excluded, &records);
+    return direction == Direction::Received
+               ? SmsHelper::countIncomingFrom(from, to, person, &options.excluded, &records)
+               : SmsHelper::countOutgoingFrom(from, to, person, &options.excluded, &records);
 }
 
 // The chart's per-person counts; with a person filter only that person's
@@ -36,8 +37,7 @@ std::vector<QuotaReport::PersonRow> personRows(const QuotaReport::Options& optio
                            counts, records);
     std::vector<QuotaReport::PersonRow> rows;
     for (std::size_t i = 0; i < persons.size(); ++i) {
-        if (options.person && !options.person->isEqual(persons[i]) && !persons[i].isEqual(*options.person))
-            continue;
+        if (options.person && !options.person->isEqual(persons[i]) && !persons[i].isEqual(*options.person)) continue;
         rows.push_back({persons[i], counts[i]});
     }
     return rows;
@@ -72,8 +72,8 @@ QuotaReport::Period QuotaReport::currentPeriod(const PropertyList* settings, std
     if (const auto fixedStart = SettingsStore::lastFromDate(settings))
         period.from = BillingPeriod::wholeSeconds(*fixedStart);
     else
-        period.from = BillingPeriod::periodStart(SettingsStore::cycleMode(settings) ? SettingsStore::cycleDay(settings) : 1,
-                                                 now);
+        period.from =
+            BillingPeriod::periodStart(SettingsStore::cycleMode(settings) ? SettingsStore::cycleDay(settings) : 1, now);
     period.to = BillingPeriod::periodEnd(now);
     return period;
 }

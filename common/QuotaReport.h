@@ -45,7 +45,7 @@ public:
         int sent = 0;      // segments sent (0 when the type is received only)
         int segments = 0;  // the main screen's "Total Messages"
         int quota = 0;
-        std::optional<int> quotaLeft;  // "Messages Left"; none without a quota
+        std::optional<int> quotaLeft;    // "Messages Left"; none without a quota
         std::vector<PersonRow> persons;  // most segments first
         std::vector<MonthTotals::Month> months;
     };

@@ -14,9 +14,7 @@ namespace {
 // The file format stores 32-bit integers. A larger value can only come from
 // a hand-edited or foreign file; it saturates rather than wrapping into a
 // value of the opposite sign (a huge quota must not turn negative).
-int narrowed(std::int64_t value) {
-    return static_cast<int>(std::clamp<std::int64_t>(value, INT_MIN, INT_MAX));
-}
+int narrowed(std::int64_t value) { return static_cast<int>(std::clamp<std::int64_t>(value, INT_MIN, INT_MAX)); }
 
 int integerOf(const PropertyList* settings, const char* key, int fallback) {
     if (!settings) return fallback;
@@ -32,8 +30,7 @@ bool has(const PropertyList* settings, const char* key) { return settings && set
 std::optional<std::int64_t> numberedIndex(const std::string& key, const std::string& prefix) {
     if (key.size() <= prefix.size() || key.compare(0, prefix.size(), prefix) != 0) return std::nullopt;
     const std::string digits = key.substr(prefix.size());
-    if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return std::nullopt;
+    if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) return std::nullopt;
     if (digits.size() > 1 && digits.front() == '0') return std::nullopt;
     // Beyond ten digits the index cannot be an int, so it is beyond any count.
     if (digits.size() > 10) return INT64_MAX;

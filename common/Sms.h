@@ -16,10 +16,10 @@ public:
     static constexpr Direction kSent = Direction::Sent;
 
     Sms() = default;
-    Sms(std::shared_ptr<const Person> person, std::string number, std::time_t date, std::string text,
-        Direction flags, long long rowid)
-        : rowid_(rowid), person_(std::move(person)), number_(std::move(number)), text_(std::move(text)),
-          date_(date), flags_(flags) {}
+    Sms(std::shared_ptr<const Person> person, std::string number, std::time_t date, std::string text, Direction flags,
+        long long rowid)
+        : rowid_(rowid), person_(std::move(person)), number_(std::move(number)), text_(std::move(text)), date_(date),
+          flags_(flags) {}
 
     long long rowid() const { return rowid_; }
     void setRowid(long long rowid) { rowid_ = rowid; }

@@ -19,8 +19,7 @@
 
 namespace {
 
-constexpr const char* kOldWriteSql =
-    "insert into message (address, date, text, flags, smscount) values (?,?,?,?,?)";
+constexpr const char* kOldWriteSql = "insert into message (address, date, text, flags, smscount) values (?,?,?,?,?)";
 constexpr const char* kNewWriteSql =
     "insert into message (address, date, text, flags, smscount, type) values (?,?,?,?,?,?)";
 
@@ -28,9 +27,7 @@ constexpr const char* kNewWriteSql =
 // was.
 std::int64_t unchanged(std::int64_t marker) { return marker == INT64_MIN ? INT64_MIN : marker - 1; }
 
-int clampToInt(std::int64_t value) {
-    return static_cast<int>(std::clamp<std::int64_t>(value, INT_MIN, INT_MAX));
-}
+int clampToInt(std::int64_t value) { return static_cast<int>(std::clamp<std::int64_t>(value, INT_MIN, INT_MAX)); }
 
 // The marker after `newest`: one second later, saturating rather than
 // wrapping for a date at the very end of the range.
@@ -55,12 +52,9 @@ CopyEnd copyRows(SmsReader& read, SqliteStatement& write, bool newSchema, std::i
     SmsRow row;
     for (;;) {
         switch (read.next(row)) {
-        case SmsReader::Next::Done:
-            return CopyEnd::Done;
-        case SmsReader::Next::Error:
-            return CopyEnd::ReadFailed;
-        case SmsReader::Next::Row:
-            break;
+        case SmsReader::Next::Done: return CopyEnd::Done;
+        case SmsReader::Next::Error: return CopyEnd::ReadFailed;
+        case SmsReader::Next::Row: break;
         }
         write.bindTextNoCopy(1, row.address, row.addressBytes);
         write.bindInt(2, row.date);
@@ -81,17 +75,20 @@ void reportStop(CopyEnd end, const SqliteDatabase& sms, const SqliteDatabase& co
     if (undated > 0)
         std::fprintf(stderr, "brindlex: %lld messages of sms.db have no date and were not copied\n", undated);
     if (end == CopyEnd::ReadFailed)
-        std::fprintf(stderr, "brindlex: sms.db could not be read to the end (%s); the messages before that were copied\n",
+        std::fprintf(stderr,
+                     "brindlex: sms.db could not be read to the end (%s); the messages before that were copied\n",
                      sms.lastError().c_str());
     else if (end == CopyEnd::InsertFailed)
-        std::fprintf(stderr, "brindlex: a message could not be stored in the counter database (%s); "
-                             "the next sync carries on from there\n",
+        std::fprintf(stderr,
+                     "brindlex: a message could not be stored in the counter database (%s); "
+                     "the next sync carries on from there\n",
                      counter.lastError().c_str());
 }
 
 }  // namespace
 
-SyncStatus SmsHelper::copyRMessagesFrom(std::int64_t rFrom, std::int64_t sFrom, std::vector<std::int64_t>& returnValue) {
+SyncStatus SmsHelper::copyRMessagesFrom(std::int64_t rFrom, std::int64_t sFrom,
+                                        std::vector<std::int64_t>& returnValue) {
     std::int64_t rMax = unchanged(rFrom);
     std::int64_t sMax = unchanged(sFrom);
     auto finish = [&](SyncStatus status) {
@@ -289,18 +286,14 @@ std::int64_t boundValue(std::time_t seconds) {
 // The statement of the three that counts what the badge type counts.
 const char* forCountedMessages(BadgeType badgeType, const char* sent, const char* received, const char* both) {
     switch (countedMessages(badgeType)) {
-    case MessageType::Sent:
-        return sent;
-    case MessageType::Received:
-        return received;
-    default:
-        return both;
+    case MessageType::Sent: return sent;
+    case MessageType::Received: return received;
+    default: return both;
     }
 }
 
 const char* badgeSumStatement(const CountStatements& statements, BadgeType badgeType) {
-    return forCountedMessages(badgeType, statements.badgeSumSent, statements.badgeSumReceived,
-                              statements.badgeSumBoth);
+    return forCountedMessages(badgeType, statements.badgeSumSent, statements.badgeSumReceived, statements.badgeSumBoth);
 }
 
 const char* badgeRowsStatement(const CountStatements& statements, BadgeType badgeType) {
@@ -340,8 +333,8 @@ int SmsHelper::directCount(CountingSession& session, Direction flags, Bound from
     if (!from || !to) return 0;
     const CountStatements& statements = countStatements(session.newSchema());
     const char* base = flags == Direction::Received ? statements.receivedRows
-                       : forPerson        ? statements.sentRowsForPerson
-                                          : statements.sentRows;
+                       : forPerson                  ? statements.sentRowsForPerson
+                                                    : statements.sentRows;
     int total = 0;
     for (const auto& numbers : numberSlices(forPerson)) {
         std::string sql = base;
@@ -389,9 +382,8 @@ int SmsHelper::countMessages(MessageType type, Direction firstOfBoth, Bound from
                              const std::vector<Person>* excludedPerson, std::vector<Sms>* records) {
     int total = 0;
     for (const Direction direction : countedDirections(type, firstOfBoth))
-        total += direction == Direction::Received
-                     ? countIncomingFrom(from, to, forPerson, excludedPerson, records)
-                     : countOutgoingFrom(from, to, forPerson, excludedPerson, records);
+        total += direction == Direction::Received ? countIncomingFrom(from, to, forPerson, excludedPerson, records)
+                                                  : countOutgoingFrom(from, to, forPerson, excludedPerson, records);
     return total;
 }
 

@@ -86,8 +86,8 @@ public:
                                        std::vector<int>& countArray, const std::vector<Person>* excludedPerson);
     static void countOutgoingGroupFrom(Bound from, Bound to, std::vector<Person>& personArray,
                                        std::vector<int>& countArray, const std::vector<Person>* excludedPerson);
-    static void countGroupFrom(Bound from, Bound to, std::vector<Person>& personArray,
-                               std::vector<int>& countArray, const std::vector<Person>* excludedPerson);
+    static void countGroupFrom(Bound from, Bound to, std::vector<Person>& personArray, std::vector<int>& countArray,
+                               const std::vector<Person>* excludedPerson);
     // The group count of the directions `type` counts.
     static void countGroupOf(MessageType type, Bound from, Bound to, std::vector<Person>& personArray,
                              std::vector<int>& countArray, const std::vector<Person>* excludedPerson);

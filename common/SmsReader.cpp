@@ -54,25 +54,26 @@ std::string modernReadSql(const Schema& schema) {
         // A message without a handle is reached through its chat; one that
         // sits in several chats is still one message, so only its first
         // chat counts.
-        sql += "LEFT JOIN chat c ON h.ROWID IS NULL AND c.ROWID = (SELECT MIN(j.chat_id) FROM chat_message_join j "
-               "WHERE j.message_id = m.ROWID) "
-               "LEFT JOIN chat_handle_join ch ON ch.chat_id = c.ROWID "
-               "LEFT JOIN handle r ON r.ROWID = ch.handle_id ";
+        sql +=
+            "LEFT JOIN chat c ON h.ROWID IS NULL AND c.ROWID = (SELECT MIN(j.chat_id) FROM chat_message_join j "
+            "WHERE j.message_id = m.ROWID) "
+            "LEFT JOIN chat_handle_join ch ON ch.chat_id = c.ROWID "
+            "LEFT JOIN handle r ON r.ROWID = ch.handle_id ";
     }
     sql += "WHERE ((m.is_from_me = 1 AND " + unixDate + " >= ?1) OR (m.is_from_me = 0 AND " + unixDate +
            " >= ?2) OR (?3 AND m.date IS NULL))";
     // Reactions and stickers placed on a message, group changes and other
     // announcements, and sends that failed are rows, but no text that the
     // carrier carried.
-    if (schema.hasColumn("associated_message_type"))
-        sql += " AND COALESCE(m.associated_message_type, 0) IN (0, 2, 3)";
+    if (schema.hasColumn("associated_message_type")) sql += " AND COALESCE(m.associated_message_type, 0) IN (0, 2, 3)";
     if (schema.hasColumn("item_type")) sql += " AND COALESCE(m.item_type, 0) = 0";
     if (schema.hasColumn("error")) sql += " AND NOT (m.is_from_me = 1 AND COALESCE(m.error, 0) <> 0)";
     // A received message without a handle has a known sender only in a chat
     // with one other member.
     if (chats)
-        sql += " AND (h.ROWID IS NOT NULL OR m.is_from_me = 1 OR "
-               "(SELECT COUNT(*) FROM chat_handle_join k WHERE k.chat_id = c.ROWID) = 1)";
+        sql +=
+            " AND (h.ROWID IS NOT NULL OR m.is_from_me = 1 OR "
+            "(SELECT COUNT(*) FROM chat_handle_join k WHERE k.chat_id = c.ROWID) = 1)";
     sql += " ORDER BY m.ROWID ASC";
     return sql;
 }
@@ -128,12 +129,9 @@ bool SmsReader::prepare(const SqliteDatabase& sms, bool newSchema, std::int64_t 
 SmsReader::Next SmsReader::next(SmsRow& row) {
     for (;;) {
         switch (read_.step()) {
-        case SqliteStatement::Step::Done:
-            return Next::Done;
-        case SqliteStatement::Step::Error:
-            return Next::Error;
-        case SqliteStatement::Step::Row:
-            break;
+        case SqliteStatement::Step::Done: return Next::Done;
+        case SqliteStatement::Step::Error: return Next::Error;
+        case SqliteStatement::Step::Row: break;
         }
         row.address = read_.columnText(0, &row.addressBytes);
         if (row.address == nullptr || row.addressBytes == 0) continue;

@@ -15,11 +15,11 @@ class SqliteDatabase;
 struct SmsRow {
     const char* address = nullptr;  // never null or empty
     int addressBytes = 0;
-    std::int64_t date = 0;          // Unix seconds
-    const char* text = nullptr;     // null for a NULL body
+    std::int64_t date = 0;       // Unix seconds
+    const char* text = nullptr;  // null for a NULL body
     int textBytes = 0;
     Direction flags = Direction::Received;
-    const char* type = nullptr;     // the service name; null when unknown or in the old schema
+    const char* type = nullptr;  // the service name; null when unknown or in the old schema
     int typeBytes = 0;
 };
 
@@ -96,5 +96,5 @@ private:
     long long undated_ = 0;
     std::int64_t currentMessage_ = -1;
     std::vector<std::string> currentRecipients_;  // addresses already given for it
-    std::string text_;  // a body the reader had to rewrite or extract
+    std::string text_;                            // a body the reader had to rewrite or extract
 };

@@ -6,7 +6,7 @@ enum class SyncStatus {
     Ok = 0,  // also when nothing was new, or the COMMIT failed
     CannotOpenSmsDatabase = 1,
     CannotOpenCounterDatabase = 2,
-    CannotReadSmsDatabase = 3,   // sms.db is of none of the known layouts
+    CannotReadSmsDatabase = 3,       // sms.db is of none of the known layouts
     CannotWriteCounterDatabase = 4,  // the counter database lacks the table or a column
 };
 

@@ -16,8 +16,7 @@ BadgeDaemon::BadgeDaemon(QObject* parent)
     : QObject(parent), center_(new TelephonyCenter(this)), alerts_(new QuotaAlerts(this)),
       event_(BadgeEvent::Hooks{
           [this](std::chrono::milliseconds duration) { return interruptibleWait(duration); },
-          [](int value) { updateBadgeForID(kBundleIdentifier, value); },
-          [] { return std::time(nullptr); },
+          [](int value) { updateBadgeForID(kBundleIdentifier, value); }, [] { return std::time(nullptr); },
           [](const std::string& problem) { std::fprintf(stderr, "brindlex-badged: %s\n", problem.c_str()); },
           [this](const BadgeEvent::Reading& reading) { alerts_->check(reading); }}) {}
 

@@ -2,12 +2,9 @@
 
 BadgeType QuotaAlertRule::measuredBadgeType(BadgeType badgeType) {
     switch (countedMessages(badgeType)) {
-    case MessageType::Received:
-        return BadgeType::Received;
-    case MessageType::Sent:
-        return BadgeType::Sent;
-    case MessageType::Both:
-        break;
+    case MessageType::Received: return BadgeType::Received;
+    case MessageType::Sent: return BadgeType::Sent;
+    case MessageType::Both: break;
     }
     return BadgeType::Both;
 }

@@ -101,8 +101,7 @@ void QuotaAlerts::notify(int percent, long long used, int quota, std::time_t per
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* finished) {
         const QDBusPendingReply<uint> reply = *finished;
         if (reply.isError())
-            std::fprintf(stderr, "brindlex-badged: no desktop notification: %s\n",
-                         qPrintable(reply.error().message()));
+            std::fprintf(stderr, "brindlex-badged: no desktop notification: %s\n", qPrintable(reply.error().message()));
         else
             shown_.insert(reply.value());
         finished->deleteLater();

@@ -31,8 +31,7 @@ public:
 
     // `openApp` runs when the user picks the notification's action; by
     // default it starts the app installed beside the daemon.
-    explicit QuotaAlerts(QObject* parent = nullptr, std::function<void()> openApp = {},
-                         std::string statePath = {});
+    explicit QuotaAlerts(QObject* parent = nullptr, std::function<void()> openApp = {}, std::string statePath = {});
 
     // After the badge of an event is set: announces a threshold that the
     // period's count has newly reached, and records it.

@@ -40,8 +40,8 @@ std::vector<std::vector<std::string>> parse(const QByteArray& text) {
     FUZZ_CHECK(csv_init(&parser, CSV_STRICT | CSV_STRICT_FINI) == 0, "libcsv starts");
     csv_set_space_func(&parser, noSpace);
     Parsed parsed;
-    const std::size_t used = csv_parse(&parser, text.constData(), static_cast<std::size_t>(text.size()), onField,
-                                       onRow, &parsed);
+    const std::size_t used =
+        csv_parse(&parser, text.constData(), static_cast<std::size_t>(text.size()), onField, onRow, &parsed);
     FUZZ_CHECK(used == static_cast<std::size_t>(text.size()), "the export is well-formed CSV");
     FUZZ_CHECK(csv_fini(&parser, onField, onRow, &parsed) == 0, "the export ends well-formed");
     csv_free(&parser);

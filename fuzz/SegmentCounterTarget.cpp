@@ -11,8 +11,7 @@
 namespace {
 
 bool inAlphabet(char16_t unit) {
-    if ((unit >= u'A' && unit <= u'Z') || (unit >= u'a' && unit <= u'z') || (unit >= u'0' && unit <= u'9'))
-        return true;
+    if ((unit >= u'A' && unit <= u'Z') || (unit >= u'a' && unit <= u'z') || (unit >= u'0' && unit <= u'9')) return true;
     return SegmentCounter::kGsmCharacters.find(unit) != std::u16string_view::npos;
 }
 

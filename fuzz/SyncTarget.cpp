@@ -37,7 +37,8 @@ void freshCounterDatabase() {
 void checkStoredRows() {
     SqliteDatabase counter;
     SqliteStatement rows;
-    FUZZ_CHECK(counter.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadOnly), "the counter database opens");
+    FUZZ_CHECK(counter.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadOnly),
+               "the counter database opens");
     FUZZ_CHECK(rows.prepare(counter, "SELECT address, flags, text, smscount FROM message"), "its rows can be read");
     while (rows.step() == SqliteStatement::Step::Row) {
         int addressBytes = 0;

@@ -49,8 +49,8 @@ AddressBook& AddressBook::shared() {
 }
 
 AddressBook::AddressBook(std::string path, std::string defaultRegion)
-    : followsDeviceRoot_(false), explicitPath_(std::move(path)),
-      defaultRegion_(std::move(defaultRegion)), index_(std::make_unique<const ContactIndex>()) {}
+    : followsDeviceRoot_(false), explicitPath_(std::move(path)), defaultRegion_(std::move(defaultRegion)),
+      index_(std::make_unique<const ContactIndex>()) {}
 
 AddressBook::AddressBook(FollowDeviceRoot)
     : followsDeviceRoot_(true), defaultRegion_(defaultRegionFromLocale()),

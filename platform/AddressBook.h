@@ -80,7 +80,7 @@ private:
 
     std::mutex mutex_;
     std::unique_ptr<const ContactIndex> index_;  // never null
-    std::optional<FileState> loadedState_;  // nothing before the first load
+    std::optional<FileState> loadedState_;       // nothing before the first load
     // Set when the last load failed or read a file too freshly modified for
     // its identity to reveal a change that follows: the next refresh reloads.
     bool reloadPending_ = false;

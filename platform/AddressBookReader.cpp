@@ -67,8 +67,9 @@ AddressBookContact* contactWithId(std::vector<AddressBookContact>& contacts, int
 Outcome readNumbers(const SqliteDatabase& db, std::vector<AddressBookContact>* contacts) {
     constexpr const char* kDoing = "reading the phone numbers of the address book";
     SqliteStatement numbers;
-    if (!numbers.prepare(db, "SELECT record_id, value FROM ABMultiValue WHERE property = ?1"
-                             " ORDER BY record_id, ROWID"))
+    if (!numbers.prepare(db,
+                         "SELECT record_id, value FROM ABMultiValue WHERE property = ?1"
+                         " ORDER BY record_id, ROWID"))
         return failureOf(db, kDoing);
     numbers.bindInt(1, kPhoneNumberProperty);
     SqliteStatement::Step step;

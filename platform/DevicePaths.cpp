@@ -48,9 +48,7 @@ std::string DevicePaths::dataDirectory() { return resolve("/private/var/mobile/L
 
 std::string DevicePaths::settingsFile() { return dataDirectory() + "/properties.plist"; }
 
-const char* DevicePaths::counterDatabaseName(bool newSchema) {
-    return newSchema ? "ledgerwick6.db" : "ledgerwick.db";
-}
+const char* DevicePaths::counterDatabaseName(bool newSchema) { return newSchema ? "ledgerwick6.db" : "ledgerwick.db"; }
 
 std::string DevicePaths::counterDatabase(bool newSchema) {
     return dataDirectory() + "/" + counterDatabaseName(newSchema);
@@ -66,6 +64,4 @@ std::string DevicePaths::addressBook() {
     return resolve("/private/var/mobile/Library/AddressBook/AddressBook.sqlitedb");
 }
 
-std::string DevicePaths::systemVersionPlist() {
-    return resolve("/System/Library/CoreServices/SystemVersion.plist");
-}
+std::string DevicePaths::systemVersionPlist() { return resolve("/System/Library/CoreServices/SystemVersion.plist"); }

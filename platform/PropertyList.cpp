@@ -243,8 +243,7 @@ std::int64_t PropertyList::integerValue(const std::string& key, std::int64_t fal
         }
         return fallback;
     }
-    default:
-        return fallback;
+    default: return fallback;
     }
 }
 
@@ -257,16 +256,14 @@ double PropertyList::doubleValue(const std::string& key, double fallback) const 
         plist_get_real_val(node, &value);
         return value;
     }
-    case PLIST_UINT:
-        return static_cast<double>(integerValue(key, 0));
+    case PLIST_UINT: return static_cast<double>(integerValue(key, 0));
     case PLIST_STRING: {
         auto text = stringValue(key);
         if (!text) return fallback;
         if (auto value = parseDouble(*text)) return *value;
         return fallback;
     }
-    default:
-        return fallback;
+    default: return fallback;
     }
 }
 
@@ -281,8 +278,7 @@ std::optional<std::string> PropertyList::stringValue(const std::string& key) con
         std::free(value);
         return result;
     }
-    case PLIST_UINT:
-        return std::to_string(integerValue(key, 0));
+    case PLIST_UINT: return std::to_string(integerValue(key, 0));
     case PLIST_REAL: {
         // Shortest text that reads back as the same double: a fixed start
         // date of 1686000000.5 must not turn into "1.686e+09".
@@ -291,8 +287,7 @@ std::optional<std::string> PropertyList::stringValue(const std::string& key) con
         if (ec != std::errc()) return std::nullopt;
         return std::string(buffer, end);
     }
-    default:
-        return std::nullopt;
+    default: return std::nullopt;
     }
 }
 

@@ -25,15 +25,13 @@ bool SqliteHardening::apply(sqlite3* db) {
     sqlite3_limit(db, SQLITE_LIMIT_LIKE_PATTERN_LENGTH, 50);
     sqlite3_limit(db, SQLITE_LIMIT_VARIABLE_NUMBER, 1000);
     const bool flags = setFlag(db, SQLITE_DBCONFIG_DEFENSIVE, 1) && setFlag(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0) &&
-                       setFlag(db, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0) &&
-                       setFlag(db, SQLITE_DBCONFIG_ENABLE_VIEW, 0) &&
+                       setFlag(db, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0) && setFlag(db, SQLITE_DBCONFIG_ENABLE_VIEW, 0) &&
                        setFlag(db, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0);
     if (!flags) return false;
     // Checks every b-tree cell's size as its page is read, so a crafted page
     // is reported as damage instead of being walked off its end; and reads
     // through the page cache only, never a map of the whole file.
-    return sqlite3_exec(db, "PRAGMA cell_size_check=ON; PRAGMA mmap_size=0;", nullptr, nullptr, nullptr) ==
-           SQLITE_OK;
+    return sqlite3_exec(db, "PRAGMA cell_size_check=ON; PRAGMA mmap_size=0;", nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
 bool SqliteHardening::quickCheck(const std::string& path, std::string* problem) {

@@ -51,12 +51,9 @@ void SqliteStatement::bindTextNoCopy(int index, const char* text, int bytes) {
 SqliteStatement::Step SqliteStatement::step() {
     if (!stmt_) return Step::Error;
     switch (sqlite3_step(stmt_)) {
-    case SQLITE_ROW:
-        return Step::Row;
-    case SQLITE_DONE:
-        return Step::Done;
-    default:
-        return Step::Error;
+    case SQLITE_ROW: return Step::Row;
+    case SQLITE_DONE: return Step::Done;
+    default: return Step::Error;
     }
 }
 

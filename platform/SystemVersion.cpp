@@ -19,8 +19,8 @@ float SystemVersion::leadingNumber(const std::string& version) {
     if (version[begin] == '+') ++begin;
     float value = 0.0f;
     // Fixed notation only: "6e2" or "inf" are not version numbers.
-    auto [end, ec] = std::from_chars(version.data() + begin, version.data() + version.size(), value,
-                                     std::chars_format::fixed);
+    auto [end, ec] =
+        std::from_chars(version.data() + begin, version.data() + version.size(), value, std::chars_format::fixed);
     if (ec != std::errc()) return 0.0f;
     return value;
 }

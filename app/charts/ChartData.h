@@ -17,6 +17,6 @@ public:
     // sent before received for both. Returns the total. Without a bound
     // everything stays empty and the total is 0.
     static int generate(SmsHelper::Bound from, SmsHelper::Bound to, MessageType messageType,
-                        const std::vector<Person>& excluded, std::vector<Person>& persons,
-                        std::vector<int>& counts, std::vector<Sms>& records);
+                        const std::vector<Person>& excluded, std::vector<Person>& persons, std::vector<int>& counts,
+                        std::vector<Sms>& records);
 };

@@ -17,8 +17,7 @@ ChartViewController::ChartViewController(QWidget* parent)
 
 void ChartViewController::viewDidLoad() { setTitle(tr("Pie Chart")); }
 
-QString ChartViewController::infoText(MessageType messageType, const QString& from, const QString& to,
-                                      int persons) {
+QString ChartViewController::infoText(MessageType messageType, const QString& from, const QString& to, int persons) {
     return QStringLiteral("%1\n%2 : %3\n%4 : %5\n%6 : %7")
         .arg(MessageTypeText::chartHeading(messageType), tr("From"), from, tr("To"), to, tr("Num"),
              QString::number(persons));
@@ -49,8 +48,8 @@ void ChartViewController::showBarChart() {
         barChart->deleteLater();
 }
 
-FullPieView* ChartViewController::showPie(const std::vector<int>& counts, const std::vector<Person>& persons,
-                                          int total, const QString& title) {
+FullPieView* ChartViewController::showPie(const std::vector<int>& counts, const std::vector<Person>& persons, int total,
+                                          const QString& title) {
     loadViewIfNeeded();
     auto* pie = new FullPieView(counts, persons, kPieFrame, total, this);
     pie->updateTitle(title);

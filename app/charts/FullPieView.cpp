@@ -22,8 +22,7 @@ constexpr QRect kWidgetArea{-50, -50, 320, 410};
 
 QString captionFor(const Person* person, int count, double share) {
     const QString name = person ? QString::fromStdString(person->name()) : QString();
-    return QStringLiteral("%1 \n%2 (%3)%").arg(name, QString::number(count),
-                                              QString::number(share * 100.0, 'f', 2));
+    return QStringLiteral("%1 \n%2 (%3)%").arg(name, QString::number(count), QString::number(share * 100.0, 'f', 2));
 }
 
 // The whole degrees of an angle, truncated toward zero; kept within the
@@ -98,8 +97,8 @@ void FullPieView::updateLabel(const QString& text) { captionLabel_->setText(text
 void FullPieView::updateTitle(const QString& text) { titleLabel_->setText(text); }
 
 QRect FullPieView::wedgeArea() const {
-    const QPoint origin = (PieView::kFrame.topLeft() - kWidgetArea.topLeft()) -
-                          QPoint(PieView::kGrowMargin, PieView::kGrowMargin);
+    const QPoint origin =
+        (PieView::kFrame.topLeft() - kWidgetArea.topLeft()) - QPoint(PieView::kGrowMargin, PieView::kGrowMargin);
     return PieView::kPaintArea.translated(origin);
 }
 

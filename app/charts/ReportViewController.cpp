@@ -38,8 +38,7 @@ void ReportViewController::initWithData(const std::vector<Sms>& records, Message
     initWithMonths(MonthlyReport::months(records), messageType);
 }
 
-void ReportViewController::initWithMonths(const std::vector<MonthlyReport::MonthRow>& months,
-                                          MessageType messageType) {
+void ReportViewController::initWithMonths(const std::vector<MonthlyReport::MonthRow>& months, MessageType messageType) {
     loadViewIfNeeded();
     messageType_ = messageType;
     yVal_ = kFirstRowTop;
@@ -53,8 +52,7 @@ void ReportViewController::initWithMonths(const std::vector<MonthlyReport::Month
         totalOutgoing += month.outgoing;
     }
     // Every message falls in some month: no rows, no messages.
-    if (!months.empty())
-        addScrollItem(tr("Total"), QString::number(totalIncoming), QString::number(totalOutgoing));
+    if (!months.empty()) addScrollItem(tr("Total"), QString::number(totalIncoming), QString::number(totalOutgoing));
     scrollView_->setContentSize(QSize(kScreenWidth, yVal_));
 }
 

@@ -34,7 +34,8 @@ void ExcludedPersonSelectViewController::viewDidLoad() {
     tableView_->setGeometry(0, 0, Theme::windowWidth, Theme::contentHeight);
     setTitle(tr("Excluded Numbers"));
     // Owned by this screen; the table only shows it.
-    numCell_ = new EditableDetailCell(TableViewCell::Style::Default, QString(), EditableDetailCell::Layout::Entry, this);
+    numCell_ =
+        new EditableDetailCell(TableViewCell::Style::Default, QString(), EditableDetailCell::Layout::Entry, this);
     numCell_->textLabel()->setText(tr("Num"));
     numCell_->textField()->setPlaceholderText(QStringLiteral("e.g *123, 123*"));
     numCell_->setReturnKeyType(EditableDetailCell::ReturnKeyType::Done);

@@ -13,11 +13,9 @@ class TableView;
 
 // Adds or replaces one exclusion: a number or star pattern typed into the
 // entry row (Done takes it), or a contact picked from the address book's
-// list below. editIndex below 0 appends to the model's exclusion list, otherwise the entry at that index is replaced in place. Either way
-// the screen then goes back; the back button leaves the list as it was.
-class ExcludedPersonSelectViewController : public ViewController,
-                                           public TableViewDataSource,
-                                           public TableViewDelegate {
+// list below. editIndex below 0 appends to the model's exclusion list, otherwise the entry at that index is replaced in
+// place. Either way the screen then goes back; the back button leaves the list as it was.
+class ExcludedPersonSelectViewController : public ViewController, public TableViewDataSource, public TableViewDelegate {
     Q_OBJECT
 
 public:

@@ -43,7 +43,8 @@ void ExcludedViewController::viewWillAppear(bool animated) {
     // Shows the entry the second screen added or replaced; a reload also
     // drops the highlight of the row tapped to get there.
     tableView_->reloadData();
-    if (const auto selected = tableView_->indexPathForSelectedRow()) tableView_->deselectRowAtIndexPath(*selected, false);
+    if (const auto selected = tableView_->indexPathForSelectedRow())
+        tableView_->deselectRowAtIndexPath(*selected, false);
 }
 
 int ExcludedViewController::entryCount() const { return static_cast<int>(model_->excludedPersonArray().size()); }
@@ -85,7 +86,8 @@ void ExcludedViewController::openEntryScreen(int editIndex, const QString& numbe
 }
 
 void ExcludedViewController::deselect() {
-    if (const auto selected = tableView_->indexPathForSelectedRow()) tableView_->deselectRowAtIndexPath(*selected, true);
+    if (const auto selected = tableView_->indexPathForSelectedRow())
+        tableView_->deselectRowAtIndexPath(*selected, true);
 }
 
 // --- Table -------------------------------------------------------------------

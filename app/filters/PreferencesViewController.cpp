@@ -20,7 +20,7 @@ namespace {
 // Picker rows in the order the wheel shows them: each direction as a total,
 // then as what is left of the quota; "OFF" last.
 constexpr std::array<BadgeType, PreferencesViewController::kBadgeTypeCount> kBadgeCodeOfRow{
-    BadgeType::Both, BadgeType::QuotaLeftOfBoth,     BadgeType::Received, BadgeType::QuotaLeftOfReceived,
+    BadgeType::Both, BadgeType::QuotaLeftOfBoth, BadgeType::Received, BadgeType::QuotaLeftOfReceived,
     BadgeType::Sent, BadgeType::QuotaLeftOfSent, BadgeType::Off};
 
 // The row captions are padded with spaces to put their value at the right
@@ -61,7 +61,8 @@ void PreferencesViewController::viewDidLoad() {
 }
 
 void PreferencesViewController::buildQuotaCell() {
-    dataCell_ = new EditableDetailCell(TableViewCell::Style::Subtitle, QString(), EditableDetailCell::Layout::Value, this);
+    dataCell_ =
+        new EditableDetailCell(TableViewCell::Style::Subtitle, QString(), EditableDetailCell::Layout::Value, this);
     dataCell_->textLabel()->setText(tr("SMS Quota"));
     fitRowText(dataCell_);
     dataCell_->detailTextLabel()->setText(tr("0 or blank for unlimited"));
@@ -86,9 +87,9 @@ void PreferencesViewController::buildPickers() {
     const QString both = tr("Both"), incoming = tr("Incoming"), outgoing = tr("Outgoing");
     const QString total = tr("Total"), left = tr("SMS Left");
     const QString format = QStringLiteral("%1 (%2)");
-    badgeSelector_->setRows(0, {format.arg(both, total), format.arg(both, left), format.arg(incoming, total),
-                                format.arg(incoming, left), format.arg(outgoing, total), format.arg(outgoing, left),
-                                tr("OFF")});
+    badgeSelector_->setRows(
+        0, {format.arg(both, total), format.arg(both, left), format.arg(incoming, total), format.arg(incoming, left),
+            format.arg(outgoing, total), format.arg(outgoing, left), tr("OFF")});
     badgeSelector_->setAccessibleName(tr("Badge type"));
     connect(badgeSelector_, &PickerView::didSelectRow, this, [this](int row, int) { badgeTypeChosen(row); });
     daySelector_->hide();
@@ -139,17 +140,26 @@ QString PreferencesViewController::billingDayText() const {
 void PreferencesViewController::fillBadgeRow(TableViewCell* cell) const {
     QString text, detail;
     switch (model_->badgeType()) {
-    case BadgeType::Both: text = tr("Badge type                        Both"); detail = tr("Total"); break;
+    case BadgeType::Both:
+        text = tr("Badge type                        Both");
+        detail = tr("Total");
+        break;
     case BadgeType::QuotaLeftOfBoth:
         text = tr("Badge type                        Both");
         detail = tr("SMS Left");
         break;
-    case BadgeType::Received: text = tr("Badge type                Incoming"); detail = tr("Total"); break;
+    case BadgeType::Received:
+        text = tr("Badge type                Incoming");
+        detail = tr("Total");
+        break;
     case BadgeType::QuotaLeftOfReceived:
         text = tr("Badge type                Incoming");
         detail = tr("SMS Left");
         break;
-    case BadgeType::Sent: text = tr("Badge type                Outgoing"); detail = tr("Total"); break;
+    case BadgeType::Sent:
+        text = tr("Badge type                Outgoing");
+        detail = tr("Total");
+        break;
     case BadgeType::QuotaLeftOfSent:
         text = tr("Badge type                Outgoing");
         detail = tr("SMS Left");

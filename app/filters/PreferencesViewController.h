@@ -42,7 +42,6 @@ signals:
     void clearDatabaseRequested();
 
 public:
-
     // Badge codes and the rows of the badge wheel.
     static BadgeType badgeCodeForRow(int row);
     static int rowForBadgeCode(BadgeType code);

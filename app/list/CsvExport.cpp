@@ -50,10 +50,8 @@ QString CsvExport::neutralised(const QString& field) {
     case '-':
     case '@':
     case '\t':
-    case '\r':
-        return QLatin1Char('\'') + field;
-    default:
-        return field;
+    case '\r': return QLatin1Char('\'') + field;
+    default: return field;
     }
 }
 

@@ -17,8 +17,8 @@ bool MailComposer::canSendMail() { return !QStandardPaths::findExecutable(kProgr
 
 QStringList MailComposer::arguments() const {
     // Subject and body go over as UTF-8 whatever the locale's encoding.
-    QStringList arguments{QStringLiteral("--utf8"), QStringLiteral("--subject"), subject_,
-                          QStringLiteral("--body"), body_};
+    QStringList arguments{QStringLiteral("--utf8"), QStringLiteral("--subject"), subject_, QStringLiteral("--body"),
+                          body_};
     if (!attachmentPath_.isEmpty()) arguments << QStringLiteral("--attach") << attachmentPath_;
     return arguments + recipients_;
 }

@@ -32,6 +32,6 @@ void MyTableViewCell::fillRow(ListTableRow& row) const {
     row.addImage(QPoint(0, 0), imgView_);
     for (const Part* part : {&dateLabel_, &textLabel_, &nameLabel_})
         row.addLabel(part->frame, part->text, part->font, part->color);
-    row.accessibleText = QStringList{direction_, nameLabel_.text, dateLabel_.text, textLabel_.text}.join(
-        QStringLiteral(", "));
+    row.accessibleText =
+        QStringList{direction_, nameLabel_.text, dateLabel_.text, textLabel_.text}.join(QStringLiteral(", "));
 }

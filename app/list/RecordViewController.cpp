@@ -35,8 +35,8 @@ RecordViewController* RecordViewController::initWithArrayData(std::vector<Sms> d
 
 RecordViewController::RecordViewController(std::vector<Sms> data, QWidget* parent)
     : ViewController(parent), data_(std::move(data)) {
-    confirmDeleteBox_ = new AlertView(tr("Confirm Action"), tr("Do you want to delete this SMS"), this, tr("Cancel"),
-                                      {tr("OK")}, this);
+    confirmDeleteBox_ =
+        new AlertView(tr("Confirm Action"), tr("Do you want to delete this SMS"), this, tr("Cancel"), {tr("OK")}, this);
     confirmDeleteBox_->setTag(0);
     messageBox_ = new AlertView(QString(), QString(), nullptr, tr("OK"), {}, this);
 }
@@ -172,8 +172,8 @@ std::optional<std::size_t> RecordViewController::indexOfPendingRecord() const {
         const auto index = indexForRow(currentDeleteIndex_->row);
         if (index && data_[*index].rowid() == pendingRowid_) return index;
     }
-    const auto found = std::find_if(data_.begin(), data_.end(),
-                                    [this](const Sms& record) { return record.rowid() == pendingRowid_; });
+    const auto found =
+        std::find_if(data_.begin(), data_.end(), [this](const Sms& record) { return record.rowid() == pendingRowid_; });
     if (found == data_.end()) return std::nullopt;
     return std::size_t(found - data_.begin());
 }
@@ -233,8 +233,8 @@ void RecordViewController::mailComposeControllerDidFinish(MailComposer& composer
     } else if (result == MailComposeResult::Sent) {
         // Many mail programs drop a file handed over this way; the user can
         // still attach it by hand.
-        showMessage(tr("Export"),
-                    joinedParagraphs(notSaved,
-                                     tr("If the attachment is missing, you will find the file at %1.").arg(path)));
+        showMessage(
+            tr("Export"),
+            joinedParagraphs(notSaved, tr("If the attachment is missing, you will find the file at %1.").arg(path)));
     }
 }

@@ -47,17 +47,20 @@ QString AboutViewController::titleForHeaderInSection(TableView&, int section) {
 
 QString AboutViewController::titleForFooterInSection(TableView&, int section) {
     if (section == kAppSection)
-        return tr("Counts the text messages you send and receive, segment by segment, against your monthly "
-                  "allowance.");
+        return tr(
+            "Counts the text messages you send and receive, segment by segment, against your monthly "
+            "allowance.");
     if (section == kContactSection)
-        return tr("Suggestions and bug reports are welcome.\n\nMade by the Brindlex team. Segments are counted by "
-                  "the GSM 03.38 alphabet.");
+        return tr(
+            "Suggestions and bug reports are welcome.\n\nMade by the Brindlex team. Segments are counted by "
+            "the GSM 03.38 alphabet.");
     return QString();
 }
 
 TableViewCell* AboutViewController::cellForRowAtIndexPath(TableView&, const IndexPath& indexPath) {
     // Contact rows carry a long address under their caption.
-    const auto style = indexPath.section == kContactSection ? TableViewCell::Style::Subtitle : TableViewCell::Style::Value1;
+    const auto style =
+        indexPath.section == kContactSection ? TableViewCell::Style::Subtitle : TableViewCell::Style::Value1;
     auto* cell = new TableViewCell(style, QStringLiteral("Cell"));
     cell->setSelectionStyle(TableViewCell::SelectionStyle::None);
     switch (indexPath.section) {

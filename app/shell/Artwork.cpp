@@ -16,7 +16,8 @@ QPainterPath gearPath(QPointF centre, qreal outer, qreal inner, qreal hole, int 
         const qreal angles[4] = {a, a + step * 0.18, a + step * 0.5, a + step * 0.68};
         const qreal radii[4] = {inner, outer, outer, inner};
         for (int k = 0; k < 4; ++k) {
-            const QPointF point(centre.x() + radii[k] * std::cos(angles[k]), centre.y() + radii[k] * std::sin(angles[k]));
+            const QPointF point(centre.x() + radii[k] * std::cos(angles[k]),
+                                centre.y() + radii[k] * std::sin(angles[k]));
             if (i == 0 && k == 0)
                 gear.moveTo(point);
             else

@@ -20,8 +20,7 @@ constexpr std::array<Words, 3> kWords{{
      QT_TRANSLATE_NOOP("ChartViewController", "Received Messages"),
      QT_TRANSLATE_NOOP("RecordViewController", "Incoming")},
     {MessageType::Sent, QT_TRANSLATE_NOOP("RootViewController", "Sent"),
-     QT_TRANSLATE_NOOP("ChartViewController", "Sent Messages"),
-     QT_TRANSLATE_NOOP("RecordViewController", "Outgoing")},
+     QT_TRANSLATE_NOOP("ChartViewController", "Sent Messages"), QT_TRANSLATE_NOOP("RecordViewController", "Outgoing")},
 }};
 
 // A type outside the three reads as Both, as it counts.

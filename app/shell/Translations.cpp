@@ -21,7 +21,8 @@ int Translations::install(QCoreApplication& app, const QString& directory, const
     int installed = 0;
     for (const QString& part : parts) {
         auto* translator = new QTranslator(&app);
-        if (translator->load(locale, part, QStringLiteral("_"), directory) && QCoreApplication::installTranslator(translator))
+        if (translator->load(locale, part, QStringLiteral("_"), directory) &&
+            QCoreApplication::installTranslator(translator))
             ++installed;
         else
             delete translator;

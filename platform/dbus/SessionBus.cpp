@@ -32,9 +32,9 @@ bool SessionBus::startDelivery() {
 }
 
 bool SessionBus::roundTrip() {
-    const QDBusMessage ping = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-        QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping"));
+    const QDBusMessage ping =
+        QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                                       QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping"));
     const QDBusMessage answer = QDBusConnection::sessionBus().call(ping, QDBus::Block, kBusAnswerTimeoutMs);
     return answer.type() == QDBusMessage::ReplyMessage;
 }

@@ -6,28 +6,21 @@ AccessibleKitWidget::AccessibleKitWidget(QWidget* widget, QAccessible::Role role
 
 AccessibleKitWidget::~AccessibleKitWidget() {
     for (QAccessible::Id id : partIds_)
-        if (id)
-            QAccessible::deleteAccessibleInterface(id);
+        if (id) QAccessible::deleteAccessibleInterface(id);
 }
 
 QAccessible::State AccessibleKitWidget::state() const {
     QAccessible::State state = QAccessibleWidget::state();
-    if (decorative_)
-        state.invisible = true;
+    if (decorative_) state.invisible = true;
     return state;
 }
 
-int AccessibleKitWidget::partCount() const {
-    return parts_ && !decorative_ ? int(parts_().size()) : 0;
-}
+int AccessibleKitWidget::partCount() const { return parts_ && !decorative_ ? int(parts_().size()) : 0; }
 
-int AccessibleKitWidget::childCount() const {
-    return QAccessibleWidget::childCount() + partCount();
-}
+int AccessibleKitWidget::childCount() const { return QAccessibleWidget::childCount() + partCount(); }
 
 QAccessibleInterface* AccessibleKitWidget::partInterface(int index) const {
-    if (size_t(index) >= partIds_.size())
-        partIds_.resize(size_t(index) + 1, 0);
+    if (size_t(index) >= partIds_.size()) partIds_.resize(size_t(index) + 1, 0);
     QAccessible::Id& id = partIds_[size_t(index)];
     if (!id) {
         // The part reads what it shows from the widget whenever asked, so
@@ -37,8 +30,7 @@ QAccessibleInterface* AccessibleKitWidget::partInterface(int index) const {
             widget(), const_cast<AccessibleKitWidget*>(this), index,
             [parts](int i) -> std::optional<AccessibleParts::Part> {
                 const QList<AccessibleParts::Part> all = parts();
-                if (i < 0 || i >= all.size())
-                    return std::nullopt;
+                if (i < 0 || i >= all.size()) return std::nullopt;
                 return all[i];
             },
             trigger_);
@@ -49,10 +41,8 @@ QAccessibleInterface* AccessibleKitWidget::partInterface(int index) const {
 
 QAccessibleInterface* AccessibleKitWidget::child(int index) const {
     const int widgets = QAccessibleWidget::childCount();
-    if (index < widgets)
-        return QAccessibleWidget::child(index);
-    if (index - widgets >= partCount())
-        return nullptr;
+    if (index < widgets) return QAccessibleWidget::child(index);
+    if (index - widgets >= partCount()) return nullptr;
     return partInterface(index - widgets);
 }
 
@@ -68,8 +58,7 @@ QAccessibleInterface* AccessibleKitWidget::childAt(int x, int y) const {
     const int parts = partCount();
     for (int i = 0; i < parts; ++i) {
         QAccessibleInterface* part = partInterface(i);
-        if (part->rect().contains(x, y))
-            return part;
+        if (part->rect().contains(x, y)) return part;
     }
     return QAccessibleWidget::childAt(x, y);
 }

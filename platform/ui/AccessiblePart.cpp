@@ -4,43 +4,31 @@
 
 AccessiblePart::AccessiblePart(QWidget* owner, QAccessibleInterface* parent, int index, Describe describe,
                                Trigger trigger)
-    : owner_(owner), parent_(parent), index_(index), describe_(std::move(describe)),
-      trigger_(std::move(trigger)) {}
+    : owner_(owner), parent_(parent), index_(index), describe_(std::move(describe)), trigger_(std::move(trigger)) {}
 
 std::optional<AccessibleParts::Part> AccessiblePart::part() const {
-    if (!owner_)
-        return std::nullopt;
+    if (!owner_) return std::nullopt;
     return describe_(index_);
 }
 
-bool AccessiblePart::isValid() const {
-    return part().has_value();
-}
+bool AccessiblePart::isValid() const { return part().has_value(); }
 
-QWindow* AccessiblePart::window() const {
-    return owner_ ? owner_->window()->windowHandle() : nullptr;
-}
+QWindow* AccessiblePart::window() const { return owner_ ? owner_->window()->windowHandle() : nullptr; }
 
 QString AccessiblePart::text(QAccessible::Text t) const {
     const auto described = part();
-    if (!described)
-        return {};
+    if (!described) return {};
     switch (t) {
-    case QAccessible::Name:
-        return described->name;
-    case QAccessible::Value:
-        return described->value;
-    case QAccessible::Description:
-        return described->description;
-    default:
-        return {};
+    case QAccessible::Name: return described->name;
+    case QAccessible::Value: return described->value;
+    case QAccessible::Description: return described->description;
+    default: return {};
     }
 }
 
 QRect AccessiblePart::rect() const {
     const auto described = part();
-    if (!described)
-        return {};
+    if (!described) return {};
     return QRect(owner_->mapToGlobal(described->rect.topLeft()), described->rect.size());
 }
 
@@ -65,22 +53,18 @@ QAccessible::State AccessiblePart::state() const {
 }
 
 void* AccessiblePart::interface_cast(QAccessible::InterfaceType type) {
-    if (type == QAccessible::ActionInterface)
-        return static_cast<QAccessibleActionInterface*>(this);
+    if (type == QAccessible::ActionInterface) return static_cast<QAccessibleActionInterface*>(this);
     return nullptr;
 }
 
 QStringList AccessiblePart::actionNames() const {
     const auto described = part();
     QStringList names;
-    if (described && described->pressable)
-        names << pressAction();
-    if (described && described->adjustable)
-        names << increaseAction() << decreaseAction();
+    if (described && described->pressable) names << pressAction();
+    if (described && described->adjustable) names << increaseAction() << decreaseAction();
     return names;
 }
 
 void AccessiblePart::doAction(const QString& actionName) {
-    if (actionNames().contains(actionName) && trigger_)
-        trigger_(index_, actionName);
+    if (actionNames().contains(actionName) && trigger_) trigger_(index_, actionName);
 }

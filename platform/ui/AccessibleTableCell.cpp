@@ -17,9 +17,7 @@ bool saysSomething(const QString& text) {
 
 AccessibleTableCell::AccessibleTableCell(TableViewCell* cell) : QAccessibleWidget(cell, QAccessible::Button) {}
 
-TableViewCell* AccessibleTableCell::cell() const {
-    return static_cast<TableViewCell*>(widget());
-}
+TableViewCell* AccessibleTableCell::cell() const { return static_cast<TableViewCell*>(widget()); }
 
 QStringList AccessibleTableCell::shownTexts(const QWidget* cell) {
     struct Shown {
@@ -29,26 +27,22 @@ QStringList AccessibleTableCell::shownTexts(const QWidget* cell) {
     std::vector<Shown> shown;
     for (const QLabel* label : cell->findChildren<QLabel*>()) {
         const QString text = label->text().simplified();
-        if (!label->isVisibleTo(cell) || !saysSomething(text))
-            continue;
+        if (!label->isVisibleTo(cell) || !saysSomething(text)) continue;
         shown.push_back({label->mapTo(cell, QPoint(0, 0)), text});
     }
     // Lines first: labels whose tops lie within a few points share a line.
     std::stable_sort(shown.begin(), shown.end(), [](const Shown& a, const Shown& b) {
-        if (qAbs(a.at.y() - b.at.y()) > 4)
-            return a.at.y() < b.at.y();
+        if (qAbs(a.at.y() - b.at.y()) > 4) return a.at.y() < b.at.y();
         return a.at.x() < b.at.x();
     });
     QStringList texts;
-    for (const Shown& s : shown)
-        texts << s.text;
+    for (const Shown& s : shown) texts << s.text;
     return texts;
 }
 
 bool AccessibleTableCell::respondsToTap() const {
     const TableViewCell* c = cell();
-    if (c->editingStyle() == TableViewCell::EditingStyle::Insert)
-        return true;
+    if (c->editingStyle() == TableViewCell::EditingStyle::Insert) return true;
     return c->isSelectable() && (c->selectionStyle() != TableViewCell::SelectionStyle::None ||
                                  c->accessoryType() != TableViewCell::Accessory::None || !controls().isEmpty());
 }
@@ -59,18 +53,15 @@ QAccessible::Role AccessibleTableCell::role() const {
 
 QString AccessibleTableCell::text(QAccessible::Text t) const {
     if (t == QAccessible::Name) {
-        if (!widget()->accessibleName().isEmpty())
-            return widget()->accessibleName();
+        if (!widget()->accessibleName().isEmpty()) return widget()->accessibleName();
         QStringList texts = shownTexts(widget());
-        if (texts.isEmpty())
-            return {};
+        if (texts.isEmpty()) return {};
         const QString first = texts.takeFirst();
         return texts.isEmpty() ? first : QStringLiteral("%1: %2").arg(first, texts.join(QStringLiteral(", ")));
     }
     if (t == QAccessible::Value) {
         for (const QLineEdit* field : widget()->findChildren<QLineEdit*>())
-            if (field->isVisibleTo(widget()))
-                return field->text();
+            if (field->isVisibleTo(widget())) return field->text();
         return {};
     }
     return QAccessibleWidget::text(t);
@@ -96,9 +87,7 @@ QList<QWidget*> AccessibleTableCell::controls() const {
     return found;
 }
 
-int AccessibleTableCell::childCount() const {
-    return int(controls().size());
-}
+int AccessibleTableCell::childCount() const { return int(controls().size()); }
 
 QAccessibleInterface* AccessibleTableCell::child(int index) const {
     const QList<QWidget*> found = controls();
@@ -106,15 +95,13 @@ QAccessibleInterface* AccessibleTableCell::child(int index) const {
 }
 
 int AccessibleTableCell::indexOfChild(const QAccessibleInterface* child) const {
-    if (!child)
-        return -1;
+    if (!child) return -1;
     return int(controls().indexOf(qobject_cast<QWidget*>(child->object())));
 }
 
 QStringList AccessibleTableCell::actionNames() const {
     QStringList names = QAccessibleWidget::actionNames();
-    if (respondsToTap())
-        names.prepend(pressAction());
+    if (respondsToTap()) names.prepend(pressAction());
     return names;
 }
 

@@ -14,8 +14,7 @@ ShownForTesting& shownSheets() {
 }  // namespace
 
 ActionSheet::ActionSheet(const QString& title, ActionSheetDelegate* delegate, const QString& cancelButtonTitle,
-                         const QString& destructiveButtonTitle, const QStringList& otherButtonTitles,
-                         QObject* parent)
+                         const QString& destructiveButtonTitle, const QStringList& otherButtonTitles, QObject* parent)
     : QObject(parent), title_(title), delegate_(delegate) {
     if (!destructiveButtonTitle.isEmpty()) {
         destructiveIndex_ = 0;
@@ -29,8 +28,7 @@ ActionSheet::ActionSheet(const QString& title, ActionSheetDelegate* delegate, co
 }
 
 ActionSheet::~ActionSheet() {
-    if (overlay_)
-        overlay_->deleteLater();
+    if (overlay_) overlay_->deleteLater();
 }
 
 void ActionSheet::showInView(QWidget* view) {
@@ -38,8 +36,7 @@ void ActionSheet::showInView(QWidget* view) {
         dismissWithClickedButtonIndex(*preset, false);
         return;
     }
-    if (overlay_)
-        return;
+    if (overlay_) return;
     overlay_ = new ActionSheetOverlay(view);
     overlay_->setContent(title_, buttons_, destructiveIndex_, cancelIndex_);
     connect(overlay_, &ActionSheetOverlay::buttonClicked, this,
@@ -47,9 +44,7 @@ void ActionSheet::showInView(QWidget* view) {
     overlay_->slideIn();
 }
 
-bool ActionSheet::isVisible() const {
-    return overlay_ && overlay_->isVisible();
-}
+bool ActionSheet::isVisible() const { return overlay_ && overlay_->isVisible(); }
 
 void ActionSheet::dismissWithClickedButtonIndex(int buttonIndex, bool animated) {
     if (ActionSheetOverlay* overlay = overlay_.data()) {
@@ -64,22 +59,15 @@ void ActionSheet::dismissWithClickedButtonIndex(int buttonIndex, bool animated) 
     }
     const QPointer<ActionSheet> self(this);
     emit clickedButtonAtIndex(buttonIndex);
-    if (self && delegate_)
-        delegate_->actionSheetClickedButtonAtIndex(*this, buttonIndex);
+    if (self && delegate_) delegate_->actionSheetClickedButtonAtIndex(*this, buttonIndex);
 }
 
 void ActionSheet::setPresetAnswerForTesting(std::optional<int> buttonIndex) {
     shownSheets().setPresetAnswer(buttonIndex);
 }
 
-QString ActionSheet::lastShownTitle() {
-    return shownSheets().lastTitle();
-}
+QString ActionSheet::lastShownTitle() { return shownSheets().lastTitle(); }
 
-int ActionSheet::shownCountForTesting() {
-    return shownSheets().shownCount();
-}
+int ActionSheet::shownCountForTesting() { return shownSheets().shownCount(); }
 
-void ActionSheet::resetShownForTesting() {
-    shownSheets().resetShown();
-}
+void ActionSheet::resetShownForTesting() { shownSheets().resetShown(); }

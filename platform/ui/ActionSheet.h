@@ -22,8 +22,7 @@ class ActionSheet : public QObject {
     Q_OBJECT
 public:
     ActionSheet(const QString& title, ActionSheetDelegate* delegate, const QString& cancelButtonTitle,
-                const QString& destructiveButtonTitle, const QStringList& otherButtonTitles,
-                QObject* parent = nullptr);
+                const QString& destructiveButtonTitle, const QStringList& otherButtonTitles, QObject* parent = nullptr);
     ~ActionSheet() override;
 
     QString title() const { return title_; }

@@ -17,13 +17,9 @@ constexpr qreal kCancelGap = 14;
 constexpr qreal kPadding = 16;
 constexpr int kSlideMs = 250;
 
-QFont titleFont() {
-    return Theme::systemFont(14);
-}
+QFont titleFont() { return Theme::systemFont(14); }
 
-QFont buttonFont() {
-    return Theme::boldSystemFont(19);
-}
+QFont buttonFont() { return Theme::boldSystemFont(19); }
 
 }  // namespace
 
@@ -60,17 +56,16 @@ QList<AccessibleParts::Part> ActionSheetOverlay::accessibleParts() const {
 
 void ActionSheetOverlay::layoutOverlay() {
     const qreal inner = width() - 2 * kSideMargin;
-    titleHeight_ = title_.isEmpty() ? 0
-                                      : QFontMetricsF(titleFont())
-                                                .boundingRect(QRectF(0, 0, inner, 1000),
-                                                              Qt::TextWordWrap | Qt::AlignHCenter, title_)
-                                                .height() +
-                                            10;
+    titleHeight_ = title_.isEmpty()
+                       ? 0
+                       : QFontMetricsF(titleFont())
+                                 .boundingRect(QRectF(0, 0, inner, 1000), Qt::TextWordWrap | Qt::AlignHCenter, title_)
+                                 .height() +
+                             10;
     qreal y = kPadding + titleHeight_;
     buttonRects_ = QList<QRectF>(buttons().size());
     for (int index = 0; index < buttons().size(); ++index) {
-        if (index == cancelIndex() && index > 0)
-            y += kCancelGap - kButtonGap;
+        if (index == cancelIndex() && index > 0) y += kCancelGap - kButtonGap;
         buttonRects_[index] = QRectF(kSideMargin, y, inner, kButtonHeight);
         y += kButtonHeight + kButtonGap;
     }
@@ -89,8 +84,7 @@ QRectF ActionSheetOverlay::panelRect() const {
 QList<QRectF> ActionSheetOverlay::buttonRects() const {
     QList<QRectF> rects;
     const qreal top = panelRect().top();
-    for (const QRectF& rect : buttonRects_)
-        rects.append(rect.translated(0, top));
+    for (const QRectF& rect : buttonRects_) rects.append(rect.translated(0, top));
     return rects;
 }
 
@@ -131,8 +125,7 @@ void ActionSheetOverlay::paintEvent(QPaintEvent* event) {
         painter.setPen(QColor(235, 238, 245));
         painter.drawText(titleRect, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, title_);
     }
-    for (int index = 0; index < buttons().size(); ++index)
-        paintButton(painter, index);
+    for (int index = 0; index < buttons().size(); ++index) paintButton(painter, index);
 }
 
 void ActionSheetOverlay::paintButton(QPainter& painter, int index) const {
@@ -168,34 +161,24 @@ void ActionSheetOverlay::paintButton(QPainter& painter, int index) const {
 }
 
 void ActionSheetOverlay::tappedOffButtons(const QPointF& position) {
-    if (!panelRect().contains(position) && cancelIndex() >= 0)
-        emit buttonClicked(cancelIndex());
+    if (!panelRect().contains(position) && cancelIndex() >= 0) emit buttonClicked(cancelIndex());
 }
 
 void ActionSheetOverlay::keyPressEvent(QKeyEvent* event) {
     // Every key stays with the sheet; the screen below waits for the answer.
-    if (buttons().isEmpty())
-        return;
+    if (buttons().isEmpty()) return;
     switch (event->key()) {
     case Qt::Key_Escape:
-        if (cancelIndex() >= 0)
-            emit buttonClicked(cancelIndex());
+        if (cancelIndex() >= 0) emit buttonClicked(cancelIndex());
         return;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-    case Qt::Key_Space:
-        emit buttonClicked(qBound(0, focused_, int(buttons().size()) - 1));
-        return;
+    case Qt::Key_Space: emit buttonClicked(qBound(0, focused_, int(buttons().size()) - 1)); return;
     case Qt::Key_Up:
-    case Qt::Key_Backtab:
-        focused_ = (focused_ + int(buttons().size()) - 1) % int(buttons().size());
-        break;
+    case Qt::Key_Backtab: focused_ = (focused_ + int(buttons().size()) - 1) % int(buttons().size()); break;
     case Qt::Key_Down:
-    case Qt::Key_Tab:
-        focused_ = (focused_ + 1) % int(buttons().size());
-        break;
-    default:
-        return;
+    case Qt::Key_Tab: focused_ = (focused_ + 1) % int(buttons().size()); break;
+    default: return;
     }
     update();
 }

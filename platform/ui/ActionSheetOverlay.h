@@ -47,7 +47,7 @@ private:
     int destructiveIndex_ = -1;
     QList<QRectF> buttonRects_;  // relative to the panel's top
     qreal titleHeight_ = 0;
-    qreal slide_ = 0;            // 0 hidden below, 1 fully up
+    qreal slide_ = 0;  // 0 hidden below, 1 fully up
     QVariantAnimation* slideAnimation_;
     int focused_ = 0;
 };

@@ -32,13 +32,9 @@ void ActivityIndicatorView::stopAnimating() {
     hide();
 }
 
-bool ActivityIndicatorView::isAnimating() const {
-    return timer_->isActive();
-}
+bool ActivityIndicatorView::isAnimating() const { return timer_->isActive(); }
 
-QSize ActivityIndicatorView::sizeHint() const {
-    return style_ == Style::WhiteLarge ? QSize(37, 37) : QSize(20, 20);
-}
+QSize ActivityIndicatorView::sizeHint() const { return style_ == Style::WhiteLarge ? QSize(37, 37) : QSize(20, 20); }
 
 void ActivityIndicatorView::paintEvent(QPaintEvent*) {
     QPainter painter(this);

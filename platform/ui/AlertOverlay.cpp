@@ -15,30 +15,22 @@ constexpr qreal kButtonHeight = 43;
 constexpr qreal kButtonGap = 8;
 constexpr qreal kPanelRadius = 10;
 
-QFont titleFont() {
-    return Theme::boldSystemFont(18);
-}
+QFont titleFont() { return Theme::boldSystemFont(18); }
 
-QFont messageFont() {
-    return Theme::systemFont(16);
-}
+QFont messageFont() { return Theme::systemFont(16); }
 
-QFont buttonFont() {
-    return Theme::boldSystemFont(18);
-}
+QFont buttonFont() { return Theme::boldSystemFont(18); }
 
 qreal wrappedHeight(const QFont& font, qreal width, const QString& text) {
-    if (text.isEmpty())
-        return 0;
-    return QFontMetricsF(font).boundingRect(QRectF(0, 0, width, 10000), Qt::TextWordWrap | Qt::AlignHCenter, text)
+    if (text.isEmpty()) return 0;
+    return QFontMetricsF(font)
+        .boundingRect(QRectF(0, 0, width, 10000), Qt::TextWordWrap | Qt::AlignHCenter, text)
         .height();
 }
 
 }  // namespace
 
-AlertOverlay::AlertOverlay(QWidget* over) : ButtonOverlay(over) {
-    setDimming(QColor(0, 0, 0, 110));
-}
+AlertOverlay::AlertOverlay(QWidget* over) : ButtonOverlay(over) { setDimming(QColor(0, 0, 0, 110)); }
 
 void AlertOverlay::setContent(const QString& title, const QString& message, const QStringList& buttons,
                               int cancelIndex) {
@@ -59,8 +51,7 @@ QList<AccessibleParts::Part> AlertOverlay::accessibleParts() const {
         message.rect = messageRect_.toAlignedRect();
         parts.append(message);
     }
-    for (int index : displayOrder())
-        parts.append(buttonPart(index, buttonRects_.value(index)));
+    for (int index : displayOrder()) parts.append(buttonPart(index, buttonRects_.value(index)));
     return parts;
 }
 
@@ -73,8 +64,7 @@ int AlertOverlay::buttonOfPart(int part) const {
 
 QList<int> AlertOverlay::displayOrder() const {
     QList<int> order;
-    for (int index = 0; index < buttons().size(); ++index)
-        order.append(index);
+    for (int index = 0; index < buttons().size(); ++index) order.append(index);
     // Stacked buttons end with the cancel button; a pair keeps index order,
     // which puts a cancel button on the left.
     if (buttons().size() > 2 && cancelIndex() >= 0) {
@@ -91,8 +81,8 @@ void AlertOverlay::layoutOverlay() {
     const bool sideBySide = buttons().size() == 2;
     const int rows = sideBySide ? 1 : int(buttons().size());
     const qreal buttonsHeight = rows * kButtonHeight + qMax(0, rows - 1) * kButtonGap;
-    qreal height = kPadding + 4 + titleHeight + (messageHeight > 0 ? 8 + messageHeight : 0) + 16 + buttonsHeight +
-                   kPadding;
+    qreal height =
+        kPadding + 4 + titleHeight + (messageHeight > 0 ? 8 + messageHeight : 0) + 16 + buttonsHeight + kPadding;
     // Slightly above the middle, where the eye expects a question.
     const qreal left = (width() - kPanelWidth) / 2;
     const qreal top = qMax<qreal>(10, (this->height() - height) / 2 - 10);
@@ -107,11 +97,11 @@ void AlertOverlay::layoutOverlay() {
     const qreal halfWidth = (inner - kButtonGap) / 2;
     for (int slot = 0; slot < order.size(); ++slot) {
         if (sideBySide)
-            buttonRects_[order[slot]] = QRectF(left + kPadding + slot * (halfWidth + kButtonGap), y, halfWidth,
-                                                kButtonHeight);
+            buttonRects_[order[slot]] =
+                QRectF(left + kPadding + slot * (halfWidth + kButtonGap), y, halfWidth, kButtonHeight);
         else
-            buttonRects_[order[slot]] = QRectF(left + kPadding, y + slot * (kButtonHeight + kButtonGap), inner,
-                                                kButtonHeight);
+            buttonRects_[order[slot]] =
+                QRectF(left + kPadding, y + slot * (kButtonHeight + kButtonGap), inner, kButtonHeight);
     }
 }
 
@@ -128,8 +118,7 @@ void AlertOverlay::paintEvent(QPaintEvent* event) {
     painter.translate(-centre);
     painter.setOpacity(shown);
     paintPanel(painter);
-    for (int index = 0; index < buttons().size(); ++index)
-        paintButton(painter, index);
+    for (int index = 0; index < buttons().size(); ++index) paintButton(painter, index);
 }
 
 void AlertOverlay::paintPanel(QPainter& painter) const {
@@ -190,22 +179,19 @@ void AlertOverlay::paintButton(QPainter& painter, int index) const {
 
 void AlertOverlay::mouseMoveEvent(QMouseEvent* event) {
     // Sliding off the pressed button lets go of it.
-    if (pressedButton() >= 0 && !buttonRects_.value(pressedButton()).contains(event->position()))
-        releasePress();
+    if (pressedButton() >= 0 && !buttonRects_.value(pressedButton()).contains(event->position())) releasePress();
 }
 
 void AlertOverlay::keyPressEvent(QKeyEvent* event) {
     const QList<int> order = displayOrder();
-    if (order.isEmpty())
-        return;
+    if (order.isEmpty()) return;
     if (event->key() == Qt::Key_Escape) {
         emit buttonClicked(cancelIndex() >= 0 ? cancelIndex() : order.first());
         return;
     }
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         int chosen = order.last();
-        if (chosen == cancelIndex() && order.size() > 1)
-            chosen = order.at(order.size() - 2);
+        if (chosen == cancelIndex() && order.size() > 1) chosen = order.at(order.size() - 2);
         emit buttonClicked(chosen);
     }
 }

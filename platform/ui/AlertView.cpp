@@ -24,8 +24,7 @@ AlertView::AlertView(const QString& title, const QString& message, AlertViewDele
 }
 
 AlertView::~AlertView() {
-    if (overlay_)
-        overlay_->deleteLater();
+    if (overlay_) overlay_->deleteLater();
 }
 
 void AlertView::setTitle(const QString& title) {
@@ -58,9 +57,7 @@ void AlertView::show() {
     overlay_->present();
 }
 
-bool AlertView::isVisible() const {
-    return overlay_ && overlay_->isVisible();
-}
+bool AlertView::isVisible() const { return overlay_ && overlay_->isVisible(); }
 
 void AlertView::dismissWithClickedButtonIndex(int buttonIndex, bool) {
     if (overlay_) {
@@ -72,31 +69,21 @@ void AlertView::dismissWithClickedButtonIndex(int buttonIndex, bool) {
     // asked while it lives.
     const QPointer<AlertView> self(this);
     emit clickedButtonAtIndex(buttonIndex);
-    if (self && delegate_)
-        delegate_->alertViewClickedButtonAtIndex(*this, buttonIndex);
+    if (self && delegate_) delegate_->alertViewClickedButtonAtIndex(*this, buttonIndex);
 }
 
 void AlertView::refreshOverlay() {
-    if (overlay_)
-        overlay_->setContent(title_, message_, buttons_, cancelIndex_);
+    if (overlay_) overlay_->setContent(title_, message_, buttons_, cancelIndex_);
 }
 
 void AlertView::setPresetAnswerForTesting(std::optional<int> buttonIndex) {
     shownAlerts().setPresetAnswer(buttonIndex);
 }
 
-QString AlertView::lastShownTitle() {
-    return shownAlerts().lastTitle();
-}
+QString AlertView::lastShownTitle() { return shownAlerts().lastTitle(); }
 
-QString AlertView::lastShownMessage() {
-    return shownAlerts().lastMessage();
-}
+QString AlertView::lastShownMessage() { return shownAlerts().lastMessage(); }
 
-int AlertView::shownCountForTesting() {
-    return shownAlerts().shownCount();
-}
+int AlertView::shownCountForTesting() { return shownAlerts().shownCount(); }
 
-void AlertView::resetShownForTesting() {
-    shownAlerts().resetShown();
-}
+void AlertView::resetShownForTesting() { shownAlerts().resetShown(); }

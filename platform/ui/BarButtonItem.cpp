@@ -7,10 +7,8 @@ BarButtonItem::BarButtonItem(const QString& title, Style style, QObject* parent)
     : QObject(parent), title_(title), style_(style) {}
 
 BarButtonItem::BarButtonItem(SystemItem item, QObject* parent)
-    : QObject(parent),
-      title_(systemTitle(item)),
-      style_(item == SystemItem::Done || item == SystemItem::Save ? Style::Done : Style::Bordered),
-      systemItem_(item) {
+    : QObject(parent), title_(systemTitle(item)),
+      style_(item == SystemItem::Done || item == SystemItem::Save ? Style::Done : Style::Bordered), systemItem_(item) {
     if (item == SystemItem::InfoLight) {
         painter_ = infoPainter();
         customSize_ = QSize(30, 30);
@@ -37,55 +35,42 @@ BarButtonItem::BarButtonItem(Painter painter, QSize size, QObject* parent)
     : QObject(parent), painter_(std::move(painter)), customSize_(size) {}
 
 void BarButtonItem::setTitle(const QString& title) {
-    if (title_ == title)
-        return;
+    if (title_ == title) return;
     title_ = title;
     emit changed();
 }
 
 void BarButtonItem::setEnabled(bool enabled) {
-    if (enabled_ == enabled)
-        return;
+    if (enabled_ == enabled) return;
     enabled_ = enabled;
     emit changed();
 }
 
 QString BarButtonItem::accessibleName() const {
-    if (!accessibleName_.isEmpty())
-        return accessibleName_;
-    if (systemItem_ == SystemItem::Add)
-        return tr("Add");
-    if (systemItem_ == SystemItem::InfoLight)
-        return tr("Info");
+    if (!accessibleName_.isEmpty()) return accessibleName_;
+    if (systemItem_ == SystemItem::Add) return tr("Add");
+    if (systemItem_ == SystemItem::InfoLight) return tr("Info");
     return title_;
 }
 
 void BarButtonItem::setAccessibleName(const QString& name) {
-    if (accessibleName_ == name)
-        return;
+    if (accessibleName_ == name) return;
     accessibleName_ = name;
     emit changed();
 }
 
 void BarButtonItem::trigger() {
-    if (enabled_)
-        emit clicked();
+    if (enabled_) emit clicked();
 }
 
 QString BarButtonItem::systemTitle(SystemItem item) {
     switch (item) {
-    case SystemItem::Done:
-        return tr("Done");
-    case SystemItem::Cancel:
-        return tr("Cancel");
-    case SystemItem::Edit:
-        return tr("Edit");
-    case SystemItem::Save:
-        return tr("Save");
-    case SystemItem::Add:
-        return QStringLiteral("+");
-    case SystemItem::InfoLight:
-        break;
+    case SystemItem::Done: return tr("Done");
+    case SystemItem::Cancel: return tr("Cancel");
+    case SystemItem::Edit: return tr("Edit");
+    case SystemItem::Save: return tr("Save");
+    case SystemItem::Add: return QStringLiteral("+");
+    case SystemItem::InfoLight: break;
     }
     return {};
 }

@@ -18,9 +18,9 @@ class BarButtonItem : public QObject {
     Q_OBJECT
 public:
     enum class Style {
-        Plain,    // a bordered button of the bar's own tint
-        Bordered, // the same; kept apart for callers that name it
-        Done      // the blue button that confirms
+        Plain,     // a bordered button of the bar's own tint
+        Bordered,  // the same; kept apart for callers that name it
+        Done       // the blue button that confirms
     };
     enum class SystemItem { Done, Cancel, Edit, Save, Add, InfoLight };
     // Draws a custom face into rect; highlighted while pressed.

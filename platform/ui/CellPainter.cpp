@@ -32,8 +32,7 @@ QPainterPath CellPainter::groupedShape(const QRectF& rect, Position position) {
     const qreal bottomRadius = roundsBottom(position) ? kRadius : 0;
     QPainterPath path;
     path.moveTo(rect.left(), rect.top() + topRadius);
-    if (topRadius > 0)
-        path.arcTo(QRectF(rect.left(), rect.top(), 2 * topRadius, 2 * topRadius), 180, -90);
+    if (topRadius > 0) path.arcTo(QRectF(rect.left(), rect.top(), 2 * topRadius, 2 * topRadius), 180, -90);
     path.lineTo(rect.right() - topRadius, rect.top());
     if (topRadius > 0)
         path.arcTo(QRectF(rect.right() - 2 * topRadius, rect.top(), 2 * topRadius, 2 * topRadius), 90, -90);
@@ -44,8 +43,7 @@ QPainterPath CellPainter::groupedShape(const QRectF& rect, Position position) {
                    0, -90);
     path.lineTo(rect.left() + bottomRadius, rect.bottom());
     if (bottomRadius > 0)
-        path.arcTo(QRectF(rect.left(), rect.bottom() - 2 * bottomRadius, 2 * bottomRadius, 2 * bottomRadius), 270,
-                   -90);
+        path.arcTo(QRectF(rect.left(), rect.bottom() - 2 * bottomRadius, 2 * bottomRadius, 2 * bottomRadius), 270, -90);
     path.closeSubpath();
     return path;
 }
@@ -121,8 +119,8 @@ void CellPainter::paintDeleteControl(QPainter& painter, const QPointF& centre, b
     painter.setRenderHint(QPainter::Antialiasing);
     paintRoundControl(painter, centre, Theme::destructiveTop(), Theme::destructiveBottom());
     painter.setBrush(Qt::white);
-    const QRectF bar = upright ? QRectF(centre.x() - 1.5, centre.y() - 6, 3, 12)
-                               : QRectF(centre.x() - 6, centre.y() - 1.5, 12, 3);
+    const QRectF bar =
+        upright ? QRectF(centre.x() - 1.5, centre.y() - 6, 3, 12) : QRectF(centre.x() - 6, centre.y() - 1.5, 12, 3);
     painter.drawRect(bar);
     painter.restore();
 }

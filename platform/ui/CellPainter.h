@@ -30,8 +30,7 @@ public:
     // at separatorInset.
     static void paintPlainCell(QPainter& painter, const QRectF& rect, const QColor& fill = Qt::white,
                                qreal separatorInset = 0);
-    static void paintSelection(QPainter& painter, const QPainterPath& shape, SelectionColor color,
-                               qreal opacity = 1.0);
+    static void paintSelection(QPainter& painter, const QPainterPath& shape, SelectionColor color, qreal opacity = 1.0);
 
     // Accessories, drawn centred in the given area.
     static void paintDisclosureIndicator(QPainter& painter, const QRectF& area, const QColor& color);

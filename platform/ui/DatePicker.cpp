@@ -9,12 +9,10 @@ DatePicker::DatePicker(QWidget* parent) : QWidget(parent), picker_(new PickerVie
     resize(sizeHint());
     picker_->setNumberOfComponents(3);
     QStringList months;
-    for (int month = 1; month <= 12; ++month)
-        months << QLocale().standaloneMonthName(month, QLocale::LongFormat);
+    for (int month = 1; month <= 12; ++month) months << QLocale().standaloneMonthName(month, QLocale::LongFormat);
     picker_->setRows(Month, months);
     QStringList days;
-    for (int day = 1; day <= 31; ++day)
-        days << QString::number(day);
+    for (int day = 1; day <= 31; ++day) days << QString::number(day);
     picker_->setRows(Day, days);
     picker_->setComponentWidths({150, 62, 90});
     picker_->setComponentAlignment(Month, Qt::AlignLeft);
@@ -27,17 +25,12 @@ DatePicker::DatePicker(QWidget* parent) : QWidget(parent), picker_(new PickerVie
     connect(picker_, &PickerView::didSelectRow, this, &DatePicker::onRowSelected);
 }
 
-QSize DatePicker::sizeHint() const {
-    return QSize(Theme::windowWidth, Theme::pickerHeight);
-}
+QSize DatePicker::sizeHint() const { return QSize(Theme::windowWidth, Theme::pickerHeight); }
 
-void DatePicker::resizeEvent(QResizeEvent*) {
-    picker_->setGeometry(rect());
-}
+void DatePicker::resizeEvent(QResizeEvent*) { picker_->setGeometry(rect()); }
 
 void DatePicker::setDate(const QDate& date, bool animated) {
-    if (!date.isValid())
-        return;
+    if (!date.isValid()) return;
     date_ = date;
     if (date.year() < firstYear_ || date.year() > lastYear_)
         setYearRange(qMin(firstYear_, date.year()), qMax(lastYear_, date.year()));
@@ -53,8 +46,7 @@ void DatePicker::setYearRange(int first, int last) {
 
 void DatePicker::fillYears() {
     QStringList years;
-    for (int year = firstYear_; year <= lastYear_; ++year)
-        years << QString::number(year);
+    for (int year = firstYear_; year <= lastYear_; ++year) years << QString::number(year);
     picker_->setRows(Year, years);
 }
 
@@ -73,10 +65,8 @@ void DatePicker::onRowSelected(int, int component) {
     const QDate chosen(year, month, day);
     picker_->setEnabledRowCount(Day, daysInMonth);
     // The day wheel follows a month too short for it.
-    if (component != Day && picker_->selectedRowInComponent(Day) != day - 1)
-        picker_->selectRow(day - 1, Day, true);
-    if (chosen == date_)
-        return;
+    if (component != Day && picker_->selectedRowInComponent(Day) != day - 1) picker_->selectRow(day - 1, Day, true);
+    if (chosen == date_) return;
     date_ = chosen;
     emit dateChanged(chosen);
 }

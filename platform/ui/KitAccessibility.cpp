@@ -16,8 +16,7 @@ constexpr const char* kDecorativeProperty = "brindlexDecorative";
 
 TableView* tableOf(QWidget* content) {
     for (QWidget* w = content->parentWidget(); w; w = w->parentWidget())
-        if (auto* table = qobject_cast<TableView*>(w))
-            return table;
+        if (auto* table = qobject_cast<TableView*>(w)) return table;
     return nullptr;
 }
 
@@ -25,17 +24,30 @@ TableView* tableOf(QWidget* content) {
 QList<AccessibleParts::Part> sectionTexts(const QPointer<QWidget>& content) {
     QList<AccessibleParts::Part> parts;
     TableView* table = content ? tableOf(content) : nullptr;
-    if (!table)
-        return parts;
+    if (!table) return parts;
     for (int section = 0; section < table->numberOfSections(); ++section) {
         const QString header = table->titleForHeaderInSection(section);
         const QString footer = table->titleForFooterInSection(section);
         if (!header.isEmpty())
-            parts.append({QAccessible::StaticText, header.simplified(), {}, {},
-                          table->rectForHeaderInSection(section), false, false, false, false});
+            parts.append({QAccessible::StaticText,
+                          header.simplified(),
+                          {},
+                          {},
+                          table->rectForHeaderInSection(section),
+                          false,
+                          false,
+                          false,
+                          false});
         if (!footer.isEmpty())
-            parts.append({QAccessible::StaticText, footer.simplified(), {}, {},
-                          table->rectForFooterInSection(section), false, false, false, false});
+            parts.append({QAccessible::StaticText,
+                          footer.simplified(),
+                          {},
+                          {},
+                          table->rectForFooterInSection(section),
+                          false,
+                          false,
+                          false,
+                          false});
     }
     return parts;
 }
@@ -49,8 +61,7 @@ bool isPictureOnly(const QWidget* widget) {
 
 void KitAccessibility::install() {
     static bool installed = false;
-    if (installed)
-        return;
+    if (installed) return;
     installed = true;
     QAccessible::installFactory(&KitAccessibility::create);
 }
@@ -59,24 +70,19 @@ void KitAccessibility::setRole(QWidget* widget, QAccessible::Role role) {
     widget->setProperty(kRoleProperty, int(role));
 }
 
-void KitAccessibility::setDecorative(QWidget* widget) {
-    widget->setProperty(kDecorativeProperty, true);
-}
+void KitAccessibility::setDecorative(QWidget* widget) { widget->setProperty(kDecorativeProperty, true); }
 
 QAccessibleInterface* KitAccessibility::create(const QString&, QObject* object) {
     auto* widget = qobject_cast<QWidget*>(object);
-    if (!widget)
-        return nullptr;
-    if (auto* cell = qobject_cast<TableViewCell*>(widget))
-        return new AccessibleTableCell(cell);
+    if (!widget) return nullptr;
+    if (auto* cell = qobject_cast<TableViewCell*>(widget)) return new AccessibleTableCell(cell);
     if (auto* parts = dynamic_cast<AccessibleParts*>(widget)) {
         QPointer<QWidget> guard(widget);
         return new AccessibleKitWidget(
             widget, parts->accessibleRole(),
             [guard, parts] { return guard ? parts->accessibleParts() : QList<AccessibleParts::Part>(); },
             [guard, parts](int index, const QString& action) {
-                if (guard)
-                    parts->triggerAccessiblePart(index, action);
+                if (guard) parts->triggerAccessiblePart(index, action);
             });
     }
     if (qobject_cast<TableContentView*>(widget)) {
@@ -89,7 +95,6 @@ QAccessibleInterface* KitAccessibility::create(const QString&, QObject* object) 
         return decorative;
     }
     const QVariant role = widget->property(kRoleProperty);
-    if (role.isValid())
-        return new AccessibleKitWidget(widget, QAccessible::Role(role.toInt()));
+    if (role.isValid()) return new AccessibleKitWidget(widget, QAccessible::Role(role.toInt()));
     return nullptr;
 }

@@ -20,22 +20,16 @@ std::function<qint64()>& testClock() {
 }  // namespace
 
 int KitTiming::length(int designedMs) {
-    if (designedMs <= 0)
-        return designedMs;
+    if (designedMs <= 0) return designedMs;
     return std::max(1, int(std::lround(designedMs * scaleSetting())));
 }
 
-void KitTiming::setScaleForTesting(double scale) {
-    scaleSetting() = std::max(0.0, scale);
-}
+void KitTiming::setScaleForTesting(double scale) { scaleSetting() = std::max(0.0, scale); }
 
 qint64 KitTiming::nowMs() {
-    if (const auto& clock = testClock())
-        return clock();
+    if (const auto& clock = testClock()) return clock();
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-void KitTiming::setClockForTesting(std::function<qint64()> clock) {
-    testClock() = std::move(clock);
-}
+void KitTiming::setClockForTesting(std::function<qint64()> clock) { testClock() = std::move(clock); }

@@ -32,8 +32,7 @@ void Label::setHighlightedTextColor(const QColor& color) {
 }
 
 void Label::setHighlighted(bool highlighted) {
-    if (highlighted_ == highlighted)
-        return;
+    if (highlighted_ == highlighted) return;
     highlighted_ = highlighted;
     applyColor();
 }
@@ -45,8 +44,7 @@ void Label::setNumberOfLines(int lines) {
 }
 
 void Label::highlightDescendants(QWidget* root, bool highlighted) {
-    for (Label* label : root->findChildren<Label*>())
-        label->setHighlighted(highlighted);
+    for (Label* label : root->findChildren<Label*>()) label->setHighlighted(highlighted);
 }
 
 void Label::applyColor() {
@@ -60,8 +58,7 @@ QStringList Label::wrappedLines(const QFontMetricsF& metrics) const {
     const qreal available = width();
     if (numberOfLines_ == 1) {
         const qsizetype lineEnd = full.indexOf(QLatin1Char('\n'));
-        if (lineEnd < 0)
-            return {metrics.elidedText(full, Qt::ElideRight, available)};
+        if (lineEnd < 0) return {metrics.elidedText(full, Qt::ElideRight, available)};
         // A line break in a one-line label ends what is shown, as the rest would.
         const QString firstLine = full.left(lineEnd) + QChar(0x2026);
         return {metrics.elidedText(firstLine, Qt::ElideRight, available)};
@@ -104,7 +101,7 @@ void Label::paintEvent(QPaintEvent* event) {
     const QStringList lines = wrappedLines(metrics);
     const qreal lineHeight = metrics.height();
     const qreal blockHeight = lineHeight * lines.size();
-    qreal y = (alignment() & Qt::AlignTop) ? 0
+    qreal y = (alignment() & Qt::AlignTop)      ? 0
               : (alignment() & Qt::AlignBottom) ? height() - blockHeight
                                                 : (height() - blockHeight) / 2;
     const Qt::Alignment horizontal = alignment() & Qt::AlignHorizontal_Mask;

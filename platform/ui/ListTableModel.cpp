@@ -2,9 +2,7 @@
 
 ListTableModel::ListTableModel(QObject* parent) : QAbstractListModel(parent) {}
 
-int ListTableModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : rows_;
-}
+int ListTableModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows_; }
 
 QVariant ListTableModel::data(const QModelIndex& index, int role) const {
     // The rows are painted, not displayed as text; only assistive
@@ -21,8 +19,7 @@ void ListTableModel::resetRows(int count) {
 }
 
 void ListTableModel::rowRemoved(int row) {
-    if (row < 0 || row >= rows_)
-        return;
+    if (row < 0 || row >= rows_) return;
     beginRemoveRows(QModelIndex(), row, row);
     --rows_;
     endRemoveRows();

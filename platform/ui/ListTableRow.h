@@ -46,15 +46,12 @@ struct ListTableRow {
     // What a screen reader says for the row: the accessible text, else the
     // texts shown, in the order added.
     QString spokenText() const {
-        if (!accessibleText.isEmpty())
-            return accessibleText;
+        if (!accessibleText.isEmpty()) return accessibleText;
         QStringList texts;
         for (const QString& shown : {text, detailText})
-            if (!shown.isEmpty())
-                texts << shown;
+            if (!shown.isEmpty()) texts << shown;
         for (const Item& item : items)
-            if (!item.text.isEmpty())
-                texts << item.text;
+            if (!item.text.isEmpty()) texts << item.text;
         return texts.join(QStringLiteral(", "));
     }
     // An image at its own size.

@@ -26,26 +26,20 @@ constexpr int kDeselectFadeMs = 300;
 }  // namespace
 
 ListTableView::ListTableView(QWidget* parent)
-    : QListView(parent),
-      model_(new ListTableModel(this)),
-      rowHeight_(Theme::defaultRowHeight),
+    : QListView(parent), model_(new ListTableModel(this)), rowHeight_(Theme::defaultRowHeight),
       fade_(new ValueAnimation(this, kDeselectFadeMs, 1.0, 0.0, [this](qreal value) {
           fadeOpacity_ = value;
-          if (fadingRow_)
-              updateRow(*fadingRow_);
+          if (fadingRow_) updateRow(*fadingRow_);
       })) {
     setModel(model_);
     model_->setSpokenText([this](int row) {
         ListTableRow description;
-        if (dataSource_)
-            dataSource_->configureRow(*this, row, description);
+        if (dataSource_) dataSource_->configureRow(*this, row, description);
         return description.spokenText();
     });
-    setItemDelegate(new ListTableItemDelegate(
-        [this](QPainter& painter, const QRect& rect, int row, bool selected) {
-            paintRow(painter, rect, row, selected);
-        },
-        [this] { return rowHeight_; }, this));
+    setItemDelegate(new ListTableItemDelegate([this](QPainter& painter, const QRect& rect, int row,
+                                                     bool selected) { paintRow(painter, rect, row, selected); },
+                                              [this] { return rowHeight_; }, this));
     setUniformItemSizes(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -67,9 +61,7 @@ void ListTableView::setDataSource(ListTableViewDataSource* dataSource) {
     setNeedsReload();
 }
 
-void ListTableView::setDelegate(ListTableViewDelegate* delegate) {
-    delegate_ = delegate;
-}
+void ListTableView::setDelegate(ListTableViewDelegate* delegate) { delegate_ = delegate; }
 
 void ListTableView::setRowHeight(int height) {
     rowHeight_ = height;
@@ -78,14 +70,12 @@ void ListTableView::setRowHeight(int height) {
 
 void ListTableView::setNeedsReload() {
     needsReload_ = true;
-    if (isVisible())
-        reloadData();
+    if (isVisible()) reloadData();
 }
 
 void ListTableView::showEvent(QShowEvent* event) {
     QListView::showEvent(event);
-    if (needsReload_)
-        reloadData();
+    if (needsReload_) reloadData();
 }
 
 void ListTableView::reloadData() {
@@ -98,41 +88,34 @@ void ListTableView::reloadData() {
     viewport()->update();
 }
 
-int ListTableView::numberOfRows() const {
-    return model_->rowCount();
-}
+int ListTableView::numberOfRows() const { return model_->rowCount(); }
 
 void ListTableView::deleteRowsAtIndexPaths(const QList<IndexPath>& indexPaths, bool) {
     QList<int> rows;
-    for (const IndexPath& indexPath : indexPaths)
-        rows.append(indexPath.row);
+    for (const IndexPath& indexPath : indexPaths) rows.append(indexPath.row);
     // From the bottom up, so that each row number still names its row.
     std::sort(rows.begin(), rows.end(), std::greater<>());
     deleteConfirmation_.reset();
     pressedRow_.reset();
-    for (int row : rows)
-        model_->rowRemoved(row);
+    for (int row : rows) model_->rowRemoved(row);
 }
 
 std::optional<IndexPath> ListTableView::indexPathForSelectedRow() const {
     const QModelIndexList selected = selectionModel()->selectedIndexes();
-    if (selected.isEmpty())
-        return std::nullopt;
+    if (selected.isEmpty()) return std::nullopt;
     return IndexPath{0, selected.first().row()};
 }
 
 void ListTableView::selectRowAtIndexPath(const IndexPath& indexPath, bool) {
     const QModelIndex index = model_->index(indexPath.row);
-    if (!index.isValid())
-        return;
+    if (!index.isValid()) return;
     selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
     scrollTo(index);
 }
 
 void ListTableView::deselectRowAtIndexPath(const IndexPath& indexPath, bool animated) {
     const QModelIndex index = model_->index(indexPath.row);
-    if (!index.isValid() || !selectionModel()->isSelected(index))
-        return;
+    if (!index.isValid() || !selectionModel()->isSelected(index)) return;
     selectionModel()->select(index, QItemSelectionModel::Deselect);
     if (animated) {
         fadingRow_ = indexPath.row;
@@ -153,10 +136,8 @@ QRect ListTableView::rectForRowAtIndexPath(const IndexPath& indexPath) const {
 
 TableViewCell::EditingStyle ListTableView::editingStyleFor(int row) const {
     auto* self = const_cast<ListTableView*>(this);
-    if (!dataSource_ || !dataSource_->canEditRowAtIndexPath(*self, {0, row}))
-        return TableViewCell::EditingStyle::None;
-    return delegate_ ? delegate_->editingStyleForRowAtIndexPath(*self, {0, row})
-                      : TableViewCell::EditingStyle::Delete;
+    if (!dataSource_ || !dataSource_->canEditRowAtIndexPath(*self, {0, row})) return TableViewCell::EditingStyle::None;
+    return delegate_ ? delegate_->editingStyleForRowAtIndexPath(*self, {0, row}) : TableViewCell::EditingStyle::Delete;
 }
 
 QRect ListTableView::editingControlRect(const QRect& rowRect) const {
@@ -168,16 +149,12 @@ QRect ListTableView::deleteButtonRect(const QRect& rowRect) const {
 }
 
 void ListTableView::showDeleteConfirmation(std::optional<int> row) {
-    if (deleteConfirmation_)
-        updateRow(*deleteConfirmation_);
+    if (deleteConfirmation_) updateRow(*deleteConfirmation_);
     deleteConfirmation_ = row;
-    if (row)
-        updateRow(*row);
+    if (row) updateRow(*row);
 }
 
-void ListTableView::updateRow(int row) {
-    viewport()->update(visualRect(model_->index(row)));
-}
+void ListTableView::updateRow(int row) { viewport()->update(visualRect(model_->index(row))); }
 
 void ListTableView::tapRow(int row) {
     if (deleteConfirmation_) {
@@ -185,13 +162,11 @@ void ListTableView::tapRow(int row) {
         showDeleteConfirmation(std::nullopt);
         return;
     }
-    if (editing_)
-        return;
+    if (editing_) return;
     fade_->stop();
     fadingRow_.reset();
     selectionModel()->setCurrentIndex(model_->index(row), QItemSelectionModel::ClearAndSelect);
-    if (delegate_)
-        delegate_->didSelectRowAtIndexPath(*this, {0, row});
+    if (delegate_) delegate_->didSelectRowAtIndexPath(*this, {0, row});
 }
 
 void ListTableView::mousePressEvent(QMouseEvent* event) {
@@ -203,8 +178,7 @@ void ListTableView::mousePressEvent(QMouseEvent* event) {
     pressedRow_.reset();
     pressOnDeleteButton_ = false;
     pressOnControl_ = false;
-    if (!tracking_)
-        return;
+    if (!tracking_) return;
     if (!index.isValid()) {
         showDeleteConfirmation(std::nullopt);
         tracking_ = false;
@@ -227,11 +201,9 @@ void ListTableView::mousePressEvent(QMouseEvent* event) {
 }
 
 void ListTableView::mouseMoveEvent(QMouseEvent* event) {
-    if (!tracking_)
-        return;
+    if (!tracking_) return;
     const QPoint moved = event->position().toPoint() - pressPosition_;
-    if (moved.manhattanLength() <= kTapSlop)
-        return;
+    if (moved.manhattanLength() <= kTapSlop) return;
     if (pressedRow_) {
         updateRow(*pressedRow_);
         pressedRow_.reset();
@@ -240,14 +212,12 @@ void ListTableView::mouseMoveEvent(QMouseEvent* event) {
     if (!pressOnDeleteButton_ && index.isValid() && qAbs(moved.x()) >= kSwipeDistance &&
         qAbs(moved.x()) > 2 * qAbs(moved.y())) {
         tracking_ = false;
-        if (editingStyleFor(index.row()) == TableViewCell::EditingStyle::Delete)
-            showDeleteConfirmation(index.row());
+        if (editingStyleFor(index.row()) == TableViewCell::EditingStyle::Delete) showDeleteConfirmation(index.row());
     }
 }
 
 void ListTableView::mouseReleaseEvent(QMouseEvent* event) {
-    if (!tracking_ || event->button() != Qt::LeftButton)
-        return;
+    if (!tracking_ || event->button() != Qt::LeftButton) return;
     tracking_ = false;
     if (pressedRow_) {
         updateRow(*pressedRow_);
@@ -255,19 +225,16 @@ void ListTableView::mouseReleaseEvent(QMouseEvent* event) {
     }
     const QPoint position = event->position().toPoint();
     const QModelIndex index = indexAt(pressPosition_);
-    if (!index.isValid() || (position - pressPosition_).manhattanLength() > kTapSlop)
-        return;
+    if (!index.isValid() || (position - pressPosition_).manhattanLength() > kTapSlop) return;
     const int row = index.row();
     if (pressOnDeleteButton_) {
         showDeleteConfirmation(std::nullopt);
-        if (dataSource_)
-            dataSource_->commitEditingStyle(*this, TableViewCell::EditingStyle::Delete, {0, row});
+        if (dataSource_) dataSource_->commitEditingStyle(*this, TableViewCell::EditingStyle::Delete, {0, row});
         return;
     }
     if (pressOnControl_) {
         if (editingStyleFor(row) == TableViewCell::EditingStyle::Insert) {
-            if (dataSource_)
-                dataSource_->commitEditingStyle(*this, TableViewCell::EditingStyle::Insert, {0, row});
+            if (dataSource_) dataSource_->commitEditingStyle(*this, TableViewCell::EditingStyle::Insert, {0, row});
             return;
         }
         showDeleteConfirmation(deleteConfirmation_ == row ? std::nullopt : std::optional(row));
@@ -299,8 +266,7 @@ void ListTableView::paintEvent(QPaintEvent* event) {
 }
 
 void ListTableView::paintFocusRing(QPainter& painter) const {
-    if (!hasFocus() || !currentIndex().isValid())
-        return;
+    if (!hasFocus() || !currentIndex().isValid()) return;
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(Theme::focusRingColor(), 2));
     painter.setBrush(Qt::NoBrush);
@@ -314,17 +280,13 @@ void ListTableView::keyPressEvent(QKeyEvent* event) {
         switch (event->key()) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
-        case Qt::Key_Space:
-            tapRow(row);
-            return;
+        case Qt::Key_Space: tapRow(row); return;
         case Qt::Key_Delete:
-            if (!dataSource_ || editingStyleFor(row) != TableViewCell::EditingStyle::Delete)
-                return;
+            if (!dataSource_ || editingStyleFor(row) != TableViewCell::EditingStyle::Delete) return;
             showDeleteConfirmation(std::nullopt);
             dataSource_->commitEditingStyle(*this, TableViewCell::EditingStyle::Delete, {0, row});
             return;
-        default:
-            break;
+        default: break;
         }
     }
     if (plain && event->key() == Qt::Key_Escape) {
@@ -343,8 +305,7 @@ void ListTableView::keyPressEvent(QKeyEvent* event) {
 
 void ListTableView::paintRow(QPainter& painter, const QRect& rect, int row, bool selected) const {
     ListTableRow description;
-    if (dataSource_)
-        dataSource_->configureRow(*const_cast<ListTableView*>(this), row, description);
+    if (dataSource_) dataSource_->configureRow(*const_cast<ListTableView*>(this), row, description);
     CellPainter::paintPlainCell(painter, rect, description.backgroundColor);
     const bool selectable = description.selectionStyle != TableViewCell::SelectionStyle::None;
     const qreal lit = (selected || pressedRow_ == row) ? 1.0 : (fadingRow_ == row ? fadeOpacity_ : 0.0);
@@ -358,11 +319,11 @@ void ListTableView::paintRow(QPainter& painter, const QRect& rect, int row, bool
                                     lit);
     }
     const bool textLit = selectable && (selected || pressedRow_ == row);
-    const TableViewCell::EditingStyle editingStyle = editing_ ? editingStyleFor(row) : TableViewCell::EditingStyle::None;
+    const TableViewCell::EditingStyle editingStyle =
+        editing_ ? editingStyleFor(row) : TableViewCell::EditingStyle::None;
     const bool confirming = deleteConfirmation_ == row;
     QRect content = rect.adjusted(0, 0, 0, -1);
-    if (editingStyle != TableViewCell::EditingStyle::None)
-        content.setLeft(content.left() + Theme::editingControlWidth);
+    if (editingStyle != TableViewCell::EditingStyle::None) content.setLeft(content.left() + Theme::editingControlWidth);
     if (confirming)
         content.setRight(deleteButtonRect(rect).left() - 4);
     else if (!editing_ && description.accessory != TableViewCell::Accessory::None)
@@ -379,7 +340,7 @@ void ListTableView::paintRow(QPainter& painter, const QRect& rect, int row, bool
                           rect.height());
         const QColor color = textLit ? Theme::highlightedTextColor()
                              : description.accessory == TableViewCell::Accessory::Checkmark ? Theme::checkmarkColor()
-                                                                                             : Theme::disclosureColor();
+                                                                                            : Theme::disclosureColor();
         if (description.accessory == TableViewCell::Accessory::Checkmark)
             CellPainter::paintCheckmark(painter, area, color);
         else
@@ -390,14 +351,12 @@ void ListTableView::paintRow(QPainter& painter, const QRect& rect, int row, bool
         CellPainter::paintDeleteControl(painter, controlCentre, confirming);
     else if (editingStyle == TableViewCell::EditingStyle::Insert)
         CellPainter::paintInsertControl(painter, controlCentre);
-    if (confirming)
-        CellPainter::paintDeleteButton(painter, deleteButtonRect(rect), TableViewCell::tr("Delete"), false);
+    if (confirming) CellPainter::paintDeleteButton(painter, deleteButtonRect(rect), TableViewCell::tr("Delete"), false);
 }
 
 void ListTableView::paintStandardTexts(QPainter& painter, const QRect& content, const ListTableRow& description,
                                        bool lit) const {
-    if (description.text.isEmpty() && description.detailText.isEmpty() && description.image.isNull())
-        return;
+    if (description.text.isEmpty() && description.detailText.isEmpty() && description.image.isNull()) return;
     int left = content.left() + kTextMargin;
     if (!description.image.isNull()) {
         const QSize size = description.image.deviceIndependentSize().toSize();
@@ -408,7 +367,7 @@ void ListTableView::paintStandardTexts(QPainter& painter, const QRect& content, 
     const QFont textFont = Theme::boldSystemFont(17);
     const QFont detailFont = Theme::systemFont(description.style == TableViewCell::Style::Value1 ? 17 : 14);
     const QColor textColor = lit ? Theme::highlightedTextColor() : Theme::textColor();
-    const QColor detailColor = lit ? Theme::highlightedTextColor()
+    const QColor detailColor = lit                                                 ? Theme::highlightedTextColor()
                                : description.style == TableViewCell::Style::Value1 ? Theme::valueDetailColor()
                                                                                    : Theme::subtitleDetailColor();
     const QFontMetrics textMetrics(textFont);
@@ -431,8 +390,7 @@ void ListTableView::paintStandardTexts(QPainter& painter, const QRect& content, 
     painter.setPen(textColor);
     painter.drawText(textArea, Qt::AlignLeft | Qt::AlignVCenter,
                      textMetrics.elidedText(description.text, Qt::ElideRight, textArea.width()));
-    if (detailArea.isNull() || description.detailText.isEmpty())
-        return;
+    if (detailArea.isNull() || description.detailText.isEmpty()) return;
     painter.setFont(detailFont);
     painter.setPen(detailColor);
     painter.drawText(detailArea, detailFlags,

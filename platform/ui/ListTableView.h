@@ -64,8 +64,7 @@ protected:
 private:
     void setNeedsReload();
     void paintRow(QPainter& painter, const QRect& rect, int row, bool selected) const;
-    void paintStandardTexts(QPainter& painter, const QRect& content, const ListTableRow& description,
-                            bool lit) const;
+    void paintStandardTexts(QPainter& painter, const QRect& content, const ListTableRow& description, bool lit) const;
     void paintItems(QPainter& painter, const QRect& content, const ListTableRow& description, bool lit) const;
     TableViewCell::EditingStyle editingStyleFor(int row) const;
     QRect editingControlRect(const QRect& rowRect) const;

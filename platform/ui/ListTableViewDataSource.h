@@ -18,6 +18,5 @@ public:
     virtual bool canEditRowAtIndexPath(ListTableView& list, const IndexPath& indexPath);
     // The user confirmed a delete or tapped an insert control. The data
     // source changes its data, then tells the list (deleteRowsAtIndexPaths).
-    virtual void commitEditingStyle(ListTableView& list, TableViewCell::EditingStyle style,
-                                    const IndexPath& indexPath);
+    virtual void commitEditingStyle(ListTableView& list, TableViewCell::EditingStyle style, const IndexPath& indexPath);
 };

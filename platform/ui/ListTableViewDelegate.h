@@ -12,6 +12,5 @@ public:
     virtual ~ListTableViewDelegate() = default;
 
     virtual void didSelectRowAtIndexPath(ListTableView& list, const IndexPath& indexPath);
-    virtual TableViewCell::EditingStyle editingStyleForRowAtIndexPath(ListTableView& list,
-                                                                      const IndexPath& indexPath);
+    virtual TableViewCell::EditingStyle editingStyleForRowAtIndexPath(ListTableView& list, const IndexPath& indexPath);
 };

@@ -12,16 +12,14 @@ namespace {
 constexpr int kFadeInMs = 200;
 
 QWidget* hostFor(QWidget* over) {
-    if (over)
-        return over->window();
+    if (over) return over->window();
     return PhoneWindow::current();
 }
 
 }  // namespace
 
 ModalOverlay::ModalOverlay(QWidget* over)
-    : QWidget(hostFor(over)),
-      dimming_(Theme::dimming()),
+    : QWidget(hostFor(over)), dimming_(Theme::dimming()),
       fadeIn_(new ValueAnimation(this, kFadeInMs, 0.0, 1.0, [this](qreal value) {
           appearance_ = value;
           update();
@@ -42,8 +40,7 @@ void ModalOverlay::setDimming(const QColor& color) {
 }
 
 void ModalOverlay::present() {
-    if (parentWidget())
-        setGeometry(parentWidget()->rect());
+    if (parentWidget()) setGeometry(parentWidget()->rect());
     layoutOverlay();
     raise();
     show();
@@ -69,10 +66,6 @@ void ModalOverlay::paintEvent(QPaintEvent*) {
     painter.fillRect(rect(), dim);
 }
 
-void ModalOverlay::mousePressEvent(QMouseEvent* event) {
-    event->accept();
-}
+void ModalOverlay::mousePressEvent(QMouseEvent* event) { event->accept(); }
 
-void ModalOverlay::mouseReleaseEvent(QMouseEvent* event) {
-    event->accept();
-}
+void ModalOverlay::mouseReleaseEvent(QMouseEvent* event) { event->accept(); }

@@ -18,11 +18,8 @@ constexpr int kFadeMs = 250;
 }  // namespace
 
 NavigationBar::NavigationBar(QWidget* parent)
-    : QWidget(parent),
-      back_(new NavigationBarButton(this)),
-      left_(new NavigationBarButton(this)),
-      right_(new NavigationBarButton(this)),
-      fade_(new ValueAnimation(this, kFadeMs, 1.0, 0.0, [this](qreal value) {
+    : QWidget(parent), back_(new NavigationBarButton(this)), left_(new NavigationBarButton(this)),
+      right_(new NavigationBarButton(this)), fade_(new ValueAnimation(this, kFadeMs, 1.0, 0.0, [this](qreal value) {
           snapshotOpacity_ = value;
           update();
       })) {
@@ -41,8 +38,8 @@ NavigationBar::NavigationBar(QWidget* parent)
     });
 }
 
-void NavigationBar::showItems(const QString& title, const QString& backTitle, BarButtonItem* left,
-                              BarButtonItem* right, bool animated) {
+void NavigationBar::showItems(const QString& title, const QString& backTitle, BarButtonItem* left, BarButtonItem* right,
+                              bool animated) {
     const QPixmap before = animated && isVisible() ? grab() : QPixmap();
     title_ = title;
     setAccessibleName(title);
@@ -54,17 +51,12 @@ void NavigationBar::showItems(const QString& title, const QString& backTitle, Ba
         back_->hide();
     layoutButtons();
     update();
-    if (!before.isNull())
-        startCrossFade(before);
+    if (!before.isNull()) startCrossFade(before);
 }
 
-QString NavigationBar::backButtonTitle() const {
-    return back_->isVisibleTo(this) ? back_->text() : QString();
-}
+QString NavigationBar::backButtonTitle() const { return back_->isVisibleTo(this) ? back_->text() : QString(); }
 
-void NavigationBar::resizeEvent(QResizeEvent*) {
-    layoutButtons();
-}
+void NavigationBar::resizeEvent(QResizeEvent*) { layoutButtons(); }
 
 void NavigationBar::layoutButtons() {
     const int middle = height() / 2;
@@ -83,13 +75,11 @@ QRectF NavigationBar::titleRect() const {
     // in the room they leave.
     int leftEdge = 0;
     for (NavigationBarButton* button : {back_, left_})
-        if (button->isVisibleTo(this))
-            leftEdge = qMax(leftEdge, button->geometry().right() + kTitleGap);
+        if (button->isVisibleTo(this)) leftEdge = qMax(leftEdge, button->geometry().right() + kTitleGap);
     const int rightEdge = right_->isVisibleTo(this) ? right_->geometry().left() - kTitleGap : width();
     const int half = qMin(width() / 2 - leftEdge, rightEdge - width() / 2);
     const int titleWidth = QFontMetrics(Theme::boldSystemFont(20)).horizontalAdvance(title_);
-    if (titleWidth <= 2 * half)
-        return QRectF(width() / 2 - half, 0, 2 * half, height());
+    if (titleWidth <= 2 * half) return QRectF(width() / 2 - half, 0, 2 * half, height());
     return QRectF(leftEdge, 0, qMax(0, rightEdge - leftEdge), height());
 }
 

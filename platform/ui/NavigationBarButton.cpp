@@ -15,9 +15,7 @@ constexpr int kPadding = 9;
 constexpr int kArrowDepth = 10;
 constexpr int kWidestButton = 110;
 
-QFont buttonFont() {
-    return Theme::boldSystemFont(12);
-}
+QFont buttonFont() { return Theme::boldSystemFont(12); }
 
 QPainterPath backShape(const QRectF& r) {
     // The left side comes to a point; the right corners are rounded.
@@ -46,11 +44,9 @@ NavigationBarButton::NavigationBarButton(QWidget* parent) : QAbstractButton(pare
 }
 
 void NavigationBarButton::setItem(BarButtonItem* item) {
-    if (item_)
-        disconnect(item_, nullptr, this, nullptr);
+    if (item_) disconnect(item_, nullptr, this, nullptr);
     item_ = item;
-    if (item)
-        connect(item, &BarButtonItem::changed, this, &NavigationBarButton::refresh);
+    if (item) connect(item, &BarButtonItem::changed, this, &NavigationBarButton::refresh);
     refresh();
 }
 
@@ -69,14 +65,13 @@ void NavigationBarButton::setBackTitle(const QString& title) {
 
 void NavigationBarButton::refresh() {
     if (!item_) {
-        if (kind_ != Kind::Back)
-            hide();
+        if (kind_ != Kind::Back) hide();
         emit changed();
         return;
     }
-    kind_ = item_->isCustom() ? Kind::Custom
-             : item_->style() == BarButtonItem::Style::Done ? Kind::Done
-                                                               : Kind::Bordered;
+    kind_ = item_->isCustom()                              ? Kind::Custom
+            : item_->style() == BarButtonItem::Style::Done ? Kind::Done
+                                                           : Kind::Bordered;
     setText(item_->title());
     setAccessibleName(item_->accessibleName());
     setAccessibleDescription(QString());
@@ -88,13 +83,11 @@ void NavigationBarButton::refresh() {
 }
 
 void NavigationBarButton::onClicked() {
-    if (item_)
-        item_->trigger();
+    if (item_) item_->trigger();
 }
 
 QSize NavigationBarButton::sizeHint() const {
-    if (kind_ == Kind::Custom && item_)
-        return item_->customSize();
+    if (kind_ == Kind::Custom && item_) return item_->customSize();
     const int textWidth = QFontMetrics(font()).horizontalAdvance(text());
     const int extra = 2 * kPadding + (kind_ == Kind::Back ? kArrowDepth - 3 : 0);
     return QSize(qBound(kind_ == Kind::Back ? 50 : 48, textWidth + extra, kWidestButton), kButtonHeight);
@@ -103,12 +96,10 @@ QSize NavigationBarButton::sizeHint() const {
 void NavigationBarButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    if (!isEnabled())
-        painter.setOpacity(0.5);
+    if (!isEnabled()) painter.setOpacity(0.5);
     const QRectF area = rect();
     if (kind_ == Kind::Custom) {
-        if (item_ && item_->customPainter())
-            item_->customPainter()(painter, area, isDown());
+        if (item_ && item_->customPainter()) item_->customPainter()(painter, area, isDown());
     } else {
         paintBordered(painter, area);
         paintTitle(painter, kind_ == Kind::Back ? area.adjusted(kArrowDepth - 3, 0, 0, 0) : area);
@@ -117,8 +108,7 @@ void NavigationBarButton::paintEvent(QPaintEvent*) {
 }
 
 void NavigationBarButton::paintFocusRing(QPainter& painter, const QRectF& rect) {
-    if (!hasFocus())
-        return;
+    if (!hasFocus()) return;
     painter.setOpacity(1);
     painter.setPen(QPen(Theme::focusRingColor(), 2));
     painter.setBrush(Qt::NoBrush);

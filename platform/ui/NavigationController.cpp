@@ -29,8 +29,7 @@ NavigationController::NavigationController(QWidget* parent)
         // An alert or action sheet waits for its answer; the screen below
         // stays.
         for (const ModalOverlay* overlay : window()->findChildren<ModalOverlay*>())
-            if (overlay->isVisible())
-                return;
+            if (overlay->isVisible()) return;
         popViewControllerAnimated(true);
     });
 }
@@ -38,12 +37,9 @@ NavigationController::NavigationController(QWidget* parent)
 NavigationController::~NavigationController() {
     // Screens belong to their creators: hand them back before the content
     // widget would delete them as its children.
-    if (animation_)
-        animation_->stop();
-    for (const Entry& entry : leaving_)
-        release(entry);
-    for (const Entry& entry : stack_)
-        release(entry);
+    if (animation_) animation_->stop();
+    for (const Entry& entry : leaving_) release(entry);
+    for (const Entry& entry : stack_) release(entry);
 }
 
 void NavigationController::setRootViewController(ViewController* root) {
@@ -59,16 +55,14 @@ void NavigationController::setRootViewController(ViewController* root) {
             release(entry);
         }
     }
-    if (!wasStacked)
-        adopt(kept);
+    if (!wasStacked) adopt(kept);
     stack_.append(kept);
     transition(previous == root ? nullptr : previous, root, true, false);
 }
 
 void NavigationController::pushViewController(ViewController* controller, bool animated) {
     finishRunningAnimation();
-    if (!controller || viewControllers().contains(controller))
-        return;
+    if (!controller || viewControllers().contains(controller)) return;
     ViewController* previous = topViewController();
     Entry entry{controller, controller->parentWidget(), controller->parentWidget() != nullptr};
     adopt(entry);
@@ -79,8 +73,7 @@ void NavigationController::pushViewController(ViewController* controller, bool a
 ViewController* NavigationController::popViewControllerAnimated(bool animated) {
     finishRunningAnimation();
     purgeDestroyed();
-    if (stack_.size() < 2)
-        return nullptr;
+    if (stack_.size() < 2) return nullptr;
     const Entry leaving = stack_.takeLast();
     leaving_.append(leaving);
     transition(leaving.controller, topViewController(), false, animated);
@@ -90,28 +83,24 @@ ViewController* NavigationController::popViewControllerAnimated(bool animated) {
 void NavigationController::popToRootViewControllerAnimated(bool animated) {
     finishRunningAnimation();
     purgeDestroyed();
-    if (stack_.size() < 2)
-        return;
+    if (stack_.size() < 2) return;
     // Only the top screen is seen leaving; the ones between go silently.
     const Entry leaving = stack_.takeLast();
-    while (stack_.size() > 1)
-        release(stack_.takeLast());
+    while (stack_.size() > 1) release(stack_.takeLast());
     leaving_.append(leaving);
     transition(leaving.controller, topViewController(), false, animated);
 }
 
 ViewController* NavigationController::topViewController() const {
     for (auto it = stack_.crbegin(); it != stack_.crend(); ++it)
-        if (it->controller)
-            return it->controller;
+        if (it->controller) return it->controller;
     return nullptr;
 }
 
 QList<ViewController*> NavigationController::viewControllers() const {
     QList<ViewController*> controllers;
     for (const Entry& entry : stack_)
-        if (entry.controller)
-            controllers.append(entry.controller);
+        if (entry.controller) controllers.append(entry.controller);
     return controllers;
 }
 
@@ -123,8 +112,7 @@ void NavigationController::resizeEvent(QResizeEvent*) {
     bar_->setGeometry(0, 0, width(), Theme::navigationBarHeight);
     content_->setGeometry(contentRect());
     inputShield_->setGeometry(rect());
-    for (ViewController* controller : viewControllers())
-        controller->setGeometry(content_->rect());
+    for (ViewController* controller : viewControllers()) controller->setGeometry(content_->rect());
 }
 
 QRect NavigationController::contentRect() const {
@@ -145,8 +133,7 @@ void NavigationController::adopt(Entry& entry) {
 
 void NavigationController::release(const Entry& entry) {
     ViewController* controller = entry.controller;
-    if (!controller)
-        return;
+    if (!controller) return;
     disconnect(controller, nullptr, this, nullptr);
     disconnect(&controller->navigationItem(), nullptr, this, nullptr);
     controller->setNavigationController(nullptr);
@@ -169,21 +156,17 @@ void NavigationController::refreshBar(bool animated) {
     if (controllers.size() > 1 && !top->navigationItem().hidesBackButton()) {
         ViewController* previous = controllers.at(controllers.size() - 2);
         backTitle = previous->navigationItem().backButtonTitle();
-        if (backTitle.isEmpty())
-            backTitle = previous->title();
+        if (backTitle.isEmpty()) backTitle = previous->title();
         const QFontMetrics metrics(Theme::boldSystemFont(12));
-        if (backTitle.isEmpty() || metrics.horizontalAdvance(backTitle) > kLongestBackTitle)
-            backTitle = tr("Back");
+        if (backTitle.isEmpty() || metrics.horizontalAdvance(backTitle) > kLongestBackTitle) backTitle = tr("Back");
     }
     bar_->showItems(top->title(), backTitle, top->navigationItem().leftBarButtonItem(),
-                     top->navigationItem().rightBarButtonItem(), animated);
+                    top->navigationItem().rightBarButtonItem(), animated);
 }
 
 void NavigationController::transition(ViewController* from, ViewController* to, bool forward, bool animated) {
-    if (from)
-        from->viewWillDisappear(animated);
-    if (to)
-        to->viewWillAppear(animated);
+    if (from) from->viewWillDisappear(animated);
+    if (to) to->viewWillAppear(animated);
     refreshBar(animated);
     if (animated && from && to && isVisible()) {
         slide(from, to, forward);
@@ -214,11 +197,11 @@ void NavigationController::slide(ViewController* from, ViewController* to, bool 
     addMove(from, QPoint(forward ? -width : width, 0));
     inputShield_->raise();
     inputShield_->show();
-    connect(group, &QAbstractAnimation::finished, this, [this, from = QPointer<ViewController>(from),
-                                                        to = QPointer<ViewController>(to)] {
-        inputShield_->hide();
-        finishTransition(from, to, true);
-    });
+    connect(group, &QAbstractAnimation::finished, this,
+            [this, from = QPointer<ViewController>(from), to = QPointer<ViewController>(to)] {
+                inputShield_->hide();
+                finishTransition(from, to, true);
+            });
     animation_ = group;
     group->start(QAbstractAnimation::DeleteWhenStopped);
 }
@@ -228,10 +211,8 @@ void NavigationController::finishTransition(ViewController* from, ViewController
         from->hide();
         from->move(0, 0);
     }
-    for (const Entry& entry : std::exchange(leaving_, {}))
-        release(entry);
-    if (from)
-        from->viewDidDisappear(animated);
+    for (const Entry& entry : std::exchange(leaving_, {})) release(entry);
+    if (from) from->viewDidDisappear(animated);
     if (to) {
         to->viewDidAppear(animated);
         focusFirstControl(to);
@@ -256,8 +237,7 @@ void NavigationController::focusFirstControl(ViewController* screen) {
 }
 
 void NavigationController::finishRunningAnimation() {
-    if (!isAnimating())
-        return;
+    if (!isAnimating()) return;
     // Jumping to the end runs the finishing step before the next change.
     animation_->setCurrentTime(animation_->totalDuration());
 }
@@ -267,7 +247,6 @@ void NavigationController::purgeDestroyed() {
     stack_.removeIf([](const Entry& entry) { return !entry.controller; });
     if (topGone) {
         refreshBar(false);
-        if (ViewController* top = topViewController())
-            top->show();
+        if (ViewController* top = topViewController()) top->show();
     }
 }

@@ -27,6 +27,5 @@ void NavigationItem::setHidesBackButton(bool hides) {
 }
 
 void NavigationItem::adopt(BarButtonItem* item) {
-    if (item && !item->parent())
-        item->setParent(this);
+    if (item && !item->parent()) item->setParent(this);
 }

@@ -25,8 +25,7 @@ bool isFlat(const QWidget* widget) {
 PhoneStyle::PhoneStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))) {}
 
 void PhoneStyle::install() {
-    if (qobject_cast<PhoneStyle*>(QApplication::style()))
-        return;
+    if (qobject_cast<PhoneStyle*>(QApplication::style())) return;
     // The application takes ownership of its style.
     QApplication::setStyle(new PhoneStyle);
     QApplication::setFont(Theme::systemFont(17));
@@ -50,23 +49,17 @@ int PhoneStyle::styleHint(StyleHint hint, const QStyleOption* option, const QWid
     case SH_ScrollBar_Transient:
         // Scroll indicators lie over the content, which keeps its full width.
         return 1;
-    case SH_ScrollView_FrameOnlyAroundContents:
-        return 0;
-    default:
-        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    case SH_ScrollView_FrameOnlyAroundContents: return 0;
+    default: return QProxyStyle::styleHint(hint, option, widget, returnData);
     }
 }
 
 int PhoneStyle::pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const {
     switch (metric) {
-    case PM_ScrollBarExtent:
-        return kIndicatorThickness + kIndicatorInset;
-    case PM_ScrollBarSliderMin:
-        return kShortestIndicator;
-    case PM_DefaultFrameWidth:
-        return 0;
-    default:
-        return QProxyStyle::pixelMetric(metric, option, widget);
+    case PM_ScrollBarExtent: return kIndicatorThickness + kIndicatorInset;
+    case PM_ScrollBarSliderMin: return kShortestIndicator;
+    case PM_DefaultFrameWidth: return 0;
+    default: return QProxyStyle::pixelMetric(metric, option, widget);
     }
 }
 
@@ -83,33 +76,23 @@ void PhoneStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* opt
         painter->drawRoundedRect(QRectF(option->rect).adjusted(1, 1, -1, -1), 5, 5);
         painter->restore();
         return;
-    case PE_FrameLineEdit:
-        return;
-    case PE_PanelLineEdit:
-        painter->fillRect(option->rect, option->palette.base());
-        return;
-    default:
-        QProxyStyle::drawPrimitive(element, option, painter, widget);
+    case PE_FrameLineEdit: return;
+    case PE_PanelLineEdit: painter->fillRect(option->rect, option->palette.base()); return;
+    default: QProxyStyle::drawPrimitive(element, option, painter, widget);
     }
 }
 
 void PhoneStyle::drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
                              const QWidget* widget) const {
     switch (element) {
-    case CE_PushButtonBevel:
-        drawPushButton(option, painter, isFlat(widget));
-        return;
-    case CE_PushButtonLabel:
-        drawPushButtonLabel(option, painter, isFlat(widget));
-        return;
-    default:
-        QProxyStyle::drawControl(element, option, painter, widget);
+    case CE_PushButtonBevel: drawPushButton(option, painter, isFlat(widget)); return;
+    case CE_PushButtonLabel: drawPushButtonLabel(option, painter, isFlat(widget)); return;
+    default: QProxyStyle::drawControl(element, option, painter, widget);
     }
 }
 
 void PhoneStyle::drawPushButton(const QStyleOption* option, QPainter* painter, bool flat) const {
-    if (flat)
-        return;
+    if (flat) return;
     const bool pressed = option->state & (State_Sunken | State_On);
     const QRectF outline = QRectF(option->rect).adjusted(0.5, 0.5, -0.5, -1.5);
     painter->save();
@@ -129,14 +112,12 @@ void PhoneStyle::drawPushButton(const QStyleOption* option, QPainter* painter, b
 
 void PhoneStyle::drawPushButtonLabel(const QStyleOption* option, QPainter* painter, bool flat) const {
     const auto* button = qstyleoption_cast<const QStyleOptionButton*>(option);
-    if (!button)
-        return;
+    if (!button) return;
     const bool pressed = option->state & (State_Sunken | State_On);
     painter->save();
     painter->setFont(Theme::boldSystemFont(15));
     QColor color = pressed && !flat ? Theme::highlightedTextColor() : Theme::buttonText();
-    if (!(option->state & State_Enabled))
-        color.setAlpha(110);
+    if (!(option->state & State_Enabled)) color.setAlpha(110);
     painter->setPen(color);
     painter->drawText(option->rect.adjusted(4, 0, -4, -1), Qt::AlignCenter | Qt::TextSingleLine, button->text);
     painter->restore();
@@ -154,8 +135,7 @@ void PhoneStyle::drawComplexControl(ComplexControl control, const QStyleOptionCo
 void PhoneStyle::drawScrollIndicator(const QStyleOptionComplex* option, QPainter* painter,
                                      const QWidget* widget) const {
     const auto* slider = qstyleoption_cast<const QStyleOptionSlider*>(option);
-    if (!slider || slider->maximum <= slider->minimum)
-        return;
+    if (!slider || slider->maximum <= slider->minimum) return;
     QRectF bar = subControlRect(CC_ScrollBar, option, SC_ScrollBarSlider, widget);
     bar = slider->orientation == Qt::Vertical ? bar.adjusted(0, 0, -kIndicatorInset, 0)
                                               : bar.adjusted(0, 0, 0, -kIndicatorInset);
@@ -171,45 +151,39 @@ void PhoneStyle::drawScrollIndicator(const QStyleOptionComplex* option, QPainter
 QRect PhoneStyle::subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl subControl,
                                  const QWidget* widget) const {
     const auto* slider = qstyleoption_cast<const QStyleOptionSlider*>(option);
-    if (control != CC_ScrollBar || !slider)
-        return QProxyStyle::subControlRect(control, option, subControl, widget);
+    if (control != CC_ScrollBar || !slider) return QProxyStyle::subControlRect(control, option, subControl, widget);
     // No arrow buttons: the groove is the whole bar, the slider a share of it.
     const QRect groove = option->rect;
     const bool vertical = slider->orientation == Qt::Vertical;
     const int length = vertical ? groove.height() : groove.width();
     const int range = slider->maximum - slider->minimum;
-    const int sliderLength = range <= 0 ? length
-                                        : qBound(kShortestIndicator,
-                                                 int(qint64(length) * slider->pageStep / (range + slider->pageStep)),
-                                                 length);
+    const int sliderLength =
+        range <= 0
+            ? length
+            : qBound(kShortestIndicator, int(qint64(length) * slider->pageStep / (range + slider->pageStep)), length);
     const int start = sliderPositionFromValue(slider->minimum, slider->maximum, slider->sliderPosition,
                                               length - sliderLength, slider->upsideDown);
     const QRect sliderRect = vertical ? QRect(groove.left(), groove.top() + start, groove.width(), sliderLength)
                                       : QRect(groove.left() + start, groove.top(), sliderLength, groove.height());
     switch (subControl) {
-    case SC_ScrollBarSlider:
-        return sliderRect;
-    case SC_ScrollBarGroove:
-        return groove;
+    case SC_ScrollBarSlider: return sliderRect;
+    case SC_ScrollBarGroove: return groove;
     case SC_ScrollBarAddPage:
-        return vertical ? QRect(groove.left(), sliderRect.bottom() + 1, groove.width(),
-                                groove.bottom() - sliderRect.bottom())
-                        : QRect(sliderRect.right() + 1, groove.top(), groove.right() - sliderRect.right(),
-                                groove.height());
+        return vertical
+                   ? QRect(groove.left(), sliderRect.bottom() + 1, groove.width(),
+                           groove.bottom() - sliderRect.bottom())
+                   : QRect(sliderRect.right() + 1, groove.top(), groove.right() - sliderRect.right(), groove.height());
     case SC_ScrollBarSubPage:
         return vertical ? QRect(groove.left(), groove.top(), groove.width(), start)
                         : QRect(groove.left(), groove.top(), start, groove.height());
-    default:
-        return QRect();
+    default: return QRect();
     }
 }
 
 QStyle::SubControl PhoneStyle::hitTestComplexControl(ComplexControl control, const QStyleOptionComplex* option,
                                                      const QPoint& position, const QWidget* widget) const {
-    if (control != CC_ScrollBar)
-        return QProxyStyle::hitTestComplexControl(control, option, position, widget);
+    if (control != CC_ScrollBar) return QProxyStyle::hitTestComplexControl(control, option, position, widget);
     for (SubControl part : {SC_ScrollBarSlider, SC_ScrollBarSubPage, SC_ScrollBarAddPage})
-        if (subControlRect(control, option, part, widget).contains(position))
-            return part;
+        if (subControlRect(control, option, part, widget).contains(position)) return part;
     return SC_None;
 }

@@ -28,8 +28,8 @@ public:
                             const QWidget* widget) const override;
     QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl subControl,
                          const QWidget* widget) const override;
-    SubControl hitTestComplexControl(ComplexControl control, const QStyleOptionComplex* option,
-                                     const QPoint& position, const QWidget* widget) const override;
+    SubControl hitTestComplexControl(ComplexControl control, const QStyleOptionComplex* option, const QPoint& position,
+                                     const QWidget* widget) const override;
 
 private:
     void drawPushButton(const QStyleOption* option, QPainter* painter, bool flat) const;

@@ -33,13 +33,9 @@ PhoneWindow::PhoneWindow(QWidget* parent) : QWidget(parent) {
     connect(qGuiApp, &QGuiApplication::applicationStateChanged, this, &PhoneWindow::onApplicationStateChanged);
 }
 
-PhoneWindow::~PhoneWindow() {
-    openWindows().removeAll(this);
-}
+PhoneWindow::~PhoneWindow() { openWindows().removeAll(this); }
 
-void PhoneWindow::setRootViewController(ViewController* root) {
-    navigation_->setRootViewController(root);
-}
+void PhoneWindow::setRootViewController(ViewController* root) { navigation_->setRootViewController(root); }
 
 PhoneWindow* PhoneWindow::current() {
     auto& windows = openWindows();
@@ -49,21 +45,17 @@ PhoneWindow* PhoneWindow::current() {
 
 PhoneWindow* PhoneWindow::containing(const QWidget* widget) {
     for (const QWidget* w = widget; w; w = w->parentWidget())
-        if (auto* window = qobject_cast<PhoneWindow*>(const_cast<QWidget*>(w)))
-            return window;
+        if (auto* window = qobject_cast<PhoneWindow*>(const_cast<QWidget*>(w))) return window;
     return current();
 }
 
-void PhoneWindow::resizeEvent(QResizeEvent*) {
-    navigation_->setGeometry(rect());
-}
+void PhoneWindow::resizeEvent(QResizeEvent*) { navigation_->setGeometry(rect()); }
 
 void PhoneWindow::keyPressEvent(QKeyEvent* event) {
     const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
     const bool back = (event->key() == Qt::Key_Escape && modifiers == Qt::NoModifier) ||
                       (event->key() == Qt::Key_Left && modifiers == Qt::AltModifier);
-    if (back && goBack())
-        return;
+    if (back && goBack()) return;
     // Return presses a focused button that does not take it itself (a push
     // button outside a dialog only answers Space).
     auto* button = qobject_cast<QAbstractButton*>(focusWidget());
@@ -78,8 +70,7 @@ bool PhoneWindow::goBack() {
     // An alert or action sheet answers its own keys; none reach the screen
     // below it.
     for (const ModalOverlay* overlay : findChildren<ModalOverlay*>(Qt::FindDirectChildrenOnly))
-        if (overlay->isVisible())
-            return true;
+        if (overlay->isVisible()) return true;
     NavigationBar& bar = navigation_->navigationBar();
     if (bar.backButton()->isVisible()) {
         bar.backButton()->click();
@@ -96,8 +87,7 @@ bool PhoneWindow::goBack() {
 
 void PhoneWindow::onApplicationStateChanged(Qt::ApplicationState state) {
     const bool active = state == Qt::ApplicationActive;
-    if (active == active_)
-        return;
+    if (active == active_) return;
     active_ = active;
     if (active)
         emit activated();

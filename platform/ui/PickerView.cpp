@@ -27,9 +27,7 @@ constexpr int kTapSlop = 6;
 constexpr double kCoastSeconds = 0.25;
 constexpr double kHalfPi = std::numbers::pi / 2;
 
-QFont rowFont() {
-    return Theme::boldSystemFont(20);
-}
+QFont rowFont() { return Theme::boldSystemFont(20); }
 
 }  // namespace
 
@@ -41,9 +39,7 @@ PickerView::PickerView(QWidget* parent) : QWidget(parent) {
 
 PickerView::~PickerView() = default;
 
-QSize PickerView::sizeHint() const {
-    return QSize(Theme::windowWidth, Theme::pickerHeight);
-}
+QSize PickerView::sizeHint() const { return QSize(Theme::windowWidth, Theme::pickerHeight); }
 
 void PickerView::setNumberOfComponents(int count) {
     const size_t previous = components_.size();
@@ -62,8 +58,7 @@ void PickerView::setNumberOfComponents(int count) {
 }
 
 void PickerView::setRows(int component, const QStringList& titles) {
-    if (component < 0 || component >= numberOfComponents())
-        return;
+    if (component < 0 || component >= numberOfComponents()) return;
     Component& c = components_[size_t(component)];
     c.rows = titles;
     c.selected = std::clamp(c.selected, 0, qMax(0, int(titles.size()) - 1));
@@ -87,28 +82,24 @@ void PickerView::setComponentWidths(const QList<int>& widths) {
 }
 
 void PickerView::setComponentAlignment(int component, Qt::Alignment alignment) {
-    if (component >= 0 && component < numberOfComponents())
-        components_[size_t(component)].alignment = alignment;
+    if (component >= 0 && component < numberOfComponents()) components_[size_t(component)].alignment = alignment;
     update();
 }
 
 void PickerView::setEnabledRowCount(int component, int count) {
-    if (component < 0 || component >= numberOfComponents())
-        return;
+    if (component < 0 || component >= numberOfComponents()) return;
     components_[size_t(component)].enabledCount = count;
     update();
 }
 
 int PickerView::enabledRowCount(int component) const {
-    if (component < 0 || component >= numberOfComponents())
-        return 0;
+    if (component < 0 || component >= numberOfComponents()) return 0;
     const Component& c = components_[size_t(component)];
     return c.enabledCount < 0 ? int(c.rows.size()) : c.enabledCount;
 }
 
 void PickerView::selectRow(int row, int component, bool animated) {
-    if (component < 0 || component >= numberOfComponents())
-        return;
+    if (component < 0 || component >= numberOfComponents()) return;
     Component& c = components_[size_t(component)];
     c.selected = std::clamp(row, 0, qMax(0, int(c.rows.size()) - 1));
     c.animation->stop();
@@ -126,23 +117,19 @@ int PickerView::selectedRowInComponent(int component) const {
     return component >= 0 && component < numberOfComponents() ? components_[size_t(component)].selected : -1;
 }
 
-QRect PickerView::wellRect() const {
-    return rect().adjusted(kFrameMargin, kFrameMargin, -kFrameMargin, -kFrameMargin);
-}
+QRect PickerView::wellRect() const { return rect().adjusted(kFrameMargin, kFrameMargin, -kFrameMargin, -kFrameMargin); }
 
 QRect PickerView::rectForComponent(int component) const {
     const QRect well = wellRect();
     int totalShares = 0;
-    for (const Component& c : components_)
-        totalShares += c.widthShare;
+    for (const Component& c : components_) totalShares += c.widthShare;
     const int usable = well.width() - kWheelGap * qMax(0, numberOfComponents() - 1);
     int x = well.left();
     for (int index = 0; index < numberOfComponents(); ++index) {
         const bool last = index == numberOfComponents() - 1;
-        const int width = last ? well.right() + 1 - x
-                               : usable * components_[size_t(index)].widthShare / qMax(1, totalShares);
-        if (index == component)
-            return QRect(x, well.top(), width, well.height());
+        const int width =
+            last ? well.right() + 1 - x : usable * components_[size_t(index)].widthShare / qMax(1, totalShares);
+        if (index == component) return QRect(x, well.top(), width, well.height());
         x += width + kWheelGap;
     }
     return QRect();
@@ -155,8 +142,7 @@ QRect PickerView::selectionBarRect() const {
 
 int PickerView::componentAt(const QPoint& position) const {
     for (int index = 0; index < numberOfComponents(); ++index)
-        if (rectForComponent(index).adjusted(-kWheelGap / 2, 0, kWheelGap / 2, 0).contains(position))
-            return index;
+        if (rectForComponent(index).adjusted(-kWheelGap / 2, 0, kWheelGap / 2, 0).contains(position)) return index;
     return -1;
 }
 
@@ -197,8 +183,7 @@ void PickerView::finishSettling(int component, bool announce) {
         return;
     }
     update();
-    if (announce)
-        emit didSelectRow(c.selected, component);
+    if (announce) emit didSelectRow(c.selected, component);
 }
 
 double PickerView::rowOffsetAt(int y) const {
@@ -211,8 +196,7 @@ double PickerView::rowOffsetAt(int y) const {
 
 void PickerView::mousePressEvent(QMouseEvent* event) {
     dragComponent_ = componentAt(event->position().toPoint());
-    if (dragComponent_ < 0 || event->button() != Qt::LeftButton)
-        return;
+    if (dragComponent_ < 0 || event->button() != Qt::LeftButton) return;
     Component& c = components_[size_t(dragComponent_)];
     c.animation->stop();
     disconnect(c.animation, &QVariantAnimation::finished, this, nullptr);
@@ -226,12 +210,10 @@ void PickerView::mousePressEvent(QMouseEvent* event) {
 }
 
 void PickerView::mouseMoveEvent(QMouseEvent* event) {
-    if (dragComponent_ < 0)
-        return;
+    if (dragComponent_ < 0) return;
     Component& c = components_[size_t(dragComponent_)];
     const int dy = int(event->position().y()) - pressY_;
-    if (!dragged_ && qAbs(dy) <= kTapSlop)
-        return;
+    if (!dragged_ && qAbs(dy) <= kTapSlop) return;
     dragged_ = true;
     // Dragging down brings earlier rows to the bar.
     const double last = std::max(0.0, double(c.rows.size()) - 1);
@@ -247,8 +229,7 @@ void PickerView::mouseMoveEvent(QMouseEvent* event) {
 
 void PickerView::mouseReleaseEvent(QMouseEvent* event) {
     const int component = std::exchange(dragComponent_, -1);
-    if (component < 0)
-        return;
+    if (component < 0) return;
     const Component& c = components_[size_t(component)];
     int target;
     if (dragged_) {
@@ -263,22 +244,19 @@ void PickerView::mouseReleaseEvent(QMouseEvent* event) {
 
 void PickerView::wheelEvent(QWheelEvent* event) {
     const int component = componentAt(event->position().toPoint());
-    if (component < 0)
-        return;
+    if (component < 0) return;
     // One notch of the mouse wheel turns the picker by one row.
     wheelRemainder_ += event->angleDelta().y();
     const int steps = wheelRemainder_ / 120;
     wheelRemainder_ -= steps * 120;
-    if (steps == 0)
-        return;
+    if (steps == 0) return;
     focusComponent_ = component;
     settle(component, components_[size_t(component)].selected - steps, true);
     event->accept();
 }
 
 void PickerView::keyPressEvent(QKeyEvent* event) {
-    if (numberOfComponents() == 0)
-        return;
+    if (numberOfComponents() == 0) return;
     focusComponent_ = std::clamp(focusComponent_, 0, numberOfComponents() - 1);
     if (event->modifiers() & ~Qt::KeypadModifier) {
         // Alt+Left and the like belong to the window.
@@ -288,24 +266,12 @@ void PickerView::keyPressEvent(QKeyEvent* event) {
     constexpr int kPageRows = 5;
     const int rows = numberOfRowsInComponent(focusComponent_);
     switch (event->key()) {
-    case Qt::Key_Up:
-        turnFocusedWheel(-1);
-        return;
-    case Qt::Key_Down:
-        turnFocusedWheel(1);
-        return;
-    case Qt::Key_PageUp:
-        turnFocusedWheel(-kPageRows);
-        return;
-    case Qt::Key_PageDown:
-        turnFocusedWheel(kPageRows);
-        return;
-    case Qt::Key_Home:
-        turnFocusedWheel(-rows);
-        return;
-    case Qt::Key_End:
-        turnFocusedWheel(rows);
-        return;
+    case Qt::Key_Up: turnFocusedWheel(-1); return;
+    case Qt::Key_Down: turnFocusedWheel(1); return;
+    case Qt::Key_PageUp: turnFocusedWheel(-kPageRows); return;
+    case Qt::Key_PageDown: turnFocusedWheel(kPageRows); return;
+    case Qt::Key_Home: turnFocusedWheel(-rows); return;
+    case Qt::Key_End: turnFocusedWheel(rows); return;
     case Qt::Key_Left:
         focusComponent_ = qMax(0, focusComponent_ - 1);
         update();
@@ -314,27 +280,23 @@ void PickerView::keyPressEvent(QKeyEvent* event) {
         focusComponent_ = qMin(numberOfComponents() - 1, focusComponent_ + 1);
         update();
         return;
-    default:
-        QWidget::keyPressEvent(event);
+    default: QWidget::keyPressEvent(event);
     }
 }
 
 void PickerView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (!event->spontaneous() && isActiveWindow())
-        setFocus(Qt::OtherFocusReason);
+    if (!event->spontaneous() && isActiveWindow()) setFocus(Qt::OtherFocusReason);
 }
 
 void PickerView::turnFocusedWheel(int rows) {
     const Component& c = components_[size_t(focusComponent_)];
     const int target = clampRow(c, c.selected + rows);
-    if (target != c.selected)
-        settle(focusComponent_, target, true);
+    if (target != c.selected) settle(focusComponent_, target, true);
 }
 
 void PickerView::setComponentAccessibleName(int component, const QString& name) {
-    if (component >= 0 && component < numberOfComponents())
-        components_[size_t(component)].accessibleName = name;
+    if (component >= 0 && component < numberOfComponents()) components_[size_t(component)].accessibleName = name;
 }
 
 QList<AccessibleParts::Part> PickerView::accessibleParts() const {
@@ -343,7 +305,7 @@ QList<AccessibleParts::Part> PickerView::accessibleParts() const {
         const Component& c = components_[size_t(index)];
         Part wheel;
         wheel.role = QAccessible::SpinBox;
-        wheel.name = !c.accessibleName.isEmpty() ? c.accessibleName
+        wheel.name = !c.accessibleName.isEmpty()   ? c.accessibleName
                      : !accessibleName().isEmpty() ? accessibleName()
                                                    : tr("Picker");
         wheel.value = c.rows.value(c.selected);
@@ -357,8 +319,7 @@ QList<AccessibleParts::Part> PickerView::accessibleParts() const {
 }
 
 void PickerView::triggerAccessiblePart(int index, const QString& action) {
-    if (index < 0 || index >= numberOfComponents())
-        return;
+    if (index < 0 || index >= numberOfComponents()) return;
     focusComponent_ = index;
     if (action == QAccessibleActionInterface::increaseAction())
         turnFocusedWheel(1);
@@ -378,8 +339,7 @@ void PickerView::paintEvent(QPaintEvent*) {
 }
 
 void PickerView::paintFocusRing(QPainter& painter) const {
-    if (!hasFocus() || numberOfComponents() == 0)
-        return;
+    if (!hasFocus() || numberOfComponents() == 0) return;
     painter.setPen(QPen(Theme::focusRingColor(), 2));
     painter.setBrush(Qt::NoBrush);
     const int component = std::clamp(focusComponent_, 0, numberOfComponents() - 1);
@@ -417,8 +377,7 @@ void PickerView::paintWheel(QPainter& painter, const Component& component, const
     for (int row = qMax(0, first); row <= qMin(int(component.rows.size()) - 1, last); ++row) {
         // Rows lie on a cylinder: the farther from the bar, the flatter.
         const double angle = (row - component.position) * kRowHeight / radius;
-        if (std::abs(angle) >= kHalfPi)
-            continue;
+        if (std::abs(angle) >= kHalfPi) continue;
         const double y = centreY + radius * std::sin(angle);
         const double squash = std::cos(angle);
         painter.save();

@@ -72,7 +72,7 @@ private:
         QStringList rows;
         double position = 0;  // the row at the bar, fractional while turning
         int selected = 0;
-        int enabledCount = -1; // -1: all rows
+        int enabledCount = -1;  // -1: all rows
         int widthShare = 1;
         Qt::Alignment alignment = Qt::AlignHCenter;
         QVariantAnimation* animation = nullptr;

@@ -15,9 +15,7 @@ constexpr int kPadding = 14;
 constexpr int kIndicatorTop = 22;
 constexpr int kTextGap = 14;
 
-QFont hudFont() {
-    return Theme::boldSystemFont(16);
-}
+QFont hudFont() { return Theme::boldSystemFont(16); }
 
 }  // namespace
 
@@ -55,8 +53,7 @@ void ProgressHUD::showThenRun(const QString& text, std::function<void()> work, i
     QTimer::singleShot(KitTiming::length(delayMs), this, [this, work = std::move(work)] {
         const QPointer<ProgressHUD> self(this);
         work();
-        if (self)
-            self->hide();
+        if (self) self->hide();
     });
 }
 

@@ -16,9 +16,7 @@ ScrollView::ScrollView(QWidget* parent) : QScrollArea(parent), content_(new QWid
     setPalette(transparent);
 }
 
-void ScrollView::setContentSize(const QSize& size) {
-    content_->resize(size);
-}
+void ScrollView::setContentSize(const QSize& size) { content_->resize(size); }
 
 void ScrollView::setContentOffset(const QPoint& offset) {
     horizontalScrollBar()->setValue(offset.x());

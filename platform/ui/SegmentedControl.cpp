@@ -23,8 +23,7 @@ void SegmentedControl::setSelectedSegmentIndex(int segment) {
 }
 
 QRect SegmentedControl::rectForSegment(int segment) const {
-    if (segment < 0 || segment >= numberOfSegments())
-        return QRect();
+    if (segment < 0 || segment >= numberOfSegments()) return QRect();
     const int left = width() * segment / numberOfSegments();
     const int right = width() * (segment + 1) / numberOfSegments();
     return QRect(left, 0, right - left, height());
@@ -32,8 +31,7 @@ QRect SegmentedControl::rectForSegment(int segment) const {
 
 QSize SegmentedControl::sizeHint() const {
     int widest = 0;
-    for (const QString& title : titles_)
-        widest = qMax(widest, fontMetrics().horizontalAdvance(title));
+    for (const QString& title : titles_) widest = qMax(widest, fontMetrics().horizontalAdvance(title));
     return QSize(qMax(1, numberOfSegments()) * (widest + 24), 30);
 }
 
@@ -67,14 +65,14 @@ void SegmentedControl::paintEvent(QPaintEvent*) {
     for (int segment = 0; segment < numberOfSegments(); ++segment) {
         painter.setPen(segment == selected_ ? Theme::highlightedTextColor() : Theme::buttonText());
         const QRect area = rectForSegment(segment).adjusted(4, 0, -4, -1);
-        painter.drawText(area, Qt::AlignCenter, fontMetrics().elidedText(titles_[segment], Qt::ElideRight, area.width()));
+        painter.drawText(area, Qt::AlignCenter,
+                         fontMetrics().elidedText(titles_[segment], Qt::ElideRight, area.width()));
     }
 }
 
 void SegmentedControl::mousePressEvent(QMouseEvent* event) {
     for (int segment = 0; segment < numberOfSegments(); ++segment) {
-        if (!rectForSegment(segment).contains(event->position().toPoint()) || segment == selected_)
-            continue;
+        if (!rectForSegment(segment).contains(event->position().toPoint()) || segment == selected_) continue;
         selected_ = segment;
         update();
         emit valueChanged(segment);

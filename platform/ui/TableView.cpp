@@ -18,24 +18,18 @@ constexpr int kGroupedTextMargin = 20;
 constexpr int kScrollMs = 250;
 constexpr const char* kAdoptedProperty = "brindlexTableAdopted";
 
-QFont groupedHeaderFont() {
-    return Theme::boldSystemFont(17);
-}
+QFont groupedHeaderFont() { return Theme::boldSystemFont(17); }
 
-QFont groupedFooterFont() {
-    return Theme::systemFont(15);
-}
+QFont groupedFooterFont() { return Theme::systemFont(15); }
 
-QFont plainHeaderFont() {
-    return Theme::boldSystemFont(17);
-}
+QFont plainHeaderFont() { return Theme::boldSystemFont(17); }
 
 }  // namespace
 
 TableView::TableView(Style style, QWidget* parent)
-    : QScrollArea(parent),
-      style_(style),
-      content_(new TableContentView([this](QPainter& painter, const QRect& exposed) { paintContent(painter, exposed); })),
+    : QScrollArea(parent), style_(style),
+      content_(
+          new TableContentView([this](QPainter& painter, const QRect& exposed) { paintContent(painter, exposed); })),
       rowHeight_(Theme::defaultRowHeight),
       background_(style == Style::Grouped ? Theme::groupTableBackground() : QBrush(Theme::cellBackground())) {
     setFrameShape(QFrame::NoFrame);
@@ -68,14 +62,12 @@ void TableView::setRowHeight(int height) {
 
 void TableView::setNeedsReload() {
     needsReload_ = true;
-    if (isVisible())
-        reloadData();
+    if (isVisible()) reloadData();
 }
 
 void TableView::showEvent(QShowEvent* event) {
     QScrollArea::showEvent(event);
-    if (needsReload_)
-        reloadData();
+    if (needsReload_) reloadData();
     // The first frame shows the rows.
     layoutCellsIfNeeded();
 }
@@ -96,14 +88,14 @@ void TableView::reloadData() {
     // redraws, then recounts), and the cells show the update.
     if (!cellsStale_) {
         cellsStale_ = true;
-        QMetaObject::invokeMethod(this, [this] { layoutCellsIfNeeded(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { layoutCellsIfNeeded(); }, Qt::QueuedConnection);
     }
     content_->update();
 }
 
 void TableView::layoutCellsIfNeeded() const {
-    if (!cellsStale_)
-        return;
+    if (!cellsStale_) return;
     // The cells are the table's working state, not what its callers see of
     // it; a table is never created const.
     auto* self = const_cast<TableView*>(this);
@@ -128,8 +120,7 @@ TableViewCell* TableView::dequeueReusableCell(const QString& identifier) {
 }
 
 int TableView::numberOfRowsInSection(int section) const {
-    if (section < 0 || section >= numberOfSections())
-        return 0;
+    if (section < 0 || section >= numberOfSections()) return 0;
     return int(sections_[size_t(section)].rowTops.size()) - 1;
 }
 
@@ -143,29 +134,25 @@ QList<TableViewCell*> TableView::visibleCells() const {
     layoutCellsIfNeeded();
     QList<TableViewCell*> cells;
     for (const auto& [indexPath, cell] : visible_)
-        if (cell)
-            cells.append(cell);
+        if (cell) cells.append(cell);
     return cells;
 }
 
 QRect TableView::rectForRowAtIndexPath(const IndexPath& indexPath) const {
-    if (indexPath.row < 0 || indexPath.row >= numberOfRowsInSection(indexPath.section))
-        return QRect();
+    if (indexPath.row < 0 || indexPath.row >= numberOfRowsInSection(indexPath.section)) return QRect();
     const Section& section = sections_[size_t(indexPath.section)];
     const int top = section.rowTops[size_t(indexPath.row)];
     return QRect(0, top, content_->width(), section.rowTops[size_t(indexPath.row) + 1] - top);
 }
 
 QRect TableView::rectForHeaderInSection(int section) const {
-    if (section < 0 || section >= numberOfSections())
-        return QRect();
+    if (section < 0 || section >= numberOfSections()) return QRect();
     const Section& s = sections_[size_t(section)];
     return QRect(0, s.headerTop, content_->width(), s.headerHeight);
 }
 
 QRect TableView::rectForFooterInSection(int section) const {
-    if (section < 0 || section >= numberOfSections())
-        return QRect();
+    if (section < 0 || section >= numberOfSections()) return QRect();
     const Section& s = sections_[size_t(section)];
     return QRect(0, s.footerTop(), content_->width(), s.footerHeight);
 }
@@ -180,19 +167,15 @@ QString TableView::titleForFooterInSection(int section) const {
 
 void TableView::selectRowAtIndexPath(const IndexPath& indexPath, bool animated, ScrollPosition position) {
     if (selected_ && *selected_ != indexPath)
-        if (TableViewCell* previous = cellForRowAtIndexPath(*selected_))
-            previous->setSelected(false, false);
+        if (TableViewCell* previous = cellForRowAtIndexPath(*selected_)) previous->setSelected(false, false);
     selected_ = indexPath;
     scrollToRowAtIndexPath(indexPath, position, animated);
-    if (TableViewCell* cell = cellForRowAtIndexPath(indexPath))
-        cell->setSelected(true, false);
+    if (TableViewCell* cell = cellForRowAtIndexPath(indexPath)) cell->setSelected(true, false);
 }
 
 void TableView::deselectRowAtIndexPath(const IndexPath& indexPath, bool animated) {
-    if (selected_ == indexPath)
-        selected_.reset();
-    if (TableViewCell* cell = cellForRowAtIndexPath(indexPath))
-        cell->setSelected(false, animated);
+    if (selected_ == indexPath) selected_.reset();
+    if (TableViewCell* cell = cellForRowAtIndexPath(indexPath)) cell->setSelected(false, animated);
 }
 
 void TableView::setEditing(bool editing, bool) {
@@ -200,18 +183,14 @@ void TableView::setEditing(bool editing, bool) {
     editing_ = editing;
     deleteConfirmation_.reset();
     for (const auto& [indexPath, cell] : visible_)
-        if (cell)
-            configure(cell, indexPath);
+        if (cell) configure(cell, indexPath);
 }
 
-void TableView::deleteRowsAtIndexPaths(const QList<IndexPath>&, bool) {
-    reloadData();
-}
+void TableView::deleteRowsAtIndexPaths(const QList<IndexPath>&, bool) { reloadData(); }
 
 void TableView::scrollToRowAtIndexPath(const IndexPath& indexPath, ScrollPosition position, bool animated) {
     const QRect row = rectForRowAtIndexPath(indexPath);
-    if (row.isNull())
-        return;
+    if (row.isNull()) return;
     QScrollBar* bar = verticalScrollBar();
     const int view = viewport()->height();
     int target = bar->value();
@@ -222,15 +201,9 @@ void TableView::scrollToRowAtIndexPath(const IndexPath& indexPath, ScrollPositio
         else if (row.bottom() > target + view)
             target = row.bottom() + 1 - view;
         break;
-    case ScrollPosition::Top:
-        target = row.top();
-        break;
-    case ScrollPosition::Middle:
-        target = row.center().y() - view / 2;
-        break;
-    case ScrollPosition::Bottom:
-        target = row.bottom() + 1 - view;
-        break;
+    case ScrollPosition::Top: target = row.top(); break;
+    case ScrollPosition::Middle: target = row.center().y() - view / 2; break;
+    case ScrollPosition::Bottom: target = row.bottom() + 1 - view; break;
     }
     target = std::clamp(target, bar->minimum(), bar->maximum());
     if (!animated || !isVisible()) {
@@ -248,8 +221,7 @@ void TableView::resizeEvent(QResizeEvent* event) {
     QScrollArea::resizeEvent(event);
     content_->resize(viewport()->width(), contentHeight());
     for (const auto& [indexPath, cell] : visible_)
-        if (cell)
-            cell->setGeometry(rectForRowAtIndexPath(indexPath));
+        if (cell) cell->setGeometry(rectForRowAtIndexPath(indexPath));
     layoutVisibleCells();
 }
 
@@ -260,8 +232,7 @@ void TableView::scrollContentsBy(int dx, int dy) {
 
 void TableView::computeLayout() {
     sections_.clear();
-    if (!dataSource_)
-        return;
+    if (!dataSource_) return;
     const int count = dataSource_->numberOfSectionsInTableView(*this);
     int top = 0;
     for (int section = 0; section < count; ++section) {
@@ -292,19 +263,16 @@ TableView::Section TableView::layoutSection(int section, int top) {
 }
 
 int TableView::defaultHeaderHeight(const QString& title) const {
-    if (style_ == Style::Plain)
-        return title.isEmpty() ? 0 : Theme::plainHeaderHeight;
+    if (style_ == Style::Plain) return title.isEmpty() ? 0 : Theme::plainHeaderHeight;
     return title.isEmpty() ? Theme::groupedTopPadding : Theme::groupedHeaderHeight;
 }
 
 int TableView::defaultFooterHeight(const QString& title) const {
-    if (style_ == Style::Plain)
-        return title.isEmpty() ? 0 : Theme::plainHeaderHeight;
-    if (title.isEmpty())
-        return Theme::groupedFooterHeight;
+    if (style_ == Style::Plain) return title.isEmpty() ? 0 : Theme::plainHeaderHeight;
+    if (title.isEmpty()) return Theme::groupedFooterHeight;
     const int width = viewport()->width() - 2 * kGroupedTextMargin;
-    const QRect text = QFontMetrics(groupedFooterFont()).boundingRect(QRect(0, 0, width, 10000),
-                                                                       Qt::TextWordWrap | Qt::AlignHCenter, title);
+    const QRect text = QFontMetrics(groupedFooterFont())
+                           .boundingRect(QRect(0, 0, width, 10000), Qt::TextWordWrap | Qt::AlignHCenter, title);
     return text.height() + 2 * Theme::groupedFooterHeight;
 }
 
@@ -317,8 +285,7 @@ std::vector<IndexPath> TableView::rowsBetween(int top, int bottom) const {
     std::vector<IndexPath> rows;
     for (int section = 0; section < numberOfSections(); ++section) {
         const Section& s = sections_[size_t(section)];
-        if (s.rowTops.front() >= bottom || s.rowTops.back() <= top)
-            continue;
+        if (s.rowTops.front() >= bottom || s.rowTops.back() <= top) continue;
         // First row whose end lies below the top edge.
         auto first = std::upper_bound(s.rowTops.begin() + 1, s.rowTops.end(), top);
         for (auto it = first; it != s.rowTops.end() && *(it - 1) < bottom; ++it)
@@ -332,8 +299,7 @@ void TableView::layoutVisibleCells() {
         cellsStale_ = false;
         recycleVisibleCells();
     }
-    if (!dataSource_)
-        return;
+    if (!dataSource_) return;
     const int top = verticalScrollBar()->value();
     const std::vector<IndexPath> wanted = rowsBetween(top, top + viewport()->height());
     for (auto it = visible_.begin(); it != visible_.end();) {
@@ -341,19 +307,16 @@ void TableView::layoutVisibleCells() {
             ++it;
             continue;
         }
-        if (it->second)
-            recycle(it->second);
+        if (it->second) recycle(it->second);
         it = visible_.erase(it);
     }
     for (const IndexPath& indexPath : wanted)
-        if (!cellForRowAtIndexPath(indexPath))
-            visible_[indexPath] = obtainCell(indexPath);
+        if (!cellForRowAtIndexPath(indexPath)) visible_[indexPath] = obtainCell(indexPath);
 }
 
 TableViewCell* TableView::obtainCell(const IndexPath& indexPath) {
     TableViewCell* cell = dataSource_->cellForRowAtIndexPath(*this, indexPath);
-    if (!cell)
-        cell = new TableViewCell(TableViewCell::Style::Default, QString(), content_);
+    if (!cell) cell = new TableViewCell(TableViewCell::Style::Default, QString(), content_);
     adopt(cell);
     cell->setGeometry(rectForRowAtIndexPath(indexPath));
     configure(cell, indexPath);
@@ -362,10 +325,8 @@ TableViewCell* TableView::obtainCell(const IndexPath& indexPath) {
 }
 
 void TableView::adopt(TableViewCell* cell) {
-    if (cell->parentWidget() != content_)
-        cell->setParent(content_);
-    if (cell->property(kAdoptedProperty).toBool())
-        return;
+    if (cell->parentWidget() != content_) cell->setParent(content_);
+    if (cell->property(kAdoptedProperty).toBool()) return;
     cell->setProperty(kAdoptedProperty, true);
     connect(cell, &TableViewCell::tapped, this, [this, cell] { onCellTapped(cell); });
     connect(cell, &TableViewCell::editingControlClicked, this, [this, cell] { onEditingControlClicked(cell); });
@@ -384,41 +345,31 @@ void TableView::recycle(TableViewCell* cell) {
     cell->hide();
     cell->setHighlighted(false);
     const QString identifier = cell->reuseIdentifier();
-    if (!identifier.isEmpty() && !reusePool_.contains(identifier, cell))
-        reusePool_.insert(identifier, cell);
+    if (!identifier.isEmpty() && !reusePool_.contains(identifier, cell)) reusePool_.insert(identifier, cell);
 }
 
 void TableView::recycleVisibleCells() {
     for (const auto& [indexPath, cell] : std::exchange(visible_, {}))
-        if (cell)
-            recycle(cell);
+        if (cell) recycle(cell);
 }
 
 CellPainter::Position TableView::positionOf(const IndexPath& indexPath) const {
-    if (style_ == Style::Plain)
-        return CellPainter::Position::Plain;
+    if (style_ == Style::Plain) return CellPainter::Position::Plain;
     const int rows = numberOfRowsInSection(indexPath.section);
-    if (rows == 1)
-        return CellPainter::Position::Single;
-    if (indexPath.row == 0)
-        return CellPainter::Position::First;
+    if (rows == 1) return CellPainter::Position::Single;
+    if (indexPath.row == 0) return CellPainter::Position::First;
     return indexPath.row == rows - 1 ? CellPainter::Position::Last : CellPainter::Position::Middle;
 }
 
 TableViewCell::EditingStyle TableView::editingStyleFor(const IndexPath& indexPath) {
-    if (!dataSource_ || !dataSource_->canEditRowAtIndexPath(*this, indexPath))
-        return TableViewCell::EditingStyle::None;
-    return delegate_ ? delegate_->editingStyleForRowAtIndexPath(*this, indexPath)
-                      : TableViewCell::EditingStyle::Delete;
+    if (!dataSource_ || !dataSource_->canEditRowAtIndexPath(*this, indexPath)) return TableViewCell::EditingStyle::None;
+    return delegate_ ? delegate_->editingStyleForRowAtIndexPath(*this, indexPath) : TableViewCell::EditingStyle::Delete;
 }
 
-bool TableView::selectionAllowed() const {
-    return allowsSelection_ && (!editing_ || allowsSelectionDuringEditing_);
-}
+bool TableView::selectionAllowed() const { return allowsSelection_ && (!editing_ || allowsSelectionDuringEditing_); }
 
 void TableView::onCellTapped(TableViewCell* cell) {
-    if (!showsARow(cell))
-        return;
+    if (!showsARow(cell)) return;
     if (deleteConfirmation_ || !selectionAllowed()) {
         // A tap beside an offered Delete button only withdraws the offer.
         showDeleteConfirmation(std::nullopt);
@@ -427,42 +378,34 @@ void TableView::onCellTapped(TableViewCell* cell) {
     }
     const IndexPath indexPath = cell->indexPath();
     if (selected_ && *selected_ != indexPath)
-        if (TableViewCell* previous = cellForRowAtIndexPath(*selected_))
-            previous->setSelected(false, false);
+        if (TableViewCell* previous = cellForRowAtIndexPath(*selected_)) previous->setSelected(false, false);
     selected_ = indexPath;
     cell->setSelected(true, false);
-    if (delegate_)
-        delegate_->didSelectRowAtIndexPath(*this, indexPath);
+    if (delegate_) delegate_->didSelectRowAtIndexPath(*this, indexPath);
 }
 
 void TableView::onEditingControlClicked(TableViewCell* cell) {
-    if (!showsARow(cell))
-        return;
+    if (!showsARow(cell)) return;
     const IndexPath indexPath = cell->indexPath();
     if (cell->editingStyle() == TableViewCell::EditingStyle::Insert) {
         showDeleteConfirmation(std::nullopt);
-        if (dataSource_)
-            dataSource_->commitEditingStyle(*this, TableViewCell::EditingStyle::Insert, indexPath);
+        if (dataSource_) dataSource_->commitEditingStyle(*this, TableViewCell::EditingStyle::Insert, indexPath);
         return;
     }
     showDeleteConfirmation(deleteConfirmation_ == indexPath ? std::nullopt : std::optional(indexPath));
 }
 
 void TableView::onDeleteButtonClicked(TableViewCell* cell) {
-    if (!showsARow(cell))
-        return;
+    if (!showsARow(cell)) return;
     const IndexPath indexPath = cell->indexPath();
     showDeleteConfirmation(std::nullopt);
-    if (dataSource_)
-        dataSource_->commitEditingStyle(*this, TableViewCell::EditingStyle::Delete, indexPath);
+    if (dataSource_) dataSource_->commitEditingStyle(*this, TableViewCell::EditingStyle::Delete, indexPath);
 }
 
 void TableView::onDeleteRequested(TableViewCell* cell) {
-    if (!showsARow(cell))
-        return;
+    if (!showsARow(cell)) return;
     const IndexPath indexPath = cell->indexPath();
-    if (editingStyleFor(indexPath) != TableViewCell::EditingStyle::Delete)
-        return;
+    if (editingStyleFor(indexPath) != TableViewCell::EditingStyle::Delete) return;
     showDeleteConfirmation(indexPath);
 }
 
@@ -472,22 +415,19 @@ void TableView::showDeleteConfirmation(std::optional<IndexPath> indexPath) {
             cell->setShowingDeleteConfirmation(false);
     deleteConfirmation_ = indexPath;
     if (indexPath)
-        if (TableViewCell* cell = cellForRowAtIndexPath(*indexPath))
-            cell->setShowingDeleteConfirmation(true);
+        if (TableViewCell* cell = cellForRowAtIndexPath(*indexPath)) cell->setShowingDeleteConfirmation(true);
 }
 
 void TableView::paintContent(QPainter& painter, const QRect& exposed) const {
     painter.fillRect(exposed, background_);
     for (const Section& section : sections_) {
-        if (section.bottom() < exposed.top() || section.headerTop > exposed.bottom())
-            continue;
+        if (section.bottom() < exposed.top() || section.headerTop > exposed.bottom()) continue;
         if (style_ == Style::Grouped)
             paintGroupedTexts(painter, section);
         else
             paintPlainHeaders(painter, section);
     }
-    if (style_ == Style::Plain)
-        paintEmptyRowSeparators(painter, exposed);
+    if (style_ == Style::Plain) paintEmptyRowSeparators(painter, exposed);
 }
 
 void TableView::paintGroupedTexts(QPainter& painter, const Section& section) const {
@@ -514,8 +454,7 @@ void TableView::paintGroupedTexts(QPainter& painter, const Section& section) con
 
 void TableView::paintPlainHeaders(QPainter& painter, const Section& section) const {
     auto paintBar = [&painter, this](int top, int height, const QString& text) {
-        if (text.isEmpty() || height <= 0)
-            return;
+        if (text.isEmpty() || height <= 0) return;
         const QRect bar(0, top, content_->width(), height);
         QLinearGradient gradient(bar.topLeft(), bar.bottomLeft());
         gradient.setColorAt(0, Theme::plainHeaderTop());
@@ -538,6 +477,5 @@ void TableView::paintEmptyRowSeparators(QPainter& painter, const QRect& exposed)
     // A plain table ruled all the way down, as if empty rows followed.
     const int end = sections_.empty() ? 0 : sections_.back().bottom();
     for (int y = end + rowHeight_ - 1; y <= exposed.bottom(); y += rowHeight_)
-        if (y >= exposed.top())
-            painter.fillRect(QRect(0, y, content_->width(), 1), Theme::plainSeparator());
+        if (y >= exposed.top()) painter.fillRect(QRect(0, y, content_->width(), 1), Theme::plainSeparator());
 }

@@ -33,12 +33,8 @@ int naturalWidth(const QLabel& label) {
 }  // namespace
 
 TableViewCell::TableViewCell(Style style, const QString& reuseIdentifier, QWidget* parent)
-    : QWidget(parent),
-      style_(style),
-      reuseIdentifier_(reuseIdentifier),
-      contentView_(new QWidget(this)),
-      textLabel_(new Label(contentView_)),
-      detailTextLabel_(new Label(contentView_)),
+    : QWidget(parent), style_(style), reuseIdentifier_(reuseIdentifier), contentView_(new QWidget(this)),
+      textLabel_(new Label(contentView_)), detailTextLabel_(new Label(contentView_)),
       backgroundColor_(Theme::cellBackground()),
       fade_(new ValueAnimation(this, kDeselectFadeMs, 1.0, 0.0, [this](qreal value) {
           highlightOpacity_ = value;
@@ -85,22 +81,18 @@ void TableViewCell::setBackgroundColor(const QColor& color) {
 }
 
 void TableViewCell::setSelected(bool selected, bool animated) {
-    if (selected_ == selected)
-        return;
+    if (selected_ == selected) return;
     selected_ = selected;
     fade_->stop();
     highlightOpacity_ = 0;
-    if (!selected && animated && selectionStyle_ != SelectionStyle::None)
-        fade_->start();
-    if (!selected)
-        highlighted_ = false;
+    if (!selected && animated && selectionStyle_ != SelectionStyle::None) fade_->start();
+    if (!selected) highlighted_ = false;
     Label::highlightDescendants(this, selected && selectionStyle_ != SelectionStyle::None);
     update();
 }
 
 void TableViewCell::setHighlighted(bool highlighted) {
-    if (highlighted_ == highlighted)
-        return;
+    if (highlighted_ == highlighted) return;
     highlighted_ = highlighted;
     Label::highlightDescendants(this, (highlighted || selected_) && selectionStyle_ != SelectionStyle::None);
     update();
@@ -133,26 +125,22 @@ void TableViewCell::setTableState(const IndexPath& indexPath, CellPainter::Posit
 void TableViewCell::setEditing(bool editing, EditingStyle style) {
     editing_ = editing;
     editingStyle_ = editing ? style : EditingStyle::None;
-    if (!editing)
-        showingDeleteConfirmation_ = false;
+    if (!editing) showingDeleteConfirmation_ = false;
     layoutContent();
     update();
 }
 
 void TableViewCell::setShowingDeleteConfirmation(bool showing) {
-    if (showingDeleteConfirmation_ == showing)
-        return;
+    if (showingDeleteConfirmation_ == showing) return;
     showingDeleteConfirmation_ = showing;
     deleteButtonPressed_ = false;
-    if (showing)
-        setHighlighted(false);
+    if (showing) setHighlighted(false);
     layoutContent();
     update();
 }
 
 QRect TableViewCell::backgroundRect() const {
-    if (position_ == CellPainter::Position::Plain)
-        return rect();
+    if (position_ == CellPainter::Position::Plain) return rect();
     return rect().adjusted(Theme::groupInset, 0, -Theme::groupInset, 0);
 }
 
@@ -169,8 +157,7 @@ void TableViewCell::layoutContent() {
     const QRect background = backgroundRect();
     int left = background.left();
     int right = background.right() + 1;
-    if (editingStyle_ != EditingStyle::None)
-        left += Theme::editingControlWidth;
+    if (editingStyle_ != EditingStyle::None) left += Theme::editingControlWidth;
     if (showingDeleteConfirmation_)
         right = deleteButtonRect().left() - 4;
     else if (!editing_ && accessory_ != Accessory::None)
@@ -186,9 +173,7 @@ void TableViewCell::layoutStandardLabels(const QRect& area) {
     const int available = qMax(0, area.width() - textLeft - kTextMargin);
     const int height = area.height();
     switch (style_) {
-    case Style::Default:
-        textLabel_->setGeometry(textLeft, 0, available, height);
-        return;
+    case Style::Default: textLabel_->setGeometry(textLeft, 0, available, height); return;
     case Style::Value1: {
         const int textNatural = naturalWidth(*textLabel_);
         const int detailNatural = naturalWidth(*detailTextLabel_);
@@ -217,14 +202,11 @@ bool TableViewCell::offersHighlight() const {
 
 bool TableViewCell::eventFilter(QObject* watched, QEvent* event) {
     // A label of the content view changed its text: the Value1 split moves.
-    if (watched == contentView_ && event->type() == QEvent::LayoutRequest)
-        layoutStandardLabels(contentView_->rect());
+    if (watched == contentView_ && event->type() == QEvent::LayoutRequest) layoutStandardLabels(contentView_->rect());
     return QWidget::eventFilter(watched, event);
 }
 
-void TableViewCell::resizeEvent(QResizeEvent*) {
-    layoutContent();
-}
+void TableViewCell::resizeEvent(QResizeEvent*) { layoutContent(); }
 
 void TableViewCell::showEvent(QShowEvent*) {
     // Texts set while hidden posted no layout request.
@@ -253,8 +235,7 @@ bool TableViewCell::focusNextPrevChild(bool next) {
 
 TableView* TableViewCell::table() const {
     for (QWidget* w = parentWidget(); w; w = w->parentWidget())
-        if (auto* found = qobject_cast<TableView*>(w))
-            return found;
+        if (auto* found = qobject_cast<TableView*>(w)) return found;
     return nullptr;
 }
 
@@ -276,7 +257,7 @@ void TableViewCell::paintEvent(QPaintEvent*) {
             shape.addRect(QRectF(background).adjusted(0, -1, 0, -1));
         CellPainter::paintSelection(painter, shape,
                                     selectionStyle_ == SelectionStyle::Blue ? CellPainter::SelectionColor::Blue
-                                                                             : CellPainter::SelectionColor::Gray,
+                                                                            : CellPainter::SelectionColor::Gray,
                                     lit);
     }
     if (!image_.isNull()) {
@@ -292,14 +273,13 @@ void TableViewCell::paintEvent(QPaintEvent*) {
 }
 
 void TableViewCell::paintAccessory(QPainter& painter) const {
-    if (editing_ || showingDeleteConfirmation_ || accessory_ == Accessory::None)
-        return;
+    if (editing_ || showingDeleteConfirmation_ || accessory_ == Accessory::None) return;
     const QRect background = backgroundRect();
     const QRectF area(background.right() + 1 - Theme::accessoryWidth - 6, 0, Theme::accessoryWidth, height());
     const bool lit = (highlighted_ || selected_) && selectionStyle_ != SelectionStyle::None;
     if (accessory_ == Accessory::DisclosureIndicator)
-        CellPainter::paintDisclosureIndicator(painter, area, lit ? Theme::highlightedTextColor()
-                                                                 : Theme::disclosureColor());
+        CellPainter::paintDisclosureIndicator(painter, area,
+                                              lit ? Theme::highlightedTextColor() : Theme::disclosureColor());
     else
         CellPainter::paintCheckmark(painter, area, lit ? Theme::highlightedTextColor() : Theme::checkmarkColor());
 }
@@ -325,21 +305,18 @@ void TableViewCell::mousePressEvent(QMouseEvent* event) {
         return;
     }
     const bool onControl = editingStyle_ != EditingStyle::None && editingControlRect().contains(pressPosition_);
-    if (!onControl && offersHighlight())
-        setHighlighted(true);
+    if (!onControl && offersHighlight()) setHighlighted(true);
 }
 
 void TableViewCell::mouseMoveEvent(QMouseEvent* event) {
-    if (!tracking_)
-        return;
+    if (!tracking_) return;
     const QPoint moved = event->position().toPoint() - pressPosition_;
     if (deleteButtonPressed_) {
         deleteButtonPressed_ = deleteButtonRect().contains(event->position().toPoint());
         update();
         return;
     }
-    if (moved.manhattanLength() <= kTapSlop)
-        return;
+    if (moved.manhattanLength() <= kTapSlop) return;
     setHighlighted(false);
     if (qAbs(moved.x()) >= kSwipeDistance && qAbs(moved.x()) > 2 * qAbs(moved.y())) {
         tracking_ = false;
@@ -348,15 +325,13 @@ void TableViewCell::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void TableViewCell::mouseReleaseEvent(QMouseEvent* event) {
-    if (!tracking_ || event->button() != Qt::LeftButton)
-        return;
+    if (!tracking_ || event->button() != Qt::LeftButton) return;
     tracking_ = false;
     const QPoint position = event->position().toPoint();
     if (deleteButtonPressed_) {
         deleteButtonPressed_ = false;
         update();
-        if (deleteButtonRect().contains(position))
-            emit deleteButtonClicked();
+        if (deleteButtonRect().contains(position)) emit deleteButtonClicked();
         return;
     }
     if ((position - pressPosition_).manhattanLength() > kTapSlop) {
@@ -370,13 +345,10 @@ void TableViewCell::mouseReleaseEvent(QMouseEvent* event) {
     emit tapped();
 }
 
-void TableViewCell::contextMenuEvent(QContextMenuEvent*) {
-    emit deleteRequested();
-}
+void TableViewCell::contextMenuEvent(QContextMenuEvent*) { emit deleteRequested(); }
 
 void TableViewCell::paintFocusRing(QPainter& painter) const {
-    if (!hasFocus())
-        return;
+    if (!hasFocus()) return;
     // Drawn inside the row, so that neighbouring rows never cover it.
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
@@ -415,22 +387,14 @@ void TableViewCell::keyPressEvent(QKeyEvent* event) {
             emit tapped();
         return;
     case Qt::Key_Escape:
-        if (!showingDeleteConfirmation_)
-            break;
+        if (!showingDeleteConfirmation_) break;
         // A tap beside the offered Delete button withdraws it.
         emit tapped();
         return;
-    case Qt::Key_Delete:
-        emit deleteRequested();
-        return;
-    case Qt::Key_Up:
-        focusNeighbour(-1);
-        return;
-    case Qt::Key_Down:
-        focusNeighbour(1);
-        return;
-    default:
-        break;
+    case Qt::Key_Delete: emit deleteRequested(); return;
+    case Qt::Key_Up: focusNeighbour(-1); return;
+    case Qt::Key_Down: focusNeighbour(1); return;
+    default: break;
     }
     QWidget::keyPressEvent(event);
 }
@@ -450,8 +414,7 @@ void TableViewCell::focusNeighbour(int step) {
         if (next.section >= 0 && next.section < table->numberOfSections())
             next.row = step > 0 ? 0 : table->numberOfRowsInSection(next.section) - 1;
     }
-    if (next.section < 0 || next.section >= table->numberOfSections())
-        return;
+    if (next.section < 0 || next.section >= table->numberOfSections()) return;
     table->scrollToRowAtIndexPath(next, TableView::ScrollPosition::None, false);
     if (TableViewCell* cell = table->cellForRowAtIndexPath(next))
         cell->setFocus(step > 0 ? Qt::TabFocusReason : Qt::BacktabFocusReason);

@@ -1,19 +1,11 @@
 #include "platform/ui/TableViewDataSource.h"
 
-int TableViewDataSource::numberOfSectionsInTableView(TableView&) {
-    return 1;
-}
+int TableViewDataSource::numberOfSectionsInTableView(TableView&) { return 1; }
 
-QString TableViewDataSource::titleForHeaderInSection(TableView&, int) {
-    return {};
-}
+QString TableViewDataSource::titleForHeaderInSection(TableView&, int) { return {}; }
 
-QString TableViewDataSource::titleForFooterInSection(TableView&, int) {
-    return {};
-}
+QString TableViewDataSource::titleForFooterInSection(TableView&, int) { return {}; }
 
-bool TableViewDataSource::canEditRowAtIndexPath(TableView&, const IndexPath&) {
-    return true;
-}
+bool TableViewDataSource::canEditRowAtIndexPath(TableView&, const IndexPath&) { return true; }
 
 void TableViewDataSource::commitEditingStyle(TableView&, TableViewCell::EditingStyle, const IndexPath&) {}

@@ -26,6 +26,5 @@ public:
     // The user confirmed a delete or tapped an insert control. The data
     // source changes its data, then tells the table (deleteRowsAtIndexPaths,
     // reloadData).
-    virtual void commitEditingStyle(TableView& table, TableViewCell::EditingStyle style,
-                                    const IndexPath& indexPath);
+    virtual void commitEditingStyle(TableView& table, TableViewCell::EditingStyle style, const IndexPath& indexPath);
 };

@@ -18,6 +18,5 @@ public:
     virtual int heightForHeaderInSection(TableView& table, int section);
     virtual int heightForFooterInSection(TableView& table, int section);
     virtual void didSelectRowAtIndexPath(TableView& table, const IndexPath& indexPath);
-    virtual TableViewCell::EditingStyle editingStyleForRowAtIndexPath(TableView& table,
-                                                                      const IndexPath& indexPath);
+    virtual TableViewCell::EditingStyle editingStyleForRowAtIndexPath(TableView& table, const IndexPath& indexPath);
 };

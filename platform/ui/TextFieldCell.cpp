@@ -48,31 +48,22 @@ TextFieldCell::TextFieldCell(Style style, const QString& reuseIdentifier, QWidge
     connect(textField_, &QLineEdit::returnPressed, this, &TextFieldCell::returnPressed);
 }
 
-void TextFieldCell::setTextFieldFrame(const QRect& frame) {
-    textField_->setGeometry(frame);
-}
+void TextFieldCell::setTextFieldFrame(const QRect& frame) { textField_->setGeometry(frame); }
 
 void TextFieldCell::setClearButtonWhileEditing(bool shown) {
     clearButtonWhileEditing_ = shown;
     updateClearButton();
 }
 
-void TextFieldCell::becomeFirstResponder() {
-    textField_->setFocus(Qt::OtherFocusReason);
-}
+void TextFieldCell::becomeFirstResponder() { textField_->setFocus(Qt::OtherFocusReason); }
 
-void TextFieldCell::resignFirstResponder() {
-    textField_->clearFocus();
-}
+void TextFieldCell::resignFirstResponder() { textField_->clearFocus(); }
 
-bool TextFieldCell::isFirstResponder() const {
-    return textField_->hasFocus();
-}
+bool TextFieldCell::isFirstResponder() const { return textField_->hasFocus(); }
 
 void TextFieldCell::setSelected(bool selected, bool) {
     TableViewCell::setSelected(selected, false);
-    if (selected)
-        becomeFirstResponder();
+    if (selected) becomeFirstResponder();
 }
 
 bool TextFieldCell::eventFilter(QObject* watched, QEvent* event) {

@@ -16,13 +16,9 @@ QFont sansFont(qreal points, QFont::Weight weight) {
 
 }  // namespace
 
-QFont Theme::systemFont(qreal points) {
-    return sansFont(points, QFont::Normal);
-}
+QFont Theme::systemFont(qreal points) { return sansFont(points, QFont::Normal); }
 
-QFont Theme::boldSystemFont(qreal points) {
-    return sansFont(points, QFont::Bold);
-}
+QFont Theme::boldSystemFont(qreal points) { return sansFont(points, QFont::Bold); }
 
 QFont Theme::fontNamed(const QString& name, qreal points) {
     const bool bold = name.contains(QLatin1String("Bold"), Qt::CaseInsensitive);

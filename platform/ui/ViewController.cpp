@@ -14,8 +14,7 @@ ViewController::ViewController(QWidget* parent)
 ViewController::~ViewController() = default;
 
 void ViewController::setTitle(const QString& title) {
-    if (title_ == title)
-        return;
+    if (title_ == title) return;
     title_ = title;
     // A screen reader names the screen as the bar does.
     setAccessibleName(title);
@@ -28,8 +27,7 @@ void ViewController::setBackgroundBrush(const QBrush& brush) {
 }
 
 void ViewController::loadViewIfNeeded() {
-    if (viewLoaded_)
-        return;
+    if (viewLoaded_) return;
     viewLoaded_ = true;
     viewDidLoad();
 }
@@ -45,6 +43,4 @@ void ViewController::paintEvent(QPaintEvent*) {
     painter.fillRect(rect(), background_);
 }
 
-void ViewController::setNavigationController(NavigationController* controller) {
-    navigationController_ = controller;
-}
+void ViewController::setNavigationController(NavigationController* controller) { navigationController_ = controller; }

@@ -114,8 +114,8 @@ TEST_F(ChartScreenTest, ShowsTheOverlayFirstThenThePieOfEveryPersonInThePeriod) 
     // The total's records: the sent ones, then the received ones.
     const std::vector<Sms>& records = app_.root().chartViewController()->records();
     ASSERT_EQ(records.size(), 7u);
-    EXPECT_TRUE(std::is_partitioned(records.begin(), records.end(),
-                                    [](const Sms& sms) { return sms.flags() == Sms::kSent; }));
+    EXPECT_TRUE(
+        std::is_partitioned(records.begin(), records.end(), [](const Sms& sms) { return sms.flags() == Sms::kSent; }));
     EXPECT_EQ(records.front().flags(), Sms::kSent);
 
     touch(wedgeOf("Anna Becker"));

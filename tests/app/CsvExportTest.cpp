@@ -26,7 +26,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::time_t kMarchEvening = 1362518100;  // 2013-03-05 21:15:00 UTC
+constexpr std::time_t kMarchEvening = 1362518100;    // 2013-03-05 21:15:00 UTC
 constexpr std::time_t kJanuaryMorning = 1357718703;  // 2013-01-09 08:05:03 UTC
 
 std::shared_ptr<const Person> person(const std::string& name, int recordID) {
@@ -129,11 +129,11 @@ TEST_F(CsvExportTest, ParsesBackIntoTheRightColumns) {
     const auto rows = parseCsv(CsvExport::text(records, english_));
     ASSERT_EQ(rows.size(), 4u);
     EXPECT_EQ(rows[0], (std::vector<QString>{"Name", "Number", "Date", "Type", "Text"}));
-    EXPECT_EQ(rows[1], (std::vector<QString>{"Becker, Anna", "'+1,415", "05 Mar 2013 09:15:00 PM", "INCOMING",
-                                             "a, \"b\"\nc"}));
+    EXPECT_EQ(rows[1],
+              (std::vector<QString>{"Becker, Anna", "'+1,415", "05 Mar 2013 09:15:00 PM", "INCOMING", "a, \"b\"\nc"}));
     EXPECT_EQ(rows[2], (std::vector<QString>{"\"Quoted\"", "'\r\n", "09 Jan 2013 08:05:03 AM", "OUTGOING", ","}));
-    EXPECT_EQ(rows[3], (std::vector<QString>{"Zoë Ångström", "07700900123", "09 Jan 2013 08:05:03 AM", "OUTGOING",
-                                             "Grüße 😀"}));
+    EXPECT_EQ(rows[3],
+              (std::vector<QString>{"Zoë Ångström", "07700900123", "09 Jan 2013 08:05:03 AM", "OUTGOING", "Grüße 😀"}));
 }
 
 TEST_F(CsvExportTest, NamesAreTheResolvedNamesAndTheBytesAreUtf8WithoutMark) {
@@ -147,11 +147,11 @@ TEST_F(CsvExportTest, NamesAreTheResolvedNamesAndTheBytesAreUtf8WithoutMark) {
     EXPECT_TRUE(bytes.startsWith("Name,"));
     EXPECT_EQ(bytes.toStdString(),
               std::string("Name,Number,Date,Type,Text\n"
-                         "3125550199,3125550199,05 Mar 2013 09:15:00 PM,INCOMING,\"x\"\n"
-                         "Zo\xC3\xAB \xC3\x85ngstr\xC3\xB6m,0049301234,05 Mar 2013 09:15:00 PM,OUTGOING,"
-                         "\"Gr\xC3\xBC\xC3\x9F"
-                         "e \xF0\x9F\x98\x80\"\n"
-                         ",5550000,05 Mar 2013 09:15:00 PM,OUTGOING,\"no person\"\n"));
+                          "3125550199,3125550199,05 Mar 2013 09:15:00 PM,INCOMING,\"x\"\n"
+                          "Zo\xC3\xAB \xC3\x85ngstr\xC3\xB6m,0049301234,05 Mar 2013 09:15:00 PM,OUTGOING,"
+                          "\"Gr\xC3\xBC\xC3\x9F"
+                          "e \xF0\x9F\x98\x80\"\n"
+                          ",5550000,05 Mar 2013 09:15:00 PM,OUTGOING,\"no person\"\n"));
 }
 
 TEST_F(CsvExportTest, DatesFollowTheLocaleAndTheTimeZone) {
@@ -239,8 +239,8 @@ public:
         }
         // Without a status there is no program: only this empty folder is
         // searched.
-        const std::string path = exitStatus ? dir_.path().toStdString() + ":" + std::getenv("PATH")
-                                            : dir_.path().toStdString();
+        const std::string path =
+            exitStatus ? dir_.path().toStdString() + ":" + std::getenv("PATH") : dir_.path().toStdString();
         path_.emplace("PATH", path);
     }
 
@@ -260,7 +260,8 @@ class MailExportTest : public CsvExportTest {
 protected:
     MailExportTest() {
         AlertView::resetShownForTesting();
-        records_.push_back(record("Becker, Anna", "4155550101", kMarchEvening, "See you at \"eight\"", Direction::Received));
+        records_.push_back(
+            record("Becker, Anna", "4155550101", kMarchEvening, "See you at \"eight\"", Direction::Received));
         records_.push_back(record("Okafor", "07700900123", kJanuaryMorning, "On my way", Direction::Sent));
         list_->setData(records_);  // the list keeps a copy of its own
     }
@@ -283,8 +284,8 @@ TEST_F(MailExportTest, HandsTheMailOverAndTellsWhereTheFileIs) {
     ASSERT_TRUE(MailComposer::canSendMail());
     exportAndWait();
     const QString documents = CsvExport::documentsFilePath();
-    EXPECT_EQ(mailer.arguments(), (QStringList{"--utf8", "--subject", "Ledgerwick Exported CSV", "--body", "",
-                                               "--attach", documents}));
+    EXPECT_EQ(mailer.arguments(),
+              (QStringList{"--utf8", "--subject", "Ledgerwick Exported CSV", "--body", "", "--attach", documents}));
     EXPECT_EQ(mailer.attached(), expectedCsv().toUtf8());
     EXPECT_EQ(fileBytes(documents), expectedCsv().toUtf8());
     EXPECT_EQ(AlertView::shownCountForTesting(), 1);
@@ -307,7 +308,7 @@ TEST_F(MailExportTest, WithoutXdgEmailOnlyTheFileIsWritten) {
     list_->exportData();
     records_.pop_back();
     list_->setData(records_);
-    list_->exportData();  // a second export replaces the first
+    list_->exportData();      // a second export replaces the first
     uiwait::runQueuedWork();  // anything the exports left for later, such as an alert
     EXPECT_EQ(AlertView::shownCountForTesting(), 0);
     EXPECT_EQ(list_->mailComposer(), nullptr);

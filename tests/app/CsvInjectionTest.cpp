@@ -40,10 +40,10 @@ TEST(CsvInjection, OtherFieldsAreWrittenAsTheyAre) {
     EXPECT_EQ(CsvExport::neutralised(""), "");
     EXPECT_EQ(CsvExport::neutralised("Anna Becker"), "Anna Becker");
     EXPECT_EQ(CsvExport::neutralised("4155550101"), "4155550101");
-    EXPECT_EQ(CsvExport::neutralised("1+1"), "1+1");                // only the first character counts
-    EXPECT_EQ(CsvExport::neutralised(" =1+1"), " =1+1");            // a blank first is text to a spreadsheet
-    EXPECT_EQ(CsvExport::neutralised("'=already"), "'=already");    // one apostrophe, never two
-    EXPECT_EQ(CsvExport::neutralised("\n=1"), "\n=1");              // a line break stays inside the quotes
+    EXPECT_EQ(CsvExport::neutralised("1+1"), "1+1");              // only the first character counts
+    EXPECT_EQ(CsvExport::neutralised(" =1+1"), " =1+1");          // a blank first is text to a spreadsheet
+    EXPECT_EQ(CsvExport::neutralised("'=already"), "'=already");  // one apostrophe, never two
+    EXPECT_EQ(CsvExport::neutralised("\n=1"), "\n=1");            // a line break stays inside the quotes
 }
 
 TEST(CsvInjection, TheExportGuardsNamesNumbersAndBodies) {

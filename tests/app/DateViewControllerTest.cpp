@@ -15,10 +15,10 @@ constexpr std::time_t kDay = 86400;
 class DateViewControllerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        app_.store("4155550101", kMarch5 - 1, false);          // 4 March 23:59:59
-        app_.store("4155550101", kMarch5, false);              // 5 March 00:00:00
-        app_.store("4155550101", kMarch20 + kDay - 1, true);   // 20 March 23:59:59
-        app_.store("4155550101", kMarch20 + kDay, true);       // 21 March 00:00:00
+        app_.store("4155550101", kMarch5 - 1, false);         // 4 March 23:59:59
+        app_.store("4155550101", kMarch5, false);             // 5 March 00:00:00
+        app_.store("4155550101", kMarch20 + kDay - 1, true);  // 20 March 23:59:59
+        app_.store("4155550101", kMarch20 + kDay, true);      // 21 March 00:00:00
         // A fixed start on 1 March 2013; the end is always today.
         app_.settings([](PropertyList& s) { s.setDouble("lastfromdate", double(kMarch1)); });
         app_.launch();
@@ -42,7 +42,9 @@ protected:
         drive_.spinTo(wheels, DatePicker::Day, day - 1);
         EXPECT_EQ(picker(screen).date(), QDate(2013, 3, day));
     }
-    std::optional<IndexPath> selectedRow(DateViewController& screen) { return screen.tableView()->indexPathForSelectedRow(); }
+    std::optional<IndexPath> selectedRow(DateViewController& screen) {
+        return screen.tableView()->indexPathForSelectedRow();
+    }
 
     AppHarness app_;
     ScreenDriver drive_{app_};
@@ -112,7 +114,7 @@ TEST_F(DateViewControllerTest, OneDayPeriodsAndAStartAfterTheEndAreHandedOverAsC
     ASSERT_TRUE(screen);
     spin(*screen, DatePicker::Day, 19);  // From 20 March
     drive_.tapRow(*screen->tableView(), {0, 1});
-    spinToMarch2013(*screen, 20);        // To 20 March
+    spinToMarch2013(*screen, 20);  // To 20 March
     drive_.tapRight();
     EXPECT_EQ(app_.root().model().from(), kMarch20);
     EXPECT_EQ(app_.root().model().to(), kMarch20 + kDay - 1);
@@ -120,7 +122,7 @@ TEST_F(DateViewControllerTest, OneDayPeriodsAndAStartAfterTheEndAreHandedOverAsC
 
     screen = open();
     ASSERT_TRUE(screen);
-    spin(*screen, DatePicker::Day, 1);   // From 21 March, after the end
+    spin(*screen, DatePicker::Day, 1);  // From 21 March, after the end
     drive_.tapRow(*screen->tableView(), {0, 1});
     spinToMarch2013(*screen, 20);
     drive_.tapRight();

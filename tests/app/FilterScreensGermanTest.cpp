@@ -11,7 +11,6 @@
 #include "app/filters/PreferencesViewController.h"
 #include "app/shell/PeriodButton.h"
 
-
 namespace {
 
 const std::time_t kNow = std::time(nullptr);

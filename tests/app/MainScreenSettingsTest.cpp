@@ -147,7 +147,7 @@ TEST_F(MainScreenSettingsTest, OddValuesLoadAsTheirSpecifiedMeaning) {
         s.setString("epersonNA0", "111");
         s.setString("epersonNA2", "333");  // a gap: the app reads past it
         s.setInteger("epersoncount", 2);
-        s.setInteger("eperson0", 999);     // no such contact: dropped
+        s.setInteger("eperson0", 999);  // no such contact: dropped
     }));
     MainScreenSettings settings;
     settings.hideSMS = true;

@@ -135,8 +135,7 @@ TEST_F(MainScreenTest, BeforeTheFirstCountArrivesTheScreenShowsTheUsersPeriodAnd
     // Total Messages row is the filter table.
     TableView& table = *screen.filterTableView();
     QWidget* under = screen.childAt(table.geometry().center());
-    EXPECT_TRUE(under == &table || table.isAncestorOf(under))
-        << (under ? under->metaObject()->className() : "nothing");
+    EXPECT_TRUE(under == &table || table.isAncestorOf(under)) << (under ? under->metaObject()->className() : "nothing");
     for (auto* list : screen.findChildren<RecordViewController*>()) EXPECT_FALSE(list->isVisible());
 }
 
@@ -294,7 +293,7 @@ TEST_F(MainScreenTest, ClearDatabaseAsksFirstThenResyncs) {
     AlertView::setPresetAnswerForTesting(1);  // OK
     AlertView::resetShownForTesting();
     app_.root().confirmClearDB();
-    app_.waitForCounts();  // the clear and its resync run in the background
+    app_.waitForCounts();                             // the clear and its resync run in the background
     EXPECT_EQ(AlertView::shownCountForTesting(), 3);  // confirm, then success and resync in one box
     EXPECT_EQ(AlertView::lastShownTitle(), "Ledgerwick");
     EXPECT_EQ(AlertView::lastShownMessage(), "Resyncing with default SMS database");
@@ -441,7 +440,7 @@ TEST_F(MainScreenTest, AUrlGivenToTheVeryFirstStartTakesEffect) {
 
     activate();  // the activation that follows the launch
     EXPECT_TRUE(app_.root().model().hideSMS());
-    EXPECT_EQ(shownValueOnceItIs(1, 0, "1"), "1");  // the totals stay
+    EXPECT_EQ(shownValueOnceItIs(1, 0, "1"), "1");                                 // the totals stay
     EXPECT_EQ(shownRow(1, 0), (std::vector<std::string>{"Total Messages", "1"}));  // no arrow
     drive_.tapRow(*app_.root().filterTableView(), {1, 0});
     EXPECT_EQ(drive_.top<RootViewController>(), &app_.root()) << "the list stays closed";

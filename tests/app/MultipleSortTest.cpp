@@ -20,7 +20,7 @@ struct Entry {
 };
 
 using Exchange = std::pair<std::size_t, std::size_t>;  // higher index first
-using Comparison = std::pair<int, int>;                 // receiver id, argument id
+using Comparison = std::pair<int, int>;                // receiver id, argument id
 
 Exchange exchangeOf(std::size_t a, std::size_t b) { return {std::max(a, b), std::min(a, b)}; }
 

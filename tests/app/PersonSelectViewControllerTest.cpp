@@ -43,7 +43,8 @@ TEST_F(PersonSelectViewControllerTest, ChoosingAPersonFiltersTheTotalsAndAllLift
     ASSERT_EQ(table.numberOfRowsInSection(0), 4);
     EXPECT_EQ(drive_.text(table, {0, 0}), "All");
     for (int row = 1; row <= 3; ++row)
-        EXPECT_EQ(drive_.text(table, {0, row}).toStdString(), app_.root().model().personArray()[size_t(row - 1)].name());
+        EXPECT_EQ(drive_.text(table, {0, row}).toStdString(),
+                  app_.root().model().personArray()[size_t(row - 1)].name());
     app_.screenshot("filters-person");
 
     // The fourth row is the main screen's third person.

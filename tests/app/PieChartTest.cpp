@@ -54,8 +54,8 @@ int selectedIndex(const FullPieView& pie) {
 
 TEST(PieAngleTest, AnglesRunClockwiseFromThreeOClockInEveryQuadrant) {
     EXPECT_DOUBLE_EQ(PieAngle::angleWithRefOrigin(1.0f, 0.0f), 0.0);
-    EXPECT_NEAR(PieAngle::angleWithRefOrigin(0.5f, 0.5f), 45.0, 1e-4);     // down and right
-    EXPECT_NEAR(PieAngle::angleWithRefOrigin(-0.5f, 0.5f), 135.0, 1e-4);   // down and left
+    EXPECT_NEAR(PieAngle::angleWithRefOrigin(0.5f, 0.5f), 45.0, 1e-4);    // down and right
+    EXPECT_NEAR(PieAngle::angleWithRefOrigin(-0.5f, 0.5f), 135.0, 1e-4);  // down and left
     EXPECT_DOUBLE_EQ(PieAngle::angleWithRefOrigin(-1.0f, 0.0f), 180.0);
     EXPECT_NEAR(PieAngle::angleWithRefOrigin(-0.5f, -0.5f), 225.0, 1e-4);  // up and left
     EXPECT_NEAR(PieAngle::angleWithRefOrigin(0.5f, -0.5f), 315.0, 1e-4);   // up and right

@@ -113,9 +113,9 @@ TEST_F(QuotaReportAppTest, MonthsAreTheMonthlyReportsOverAYear) {
     options.period.from = kNow - 365 * 86400;
     const QuotaReport::Result report = QuotaReport::build(options);
 
-    const auto appRows = MonthlyReport::months(MonthlyReport::records(options.period.from, options.period.to,
-                                                                      options.excluded),
-                                               QLocale(QLocale::English, QLocale::UnitedStates));
+    const auto appRows =
+        MonthlyReport::months(MonthlyReport::records(options.period.from, options.period.to, options.excluded),
+                              QLocale(QLocale::English, QLocale::UnitedStates));
     ASSERT_EQ(report.months.size(), appRows.size());
     ASSERT_GE(appRows.size(), 12u);
     for (std::size_t i = 0; i < appRows.size(); ++i) {

@@ -96,8 +96,7 @@ protected:
         const QRect rect = table.rectForRowAtIndexPath({0, row});
         QWidget* surface = table.viewport();
         QTest::mousePress(surface, Qt::LeftButton, Qt::NoModifier, rect.center() + QPoint(60, 0));
-        for (int step = 1; step <= 6; ++step)
-            QTest::mouseMove(surface, rect.center() + QPoint(60 - step * 15, 0), 5);
+        for (int step = 1; step <= 6; ++step) QTest::mouseMove(surface, rect.center() + QPoint(60 - step * 15, 0), 5);
         QTest::mouseRelease(surface, Qt::LeftButton, Qt::NoModifier, rect.center() + QPoint(-30, 0));
         ASSERT_EQ(table.deleteConfirmationRow(), row);
         QTest::mouseClick(surface, Qt::LeftButton, Qt::NoModifier, QPoint(rect.right() - 30, rect.center().y()));

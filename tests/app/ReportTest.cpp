@@ -20,13 +20,13 @@
 namespace {
 
 // A period from the middle of December to the tenth of February, UTC.
-constexpr std::time_t kDecember15 = 1355529600;           // 2012-12-15 00:00:00
-constexpr std::time_t kFebruary10End = 1360540799;        // 2013-02-10 23:59:59
-constexpr std::time_t kDecember31End = 1356998399;        // 2012-12-31 23:59:59
-constexpr std::time_t kJanuary1 = 1356998400;             // 2013-01-01 00:00:00
-constexpr std::time_t kJanuary5 = 1357387200;             // 2013-01-05 12:00
-constexpr std::time_t kJanuary20 = 1358683200;            // 2013-01-20 12:00
-constexpr std::time_t kJanuary21 = 1358769600;            // 2013-01-21 12:00
+constexpr std::time_t kDecember15 = 1355529600;     // 2012-12-15 00:00:00
+constexpr std::time_t kFebruary10End = 1360540799;  // 2013-02-10 23:59:59
+constexpr std::time_t kDecember31End = 1356998399;  // 2012-12-31 23:59:59
+constexpr std::time_t kJanuary1 = 1356998400;       // 2013-01-01 00:00:00
+constexpr std::time_t kJanuary5 = 1357387200;       // 2013-01-05 12:00
+constexpr std::time_t kJanuary20 = 1358683200;      // 2013-01-20 12:00
+constexpr std::time_t kJanuary21 = 1358769600;      // 2013-01-21 12:00
 
 const std::string kFriend = "+14155550101";
 const std::string kExcluded = "+14155550199";
@@ -60,16 +60,16 @@ protected:
     // Messages at the edges of the period and of its months; segments in
     // the comments.
     void storeTraffic() {
-        app_.store(kFriend, kDecember15 - 1, false);                       // before the period
-        app_.store(kFriend, kDecember15, false, "hi");                     // 1 in, December
-        app_.store(kFriend, kDecember31End, true, repeated("ж", 71));      // 2 out, December
-        app_.store(kFriend, kJanuary1, false, repeated("ж", 70));          // 1 in, January
-        app_.store(kFriend, kJanuary5, true, repeated("a", 160));          // 1 out, January
-        app_.store(kFriend, kJanuary20, true, "");                         // 1 out, January
-        app_.store(kExcluded, kJanuary21, false, "excluded");              // left out
-        app_.store(kExcluded, kJanuary21 + 1, true, "excluded");           // left out
-        app_.store(kFriend, kFebruary10End, false, repeated("a", 161));    // 2 in, February
-        app_.store(kFriend, kFebruary10End + 1, true);                     // after the period
+        app_.store(kFriend, kDecember15 - 1, false);                     // before the period
+        app_.store(kFriend, kDecember15, false, "hi");                   // 1 in, December
+        app_.store(kFriend, kDecember31End, true, repeated("ж", 71));    // 2 out, December
+        app_.store(kFriend, kJanuary1, false, repeated("ж", 70));        // 1 in, January
+        app_.store(kFriend, kJanuary5, true, repeated("a", 160));        // 1 out, January
+        app_.store(kFriend, kJanuary20, true, "");                       // 1 out, January
+        app_.store(kExcluded, kJanuary21, false, "excluded");            // left out
+        app_.store(kExcluded, kJanuary21 + 1, true, "excluded");         // left out
+        app_.store(kFriend, kFebruary10End, false, repeated("a", 161));  // 2 in, February
+        app_.store(kFriend, kFebruary10End + 1, true);                   // after the period
     }
 
     void launchOnPeriod() {

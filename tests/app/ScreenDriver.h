@@ -33,7 +33,8 @@ public:
     }
 
     void settle() {
-        EXPECT_TRUE(QTest::qWaitFor([this] { return !app_.navigation().isAnimating(); }, 2000)) << "a slide never ended";
+        EXPECT_TRUE(QTest::qWaitFor([this] { return !app_.navigation().isAnimating(); }, 2000))
+            << "a slide never ended";
         EXPECT_TRUE(uiwait::settle()) << "a fade never ended";
         app_.waitForCounts();
     }
@@ -56,13 +57,15 @@ public:
     // A tap in the middle of the row's white part, right of any editing
     // control.
     void tapRow(TableView& table, IndexPath indexPath) {
-        if (TableViewCell* c = cell(table, indexPath)) QTest::mouseClick(c, Qt::LeftButton, {}, QPoint(120, c->height() / 2));
+        if (TableViewCell* c = cell(table, indexPath))
+            QTest::mouseClick(c, Qt::LeftButton, {}, QPoint(120, c->height() / 2));
         settle();
     }
     void tapEditingControl(TableView& table, IndexPath indexPath) {
         TableViewCell* c = cell(table, indexPath);
         if (!c) return;
-        QTest::mouseClick(c, Qt::LeftButton, {}, QPoint(inset(table) + Theme::editingControlWidth / 2, c->height() / 2));
+        QTest::mouseClick(c, Qt::LeftButton, {},
+                          QPoint(inset(table) + Theme::editingControlWidth / 2, c->height() / 2));
         settle();
     }
     void tapDeleteButton(TableView& table, IndexPath indexPath) {

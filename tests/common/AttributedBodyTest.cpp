@@ -48,23 +48,22 @@ Bytes lengthBytes(const Bytes& blob) {
 const Bytes kRealBlob = [] {
     Bytes blob = {0x04, 0x0B};
     for (char c : std::string_view("streamtyped")) blob.push_back(static_cast<unsigned char>(c));
-    const Bytes rest = {
-        0x81, 0xE8, 0x03, 0x84, 0x01, 0x40, 0x84, 0x84, 0x84, 0x12, 'N', 'S', 'A', 't', 't', 'r', 'i', 'b', 'u',
-        't', 'e', 'd', 'S', 't', 'r', 'i', 'n', 'g', 0x00, 0x84, 0x84, 0x08, 'N', 'S', 'O', 'b', 'j', 'e', 'c',
-        't', 0x00, 0x85, 0x92, 0x84, 0x84, 0x84, 0x08, 'N', 'S', 'S', 't', 'r', 'i', 'n', 'g', 0x01, 0x94, 0x84,
-        0x01, 0x2B, 0x0A, 'N', 'o', 't', 'e', 'r', ' ', 't', 'e', 's', 't', 0x86, 0x84, 0x02, 'i', 'I', 0x01,
-        0x0A, 0x92, 0x84, 0x84, 0x84, 0x0C, 'N', 'S', 'D', 'i', 'c', 't', 'i', 'o', 'n', 'a', 'r', 'y', 0x00,
-        0x94, 0x84, 0x01, 'i', 0x01, 0x92, 0x84, 0x96, 0x96, 0x1D, '_', '_', 'k', 'I', 'M', 'M', 'e', 's', 's',
-        'a', 'g', 'e', 'P', 'a', 'r', 't', 'A', 't', 't', 'r', 'i', 'b', 'u', 't', 'e', 'N', 'a', 'm', 'e', 0x86,
-        0x92, 0x84, 0x84, 0x84, 0x08, 'N', 'S', 'N', 'u', 'm', 'b', 'e', 'r', 0x00, 0x84, 0x84, 0x07, 'N', 'S',
-        'V', 'a', 'l', 'u', 'e', 0x00, 0x94, 0x84, 0x01, '*', 0x84, 0x99, 0x99, 0x00, 0x86, 0x86, 0x86};
+    const Bytes rest = {0x81, 0xE8, 0x03, 0x84, 0x01, 0x40, 0x84, 0x84, 0x84, 0x12, 'N',  'S',  'A',  't',  't',  'r',
+                        'i',  'b',  'u',  't',  'e',  'd',  'S',  't',  'r',  'i',  'n',  'g',  0x00, 0x84, 0x84, 0x08,
+                        'N',  'S',  'O',  'b',  'j',  'e',  'c',  't',  0x00, 0x85, 0x92, 0x84, 0x84, 0x84, 0x08, 'N',
+                        'S',  'S',  't',  'r',  'i',  'n',  'g',  0x01, 0x94, 0x84, 0x01, 0x2B, 0x0A, 'N',  'o',  't',
+                        'e',  'r',  ' ',  't',  'e',  's',  't',  0x86, 0x84, 0x02, 'i',  'I',  0x01, 0x0A, 0x92, 0x84,
+                        0x84, 0x84, 0x0C, 'N',  'S',  'D',  'i',  'c',  't',  'i',  'o',  'n',  'a',  'r',  'y',  0x00,
+                        0x94, 0x84, 0x01, 'i',  0x01, 0x92, 0x84, 0x96, 0x96, 0x1D, '_',  '_',  'k',  'I',  'M',  'M',
+                        'e',  's',  's',  'a',  'g',  'e',  'P',  'a',  'r',  't',  'A',  't',  't',  'r',  'i',  'b',
+                        'u',  't',  'e',  'N',  'a',  'm',  'e',  0x86, 0x92, 0x84, 0x84, 0x84, 0x08, 'N',  'S',  'N',
+                        'u',  'm',  'b',  'e',  'r',  0x00, 0x84, 0x84, 0x07, 'N',  'S',  'V',  'a',  'l',  'u',  'e',
+                        0x00, 0x94, 0x84, 0x01, '*',  0x84, 0x99, 0x99, 0x00, 0x86, 0x86, 0x86};
     blob.insert(blob.end(), rest.begin(), rest.end());
     return blob;
 }();
 
-TEST(AttributedBodyTest, ReadsTheTextOfABlobAsThePhoneWritesIt) {
-    EXPECT_EQ(extract(kRealBlob), "Noter test");
-}
+TEST(AttributedBodyTest, ReadsTheTextOfABlobAsThePhoneWritesIt) { EXPECT_EQ(extract(kRealBlob), "Noter test"); }
 
 TEST(AttributedBodyTest, EncoderWritesTheMutableClassChainTheStringAndTheAttributeRun) {
     const Bytes blob = AttributedBodyEncoder::encode("See you at eight");
@@ -91,8 +90,9 @@ TEST(AttributedBodyTest, EncoderWritesTheMutableClassChainTheStringAndTheAttribu
 
 TEST(AttributedBodyTest, MultiByteTextIsCountedInBytes) {
     // 10 mathematical bold letters and a space: 41 bytes, as in real blobs.
-    const std::string bold = "\xF0\x9D\x96\x8D\xF0\x9D\x96\x8A\xF0\x9D\x96\x91\xF0\x9D\x96\x91\xF0\x9D\x96\x94 "
-                             "\xF0\x9D\x96\x9C\xF0\x9D\x96\x94\xF0\x9D\x96\x97\xF0\x9D\x96\x91\xF0\x9D\x96\x89";
+    const std::string bold =
+        "\xF0\x9D\x96\x8D\xF0\x9D\x96\x8A\xF0\x9D\x96\x91\xF0\x9D\x96\x91\xF0\x9D\x96\x94 "
+        "\xF0\x9D\x96\x9C\xF0\x9D\x96\x94\xF0\x9D\x96\x97\xF0\x9D\x96\x91\xF0\x9D\x96\x89";
     ASSERT_EQ(bold.size(), 41u);
     const std::string others[] = {"Grüße aus Köln 👋🏽 — 5 €", "日本語のテキスト"};
     for (const std::string& text : {bold, others[0], others[1]}) {
@@ -224,8 +224,8 @@ TEST(AttributedBodyTest, InvalidUtf8GivesNothingValidEdgesPass) {
         EXPECT_EQ(extract(AttributedBodyEncoder::encode(text)), std::nullopt) << text;
 
     const std::string valid[] = {
-        "\x7F", "\xC2\x80", "\xDF\xBF", "\xE0\xA0\x80", "\xED\x9F\xBF", "\xEE\x80\x80", "\xF0\x90\x80\x80",
-        "\xF4\x8F\xBF\xBF",
+        "\x7F",         "\xC2\x80",     "\xDF\xBF",         "\xE0\xA0\x80",
+        "\xED\x9F\xBF", "\xEE\x80\x80", "\xF0\x90\x80\x80", "\xF4\x8F\xBF\xBF",
     };
     for (const std::string& text : valid) EXPECT_EQ(extract(AttributedBodyEncoder::encode(text)), text) << text;
 }
@@ -241,7 +241,11 @@ TEST(AttributedBodyTest, PlaceholdersAreStrippedAndNothingLeftIsNothing) {
     EXPECT_EQ(AttributedBody::withoutPlaceholders("Look " + balloon + "here"), "Look here");
     EXPECT_EQ(AttributedBody::withoutPlaceholders("Plain text"), "Plain text");
     // Other characters with the same lead byte stay: BOM, U+FFFE, U+FF01, a cut-off lead.
-    const std::string kept = "\xEF\xBB\xBF" "a\xEF\xBF\xBE" "b\xEF\xBC\x81" "c\xEF\xBF";
+    const std::string kept =
+        "\xEF\xBB\xBF"
+        "a\xEF\xBF\xBE"
+        "b\xEF\xBC\x81"
+        "c\xEF\xBF";
     EXPECT_EQ(AttributedBody::withoutPlaceholders(kept), kept);
 
     // An attachment-only message: the blob holds just the placeholder.

@@ -159,7 +159,8 @@ INSTANTIATE_TEST_SUITE_P(
         ClockChangeCase{"America/New_York", 1, utc(2024, 3, 20, 16), utc(2024, 3, 1, 5), "1 March is winter time"},
         ClockChangeCase{"America/New_York", 15, utc(2024, 4, 1, 16), utc(2024, 3, 15, 4), "after spring forward"},
         ClockChangeCase{"America/New_York", 3, utc(2024, 11, 4, 1), utc(2024, 11, 3, 4), "20:00 EST, 01:00 UTC"},
-        ClockChangeCase{"America/New_York", 15, utc(2024, 11, 10, 16), utc(2024, 10, 15, 4), "15 October is summer time"},
+        ClockChangeCase{"America/New_York", 15, utc(2024, 11, 10, 16), utc(2024, 10, 15, 4),
+                        "15 October is summer time"},
         ClockChangeCase{"America/New_York", 4, utc(2024, 11, 4, 16), utc(2024, 11, 4, 5), "after fall back"}));
 
 TEST_F(BillingPeriodTest, MidnightSkippedByTheClockChangeStartsAtTheDaysFirstMoment) {

@@ -90,7 +90,7 @@ TEST_P(CountingTest, DirectCountsHonourInclusiveBoundsAndFillRecords) {
     received("4155550101", kT - 1, 5);                 // before the period
     received("4155550101", kT + 101, 7);               // after it
     sent("4155550101", kT + 10, 4);
-    row("", kT + 20, 2, 9);                            // no address: never counted
+    row("", kT + 20, 2, 9);  // no address: never counted
     if (newSchema()) row("4155550101", kT + 30, 2, 50, "imessage", "iMessage");
 
     std::vector<Sms> records;
@@ -141,7 +141,7 @@ TEST_P(CountingTest, EachKindOfExclusion) {
     EXPECT_EQ(count(bare({"3125550199"})), all - 16);
     EXPECT_EQ(count(bare({"*123"})), all - 4 - 8);  // a contact's number and a bare one
     EXPECT_EQ(count(bare({"312*"})), all - 8 - 16);
-    EXPECT_EQ(count(bare({"*"})), all);             // a lone star excludes nothing
+    EXPECT_EQ(count(bare({"*"})), all);  // a lone star excludes nothing
     EXPECT_EQ(count(bare({"*", "", "3125550199"})), all - 16);
     const std::vector<Person> annaOnly{*annaExcluded};
     EXPECT_EQ(SmsHelper::countBadgeFrom(kT, &annaOnly, BadgeType::Received, 0), all - 3);

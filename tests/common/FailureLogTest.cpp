@@ -47,15 +47,15 @@ TEST_F(FailureLogTest, AFailedDeleteSaysWhatItWasDoingAndWhy) {
 
 TEST_F(FailureLogTest, AGroupCountWhosePerAddressQueryFailsWritesOneLineNotOnePerAddress) {
     // The address list still reads, but every per-address count lacks a column.
-    ASSERT_TRUE(counter_.exec("DROP TABLE message; CREATE TABLE message (address TEXT, date INTEGER, flags INTEGER, "
-                              "smscount INTEGER, type TEXT);"));
+    ASSERT_TRUE(
+        counter_.exec("DROP TABLE message; CREATE TABLE message (address TEXT, date INTEGER, flags INTEGER, "
+                      "smscount INTEGER, type TEXT);"));
     for (int i = 0; i < 5; ++i)
-        ASSERT_TRUE(counter_.exec("INSERT INTO message VALUES ('+1415555010" + std::to_string(i) +
-                                  "', 1000, 2, 1, 'SMS')"));
+        ASSERT_TRUE(
+            counter_.exec("INSERT INTO message VALUES ('+1415555010" + std::to_string(i) + "', 1000, 2, 1, 'SMS')"));
     std::vector<Person> persons;
     std::vector<int> counts;
-    const std::string log =
-        stderrOf([&] { SmsHelper::countIncomingGroupFrom(0, 2000, persons, counts, nullptr); });
+    const std::string log = stderrOf([&] { SmsHelper::countIncomingGroupFrom(0, 2000, persons, counts, nullptr); });
     EXPECT_EQ(persons.size(), 5u);
     EXPECT_EQ(lineCount(log), 1) << log;
     EXPECT_NE(log.find("counting"), std::string::npos) << log;

@@ -124,8 +124,9 @@ TEST_P(ModernSyncTest, RowsThatReachNoAddressAreSkippedAndMoveNoMarker) {
         // Everybody left the first group; the second lost its sender's handle.
         SqliteDatabase db;
         ASSERT_TRUE(db.open(DevicePaths::smsDatabase(), SqliteDatabase::Mode::ReadWrite));
-        ASSERT_TRUE(db.exec("DELETE FROM chat_handle_join WHERE handle_id IN "
-                            "(SELECT ROWID FROM handle WHERE id IN ('+14155550199', '+14155550198'))"));
+        ASSERT_TRUE(
+            db.exec("DELETE FROM chat_handle_join WHERE handle_id IN "
+                    "(SELECT ROWID FROM handle WHERE id IN ('+14155550199', '+14155550198'))"));
         ASSERT_TRUE(db.exec("UPDATE message SET handle_id = 0 WHERE text = 'who wrote this?'"));
     }
     store(ModernMessage::received("+14155550101", "real", kBase + 10));
@@ -165,7 +166,10 @@ TEST_P(ModernSyncTest, TheBodyComesFromAttributedBodyWhenTextIsNullWithoutPlaceh
     ModernMessage picture = ModernMessage::received("+14155550101", "\xEF\xBF\xBC", kBase + 2);  // U+FFFC alone
     picture.body = BodyStorage::AttributedBodyOnly;
     store(picture);
-    ModernMessage captioned = ModernMessage::sentTo("+14155550101", "\xEF\xBF\xBC" "Look at this", kBase + 3);
+    ModernMessage captioned = ModernMessage::sentTo("+14155550101",
+                                                    "\xEF\xBF\xBC"
+                                                    "Look at this",
+                                                    kBase + 3);
     store(captioned);  // text and blob both hold the placeholder
     ModernMessage garbage = ModernMessage::received("+14155550101", "x", kBase + 4);
     garbage.body = BodyStorage::AttributedBodyOnly;
@@ -193,7 +197,8 @@ TEST_P(ModernSyncTest, ReactionsSystemRowsAndFailedSendsAreNotCopiedAndMoveNoMar
     store(ModernMessage::received("+14155550101", "Hello", kBase + 1));
     store(ModernMessage::sentTo("+14155550101", "Hi back", kBase + 2));
     for (int type : {1000, 2000, 2001, 2005, 2006, 2007, 3000, 3003}) {
-        ModernMessage reaction = ModernMessage::received("+14155550101", "Liked \xE2\x80\x9CHi back\xE2\x80\x9D", kBase + 100);
+        ModernMessage reaction =
+            ModernMessage::received("+14155550101", "Liked \xE2\x80\x9CHi back\xE2\x80\x9D", kBase + 100);
         reaction.associatedMessageType = type;
         store(reaction);
     }
@@ -256,13 +261,12 @@ TEST_P(ModernSyncTest, EachDirectionKeepsItsOwnMarkerInUnixSeconds) {
     EXPECT_EQ(rows[0].text, "sent between the markers");
 }
 
-INSTANTIATE_TEST_SUITE_P(ColumnSets, ModernSyncTest, ::testing::Values("10.3.3", "14.3", "17.1"),
-                         [](const auto& info) {
-                             std::string name = std::string("Ios") + info.param;
-                             for (char& c : name)
-                                 if (c == '.') c = '_';
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(ColumnSets, ModernSyncTest, ::testing::Values("10.3.3", "14.3", "17.1"), [](const auto& info) {
+    std::string name = std::string("Ios") + info.param;
+    for (char& c : name)
+        if (c == '.') c = '_';
+    return name;
+});
 
 TEST(SmsReaderDates, SecondsAndNanosecondsSince2001AreToldApartPerValue) {
     EXPECT_EQ(SmsReader::unixFromPlatformDate(0), 978307200);

@@ -24,20 +24,20 @@ TEST(Person, MatchingRuleTriesTheStarsInOrder) {
         bool equal;
     };
     const Case cases[] = {
-        {"*123", "4123", true},         // rule 1: a's suffix
-        {"4123", "*123", true},         // rule 3: the pattern second
-        {"123*", "1234567", true},      // rule 2: a's prefix
+        {"*123", "4123", true},     // rule 1: a's suffix
+        {"4123", "*123", true},     // rule 3: the pattern second
+        {"123*", "1234567", true},  // rule 2: a's prefix
         {"123*", "0123", false},
-        {"1234567", "123*", true},      // rule 4
-        {"*", "123", false},            // a lone star matches nothing
+        {"1234567", "123*", true},  // rule 4
+        {"*", "123", false},        // a lone star matches nothing
         {"123", "*", false},
         {"*", "*", false},
-        {"*123", "123*", false},        // patterns against each other, as written
+        {"*123", "123*", false},  // patterns against each other, as written
         {"123*", "*123", false},
-        {"*12*", "912*", true},         // only the first star counts: suffix "12*"
+        {"*12*", "912*", true},                 // only the first star counts: suffix "12*"
         {"+14155550123", "4155550123", false},  // no normalising
         {"*4155550123", "+14155550123", true},  // a star joins the two spellings
-        {"", "", true},                 // plain equality of the strings
+        {"", "", true},                         // plain equality of the strings
         {"abc", "abc", true},
     };
     for (const auto& c : cases) EXPECT_EQ(Person::equalNumber(c.a, c.b), c.equal) << c.a << " vs " << c.b;
@@ -54,7 +54,7 @@ TEST(Person, EqualityIsByRecordBetweenContactsAndByNumbersOtherwise) {
     EXPECT_FALSE(anna.isEqual(ben));       // shared number, different records
     EXPECT_TRUE(anna.isEqual(bare));
     EXPECT_TRUE(bare.isEqual(anna));
-    EXPECT_TRUE(anna.isEqual(pattern));    // anna's number ends in 0101 (rule 3)
+    EXPECT_TRUE(anna.isEqual(pattern));  // anna's number ends in 0101 (rule 3)
     EXPECT_TRUE(pattern.isEqual(anna));
     EXPECT_FALSE(contact(-1, "x", {}).isEqual(anna));  // no numbers, nothing to match
     // A bare person made for a record (recordID 0) compares by record with contacts.
@@ -77,7 +77,8 @@ TEST(Person, NumbersNamesAndOrdering) {
     EXPECT_EQ(person.hash(), contact(7, "", {"9"}).hash());  // by name alone
 
     std::vector<Person> people{contact(1, "anna", {}), contact(2, "Zoe", {}), contact(3, "Anna", {})};
-    std::stable_sort(people.begin(), people.end(), [](const Person& a, const Person& b) { return a.comparePerson(b) < 0; });
+    std::stable_sort(people.begin(), people.end(),
+                     [](const Person& a, const Person& b) { return a.comparePerson(b) < 0; });
     EXPECT_EQ(people[0].name(), "Anna");
     EXPECT_EQ(people[1].name(), "Zoe");  // case-sensitive: Z before a
     EXPECT_EQ(people[2].name(), "anna");

@@ -83,10 +83,10 @@ TEST(SegmentCounter, NullEmptyAndUndecodableBodies) {
     EXPECT_EQ(SegmentCounter::segmentsForText(u""), 1);
     // Not valid UTF-8: the body decodes to nothing and costs one segment,
     // however long it is.
-    for (const std::string& bad : {std::string("\xFF"), std::string("abc\xC3"), std::string("\xC0\xAF"),
-                                  std::string("\xE0\x80\xAF"), std::string("\xED\xA0\x80"),
-                                  std::string("\xF4\x90\x80\x80"), std::string("\x80 stray"),
-                                  repeat("a", 400) + "\xC3"}) {
+    for (const std::string& bad :
+         {std::string("\xFF"), std::string("abc\xC3"), std::string("\xC0\xAF"), std::string("\xE0\x80\xAF"),
+          std::string("\xED\xA0\x80"), std::string("\xF4\x90\x80\x80"), std::string("\x80 stray"),
+          repeat("a", 400) + "\xC3"}) {
         EXPECT_EQ(segments(bad), 1) << bad.size();
         std::u16string decoded = u"left over";
         EXPECT_FALSE(SegmentCounter::decodeUtf8(bad.data(), bad.size(), decoded));
@@ -98,7 +98,9 @@ TEST(SegmentCounter, NullEmptyAndUndecodableBodies) {
 }
 
 TEST(SegmentCounter, TextAndBytePathsAgree) {
-    const std::string samples[] = {"Hi there", "Gr\xC3\xBC\xC3\x9F" "e aus M\xC3\xBCnchen",
+    const std::string samples[] = {"Hi there",
+                                   "Gr\xC3\xBC\xC3\x9F"
+                                   "e aus M\xC3\xBCnchen",
                                    repeat("\xCE\xB1\xCE\xB2", 40), repeat("x", 159) + "\xE2\x82\xAC",
                                    repeat("\xE4\xBD\xA0\xE5\xA5\xBD", 36)};
     for (const auto& sample : samples) {

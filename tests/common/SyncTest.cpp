@@ -233,8 +233,9 @@ TEST_P(SyncTest, AFailedInsertKeepsTheRowsBeforeItAndTheNextSyncCarriesOnFromThe
     {
         SqliteDatabase db;
         ASSERT_TRUE(db.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadWrite));
-        ASSERT_TRUE(db.exec("CREATE TRIGGER refuse BEFORE INSERT ON message WHEN NEW.text = 'poison' "
-                            "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+        ASSERT_TRUE(
+            db.exec("CREATE TRIGGER refuse BEFORE INSERT ON message WHEN NEW.text = 'poison' "
+                    "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
     }
     SyncResult result = sync(kBase, kBase);
     // Received: the row stored before the failure; sent: the refused row
@@ -316,8 +317,8 @@ TEST_P(SyncTest, ADamagedPageInTheMiddleOfSmsDatabaseKeepsWhatCameBeforeIt) {
     std::vector<FixtureMessage> batch;
     for (int i = 0; i < 3000; ++i)
         batch.push_back(FixtureMessage{"+1415555" + std::to_string(1000 + i % 50),
-                                       "message " + std::to_string(i) + " " + std::string(300, 'a' + i % 26),
-                                       kBase + i, i % 3 == 0, "SMS"});
+                                       "message " + std::to_string(i) + " " + std::string(300, 'a' + i % 26), kBase + i,
+                                       i % 3 == 0, "SMS"});
     ASSERT_TRUE(sms().storeMessages(batch));
 
     // Overwrite one leaf page of the message table in the middle of the file.
@@ -326,8 +327,9 @@ TEST_P(SyncTest, ADamagedPageInTheMiddleOfSmsDatabaseKeepsWhatCameBeforeIt) {
         SqliteDatabase db;
         ASSERT_TRUE(db.open(DevicePaths::smsDatabase(), SqliteDatabase::Mode::ReadOnly));
         SqliteStatement pages;
-        ASSERT_TRUE(pages.prepare(db, "select pageno, pgsize from dbstat where name = 'message' and pagetype = 'leaf' "
-                                      "order by pageno"));
+        ASSERT_TRUE(pages.prepare(db,
+                                  "select pageno, pgsize from dbstat where name = 'message' and pagetype = 'leaf' "
+                                  "order by pageno"));
         std::vector<long long> leaves;
         while (pages.step() == SqliteStatement::Step::Row) {
             leaves.push_back(pages.columnInt(0));

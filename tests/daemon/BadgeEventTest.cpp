@@ -46,8 +46,7 @@ protected:
                                                 waits_.push_back(wait);
                                                 return !stopDuringWait_;
                                             },
-                                            [this](int value) { badges_.push_back(value); },
-                                            [] { return kNow; },
+                                            [this](int value) { badges_.push_back(value); }, [] { return kNow; },
                                             [this](const std::string& problem) { warnings_.push_back(problem); }});
     }
     void message(const std::string& address, std::time_t date, bool sent, const std::string& text = "hello") {

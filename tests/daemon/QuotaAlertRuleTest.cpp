@@ -40,7 +40,8 @@ TEST(QuotaAlertRuleTest, WithoutAQuotaNothingIsEverDue) {
 TEST(QuotaAlertRuleTest, QuotaLeftBadgesMeasureTheirTotalsAndOffMeasuresBoth) {
     const int measured[] = {0, 1, 2, 0, 0, 1, 2};
     for (int type = 0; type <= 6; ++type)
-        EXPECT_EQ(QuotaAlertRule::measuredBadgeType(badgeTypeOfStored(type)), badgeTypeOfStored(measured[type])) << type;
+        EXPECT_EQ(QuotaAlertRule::measuredBadgeType(badgeTypeOfStored(type)), badgeTypeOfStored(measured[type]))
+            << type;
 }
 
 TEST(QuotaAlertStateTest, RemembersThePeriodAndItsThresholdsInAFile) {

@@ -272,8 +272,9 @@ inline long long duplicateCounterRows() {
     SqliteDatabase db;
     if (!db.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadOnly)) return -1;
     SqliteStatement select;
-    if (!select.prepare(db, "SELECT ifnull(sum(n - 1), 0) FROM (SELECT count(*) AS n FROM message "
-                            "GROUP BY address, date, text, flags)"))
+    if (!select.prepare(db,
+                        "SELECT ifnull(sum(n - 1), 0) FROM (SELECT count(*) AS n FROM message "
+                        "GROUP BY address, date, text, flags)"))
         return -1;
     return select.step() == SqliteStatement::Step::Row ? select.columnInt(0) : -1;
 }

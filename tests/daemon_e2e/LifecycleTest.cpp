@@ -40,8 +40,7 @@ protected:
         EXPECT_EQ(daemon.exitCode(), 0) << daemon.err();
         const std::string out = daemon.out();
         const std::string tail = DaemonProcess::kInterruptedLine;
-        EXPECT_TRUE(out.size() >= tail.size() && out.compare(out.size() - tail.size(), tail.size(), tail) == 0)
-            << out;
+        EXPECT_TRUE(out.size() >= tail.size() && out.compare(out.size() - tail.size(), tail.size(), tail) == 0) << out;
     }
 
     static QDBusMessage notification(const QVariantList& arguments) {

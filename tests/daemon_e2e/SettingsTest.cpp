@@ -80,8 +80,8 @@ TEST(DaemonSettingsTest, EveryEventFollowsTheSettingsOfThatMoment) {
         changeSettings([&](PropertyList& settings) { settings.setInteger("badgetype", 3); });
         const std::size_t copied = counterRows().value_or(std::vector<CounterRow>{}).size();
         ASSERT_EQ(phone({"receive", "+14155550150", "Hello?"}).status, 0);
-        ASSERT_TRUE(waitFor([&] { return counterRows().value_or(std::vector<CounterRow>{}).size() == copied + 1; },
-                            10000));
+        ASSERT_TRUE(
+            waitFor([&] { return counterRows().value_or(std::vector<CounterRow>{}).size() == copied + 1; }, 10000));
         idle(3000);
         EXPECT_EQ(badges.size(), 3u);
         EXPECT_EQ(counterRows()->back().text, "Hello?");

@@ -57,22 +57,22 @@ static int should_fail(int fd) {
 
 ssize_t write(int fd, const void* buffer, size_t count) {
     if (should_fail(fd)) return -1;
-    return REAL(write, ssize_t (*)(int, const void*, size_t))(fd, buffer, count);
+    return REAL(write, ssize_t(*)(int, const void*, size_t))(fd, buffer, count);
 }
 
 ssize_t pwrite(int fd, const void* buffer, size_t count, off_t offset) {
     if (should_fail(fd)) return -1;
-    return REAL(pwrite, ssize_t (*)(int, const void*, size_t, off_t))(fd, buffer, count, offset);
+    return REAL(pwrite, ssize_t(*)(int, const void*, size_t, off_t))(fd, buffer, count, offset);
 }
 
 ssize_t pwrite64(int fd, const void* buffer, size_t count, off64_t offset) {
     if (should_fail(fd)) return -1;
-    return REAL(pwrite64, ssize_t (*)(int, const void*, size_t, off64_t))(fd, buffer, count, offset);
+    return REAL(pwrite64, ssize_t(*)(int, const void*, size_t, off64_t))(fd, buffer, count, offset);
 }
 
 ssize_t writev(int fd, const struct iovec* vector, int count) {
     if (should_fail(fd)) return -1;
-    return REAL(writev, ssize_t (*)(int, const struct iovec*, int))(fd, vector, count);
+    return REAL(writev, ssize_t(*)(int, const struct iovec*, int))(fd, vector, count);
 }
 
 static int sync_fails(int fd) {

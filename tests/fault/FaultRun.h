@@ -93,8 +93,7 @@ private:
         if (options.fileSizeLimit >= 0) {
             // A write past the limit fails with EFBIG instead of killing.
             std::signal(SIGXFSZ, SIG_IGN);
-            const rlimit limit{static_cast<rlim_t>(options.fileSizeLimit),
-                               static_cast<rlim_t>(options.fileSizeLimit)};
+            const rlimit limit{static_cast<rlim_t>(options.fileSizeLimit), static_cast<rlim_t>(options.fileSizeLimit)};
             ::setrlimit(RLIMIT_FSIZE, &limit);
         }
         const std::string program = binDirectory() + "/" + arguments.front();

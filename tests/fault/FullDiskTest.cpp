@@ -52,8 +52,9 @@ Copied copiedRows() {
     SqliteStatement count;
     Copied copied;
     if (!db.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadWrite) ||
-        !count.prepare(db, "SELECT count(*), (SELECT count(*) FROM (SELECT DISTINCT address, date, text, flags "
-                           "FROM message)) FROM message") ||
+        !count.prepare(db,
+                       "SELECT count(*), (SELECT count(*) FROM (SELECT DISTINCT address, date, text, flags "
+                       "FROM message)) FROM message") ||
         count.step() != SqliteStatement::Step::Row)
         return copied;
     copied.rows = count.columnInt(0);
@@ -71,9 +72,7 @@ bool integrityOk(const std::string& path) {
 
 class FaultTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(DeviceFixture::createDeviceRoot(root_.path(), "17.1"));
-    }
+    void SetUp() override { ASSERT_TRUE(DeviceFixture::createDeviceRoot(root_.path(), "17.1")); }
 
     // `count` messages dated one a second from `first` on.
     void storeMessages(int count, int first = 0) {
@@ -113,8 +112,7 @@ protected:
     // holds `expected` rows; they must all be different messages.
     void runDaemonUntilCopied(long long expected) {
         fault::Child daemon({"brindlex-badged"}, daemonOptions());
-        const bool copiedAll =
-            fault::waitFor([&] { return copiedRows().rows >= expected; }, std::chrono::seconds(240));
+        const bool copiedAll = fault::waitFor([&] { return copiedRows().rows >= expected; }, std::chrono::seconds(240));
         const auto result = daemon.finish(SIGTERM);
         ASSERT_TRUE(copiedAll) << result.stderrText;
         const Copied copied = copiedRows();
@@ -273,9 +271,10 @@ TEST_F(FaultTest, DaemonKilledDuringAFirstSyncCopiesEachMessageOnce) {
     EXPECT_GE(duringSync, kKills * 9 / 10) << "the kills fell into the sync";
     const auto start = std::chrono::steady_clock::now();
     runDaemonUntilCopied(kMessages);
-    RecordProperty("uninterruptedSyncMs", static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                                               std::chrono::steady_clock::now() - start)
-                                                               .count()));
+    RecordProperty(
+        "uninterruptedSyncMs",
+        static_cast<int>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count()));
 }
 
 // Messages arriving one by one, each notified, with the daemon killed at a
@@ -291,9 +290,8 @@ TEST_F(FaultTest, DaemonKilledDuringAStreamOfNotificationsCopiesEachMessageOnce)
     for (int i = 0; i < kStream; ++i) {
         fault::Child daemon({"brindlex-badged"}, daemonOptions());
         fault::RunOptions phone = daemonOptions();
-        ASSERT_EQ(fault::run({"brindlex-phone", "receive", "+14155550100", "stream " + std::to_string(i)}, phone)
-                      .status,
-                  0);
+        ASSERT_EQ(
+            fault::run({"brindlex-phone", "receive", "+14155550100", "stream " + std::to_string(i)}, phone).status, 0);
         std::this_thread::sleep_for(std::chrono::milliseconds(moment(random)));
         daemon.finish(SIGKILL);
         ASSERT_TRUE(PropertyList::readFromFile(DevicePaths::settingsFile()).has_value()) << "after kill " << i;

@@ -20,8 +20,9 @@ long long counted(const std::string& counterDatabase) {
     SqliteDatabase db;
     SqliteStatement count;
     if (!db.open(counterDatabase, SqliteDatabase::Mode::ReadOnly) ||
-        !count.prepare(db, "SELECT count(*) - (SELECT count(*) FROM (SELECT DISTINCT address, date, text, flags "
-                           "FROM message)), count(*) FROM message") ||
+        !count.prepare(db,
+                       "SELECT count(*) - (SELECT count(*) FROM (SELECT DISTINCT address, date, text, flags "
+                       "FROM message)), count(*) FROM message") ||
         count.step() != SqliteStatement::Step::Row)
         return -1;
     return count.columnInt(0) == 0 ? count.columnInt(1) : -2;  // -2: a message twice

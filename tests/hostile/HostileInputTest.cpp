@@ -90,9 +90,10 @@ TEST_F(ScratchFolder, AnUntrustedDatabaseRunsNothingOfItsSchema) {
     {
         SqliteDatabase db;
         ASSERT_TRUE(db.open(path("crafted.db"), SqliteDatabase::Mode::ReadWriteCreate));
-        ASSERT_TRUE(db.exec("CREATE TABLE message (text TEXT); INSERT INTO message VALUES ('hi');"
-                            "CREATE VIEW sneaky AS SELECT load_extension('/tmp/x') AS text;"
-                            "CREATE TRIGGER t AFTER INSERT ON message BEGIN SELECT 1; END;"));
+        ASSERT_TRUE(
+            db.exec("CREATE TABLE message (text TEXT); INSERT INTO message VALUES ('hi');"
+                    "CREATE VIEW sneaky AS SELECT load_extension('/tmp/x') AS text;"
+                    "CREATE TRIGGER t AFTER INSERT ON message BEGIN SELECT 1; END;"));
     }
     SqliteDatabase db;
     ASSERT_TRUE(db.open(path("crafted.db"), SqliteDatabase::Mode::Untrusted));

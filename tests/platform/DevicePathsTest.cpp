@@ -75,7 +75,8 @@ TEST_F(DevicePathsTest, RootIsLookedUpOnEveryCall) {
 
 TEST_F(DevicePathsTest, ResolvesPhonePathsUnderTheRoot) {
     ScopedEnvironment root("BRINDLEX_DEVICE_ROOT", "/r");
-    EXPECT_EQ(DevicePaths::resolve("/private/var/mobile/Documents/data.csv"), "/r/private/var/mobile/Documents/data.csv");
+    EXPECT_EQ(DevicePaths::resolve("/private/var/mobile/Documents/data.csv"),
+              "/r/private/var/mobile/Documents/data.csv");
     EXPECT_EQ(DevicePaths::resolve("relative"), "/r/relative");
 }
 

@@ -25,7 +25,8 @@ protected:
 
     std::vector<std::string> entries() const {
         std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(root_.path())) names.push_back(entry.path().filename().string());
+        for (const auto& entry : fs::directory_iterator(root_.path()))
+            names.push_back(entry.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
     }

@@ -38,9 +38,9 @@ using Update = std::tuple<QString, qint64, bool>;
 const QString kAppUri = QStringLiteral("application://org.brindlex.Brindlex.desktop");
 
 void emitRawUpdate(const QVariantMap& properties) {
-    QDBusMessage update = QDBusMessage::createSignal(QStringLiteral("/other/app"),
-                                                     QString::fromLatin1(IconBadge::kInterface),
-                                                     QString::fromLatin1(IconBadge::kSignal));
+    QDBusMessage update =
+        QDBusMessage::createSignal(QStringLiteral("/other/app"), QString::fromLatin1(IconBadge::kInterface),
+                                   QString::fromLatin1(IconBadge::kSignal));
     update << kAppUri << properties;
     ASSERT_TRUE(QDBusConnection::sessionBus().send(update));
 }
@@ -75,7 +75,8 @@ TEST(IconBadgeTest, UpdateCarriesTheLauncherEntryProtocolExactly) {
 
 TEST(IconBadgeTest, WatcherKeepsEachBadgeAsADockDoes) {
     std::vector<Update> updates;
-    BadgeWatcher watcher([&](const QString& uri, qint64 count, bool visible) { updates.emplace_back(uri, count, visible); });
+    BadgeWatcher watcher(
+        [&](const QString& uri, qint64 count, bool visible) { updates.emplace_back(uri, count, visible); });
     ASSERT_TRUE(watcher.start());
 
     ASSERT_TRUE(IconBadge::setBadge(kBundleIdentifier, 5));
@@ -86,8 +87,8 @@ TEST(IconBadgeTest, WatcherKeepsEachBadgeAsADockDoes) {
     emitRawUpdate({{"urgent", true}});
     emitRawUpdate({{"count", QVariant::fromValue<qint64>(7)}});
     ASSERT_TRUE(QTest::qWaitFor([&] { return updates.size() >= 4; }, 5000));
-    EXPECT_EQ(updates, (std::vector<Update>{
-                           {kAppUri, 5, true}, {kAppUri, 0, false}, {kAppUri, -1, true}, {kAppUri, 7, true}}));
+    EXPECT_EQ(updates,
+              (std::vector<Update>{{kAppUri, 5, true}, {kAppUri, 0, false}, {kAppUri, -1, true}, {kAppUri, 7, true}}));
 }
 
 }  // namespace

@@ -49,8 +49,10 @@ protected:
     }
 
     void observeMessages() {
-        for (const char* name : {TelephonyCenter::kMessageReceivedNotification, TelephonyCenter::kMessageSentNotification})
-            ASSERT_TRUE(center_.addObserver(QString::fromLatin1(name), [this](const QString& posted) { posted_ << posted; }));
+        for (const char* name :
+             {TelephonyCenter::kMessageReceivedNotification, TelephonyCenter::kMessageSentNotification})
+            ASSERT_TRUE(
+                center_.addObserver(QString::fromLatin1(name), [this](const QString& posted) { posted_ << posted; }));
     }
 
     TempDeviceRoot root_;
@@ -125,9 +127,17 @@ TEST_F(PhoneSimulatorTest, ContactsAreAddedToTheAddressBookAndListed) {
 
 TEST_F(PhoneSimulatorTest, BadArgumentsShowTheUsageAndChangeNothing) {
     const std::vector<QStringList> wrong = {
-        {"receive"}, {"receive", "+1415"}, {"send", "+1415", "a", "b"}, {"send", "", "text"},
-        {"contacts"}, {"contacts", "add", "Anna", "Becker"}, {"contacts", "add", "Anna", "Becker", ""},
-        {"contacts", "list", "all"}, {"contacts", "remove", "1"}, {"badge"}, {"badge", "show"},
+        {"receive"},
+        {"receive", "+1415"},
+        {"send", "+1415", "a", "b"},
+        {"send", "", "text"},
+        {"contacts"},
+        {"contacts", "add", "Anna", "Becker"},
+        {"contacts", "add", "Anna", "Becker", ""},
+        {"contacts", "list", "all"},
+        {"contacts", "remove", "1"},
+        {"badge"},
+        {"badge", "show"},
     };
     for (const auto& arguments : wrong) {
         const PhoneRun run = phone(arguments);

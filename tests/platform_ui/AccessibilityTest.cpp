@@ -39,9 +39,7 @@
 
 namespace {
 
-QAccessibleInterface* accessibleOf(QObject* object) {
-    return QAccessible::queryAccessibleInterface(object);
-}
+QAccessibleInterface* accessibleOf(QObject* object) { return QAccessible::queryAccessibleInterface(object); }
 
 // The children of an interface with this role, by name.
 QStringList childNames(QAccessibleInterface* parent, QAccessible::Role role) {
@@ -84,8 +82,7 @@ public:
             new Label(">", QRect(278, 10, 10, 20), Theme::systemFont(12), cell->contentView());
         else
             cell->setSelectionStyle(TableViewCell::SelectionStyle::None);
-        if (checkFirst && total)
-            cell->setAccessoryType(TableViewCell::Accessory::Checkmark);
+        if (checkFirst && total) cell->setAccessoryType(TableViewCell::Accessory::Checkmark);
         return cell;
     }
     QString titleForHeaderInSection(TableView&, int section) override { return section == 1 ? "Filter By" : ""; }
@@ -193,8 +190,7 @@ protected:
     template <typename Overlay>
     Overlay* visibleOverlay() {
         for (Overlay* overlay : window->findChildren<Overlay*>())
-            if (overlay->isVisible())
-                return overlay;
+            if (overlay->isVisible()) return overlay;
         return nullptr;
     }
 
@@ -274,8 +270,7 @@ TEST_F(AccessibleWindowTest, APictureOnlyLabelIsHidden) {
     auto* label = new Label("Version 1.0", QRect(0, 0, 100, 20), Theme::systemFont(12), root.get());
     auto* drawn = new Label(root.get());
     drawn->setPixmap(picture);
-    for (QWidget* widget : std::initializer_list<QWidget*>{decoration, label, drawn})
-        widget->show();
+    for (QWidget* widget : std::initializer_list<QWidget*>{decoration, label, drawn}) widget->show();
     EXPECT_FALSE(accessibleOf(label)->state().invisible);
     EXPECT_TRUE(accessibleOf(drawn)->state().invisible);
     auto* marked = new QWidget(root.get());
@@ -328,8 +323,7 @@ public:
     void configureRow(ListTableView&, int row, ListTableRow& content) override {
         content.addLabel(QRect(30, 2, 150, 15), row == 0 ? "Anna" : "Bob", Theme::systemFont(12));
         content.addLabel(QRect(30, 16, 280, 15), "See you", Theme::systemFont(12));
-        if (row == 0)
-            content.accessibleText = "Received, Anna, 12:00, See you";
+        if (row == 0) content.accessibleText = "Received, Anna, 12:00, See you";
     }
     void didSelectRowAtIndexPath(ListTableView&, const IndexPath&) override {}
 };
@@ -348,10 +342,8 @@ TEST_F(AccessibilityTest, ListRowsAreListItemsNamedByWhatTheySay) {
     std::function<void(QAccessibleInterface*)> walk = [&](QAccessibleInterface* node) {
         for (int i = 0; i < node->childCount(); ++i) {
             QAccessibleInterface* child = node->child(i);
-            if (!child)
-                continue;
-            if (child->role() == QAccessible::ListItem)
-                items << child->text(QAccessible::Name);
+            if (!child) continue;
+            if (child->role() == QAccessible::ListItem) items << child->text(QAccessible::Name);
             walk(child);
         }
     };

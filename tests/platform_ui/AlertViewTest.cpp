@@ -26,8 +26,7 @@ public:
 
     void alertViewClickedButtonAtIndex(AlertView& alert, int buttonIndex) override {
         alertAnswers.emplace_back(alert.tag(), buttonIndex);
-        if (onAlertAnswer)
-            onAlertAnswer(alert);
+        if (onAlertAnswer) onAlertAnswer(alert);
     }
     void actionSheetClickedButtonAtIndex(ActionSheet&, int buttonIndex) override {
         sheetAnswers.push_back(buttonIndex);
@@ -52,8 +51,7 @@ protected:
     template <typename Overlay>
     Overlay* visibleOverlay() {
         for (Overlay* overlay : window.findChildren<Overlay*>())
-            if (overlay->isVisible())
-                return overlay;
+            if (overlay->isVisible()) return overlay;
         return nullptr;
     }
 

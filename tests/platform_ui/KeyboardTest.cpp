@@ -50,14 +50,12 @@ public:
     int numberOfRowsInSection(TableView&, int section) override { return int(sections[size_t(section)].size()); }
     TableViewCell* cellForRowAtIndexPath(TableView& table, const IndexPath& indexPath) override {
         TableViewCell* cell = table.dequeueReusableCell("Cell");
-        if (!cell)
-            cell = new TableViewCell(TableViewCell::Style::Default, "Cell", table.contentView());
+        if (!cell) cell = new TableViewCell(TableViewCell::Style::Default, "Cell", table.contentView());
         cell->textLabel()->setText(sections[size_t(indexPath.section)][indexPath.row]);
         return cell;
     }
     void commitEditingStyle(TableView& table, EditingStyle style, const IndexPath& indexPath) override {
-        if (style != EditingStyle::Delete)
-            return;
+        if (style != EditingStyle::Delete) return;
         deletes.push_back(indexPath);
         sections[size_t(indexPath.section)].removeAt(indexPath.row);
         table.deleteRowsAtIndexPaths({indexPath}, false);
@@ -109,12 +107,10 @@ TEST_F(TableKeyboardTest, ArrowsWalkTheRowsAcrossSectionsAndStopAtTheEnds) {
 
 TEST_F(TableKeyboardTest, ArrowsScrollARowOutOfViewIntoView) {
     rows.sections[1] = QStringList();
-    for (int i = 0; i < 20; ++i)
-        rows.sections[1] << QString("Row %1").arg(i);
+    for (int i = 0; i < 20; ++i) rows.sections[1] << QString("Row %1").arg(i);
     table->reloadData();
     first()->setFocus();
-    for (int i = 0; i < 21; ++i)
-        press(Qt::Key_Down);
+    for (int i = 0; i < 21; ++i) press(Qt::Key_Down);
     EXPECT_EQ(focusedText(), "Row 19");
     auto* cell = qobject_cast<TableViewCell*>(QApplication::focusWidget());
     ASSERT_NE(cell, nullptr);
@@ -180,8 +176,7 @@ TEST_F(TableKeyboardTest, TheFocusedRowShowsARing) {
     auto hasRing = [ring](const QImage& image) {
         for (int x = 0; x < image.width(); ++x)
             for (int y : {3, 4})
-                if ((image.pixel(x, y) & 0xffffff) == (ring & 0xffffff))
-                    return true;
+                if ((image.pixel(x, y) & 0xffffff) == (ring & 0xffffff)) return true;
         return false;
     };
     EXPECT_TRUE(hasRing(focused));
@@ -316,8 +311,7 @@ TEST_F(WindowKeyboardTest, AScreenThatComesGetsTheKeyboard) {
 TEST(PickerKeyboardTest, ArrowsAndPagesTurnTheWheel) {
     PickerView picker;
     QStringList days;
-    for (int day = 1; day <= 31; ++day)
-        days << QString::number(day);
+    for (int day = 1; day <= 31; ++day) days << QString::number(day);
     picker.setRows(0, days);
     picker.setEnabledRowCount(0, 30);
     picker.show();
@@ -351,8 +345,7 @@ public:
     void configureRow(ListTableView&, int row, ListTableRow& content) override { content.text = texts.value(row); }
     bool canEditRowAtIndexPath(ListTableView&, const IndexPath&) override { return true; }
     void commitEditingStyle(ListTableView&, EditingStyle style, const IndexPath& indexPath) override {
-        if (style == EditingStyle::Delete)
-            deletes.push_back(indexPath.row);
+        if (style == EditingStyle::Delete) deletes.push_back(indexPath.row);
     }
     void didSelectRowAtIndexPath(ListTableView&, const IndexPath& indexPath) override { taps.push_back(indexPath.row); }
 };

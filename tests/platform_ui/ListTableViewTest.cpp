@@ -20,8 +20,7 @@ using EditingStyle = TableViewCell::EditingStyle;
 class MessageRows : public ListTableViewDataSource, public ListTableViewDelegate {
 public:
     explicit MessageRows(int count) {
-        for (int row = 0; row < count; ++row)
-            texts.push_back(QString("Message number %1").arg(row));
+        for (int row = 0; row < count; ++row) texts.push_back(QString("Message number %1").arg(row));
     }
 
     std::vector<QString> texts;
@@ -33,8 +32,7 @@ public:
     void configureRow(ListTableView&, int row, ListTableRow& content) override {
         ++rowsConfigured;
         content.addLabel(QRect(30, 2, 150, 15), "Anna Becker", Theme::boldSystemFont(12));
-        content.addLabel(QRect(170, 2, 150, 15), "05 Mar 2013 09:15:00 PM", Theme::systemFont(12),
-                         Theme::linkBlue());
+        content.addLabel(QRect(170, 2, 150, 15), "05 Mar 2013 09:15:00 PM", Theme::systemFont(12), Theme::linkBlue());
         content.addLabel(QRect(30, 16, 280, 15), texts[size_t(row)], Theme::systemFont(12));
     }
     void commitEditingStyle(ListTableView& list, EditingStyle style, const IndexPath& indexPath) override {

@@ -106,8 +106,7 @@ TEST_F(NavigationControllerTest, HooksRunInOrderAroundPushAndPop) {
                                 "Details didAppear"}));
     log.clear();
     navigation().popViewControllerAnimated(false);
-    EXPECT_EQ(log, (QStringList{"Details willDisappear", "Root willAppear", "Details didDisappear",
-                                "Root didAppear"}));
+    EXPECT_EQ(log, (QStringList{"Details willDisappear", "Root willAppear", "Details didDisappear", "Root didAppear"}));
     log.clear();
     navigation().pushViewController(details.get(), false);
     EXPECT_FALSE(log.contains("Details didLoad")) << "a screen loads once";

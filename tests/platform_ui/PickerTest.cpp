@@ -20,9 +20,7 @@ void turn(PickerView& picker, int component, int notches) {
 
 // Until every wheel has come to rest, rolling back from a greyed-out row
 // included.
-void settle() {
-    uitest::letAnimationsFinish();
-}
+void settle() { uitest::letAnimationsFinish(); }
 
 TEST(DatePickerTest, MovingFromMarch31ToAprilClampsTheDayTo30AndEmitsTheChange) {
     DatePicker picker;
@@ -57,9 +55,9 @@ TEST(DatePickerTest, SetDateShowsTheDateWithoutEmitting) {
     EXPECT_EQ(picker.date(), QDate(1999, 12, 5));
     EXPECT_EQ(picker.pickerView().selectedRowInComponent(DatePicker::Month), 11);
     EXPECT_EQ(picker.pickerView().selectedRowInComponent(DatePicker::Day), 4);
-    EXPECT_EQ(picker.pickerView().titleForRow(picker.pickerView().selectedRowInComponent(DatePicker::Year),
-                                              DatePicker::Year),
-              "1999");
+    EXPECT_EQ(
+        picker.pickerView().titleForRow(picker.pickerView().selectedRowInComponent(DatePicker::Year), DatePicker::Year),
+        "1999");
     EXPECT_EQ(changed.count(), 0);
 }
 
@@ -75,8 +73,7 @@ class PickerViewTest : public ::testing::Test {
 protected:
     PickerViewTest() {
         QStringList days{"Not Used (Fixed initial date)"};
-        for (int day = 1; day <= 31; ++day)
-            days << QString::number(day);
+        for (int day = 1; day <= 31; ++day) days << QString::number(day);
         picker.setRows(0, days);
         picker.show();
     }

@@ -59,13 +59,11 @@ public:
     int numberOfRowsInSection(TableView&, int section) override { return int(sections[size_t(section)].size()); }
     TableViewCell* cellForRowAtIndexPath(TableView& table, const IndexPath& indexPath) override {
         if (customCell)
-            if (TableViewCell* cell = customCell(table, indexPath))
-                return cell;
+            if (TableViewCell* cell = customCell(table, indexPath)) return cell;
         const DemoRow& row = sections[size_t(indexPath.section)][size_t(indexPath.row)];
         const QString identifier = QString("Cell%1").arg(int(row.style));
         TableViewCell* cell = table.dequeueReusableCell(identifier);
-        if (!cell)
-            cell = new TableViewCell(row.style, identifier, table.contentView());
+        if (!cell) cell = new TableViewCell(row.style, identifier, table.contentView());
         cell->textLabel()->setText(row.text);
         cell->detailTextLabel()->setText(row.detail);
         cell->setAccessoryType(row.accessory);
@@ -122,9 +120,10 @@ protected:
         auto* arrow = new Label(">", QRect(278, 26, 10, 20), Theme::fontNamed("Helvetica-Bold", 12), &root);
         arrow->setTextColor(Qt::darkGray);
         new Label("Filter By", QRect(20, 70, 200, 20), Theme::boldSystemFont(14), &root);
-        filterRows.sections = {{{"Message Type", "Both"}, {"Person", "All"}, {"Exclusions", "None"}},
-                               {{"Total Messages", "128"},
-                                {"Messages Left", "372", TableViewCell::Style::Value1, TableViewCell::Accessory::None}}};
+        filterRows.sections = {
+            {{"Message Type", "Both"}, {"Person", "All"}, {"Exclusions", "None"}},
+            {{"Total Messages", "128"},
+             {"Messages Left", "372", TableViewCell::Style::Value1, TableViewCell::Accessory::None}}};
         filterRows.headerHeight = 1;
         filterRows.footerHeight = 5;
         auto* table = new TableView(TableView::Style::Grouped, &root);
@@ -255,9 +254,8 @@ public:
         static const QStringList texts{"See you at eight", "On my way, five minutes late because of the traffic",
                                        "Can you call me back?", "Thanks!"};
         content.addImage(QPoint(0, 2), directionIcon(row % 3 != 1));
-        content.addLabel(QRect(170, 2, 150, 15), QString("%1 Mar 2013 0%2:15:00 PM").arg(28 - row % 28, 2, 10,
-                                                                                               QChar('0'))
-                                                     .arg(row % 10),
+        content.addLabel(QRect(170, 2, 150, 15),
+                         QString("%1 Mar 2013 0%2:15:00 PM").arg(28 - row % 28, 2, 10, QChar('0')).arg(row % 10),
                          Theme::fontNamed("Arial", 12), Theme::linkBlue());
         content.addLabel(QRect(30, 16, 280, 15), texts[row % texts.size()], Theme::fontNamed("Arial", 12));
         content.addLabel(QRect(30, 2, 150, 15), names[row % names.size()], Theme::boldSystemFont(12));
@@ -340,8 +338,7 @@ TEST_F(ScreenshotTest, PreferencesWithTextFieldAndPicker) {
     table.setDelegate(&rows);
     PickerView days(&preferences);
     QStringList titles{"Not Used (Fixed initial date)"};
-    for (int day = 1; day <= 31; ++day)
-        titles << QString("%1th").arg(day);
+    for (int day = 1; day <= 31; ++day) titles << QString("%1th").arg(day);
     days.setRows(0, titles);
     days.selectRow(15, 0, false);
     days.setGeometry(0, Theme::contentHeight - Theme::pickerHeight, 320, Theme::pickerHeight);

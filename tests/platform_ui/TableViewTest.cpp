@@ -41,8 +41,7 @@ public:
     int numberOfRowsInSection(TableView&, int section) override { return int(sections[size_t(section)].size()); }
     TableViewCell* cellForRowAtIndexPath(TableView& table, const IndexPath& indexPath) override {
         TableViewCell* cell = table.dequeueReusableCell("Cell");
-        if (!cell)
-            cell = new TableViewCell(TableViewCell::Style::Value1, "Cell", table.contentView());
+        if (!cell) cell = new TableViewCell(TableViewCell::Style::Value1, "Cell", table.contentView());
         cell->textLabel()->setText(sections[size_t(indexPath.section)][indexPath.row]);
         cell->detailTextLabel()->setText("Detail");
         cell->setAccessoryType(TableViewCell::Accessory::DisclosureIndicator);
@@ -64,9 +63,7 @@ public:
     int heightForRowAtIndexPath(TableView&, const IndexPath&) override { return rowHeight; }
     int heightForHeaderInSection(TableView&, int) override { return headerHeight; }
     int heightForFooterInSection(TableView&, int) override { return footerHeight; }
-    void didSelectRowAtIndexPath(TableView&, const IndexPath& indexPath) override {
-        selections.push_back(indexPath);
-    }
+    void didSelectRowAtIndexPath(TableView&, const IndexPath& indexPath) override { selections.push_back(indexPath); }
     EditingStyle editingStyleForRowAtIndexPath(TableView&, const IndexPath& indexPath) override {
         const auto found = editingStyles.find(indexPath);
         return found == editingStyles.end() ? EditingStyle::Delete : found->second;
@@ -178,8 +175,7 @@ TEST_F(TableViewTest, GroupedRowsAreWhiteGroupsOnTheStripedBackground) {
         const QRgb background = image.pixel(area.left() + 1, area.top() + 1);
         for (int y = area.top(); y <= area.bottom(); ++y)
             for (int x = area.left(); x <= area.right(); ++x)
-                if (qGray(image.pixel(x, y)) < qGray(background) - 60)
-                    return true;
+                if (qGray(image.pixel(x, y)) < qGray(background) - 60) return true;
         return false;
     };
     EXPECT_TRUE(hasText(table->rectForHeaderInSection(0))) << "header text is drawn";
@@ -200,8 +196,7 @@ TEST_F(TableViewTest, DelegateMeasuresReplaceTheDefaults) {
 
 TEST_F(TableViewTest, OnlyRowsInViewHaveCellsAndScrolledOutCellsAreReused) {
     QStringList many;
-    for (int row = 0; row < 2000; ++row)
-        many << QString("Row %1").arg(row);
+    for (int row = 0; row < 2000; ++row) many << QString("Row %1").arg(row);
     rows.sections = {many};
     show(TableView::Style::Plain);
     const int inView = Theme::contentHeight / 44 + 2;
@@ -336,8 +331,7 @@ TEST_F(TableViewTest, CellsShowWhatTheDataSourceGivesAfterTheReloadsTurn) {
     EXPECT_EQ(table->numberOfRowsInSection(0), 1) << "rows are counted at once";
     auto shown = [this] {
         for (TableViewCell* c : table->contentView()->findChildren<TableViewCell*>())
-            if (!c->isHidden() && c->indexPath() == IndexPath{0, 0})
-                return c->textLabel()->text();
+            if (!c->isHidden() && c->indexPath() == IndexPath{0, 0}) return c->textLabel()->text();
         return QString();
     };
     EXPECT_TRUE(QTest::qWaitFor([&] { return shown() == "Total Messages 2"; }, 1000)) << shown().toStdString();
@@ -384,7 +378,8 @@ TEST(TextFieldCellTest, SelectingTheRowOpensTheFieldAndReturnReportsTheKey) {
     TableView table(TableView::Style::Grouped);
     class OneField : public TableViewDataSource {
     public:
-        explicit OneField(TableView& table) : cell(new TextFieldCell(TableViewCell::Style::Subtitle, QString(), &table)) {}
+        explicit OneField(TableView& table)
+            : cell(new TextFieldCell(TableViewCell::Style::Subtitle, QString(), &table)) {}
         int numberOfRowsInSection(TableView&, int) override { return 1; }
         TableViewCell* cellForRowAtIndexPath(TableView&, const IndexPath&) override { return cell; }
         TextFieldCell* cell;

@@ -15,17 +15,13 @@
 namespace uitest {
 
 // Until every slide, fade and settling wheel has ended.
-inline void letAnimationsFinish() {
-    EXPECT_TRUE(uiwait::settle()) << "an animation never ended";
-}
+inline void letAnimationsFinish() { EXPECT_TRUE(uiwait::settle()) << "an animation never ended"; }
 
 inline void tap(QWidget* widget, QPoint position) {
     QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier, position);
 }
 
-inline void tap(QWidget* widget) {
-    tap(widget, widget->rect().center());
-}
+inline void tap(QWidget* widget) { tap(widget, widget->rect().center()); }
 
 inline void drag(QWidget* widget, QPoint from, QPoint to) {
     QTest::mousePress(widget, Qt::LeftButton, Qt::NoModifier, from);
@@ -47,8 +43,6 @@ inline void saveScreenshot(QWidget& widget, const QString& name) {
 }
 
 // A colour is "dark" when its brightness is below a third of the range.
-inline bool isDark(QRgb pixel) {
-    return qGray(pixel) < 85;
-}
+inline bool isDark(QRgb pixel) { return qGray(pixel) < 85; }
 
 }  // namespace uitest

@@ -29,11 +29,16 @@ inline std::vector<CounterRow> counterRows() {
     EXPECT_TRUE(db.open(DevicePaths::counterDatabase(newSchema), SqliteDatabase::Mode::ReadOnly));
     SqliteStatement rows;
     const std::string type = newSchema ? "type" : "NULL";
-    EXPECT_TRUE(rows.prepare(db, "select address, date, text, flags, smscount, " + type + " from message order by rowid"));
+    EXPECT_TRUE(
+        rows.prepare(db, "select address, date, text, flags, smscount, " + type + " from message order by rowid"));
     std::vector<CounterRow> out;
     while (rows.step() == SqliteStatement::Step::Row) {
-        CounterRow row{rows.columnString(0), rows.columnInt(1), std::nullopt, static_cast<int>(rows.columnInt(3)),
-                       static_cast<int>(rows.columnInt(4)), std::nullopt};
+        CounterRow row{rows.columnString(0),
+                       rows.columnInt(1),
+                       std::nullopt,
+                       static_cast<int>(rows.columnInt(3)),
+                       static_cast<int>(rows.columnInt(4)),
+                       std::nullopt};
         if (!rows.columnIsNull(2)) row.text = rows.columnString(2);
         if (!rows.columnIsNull(5)) row.type = rows.columnString(5);
         out.push_back(row);

@@ -20,8 +20,7 @@ constexpr int timeoutMs = 5000;
 inline bool animationsRunning() {
     for (const QWidget* window : QApplication::topLevelWidgets())
         for (const QAbstractAnimation* animation : window->findChildren<QAbstractAnimation*>())
-            if (animation->state() == QAbstractAnimation::Running)
-                return true;
+            if (animation->state() == QAbstractAnimation::Running) return true;
     return false;
 }
 

@@ -42,8 +42,8 @@ TEST_F(AddressBookFixtureTest, NumbersAreMultiValuesWithThePhoneProperty) {
     ASSERT_TRUE(book.create());
     const long long id = book.addContact("Anna", "Becker", std::nullopt, {"+1 (415) 555-0100", "4155550101"});
     // The way a contacts reader finds a person's phone numbers.
-    EXPECT_EQ(sms_read_back::scalar(path(), "SELECT COUNT(*) FROM ABMultiValue WHERE property = 3 AND record_id = " +
-                                                std::to_string(id)),
+    EXPECT_EQ(sms_read_back::scalar(
+                  path(), "SELECT COUNT(*) FROM ABMultiValue WHERE property = 3 AND record_id = " + std::to_string(id)),
               2);
 }
 

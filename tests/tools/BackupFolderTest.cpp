@@ -40,8 +40,9 @@ TEST_F(BackupFolderTest, FileIdsAreTheSha1OfDomainDashPath) {
 
     EXPECT_TRUE(BackupFolder::isFileId(kSmsId));
     EXPECT_TRUE(BackupFolder::isFileId("3D0D7E5FB2CE288813306E4D4636395E047A3D28"));
-    for (const char* wrong : {"", "3d0d7e5fb2ce288813306e4d4636395e047a3d2", "3d0d7e5fb2ce288813306e4d4636395e047a3d28a",
-                              "../../../../../../../../../../etc/passwd", "3d0d7e5fb2ce288813306e4d4636395e047a3d2g"})
+    for (const char* wrong :
+         {"", "3d0d7e5fb2ce288813306e4d4636395e047a3d2", "3d0d7e5fb2ce288813306e4d4636395e047a3d28a",
+          "../../../../../../../../../../etc/passwd", "3d0d7e5fb2ce288813306e4d4636395e047a3d2g"})
         EXPECT_FALSE(BackupFolder::isFileId(wrong)) << wrong;
 }
 
@@ -74,7 +75,8 @@ TEST_F(BackupFolderTest, ManifestDatabaseIsReadWithoutLeavingAnythingBeside) {
 }
 
 TEST_F(BackupFolderTest, FindsFilesByTheirFixedNamesWithoutManifestDatabase) {
-    const BackupFixture flat = make(parent_, kPhoneA, {.layout = BackupFixture::Layout::Flat, .productVersion = "9.3.5"});
+    const BackupFixture flat =
+        make(parent_, kPhoneA, {.layout = BackupFixture::Layout::Flat, .productVersion = "9.3.5"});
     auto backup = open(flat.folder());
     ASSERT_TRUE(backup) << error_;
     EXPECT_FALSE(backup->hasManifestDatabase());

@@ -60,8 +60,7 @@ inline BackupFixture make(const std::string& parent, const std::string& udid, co
     BackupFixture backup(parent + "/" + udid, options.layout);
     BackupFixture::Phone phone{udid, options.deviceName, options.productVersion, "16H81"};
     EXPECT_TRUE(backup.create(phone, options.format)) << backup.lastError();
-    EXPECT_TRUE(backup.addFile(BackupFixture::kHomeDomain, BackupFixture::kSmsDatabasePath, sms))
-        << backup.lastError();
+    EXPECT_TRUE(backup.addFile(BackupFixture::kHomeDomain, BackupFixture::kSmsDatabasePath, sms)) << backup.lastError();
     if (options.addressBook) {
         AddressBookFixture contacts(book);
         EXPECT_TRUE(contacts.create()) << contacts.lastError();

@@ -26,7 +26,9 @@
 
 namespace {
 
-std::size_t lines(const std::string& text) { return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')); }
+std::size_t lines(const std::string& text) {
+    return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
 
 class CommandLineTest : public ::testing::Test {
 protected:
@@ -56,7 +58,8 @@ protected:
 };
 
 TEST_F(CommandLineTest, EveryProgramAnswersHelpAndVersionAndRefusesUnknownOptions) {
-    for (const char* program : {"Brindlex", "brindlex-badged", "brindlex-ledger", "brindlex-phone", "brindlex-screens"}) {
+    for (const char* program :
+         {"Brindlex", "brindlex-badged", "brindlex-ledger", "brindlex-phone", "brindlex-screens"}) {
         SCOPED_TRACE(program);
         const ProgramRun help = run(program, "--help");
         EXPECT_EQ(help.status, 0) << help.err;
@@ -95,7 +98,8 @@ TEST_F(CommandLineTest, ReportOfTheDemoDeviceInEachFormat) {
     EXPECT_GT(segments, 1000) << "a year of demo traffic";
     EXPECT_EQ(report.value("received").toInt() + report.value("sent").toInt(), segments);
     int perPerson = 0;
-    for (const auto& person : report.value("persons").toArray()) perPerson += person.toObject().value("segments").toInt();
+    for (const auto& person : report.value("persons").toArray())
+        perPerson += person.toObject().value("segments").toInt();
     EXPECT_LE(perPerson, segments);
     int perMonth = 0;
     for (const auto& month : report.value("months").toArray())
@@ -110,10 +114,10 @@ TEST_F(CommandLineTest, ReportOfTheDemoDeviceInEachFormat) {
     std::getline(rows, header);
     std::getline(rows, total);
     EXPECT_EQ(header, "Kind,Name,Messages,Segments,Received,Sent");
-    EXPECT_EQ(total.rfind("total,All," + std::to_string(report.value("messages").toInt()) + "," +
-                              std::to_string(segments) + ",",
-                          0),
-              0u)
+    EXPECT_EQ(
+        total.rfind(
+            "total,All," + std::to_string(report.value("messages").toInt()) + "," + std::to_string(segments) + ",", 0),
+        0u)
         << total;
     EXPECT_EQ(lines(csv.out), 2 + report.value("persons").toArray().size() + report.value("months").toArray().size());
 }
@@ -123,7 +127,8 @@ TEST_F(CommandLineTest, ReportWithQuotaPersonAndType) {
     Seeding::copyIfNeeded();
     ASSERT_TRUE(SettingsStore::update([](PropertyList& settings) { settings.setInteger("smsquota", 100000); }));
     const ProgramRun all = run("brindlex-ledger", "report --from 2000-01-01 --type sent --format json");
-    const ProgramRun anna = run("brindlex-ledger", "report --from 2000-01-01 --type sent --format json --person 'anna becker'");
+    const ProgramRun anna =
+        run("brindlex-ledger", "report --from 2000-01-01 --type sent --format json --person 'anna becker'");
     ASSERT_EQ(all.status, 0) << all.err;
     ASSERT_EQ(anna.status, 0) << anna.err;
     const QJsonObject everybody = QJsonDocument::fromJson(QByteArray::fromStdString(all.out)).object();

@@ -68,9 +68,8 @@ TEST(DemoDeviceTest, AddressBookKnowsMostCorrespondentsOneUnderTwoFormats) {
         if (contact.numbers.size() < 2) continue;
         const std::string& second = contact.numbers[1];
         EXPECT_FALSE(trafficAddresses.count(second));
-        secondNumberInOtherFormat = std::any_of(trafficAddresses.begin(), trafficAddresses.end(), [&](const auto& a) {
-            return digitsOf(second) == "1" + digitsOf(a);
-        });
+        secondNumberInOtherFormat = std::any_of(trafficAddresses.begin(), trafficAddresses.end(),
+                                                [&](const auto& a) { return digitsOf(second) == "1" + digitsOf(a); });
     }
     EXPECT_GE(organisationsOnly, 2);
     EXPECT_TRUE(secondNumberInOtherFormat);

@@ -86,12 +86,8 @@ TEST(DeviceFixtureTest, ModernVersionsGetTheColumnSetOfTheirMajorVersion) {
     const struct {
         const char* version;
         SmsColumnSet columnSet;
-    } cases[] = {{"6.1.3", SmsColumnSet::Ios6},
-                 {"7.1.2", SmsColumnSet::Ios10},
-                 {"10.3.4", SmsColumnSet::Ios10},
-                 {"11.4", SmsColumnSet::Ios14},
-                 {"14.3", SmsColumnSet::Ios14},
-                 {"16.0", SmsColumnSet::Ios17},
+    } cases[] = {{"6.1.3", SmsColumnSet::Ios6},  {"7.1.2", SmsColumnSet::Ios10}, {"10.3.4", SmsColumnSet::Ios10},
+                 {"11.4", SmsColumnSet::Ios14},  {"14.3", SmsColumnSet::Ios14},  {"16.0", SmsColumnSet::Ios17},
                  {"17.5.1", SmsColumnSet::Ios17}};
     for (const auto& c : cases) {
         TempDeviceRoot root;

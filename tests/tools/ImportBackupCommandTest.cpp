@@ -33,7 +33,8 @@ protected:
     // No session bus: the import must stand on its own. The D-Bus suites run
     // the notification against a bus of their own.
     ProgramRun phone(const std::string& arguments) {
-        return ProgramRun::of("brindlex-phone", arguments, scratch_, "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/bus ");
+        return ProgramRun::of("brindlex-phone", arguments, scratch_,
+                              "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/bus ");
     }
 
     ProgramRun import(const std::string& arguments) { return phone("import-backup " + arguments); }
@@ -173,9 +174,8 @@ TEST_F(ImportBackupCommandTest, NewerBackupOfTheSamePhoneCountsNothingTwice) {
     ASSERT_GT(received, kFirstDate);
 
     // The same three messages and two newer ones; the phone was updated too.
-    const ProgramRun run =
-        import("'" + make(parent_ + "/friday", kPhoneA, {.messageCount = 5, .productVersion = "12.5.8"}).folder() +
-               "'");
+    const ProgramRun run = import(
+        "'" + make(parent_ + "/friday", kPhoneA, {.messageCount = 5, .productVersion = "12.5.8"}).folder() + "'");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(marker(SettingsKeys::kLastSyncReceived), received);
     EXPECT_EQ(marker(SettingsKeys::kLastSyncSent), sent);

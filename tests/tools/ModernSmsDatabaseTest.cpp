@@ -31,8 +31,7 @@ std::set<std::string> columnsOf(const std::string& path, const std::string& tabl
     SqliteDatabase db;
     SqliteStatement query;
     std::set<std::string> columns;
-    if (!db.open(path, SqliteDatabase::Mode::ReadOnly) ||
-        !query.prepare(db, "SELECT name FROM pragma_table_info(?1)"))
+    if (!db.open(path, SqliteDatabase::Mode::ReadOnly) || !query.prepare(db, "SELECT name FROM pragma_table_info(?1)"))
         return columns;
     query.bindText(1, table);
     while (query.step() == SqliteStatement::Step::Row) columns.insert(query.columnString(0));
@@ -94,8 +93,8 @@ TEST_P(ModernSmsDatabaseTest, CarriesTheColumnsAndTablesOfItsVersion) {
     EXPECT_EQ(sms_.detectColumnSet(), GetParam());
     const auto message = columnsOf(path(), "message");
     for (const char* column :
-         {"ROWID", "guid", "text", "attributedBody", "handle_id", "service", "error", "date", "is_from_me",
-          "is_sent", "is_system_message", "cache_roomnames", "cache_has_attachments", "subject", "item_type",
+         {"ROWID", "guid", "text", "attributedBody", "handle_id", "service", "error", "date", "is_from_me", "is_sent",
+          "is_system_message", "cache_roomnames", "cache_has_attachments", "subject", "item_type",
           "associated_message_guid", "associated_message_type", "balloon_bundle_id", "message_summary_info"})
         EXPECT_TRUE(message.count(column)) << column;
     const bool since14 = GetParam() != SmsColumnSet::Ios10;
@@ -238,8 +237,10 @@ TEST_P(ModernSmsDatabaseTest, RowsThatAreNotPlainTextMessages) {
     for (long long rowid : rows) ASSERT_GT(rowid, 0) << sms_.lastError();
 
     EXPECT_EQ(scalar(path(), rowSql("service IS NULL", rows[0])), 1);
-    EXPECT_EQ(text(path(), "SELECT h.service FROM handle h JOIN message m ON m.handle_id = h.ROWID"
-                           " WHERE m.ROWID = " + std::to_string(rows[0])),
+    EXPECT_EQ(text(path(),
+                   "SELECT h.service FROM handle h JOIN message m ON m.handle_id = h.ROWID"
+                   " WHERE m.ROWID = " +
+                       std::to_string(rows[0])),
               "SMS");
     EXPECT_EQ(scalar(path(), rowSql("associated_message_type", rows[1])), 2001);
     const auto target = text(path(), rowSql("associated_message_guid", rows[1]));
@@ -259,14 +260,14 @@ TEST_P(ModernSmsDatabaseTest, ARowCanSitInTwoChats) {
     message.alsoIn.push_back(FixtureChat::groupOf({kAnna, kBen}));
     const long long rowid = sms_.storeModern(message);
     ASSERT_GT(rowid, 0) << sms_.lastError();
-    EXPECT_EQ(scalar(path(), "SELECT COUNT(*) FROM chat_message_join WHERE message_id = " + std::to_string(rowid)),
-              2);
+    EXPECT_EQ(scalar(path(), "SELECT COUNT(*) FROM chat_message_join WHERE message_id = " + std::to_string(rowid)), 2);
     EXPECT_EQ(scalar(path(), "SELECT COUNT(*) FROM message"), 1);
     EXPECT_EQ(partiesOf(path(), rowid), kBen + "," + kAnna);
 }
 
 TEST_P(ModernSmsDatabaseTest, PlainMessagesBecomeOneToOneChatRows) {
-    ASSERT_TRUE(sms_.storeMessages({{kAnna, "in", kDate, false, "SMS"}, {kAnna, "out", kDate + 1, true, "SMS"},
+    ASSERT_TRUE(sms_.storeMessages({{kAnna, "in", kDate, false, "SMS"},
+                                    {kAnna, "out", kDate + 1, true, "SMS"},
                                     {"me@example.com", "blue", kDate + 2, true, "iMessage"}}))
         << sms_.lastError();
     ASSERT_GT(sms_.storeMessage({kBen, std::nullopt, kDate + 3, true, "SMS"}), 0) << sms_.lastError();
@@ -282,8 +283,8 @@ TEST_P(ModernSmsDatabaseTest, PlainMessagesBecomeOneToOneChatRows) {
 
 TEST_P(ModernSmsDatabaseTest, ChatsAndHandlesAreFoundAgainAcrossBatches) {
     ASSERT_TRUE(sms_.storeModernMessages({ModernMessage::received(kAnna, "1", kDate)}));
-    ASSERT_TRUE(sms_.storeModernMessages(
-        {ModernMessage::sentTo(kAnna, "2", kDate), ModernMessage::sentTo(kBen, "3", kDate)}));
+    ASSERT_TRUE(
+        sms_.storeModernMessages({ModernMessage::sentTo(kAnna, "2", kDate), ModernMessage::sentTo(kBen, "3", kDate)}));
     ASSERT_GT(sms_.storeModern(ModernMessage::received(kBen, "4", kDate)), 0);
     EXPECT_EQ(scalar(path(), "SELECT COUNT(*) FROM chat"), 2);
     EXPECT_EQ(scalar(path(), "SELECT COUNT(*) FROM handle"), 2);
@@ -295,8 +296,9 @@ TEST_P(ModernSmsDatabaseTest, ABatchIsAllOrNothing) {
     {
         SqliteDatabase db;
         ASSERT_TRUE(db.open(path(), SqliteDatabase::Mode::ReadWrite));
-        ASSERT_TRUE(db.exec("CREATE TRIGGER refuse BEFORE INSERT ON message WHEN NEW.text = 'boom'"
-                            " BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+        ASSERT_TRUE(
+            db.exec("CREATE TRIGGER refuse BEFORE INSERT ON message WHEN NEW.text = 'boom'"
+                    " BEGIN SELECT RAISE(ABORT, 'refused'); END"));
     }
     EXPECT_FALSE(sms_.storeModernMessages(
         {ModernMessage::received(kAnna, "fine", kDate), ModernMessage::received(kBen, "boom", kDate)}));

@@ -27,9 +27,7 @@ protected:
     // The device root comes from the environment the child inherits.
     ProgramRun phone(const std::string& arguments) { return ProgramRun::of("brindlex-phone", arguments, scratch_); }
 
-    void SetUp() override {
-        ASSERT_TRUE(std::filesystem::exists(binaryBesideThisTest())) << binaryBesideThisTest();
-    }
+    void SetUp() override { ASSERT_TRUE(std::filesystem::exists(binaryBesideThisTest())) << binaryBesideThisTest(); }
 
     // The output files live apart from the device root. The root is made
     // last, so its BRINDLEX_DEVICE_ROOT is the one in force.

@@ -121,8 +121,9 @@ TEST_F(SmsDatabaseFixtureTest, NewSchemaReusesOneHandlePerAddressAndService) {
 
     EXPECT_EQ(scalar(path(), "SELECT COUNT(*) FROM handle"), 3);
     EXPECT_EQ(scalar(path(), "SELECT COUNT(DISTINCT handle_id) FROM message"), 3);
-    EXPECT_EQ(scalar(path(), "SELECT COUNT(*) FROM message m JOIN handle h ON h.ROWID = m.handle_id"
-                             " WHERE h.id = 'a' AND h.service = 'SMS'"),
+    EXPECT_EQ(scalar(path(),
+                     "SELECT COUNT(*) FROM message m JOIN handle h ON h.ROWID = m.handle_id"
+                     " WHERE h.id = 'a' AND h.service = 'SMS'"),
               4);
 }
 
@@ -185,8 +186,9 @@ TEST_F(SmsDatabaseFixtureTest, BatchIsAllOrNothing) {
     {
         SqliteDatabase db;
         ASSERT_TRUE(db.open(path(), SqliteDatabase::Mode::ReadWrite));
-        ASSERT_TRUE(db.exec("CREATE TRIGGER refuse BEFORE INSERT ON message WHEN NEW.text = 'boom'"
-                            " BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+        ASSERT_TRUE(
+            db.exec("CREATE TRIGGER refuse BEFORE INSERT ON message WHEN NEW.text = 'boom'"
+                    " BEGIN SELECT RAISE(ABORT, 'refused'); END"));
     }
     EXPECT_FALSE(sms.storeMessages({message("a", "fine", kDate, false), message("new", "boom", kDate, false)}));
     EXPECT_NE(sms.lastError().find("refused"), std::string::npos) << sms.lastError();

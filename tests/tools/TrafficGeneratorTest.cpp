@@ -90,9 +90,8 @@ TEST(TrafficGeneratorTest, CorrespondentsAreDistinctInVariedFormats) {
     auto first30 = TrafficGenerator(options()).correspondents();
     auto has = [&](auto predicate) { return std::any_of(first30.begin(), first30.end(), predicate); };
     EXPECT_TRUE(has([](const std::string& n) { return n.rfind("+1 (", 0) == 0; }));
-    EXPECT_TRUE(has([](const std::string& n) {
-        return n.size() == 10 && n.find_first_not_of("0123456789") == std::string::npos;
-    }));
+    EXPECT_TRUE(has(
+        [](const std::string& n) { return n.size() == 10 && n.find_first_not_of("0123456789") == std::string::npos; }));
     EXPECT_TRUE(has([](const std::string& n) { return n.rfind("+44 ", 0) == 0; }));
     EXPECT_TRUE(has([](const std::string& n) { return n.size() == 5; }));  // a short code
 }
@@ -150,8 +149,8 @@ TEST(TrafficGeneratorTest, BodiesHaveTheMixARealPhoneSees) {
     const double total = static_cast<double>(messages.size());
     EXPECT_NEAR(sent / total, 0.45, 0.04);
     EXPECT_GT(shortOnes / total, 0.8);
-    for (int count : {nulls, empties, multiSegment, veryLong, gsmExtended, gsmAccents, latinOutsideGsm, greek,
-                      cyrillic, chinese, astral})
+    for (int count : {nulls, empties, multiSegment, veryLong, gsmExtended, gsmAccents, latinOutsideGsm, greek, cyrillic,
+                      chinese, astral})
         EXPECT_GT(count, 0);
     EXPECT_LT(nulls, empties);
     EXPECT_LT(veryLong, multiSegment);

@@ -25,11 +25,11 @@ void printTotals(const SqliteDatabase& db, bool newSchema) {
 }
 
 void printMonths(const SqliteDatabase& db, bool newSchema) {
-    const std::string sql =
-        std::string("select strftime('%Y-%m', date, 'unixepoch', 'localtime') as month, "
-                    "sum(case when flags = 2 then smscount else 0 end), "
-                    "sum(case when flags = 3 then smscount else 0 end) from message ") +
-        (newSchema ? "where type = 'SMS' " : "") + "group by month order by month";
+    const std::string sql = std::string(
+                                "select strftime('%Y-%m', date, 'unixepoch', 'localtime') as month, "
+                                "sum(case when flags = 2 then smscount else 0 end), "
+                                "sum(case when flags = 3 then smscount else 0 end) from message ") +
+                            (newSchema ? "where type = 'SMS' " : "") + "group by month order by month";
     SqliteStatement months;
     if (!months.prepare(db, sql)) return;
     std::printf("  %-8s %9s %9s\n", "month", "received", "sent");

@@ -93,7 +93,8 @@ Choice readOptions(const QCommandLineParser& parser, const PropertyList* setting
         if (!parser.isSet(kFrom)) return usage(QStringLiteral("--to needs --from"));
         const auto from = dayBound(parser.value(kFrom), false);
         if (!from) return usage(QStringLiteral("--from '%1' is not a date (YYYY-MM-DD)").arg(parser.value(kFrom)));
-        const auto to = parser.isSet(kTo) ? dayBound(parser.value(kTo), true) : std::optional(BillingPeriod::periodEnd(now));
+        const auto to =
+            parser.isSet(kTo) ? dayBound(parser.value(kTo), true) : std::optional(BillingPeriod::periodEnd(now));
         if (!to) return usage(QStringLiteral("--to '%1' is not a date (YYYY-MM-DD)").arg(parser.value(kTo)));
         if (*from > *to) return usage(QStringLiteral("--from is after --to"));
         choice.period = {*from, *to};
@@ -171,7 +172,8 @@ int ReportCommand::run(const QStringList& arguments, std::time_t now) {
     if (parser.isSet(kPerson)) {
         const std::string wanted = parser.value(kPerson).toStdString();
         options.person = QuotaReport::findPerson(wanted);
-        if (!options.person) return CommandLine::fail(QStringLiteral("no messages with '%1'").arg(parser.value(kPerson)));
+        if (!options.person)
+            return CommandLine::fail(QStringLiteral("no messages with '%1'").arg(parser.value(kPerson)));
         request.personName = options.person->name();
         request.personNumbers = options.person->numSet();
     }

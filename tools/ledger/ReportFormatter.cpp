@@ -59,12 +59,9 @@ QJsonObject moment(std::time_t seconds) {
 
 std::string ReportFormatter::format(Format format, const QuotaReport::Result& result, const Request& request) {
     switch (format) {
-    case Format::Csv:
-        return csv(result);
-    case Format::Json:
-        return json(result, request);
-    case Format::Text:
-        break;
+    case Format::Csv: return csv(result);
+    case Format::Json: return json(result, request);
+    case Format::Text: break;
     }
     return text(result, request);
 }
@@ -112,7 +109,8 @@ std::string ReportFormatter::csv(const QuotaReport::Result& result) {
         out << "quota,Quota,," << result.quota << ",,\n";
         out << "left,Messages Left,," << *result.quotaLeft << ",,\n";
     }
-    for (const auto& row : result.persons) out << "person," << csvField(row.person.name()) << ",," << row.segments << ",,\n";
+    for (const auto& row : result.persons)
+        out << "person," << csvField(row.person.name()) << ",," << row.segments << ",,\n";
     for (const auto& month : result.months)
         out << "month," << monthName(month) << ",," << month.incoming + month.outgoing << ',' << month.incoming << ','
             << month.outgoing << '\n';
@@ -169,12 +167,9 @@ std::string ReportFormatter::monthName(const MonthTotals::Month& month) {
 
 std::string ReportFormatter::typeName(MessageType messageType) {
     switch (messageType) {
-    case MessageType::Received:
-        return "received";
-    case MessageType::Sent:
-        return "sent";
-    case MessageType::Both:
-        break;
+    case MessageType::Received: return "received";
+    case MessageType::Sent: return "sent";
+    case MessageType::Both: break;
     }
     return "both";
 }

@@ -27,8 +27,10 @@ int main(int argc, char** argv) {
 
     const QStringList rest = parser.positionalArguments();
     const QString command = rest.isEmpty() ? QStringLiteral("sync") : rest.constFirst();
-    if (command == QLatin1String("report")) return ReportCommand::run(QStringList{app.arguments().constFirst()} + rest, std::time(nullptr));
-    if (command != QLatin1String("sync")) return CommandLine::usageError(parser, QStringLiteral("unknown command '%1'").arg(command));
+    if (command == QLatin1String("report"))
+        return ReportCommand::run(QStringList{app.arguments().constFirst()} + rest, std::time(nullptr));
+    if (command != QLatin1String("sync"))
+        return CommandLine::usageError(parser, QStringLiteral("unknown command '%1'").arg(command));
     if (rest.size() > 1) return CommandLine::usageError(parser, QStringLiteral("sync takes no arguments"));
     return LedgerSync::run();
 }

@@ -143,7 +143,8 @@ std::optional<std::string> BackupFolder::chooseFolder(const std::string& directo
     if (names.empty()) {
         fail(error, directory +
                         " holds no iPhone backup (no Info.plist or Manifest.db in it or in a folder in it); "
-                        "make one with 'idevicebackup2 backup --full " + directory + "'");
+                        "make one with 'idevicebackup2 backup --full " +
+                        directory + "'");
     } else {
         fail(error, directory + " holds the backups of several phones; choose one with --udid UDID:" + listing);
     }
@@ -172,8 +173,8 @@ bool BackupFolder::refuseEncrypted(const std::string& folder, std::optional<std:
     manifestDatabase = member(folder, kManifestDatabase, &problem);
     if (!problem.empty()) return fail(error, problem);
     if (manifestDatabase && !isDatabase(*manifestDatabase))
-        return fail(error, *manifestDatabase + " is not a database: the backup is encrypted or damaged. " +
-                               kEncryptedAdvice);
+        return fail(error,
+                    *manifestDatabase + " is not a database: the backup is encrypted or damaged. " + kEncryptedAdvice);
     std::string damage;
     if (manifestDatabase && !SqliteHardening::quickCheck(*manifestDatabase, &damage))
         return fail(error, *manifestDatabase + " is damaged (" + damage +
@@ -191,8 +192,9 @@ std::optional<BackupFolder::Phone> BackupFolder::readPhone(const std::string& fo
     }
     const auto info = file ? PropertyList::readFromFile(*file) : std::nullopt;
     if (!info) {
-        fail(error, path + " is missing or unreadable: the backup is incomplete; make a new one with "
-                           "'idevicebackup2 backup --full DIR'");
+        fail(error, path +
+                        " is missing or unreadable: the backup is incomplete; make a new one with "
+                        "'idevicebackup2 backup --full DIR'");
         return std::nullopt;
     }
     Phone phone;
@@ -204,8 +206,9 @@ std::optional<BackupFolder::Phone> BackupFolder::readPhone(const std::string& fo
     phone.productVersion = stringOr(*info, "Product Version", "");
     phone.buildVersion = stringOr(*info, "Build Version", "");
     if (phone.productVersion.empty()) {
-        fail(error, path + " has no Product Version: the backup is incomplete; make a new one with "
-                           "'idevicebackup2 backup --full DIR'");
+        fail(error, path +
+                        " has no Product Version: the backup is incomplete; make a new one with "
+                        "'idevicebackup2 backup --full DIR'");
         return std::nullopt;
     }
     return phone;
@@ -235,8 +238,8 @@ std::optional<std::string> BackupFolder::find(std::string_view domain, std::stri
     if (!problem.empty()) {
         fail(error, what + ": " + problem);
     } else if (manifestDatabase_) {
-        fail(error, "Manifest.db lists " + what + " as " + id + ", but " + path_ + "/" + id.substr(0, 2) + "/" +
-                        id + " is missing: the backup is incomplete; make a new one with "
+        fail(error, "Manifest.db lists " + what + " as " + id + ", but " + path_ + "/" + id.substr(0, 2) + "/" + id +
+                        " is missing: the backup is incomplete; make a new one with "
                         "'idevicebackup2 backup --full DIR'");
     }
     return std::nullopt;
@@ -256,12 +259,9 @@ std::optional<std::string> BackupFolder::listedFileId(std::string_view domain, s
     statement.bindText(1, domain);
     statement.bindText(2, relativePath);
     switch (statement.step()) {
-    case SqliteStatement::Step::Row:
-        return statement.columnString(0);
-    case SqliteStatement::Step::Done:
-        return std::string();
-    case SqliteStatement::Step::Error:
-        break;
+    case SqliteStatement::Step::Row: return statement.columnString(0);
+    case SqliteStatement::Step::Done: return std::string();
+    case SqliteStatement::Step::Error: break;
     }
     fail(error, "cannot read the file list in " + path + " (" + db.lastError() + ")");
     return std::nullopt;

@@ -32,8 +32,7 @@ public:
     // backup, else its one subfolder that does, or the subfolder of `udid`
     // (empty: none asked for). Refuses a folder that holds no backup,
     // several without a choice (listing them) and an encrypted backup.
-    static std::optional<BackupFolder> open(const std::string& directory, const std::string& udid,
-                                            std::string* error);
+    static std::optional<BackupFolder> open(const std::string& directory, const std::string& udid, std::string* error);
 
     // SHA-1 of "domain-relativePath" as 40 lower-case hex digits.
     static std::string fileId(std::string_view domain, std::string_view relativePath);
@@ -52,8 +51,7 @@ public:
     // backup lacks the file; nothing with `error` set when the backup lists it
     // but the file is missing, lies outside the backup or is not a regular
     // file, or when Manifest.db cannot be read.
-    std::optional<std::string> find(std::string_view domain, std::string_view relativePath,
-                                    std::string* error) const;
+    std::optional<std::string> find(std::string_view domain, std::string_view relativePath, std::string* error) const;
 
     const std::string& path() const { return path_; }
     const Phone& phone() const { return phone_; }
@@ -85,8 +83,7 @@ private:
     static std::optional<std::string> inside(const std::string& folder, const std::string& candidate);
     // The file `name` of the folder, resolved as above. Nothing, with `error`
     // empty, when there is none; with `error` set when it is something else.
-    static std::optional<std::string> member(const std::string& folder, const std::string& name,
-                                             std::string* error);
+    static std::optional<std::string> member(const std::string& folder, const std::string& name, std::string* error);
 
     std::string path_;  // canonical: no symbolic links in it
     Phone phone_;

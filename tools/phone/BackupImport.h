@@ -35,9 +35,9 @@ public:
     struct Outcome {
         BackupFolder::Phone phone;
         std::string backupFolder;
-        bool addressBook = false;    // the backup held one
-        bool samePhone = false;      // a newer backup of the phone the root held
-        bool replacedPhone = false;  // the root held another phone's messages
+        bool addressBook = false;                       // the backup held one
+        bool samePhone = false;                         // a newer backup of the phone the root held
+        bool replacedPhone = false;                     // the root held another phone's messages
         std::vector<std::string> keptCounterDatabases;  // where they were moved
     };
 
@@ -63,8 +63,7 @@ private:
     // A database file and the sidecars that belong to it alone.
     static bool stageDatabase(DeviceRootTransaction& transaction, const std::optional<std::string>& source,
                               const std::string& target, std::string* error);
-    static bool stageDeviceRecords(DeviceRootTransaction& transaction, const BackupFolder& backup,
-                                   std::string* error);
+    static bool stageDeviceRecords(DeviceRootTransaction& transaction, const BackupFolder& backup, std::string* error);
     static bool stageFreshCount(DeviceRootTransaction& transaction, const std::optional<std::string>& previous,
                                 Outcome& outcome, std::string* error);
     static bool holdsMessages(const std::string& database);

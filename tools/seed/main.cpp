@@ -16,7 +16,8 @@ bool endsWith(const std::string& line, const std::string& suffix) {
     std::size_t end = line.find_last_not_of(" \t\r");
     if (end == std::string::npos) return false;
     std::string trimmed = line.substr(0, end + 1);
-    return trimmed.size() >= suffix.size() && trimmed.compare(trimmed.size() - suffix.size(), suffix.size(), suffix) == 0;
+    return trimmed.size() >= suffix.size() &&
+           trimmed.compare(trimmed.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
 std::string schemaFor(std::istream& in, bool newSchema) {
