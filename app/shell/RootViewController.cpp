@@ -196,9 +196,11 @@ void RootViewController::loadUpContent() {
     // The sync copies what is new since the last (at launch, possibly a
     // lot) off the UI thread; the period and the count follow it.
     ++pendingLoads_;
+    ++pendingSyncs_;
     work_->run<MarkerSync::Outcome>([] { return MarkerSync::syncWithStoredMarkers(); },
                                     [this](MarkerSync::Outcome outcome) {
                                         --pendingLoads_;
+                                        --pendingSyncs_;
                                         showSyncOutcome(outcome);
                                         loadPeriodAndCount();
                                     });
@@ -261,6 +263,10 @@ RootViewController::CountInputs RootViewController::currentCountInputs() const {
 }
 
 void RootViewController::updateMessageCount() {
+    // A count while a sync runs would count the database before the sync's
+    // copies and show a number that was never right (a 0 at launch); the
+    // sync's end counts again, with whatever the filters are by then.
+    if (pendingSyncs_ > 0) return;
     CountInputs inputs = currentCountInputs();
     // File times are the system's, whatever clock the screen runs on.
     const auto now = std::chrono::system_clock::now();
@@ -612,6 +618,7 @@ void RootViewController::clearDB() {
     // messages copied twice. All of it, and the person list of the resynced
     // database, runs off the UI thread: a resync copies every message again.
     ++pendingLoads_;
+    ++pendingSyncs_;
     work_->run<ClearResult>(
         [] {
             ClearResult result{MarkerSync::clearAndResync(), {}};
@@ -620,6 +627,7 @@ void RootViewController::clearDB() {
         },
         [this](ClearResult result) {
             --pendingLoads_;
+            --pendingSyncs_;
             showClearOutcome(result.outcome, std::move(result.persons));
         });
 }

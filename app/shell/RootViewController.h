@@ -188,6 +188,7 @@ private:
     bool periodShown_ = false;
     bool contentLoaded_ = false;
     int pendingLoads_ = 0;  // syncs and person lists under way
+    int pendingSyncs_ = 0;  // syncs (and Clear DB resyncs) under way: a count waits for them
     std::optional<CountInputs> lastCountInputs_;
     // Each request's number; only the answer to the latest is shown.
     std::uint64_t countSequence_ = 0;
