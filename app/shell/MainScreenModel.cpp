@@ -15,9 +15,7 @@ void MainScreenModel::loadFilterSettings(const PropertyList* settings) { setting
 
 void MainScreenModel::loadPeriod(const PropertyList* settings, std::time_t now) { settings_.loadPeriod(settings, now); }
 
-void MainScreenModel::saveLastDate(std::time_t now, const std::function<void(int)>& setIconBadge) {
-    settings_.saveLastDate(now, setIconBadge);
-}
+void MainScreenModel::storeLastDate(std::time_t now) { settings_.storeLastDate(now); }
 
 void MainScreenModel::setFromDate(std::time_t from) { change(settings_.from, from); }
 

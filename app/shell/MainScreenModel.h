@@ -9,7 +9,6 @@
 
 #include <cstddef>
 #include <ctime>
-#include <functional>
 #include <optional>
 #include <vector>
 
@@ -34,7 +33,9 @@ public:
     // launch and every activation, the save when the app leaves the front.
     void loadFilterSettings(const PropertyList* settings);
     void loadPeriod(const PropertyList* settings, std::time_t now);
-    void saveLastDate(std::time_t now, const std::function<void(int)>& setIconBadge);
+    // The period start recomputed and every setting written back; the
+    // badge is the caller's (MainScreenSettings::badgeCount).
+    void storeLastDate(std::time_t now);
 
     std::time_t from() const { return settings_.from; }
     std::time_t to() const { return settings_.to; }

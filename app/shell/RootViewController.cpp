@@ -310,8 +310,8 @@ void RootViewController::saveLastDate() {
     // whole period, runs off the UI thread; the settings file is written at
     // once, since the next activation reads it back.
     iconBadgeSetter()(0);
-    auto saved = std::make_shared<MainScreenSettings>(model_->settings());
-    saved->storeLastDate(clock_());
+    model_->storeLastDate(clock_());
+    auto saved = std::make_shared<const MainScreenSettings>(model_->settings());
     const std::uint64_t sequence = ++badgeSequence_;
     pendingBadge_.reset();
     if (saved->badgeType == BadgeType::Off) return;
