@@ -8,6 +8,10 @@
  *                         (0: the first write fails)
  *   BRINDLEX_FAIL_ERRNO   ENOSPC (default) or EIO
  *   BRINDLEX_FAIL_FSYNC   1: fsync and fdatasync of such files fail too
+ *   BRINDLEX_KILL_AT_WRITE  the program kills itself (SIGKILL) just before
+ *                         its Nth write to such files (1: the first), and
+ *                         no write fails: a crash at a chosen point, the
+ *                         same point every run
  *
  * Writes to anything else (standard output and error, pipes, sockets, other
  * folders) pass untouched, so the program can still say what went wrong.
@@ -16,6 +20,7 @@
 #include <dlfcn.h>
 #include <errno.h>
 #include <limits.h>
+#include <signal.h>
 #include <stdatomic.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -46,9 +51,15 @@ static int watched(int fd) {
 /* True when this write to `fd` is to fail (and sets errno). */
 static int should_fail(int fd) {
     if (!watched(fd)) return 0;
+    const long number = atomic_fetch_add(&writes_seen, 1) + 1; /* this write's, from 1 */
+    const char* kill_at = getenv("BRINDLEX_KILL_AT_WRITE");
+    if (kill_at) {
+        if (number == atol(kill_at)) raise(SIGKILL);
+        return 0;
+    }
     const char* after = getenv("BRINDLEX_FAIL_AFTER");
     const long limit = after ? atol(after) : 0;
-    if (atomic_fetch_add(&writes_seen, 1) < limit) return 0;
+    if (number <= limit) return 0;
     errno = failure_errno();
     return 1;
 }

@@ -36,6 +36,7 @@ struct RunOptions {
 struct RunResult {
     int status = -1;      // exit status; -1 when ended by a signal
     bool killed = false;  // it was still running when the test killed it
+    int signal = 0;       // the signal that ended it, if one did
     std::string stderrText;
 };
 
@@ -70,6 +71,7 @@ public:
         if (!reaped_) ::waitpid(pid_, &status_, 0);
         reaped_ = true;
         result.status = WIFEXITED(status_) ? WEXITSTATUS(status_) : -1;
+        result.signal = WIFSIGNALED(status_) ? WTERMSIG(status_) : 0;
         std::ifstream in(errorFile_);
         result.stderrText.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
         ::unlink(errorFile_.c_str());
@@ -110,13 +112,9 @@ private:
     bool reaped_ = false;
 };
 
-// Runs to its end, or is killed with SIGKILL after `killAfter` when given.
-inline RunResult run(const std::vector<std::string>& arguments, const RunOptions& options,
-                     std::chrono::milliseconds killAfter = std::chrono::milliseconds(-1)) {
-    Child child(arguments, options);
-    if (killAfter.count() < 0) return child.finish();
-    std::this_thread::sleep_for(killAfter);
-    return child.finish(SIGKILL);
+// Runs to its end.
+inline RunResult run(const std::vector<std::string>& arguments, const RunOptions& options) {
+    return Child(arguments, options).finish();
 }
 
 // Polls `condition` every 20 ms for up to `limit`.

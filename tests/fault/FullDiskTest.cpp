@@ -90,6 +90,17 @@ protected:
         return fault::run({"brindlex-ledger", "sync"}, options);
     }
 
+    // The daemon with the shim set to kill it just before its `write`th
+    // write under the data directory: a crash at a point that is the same
+    // every run, whatever the machine's speed.
+    fault::RunOptions daemonKilledAtWrite(int write) const {
+        fault::RunOptions options = daemonOptions();
+        options.environment.insert({{"LD_PRELOAD", fault::binDirectory() + "/../lib/libbrindlex_failing_writes.so"},
+                                    {"BRINDLEX_FAIL_UNDER", DevicePaths::dataDirectory()},
+                                    {"BRINDLEX_KILL_AT_WRITE", std::to_string(write)}});
+        return options;
+    }
+
     // The shim's variables for writes under the data directory failing
     // from the `after`th on.
     fault::RunOptions failingWrites(int after, const char* error, bool fsync) const {
@@ -239,27 +250,27 @@ TEST_F(FaultTest, SettingsWriteOnAFullDiskKeepsTheOldFile) {
     EXPECT_EQ(filesIn(fs::path(csvPath.toStdString()).parent_path().string()), std::set<std::string>{"data.csv"});
 }
 
-// The badge daemon killed with SIGKILL at random moments of its first sync
+// The badge daemon killed with SIGKILL at random points of its first sync
 // of 200,000 messages, and started again each time: at the end every
 // message is there exactly once, and the settings file was a complete
-// property list after every kill. Each kill falls after the sync's write
-// transaction began (its journal appeared), up to a second later.
+// property list after every kill. Each kill falls on one of the first
+// 15,000 writes of the run (the whole sync writes about 150,000 times), so
+// after the sync's write transaction began.
 TEST_F(FaultTest, DaemonKilledDuringAFirstSyncCopiesEachMessageOnce) {
     constexpr int kMessages = 200000;
-    constexpr int kKills = 100;
+    constexpr int kKills = 40;
     storeMessages(kMessages);
     Seeding::copyIfNeeded();
     const std::string journal = DevicePaths::counterDatabase() + "-journal";
     std::mt19937 random(20130305);
-    std::uniform_int_distribution<int> moment(0, 1000);
+    std::uniform_int_distribution<int> killedAtWrite(1, 15000);
     int duringSync = 0;
     for (int i = 0; i < kKills; ++i) {
-        fault::Child daemon({"brindlex-badged"}, daemonOptions());
-        fault::waitFor([&] { return fs::exists(journal) || !daemon.running(); }, std::chrono::seconds(60));
-        std::this_thread::sleep_for(std::chrono::milliseconds(moment(random)));
+        fault::Child daemon({"brindlex-badged"}, daemonKilledAtWrite(killedAtWrite(random)));
+        fault::waitFor([&] { return !daemon.running(); }, std::chrono::seconds(120));
         const bool syncing = fs::exists(journal);
         const auto result = daemon.finish(SIGKILL);
-        ASSERT_TRUE(result.killed) << "the daemon runs until it is ended: " << result.stderrText;
+        ASSERT_EQ(result.signal, SIGKILL) << "the daemon runs until it is ended: " << result.stderrText;
         duringSync += syncing ? 1 : 0;
         if (fs::exists(DevicePaths::settingsFile())) {
             ASSERT_TRUE(PropertyList::readFromFile(DevicePaths::settingsFile()).has_value()) << "after kill " << i;
@@ -278,21 +289,23 @@ TEST_F(FaultTest, DaemonKilledDuringAFirstSyncCopiesEachMessageOnce) {
 }
 
 // Messages arriving one by one, each notified, with the daemon killed at a
-// random moment after each (while it waits for the phone, syncs or writes
-// the settings): the next start catches up, and nothing is copied twice.
+// random point of each run (while it catches up at start, syncs the new
+// message or writes the settings; a run writes about 28 times): the next
+// start catches up, and nothing is copied twice. A kill point past the
+// run's last write ends it from outside once the message is copied.
 TEST_F(FaultTest, DaemonKilledDuringAStreamOfNotificationsCopiesEachMessageOnce) {
     constexpr int kFirst = 1000;
     constexpr int kStream = 30;
     storeMessages(kFirst);
     runDaemonUntilCopied(kFirst);
     std::mt19937 random(20130306);
-    std::uniform_int_distribution<int> moment(0, 3000);
+    std::uniform_int_distribution<int> killedAtWrite(1, 40);
     for (int i = 0; i < kStream; ++i) {
-        fault::Child daemon({"brindlex-badged"}, daemonOptions());
+        fault::Child daemon({"brindlex-badged"}, daemonKilledAtWrite(killedAtWrite(random)));
         fault::RunOptions phone = daemonOptions();
         ASSERT_EQ(
             fault::run({"brindlex-phone", "receive", "+14155550100", "stream " + std::to_string(i)}, phone).status, 0);
-        std::this_thread::sleep_for(std::chrono::milliseconds(moment(random)));
+        fault::waitFor([&] { return !daemon.running() || copiedRows().rows > kFirst + i; }, std::chrono::seconds(60));
         daemon.finish(SIGKILL);
         ASSERT_TRUE(PropertyList::readFromFile(DevicePaths::settingsFile()).has_value()) << "after kill " << i;
         const Copied copied = copiedRows();
