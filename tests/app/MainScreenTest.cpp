@@ -1,3 +1,4 @@
+#include "RecordedBadges.h"
 #include "ScreenDriver.h"
 
 #include "app/charts/ChartViewController.h"
@@ -498,8 +499,7 @@ TEST_F(MainScreenTest, PeriodCountAndBadgeFollowTheScreensClock) {
     app_.setNow(kMarch1 + 60);
     app_.store("4155550101", kMarch1 - 30, true);
     app_.store("4155550101", kMarch1 + 30, true);
-    std::vector<int> badges;
-    RootViewController::setIconBadgeForTesting([&badges](int value) { badges.push_back(value); });
+    RecordedBadges badges;
     app_.launch();
 
     const DateFormatter& dates = app_.root().dateFormatter();
@@ -508,9 +508,7 @@ TEST_F(MainScreenTest, PeriodCountAndBadgeFollowTheScreensClock) {
     EXPECT_EQ(shownValueOnceItIs(1, 0, "1"), "1");
 
     // Leaving saves and sets the badge (sent messages) for the same period.
-    badges.clear();
-    emit app_.window().deactivated();
-    app_.waitForCounts();  // the badge is counted in the background
-    EXPECT_EQ(badges, (std::vector<int>{0, 1}));
-    RootViewController::setIconBadgeForTesting({});
+    badges.values.clear();
+    app_.goToBackground();
+    EXPECT_EQ(badges.values, (std::vector<int>{0, 1}));
 }
