@@ -4,6 +4,7 @@
 #include "common/SettingsKeys.h"
 #include "common/SettingsStore.h"
 #include "common/SmsHelper.h"
+#include "platform/DevicePaths.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -33,7 +34,9 @@ MarkerSync::Outcome MarkerSync::syncWithStoredMarkers() {
     });
     // The counter database holds its own copy of the markers, so nothing is
     // copied twice; the settings file catches up with the next sync.
-    if (!stored) std::fprintf(stderr, "brindlex: the sync markers could not be written to the settings file\n");
+    if (!stored)
+        std::fprintf(stderr, "brindlex: the sync markers could not be written to %s\n",
+                     DevicePaths::settingsFile().c_str());
     return outcome;
 }
 

@@ -2,8 +2,9 @@
 
 #include "common/CounterMarkers.h"
 #include "common/CountingSession.h"
+#include "common/MessageCopy.h"
 #include "common/SegmentCounter.h"
-#include "common/SmsReader.h"
+#include "common/SourceMark.h"
 #include "platform/AddressBook.h"
 #include "platform/DevicePaths.h"
 #include "platform/SqliteDatabase.h"
@@ -17,160 +18,9 @@
 #include <cstdint>
 #include <cstdio>
 
-namespace {
-
-constexpr const char* kOldWriteSql = "insert into message (address, date, text, flags, smscount) values (?,?,?,?,?)";
-constexpr const char* kNewWriteSql =
-    "insert into message (address, date, text, flags, smscount, type) values (?,?,?,?,?,?)";
-
-// The value that, once the caller has added one, leaves the marker where it
-// was.
-std::int64_t unchanged(std::int64_t marker) { return marker == INT64_MIN ? INT64_MIN : marker - 1; }
-
-int clampToInt(std::int64_t value) { return static_cast<int>(std::clamp<std::int64_t>(value, INT_MIN, INT_MAX)); }
-
-// The marker after `newest`: one second later, saturating rather than
-// wrapping for a date at the very end of the range.
-std::int64_t after(std::int64_t newest) { return newest == INT64_MAX ? INT64_MAX : newest + 1; }
-
-enum class CopyEnd { Done, ReadFailed, InsertFailed };
-
-void bindOptionalText(SqliteStatement& write, int parameter, const char* text, int bytes) {
-    if (text == nullptr)
-        write.bindNull(parameter);
-    else
-        write.bindTextNoCopy(parameter, text, bytes);
-}
-
-// Copies the rows of `read` through `write` until sms.db has no more rows or
-// a row can no longer be read (a damaged page) or stored (a full disk). What
-// was stored before that stays, and the markers follow exactly the rows
-// stored, so the next sync carries on from there. The row's texts stay valid
-// until the reader moves on, which happens only after the insert has run, so
-// they are bound without a copy.
-CopyEnd copyRows(SmsReader& read, SqliteStatement& write, bool newSchema, std::int64_t& rMax, std::int64_t& sMax) {
-    SmsRow row;
-    for (;;) {
-        switch (read.next(row)) {
-        case SmsReader::Next::Done: return CopyEnd::Done;
-        case SmsReader::Next::Error: return CopyEnd::ReadFailed;
-        case SmsReader::Next::Row: break;
-        }
-        write.bindTextNoCopy(1, row.address, row.addressBytes);
-        write.bindInt(2, row.date);
-        bindOptionalText(write, 3, row.text, row.textBytes);
-        write.bindInt(4, flagsOf(row.flags));
-        write.bindInt(5, SegmentCounter::segmentsForUtf8(row.text, static_cast<std::size_t>(row.textBytes)));
-        if (newSchema) bindOptionalText(write, 6, row.type, row.typeBytes);
-        const bool stored = write.step() == SqliteStatement::Step::Done;
-        write.reset();
-        if (!stored) return CopyEnd::InsertFailed;
-
-        if (row.flags == Direction::Sent) sMax = std::max(sMax, row.date);
-        if (row.flags == Direction::Received) rMax = std::max(rMax, row.date);
-    }
-}
-
-void reportStop(CopyEnd end, const SqliteDatabase& sms, const SqliteDatabase& counter, long long undated) {
-    if (undated > 0)
-        std::fprintf(stderr, "brindlex: %lld messages of sms.db have no date and were not copied\n", undated);
-    if (end == CopyEnd::ReadFailed)
-        std::fprintf(stderr,
-                     "brindlex: sms.db could not be read to the end (%s); the messages before that were copied\n",
-                     sms.lastError().c_str());
-    else if (end == CopyEnd::InsertFailed)
-        std::fprintf(stderr,
-                     "brindlex: a message could not be stored in the counter database (%s); "
-                     "the next sync carries on from there\n",
-                     counter.lastError().c_str());
-}
-
-}  // namespace
-
 SyncStatus SmsHelper::copyRMessagesFrom(std::int64_t rFrom, std::int64_t sFrom,
                                         std::vector<std::int64_t>& returnValue) {
-    std::int64_t rMax = unchanged(rFrom);
-    std::int64_t sMax = unchanged(sFrom);
-    auto finish = [&](SyncStatus status) {
-        returnValue.push_back(rMax);
-        returnValue.push_back(sMax);
-        return status;
-    };
-    auto abandon = [&](SyncStatus status) {
-        rMax = unchanged(rFrom);
-        sMax = unchanged(sFrom);
-        return finish(status);
-    };
-
-    const bool newSchema = SystemVersion::usesNewSchema();
-    const std::string smsPath = DevicePaths::smsDatabase();
-    SqliteDatabase sms;
-    if (!sms.open(smsPath, SqliteDatabase::Mode::Untrusted)) {
-        sms.logFailure("syncing: opening " + smsPath);
-        return abandon(SyncStatus::CannotOpenSmsDatabase);
-    }
-    // Never create the counter database here: an empty file would stop the
-    // seeding step from ever copying the real seed into place.
-    const std::string counterPath = DevicePaths::counterDatabase(newSchema);
-    SqliteDatabase counter;
-    if (!counter.open(counterPath, SqliteDatabase::Mode::ReadWrite)) {
-        counter.logFailure("syncing: opening " + counterPath);
-        return abandon(SyncStatus::CannotOpenCounterDatabase);
-    }
-    // Every return from here on that does not commit rolls back: nothing of
-    // an abandoned sync stays behind.
-    SqliteTransaction transaction(counter, SqliteTransaction::Behavior::Immediate, "syncing into " + counterPath);
-    if (!transaction.isActive()) return abandon(SyncStatus::CannotOpenCounterDatabase);
-
-    // Start from the later of the caller's markers and the copy committed
-    // with the rows: the caller's may predate a sync whose marker write never
-    // happened.
-    if (!CounterMarkers::ensureTable(counter)) {
-        counter.logFailure("syncing: creating the marker table of " + counterPath);
-        return abandon(SyncStatus::CannotWriteCounterDatabase);
-    }
-    const auto committed = CounterMarkers::read(counter);
-    if (committed) {
-        rFrom = std::max(rFrom, committed->received);
-        sFrom = std::max(sFrom, committed->sent);
-        rMax = unchanged(rFrom);
-        sMax = unchanged(sFrom);
-    }
-
-    SmsReader read;
-    if (!read.prepare(sms, newSchema, rFrom, sFrom)) {
-        // A file SQLite reads well but whose tables are not the phone's
-        // leaves no message of SQLite's own.
-        const std::string doing = "syncing: reading the messages of " + smsPath;
-        if (sms.errorCode() == 0)
-            SqliteLog::failure(doing, "its tables are none of the known sms.db layouts");
-        else
-            sms.logFailure(doing);
-        return abandon(SyncStatus::CannotReadSmsDatabase);
-    }
-
-    SqliteStatement write;
-    if (!write.prepare(counter, newSchema ? kNewWriteSql : kOldWriteSql)) {
-        counter.logFailure("syncing: preparing the insert into " + counterPath);
-        return abandon(SyncStatus::CannotWriteCounterDatabase);
-    }
-
-    const CopyEnd end = copyRows(read, write, newSchema, rMax, sMax);
-    read.finalize();
-    write.finalize();
-    reportStop(end, sms, counter, read.undatedRows());
-    // Markers that did not move are not written again: a sync that found
-    // nothing new then commits an empty transaction, which touches no disk.
-    const CounterMarkers::Markers next{after(rMax), after(sMax)};
-    const bool moved = !committed || committed->received != next.received || committed->sent != next.sent;
-    if (moved && !CounterMarkers::write(counter, next)) {
-        counter.logFailure("syncing: storing the sync markers in " + counterPath);
-        return abandon(SyncStatus::Ok);
-    }
-    // A failed COMMIT (a busy database) keeps nothing: the transaction rolls
-    // back, and the next sync retries from the same markers.
-    if (!transaction.commit()) return abandon(SyncStatus::Ok);
-    return finish(SyncStatus::Ok);
+    return MessageCopy::run(rFrom, sFrom, returnValue);
 }
 
 bool SmsHelper::runMaintenance(const std::string& sql, long long rowid, bool bindRowid) {
@@ -210,7 +60,7 @@ bool SmsHelper::clearDB() {
         return false;
     }
     statement.finalize();
-    if (!CounterMarkers::clear(counter)) {
+    if (!CounterMarkers::clear(counter) || !SourceMark::clear(counter)) {
         counter.logFailure("clearing " + path + ": deleting the sync markers");
         return false;
     }
@@ -277,6 +127,8 @@ constexpr CountStatements kNewCounts{
 };
 
 const CountStatements& countStatements(bool newSchema) { return newSchema ? kNewCounts : kOldCounts; }
+
+int clampToInt(std::int64_t value) { return static_cast<int>(std::clamp<std::int64_t>(value, INT_MIN, INT_MAX)); }
 
 // Period bounds are bound as 32-bit whole seconds.
 std::int64_t boundValue(std::time_t seconds) {

@@ -25,26 +25,20 @@ class SqliteStatement;
 // the statement variants.
 class SmsHelper {
 public:
-    // Copies the received messages dated rFrom or later and the sent messages
-    // dated sFrom or later from sms.db into the counter database, with their
-    // segment counts, in one transaction. Appends two numbers to
-    // `returnValue`: for each direction (received, then sent) the newest date
-    // copied, or the marker minus one when nothing was copied or the copy
-    // was abandoned. Callers store each value plus one as the next marker,
-    // which leaves a marker exactly where it was unless something newer was
-    // copied. Returns Ok, or another status when a database could not be
-    // opened or a statement could not be prepared (nothing copied then).
-    //
-    // Markers are 64-bit Unix seconds. The copy starts from the later of
-    // each marker passed in and the copy of the markers that the counter
-    // database keeps (written in the same transaction as the rows), so a
-    // caller whose marker write was lost copies nothing twice.
+    // Copies every message of sms.db that the counter database does not
+    // hold yet, with its segment count, in one transaction (MessageCopy says
+    // how new messages are told apart). Appends two numbers to `returnValue`:
+    // for each direction (received, then sent) the newest date copied, or
+    // the marker minus one when nothing newer was copied or the copy was
+    // abandoned. Callers store each value plus one as the next date marker.
+    // Returns Ok, or another status when a database could not be opened or a
+    // statement could not be prepared (nothing copied then).
     //
     // A read error part-way through sms.db (a damaged page) or a failed
-    // insert (a full disk) ends the copy there: what was copied before is
-    // committed and the markers follow it, so each sync gets as far as it
-    // can. A failed COMMIT keeps nothing and hands the markers back
-    // unchanged; the status is still Ok.
+    // insert ends the copy there: the messages before it are committed, and
+    // the next sync carries on from there. A failed COMMIT, or a transaction
+    // SQLite rolled back by itself (a full disk), keeps nothing and hands the
+    // markers back unchanged; the status is still Ok.
     static SyncStatus copyRMessagesFrom(std::int64_t rFrom, std::int64_t sFrom, std::vector<std::int64_t>& returnValue);
 
     // Deletes one row of the counter database; true when the statement ran

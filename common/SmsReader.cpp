@@ -2,11 +2,14 @@
 
 #include "common/AttributedBody.h"
 #include "platform/SqliteDatabase.h"
+#include "platform/SqliteHardening.h"
 
 #include <algorithm>
 #include <cstring>
 #include <set>
 #include <string_view>
+
+#include <sqlite3.h>
 
 namespace {
 
@@ -23,33 +26,88 @@ constexpr const char* kUnixDate =
 struct Schema {
     std::set<std::string> tables;
     std::set<std::string> messageColumns;
+    std::set<std::string> handleColumns;
 
     bool hasTable(const char* name) const { return tables.count(name) != 0; }
     bool hasColumn(const char* name) const { return messageColumns.count(name) != 0; }
+    // The message column, or NULL for a file that lacks it.
+    std::string column(const char* name) const { return hasColumn(name) ? std::string("m.") + name : "NULL"; }
+    std::string handleColumn(const char* name) const {
+        return handleColumns.count(name) != 0 ? std::string("h.") + name : "NULL";
+    }
+    bool isOldFamily() const {
+        return hasTable("message") && hasColumn("address") && hasColumn("flags") && hasColumn("date");
+    }
+    bool isHandleFamily() const {
+        return hasTable("message") && hasTable("handle") && hasColumn("is_from_me") && hasColumn("handle_id") &&
+               hasColumn("date") && handleColumns.count("id") != 0;
+    }
 };
+
+std::set<std::string> columnsOf(const SqliteDatabase& sms, const char* table) {
+    std::set<std::string> names;
+    SqliteStatement columns;
+    if (columns.prepare(sms, std::string("select name from pragma_table_info('") + table + "')"))
+        while (columns.step() == SqliteStatement::Step::Row) names.insert(columns.columnString(0));
+    return names;
+}
 
 Schema readSchema(const SqliteDatabase& sms) {
     Schema schema;
     SqliteStatement tables;
     if (tables.prepare(sms, "select name from sqlite_master where type = 'table'"))
         while (tables.step() == SqliteStatement::Step::Row) schema.tables.insert(tables.columnString(0));
-    SqliteStatement columns;
-    if (columns.prepare(sms, "select name from pragma_table_info('message')"))
-        while (columns.step() == SqliteStatement::Step::Row) schema.messageColumns.insert(columns.columnString(0));
+    schema.messageColumns = columnsOf(sms, "message");
+    if (schema.hasTable("handle")) schema.handleColumns = columnsOf(sms, "handle");
     return schema;
 }
 
-// Columns: address, raw date, text, flags, service, attributedBody, message ROWID.
-std::string modernReadSql(const Schema& schema) {
+// Every statement yields the same columns: address, date as stored, text,
+// flags, service, attributedBody, message ROWID, guid. Parameter 1 is the
+// ROWID the read starts after; with date bounds, 2 is the sent and 3 the
+// received marker, and 4 (later phones) whether undated rows are wanted.
+//
+// Every statement walks the message table itself in ROWID order, never an
+// index followed by a sort: then rows come out as they are read, and a page
+// damaged in the middle of the file ends the read there, after the rows
+// before it, instead of failing it before the first row. NOT INDEXED still
+// lets the walk start at a ROWID.
+std::string oldReadSql(const Schema& schema, bool withBodies, bool dated) {
+    std::string sql = "SELECT m.address, m.date, ";
+    sql += withBodies ? schema.column("text") : "NULL";
+    sql += ", m.flags, NULL, NULL, m.ROWID, NULL FROM message m NOT INDEXED WHERE m.ROWID > ?1";
+    if (dated) sql += " AND ((m.date >= ?2 AND m.flags = 3) OR (m.date >= ?3 AND m.flags = 2))";
+    return sql + " ORDER BY m.ROWID ASC";
+}
+
+std::string datedClause() {
+    const std::string unixDate = kUnixDate;
+    return " AND ((m.is_from_me = 1 AND " + unixDate + " >= ?2) OR (m.is_from_me = 0 AND " + unixDate +
+           " >= ?3) OR (?4 AND m.date IS NULL))";
+}
+
+std::string ios6ReadSql(const Schema& schema, bool withBodies, bool dated) {
+    std::string sql = "SELECT h.id, m.date, ";
+    sql += withBodies ? schema.column("text") : "NULL";
+    sql += ", CASE m.is_from_me WHEN 0 THEN 2 WHEN 1 THEN 3 ELSE 0 END, " + schema.column("service") +
+           ", NULL, m.ROWID, " + schema.column("guid") +
+           " FROM message m NOT INDEXED CROSS JOIN handle h WHERE h.ROWID = m.handle_id AND m.ROWID > ?1";
+    if (dated) sql += datedClause();
+    return sql + " ORDER BY m.ROWID ASC";
+}
+
+std::string modernReadSql(const Schema& schema, bool withBodies, bool dated) {
     const bool chats =
         schema.hasTable("chat") && schema.hasTable("chat_handle_join") && schema.hasTable("chat_message_join");
-    const std::string unixDate = kUnixDate;
-    std::string sql = "SELECT COALESCE(h.id";
-    sql += chats ? ", r.id), " : "), ";
-    sql += "m.date, m.text, CASE m.is_from_me WHEN 0 THEN 2 WHEN 1 THEN 3 ELSE 0 END, COALESCE(m.service, h.service";
+    std::string sql = chats ? "SELECT COALESCE(h.id, r.id), " : "SELECT h.id, ";
+    sql += "m.date, ";
+    sql += withBodies ? schema.column("text") : "NULL";
+    sql += ", CASE m.is_from_me WHEN 0 THEN 2 WHEN 1 THEN 3 ELSE 0 END, COALESCE(" + schema.column("service") + ", " +
+           schema.handleColumn("service");
     sql += chats ? ", r.service, c.service_name), " : "), ";
-    sql += schema.hasColumn("attributedBody") ? "m.attributedBody, " : "NULL, ";
-    sql += "m.ROWID FROM message m NOT INDEXED LEFT JOIN handle h ON m.handle_id > 0 AND h.ROWID = m.handle_id ";
+    sql += withBodies && schema.hasColumn("attributedBody") ? "m.attributedBody, " : "NULL, ";
+    sql += "m.ROWID, " + schema.column("guid") +
+           " FROM message m NOT INDEXED LEFT JOIN handle h ON m.handle_id > 0 AND h.ROWID = m.handle_id ";
     if (chats) {
         // A message without a handle is reached through its chat; one that
         // sits in several chats is still one message, so only its first
@@ -60,8 +118,8 @@ std::string modernReadSql(const Schema& schema) {
             "LEFT JOIN chat_handle_join ch ON ch.chat_id = c.ROWID "
             "LEFT JOIN handle r ON r.ROWID = ch.handle_id ";
     }
-    sql += "WHERE ((m.is_from_me = 1 AND " + unixDate + " >= ?1) OR (m.is_from_me = 0 AND " + unixDate +
-           " >= ?2) OR (?3 AND m.date IS NULL))";
+    sql += "WHERE m.ROWID > ?1";
+    if (dated) sql += datedClause();
     // Reactions and stickers placed on a message, group changes and other
     // announcements, and sends that failed are rows, but no text that the
     // carrier carried.
@@ -78,6 +136,78 @@ std::string modernReadSql(const Schema& schema) {
     return sql;
 }
 
+struct Statements {
+    SmsReader::Layout layout;
+    std::string withBodies;
+    std::string withoutBodies;
+};
+
+std::optional<Statements> statementsFor(const Schema& schema, bool newSchema, bool dated) {
+    if (!newSchema) {
+        if (!schema.isOldFamily()) return std::nullopt;
+        return Statements{SmsReader::Layout::Old, oldReadSql(schema, true, dated), oldReadSql(schema, false, dated)};
+    }
+    if (!schema.isHandleFamily()) return std::nullopt;
+    if (!schema.hasColumn("item_type") && !schema.hasColumn("associated_message_type"))
+        return Statements{SmsReader::Layout::Ios6, ios6ReadSql(schema, true, dated), ios6ReadSql(schema, false, dated)};
+    return Statements{SmsReader::Layout::Modern, modernReadSql(schema, true, dated),
+                      modernReadSql(schema, false, dated)};
+}
+
+// The statement that names one message the way the sync's mark does: guid
+// (from 6.0) or address (before), and the date as stored.
+std::string positionSql(const Schema& schema, bool newSchema, const char* tail) {
+    const bool old = !newSchema;
+    std::string sql = "SELECT ROWID, " + std::string(schema.hasColumn("guid") && !old ? "guid" : "NULL") + ", " +
+                      (schema.hasColumn("date") ? "date" : "NULL") + ", " + (old ? "address" : "NULL") +
+                      " FROM message ";
+    return sql + tail;
+}
+
+std::optional<SourcePosition> positionOf(const SqliteStatement& query) {
+    SourcePosition position;
+    position.rowid = query.columnInt(0);
+    if (!query.columnIsNull(1)) position.guid = query.columnString(1);
+    if (!query.columnIsNull(2)) position.date = query.columnInt(2);
+    if (!query.columnIsNull(3)) position.address = query.columnString(3);
+    return position;
+}
+
+// Drops a UTF-8 sequence cut off at the end of `text`.
+void trimToWholeCharacters(std::string& text) {
+    std::size_t end = text.size();
+    std::size_t lead = end;
+    while (lead > 0 && end - lead < 4) {
+        --lead;
+        const auto byte = static_cast<unsigned char>(text[lead]);
+        if ((byte & 0xC0) != 0x80) {
+            const std::size_t length = byte < 0x80 ? 1 : byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+            if (end - lead < length) text.resize(lead);
+            return;
+        }
+    }
+}
+
+// Up to `cap` bytes of one value, read piece by piece through an incremental
+// blob handle, which never loads the whole value; nothing for NULL, a
+// number, or a value that cannot be read.
+std::optional<std::string> readCapped(sqlite3* db, const char* column, std::int64_t rowid, std::size_t cap,
+                                      std::size_t* fullBytes) {
+    sqlite3_blob* blob = nullptr;
+    if (sqlite3_blob_open(db, "main", "message", column, rowid, 0, &blob) != SQLITE_OK) {
+        sqlite3_blob_close(blob);
+        return std::nullopt;
+    }
+    const auto bytes = static_cast<std::size_t>(sqlite3_blob_bytes(blob));
+    *fullBytes = bytes;
+    std::string value(std::min(bytes, cap), '\0');
+    const bool read =
+        value.empty() || sqlite3_blob_read(blob, value.data(), static_cast<int>(value.size()), 0) == SQLITE_OK;
+    sqlite3_blob_close(blob);
+    if (!read) return std::nullopt;
+    return value;
+}
+
 bool hasPlaceholderLead(const char* text, int bytes) {
     // U+FFFC and U+FFFD are EF BF BC and EF BF BD in UTF-8.
     return bytes > 0 && std::memchr(text, 0xEF, static_cast<std::size_t>(bytes)) != nullptr;
@@ -91,68 +221,140 @@ std::int64_t SmsReader::unixFromPlatformDate(std::int64_t platformDate) {
 }
 
 std::optional<std::string> SmsReader::readStatement(const SqliteDatabase& sms, bool newSchema) {
-    Layout layout;
-    return readStatement(sms, newSchema, layout);
+    const auto statements = statementsFor(readSchema(sms), newSchema, false);
+    if (!statements) return std::nullopt;
+    return statements->withBodies;
 }
 
-std::optional<std::string> SmsReader::readStatement(const SqliteDatabase& sms, bool newSchema, Layout& layout) {
-    const Schema schema = readSchema(sms);
-    const bool oldFamily = schema.hasTable("message") && schema.hasColumn("address") && schema.hasColumn("flags");
-    const bool handleFamily = schema.hasTable("message") && schema.hasTable("handle") &&
-                              schema.hasColumn("is_from_me") && schema.hasColumn("handle_id");
-    if (!newSchema) {
-        if (!oldFamily) return std::nullopt;
-        layout = Layout::Old;
-        return std::string(kOldReadSql);
-    }
-    if (!handleFamily) return std::nullopt;
-    if (!schema.hasColumn("item_type") && !schema.hasColumn("associated_message_type")) {
-        layout = Layout::Ios6;
-        return std::string(kIos6ReadSql);
-    }
-    layout = Layout::Modern;
-    return modernReadSql(schema);
+std::optional<SourcePosition> SmsReader::positionAt(const SqliteDatabase& sms, bool newSchema, std::int64_t rowid) {
+    SqliteStatement query;
+    if (!query.prepare(sms, positionSql(readSchema(sms), newSchema, "WHERE ROWID = ?"))) return std::nullopt;
+    query.bindInt(1, rowid);
+    if (query.step() != SqliteStatement::Step::Row) return std::nullopt;
+    return positionOf(query);
 }
 
-bool SmsReader::prepare(const SqliteDatabase& sms, bool newSchema, std::int64_t receivedFrom, std::int64_t sentFrom) {
-    const auto statement = readStatement(sms, newSchema, layout_);
-    if (!statement || !read_.prepare(sms, *statement)) return false;
-    read_.bindInt(1, sentFrom);
-    read_.bindInt(2, receivedFrom);
-    // Rows without a date are read (and reported) only by a sync whose
-    // bound would have taken a date of 0, so they are reported once rather
-    // than by every sync.
-    if (layout_ == Layout::Modern) read_.bindInt(3, std::min(receivedFrom, sentFrom) <= kPlatformEpoch ? 1 : 0);
+std::optional<SourcePosition> SmsReader::newestPosition(const SqliteDatabase& sms, bool newSchema) {
+    SqliteStatement query;
+    if (!query.prepare(sms, positionSql(readSchema(sms), newSchema, "ORDER BY ROWID DESC LIMIT 1")))
+        return std::nullopt;
+    if (query.step() != SqliteStatement::Step::Row) return std::nullopt;
+    return positionOf(query);
+}
+
+std::int64_t SmsReader::highestRowidEverUsed(const SqliteDatabase& sms) {
+    std::int64_t highest = 0;
+    SqliteStatement newest;
+    if (newest.prepare(sms, "SELECT max(ROWID) FROM message") && newest.step() == SqliteStatement::Step::Row)
+        highest = newest.columnInt(0);
+    SqliteStatement sequence;
+    if (sequence.prepare(sms, "SELECT seq FROM sqlite_sequence WHERE name = 'message'") &&
+        sequence.step() == SqliteStatement::Step::Row)
+        highest = std::max(highest, sequence.columnInt(0));
+    return highest;
+}
+
+bool SmsReader::prepare(const SqliteDatabase& sms, bool newSchema, const ReadFrom& from) {
+    const bool dated = from.receivedFrom.has_value() && from.sentFrom.has_value();
+    const auto statements = statementsFor(readSchema(sms), newSchema, dated);
+    if (!statements) return false;
+    sms_ = &sms;
+    layout_ = statements->layout;
+    sql_ = statements->withBodies;
+    sqlNoBodies_ = statements->withoutBodies;
+    from_ = from;
+    lastStepped_ = from.afterRowid;
+    return prepareStatement(true, from.afterRowid);
+}
+
+bool SmsReader::prepareStatement(bool withBodies, std::int64_t afterRowid) {
+    read_.finalize();
+    if (!read_.prepare(*sms_, withBodies ? sql_ : sqlNoBodies_)) return false;
+    read_.bindInt(1, afterRowid);
+    if (from_.receivedFrom && from_.sentFrom) {
+        read_.bindInt(2, *from_.sentFrom);
+        read_.bindInt(3, *from_.receivedFrom);
+        // Rows without a date are read (and reported) only by a sync whose
+        // bound would have taken a date of 0, so they are reported once
+        // rather than by every sync.
+        if (layout_ != Layout::Old)
+            read_.bindInt(4, std::min(*from_.receivedFrom, *from_.sentFrom) <= kPlatformEpoch ? 1 : 0);
+    }
     return true;
+}
+
+// Follows which message the rows belong to: a message is complete once a
+// row of the next one (or the end) has been read.
+void SmsReader::notePosition() {
+    const std::int64_t rowid = read_.columnInt(6);
+    lastStepped_ = rowid;
+    if (pending_ && pending_->rowid == rowid) return;
+    if (pending_) complete_ = std::move(pending_);
+    SourcePosition position;
+    position.rowid = rowid;
+    if (!read_.columnIsNull(7)) position.guid = read_.columnString(7);
+    if (!read_.columnIsNull(1)) position.date = read_.columnInt(1);
+    if (layout_ == Layout::Old && !read_.columnIsNull(0)) position.address = read_.columnString(0);
+    pending_ = std::move(position);
 }
 
 SmsReader::Next SmsReader::next(SmsRow& row) {
     for (;;) {
         switch (read_.step()) {
-        case SqliteStatement::Step::Done: return Next::Done;
-        case SqliteStatement::Step::Error: return Next::Error;
+        case SqliteStatement::Step::Done:
+            if (pending_) complete_ = std::move(pending_);
+            pending_.reset();
+            return Next::Done;
+        case SqliteStatement::Step::Error:
+            if (!withoutBodiesFrom_ && sms_->lastErrorIsTooBig() && readOnWithoutBodies()) continue;
+            return Next::Error;
         case SqliteStatement::Step::Row: break;
         }
-        row.address = read_.columnText(0, &row.addressBytes);
-        if (row.address == nullptr || row.addressBytes == 0) continue;
-        const std::optional<Direction> direction = directionOfFlags(read_.columnInt(3));
-        if (!direction) continue;
-        row.flags = *direction;
-        if (layout_ == Layout::Modern) {
-            if (!nextModernRow(row)) continue;
-        } else {
-            row.date = read_.columnInt(1);
-            row.text = read_.columnText(2, &row.textBytes);
+        if (withoutBodiesFrom_) {
+            const Oversized state = passOversizedRow();
+            if (state == Oversized::Failed) return Next::Error;
+            if (state == Oversized::BodiesBack) continue;  // this row comes again with its body
         }
-        row.type = layout_ == Layout::Old ? nullptr : read_.columnText(4, &row.typeBytes);
-        return Next::Row;
+        notePosition();
+        if (takeRow(row)) return Next::Row;
     }
+}
+
+bool SmsReader::takeRow(SmsRow& row) {
+    row.rowid = read_.columnInt(6);
+    row.address = read_.columnText(0, &row.addressBytes);
+    if (row.address == nullptr || row.addressBytes == 0) return false;
+    const std::optional<Direction> direction = directionOfFlags(read_.columnInt(3));
+    if (!direction) return false;
+    row.flags = *direction;
+    row.type = layout_ == Layout::Old ? nullptr : read_.columnText(4, &row.typeBytes);
+    if (layout_ == Layout::Old) {
+        if (read_.columnIsNull(1)) {
+            ++undated_;
+            return false;
+        }
+        row.date = read_.columnInt(1);
+        takeText(row);
+        return true;
+    }
+    return nextModernRow(row);
+}
+
+// The body as stored; on later phones without the placeholders, or from
+// attributedBody (takeModernText).
+void SmsReader::takeText(SmsRow& row) {
+    if (oversized_ == row.rowid)
+        takeCutText(row);
+    else if (layout_ == Layout::Modern)
+        takeModernText(row);
+    else
+        row.text = read_.columnText(2, &row.textBytes);
 }
 
 bool SmsReader::nextModernRow(SmsRow& row) {
     // A recipient listed twice in a chat (two handles of one number) is one
     // text; a message's rows come one after the other.
-    const std::int64_t message = read_.columnInt(6);
+    const std::int64_t message = row.rowid;
     const std::string_view address(row.address, static_cast<std::size_t>(row.addressBytes));
     if (message != currentMessage_) {
         currentMessage_ = message;
@@ -167,7 +369,7 @@ bool SmsReader::nextModernRow(SmsRow& row) {
         return false;
     }
     row.date = unixFromPlatformDate(read_.columnInt(1));
-    takeModernText(row);
+    takeText(row);
     return true;
 }
 
@@ -201,4 +403,71 @@ void SmsReader::takeModernText(SmsRow& row) {
     text_ = std::move(*body);
     row.text = text_.c_str();
     row.textBytes = static_cast<int>(text_.size());
+}
+
+// SQLite refused a value over the cap, so the read failed at the row after
+// the last one read. Reads on without the bodies from there; the message
+// with the long value then gets its text through an incremental blob handle,
+// cut to the cap, and the read carries on with the bodies after it.
+bool SmsReader::readOnWithoutBodies() {
+    // A group send's rows share one text, so the failing row opens a new
+    // message; on later phones the rows of the last message read are read
+    // again, and the recipients already handed out are passed over.
+    withoutBodiesFrom_ = lastStepped_;
+    const bool again = layout_ == Layout::Modern && lastStepped_ != INT64_MIN;
+    return prepareStatement(false, again ? lastStepped_ - 1 : lastStepped_);
+}
+
+// While reading without the bodies: the first message after the failing
+// point is the one with the long value; once past it, the bodies come back.
+SmsReader::Oversized SmsReader::passOversizedRow() {
+    const std::int64_t rowid = read_.columnInt(6);
+    if (rowid <= *withoutBodiesFrom_) return Oversized::Take;
+    if (!oversized_) {
+        takeOversizedText(rowid);
+        return Oversized::Take;
+    }
+    if (rowid == *oversized_) return Oversized::Take;
+    const std::int64_t after = *oversized_;
+    withoutBodiesFrom_.reset();
+    oversized_.reset();
+    oversizedText_.reset();
+    return prepareStatement(true, after) ? Oversized::BodiesBack : Oversized::Failed;
+}
+
+void SmsReader::takeOversizedText(std::int64_t rowid) {
+    const auto cap = static_cast<std::size_t>(SqliteHardening::kMaxValueBytes);
+    std::size_t fullBytes = 0;
+    std::optional<std::string> text = readCapped(sms_->handle(), "text", rowid, cap, &fullBytes);
+    if (text) {
+        trimToWholeCharacters(*text);
+        if (layout_ == Layout::Modern && hasPlaceholderLead(text->data(), static_cast<int>(text->size())))
+            text = AttributedBody::withoutPlaceholders(*text);
+    } else if (layout_ == Layout::Modern) {
+        const auto blob = readCapped(sms_->handle(), "attributedBody", rowid, cap, &fullBytes);
+        if (blob)
+            text = AttributedBody::extractText(reinterpret_cast<const unsigned char*>(blob->data()), blob->size());
+        if (text && hasPlaceholderLead(text->data(), static_cast<int>(text->size())))
+            text = AttributedBody::withoutPlaceholders(*text);
+        if (text && text->empty()) text.reset();
+    }
+    if (fullBytes > cap) {
+        std::fprintf(stderr,
+                     "brindlex: message %lld of sms.db has a text of %zu bytes, more than the %zu a message may "
+                     "take; it is counted with its text cut to that length\n",
+                     static_cast<long long>(rowid), fullBytes, cap);
+        ++cutTexts_;
+    }
+    oversized_ = rowid;
+    oversizedText_ = std::move(text);
+}
+
+void SmsReader::takeCutText(SmsRow& row) {
+    if (!oversizedText_) {
+        row.text = nullptr;
+        row.textBytes = 0;
+        return;
+    }
+    row.text = oversizedText_->c_str();
+    row.textBytes = static_cast<int>(oversizedText_->size());
 }

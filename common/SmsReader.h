@@ -1,8 +1,10 @@
 #pragma once
 
 #include "common/Direction.h"
+#include "common/SourcePosition.h"
 #include "platform/SqliteStatement.h"
 
+#include <climits>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -21,11 +23,19 @@ struct SmsRow {
     Direction flags = Direction::Received;
     const char* type = nullptr;  // the service name; null when unknown or in the old schema
     int typeBytes = 0;
+    std::int64_t rowid = 0;  // the message's ROWID in sms.db (a group send gives several rows of one)
+};
+
+// Where a read starts: after a ROWID, and, for a counter database that has
+// no mark yet, also from two date markers (per direction, Unix seconds).
+struct ReadFrom {
+    std::int64_t afterRowid = INT64_MIN;       // every message
+    std::optional<std::int64_t> receivedFrom;  // both or neither
+    std::optional<std::int64_t> sentFrom;
 };
 
 // Reads the messages that a sync copies out of the phone's sms.db, in the
-// platform's insertion order, from two markers on (per direction, in Unix
-// seconds).
+// platform's insertion order (ROWID), from a ROWID on.
 //
 // Three layouts are told apart by the file's own tables and columns, not by
 // the system version:
@@ -38,21 +48,22 @@ struct SmsRow {
 //   carrier bills each), dates are nanoseconds from 11 on, the body may sit
 //   only in attributedBody, and reactions, system rows and failed sends are
 //   rows that are no text message at all and are left out.
+// Columns a file lacks read as NULL, and the chat tables are needed only for
+// messages without a handle.
+//
+// A text longer than SQLite's value cap (SqliteHardening::kMaxValueBytes)
+// would fail the read at that row on every sync; such a message is read
+// with its text cut to the cap instead.
 class SmsReader {
 public:
     enum class Next { Row, Done, Error };
 
-    // Every statement walks the message table itself in ROWID order, never an
-    // index followed by a sort: then rows come out as they are read, and a page
-    // damaged in the middle of the file ends the read there, after the rows
-    // before it, instead of failing it before the first row.
+    // The statements the design gives for the two schemas (parameter 1 the
+    // sent marker, 2 the received one); the reader's own statements add the
+    // ROWID and the columns a later phone needs.
     static constexpr const char* kOldReadSql =
         "select address, date, text,flags from message NOT INDEXED where (date >=? AND flags = 3) OR (date >=? AND "
         "flags = 2) order by ROWID asc";
-
-    // Each direction has its own lower bound: a single bound (the larger marker)
-    // would skip sent messages dated between the two markers. Parameter 1 is the
-    // sent marker, parameter 2 the received one.
     static constexpr const char* kIos6ReadSql =
         "SELECT h.id as address,(date + 978307200) as date, text as text, CASE is_from_me  WHEN 0 THEN 2 WHEN 1 "
         "THEN 3 ELSE 0 END as flags, m.service as type FROM message m NOT INDEXED CROSS JOIN handle h WHERE "
@@ -63,20 +74,34 @@ public:
     // False when the file's tables are not one of the layouts (or it cannot
     // be read). `newSchema` is the system version's choice; a file of the
     // other family does not fit it.
-    bool prepare(const SqliteDatabase& sms, bool newSchema, std::int64_t receivedFrom, std::int64_t sentFrom);
+    bool prepare(const SqliteDatabase& sms, bool newSchema, const ReadFrom& from);
 
     // The next row to copy. Rows that cannot be copied (no address, no
     // direction, no date) are passed over; Error when the file could not be
     // read further (a damaged page).
     Next next(SmsRow& row);
 
-    // The read statement for this file (parameter 1 the sent marker, 2 the
-    // received one, 3 whether undated rows are wanted); nothing when its
-    // tables fit no layout.
+    // The last message every row of which has been handed out or passed
+    // over; nothing before the first. A message whose rows are still coming
+    // (a group send) is not complete yet.
+    const std::optional<SourcePosition>& lastComplete() const { return complete_; }
+
+    // The read statement for this file from a ROWID on (parameter 1);
+    // nothing when its tables fit no layout.
     static std::optional<std::string> readStatement(const SqliteDatabase& sms, bool newSchema);
+
+    // The message now stored under `rowid`; nothing when there is none.
+    static std::optional<SourcePosition> positionAt(const SqliteDatabase& sms, bool newSchema, std::int64_t rowid);
+    // The message with the highest ROWID; nothing for an empty table.
+    static std::optional<SourcePosition> newestPosition(const SqliteDatabase& sms, bool newSchema);
+    // The highest ROWID the phone ever gave a message (its AUTOINCREMENT
+    // counter, which deleting messages does not lower).
+    static std::int64_t highestRowidEverUsed(const SqliteDatabase& sms);
 
     // Rows passed over for want of a date, so far.
     long long undatedRows() const { return undated_; }
+    // Messages whose text was cut to the cap, so far.
+    long long cutTexts() const { return cutTexts_; }
 
     // Unix seconds of a date column of the 6.x family: seconds since 2001
     // up to 10, nanoseconds since 11, told apart per value.
@@ -84,17 +109,41 @@ public:
 
     void finalize() { read_.finalize(); }
 
-private:
     enum class Layout { Old, Ios6, Modern };
 
-    static std::optional<std::string> readStatement(const SqliteDatabase& sms, bool newSchema, Layout& layout);
+private:
+    bool prepareStatement(bool withBodies, std::int64_t afterRowid);
+    void notePosition();
+    bool takeRow(SmsRow& row);
     bool nextModernRow(SmsRow& row);
+    void takeText(SmsRow& row);
     void takeModernText(SmsRow& row);
+    bool readOnWithoutBodies();
+    enum class Oversized { Take, BodiesBack, Failed };
+    Oversized passOversizedRow();
+    void takeOversizedText(std::int64_t rowid);
+    void takeCutText(SmsRow& row);
 
+    const SqliteDatabase* sms_ = nullptr;
     Layout layout_ = Layout::Old;
+    std::string sql_;          // with the bodies
+    std::string sqlNoBodies_;  // the same without text and attributedBody
+    ReadFrom from_;
     SqliteStatement read_;
     long long undated_ = 0;
+    long long cutTexts_ = 0;
     std::int64_t currentMessage_ = -1;
     std::vector<std::string> currentRecipients_;  // addresses already given for it
     std::string text_;                            // a body the reader had to rewrite or extract
+
+    std::optional<SourcePosition> pending_;   // the message whose rows are being read
+    std::optional<SourcePosition> complete_;  // see lastComplete()
+    std::int64_t lastStepped_ = 0;            // ROWID of the last row read
+
+    // After a value over the cap: the ROWID the read without bodies started
+    // after, then the message with the long value and its text, cut, as
+    // read through an incremental blob handle.
+    std::optional<std::int64_t> withoutBodiesFrom_;
+    std::optional<std::int64_t> oversized_;
+    std::optional<std::string> oversizedText_;
 };

@@ -98,6 +98,10 @@ bool SqliteDatabase::lastErrorIsBusy() const {
     return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
 }
 
+bool SqliteDatabase::lastErrorIsTooBig() const { return (errorCode() & 0xff) == SQLITE_TOOBIG; }
+
+bool SqliteDatabase::lastErrorIsDiskFull() const { return (errorCode() & 0xff) == SQLITE_FULL; }
+
 void SqliteDatabase::logFailure(std::string_view doing) const { SqliteLog::failure(doing, lastError()); }
 
 long long SqliteDatabase::lastInsertRowid() const { return db_ ? sqlite3_last_insert_rowid(db_) : 0; }

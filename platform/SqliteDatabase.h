@@ -44,6 +44,10 @@ public:
     // The last failure was a lock that another connection held past the busy
     // timeout (as opposed to a missing table, a damaged file, ...).
     bool lastErrorIsBusy() const;
+    // The last failure was a value longer than the connection's length limit.
+    bool lastErrorIsTooBig() const;
+    // The last failure was a full disk.
+    bool lastErrorIsDiskFull() const;
     // One line on standard error: `doing`, then lastError() (see SqliteLog).
     void logFailure(std::string_view doing) const;
     long long lastInsertRowid() const;

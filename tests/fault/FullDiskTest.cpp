@@ -186,6 +186,30 @@ TEST_F(FaultTest, SyncAndSettingsWriteFailingAtEveryWriteCopyEachMessageOnce) {
     EXPECT_EQ(copied.distinct, stored);
 }
 
+// A first sync big enough to spill SQLite's page cache into the file: when
+// the disk fills then, SQLite rolls the whole transaction back by itself,
+// and nothing written after that (in autocommit) may say the rows were
+// copied. Every run says the disk is full; once there is room, every
+// message is copied exactly once.
+TEST_F(FaultTest, AFirstSyncRolledBackByAFullDiskLeavesNoMarkAndTheNextCopiesEverything) {
+    constexpr int kMessages = 24000;
+    storeMessages(kMessages);
+    Seeding::copyIfNeeded();
+    for (const int after : {20, 120, 400}) {
+        SCOPED_TRACE("full after " + std::to_string(after) + " writes");
+        const auto result = ledgerSync(failingWrites(after, "ENOSPC", false));
+        expectWholeFiles(kDataFiles);
+        const Copied copied = copiedRows();
+        EXPECT_EQ(copied.rows, copied.distinct);
+        if (copied.rows < kMessages)
+            EXPECT_NE(result.stderrText.find("is full"), std::string::npos) << result.stderrText;
+    }
+    ASSERT_EQ(ledgerSync().status, 0);
+    const Copied copied = copiedRows();
+    EXPECT_EQ(copied.rows, kMessages);
+    EXPECT_EQ(copied.distinct, kMessages);
+}
+
 // The badge daemon's start-up sync on a disk that fails part-way: it says
 // so and keeps running, the files stay whole, and the daemon started once
 // the disk has room copies every message exactly once.

@@ -1,0 +1,349 @@
+#include "common/MessageCopy.h"
+
+#include "common/CounterMarkers.h"
+#include "common/SegmentCounter.h"
+#include "common/SmsReader.h"
+#include "common/SourceMark.h"
+#include "platform/DevicePaths.h"
+#include "platform/SqliteDatabase.h"
+#include "platform/SqliteLog.h"
+#include "platform/SqliteStatement.h"
+#include "platform/SqliteTransaction.h"
+#include "platform/SystemVersion.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace {
+
+constexpr const char* kOldWriteSql = "insert into message (address, date, text, flags, smscount) values (?,?,?,?,?)";
+constexpr const char* kNewWriteSql =
+    "insert into message (address, date, text, flags, smscount, type) values (?,?,?,?,?,?)";
+
+// The value that, once the caller has added one, leaves the marker where it
+// was.
+std::int64_t unchanged(std::int64_t marker) { return marker == INT64_MIN ? INT64_MIN : marker - 1; }
+
+// The marker after `newest`: one second later, saturating rather than
+// wrapping for a date at the very end of the range.
+std::int64_t after(std::int64_t newest) { return newest == INT64_MAX ? INT64_MAX : newest + 1; }
+
+enum class Plan { AfterMark, Dated, Merge };
+enum class End { Done, ReadFailed, InsertFailed };
+
+void bindOptionalText(SqliteStatement& statement, int parameter, const char* text, int bytes) {
+    if (text == nullptr)
+        statement.bindNull(parameter);
+    else
+        statement.bindTextNoCopy(parameter, text, bytes);
+}
+
+// The newest date copied per direction. A message's dates count only once
+// all its rows are stored, like the mark.
+struct NewestDates {
+    std::int64_t received;
+    std::int64_t sent;
+    std::int64_t pendingReceived = INT64_MIN;
+    std::int64_t pendingSent = INT64_MIN;
+
+    void note(const SmsRow& row) {
+        if (row.flags == Direction::Sent) pendingSent = std::max(pendingSent, row.date);
+        if (row.flags == Direction::Received) pendingReceived = std::max(pendingReceived, row.date);
+    }
+    void messageComplete() {
+        received = std::max(received, pendingReceived);
+        sent = std::max(sent, pendingSent);
+        dropPending();
+    }
+    void dropPending() { pendingReceived = pendingSent = INT64_MIN; }
+};
+
+// After the phone's file was replaced, a message read again must not be
+// counted again: it is matched against the counted rows by what it is
+// (address, direction, date, text, service), as many times as it is there.
+class CountedRows {
+public:
+    CountedRows(SqliteDatabase& counter, bool newSchema) : newSchema_(newSchema) {
+        const std::string sql = std::string(
+                                    "select count(*) from message where address = ?1 and flags = ?2 and date = ?3 "
+                                    "and text IS ?4") +
+                                (newSchema ? " and type IS ?5" : "");
+        prepared_ = find_.prepare(counter, sql);
+    }
+    bool isPrepared() const { return prepared_; }
+
+    // True when the row is one of the counted rows not yet matched.
+    bool alreadyCounted(const SmsRow& row) {
+        find_.reset();
+        find_.bindTextNoCopy(1, row.address, row.addressBytes);
+        find_.bindInt(2, flagsOf(row.flags));
+        find_.bindInt(3, row.date);
+        bindOptionalText(find_, 4, row.text, row.textBytes);
+        if (newSchema_) bindOptionalText(find_, 5, row.type, row.typeBytes);
+        if (find_.step() == SqliteStatement::Step::Error) return false;
+        const std::int64_t counted = find_.columnInt(0);
+        if (counted == 0) return false;
+        std::int64_t& matched = matched_[keyOf(row)];
+        if (matched >= counted) return false;
+        ++matched;
+        return true;
+    }
+
+private:
+    static std::string keyOf(const SmsRow& row) {
+        std::string key(row.address, static_cast<std::size_t>(row.addressBytes));
+        key += '\0' + std::to_string(flagsOf(row.flags)) + '\0' + std::to_string(row.date) + '\0';
+        key += row.text ? std::to_string(std::hash<std::string_view>{}(
+                              std::string_view(row.text, static_cast<std::size_t>(row.textBytes))))
+                        : "null";
+        return key;
+    }
+
+    bool newSchema_;
+    SqliteStatement find_;
+    bool prepared_ = false;
+    std::map<std::string, std::int64_t> matched_;
+};
+
+// One sync's work between opening the two files and committing.
+class Copy {
+public:
+    Copy(SqliteDatabase& sms, SqliteDatabase& counter, bool newSchema, std::string counterPath)
+        : sms_(sms), counter_(counter), newSchema_(newSchema), counterPath_(std::move(counterPath)) {}
+
+    // Which messages to read: after the mark when it still names the message
+    // the last sync read, the whole file matched against the counted rows
+    // when it does not, from the date markers when there is no mark.
+    Plan plan(const std::optional<SourcePosition>& mark, std::int64_t rFrom, std::int64_t sFrom, ReadFrom& from) {
+        if (!mark) {
+            if (rFrom <= 0 && sFrom <= 0) return Plan::AfterMark;  // everything
+            from.receivedFrom = rFrom;
+            from.sentFrom = sFrom;
+            return Plan::Dated;
+        }
+        const std::optional<SourcePosition> now = SmsReader::positionAt(sms_, newSchema_, mark->rowid);
+        // A message deleted on the phone leaves its ROWID unused; the
+        // phone's counter still knows it was given out.
+        const bool samePhone = now ? now->sameMessageAs(*mark) : SmsReader::highestRowidEverUsed(sms_) >= mark->rowid;
+        if (samePhone) {
+            from.afterRowid = mark->rowid;
+            return Plan::AfterMark;
+        }
+        std::fprintf(stderr,
+                     "brindlex: sms.db is not the file the last sync read (a restored phone or another one); its "
+                     "messages are matched against the counted ones, so none is counted twice\n");
+        return Plan::Merge;
+    }
+
+    End copyRows(SmsReader& read, SqliteStatement& write, CountedRows* counted, NewestDates& newest) {
+        SmsRow row;
+        for (;;) {
+            switch (read.next(row)) {
+            case SmsReader::Next::Done: newest.messageComplete(); return End::Done;
+            case SmsReader::Next::Error: return End::ReadFailed;
+            case SmsReader::Next::Row: break;
+            }
+            if (row.rowid != currentMessage_) {
+                newest.messageComplete();
+                currentMessage_ = row.rowid;
+                currentRows_.clear();
+            }
+            if (counted && counted->alreadyCounted(row)) continue;
+            write.bindTextNoCopy(1, row.address, row.addressBytes);
+            write.bindInt(2, row.date);
+            bindOptionalText(write, 3, row.text, row.textBytes);
+            write.bindInt(4, flagsOf(row.flags));
+            write.bindInt(5, SegmentCounter::segmentsForUtf8(row.text, static_cast<std::size_t>(row.textBytes)));
+            if (newSchema_) bindOptionalText(write, 6, row.type, row.typeBytes);
+            const bool stored = write.step() == SqliteStatement::Step::Done;
+            write.reset();
+            if (!stored) return End::InsertFailed;
+            currentRows_.push_back(counter_.lastInsertRowid());
+            newest.note(row);
+        }
+    }
+
+    // A message whose rows did not all get read or stored keeps none of
+    // them: the mark stays before it, and the next sync reads it whole.
+    bool dropIncompleteMessage(const SmsReader& read, NewestDates& newest) {
+        newest.dropPending();
+        const auto& complete = read.lastComplete();
+        if (currentRows_.empty() || (complete && complete->rowid >= currentMessage_)) return true;
+        SqliteStatement remove;
+        if (!remove.prepare(counter_, "delete from message where rowid = ?")) return false;
+        for (const long long rowid : currentRows_) {
+            remove.bindInt(1, rowid);
+            if (remove.step() != SqliteStatement::Step::Done) return false;
+            remove.reset();
+        }
+        currentRows_.clear();
+        return true;
+    }
+
+private:
+    SqliteDatabase& sms_;
+    SqliteDatabase& counter_;
+    bool newSchema_;
+    std::string counterPath_;
+    std::int64_t currentMessage_ = -1;
+    std::vector<long long> currentRows_;  // counter rowids stored for the current message
+};
+
+void reportStop(End end, const SqliteDatabase& sms, const SqliteDatabase& counter, const std::string& counterPath,
+                long long undated) {
+    if (undated > 0)
+        std::fprintf(stderr, "brindlex: %lld messages of sms.db have no date and were not copied\n", undated);
+    if (end == End::ReadFailed)
+        std::fprintf(stderr,
+                     "brindlex: sms.db could not be read to the end (%s); the messages before that were copied\n",
+                     sms.lastError().c_str());
+    else if (end == End::InsertFailed && counter.lastErrorIsDiskFull())
+        std::fprintf(stderr, "brindlex: the disk that holds %s is full; the sync stopped there\n", counterPath.c_str());
+    else if (end == End::InsertFailed)
+        std::fprintf(stderr, "brindlex: a message could not be stored in %s (%s); the sync stopped there\n",
+                     counterPath.c_str(), counter.lastError().c_str());
+}
+
+// The mark after a read: on a complete read the newest message of the file
+// as it was read, so the next sync starts after everything this one saw;
+// after a failure the last message copied whole.
+std::optional<SourcePosition> markAfter(End end, const SmsReader& read, const SqliteDatabase& sms, bool newSchema) {
+    if (end == End::Done) {
+        std::optional<SourcePosition> newest = SmsReader::newestPosition(sms, newSchema);
+        if (newest && (!read.lastComplete() || newest->rowid >= read.lastComplete()->rowid)) return newest;
+    }
+    return read.lastComplete();
+}
+
+bool sameMark(const std::optional<SourcePosition>& a, const std::optional<SourcePosition>& b) {
+    if (!a || !b) return !a && !b;
+    return a->sameMessageAs(*b) && a->guid == b->guid && a->date == b->date && a->address == b->address;
+}
+
+}  // namespace
+
+SyncStatus MessageCopy::run(std::int64_t rFrom, std::int64_t sFrom, std::vector<std::int64_t>& returnValue) {
+    NewestDates newest{unchanged(rFrom), unchanged(sFrom)};
+    auto finish = [&](SyncStatus status) {
+        returnValue.push_back(newest.received);
+        returnValue.push_back(newest.sent);
+        return status;
+    };
+    auto abandon = [&](SyncStatus status) {
+        newest = NewestDates{unchanged(rFrom), unchanged(sFrom)};
+        return finish(status);
+    };
+
+    const bool newSchema = SystemVersion::usesNewSchema();
+    const std::string smsPath = DevicePaths::smsDatabase();
+    SqliteDatabase sms;
+    if (!sms.open(smsPath, SqliteDatabase::Mode::Untrusted)) {
+        sms.logFailure("syncing: opening " + smsPath);
+        return abandon(SyncStatus::CannotOpenSmsDatabase);
+    }
+    // Never create the counter database here: an empty file would stop the
+    // seeding step from ever copying the real seed into place.
+    const std::string counterPath = DevicePaths::counterDatabase(newSchema);
+    SqliteDatabase counter;
+    if (!counter.open(counterPath, SqliteDatabase::Mode::ReadWrite)) {
+        counter.logFailure("syncing: opening " + counterPath);
+        return abandon(SyncStatus::CannotOpenCounterDatabase);
+    }
+    // Every return from here on that does not commit rolls back: nothing of
+    // an abandoned sync stays behind.
+    SqliteTransaction transaction(counter, SqliteTransaction::Behavior::Immediate, "syncing into " + counterPath);
+    if (!transaction.isActive()) return abandon(SyncStatus::CannotOpenCounterDatabase);
+    if (!CounterMarkers::ensureTable(counter) || !SourceMark::ensureTable(counter)) {
+        counter.logFailure("syncing: creating the marker tables of " + counterPath);
+        return abandon(SyncStatus::CannotWriteCounterDatabase);
+    }
+
+    // The date markers: the later of the caller's and the copy committed
+    // with the rows, as the caller's may predate a sync whose settings write
+    // never happened. They choose the messages only where there is no mark.
+    const auto committed = CounterMarkers::read(counter);
+    if (committed) {
+        rFrom = std::max(rFrom, committed->received);
+        sFrom = std::max(sFrom, committed->sent);
+        newest = NewestDates{unchanged(rFrom), unchanged(sFrom)};
+    }
+
+    // One read transaction on sms.db, so the check of the mark, the rows and
+    // the newest message all see the file as it was at one moment.
+    if (!sms.exec("BEGIN")) {
+        sms.logFailure("syncing: reading " + smsPath);
+        return abandon(SyncStatus::CannotReadSmsDatabase);
+    }
+    const std::optional<SourcePosition> mark = SourceMark::read(counter);
+    Copy copy(sms, counter, newSchema, counterPath);
+    ReadFrom from;
+    const Plan plan = copy.plan(mark, rFrom, sFrom, from);
+
+    SmsReader read;
+    if (!read.prepare(sms, newSchema, from)) {
+        // A file SQLite reads well but whose tables are not the phone's
+        // leaves no message of SQLite's own.
+        const std::string doing = "syncing: reading the messages of " + smsPath;
+        if (sms.errorCode() == 0)
+            SqliteLog::failure(doing, "its tables are none of the known sms.db layouts");
+        else
+            sms.logFailure(doing);
+        return abandon(SyncStatus::CannotReadSmsDatabase);
+    }
+    SqliteStatement write;
+    if (!write.prepare(counter, newSchema ? kNewWriteSql : kOldWriteSql)) {
+        counter.logFailure("syncing: preparing the insert into " + counterPath);
+        return abandon(SyncStatus::CannotWriteCounterDatabase);
+    }
+    std::optional<CountedRows> counted;
+    if (plan == Plan::Merge) {
+        counted.emplace(counter, newSchema);
+        if (!counted->isPrepared()) {
+            counter.logFailure("syncing: looking up the counted messages of " + counterPath);
+            return abandon(SyncStatus::CannotWriteCounterDatabase);
+        }
+    }
+
+    const End end = copy.copyRows(read, write, counted ? &*counted : nullptr, newest);
+    write.finalize();
+    reportStop(end, sms, counter, counterPath, read.undatedRows());
+    // SQLite rolls a transaction back by itself on some failures (a full
+    // disk once the change outgrew the page cache); then nothing may be
+    // written after it, or a mark would cover rows that are gone.
+    if (!counter.inTransaction()) return abandon(SyncStatus::Ok);
+    if (end != End::Done && !copy.dropIncompleteMessage(read, newest)) {
+        counter.logFailure("syncing: removing a message stored in part from " + counterPath);
+        return abandon(SyncStatus::Ok);
+    }
+    const std::optional<SourcePosition> position = markAfter(end, read, sms, newSchema);
+    read.finalize();
+    sms.exec("COMMIT");
+
+    if (position && !sameMark(position, mark) && !SourceMark::write(counter, *position)) {
+        counter.logFailure("syncing: storing how far the sync got in " + counterPath);
+        return abandon(SyncStatus::Ok);
+    }
+    // Markers that did not move are not written again: a sync that found
+    // nothing new then commits an empty transaction, which touches no disk.
+    const CounterMarkers::Markers next{after(newest.received), after(newest.sent)};
+    const bool moved = !committed || committed->received != next.received || committed->sent != next.sent;
+    if (moved && !CounterMarkers::write(counter, next)) {
+        counter.logFailure("syncing: storing the sync markers in " + counterPath);
+        return abandon(SyncStatus::Ok);
+    }
+    // A failed COMMIT (a busy database, a full disk) keeps nothing: the
+    // transaction rolls back, and the next sync retries from the same mark.
+    if (!transaction.commit()) {
+        if (counter.lastErrorIsDiskFull())
+            std::fprintf(stderr, "brindlex: the disk that holds %s is full; nothing of this sync was kept\n",
+                         counterPath.c_str());
+        return abandon(SyncStatus::Ok);
+    }
+    return finish(SyncStatus::Ok);
+}

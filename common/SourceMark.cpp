@@ -1,0 +1,63 @@
+#include "common/SourceMark.h"
+
+#include "platform/SqliteDatabase.h"
+#include "platform/SqliteStatement.h"
+
+namespace {
+
+std::optional<std::string> optionalText(const SqliteStatement& query, int column) {
+    if (query.columnIsNull(column)) return std::nullopt;
+    return query.columnString(column);
+}
+
+std::optional<std::int64_t> optionalInt(const SqliteStatement& query, int column) {
+    if (query.columnIsNull(column)) return std::nullopt;
+    return query.columnInt(column);
+}
+
+}  // namespace
+
+bool SourceMark::ensureTable(SqliteDatabase& counter) {
+    return counter.exec(
+        "CREATE TABLE IF NOT EXISTS sync_source (id INTEGER PRIMARY KEY CHECK (id = 1), "
+        "phone_rowid INTEGER NOT NULL, phone_guid TEXT, phone_date INTEGER, phone_address TEXT)");
+}
+
+std::optional<SourcePosition> SourceMark::read(const SqliteDatabase& counter) {
+    SqliteStatement query;
+    if (!query.prepare(counter, "select phone_rowid, phone_guid, phone_date, phone_address from sync_source"))
+        return std::nullopt;
+    if (query.step() != SqliteStatement::Step::Row) return std::nullopt;
+    return SourcePosition{query.columnInt(0), optionalText(query, 1), optionalInt(query, 2), optionalText(query, 3)};
+}
+
+bool SourceMark::write(SqliteDatabase& counter, const SourcePosition& position) {
+    SqliteStatement upsert;
+    if (!upsert.prepare(counter,
+                        "insert or replace into sync_source (id, phone_rowid, phone_guid, phone_date, phone_address) "
+                        "values (1, ?, ?, ?, ?)"))
+        return false;
+    upsert.bindInt(1, position.rowid);
+    if (position.guid)
+        upsert.bindText(2, *position.guid);
+    else
+        upsert.bindNull(2);
+    if (position.date)
+        upsert.bindInt(3, *position.date);
+    else
+        upsert.bindNull(3);
+    if (position.address)
+        upsert.bindText(4, *position.address);
+    else
+        upsert.bindNull(4);
+    return upsert.step() == SqliteStatement::Step::Done;
+}
+
+bool SourceMark::clear(SqliteDatabase& counter) {
+    SqliteStatement exists;
+    if (!exists.prepare(counter, "select 1 from sqlite_master where type = 'table' and name = 'sync_source'"))
+        return false;
+    if (exists.step() != SqliteStatement::Step::Row) return true;
+    exists.finalize();
+    return counter.exec("delete from sync_source");
+}
