@@ -210,6 +210,15 @@ void reportStop(End end, const SqliteDatabase& sms, const SqliteDatabase& counte
                      counterPath.c_str(), counter.lastError().c_str());
 }
 
+void reportRollback(const SqliteDatabase& counter, const std::string& counterPath) {
+    if (counter.lastErrorIsDiskFull())
+        std::fprintf(stderr, "brindlex: the disk that holds %s is full; nothing of this sync was kept\n",
+                     counterPath.c_str());
+    else
+        std::fprintf(stderr, "brindlex: %s could not be written (%s); nothing of this sync was kept\n",
+                     counterPath.c_str(), counter.lastError().c_str());
+}
+
 // The mark after a read: on a complete read the newest message of the file
 // as it was read, so the next sync starts after everything this one saw;
 // after a failure the last message copied whole.
@@ -312,11 +321,14 @@ SyncStatus MessageCopy::run(std::int64_t rFrom, std::int64_t sFrom, std::vector<
 
     const End end = copy.copyRows(read, write, counted ? &*counted : nullptr, newest);
     write.finalize();
-    reportStop(end, sms, counter, counterPath, read.undatedRows());
     // SQLite rolls a transaction back by itself on some failures (a full
     // disk once the change outgrew the page cache); then nothing may be
     // written after it, or a mark would cover rows that are gone.
-    if (!counter.inTransaction()) return abandon(SyncStatus::Ok);
+    if (!counter.inTransaction()) {
+        reportRollback(counter, counterPath);
+        return abandon(SyncStatus::Ok);
+    }
+    reportStop(end, sms, counter, counterPath, read.undatedRows());
     if (end != End::Done && !copy.dropIncompleteMessage(read, newest)) {
         counter.logFailure("syncing: removing a message stored in part from " + counterPath);
         return abandon(SyncStatus::Ok);
@@ -340,9 +352,7 @@ SyncStatus MessageCopy::run(std::int64_t rFrom, std::int64_t sFrom, std::vector<
     // A failed COMMIT (a busy database, a full disk) keeps nothing: the
     // transaction rolls back, and the next sync retries from the same mark.
     if (!transaction.commit()) {
-        if (counter.lastErrorIsDiskFull())
-            std::fprintf(stderr, "brindlex: the disk that holds %s is full; nothing of this sync was kept\n",
-                         counterPath.c_str());
+        reportRollback(counter, counterPath);
         return abandon(SyncStatus::Ok);
     }
     return finish(SyncStatus::Ok);

@@ -201,8 +201,9 @@ TEST_F(FaultTest, AFirstSyncRolledBackByAFullDiskLeavesNoMarkAndTheNextCopiesEve
         expectWholeFiles(kDataFiles);
         const Copied copied = copiedRows();
         EXPECT_EQ(copied.rows, copied.distinct);
-        if (copied.rows < kMessages)
+        if (copied.rows < kMessages) {
             EXPECT_NE(result.stderrText.find("is full"), std::string::npos) << result.stderrText;
+        }
     }
     ASSERT_EQ(ledgerSync().status, 0);
     const Copied copied = copiedRows();
