@@ -173,8 +173,8 @@ public:
     // them: the mark stays before it, and the next sync reads it whole.
     bool dropIncompleteMessage(const SmsReader& read, NewestDates& newest) {
         newest.dropPending();
-        const auto& complete = read.lastComplete();
-        if (currentRows_.empty() || (complete && complete->rowid >= currentMessage_)) return true;
+        const auto complete = read.lastComplete();
+        if (currentRows_.empty() || (complete && *complete >= currentMessage_)) return true;
         SqliteStatement remove;
         if (!remove.prepare(counter_, "delete from message where rowid = ?")) return false;
         for (const long long rowid : currentRows_) {
@@ -223,11 +223,18 @@ void reportRollback(const SqliteDatabase& counter, const std::string& counterPat
 // as it was read, so the next sync starts after everything this one saw;
 // after a failure the last message copied whole.
 std::optional<SourcePosition> markAfter(End end, const SmsReader& read, const SqliteDatabase& sms, bool newSchema) {
+    const std::optional<std::int64_t> complete = read.lastComplete();
     if (end == End::Done) {
         std::optional<SourcePosition> newest = SmsReader::newestPosition(sms, newSchema);
-        if (newest && (!read.lastComplete() || newest->rowid >= read.lastComplete()->rowid)) return newest;
+        if (newest && (!complete || newest->rowid >= *complete)) return newest;
     }
-    return read.lastComplete();
+    if (!complete) return std::nullopt;
+    // A message that cannot be named again (a damaged page) still moves the
+    // mark past the rows just copied; the next sync, unable to recognise it,
+    // matches what it reads against the counted rows.
+    SourcePosition bare;
+    bare.rowid = *complete;
+    return SmsReader::positionAt(sms, newSchema, *complete).value_or(bare);
 }
 
 bool sameMark(const std::optional<SourcePosition>& a, const std::optional<SourcePosition>& b) {

@@ -63,7 +63,7 @@ Schema readSchema(const SqliteDatabase& sms) {
 }
 
 // Every statement yields the same columns: address, date as stored, text,
-// flags, service, attributedBody, message ROWID, guid. Parameter 1 is the
+// flags, service, attributedBody, message ROWID. Parameter 1 is the
 // ROWID the read starts after; with date bounds, 2 is the sent and 3 the
 // received marker, and 4 (later phones) whether undated rows are wanted.
 //
@@ -75,7 +75,7 @@ Schema readSchema(const SqliteDatabase& sms) {
 std::string oldReadSql(const Schema& schema, bool withBodies, bool dated) {
     std::string sql = "SELECT m.address, m.date, ";
     sql += withBodies ? schema.column("text") : "NULL";
-    sql += ", m.flags, NULL, NULL, m.ROWID, NULL FROM message m NOT INDEXED WHERE m.ROWID > ?1";
+    sql += ", m.flags, NULL, NULL, m.ROWID FROM message m NOT INDEXED WHERE m.ROWID > ?1";
     if (dated) sql += " AND ((m.date >= ?2 AND m.flags = 3) OR (m.date >= ?3 AND m.flags = 2))";
     return sql + " ORDER BY m.ROWID ASC";
 }
@@ -89,9 +89,9 @@ std::string datedClause() {
 std::string ios6ReadSql(const Schema& schema, bool withBodies, bool dated) {
     std::string sql = "SELECT h.id, m.date, ";
     sql += withBodies ? schema.column("text") : "NULL";
-    sql += ", CASE m.is_from_me WHEN 0 THEN 2 WHEN 1 THEN 3 ELSE 0 END, " + schema.column("service") +
-           ", NULL, m.ROWID, " + schema.column("guid") +
-           " FROM message m NOT INDEXED CROSS JOIN handle h WHERE h.ROWID = m.handle_id AND m.ROWID > ?1";
+    sql +=
+        ", CASE m.is_from_me WHEN 0 THEN 2 WHEN 1 THEN 3 ELSE 0 END, " + schema.column("service") +
+        ", NULL, m.ROWID FROM message m NOT INDEXED CROSS JOIN handle h WHERE h.ROWID = m.handle_id AND m.ROWID > ?1";
     if (dated) sql += datedClause();
     return sql + " ORDER BY m.ROWID ASC";
 }
@@ -106,8 +106,7 @@ std::string modernReadSql(const Schema& schema, bool withBodies, bool dated) {
            schema.handleColumn("service");
     sql += chats ? ", r.service, c.service_name), " : "), ";
     sql += withBodies && schema.hasColumn("attributedBody") ? "m.attributedBody, " : "NULL, ";
-    sql += "m.ROWID, " + schema.column("guid") +
-           " FROM message m NOT INDEXED LEFT JOIN handle h ON m.handle_id > 0 AND h.ROWID = m.handle_id ";
+    sql += "m.ROWID FROM message m NOT INDEXED LEFT JOIN handle h ON m.handle_id > 0 AND h.ROWID = m.handle_id ";
     if (chats) {
         // A message without a handle is reached through its chat; one that
         // sits in several chats is still one message, so only its first
@@ -284,25 +283,21 @@ bool SmsReader::prepareStatement(bool withBodies, std::int64_t afterRowid) {
 }
 
 // Follows which message the rows belong to: a message is complete once a
-// row of the next one (or the end) has been read.
+// row of the next one (or the end) has been read. Only ROWIDs are kept here;
+// the mark names its message by positionAt() once, at the end.
 void SmsReader::notePosition() {
     const std::int64_t rowid = read_.columnInt(6);
     lastStepped_ = rowid;
-    if (pending_ && pending_->rowid == rowid) return;
-    if (pending_) complete_ = std::move(pending_);
-    SourcePosition position;
-    position.rowid = rowid;
-    if (!read_.columnIsNull(7)) position.guid = read_.columnString(7);
-    if (!read_.columnIsNull(1)) position.date = read_.columnInt(1);
-    if (layout_ == Layout::Old && !read_.columnIsNull(0)) position.address = read_.columnString(0);
-    pending_ = std::move(position);
+    if (pending_ == rowid) return;
+    if (pending_) complete_ = pending_;
+    pending_ = rowid;
 }
 
 SmsReader::Next SmsReader::next(SmsRow& row) {
     for (;;) {
         switch (read_.step()) {
         case SqliteStatement::Step::Done:
-            if (pending_) complete_ = std::move(pending_);
+            if (pending_) complete_ = pending_;
             pending_.reset();
             return Next::Done;
         case SqliteStatement::Step::Error:

@@ -81,10 +81,10 @@ public:
     // read further (a damaged page).
     Next next(SmsRow& row);
 
-    // The last message every row of which has been handed out or passed
-    // over; nothing before the first. A message whose rows are still coming
-    // (a group send) is not complete yet.
-    const std::optional<SourcePosition>& lastComplete() const { return complete_; }
+    // The ROWID of the last message every row of which has been handed out
+    // or passed over; nothing before the first. A message whose rows are
+    // still coming (a group send) is not complete yet.
+    std::optional<std::int64_t> lastComplete() const { return complete_; }
 
     // The read statement for this file from a ROWID on (parameter 1);
     // nothing when its tables fit no layout.
@@ -136,9 +136,9 @@ private:
     std::vector<std::string> currentRecipients_;  // addresses already given for it
     std::string text_;                            // a body the reader had to rewrite or extract
 
-    std::optional<SourcePosition> pending_;   // the message whose rows are being read
-    std::optional<SourcePosition> complete_;  // see lastComplete()
-    std::int64_t lastStepped_ = 0;            // ROWID of the last row read
+    std::optional<std::int64_t> pending_;   // the message whose rows are being read
+    std::optional<std::int64_t> complete_;  // see lastComplete()
+    std::int64_t lastStepped_ = 0;          // ROWID of the last row read
 
     // After a value over the cap: the ROWID the read without bodies started
     // after, then the message with the long value and its text, cut, as
