@@ -347,24 +347,32 @@ void SmsReader::takeText(SmsRow& row) {
 }
 
 bool SmsReader::nextModernRow(SmsRow& row) {
-    // A recipient listed twice in a chat (two handles of one number) is one
-    // text; a message's rows come one after the other.
-    const std::int64_t message = row.rowid;
-    const std::string_view address(row.address, static_cast<std::size_t>(row.addressBytes));
-    if (message != currentMessage_) {
-        currentMessage_ = message;
-        currentRecipients_.clear();
-    }
-    if (std::find(currentRecipients_.begin(), currentRecipients_.end(), address) != currentRecipients_.end())
-        return false;
-    currentRecipients_.emplace_back(address);
-
+    if (layout_ == Layout::Modern && !firstTimeRecipient(row)) return false;
     if (read_.columnIsNull(1) || read_.columnInt(1) == 0) {
         ++undated_;
         return false;
     }
     row.date = unixFromPlatformDate(read_.columnInt(1));
     takeText(row);
+    return true;
+}
+
+// A recipient listed twice in a chat (two handles of one number) is one
+// text; a message's rows come one after the other. The strings are reused
+// from message to message, so the common case allocates nothing.
+bool SmsReader::firstTimeRecipient(const SmsRow& row) {
+    const std::string_view address(row.address, static_cast<std::size_t>(row.addressBytes));
+    if (row.rowid != currentMessage_) {
+        currentMessage_ = row.rowid;
+        recipientsUsed_ = 0;
+    }
+    const auto used = currentRecipients_.begin() + static_cast<std::ptrdiff_t>(recipientsUsed_);
+    if (std::find(currentRecipients_.begin(), used, address) != used) return false;
+    if (recipientsUsed_ == currentRecipients_.size())
+        currentRecipients_.emplace_back(address);
+    else
+        currentRecipients_[recipientsUsed_].assign(address);
+    ++recipientsUsed_;
     return true;
 }
 

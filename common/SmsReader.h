@@ -116,6 +116,7 @@ private:
     void notePosition();
     bool takeRow(SmsRow& row);
     bool nextModernRow(SmsRow& row);
+    bool firstTimeRecipient(const SmsRow& row);
     void takeText(SmsRow& row);
     void takeModernText(SmsRow& row);
     bool readOnWithoutBodies();
@@ -133,8 +134,9 @@ private:
     long long undated_ = 0;
     long long cutTexts_ = 0;
     std::int64_t currentMessage_ = -1;
-    std::vector<std::string> currentRecipients_;  // addresses already given for it
-    std::string text_;                            // a body the reader had to rewrite or extract
+    std::vector<std::string> currentRecipients_;  // addresses already given for it: the first recipientsUsed_
+    std::size_t recipientsUsed_ = 0;
+    std::string text_;  // a body the reader had to rewrite or extract
 
     std::optional<std::int64_t> pending_;   // the message whose rows are being read
     std::optional<std::int64_t> complete_;  // see lastComplete()
