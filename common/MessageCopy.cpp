@@ -69,12 +69,20 @@ struct NewestDates {
 // (address, direction, date, text, service), as many times as it is there.
 class CountedRows {
 public:
+    // Only the rows counted before this sync are matched: two equal messages
+    // of the new file are both new when neither was counted.
     CountedRows(SqliteDatabase& counter, bool newSchema) : newSchema_(newSchema) {
+        SqliteStatement last;
+        if (!last.prepare(counter, "select coalesce(max(rowid), 0) from message") ||
+            last.step() != SqliteStatement::Step::Row)
+            return;
+        const std::int64_t countedBefore = last.columnInt(0);
         const std::string sql = std::string(
                                     "select count(*) from message where address = ?1 and flags = ?2 and date = ?3 "
-                                    "and text IS ?4") +
+                                    "and text IS ?4 and rowid <= ?6") +
                                 (newSchema ? " and type IS ?5" : "");
         prepared_ = find_.prepare(counter, sql);
+        if (prepared_) find_.bindInt(6, countedBefore);
     }
     bool isPrepared() const { return prepared_; }
 

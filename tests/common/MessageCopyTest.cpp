@@ -186,6 +186,9 @@ TEST_P(MessageCopyTest, ANewerBackupAndAnotherPhoneAreCountedWithoutDoubles) {
     otherPhone.storeMessage(FixtureMessage{"+14155550177", "y", kBase + 6, false, "SMS"});
     otherPhone.storeMessage(FixtureMessage{"+14155550177", "z", kBase + 7, false, "SMS"});
     otherPhone.storeMessage(FixtureMessage{"+14155550177", "w", kBase + 8, false, "SMS"});
+    // Two texts alike in everything are two messages.
+    otherPhone.storeMessage(FixtureMessage{"+14155550177", "twice", kBase + 9, false, "SMS"});
+    otherPhone.storeMessage(FixtureMessage{"+14155550177", "twice", kBase + 9, false, "SMS"});
     const std::string said = stderrOf([&] {
         replacePhoneFile(other);
         sync();
@@ -193,7 +196,9 @@ TEST_P(MessageCopyTest, ANewerBackupAndAnotherPhoneAreCountedWithoutDoubles) {
     EXPECT_NE(said.find("not the file the last sync read"), std::string::npos) << said;
     store("after the switch", kBase + 50);
     sync();
-    EXPECT_EQ(countedTexts(), once({"a", "b", "c", "x", "y", "z", "w", "after the switch"}));
+    auto expected = once({"a", "b", "c", "x", "y", "z", "w", "after the switch"});
+    expected["twice"] = 2;
+    EXPECT_EQ(countedTexts(), expected);
 }
 
 TEST_P(MessageCopyTest, ACounterDatabaseFromBeforeTheMarkStartsFromTheDateMarkersOnce) {
