@@ -1,6 +1,7 @@
 #include "tools/ledger/ReportCommand.h"
 
 #include "common/BillingPeriod.h"
+#include "common/ExclusionList.h"
 #include "common/MarkerSync.h"
 #include "common/QuotaReport.h"
 #include "common/Seeding.h"
@@ -164,7 +165,7 @@ int ReportCommand::run(const QStringList& arguments, std::time_t now) {
     QuotaReport::Options options;
     options.period = choice.period;
     options.messageType = choice.messageType;
-    options.excluded = QuotaReport::savedExclusions(values);
+    options.excluded = ExclusionList::fromSettings(values);
     options.quota = SettingsStore::smsquota(values);
     ReportFormatter::Request request;
     request.messageType = choice.messageType;
@@ -178,7 +179,11 @@ int ReportCommand::run(const QStringList& arguments, std::time_t now) {
         request.personNumbers = options.person->numSet();
     }
 
-    const std::string output = ReportFormatter::format(choice.format, QuotaReport::build(options), request);
+    // The database can still fail after the check above: a damaged page among
+    // the rows, a table of another layout. No report then, not one of zeros.
+    const Counted<QuotaReport::Result> report = QuotaReport::build(options);
+    if (!report) return CommandLine::fail(QString::fromStdString(report.failure()));
+    const std::string output = ReportFormatter::format(choice.format, report.value(), request);
     std::fwrite(output.data(), 1, output.size(), stdout);
     return std::fflush(stdout) == 0 ? CommandLine::kSuccess : CommandLine::kFailure;
 }
