@@ -104,6 +104,9 @@ const SettingsCase kCases[] = {
      kEverything - 1 - 8},
 };
 
+// Names the case in a failure message.
+void PrintTo(const SettingsCase& settingsCase, std::ostream* out) { *out << settingsCase.name; }
+
 class ExclusionAgreementTest : public ::testing::TestWithParam<SettingsCase> {
 protected:
     ExclusionAgreementTest() { app_.setNow(kNow); }
