@@ -280,8 +280,8 @@ void RootViewController::updateMessageCount() {
     // A file changed within the clock's last tick may change again unseen.
     const bool settled = !inputs.counterDatabase.isRecent(now) && !inputs.addressBook.isRecent(now);
     // The last count (shown or under way) stands while nothing it depends on
-    // changed; a failed one is tried again (a lock held too long, a file
-    // being replaced, pass).
+    // changed; a failed one is tried again, since what made it fail (a lock
+    // held too long, a file being replaced) may have passed.
     if (settled && lastCountInputs_ && *lastCountInputs_ == inputs && !model_->countFailed()) return;
     lastCountInputs_ = std::move(inputs);
     const std::uint64_t sequence = ++countSequence_;
