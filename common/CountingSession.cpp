@@ -2,6 +2,7 @@
 
 #include "platform/AddressBook.h"
 #include "platform/DevicePaths.h"
+#include "platform/SqliteLog.h"
 #include "platform/SystemVersion.h"
 
 #include <algorithm>
@@ -10,9 +11,9 @@ CountingSession::CountingSession(const std::vector<Person>* excludedPerson)
     : newSchema_(SystemVersion::usesNewSchema()),
       excluded_(excludedPerson && !excludedPerson->empty() ? excludedPerson : nullptr) {
     AddressBook::shared().refreshIfChanged();
-    const std::string path = DevicePaths::counterDatabase(newSchema_);
-    if (!database_.open(path, SqliteDatabase::Mode::ReadOnly)) {
-        reportFailure("counting: opening " + path);
+    path_ = DevicePaths::counterDatabase(newSchema_);
+    if (!database_.open(path_, SqliteDatabase::Mode::ReadOnly)) {
+        fail("counting: opening " + path_);
         return;
     }
     // A group count reads the rows of every address through the address
@@ -28,7 +29,7 @@ SqliteStatement* CountingSession::statement(const std::string& sql) {
     if (found == statements_.end()) {
         SqliteStatement prepared;
         if (!prepared.prepare(database_, sql)) {
-            reportFailure("counting: preparing a query of the counter database");
+            fail("counting: preparing a query of the counter database");
             return nullptr;
         }
         found = statements_.emplace(sql, std::move(prepared)).first;
@@ -38,10 +39,15 @@ SqliteStatement* CountingSession::statement(const std::string& sql) {
     return &found->second;
 }
 
-void CountingSession::reportFailure(std::string_view doing) {
-    if (failureReported_) return;
-    failureReported_ = true;
-    database_.logFailure(doing);
+void CountingSession::fail(std::string_view doing) {
+    if (failed()) return;
+    failureDoing_ = doing;
+    failureError_ = database_.lastError();
+    failure_ = "cannot read the counter database " + path_ + ": " + failureError_;
+}
+
+void CountingSession::logFailure() const {
+    if (failed()) SqliteLog::failure(failureDoing_, failureError_);
 }
 
 const CountingSession::Verdict& CountingSession::verdictFor(std::string_view address) {

@@ -33,13 +33,21 @@ public:
     const std::vector<Person>* excludedPerson() const { return excluded_; }
 
     // A prepared statement for `sql`, reset and with its bindings cleared;
-    // nullptr when it cannot be prepared (reported as reportFailure does).
+    // nullptr when it cannot be prepared (recorded as fail() does).
     SqliteStatement* statement(const std::string& sql);
 
-    // Writes the database's last error with `doing` to standard error, once
-    // per session: a group count runs thousands of counts, and a damaged
-    // file would fail every one of them.
-    void reportFailure(std::string_view doing);
+    // Records the database's last error, with what the operation was doing,
+    // as the failure of this session; only the first one counts, since a
+    // group count runs thousands of counts and a damaged file would fail
+    // every one of them.
+    void fail(std::string_view doing);
+    bool failed() const { return !failure_.empty(); }
+    // Why the counter database could not be read, for the user: the file and
+    // SQLite's own message. Empty while nothing failed.
+    const std::string& failure() const { return failure_; }
+    // Writes the recorded failure to standard error (one line, SqliteLog),
+    // for the operations that hand back no failure of their own.
+    void logFailure() const;
 
     // The verdict of the direct counts for a row's address: a contact
     // without any name part is skipped; a contact is skipped when an
@@ -63,7 +71,10 @@ private:
     SqliteDatabase database_;
     bool newSchema_ = false;
     const std::vector<Person>* excluded_;
-    bool failureReported_ = false;
+    std::string path_;
+    std::string failure_;
+    std::string failureDoing_;  // what the operation was doing when it failed
+    std::string failureError_;  // SQLite's message
     std::unordered_map<std::string, SqliteStatement> statements_;
     std::unordered_map<std::string, Verdict, StringHash, std::equal_to<>> verdicts_;
 };

@@ -15,9 +15,10 @@ class PersonTotals {
 public:
     // Empties the three arrays, then fills `persons` and `counts` (index for
     // index) with the per-person counts of `messageType` and `records` with the messages behind the total,
-    // sent before received for both. Returns the total. Without a bound
-    // everything stays empty and the total is 0.
-    static int generate(SmsHelper::Bound from, SmsHelper::Bound to, MessageType messageType,
-                        const std::vector<Person>& excluded, std::vector<Person>& persons, std::vector<int>& counts,
-                        std::vector<Sms>& records);
+    // sent before received for both. Returns the total, or why the counter
+    // database could not be read (the arrays then hold what was found).
+    // Without a bound everything stays empty and the total is 0.
+    static Counted<int> generate(SmsHelper::Bound from, SmsHelper::Bound to, MessageType messageType,
+                                 const std::vector<Person>& excluded, std::vector<Person>& persons,
+                                 std::vector<int>& counts, std::vector<Sms>& records);
 };

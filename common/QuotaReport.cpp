@@ -18,7 +18,7 @@ bool sameIgnoringCase(const std::string& a, const std::string& b) {
 }
 
 // The segments of one direction, collecting the messages behind them.
-int directCount(Direction direction, const QuotaReport::Options& options, std::vector<Sms>& records) {
+Counted<int> directCount(Direction direction, const QuotaReport::Options& options, std::vector<Sms>& records) {
     const Person* person = options.person ? &*options.person : nullptr;
     const SmsHelper::Bound from = options.period.from;
     const SmsHelper::Bound to = options.period.to;
@@ -29,12 +29,13 @@ int directCount(Direction direction, const QuotaReport::Options& options, std::v
 
 // The chart's per-person counts; with a person filter only that person's
 // entry is left, since the chart itself always shows everybody.
-std::vector<QuotaReport::PersonRow> personRows(const QuotaReport::Options& options) {
+Counted<std::vector<QuotaReport::PersonRow>> personRows(const QuotaReport::Options& options) {
     std::vector<Person> persons;
     std::vector<int> counts;
     std::vector<Sms> records;
-    PersonTotals::generate(options.period.from, options.period.to, options.messageType, options.excluded, persons,
-                           counts, records);
+    const Counted<int> total = PersonTotals::generate(options.period.from, options.period.to, options.messageType,
+                                                      options.excluded, persons, counts, records);
+    if (!total) return total.failureAs<std::vector<QuotaReport::PersonRow>>();
     std::vector<QuotaReport::PersonRow> rows;
     for (std::size_t i = 0; i < persons.size(); ++i) {
         if (options.person && !options.person->isEqual(persons[i]) && !persons[i].isEqual(*options.person)) continue;
@@ -45,20 +46,27 @@ std::vector<QuotaReport::PersonRow> personRows(const QuotaReport::Options& optio
 
 }  // namespace
 
-QuotaReport::Result QuotaReport::build(const Options& options) {
+Counted<QuotaReport::Result> QuotaReport::build(const Options& options) {
     Result result;
     result.period = options.period;
     result.quota = options.quota;
 
     // As the main screen counts its total: received first, then sent.
     std::vector<Sms> records;
-    if (options.messageType != MessageType::Sent) result.received = directCount(Direction::Received, options, records);
-    if (options.messageType != MessageType::Received) result.sent = directCount(Direction::Sent, options, records);
+    for (const Direction direction : {Direction::Received, Direction::Sent}) {
+        if (options.messageType == (direction == Direction::Received ? MessageType::Sent : MessageType::Received))
+            continue;
+        const Counted<int> count = directCount(direction, options, records);
+        if (!count) return count.failureAs<Result>();
+        (direction == Direction::Received ? result.received : result.sent) = count.value();
+    }
     result.segments = result.received + result.sent;
     result.messages = static_cast<int>(records.size());
     if (options.quota > 0) result.quotaLeft = std::max(0, options.quota - result.segments);
 
-    result.persons = personRows(options);
+    Counted<std::vector<PersonRow>> persons = personRows(options);
+    if (!persons) return persons.failureAs<Result>();
+    result.persons = std::move(persons.value());
     // Most messages first; the chart's own order is the database's.
     std::stable_sort(result.persons.begin(), result.persons.end(),
                      [](const PersonRow& a, const PersonRow& b) { return a.segments > b.segments; });
@@ -85,20 +93,6 @@ std::optional<QuotaReport::Period> QuotaReport::previousPeriod(const PropertyLis
     // The last second before the current period belongs to the one before.
     const std::time_t lastMoment = current.from - 1;
     return Period{BillingPeriod::periodStart(day, lastMoment), lastMoment};
-}
-
-std::vector<Person> QuotaReport::savedExclusions(const PropertyList* settings) {
-    std::vector<Person> excluded;
-    for (int recordID : SettingsStore::excludedPersonIds(settings))
-        if (auto contact = Person::excludedContact(recordID)) excluded.push_back(std::move(*contact));
-    if (!settings) return excluded;
-    // The app reads past a missing number key rather than stopping there.
-    const int count = SettingsStore::excludedNumberCount(settings);
-    for (int j = 0; j < count; ++j) {
-        const auto number = settings->stringValue(SettingsStore::numberedKey(SettingsKeys::kExcludedNumberPrefix, j));
-        if (number) excluded.push_back(Person::bareNumber(*number, -1));
-    }
-    return excluded;
 }
 
 std::optional<Person> QuotaReport::findPerson(const std::string& nameOrNumber) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/MessageType.h"
+#include "common/Counted.h"
 #include "common/MonthTotals.h"
 #include "common/Person.h"
 #include "common/SmsHelper.h"
@@ -50,7 +51,9 @@ public:
         std::vector<MonthTotals::Month> months;
     };
 
-    static Result build(const Options& options);
+    // The report, or why the counter database could not be read: a report
+    // that could not count is no report, never one of zeros.
+    static Counted<Result> build(const Options& options);
 
     // The app's current period: a stored fixed start (lastfromdate) up to
     // the end of today, otherwise the billing day (cycleday in billing-day
@@ -59,10 +62,6 @@ public:
     // The period before the current one in billing-day mode; none for a
     // fixed start date, which has no period before it.
     static std::optional<Period> previousPeriod(const PropertyList* settings, std::time_t now);
-
-    // The exclusions the app restores from the settings: the excluded
-    // contacts (gone or nameless ones skipped), then every stored number.
-    static std::vector<Person> savedExclusions(const PropertyList* settings);
 
     // The person of the counter database a command line names: a contact or
     // number by its name (ignoring case), or the person one of whose numbers

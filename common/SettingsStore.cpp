@@ -46,16 +46,30 @@ void removeNumberedKeysFrom(PropertyList& settings, const std::string& prefix, s
     }
 }
 
-// Walks a numbered list the way every reader of the file does: `count`
-// entries at most, ending early at the first missing key.
+// Walks a numbered list: the entries below `count`, in index order. The
+// excluded contacts end at the first missing key; the excluded numbers go past
+// one, as the app has always restored them (`skipGaps`).
 template <typename Visit>
-void forEachNumbered(const PropertyList& settings, const char* countKey, const char* prefix, Visit visit) {
+void forEachNumbered(const PropertyList& settings, const char* countKey, const char* prefix, bool skipGaps,
+                     Visit visit) {
     const int count = narrowed(settings.integerValue(countKey, 0));
-    for (int i = 0; i < count; ++i) {
-        const std::string key = SettingsStore::numberedKey(prefix, i);
-        if (!settings.contains(key)) return;
-        visit(key);
+    if (!skipGaps) {
+        for (int i = 0; i < count; ++i) {
+            const std::string key = SettingsStore::numberedKey(prefix, i);
+            if (!settings.contains(key)) return;
+            visit(key);
+        }
+        return;
     }
+    // Only the keys that are there: a hand-edited count of two billion must
+    // not mean two billion look-ups.
+    std::vector<std::int64_t> present;
+    for (const std::string& key : settings.keys()) {
+        const auto index = numberedIndex(key, prefix);
+        if (index && *index < count) present.push_back(*index);
+    }
+    std::sort(present.begin(), present.end());
+    for (const std::int64_t index : present) visit(SettingsStore::numberedKey(prefix, static_cast<int>(index)));
 }
 
 }  // namespace
@@ -130,7 +144,7 @@ std::int64_t SettingsStore::lastSyncSent(const PropertyList* settings) {
 std::vector<int> SettingsStore::excludedPersonIds(const PropertyList* settings) {
     std::vector<int> ids;
     if (!settings) return ids;
-    forEachNumbered(*settings, SettingsKeys::kExcludedPersonCount, SettingsKeys::kExcludedPersonPrefix,
+    forEachNumbered(*settings, SettingsKeys::kExcludedPersonCount, SettingsKeys::kExcludedPersonPrefix, false,
                     [&](const std::string& key) { ids.push_back(narrowed(settings->integerValue(key, 0))); });
     return ids;
 }
@@ -138,7 +152,7 @@ std::vector<int> SettingsStore::excludedPersonIds(const PropertyList* settings) 
 std::vector<std::string> SettingsStore::excludedNumbers(const PropertyList* settings) {
     std::vector<std::string> numbers;
     if (!settings) return numbers;
-    forEachNumbered(*settings, SettingsKeys::kExcludedNumberCount, SettingsKeys::kExcludedNumberPrefix,
+    forEachNumbered(*settings, SettingsKeys::kExcludedNumberCount, SettingsKeys::kExcludedNumberPrefix, true,
                     [&](const std::string& key) {
                         // A value that is neither string nor number (a foreign
                         // file's array, say) cannot be matched; it is skipped.

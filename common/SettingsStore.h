@@ -51,9 +51,12 @@ public:
     static std::int64_t lastSyncSent(const PropertyList* settings);
 
     // Address-book record IDs of the excluded contacts: as many as the count
-    // key says, up to the first missing numbered key.
+    // key says, up to the first missing numbered key. (ExclusionList turns
+    // both lists into the persons the counts exclude.)
     static std::vector<int> excludedPersonIds(const PropertyList* settings);
-    // Excluded numbers and wildcard patterns, read the same way.
+    // Excluded numbers and wildcard patterns: as many as the count key says,
+    // going past a missing numbered key; values that are neither string nor
+    // number are skipped.
     static std::vector<std::string> excludedNumbers(const PropertyList* settings);
     // The stored count of excluded numbers (epersoncountNA), 0 when absent.
     static int excludedNumberCount(const PropertyList* settings);

@@ -180,8 +180,8 @@ std::string SmsHelper::generateAddressOrSQL(int n) {
     return clause;
 }
 
-int SmsHelper::directCount(CountingSession& session, Direction flags, Bound from, Bound to, const Person* forPerson,
-                           std::vector<Sms>* records) {
+Counted<int> SmsHelper::directCount(CountingSession& session, Direction flags, Bound from, Bound to,
+                                    const Person* forPerson, std::vector<Sms>* records) {
     if (!from || !to) return 0;
     const CountStatements& statements = countStatements(session.newSchema());
     const char* base = flags == Direction::Received ? statements.receivedRows
@@ -192,7 +192,7 @@ int SmsHelper::directCount(CountingSession& session, Direction flags, Bound from
         std::string sql = base;
         if (!numbers.empty()) sql += " and " + generateAddressOrSQL(static_cast<int>(numbers.size()));
         SqliteStatement* rows = session.statement(sql);
-        if (!rows) return 0;
+        if (!rows) return Counted<int>::failed(session.failure());
         rows->bindInt(1, boundValue(*from));
         rows->bindInt(2, boundValue(*to));
         for (std::size_t i = 0; i < numbers.size(); ++i) rows->bindText(static_cast<int>(i) + 3, numbers[i]);
@@ -211,52 +211,67 @@ int SmsHelper::directCount(CountingSession& session, Direction flags, Bound from
                                       static_cast<std::time_t>(rows->columnInt(2)), rows->columnString(3), flags,
                                       rows->columnInt(4));
         }
-        if (step == SqliteStatement::Step::Error) session.reportFailure("counting the messages of the period");
+        // A damaged page part-way: the rows before it are no total either.
+        if (step == SqliteStatement::Step::Error) {
+            session.fail("counting the messages of the period");
+            return Counted<int>::failed(session.failure());
+        }
     }
     return total;
 }
 
-int SmsHelper::countIncomingFrom(Bound from, Bound to, const Person* forPerson,
-                                 const std::vector<Person>* excludedPerson, std::vector<Sms>* records) {
+Counted<int> SmsHelper::countIncomingFrom(Bound from, Bound to, const Person* forPerson,
+                                          const std::vector<Person>* excludedPerson, std::vector<Sms>* records) {
     if (!from || !to) return 0;
     CountingSession session(excludedPerson);
-    return session.isOpen() ? directCount(session, Direction::Received, from, to, forPerson, records) : 0;
+    if (!session.isOpen()) return Counted<int>::failed(session.failure());
+    return directCount(session, Direction::Received, from, to, forPerson, records);
 }
 
-int SmsHelper::countOutgoingFrom(Bound from, Bound to, const Person* forPerson,
-                                 const std::vector<Person>* excludedPerson, std::vector<Sms>* records) {
+Counted<int> SmsHelper::countOutgoingFrom(Bound from, Bound to, const Person* forPerson,
+                                          const std::vector<Person>* excludedPerson, std::vector<Sms>* records) {
     if (!from || !to) return 0;
     CountingSession session(excludedPerson);
-    return session.isOpen() ? directCount(session, Direction::Sent, from, to, forPerson, records) : 0;
+    if (!session.isOpen()) return Counted<int>::failed(session.failure());
+    return directCount(session, Direction::Sent, from, to, forPerson, records);
 }
 
-int SmsHelper::countMessages(MessageType type, Direction firstOfBoth, Bound from, Bound to, const Person* forPerson,
-                             const std::vector<Person>* excludedPerson, std::vector<Sms>* records) {
+Counted<int> SmsHelper::countMessages(MessageType type, Direction firstOfBoth, Bound from, Bound to,
+                                      const Person* forPerson, const std::vector<Person>* excludedPerson,
+                                      std::vector<Sms>* records) {
     int total = 0;
-    for (const Direction direction : countedDirections(type, firstOfBoth))
-        total += direction == Direction::Received ? countIncomingFrom(from, to, forPerson, excludedPerson, records)
-                                                  : countOutgoingFrom(from, to, forPerson, excludedPerson, records);
+    for (const Direction direction : countedDirections(type, firstOfBoth)) {
+        const Counted<int> count = direction == Direction::Received
+                                       ? countIncomingFrom(from, to, forPerson, excludedPerson, records)
+                                       : countOutgoingFrom(from, to, forPerson, excludedPerson, records);
+        if (!count) return count;
+        total += count.value();
+    }
     return total;
 }
 
-void SmsHelper::countGroupSelect(CountingSession& session, SqliteStatement& select, std::vector<Person>& personArray,
-                                 std::vector<int>& countArray, int type, Bound from, Bound to) {
+int SmsHelper::countGroupSelect(CountingSession& session, SqliteStatement& select, std::vector<Person>& personArray,
+                                std::vector<int>& countArray, int type, Bound from, Bound to) {
+    int added = 0;
     SqliteStatement::Step step;
     while ((step = select.step()) == SqliteStatement::Step::Row) {
         const std::string address = select.columnString(0);
         if (address.empty()) continue;
 
-        // The segments of this one address, under the same exclusions.
+        // The segments of this one address, under the same exclusions. A
+        // failed count is recorded in the session and counts 0 here: the
+        // group goes on, so the people are listed whatever their counts.
         const Person filter = Person::bareNumber(address, -1);
         int k = 0;
         if (type == kGroupReceived || type == kGroupBoth)
-            k += directCount(session, Direction::Received, from, to, &filter, nullptr);
+            k += directCount(session, Direction::Received, from, to, &filter, nullptr).valueOr(0);
         if (type == kGroupSent || type == kGroupBoth)
-            k += directCount(session, Direction::Sent, from, to, &filter, nullptr);
+            k += directCount(session, Direction::Sent, from, to, &filter, nullptr).valueOr(0);
 
         Person::Resolution resolution = Person::resolveAddress(address);
         if (resolution.contactFound) {
             if (!resolution.contactHasName || session.excludesPerson(resolution.person)) continue;
+            added += k;
             const int index = Person::indexOfEqual(personArray, resolution.person);
             if (index >= 0) {
                 countArray[static_cast<std::size_t>(index)] += k;
@@ -268,6 +283,7 @@ void SmsHelper::countGroupSelect(CountingSession& session, SqliteStatement& sele
             continue;
         }
         if (session.excludesNumber(address)) continue;
+        added += k;
         const auto holder = std::find_if(personArray.begin(), personArray.end(),
                                          [&](const Person& person) { return person.containsNumber(address); });
         if (holder != personArray.end()) {
@@ -277,85 +293,100 @@ void SmsHelper::countGroupSelect(CountingSession& session, SqliteStatement& sele
             countArray.push_back(k);
         }
     }
-    if (step == SqliteStatement::Step::Error) session.reportFailure("counting the messages per person");
+    if (step == SqliteStatement::Step::Error) session.fail("counting the messages per person");
+    return added;
 }
 
-void SmsHelper::groupCount(int type, Bound from, Bound to, std::vector<Person>& personArray,
-                           std::vector<int>& countArray, const std::vector<Person>* excludedPerson) {
-    if (!from || !to) return;
+Counted<int> SmsHelper::groupCount(int type, Bound from, Bound to, std::vector<Person>& personArray,
+                                   std::vector<int>& countArray, const std::vector<Person>* excludedPerson) {
+    if (!from || !to) return 0;
     CountingSession session(excludedPerson);
-    if (!session.isOpen()) return;
-    const CountStatements& statements = countStatements(session.newSchema());
-    const char* sql = type == kGroupReceived ? statements.receivedAddresses
-                      : type == kGroupSent   ? statements.sentAddresses
-                                             : statements.anyAddresses;
-    // Its own statement, not one of the session's cache: the per-address
-    // counts use the cache while this one is still stepping.
-    SqliteStatement select;
-    if (!select.prepare(session.database(), sql)) {
-        session.reportFailure("counting the messages per person");
-        return;
-    }
-    select.bindInt(1, boundValue(*from));
-    select.bindInt(2, boundValue(*to));
-    countGroupSelect(session, select, personArray, countArray, type, from, to);
+    const Counted<int> added = [&]() -> Counted<int> {
+        if (!session.isOpen()) return Counted<int>::failed(session.failure());
+        const CountStatements& statements = countStatements(session.newSchema());
+        const char* sql = type == kGroupReceived ? statements.receivedAddresses
+                          : type == kGroupSent   ? statements.sentAddresses
+                                                 : statements.anyAddresses;
+        // Its own statement, not one of the session's cache: the per-address
+        // counts use the cache while this one is still stepping.
+        SqliteStatement select;
+        if (!select.prepare(session.database(), sql)) {
+            session.fail("counting the messages per person");
+            return Counted<int>::failed(session.failure());
+        }
+        select.bindInt(1, boundValue(*from));
+        select.bindInt(2, boundValue(*to));
+        const int sum = countGroupSelect(session, select, personArray, countArray, type, from, to);
+        if (session.failed()) return Counted<int>::failed(session.failure());
+        return sum;
+    }();
+    // The charts show what the group found; the line tells why it is short.
+    session.logFailure();
+    return added;
 }
 
-void SmsHelper::countIncomingGroupFrom(Bound from, Bound to, std::vector<Person>& personArray,
+Counted<int> SmsHelper::countIncomingGroupFrom(Bound from, Bound to, std::vector<Person>& personArray,
+                                               std::vector<int>& countArray,
+                                               const std::vector<Person>* excludedPerson) {
+    return groupCount(kGroupReceived, from, to, personArray, countArray, excludedPerson);
+}
+
+Counted<int> SmsHelper::countOutgoingGroupFrom(Bound from, Bound to, std::vector<Person>& personArray,
+                                               std::vector<int>& countArray,
+                                               const std::vector<Person>* excludedPerson) {
+    return groupCount(kGroupSent, from, to, personArray, countArray, excludedPerson);
+}
+
+Counted<int> SmsHelper::countGroupFrom(Bound from, Bound to, std::vector<Person>& personArray,
                                        std::vector<int>& countArray, const std::vector<Person>* excludedPerson) {
-    groupCount(kGroupReceived, from, to, personArray, countArray, excludedPerson);
+    return groupCount(kGroupBoth, from, to, personArray, countArray, excludedPerson);
 }
 
-void SmsHelper::countOutgoingGroupFrom(Bound from, Bound to, std::vector<Person>& personArray,
-                                       std::vector<int>& countArray, const std::vector<Person>* excludedPerson) {
-    groupCount(kGroupSent, from, to, personArray, countArray, excludedPerson);
-}
-
-void SmsHelper::countGroupFrom(Bound from, Bound to, std::vector<Person>& personArray, std::vector<int>& countArray,
-                               const std::vector<Person>* excludedPerson) {
-    groupCount(kGroupBoth, from, to, personArray, countArray, excludedPerson);
-}
-
-void SmsHelper::countGroupOf(MessageType type, Bound from, Bound to, std::vector<Person>& personArray,
-                             std::vector<int>& countArray, const std::vector<Person>* excludedPerson) {
+Counted<int> SmsHelper::countGroupOf(MessageType type, Bound from, Bound to, std::vector<Person>& personArray,
+                                     std::vector<int>& countArray, const std::vector<Person>* excludedPerson) {
     const auto directions = countedDirections(type, Direction::Received);
     const int groupType = directions.size() > 1                   ? kGroupBoth
                           : directions.front() == Direction::Sent ? kGroupSent
                                                                   : kGroupReceived;
-    groupCount(groupType, from, to, personArray, countArray, excludedPerson);
+    return groupCount(groupType, from, to, personArray, countArray, excludedPerson);
 }
 
 void SmsHelper::getUniquePerson(std::vector<Person>& persons) {
     CountingSession session(nullptr);
-    if (!session.isOpen()) return;
+    if (!session.isOpen()) {
+        session.logFailure();
+        return;
+    }
     SqliteStatement select;
     if (select.prepare(session.database(), countStatements(session.newSchema()).allAddresses)) {
         std::vector<int> scratch(persons.size(), 0);
         countGroupSelect(session, select, persons, scratch, kGroupNone, std::nullopt, std::nullopt);
     } else {
-        session.reportFailure("listing the people of the counter database");
+        session.fail("listing the people of the counter database");
     }
+    session.logFailure();
     std::stable_sort(persons.begin(), persons.end(),
                      [](const Person& a, const Person& b) { return a.comparePerson(b) < 0; });
 }
 
-int SmsHelper::countBadgeFrom(Bound from, const std::vector<Person>* excludedPerson, BadgeType badgeType, int quota) {
-    if (!from) return -1;
+Counted<int> SmsHelper::countBadgeFrom(Bound from, const std::vector<Person>* excludedPerson, BadgeType badgeType,
+                                       int quota) {
+    if (!from) return Counted<int>::failed("no period start to count the badge from");
     CountingSession session(excludedPerson);
-    if (!session.isOpen()) return -1;
+    if (!session.isOpen()) return Counted<int>::failed(session.failure());
     const CountStatements& statements = countStatements(session.newSchema());
 
     std::int64_t total = 0;
     if (!session.excludedPerson()) {
         SqliteStatement* sum = session.statement(badgeSumStatement(statements, badgeType));
-        if (!sum) return 0;
+        if (!sum) return Counted<int>::failed(session.failure());
         sum->bindInt(1, boundValue(*from));
         const SqliteStatement::Step step = sum->step();
         if (step == SqliteStatement::Step::Row) total = sum->columnInt(0);  // NULL sum reads as 0
-        if (step == SqliteStatement::Step::Error) session.reportFailure("counting the badge");
+        if (step == SqliteStatement::Step::Error) session.fail("counting the badge");
     } else {
         SqliteStatement* rows = session.statement(badgeRowsStatement(statements, badgeType));
-        if (!rows) return 0;
+        if (!rows) return Counted<int>::failed(session.failure());
         rows->bindInt(1, boundValue(*from));
         SqliteStatement::Step step;
         while ((step = rows->step()) == SqliteStatement::Step::Row) {
@@ -365,8 +396,9 @@ int SmsHelper::countBadgeFrom(Bound from, const std::vector<Person>* excludedPer
             if (session.verdictFor(std::string_view(address, static_cast<std::size_t>(addressBytes))).counted)
                 total += rows->columnInt(0);
         }
-        if (step == SqliteStatement::Step::Error) session.reportFailure("counting the badge");
+        if (step == SqliteStatement::Step::Error) session.fail("counting the badge");
     }
+    if (session.failed()) return Counted<int>::failed(session.failure());
     const int segments = clampToInt(total);
     if (showsQuotaLeft(badgeType)) return std::max(0, clampToInt(std::int64_t{quota} - total));
     return segments;

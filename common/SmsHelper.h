@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/BadgeType.h"
+#include "common/Counted.h"
 #include "common/Direction.h"
 #include "common/MessageType.h"
 #include "common/Person.h"
@@ -62,39 +63,49 @@ public:
     // Segments of the received (sent) rows in [from, to] that pass the person
     // filter (its numbers compared exactly with the address) and the
     // exclusions; appends one Sms per counted row to `records` when given.
-    // 0 when a bound is missing or the database cannot be read.
-    static int countIncomingFrom(Bound from, Bound to, const Person* forPerson,
-                                 const std::vector<Person>* excludedPerson, std::vector<Sms>* records);
-    static int countOutgoingFrom(Bound from, Bound to, const Person* forPerson,
-                                 const std::vector<Person>* excludedPerson, std::vector<Sms>* records);
+    // 0 when a bound is missing; a failure with its reason when the counter
+    // database cannot be read (not there, damaged, without its table, or a
+    // damaged page part-way through the rows).
+    static Counted<int> countIncomingFrom(Bound from, Bound to, const Person* forPerson,
+                                          const std::vector<Person>* excludedPerson, std::vector<Sms>* records);
+    static Counted<int> countOutgoingFrom(Bound from, Bound to, const Person* forPerson,
+                                          const std::vector<Person>* excludedPerson, std::vector<Sms>* records);
     // The direct counts of every direction `type` counts, added up, their
-    // records appended in the order of countedDirections(type, firstOfBoth).
-    static int countMessages(MessageType type, Direction firstOfBoth, Bound from, Bound to, const Person* forPerson,
-                             const std::vector<Person>* excludedPerson, std::vector<Sms>* records);
+    // records appended in the order of countedDirections(type, firstOfBoth);
+    // the first failure ends it.
+    static Counted<int> countMessages(MessageType type, Direction firstOfBoth, Bound from, Bound to,
+                                      const Person* forPerson, const std::vector<Person>* excludedPerson,
+                                      std::vector<Sms>* records);
 
     // Per-person totals of the period, appended to (and merged into) the two
     // arrays, index for index; the addresses of one contact end up as one
-    // person. Arrays are untouched when a bound is missing or the database
-    // cannot be read.
-    static void countIncomingGroupFrom(Bound from, Bound to, std::vector<Person>& personArray,
+    // person. Returns the segments added. Arrays are untouched when a bound
+    // is missing or the database cannot be opened; when a read fails part-way
+    // the arrays keep what was found (counting 0 for what failed), the
+    // failure is returned and written to standard error once.
+    static Counted<int> countIncomingGroupFrom(Bound from, Bound to, std::vector<Person>& personArray,
+                                               std::vector<int>& countArray, const std::vector<Person>* excludedPerson);
+    static Counted<int> countOutgoingGroupFrom(Bound from, Bound to, std::vector<Person>& personArray,
+                                               std::vector<int>& countArray, const std::vector<Person>* excludedPerson);
+    static Counted<int> countGroupFrom(Bound from, Bound to, std::vector<Person>& personArray,
                                        std::vector<int>& countArray, const std::vector<Person>* excludedPerson);
-    static void countOutgoingGroupFrom(Bound from, Bound to, std::vector<Person>& personArray,
-                                       std::vector<int>& countArray, const std::vector<Person>* excludedPerson);
-    static void countGroupFrom(Bound from, Bound to, std::vector<Person>& personArray, std::vector<int>& countArray,
-                               const std::vector<Person>* excludedPerson);
     // The group count of the directions `type` counts.
-    static void countGroupOf(MessageType type, Bound from, Bound to, std::vector<Person>& personArray,
-                             std::vector<int>& countArray, const std::vector<Person>* excludedPerson);
+    static Counted<int> countGroupOf(MessageType type, Bound from, Bound to, std::vector<Person>& personArray,
+                                     std::vector<int>& countArray, const std::vector<Person>* excludedPerson);
 
     // Appends every person of the counter database (contacts merged over
     // their addresses, and bare numbers) and sorts the whole array by name.
+    // A database that cannot be read adds nobody and writes one line to
+    // standard error.
     static void getUniquePerson(std::vector<Person>& persons);
 
     // The badge value from `from` on: for the quota-left types the quota
     // minus the segments (never below 0), otherwise the segments (Off
-    // counts like Both; whether to show it is the caller's decision).
-    // -1 when `from` is missing or the database cannot be opened.
-    static int countBadgeFrom(Bound from, const std::vector<Person>* excludedPerson, BadgeType badgeType, int quota);
+    // counts like Both; whether to show it is the caller's decision). A
+    // failure when `from` is missing or the database cannot be read: no
+    // number stands in for a count that did not happen.
+    static Counted<int> countBadgeFrom(Bound from, const std::vector<Person>* excludedPerson, BadgeType badgeType,
+                                       int quota);
 
     // "" for n < 1, "address = ?" for 1, "(address = ?" + (n - 1) times
     // " OR address = ? " + ")" for more.
@@ -115,12 +126,13 @@ public:
     static constexpr int kMaxNumbersPerStatement = 500;
 
 private:
-    static int directCount(CountingSession& session, Direction flags, Bound from, Bound to, const Person* forPerson,
-                           std::vector<Sms>* records);
-    static void groupCount(int type, Bound from, Bound to, std::vector<Person>& personArray,
-                           std::vector<int>& countArray, const std::vector<Person>* excludedPerson);
-    static void countGroupSelect(CountingSession& session, SqliteStatement& select, std::vector<Person>& personArray,
-                                 std::vector<int>& countArray, int type, Bound from, Bound to);
+    static Counted<int> directCount(CountingSession& session, Direction flags, Bound from, Bound to,
+                                    const Person* forPerson, std::vector<Sms>* records);
+    static Counted<int> groupCount(int type, Bound from, Bound to, std::vector<Person>& personArray,
+                                   std::vector<int>& countArray, const std::vector<Person>* excludedPerson);
+    // The segments it added; failures are recorded in the session.
+    static int countGroupSelect(CountingSession& session, SqliteStatement& select, std::vector<Person>& personArray,
+                                std::vector<int>& countArray, int type, Bound from, Bound to);
 
     static bool runMaintenance(const std::string& sql, long long rowid, bool bindRowid);
 };

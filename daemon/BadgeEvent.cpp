@@ -1,6 +1,7 @@
 #include "daemon/BadgeEvent.h"
 
 #include "common/BillingPeriod.h"
+#include "common/ExclusionList.h"
 #include "common/MarkerSync.h"
 #include "common/Person.h"
 #include "common/SettingsKeys.h"
@@ -41,12 +42,19 @@ bool BadgeEvent::CTSMSEvent(const std::string& name) {
     const int quota = SettingsStore::smsquota(values);
     if (badgeType == BadgeType::Off && !hooks_.afterBadge) return true;
 
-    const std::vector<Person> excluded = exclusionList(values);
+    const std::vector<Person> excluded = ExclusionList::fromSettings(values);
     const std::time_t start = BillingPeriod::daemonPeriodStart(values, hooks_.now());
     std::optional<int> badge;
     if (badgeType != BadgeType::Off) {
-        badge = SmsHelper::countBadgeFrom(start, &excluded, badgeType, quota);
-        hooks_.setBadge(*badge);
+        const Counted<int> count = SmsHelper::countBadgeFrom(start, &excluded, badgeType, quota);
+        if (count) {
+            badge = count.value();
+            hooks_.setBadge(*badge);
+        } else {
+            // The badge keeps the last number that was counted: a 0 or a -1
+            // in its place would look like a count.
+            hooks_.warn(count.failure() + "; the badge keeps its last value");
+        }
     }
     if (hooks_.afterBadge) hooks_.afterBadge(Reading{values, badgeType, quota, start, &excluded, badge});
     return true;
@@ -60,13 +68,4 @@ BadgeType BadgeEvent::badgeTypeStoringDefault(const PropertyList* settings) cons
         if (!stored.contains(SettingsKeys::kBadgeType)) SettingsStore::setBadgeType(stored, kDefaultBadgeType);
     });
     return kDefaultBadgeType;
-}
-
-std::vector<Person> BadgeEvent::exclusionList(const PropertyList* settings) {
-    std::vector<Person> excluded;
-    for (int recordID : SettingsStore::excludedPersonIds(settings))
-        if (auto contact = Person::excludedContact(recordID)) excluded.push_back(std::move(*contact));
-    for (const std::string& number : SettingsStore::excludedNumbers(settings))
-        excluded.push_back(Person::bareNumber(number, -1));
-    return excluded;
 }

@@ -30,7 +30,7 @@ public:
         int quota = 0;
         std::time_t periodStart = 0;
         const std::vector<Person>* excluded = nullptr;
-        std::optional<int> badgeValue;  // none when the badge is off
+        std::optional<int> badgeValue;  // none when the badge is off or its count failed
     };
 
     struct Hooks {
@@ -40,7 +40,8 @@ public:
         // Shows the value on the app's icon (updateBadgeForID).
         std::function<void(int value)> setBadge;
         std::function<std::time_t()> now;
-        // Says what keeps the event from doing its work.
+        // Says what keeps the event from doing its work (no settings file to
+        // keep the markers in, a counter database that cannot be read).
         std::function<void(const std::string& problem)> warn;
         // Runs after the badge is set (also with the badge off); may be empty.
         std::function<void(const Reading&)> afterBadge = {};
@@ -53,10 +54,6 @@ public:
     bool CTSMSEvent(const std::string& name);
 
     static std::chrono::milliseconds waitFor(const std::string& name);
-
-    // The excluded contacts (rebuilt from their record identifiers; gone or
-    // nameless ones skipped) followed by the excluded numbers and patterns.
-    static std::vector<Person> exclusionList(const PropertyList* settings);
 
 private:
     BadgeType badgeTypeStoringDefault(const PropertyList* settings) const;

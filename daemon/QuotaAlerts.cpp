@@ -63,7 +63,8 @@ long long QuotaAlerts::usedCount(const BadgeEvent::Reading& reading) const {
     const BadgeType measured = QuotaAlertRule::measuredBadgeType(reading.badgeType);
     // The badge of a "Total" type already is the count; no second pass.
     if (reading.badgeValue && measured == reading.badgeType) return *reading.badgeValue;
-    return SmsHelper::countBadgeFrom(reading.periodStart, reading.excluded, measured, reading.quota);
+    // A count that fails announces nothing.
+    return SmsHelper::countBadgeFrom(reading.periodStart, reading.excluded, measured, reading.quota).valueOr(-1);
 }
 
 QString QuotaAlerts::summary(int percent) {

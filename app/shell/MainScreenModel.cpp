@@ -66,6 +66,15 @@ void MainScreenModel::setSmsquota(int quota) { change(settings_.smsquota, quota)
 void MainScreenModel::setMessageCount(int count) {
     messageCount_ = count;
     hasMessageCount_ = true;
+    countFailure_.clear();
+    emit countChanged();
+}
+
+void MainScreenModel::setCountFailure(std::string reason) {
+    // Nothing of an earlier count stands for this one.
+    messageCount_ = 0;
+    hasMessageCount_ = true;
+    countFailure_ = reason.empty() ? std::string("the count failed") : std::move(reason);
     emit countChanged();
 }
 

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <ctime>
 #include <optional>
+#include <string>
 #include <vector>
 
 class PropertyList;
@@ -77,6 +78,11 @@ public:
     int messageCount() const { return messageCount_; }
     void setMessageCount(int count);
     int messagesLeft() const;
+    // The last count failed: there is no total, only the reason, until a
+    // count succeeds again.
+    bool countFailed() const { return !countFailure_.empty(); }
+    const std::string& countFailure() const { return countFailure_; }
+    void setCountFailure(std::string reason);
 
 signals:
     void changed();
@@ -91,4 +97,5 @@ private:
     std::vector<Person> personArray_;
     int messageCount_ = 0;
     bool hasMessageCount_ = false;
+    std::string countFailure_;
 };

@@ -1,7 +1,7 @@
 #include "app/shell/MainScreenSettings.h"
 
 #include "common/BillingPeriod.h"
-#include "common/QuotaReport.h"
+#include "common/ExclusionList.h"
 #include "common/SettingsKeys.h"
 #include "common/SettingsStore.h"
 #include "common/SmsHelper.h"
@@ -29,9 +29,9 @@ void MainScreenSettings::loadFilterSettings(const PropertyList* settings) {
     messageType = SettingsStore::messageType(settings);
     selectedPerson.reset();
     if (auto number = SettingsStore::lastRecordNumber(settings)) selectedPerson = personForNumber(*number);
-    // Contacts first, then bare numbers, each in saved order; the app reads
-    // past a missing number key, as the command-line report does.
-    excludedPersonArray = QuotaReport::savedExclusions(settings);
+    // Contacts first, then bare numbers, each in saved order, read as the
+    // daemon and the command-line report read them.
+    excludedPersonArray = ExclusionList::fromSettings(settings);
     badgeType = SettingsStore::badgeType(settings);
     smsquota = SettingsStore::smsquota(settings);
 }
@@ -87,7 +87,8 @@ void MainScreenSettings::storeInto(PropertyList& settings) const {
 void MainScreenSettings::saveLastDate(std::time_t now, const std::function<void(int)>& setIconBadge) {
     setIconBadge(0);
     storeLastDate(now);
-    if (badgeType != BadgeType::Off) setIconBadge(badgeCount());
+    if (badgeType == BadgeType::Off) return;
+    if (const Counted<int> count = badgeCount()) setIconBadge(count.value());
 }
 
 void MainScreenSettings::storeLastDate(std::time_t now) {
@@ -95,6 +96,6 @@ void MainScreenSettings::storeLastDate(std::time_t now) {
     SettingsStore::update([this](PropertyList& settings) { storeInto(settings); });
 }
 
-int MainScreenSettings::badgeCount() const {
+Counted<int> MainScreenSettings::badgeCount() const {
     return SmsHelper::countBadgeFrom(from, &excludedPersonArray, badgeType, smsquota);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/BadgeType.h"
+#include "common/Counted.h"
 #include "common/MessageType.h"
 #include "common/Person.h"
 
@@ -40,15 +41,17 @@ struct MainScreenSettings {
 
     // Writes every setting back into the file (under the data lock; nothing
     // is written when the file cannot be read) and reports the icon badge:
-    // first 0, then, unless the badge is off, the count for the period. In
-    // billing-day mode the period start is recomputed for `now` first.
+    // first 0, then, unless the badge is off or its count fails, the count
+    // for the period. In billing-day mode the period start is recomputed for
+    // `now` first.
     void saveLastDate(std::time_t now, const std::function<void(int)>& setIconBadge);
     // The two halves of it, for a caller that counts the badge elsewhere:
     // the period start recomputed and every setting written back ...
     void storeLastDate(std::time_t now);
     // ... and the count the badge shows for these settings (a read over the
-    // whole period). Not for a badge that is off.
-    int badgeCount() const;
+    // whole period), or why it could not be counted. Not for a badge that is
+    // off.
+    Counted<int> badgeCount() const;
 
     // Writes this screen's keys into a loaded dictionary (no badge, no file).
     void storeInto(PropertyList& settings) const;

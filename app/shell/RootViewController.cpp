@@ -20,6 +20,7 @@
 #include "platform/BundleIdentifier.h"
 #include "platform/DevicePaths.h"
 #include "platform/FileIdentity.h"
+#include "platform/SqliteLog.h"
 #include "platform/dbus/IconBadge.h"
 #include "platform/ui/ActionSheet.h"
 #include "platform/ui/AlertView.h"
@@ -46,6 +47,8 @@ constexpr int kFooterHeight = 5;
 constexpr int kHudChart = 0;
 constexpr int kHudReport = 1;
 const QString kModCellLabel = QStringLiteral("modCell");
+// What "Total Messages" and "Messages Left" show when the count failed.
+const QString kNoCount = QStringLiteral("\u2013");
 
 // The arrows' grey: the period arrow's resting colour, which the table's
 // arrows take over.
@@ -135,6 +138,10 @@ void RootViewController::buildAlerts() {
     confirmEmptyDBBox_->setTag(kConfirmEmptyDBTag);
     alertBox_ = new AlertView(tr("Clear DB"), tr("Database cleared"), this, tr("OK"), {}, this);
     alertBox_->setTag(kAlertBoxTag);
+    // A box of its own: a failed count follows a failed sync's alert, and
+    // must not replace its text.
+    countFailureBox_ = new AlertView(tr("ERROR!"), QString(), this, tr("OK"), {}, this);
+    countFailureBox_->setTag(kAlertBoxTag);
 }
 
 void RootViewController::viewDidLoad() {
@@ -273,17 +280,18 @@ void RootViewController::updateMessageCount() {
     // A file changed within the clock's last tick may change again unseen.
     const bool settled = !inputs.counterDatabase.isRecent(now) && !inputs.addressBook.isRecent(now);
     // The last count (shown or under way) stands while nothing it depends on
-    // changed.
-    if (settled && lastCountInputs_ && *lastCountInputs_ == inputs) return;
+    // changed; a failed one is tried again, since what made it fail (a lock
+    // held too long, a file being replaced) may have passed.
+    if (settled && lastCountInputs_ && *lastCountInputs_ == inputs && !model_->countFailed()) return;
     lastCountInputs_ = std::move(inputs);
     const std::uint64_t sequence = ++countSequence_;
     // The work gets its own copies: the screens may change the model while
     // it runs.
     const MainScreenSettings& settings = model_->settings();
-    work_->run<CountResult>(
+    work_->run<ScreenCount>(
         [type = settings.messageType, from = settings.from, to = settings.to, person = settings.selectedPerson,
          excluded = settings.excludedPersonArray] {
-            CountResult result;
+            ScreenCount result;
             // For both: received first, then sent, into the same list.
             result.count = SmsHelper::countMessages(type, Direction::Received, from, to, person ? &*person : nullptr,
                                                     &excluded, &result.records);
@@ -293,16 +301,34 @@ void RootViewController::updateMessageCount() {
                              [](const Sms& a, const Sms& b) { return a.compare(b) < 0; });
             return result;
         },
-        [this, sequence](CountResult result) { showCount(sequence, std::move(result)); });
+        [this, sequence](ScreenCount result) { showCount(sequence, std::move(result)); });
 }
 
-void RootViewController::showCount(std::uint64_t sequence, CountResult result) {
+void RootViewController::showCount(std::uint64_t sequence, ScreenCount result) {
     if (sequence != countSequence_) return;  // a newer count is under way
     shownCountSequence_ = sequence;
+    if (!result.count) {
+        // No total, and so no messages behind one: the list is emptied
+        // rather than left with the records of an older count.
+        recordController_->setData({});
+        model_->setCountFailure(result.count.failure());
+        showCountFailure(result.count.failure());
+        return;
+    }
+    countFailureShown_ = false;
     // The list may be open (an activation recounts under it): it gets the
     // records behind the new total at once.
     recordController_->setData(std::move(result.records));
-    model_->setMessageCount(result.count);
+    model_->setMessageCount(result.count.value());
+}
+
+void RootViewController::showCountFailure(const std::string& reason) {
+    if (countFailureShown_) return;
+    countFailureShown_ = true;
+    SqliteLog::failure("counting the messages of the period", reason);
+    countFailureBox_->setMessage(
+        tr("The messages cannot be counted, so no total is shown: %1").arg(QString::fromStdString(reason)));
+    countFailureBox_->show();
 }
 
 void RootViewController::saveLastDate() {
@@ -318,16 +344,16 @@ void RootViewController::saveLastDate() {
     // Filled by the work, read here only once the work is done.
     auto counted = std::make_shared<std::optional<int>>();
     pendingBadge_ = counted;
-    work_->run<int>(
+    // A count that fails leaves the 0 the save has just set.
+    work_->run<std::optional<int>>(
         [counted, saved] {
-            const int count = saved->badgeCount();
-            *counted = count;
-            return count;
+            if (const Counted<int> count = saved->badgeCount()) *counted = count.value();
+            return *counted;
         },
-        [this, sequence](int count) {
+        [this, sequence](std::optional<int> count) {
             if (sequence != badgeSequence_) return;  // a later save counts again
             pendingBadge_.reset();
-            iconBadgeSetter()(count);
+            if (count) iconBadgeSetter()(*count);
         });
 }
 
@@ -357,6 +383,8 @@ QString RootViewController::valueForRow(int section, int row) const {
                    ? tr("None")
                    : QString::fromStdString(model_->excludedPersonArray().front().name());
     if (!model_->hasMessageCount()) return QString();
+    // A count that failed has no number; the dash is no "-" of "no quota".
+    if (model_->countFailed()) return kNoCount;
     if (row == 0) return QString::number(model_->messageCount());
     const int left = model_->messagesLeft();
     return left < 0 ? QStringLiteral("-") : QString::number(left);

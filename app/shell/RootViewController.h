@@ -2,6 +2,7 @@
 
 #include "app/shell/DateFormatter.h"
 #include "app/shell/MainScreenModel.h"
+#include "common/Counted.h"
 #include "common/MarkerSync.h"
 #include "common/Person.h"
 #include "common/Sms.h"
@@ -158,11 +159,14 @@ private:
         bool operator==(const CountInputs&) const = default;
     };
     CountInputs currentCountInputs() const;
-    struct CountResult {
-        int count = 0;
+    struct ScreenCount {
+        Counted<int> count = 0;
         std::vector<Sms> records;  // oldest first, as the list takes them
     };
-    void showCount(std::uint64_t sequence, CountResult result);
+    void showCount(std::uint64_t sequence, ScreenCount result);
+    // Tells the user why there is no total, once for a run of failed counts:
+    // every activation recounts, and would otherwise bring the box back.
+    void showCountFailure(const std::string& reason);
     void loadPeriodAndCount();
     struct ClearResult {
         MarkerSync::ClearOutcome outcome;
@@ -212,6 +216,8 @@ private:
 
     AlertView* confirmEmptyDBBox_ = nullptr;
     AlertView* alertBox_ = nullptr;
+    AlertView* countFailureBox_ = nullptr;
+    bool countFailureShown_ = false;  // since the last count that succeeded
     ActionSheet* messageTypeMenu_ = nullptr;
     QPointer<ProgressHUD> aHUD_;
 

@@ -201,5 +201,9 @@ Die Datenbank wurde nicht geleert</translation>
         <source>About</source>
         <translation>Info</translation>
     </message>
+    <message>
+        <source>The messages cannot be counted, so no total is shown: %1</source>
+        <translation>Die Nachrichten können nicht gezählt werden, daher wird keine Summe angezeigt: %1</translation>
+    </message>
 </context>
 </TS>

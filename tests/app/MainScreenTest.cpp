@@ -73,6 +73,13 @@ protected:
         const auto texts = shownRow(section, row);
         return texts.size() > 1 ? texts[1] : std::string();
     }
+    // Whether one of the main screen's alert boxes holds `message` (the last
+    // one shown may be another).
+    bool alertSays(const QString& message) {
+        for (AlertView* alert : app_.root().findChildren<AlertView*>())
+            if (alert->message() == message) return true;
+        return false;
+    }
     // Waits until the row shows `expected`, and reports what it shows.
     std::string shownValueOnceItIs(int section, int row, const std::string& expected) {
         static_cast<void>(QTest::qWaitFor([&] { return shownValue(section, row) == expected; }, 2000));
@@ -280,11 +287,19 @@ TEST_F(MainScreenTest, EverySyncFailureIsShownWithItsErrorCode) {
     // 1: no sms.db.
     fs::remove(DevicePaths::smsDatabase());
     expectAlert("error code : 1");
-    // 2: the counter database deleted while the app runs.
+    // 2: the counter database deleted while the app runs. The count that
+    // follows fails as well and says so in a box of its own, after the
+    // sync's; the failures that follow belong to the same spell and bring
+    // no second count box.
     app_.sms().create(SmsSchema::New);
     fs::remove(DevicePaths::counterDatabase());
-    expectAlert("error code : 2");
-    EXPECT_EQ(total(), "0");
+    AlertView::resetShownForTesting();
+    activate();
+    EXPECT_EQ(AlertView::shownCountForTesting(), 2);
+    EXPECT_TRUE(alertSays("error code : 2"));
+    EXPECT_TRUE(AlertView::lastShownMessage().startsWith("The messages cannot be counted"))
+        << AlertView::lastShownMessage().toStdString();
+    EXPECT_EQ(total(), "\u2013");
     // 4: a counter database without its table.
     Seeding::copyIfNeeded();
     {
@@ -511,4 +526,75 @@ TEST_F(MainScreenTest, PeriodCountAndBadgeFollowTheScreensClock) {
     badges.values.clear();
     app_.goToBackground();
     EXPECT_EQ(badges.values, (std::vector<int>{0, 1}));
+}
+
+// A count that cannot read the counter database has no number: the screen
+// shows a dash for the total and the messages left (never a 0, nor the "-"
+// of no quota), says why once for the whole spell of failed counts, leaves
+// the badge at the 0 of the save, and shows numbers again once a count
+// succeeds.
+TEST_F(MainScreenTest, AFailedCountShowsADashAndSaysWhyOncePerSpell) {
+    const QString dash = QStringLiteral("\u2013");
+    app_.store("4155550101", kNow - 100, false);
+    app_.store("4155550102", kNow - 90, true);
+    app_.settings([](PropertyList& s) { s.setInteger("smsquota", 10); });
+    app_.launch();
+    EXPECT_EQ(shownValueOnceItIs(1, 0, "2"), "2");
+    EXPECT_EQ(shownValue(1, 1), "8");
+
+    auto dropTheTable = [] {
+        SqliteDatabase db;
+        ASSERT_TRUE(db.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadWrite));
+        ASSERT_TRUE(db.exec("DROP TABLE message"));
+    };
+    auto countBoxes = [] { return AlertView::lastShownMessage().startsWith("The messages cannot be counted") ? 1 : 0; };
+    dropTheTable();
+    AlertView::resetShownForTesting();
+    activate();
+    EXPECT_EQ(shownValueOnceItIs(1, 0, dash.toStdString()), dash.toStdString());
+    EXPECT_EQ(shownValue(1, 1), dash.toStdString());
+    EXPECT_EQ(total(), dash);
+    EXPECT_EQ(left(), dash);
+    EXPECT_EQ(countBoxes(), 1);
+    EXPECT_EQ(AlertView::lastShownTitle(), "ERROR!");
+    EXPECT_TRUE(AlertView::lastShownMessage().contains("no such table: message"))
+        << AlertView::lastShownMessage().toStdString();
+    // The list holds no messages of an older count behind the dash.
+    EXPECT_TRUE(app_.root().recordViewController()->data().empty());
+    app_.screenshot("count-failed-alert");
+    for (AlertView* alert : app_.root().findChildren<AlertView*>())
+        if (alert->isVisible()) alert->dismissWithClickedButtonIndex(0, false);
+    app_.screenshot("count-failed");
+
+    // Recounts of the same spell (an activation, a new filter) say nothing
+    // more; the sync's own failure still shows each time.
+    const int shown = AlertView::shownCountForTesting();
+    activate();
+    app_.root().model().setMessageType(MessageType::Sent);
+    app_.waitForCounts();
+    EXPECT_EQ(total(), dash);
+    EXPECT_EQ(AlertView::shownCountForTesting(), shown + 1) << "only the sync's box";
+    EXPECT_EQ(AlertView::lastShownMessage(), "error code : 4");
+
+    // The save's badge: 0 at once, and no count after it.
+    RecordedBadges badges;
+    app_.goToBackground();
+    EXPECT_EQ(badges.values, std::vector<int>{0});
+
+    // A database that reads again ends the spell: numbers come back ...
+    fs::remove(DevicePaths::counterDatabase());
+    Seeding::copyIfNeeded();
+    app_.settings([](PropertyList& s) {
+        s.setInteger("lastsyncrdate", 0);
+        s.setInteger("lastsyncsdate", 0);
+    });
+    activate();
+    EXPECT_EQ(shownValueOnceItIs(1, 0, "1"), "1");  // sent only, as chosen above
+    EXPECT_EQ(shownValue(1, 1), "9");
+    // ... and the next failure is a new spell, told again.
+    dropTheTable();
+    AlertView::resetShownForTesting();
+    activate();
+    EXPECT_EQ(shownValueOnceItIs(1, 0, dash.toStdString()), dash.toStdString());
+    EXPECT_EQ(countBoxes(), 1);
 }

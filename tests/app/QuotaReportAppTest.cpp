@@ -5,6 +5,7 @@
 #include "app/charts/ChartData.h"
 #include "app/charts/MonthlyReport.h"
 #include "app/shell/MainScreenSettings.h"
+#include "common/ExclusionList.h"
 #include "common/QuotaReport.h"
 #include "common/Seeding.h"
 #include "common/SettingsStore.h"
@@ -49,9 +50,11 @@ protected:
         const Person* person = screen.selectedPerson ? &*screen.selectedPerson : nullptr;
         int total = 0;
         if (screen.messageType != MessageType::Sent)
-            total += SmsHelper::countIncomingFrom(screen.from, screen.to, person, &screen.excludedPersonArray, records);
+            total += SmsHelper::countIncomingFrom(screen.from, screen.to, person, &screen.excludedPersonArray, records)
+                         .value();
         if (screen.messageType != MessageType::Received)
-            total += SmsHelper::countOutgoingFrom(screen.from, screen.to, person, &screen.excludedPersonArray, records);
+            total += SmsHelper::countOutgoingFrom(screen.from, screen.to, person, &screen.excludedPersonArray, records)
+                         .value();
         return total;
     }
 
@@ -60,7 +63,7 @@ protected:
         QuotaReport::Options options;
         options.period = QuotaReport::currentPeriod(stored ? &*stored : nullptr, kNow);
         options.messageType = messageType;
-        options.excluded = QuotaReport::savedExclusions(stored ? &*stored : nullptr);
+        options.excluded = ExclusionList::fromSettings(stored ? &*stored : nullptr);
         options.quota = SettingsStore::smsquota(stored ? &*stored : nullptr);
         return options;
     }
@@ -81,7 +84,7 @@ TEST_F(QuotaReportAppTest, EveryMessageTypeGivesTheAppsTotalsPersonsAndMonths) {
         SCOPED_TRACE("message type " + std::to_string(static_cast<int>(type)));
         MainScreenSettings screen = mainScreen();
         screen.messageType = type;
-        const QuotaReport::Result report = QuotaReport::build(reportOptions(type));
+        const QuotaReport::Result report = QuotaReport::build(reportOptions(type)).value();
 
         EXPECT_EQ(report.period.from, screen.from);
         EXPECT_EQ(report.period.to, screen.to);
@@ -111,7 +114,7 @@ TEST_F(QuotaReportAppTest, EveryMessageTypeGivesTheAppsTotalsPersonsAndMonths) {
 TEST_F(QuotaReportAppTest, MonthsAreTheMonthlyReportsOverAYear) {
     QuotaReport::Options options = reportOptions(MessageType::Both);
     options.period.from = kNow - 365 * 86400;
-    const QuotaReport::Result report = QuotaReport::build(options);
+    const QuotaReport::Result report = QuotaReport::build(options).value();
 
     const auto appRows =
         MonthlyReport::months(MonthlyReport::records(options.period.from, options.period.to, options.excluded),
@@ -135,7 +138,7 @@ TEST_F(QuotaReportAppTest, APersonFilterCountsAsTheMainScreenWithThatPersonChose
 
     QuotaReport::Options options = reportOptions(MessageType::Both);
     options.person = anna;
-    const QuotaReport::Result report = QuotaReport::build(options);
+    const QuotaReport::Result report = QuotaReport::build(options).value();
 
     MainScreenSettings screen = mainScreen();
     screen.selectedPerson = anna;  // as the person picker sets it

@@ -14,6 +14,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 
 namespace fs = std::filesystem;
@@ -271,37 +272,109 @@ TEST_P(CountingTest, BadgeForEveryTypeWithAndWithoutQuota) {
     EXPECT_EQ(SmsHelper::countBadgeFrom(kT, nullptr, BadgeType::QuotaLeftOfBoth, 1000), 850);
     EXPECT_EQ(SmsHelper::countBadgeFrom(kT, nullptr, BadgeType::QuotaLeftOfReceived, 0), 0);  // no quota
     EXPECT_EQ(SmsHelper::countBadgeFrom(kT + 3600, nullptr, BadgeType::Received, 0), 0);
-    EXPECT_EQ(SmsHelper::countBadgeFrom(std::nullopt, nullptr, BadgeType::Received, 0), -1);
+    EXPECT_FALSE(SmsHelper::countBadgeFrom(std::nullopt, nullptr, BadgeType::Received, 0).ok()) << "no period start";
 }
 
-TEST_P(CountingTest, UnreadableDatabasesAndBooksGiveTheFailureValues) {
+TEST_P(CountingTest, AnUnreadableBookCountsButAnUnreadableDatabaseIsAFailureWithItsReason) {
     received("4155550101", kT, 3);
-    std::vector<Person> people{Person::bareNumber("keep", -1)};
-    std::vector<int> counts{1};
+    sent("4155550101", kT, 2);
+    std::vector<Person> people;
+    std::vector<int> counts;
 
     // A corrupt address book is an empty one: counts still come back.
     std::ofstream(DevicePaths::addressBook(), std::ios::trunc) << std::string(5000, 'x');
     EXPECT_EQ(SmsHelper::countIncomingFrom(kT, kT, nullptr, nullptr, nullptr), 3);
     fs::remove(DevicePaths::addressBook());
     EXPECT_EQ(SmsHelper::countIncomingFrom(kT, kT, nullptr, nullptr, nullptr), 3);
+    // A missing bound is nothing to count, not a failure of the database.
+    EXPECT_EQ(SmsHelper::countIncomingFrom(std::nullopt, kT, nullptr, nullptr, nullptr), 0);
+    EXPECT_FALSE(SmsHelper::countBadgeFrom(std::nullopt, nullptr, BadgeType::Both, 0).ok());
 
-    // A garbage counter database: statements cannot be prepared.
+    // Every way the counter database can be unreadable: each count the main
+    // screen, the badge and the report use fails, with why, and appends no
+    // record.
+    const std::vector<Person> someone = bare({"*999"});
+    const struct {
+        const char* what;
+        std::function<void()> spoil;
+        const char* says;
+    } spoiled[] = {
+        {"missing table", [&] { ASSERT_TRUE(counter_.exec("DROP TABLE message")); }, "no such table: message"},
+        {"another layout",
+         [&] {
+             ASSERT_TRUE(
+                 counter_.exec("DROP TABLE message; CREATE TABLE message (address TEXT, date INTEGER); "
+                               "INSERT INTO message VALUES ('4155550101', " +
+                               std::to_string(kT) + ")"));
+         },
+         "no such column"},
+        {"garbage file",
+         [&] {
+             counter_.close();
+             std::ofstream(DevicePaths::counterDatabase(), std::ios::trunc) << std::string(8192, '\x02');
+         },
+         "file is not a database"},
+        {"no file",
+         [&] {
+             counter_.close();
+             fs::remove(DevicePaths::counterDatabase());
+         },
+         "unable to open"},
+    };
+    for (const auto& spoil : spoiled) {
+        SCOPED_TRACE(spoil.what);
+        Seeding::copyIfNeeded();
+        if (!counter_.isOpen()) {
+            ASSERT_TRUE(counter_.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadWrite));
+        }
+        spoil.spoil();
+        std::vector<Sms> records;
+        for (const std::vector<Person>* excluded : {static_cast<const std::vector<Person>*>(nullptr), &someone}) {
+            const Counted<int> incoming = SmsHelper::countIncomingFrom(kT, kT, nullptr, excluded, &records);
+            ASSERT_FALSE(incoming.ok());
+            EXPECT_NE(incoming.failure().find(DevicePaths::counterDatabase()), std::string::npos) << incoming;
+            EXPECT_NE(incoming.failure().find(spoil.says), std::string::npos) << incoming;
+            EXPECT_FALSE(SmsHelper::countOutgoingFrom(kT, kT, nullptr, excluded, &records).ok());
+            EXPECT_FALSE(
+                SmsHelper::countMessages(MessageType::Both, Direction::Received, kT, kT, nullptr, excluded, &records)
+                    .ok());
+            for (int type = 0; type <= 6; ++type) {
+                const Counted<int> badge = SmsHelper::countBadgeFrom(kT, excluded, badgeTypeOfStored(type), 100);
+                EXPECT_FALSE(badge.ok()) << "badge type " << type << ": " << badge;
+                EXPECT_NE(badge.failure().find(spoil.says), std::string::npos) << badge;
+            }
+            EXPECT_FALSE(SmsHelper::countGroupFrom(kT, kT, people, counts, excluded).ok());
+        }
+        EXPECT_TRUE(records.empty());
+        counter_.close();
+        fs::remove(DevicePaths::counterDatabase());
+    }
+    EXPECT_FALSE(fs::exists(DevicePaths::counterDatabase())) << "counting never creates the file";
+}
+
+// A damaged page among the rows: the rows before it are no total.
+TEST_P(CountingTest, ADamagedPagePartWayIsAFailureNotAPartialTotal) {
+    ASSERT_TRUE(counter_.exec("BEGIN"));
+    for (int i = 0; i < 3000; ++i) received("415555" + std::to_string(1000 + i % 50), kT, 1);
+    ASSERT_TRUE(counter_.exec("COMMIT"));
+    ASSERT_EQ(SmsHelper::countIncomingFrom(kT, kT, nullptr, nullptr, nullptr), 3000);
     counter_.close();
-    std::ofstream(DevicePaths::counterDatabase(), std::ios::trunc) << std::string(8192, '\x02');
-    std::vector<Sms> records;
-    EXPECT_EQ(SmsHelper::countIncomingFrom(kT, kT, nullptr, nullptr, &records), 0);
-    EXPECT_TRUE(records.empty());
-    EXPECT_EQ(SmsHelper::countBadgeFrom(kT, nullptr, BadgeType::Both, 0), 0);
-    SmsHelper::countGroupFrom(kT, kT, people, counts, nullptr);
-    EXPECT_EQ(people.size(), 1u);
 
-    // No counter database at all.
-    fs::remove(DevicePaths::counterDatabase());
-    EXPECT_EQ(SmsHelper::countOutgoingFrom(kT, kT, nullptr, nullptr, nullptr), 0);
-    EXPECT_EQ(SmsHelper::countBadgeFrom(kT, nullptr, BadgeType::Both, 0), -1);
-    SmsHelper::getUniquePerson(people);
-    EXPECT_EQ(people.size(), 1u);
-    EXPECT_FALSE(fs::exists(DevicePaths::counterDatabase()));
+    // Overwrite the middle half of the file, where the rows and the indexes
+    // are; the schema on the first page stays readable.
+    const auto size = fs::file_size(DevicePaths::counterDatabase());
+    ASSERT_GT(size, 16u * 4096u);
+    {
+        std::fstream file(DevicePaths::counterDatabase(), std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(static_cast<std::streamoff>(size / 4 / 4096 * 4096));
+        const std::string garbage(size / 2 / 4096 * 4096, '\x7f');
+        file.write(garbage.data(), static_cast<std::streamsize>(garbage.size()));
+    }
+    const Counted<int> count = SmsHelper::countIncomingFrom(kT, kT, nullptr, nullptr, nullptr);
+    EXPECT_FALSE(count.ok()) << count;
+    EXPECT_NE(count.failure().find("malformed"), std::string::npos) << count;
+    const std::vector<Person> someone = bare({"*999"});
+    EXPECT_FALSE(SmsHelper::countBadgeFrom(kT, &someone, BadgeType::Received, 0).ok());
 }
 
 INSTANTIATE_TEST_SUITE_P(BothSchemas, CountingTest, ::testing::Values("5.1.1", "6.1.3"),

@@ -251,7 +251,9 @@ TEST_F(SettingsStoreTest, NumberedKeysAppendTheDecimalIndex) {
     EXPECT_EQ(SettingsStore::numberedKey(kExcludedPersonPrefix, 100), "eperson100");
 }
 
-TEST_F(SettingsStoreTest, ExcludedListsEndAtTheFirstMissingKey) {
+// As the app has always restored them: a gap ends the contacts, but not the
+// numbers.
+TEST_F(SettingsStoreTest, ExcludedContactsEndAtTheFirstMissingKeyNumbersGoPastIt) {
     PropertyList settings;
     settings.setInteger(kExcludedPersonCount, 3);
     settings.setInteger("eperson0", 7);
@@ -260,7 +262,14 @@ TEST_F(SettingsStoreTest, ExcludedListsEndAtTheFirstMissingKey) {
     settings.setString("epersonNA0", "555*");
     settings.setString("epersonNA2", "666");
     EXPECT_EQ(SettingsStore::excludedPersonIds(&settings), std::vector<int>{7});
-    EXPECT_EQ(SettingsStore::excludedNumbers(&settings), std::vector<std::string>{"555*"});
+    EXPECT_EQ(SettingsStore::excludedNumbers(&settings), (std::vector<std::string>{"555*", "666"}));
+    // Only below the count, in index order, however far apart.
+    settings.setInteger(kExcludedNumberCount, 1000000000);
+    settings.setString("epersonNA999999999", "last");
+    settings.setString("epersonNA1000000000", "beyond");
+    settings.setString("epersonNA10", "ten");
+    settings.setString("epersonNA010", "not a numbered key");
+    EXPECT_EQ(SettingsStore::excludedNumbers(&settings), (std::vector<std::string>{"555*", "666", "ten", "last"}));
 }
 
 TEST_F(SettingsStoreTest, ExcludedListsReadNoMoreThanTheCount) {

@@ -152,9 +152,15 @@ TEST_P(BadgeEventTest, ExclusionsOfEveryKind) {
     });
     EXPECT_EQ(badgeAfterEvent(), 1);
 
-    // A missing numbered key ends its list.
-    settings([](PropertyList& s) { s.remove("epersonNA1"); });
-    EXPECT_EQ(badgeAfterEvent(), 2);
+    // A missing numbered key ends the contacts, but the numbers go past it,
+    // as the app reads them.
+    settings([](PropertyList& s) { s.remove("eperson0"); });
+    EXPECT_EQ(badgeAfterEvent(), 2);  // anna's counts again
+    settings([&](PropertyList& s) {
+        s.setInteger("eperson0", anna);
+        s.remove("epersonNA0");
+    });
+    EXPECT_EQ(badgeAfterEvent(), 2);  // 3125550199 counts again, *123 still excludes
 }
 
 TEST_P(BadgeEventTest, NothingHappensWithoutCounterDatabaseOrWhenStopped) {
@@ -179,11 +185,15 @@ TEST_P(BadgeEventTest, AnUnreadableSettingsFileStopsTheSyncButNotTheBadge) {
     ASSERT_EQ(warnings_.size(), 1u);
     EXPECT_NE(warnings_[0].find("settings"), std::string::npos);
 
-    // A corrupt counter database: the badge shows what the count reports.
+    // A corrupt counter database: no count, so the badge is left alone, and
+    // the event says why.
     fs::remove(DevicePaths::settingsFile());
     Seeding::copyIfNeeded();
     std::ofstream(DevicePaths::counterDatabase(), std::ios::trunc) << std::string(8192, '\x03');
-    EXPECT_EQ(badgeAfterEvent(), 0);
+    warnings_.clear();
+    EXPECT_EQ(badgeAfterEvent(), -999);
+    ASSERT_EQ(warnings_.size(), 1u);
+    EXPECT_NE(warnings_[0].find("file is not a database"), std::string::npos) << warnings_[0];
 }
 
 INSTANTIATE_TEST_SUITE_P(BothSchemas, BadgeEventTest, ::testing::Values("5.1.1", "6.1.3"),

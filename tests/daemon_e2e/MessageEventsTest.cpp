@@ -11,6 +11,7 @@
 #include "tools/fixtures/SmsDatabaseFixture.h"
 
 #include <cstdio>
+#include <functional>
 
 namespace daemon_e2e {
 namespace {
@@ -155,6 +156,71 @@ TEST_F(MessageEventsTest, EachReceivedNotificationRunsOneEventAboutTwoSecondsLat
     ASSERT_TRUE(peak.has_value());
     std::printf("[ figures  ] daemon peak memory (VmHWM) after 5 events: %ld kB\n", *peak);
     RecordProperty("daemon_vmhwm_kb", static_cast<int>(*peak));
+    interrupt(daemon);
+}
+
+// A counter database the event cannot count from leaves the badge at the
+// last value counted: the dock sees no 0 and no -1, only the daemon's
+// warning on standard error; once the database reads again the badge moves on.
+TEST_F(MessageEventsTest, AnUnreadableCounterDatabaseLeavesTheBadgeAtItsLastValue) {
+    createDevice("6.1.3");
+    Seeding::copyIfNeeded();
+    changeSettings([](PropertyList& settings) { settings.setInteger("badgetype", 1); });  // received
+    const std::int64_t now = std::time(nullptr);
+    store({"+14155550100", "One", now - 60, false});
+    store({"+14155550111", textOfSegments(2), now - 50, false});
+
+    DaemonProcess daemon;
+    ASSERT_TRUE(daemon.startUntilBadged(badges_));
+    ASSERT_TRUE(daemon.waitForStarted());
+    ASSERT_EQ(badges_.last().count, 3);
+
+    const std::string warning = "the badge keeps its last value";
+    auto warnings = [&] {
+        const std::string err = daemon.err();
+        std::size_t count = 0;
+        for (auto at = err.find(warning); at != std::string::npos; at = err.find(warning, at + 1)) ++count;
+        return count;
+    };
+    const struct {
+        const char* what;
+        std::function<void()> spoil;
+        const char* says;
+    } spoiled[] = {
+        {"a missing table",
+         [] {
+             SqliteDatabase db;
+             ASSERT_TRUE(db.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadWrite));
+             ASSERT_TRUE(db.exec("DROP TABLE message"));
+         },
+         "no such table: message"},
+        {"a damaged file",
+         [] { std::ofstream(DevicePaths::counterDatabase(), std::ios::trunc) << std::string(8192, '\x05'); },
+         "file is not a database"},
+    };
+    for (const auto& spoil : spoiled) {
+        SCOPED_TRACE(spoil.what);
+        spoil.spoil();
+        const std::size_t before = warnings();
+        store({"+14155550100", "Lost in the count", std::time(nullptr), false});
+        ASSERT_TRUE(TelephonyCenter::post(TelephonyCenter::kMessageReceivedNotification));
+        ASSERT_TRUE(waitFor([&] { return warnings() > before; }, 15000)) << daemon.err();
+        EXPECT_NE(daemon.err().find(spoil.says), std::string::npos) << daemon.err();
+        EXPECT_EQ(badges_.size(), 1u) << "last badge " << badges_.last().count;
+        EXPECT_TRUE(daemon.running());
+    }
+
+    // A fresh counter database and markers from the start: the next event
+    // copies every message once and counts them.
+    std::filesystem::remove(DevicePaths::counterDatabase());
+    Seeding::copyIfNeeded();
+    changeSettings([](PropertyList& settings) {
+        settings.setInteger("lastsyncrdate", 0);
+        settings.setInteger("lastsyncsdate", 0);
+    });
+    ASSERT_TRUE(TelephonyCenter::post(TelephonyCenter::kMessageReceivedNotification));
+    ASSERT_TRUE(badges_.waitForUpdates(2)) << daemon.err();
+    EXPECT_EQ(badges_.last().count, 5);
     interrupt(daemon);
 }
 

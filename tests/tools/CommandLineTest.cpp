@@ -5,6 +5,7 @@
 #include "common/Seeding.h"
 #include "common/SettingsStore.h"
 #include "platform/DevicePaths.h"
+#include "platform/SqliteDatabase.h"
 #include "support/ProgramRun.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TempDeviceRoot.h"
@@ -191,6 +192,55 @@ TEST_F(CommandLineTest, AMissingRootOrAnUnreadableDatabaseIsOneLine) {
     EXPECT_EQ(damaged.status, 1);
     EXPECT_EQ(lines(damaged.err), 1u) << damaged.err;
     EXPECT_NE(damaged.err.find("cannot read the counter database"), std::string::npos) << damaged.err;
+}
+
+// A counter database that passes the first look (its message table is
+// there) but cannot be counted: no report of zeros, status 1 and one line
+// that says why.
+TEST_F(CommandLineTest, ACountThatFailsGivesNoReportButStatusOneAndOneLine) {
+    ASSERT_TRUE(DeviceFixture::createDeviceRoot(root_.path(), "6.1.3"));
+    Seeding::copyIfNeeded();
+    const struct {
+        const char* what;
+        const char* sql;
+        const char* says;
+    } spoiled[] = {
+        {"a table of another layout",
+         "DROP TABLE message; CREATE TABLE message (address TEXT, date INTEGER); "
+         "INSERT INTO message VALUES ('4155550101', 1370000000)",
+         "no such column"},
+        {"a table without its rows' columns", "ALTER TABLE message DROP COLUMN smscount", "no such column: smscount"},
+    };
+    for (const auto& spoil : spoiled) {
+        SCOPED_TRACE(spoil.what);
+        std::filesystem::remove(DevicePaths::counterDatabase());
+        Seeding::copyIfNeeded();
+        {
+            SqliteDatabase db;
+            ASSERT_TRUE(db.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadWrite));
+            ASSERT_TRUE(db.exec(spoil.sql)) << db.lastError();
+        }
+        for (const char* format : {"text", "json", "csv"}) {
+            const ProgramRun report =
+                run("brindlex-ledger", std::string("report --no-sync --from 2013-01-01 --format ") + format);
+            EXPECT_EQ(report.status, 1) << format;
+            EXPECT_EQ(report.out, "") << format;
+            EXPECT_EQ(lines(report.err), 1u) << report.err;
+            EXPECT_EQ(report.err.rfind(
+                          "brindlex-ledger: cannot read the counter database " + DevicePaths::counterDatabase(), 0),
+                      0u)
+                << report.err;
+            EXPECT_NE(report.err.find(spoil.says), std::string::npos) << report.err;
+        }
+        // With its sync, which fails on the same table: the sync's own trace,
+        // then the reason; no promise of a report that never comes.
+        const ProgramRun synced = run("brindlex-ledger", "report --from 2013-01-01");
+        EXPECT_EQ(synced.status, 1);
+        EXPECT_EQ(synced.out, "");
+        const std::string last = synced.err.substr(synced.err.rfind('\n', synced.err.size() - 2) + 1);
+        EXPECT_EQ(last.rfind("brindlex-ledger: cannot read the counter database", 0), 0u) << synced.err;
+        EXPECT_EQ(synced.err.find("the report shows"), std::string::npos) << synced.err;
+    }
 }
 
 TEST(ReportFormatterTest, CsvQuotesNamesAsTheExportDoesAndTextAlignsColumns) {

@@ -1,6 +1,7 @@
 #include "tools/ledger/ReportCommand.h"
 
 #include "common/BillingPeriod.h"
+#include "common/ExclusionList.h"
 #include "common/MarkerSync.h"
 #include "common/QuotaReport.h"
 #include "common/Seeding.h"
@@ -153,8 +154,7 @@ int ReportCommand::run(const QStringList& arguments, std::time_t now) {
     // checked before the sync touches it.
     if (isDirectory(DevicePaths::dataDirectory())) Seeding::copyIfNeeded();
     if (const auto problem = deviceProblem()) return CommandLine::fail(*problem);
-    if (!parser.isSet(kNoSync) && MarkerSync::syncWithStoredMarkers().status != SyncStatus::Ok)
-        std::fprintf(stderr, "brindlex-ledger: the sync failed; the report shows what was copied before\n");
+    const bool syncFailed = !parser.isSet(kNoSync) && MarkerSync::syncWithStoredMarkers().status != SyncStatus::Ok;
 
     const auto settings = SettingsStore::load();
     const PropertyList* values = settings ? &*settings : nullptr;
@@ -164,7 +164,7 @@ int ReportCommand::run(const QStringList& arguments, std::time_t now) {
     QuotaReport::Options options;
     options.period = choice.period;
     options.messageType = choice.messageType;
-    options.excluded = QuotaReport::savedExclusions(values);
+    options.excluded = ExclusionList::fromSettings(values);
     options.quota = SettingsStore::smsquota(values);
     ReportFormatter::Request request;
     request.messageType = choice.messageType;
@@ -178,7 +178,14 @@ int ReportCommand::run(const QStringList& arguments, std::time_t now) {
         request.personNumbers = options.person->numSet();
     }
 
-    const std::string output = ReportFormatter::format(choice.format, QuotaReport::build(options), request);
+    // The database can still fail after the check above: a damaged page among
+    // the rows, a table of another layout. No report then, not one of zeros.
+    const Counted<QuotaReport::Result> report = QuotaReport::build(options);
+    if (!report) return CommandLine::fail(QString::fromStdString(report.failure()));
+    // Said only with a report after it: without one, why there is none is the
+    // line that matters.
+    if (syncFailed) std::fprintf(stderr, "brindlex-ledger: the sync failed; the report shows what was copied before\n");
+    const std::string output = ReportFormatter::format(choice.format, report.value(), request);
     std::fwrite(output.data(), 1, output.size(), stdout);
     return std::fflush(stdout) == 0 ? CommandLine::kSuccess : CommandLine::kFailure;
 }
