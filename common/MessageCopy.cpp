@@ -1,7 +1,7 @@
 #include "common/MessageCopy.h"
 
+#include "common/CounterInsert.h"
 #include "common/CounterMarkers.h"
-#include "common/SegmentCounter.h"
 #include "common/SmsReader.h"
 #include "common/SourceMark.h"
 #include "platform/DevicePaths.h"
@@ -22,10 +22,6 @@
 
 namespace {
 
-constexpr const char* kOldWriteSql = "insert into message (address, date, text, flags, smscount) values (?,?,?,?,?)";
-constexpr const char* kNewWriteSql =
-    "insert into message (address, date, text, flags, smscount, type) values (?,?,?,?,?,?)";
-
 // The value that, once the caller has added one, leaves the marker where it
 // was.
 std::int64_t unchanged(std::int64_t marker) { return marker == INT64_MIN ? INT64_MIN : marker - 1; }
@@ -43,26 +39,6 @@ void bindOptionalText(SqliteStatement& statement, int parameter, const char* tex
     else
         statement.bindTextNoCopy(parameter, text, bytes);
 }
-
-// The newest date copied per direction. A message's dates count only once
-// all its rows are stored, like the mark.
-struct NewestDates {
-    std::int64_t received;
-    std::int64_t sent;
-    std::int64_t pendingReceived = INT64_MIN;
-    std::int64_t pendingSent = INT64_MIN;
-
-    void note(const SmsRow& row) {
-        if (row.flags == Direction::Sent) pendingSent = std::max(pendingSent, row.date);
-        if (row.flags == Direction::Received) pendingReceived = std::max(pendingReceived, row.date);
-    }
-    void messageComplete() {
-        received = std::max(received, pendingReceived);
-        sent = std::max(sent, pendingSent);
-        dropPending();
-    }
-    void dropPending() { pendingReceived = pendingSent = INT64_MIN; }
-};
 
 // After the phone's file was replaced, a message read again must not be
 // counted again: it is matched against the counted rows by what it is
@@ -149,58 +125,54 @@ public:
         return Plan::Merge;
     }
 
-    End copyRows(SmsReader& read, SqliteStatement& write, CountedRows* counted, NewestDates& newest) {
+    // Copies until the file has no more rows or a row can no longer be read
+    // (a damaged page) or stored (a full disk). Rows are stored a batch at a
+    // time, each batch ending with a whole message, so the mark can always
+    // follow exactly what was stored.
+    End copyRows(SmsReader& read, CounterInsert& insert, CountedRows* counted) {
         SmsRow row;
         for (;;) {
             switch (read.next(row)) {
-            case SmsReader::Next::Done: newest.messageComplete(); return End::Done;
-            case SmsReader::Next::Error: return End::ReadFailed;
+            case SmsReader::Next::Done: return stored(insert, read) ? End::Done : End::InsertFailed;
+            case SmsReader::Next::Error:
+                // The message being read when the file gave out may have
+                // rows still unread: none of it is kept.
+                if (!read.lastComplete() || *read.lastComplete() < currentMessage_)
+                    insert.abandonMessage(currentMessage_);
+                return stored(insert, read) ? End::ReadFailed : End::InsertFailed;
             case SmsReader::Next::Row: break;
             }
             if (row.rowid != currentMessage_) {
-                newest.messageComplete();
+                if (insert.full() && !stored(insert, read)) return End::InsertFailed;
                 currentMessage_ = row.rowid;
-                currentRows_.clear();
             }
             if (counted && counted->alreadyCounted(row)) continue;
-            write.bindTextNoCopy(1, row.address, row.addressBytes);
-            write.bindInt(2, row.date);
-            bindOptionalText(write, 3, row.text, row.textBytes);
-            write.bindInt(4, flagsOf(row.flags));
-            write.bindInt(5, SegmentCounter::segmentsForUtf8(row.text, static_cast<std::size_t>(row.textBytes)));
-            if (newSchema_) bindOptionalText(write, 6, row.type, row.typeBytes);
-            const bool stored = write.step() == SqliteStatement::Step::Done;
-            write.reset();
-            if (!stored) return End::InsertFailed;
-            currentRows_.push_back(counter_.lastInsertRowid());
-            newest.note(row);
+            insert.add(row);
+            if (insert.overflowing() && !insert.flushPart()) return End::InsertFailed;
         }
     }
 
-    // A message whose rows did not all get read or stored keeps none of
-    // them: the mark stays before it, and the next sync reads it whole.
-    bool dropIncompleteMessage(const SmsReader& read, NewestDates& newest) {
-        newest.dropPending();
-        const auto complete = read.lastComplete();
-        if (currentRows_.empty() || (complete && *complete >= currentMessage_)) return true;
-        SqliteStatement remove;
-        if (!remove.prepare(counter_, "delete from message where rowid = ?")) return false;
-        for (const long long rowid : currentRows_) {
-            remove.bindInt(1, rowid);
-            if (remove.step() != SqliteStatement::Step::Done) return false;
-            remove.reset();
-        }
-        currentRows_.clear();
-        return true;
-    }
+    // The last message whose rows were all stored (or passed over).
+    std::optional<std::int64_t> storedThrough() const { return storedThrough_; }
 
 private:
     SqliteDatabase& sms_;
     SqliteDatabase& counter_;
     bool newSchema_;
     std::string counterPath_;
-    std::int64_t currentMessage_ = -1;
-    std::vector<long long> currentRows_;  // counter rowids stored for the current message
+    // Stores what waits, at a point where every message before the reader's
+    // current row is complete.
+    bool stored(CounterInsert& insert, const SmsReader& read) {
+        if (insert.flush()) {
+            storedThrough_ = read.lastComplete();
+            return true;
+        }
+        if (insert.salvagedThrough()) storedThrough_ = insert.salvagedThrough();
+        return false;
+    }
+
+    std::int64_t currentMessage_ = INT64_MIN;
+    std::optional<std::int64_t> storedThrough_;
 };
 
 void reportStop(End end, const SqliteDatabase& sms, const SqliteDatabase& counter, const std::string& counterPath,
@@ -230,8 +202,8 @@ void reportRollback(const SqliteDatabase& counter, const std::string& counterPat
 // The mark after a read: on a complete read the newest message of the file
 // as it was read, so the next sync starts after everything this one saw;
 // after a failure the last message copied whole.
-std::optional<SourcePosition> markAfter(End end, const SmsReader& read, const SqliteDatabase& sms, bool newSchema) {
-    const std::optional<std::int64_t> complete = read.lastComplete();
+std::optional<SourcePosition> markAfter(End end, std::optional<std::int64_t> complete, const SqliteDatabase& sms,
+                                        bool newSchema) {
     if (end == End::Done) {
         std::optional<SourcePosition> newest = SmsReader::newestPosition(sms, newSchema);
         if (newest && (!complete || newest->rowid >= *complete)) return newest;
@@ -253,14 +225,17 @@ bool sameMark(const std::optional<SourcePosition>& a, const std::optional<Source
 }  // namespace
 
 SyncStatus MessageCopy::run(std::int64_t rFrom, std::int64_t sFrom, std::vector<std::int64_t>& returnValue) {
-    NewestDates newest{unchanged(rFrom), unchanged(sFrom)};
+    // The newest dates handed back: the markers minus one unless something
+    // newer was copied.
+    std::int64_t rMax = unchanged(rFrom), sMax = unchanged(sFrom);
     auto finish = [&](SyncStatus status) {
-        returnValue.push_back(newest.received);
-        returnValue.push_back(newest.sent);
+        returnValue.push_back(rMax);
+        returnValue.push_back(sMax);
         return status;
     };
     auto abandon = [&](SyncStatus status) {
-        newest = NewestDates{unchanged(rFrom), unchanged(sFrom)};
+        rMax = unchanged(rFrom);
+        sMax = unchanged(sFrom);
         return finish(status);
     };
 
@@ -295,7 +270,8 @@ SyncStatus MessageCopy::run(std::int64_t rFrom, std::int64_t sFrom, std::vector<
     if (committed) {
         rFrom = std::max(rFrom, committed->received);
         sFrom = std::max(sFrom, committed->sent);
-        newest = NewestDates{unchanged(rFrom), unchanged(sFrom)};
+        rMax = unchanged(rFrom);
+        sMax = unchanged(sFrom);
     }
 
     // One read transaction on sms.db, so the check of the mark, the rows and
@@ -320,8 +296,8 @@ SyncStatus MessageCopy::run(std::int64_t rFrom, std::int64_t sFrom, std::vector<
             sms.logFailure(doing);
         return abandon(SyncStatus::CannotReadSmsDatabase);
     }
-    SqliteStatement write;
-    if (!write.prepare(counter, newSchema ? kNewWriteSql : kOldWriteSql)) {
+    CounterInsert insert(counter, newSchema);
+    if (!insert.prepare()) {
         counter.logFailure("syncing: preparing the insert into " + counterPath);
         return abandon(SyncStatus::CannotWriteCounterDatabase);
     }
@@ -334,8 +310,7 @@ SyncStatus MessageCopy::run(std::int64_t rFrom, std::int64_t sFrom, std::vector<
         }
     }
 
-    const End end = copy.copyRows(read, write, counted ? &*counted : nullptr, newest);
-    write.finalize();
+    const End end = copy.copyRows(read, insert, counted ? &*counted : nullptr);
     // SQLite rolls a transaction back by itself on some failures (a full
     // disk once the change outgrew the page cache); then nothing may be
     // written after it, or a mark would cover rows that are gone.
@@ -344,11 +319,9 @@ SyncStatus MessageCopy::run(std::int64_t rFrom, std::int64_t sFrom, std::vector<
         return abandon(SyncStatus::Ok);
     }
     reportStop(end, sms, counter, counterPath, read.undatedRows());
-    if (end != End::Done && !copy.dropIncompleteMessage(read, newest)) {
-        counter.logFailure("syncing: removing a message stored in part from " + counterPath);
-        return abandon(SyncStatus::Ok);
-    }
-    const std::optional<SourcePosition> position = markAfter(end, read, sms, newSchema);
+    rMax = std::max(rMax, insert.newestReceived());
+    sMax = std::max(sMax, insert.newestSent());
+    const std::optional<SourcePosition> position = markAfter(end, copy.storedThrough(), sms, newSchema);
     read.finalize();
     sms.exec("COMMIT");
 
@@ -358,7 +331,7 @@ SyncStatus MessageCopy::run(std::int64_t rFrom, std::int64_t sFrom, std::vector<
     }
     // Markers that did not move are not written again: a sync that found
     // nothing new then commits an empty transaction, which touches no disk.
-    const CounterMarkers::Markers next{after(newest.received), after(newest.sent)};
+    const CounterMarkers::Markers next{after(rMax), after(sMax)};
     const bool moved = !committed || committed->received != next.received || committed->sent != next.sent;
     if (moved && !CounterMarkers::write(counter, next)) {
         counter.logFailure("syncing: storing the sync markers in " + counterPath);

@@ -13,6 +13,7 @@
 #include "support/CounterRows.h"
 #include "support/TempDeviceRoot.h"
 #include "tools/fixtures/DeviceFixture.h"
+#include "tools/fixtures/ModernMessage.h"
 #include "tools/fixtures/SmsDatabaseFixture.h"
 
 #include <gtest/gtest.h>
@@ -21,6 +22,7 @@
 #include <ctime>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -256,3 +258,58 @@ INSTANTIATE_TEST_SUITE_P(EverySchema, MessageCopyTest, ::testing::Values("5.1.1"
                                  if (c == '.') c = '_';
                              return "v" + name;
                          });
+
+// A group send is copied as one row per recipient, many insert statements'
+// worth; a row refused part-way (here by a trigger, as a full disk would)
+// keeps the messages before it and none of the group send's rows, and the
+// next sync copies the send whole, once.
+TEST(MessageCopyGroupTest, AGroupSendIsStoredWholeOrNotAtAll) {
+    TempDeviceRoot root;
+    ASSERT_TRUE(DeviceFixture::createDeviceRoot(root.path(), "17.1"));
+    Seeding::copyIfNeeded();
+    SmsDatabaseFixture sms(DevicePaths::smsDatabase());
+    auto oneToOne = [](const std::string& text, std::int64_t date) {
+        ModernMessage message;
+        message.chat = FixtureChat::groupOf({"+14155550100"});
+        message.chat.group = false;
+        message.text = text;
+        message.unixDate = date;
+        return message;
+    };
+    ASSERT_GE(sms.storeModern(oneToOne("before", kBase)), 0) << sms.lastError();
+    std::vector<std::string> members;
+    for (int i = 0; i < 300; ++i) members.push_back("+1415556" + std::to_string(1000 + i));
+    ModernMessage group;
+    group.sent = true;
+    group.chat = FixtureChat::groupOf(members);
+    group.text = "to everyone";
+    group.unixDate = kBase + 1;
+    ASSERT_GE(sms.storeModern(group), 0) << sms.lastError();
+    ASSERT_GE(sms.storeModern(oneToOne("after", kBase + 2)), 0) << sms.lastError();
+    {
+        SqliteDatabase counter;
+        ASSERT_TRUE(counter.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadWrite));
+        ASSERT_TRUE(
+            counter.exec("CREATE TRIGGER refuse BEFORE INSERT ON message WHEN NEW.address = '+14155561200' "
+                         "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+    }
+    stderrOf([] { MarkerSync::syncWithStoredMarkers(); });
+    auto rows = counterRows();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].text, "before");
+    {
+        SqliteDatabase counter;
+        ASSERT_TRUE(counter.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadWrite));
+        ASSERT_TRUE(counter.exec("DROP TRIGGER refuse"));
+    }
+    MarkerSync::syncWithStoredMarkers();
+    MarkerSync::syncWithStoredMarkers();
+    std::map<std::string, int> perText;
+    std::set<std::string> recipients;
+    for (const CounterRow& row : counterRows()) {
+        ++perText[row.text.value_or("")];
+        if (row.text == "to everyone") recipients.insert(row.address);
+    }
+    EXPECT_EQ(perText, (std::map<std::string, int>{{"before", 1}, {"to everyone", 300}, {"after", 1}}));
+    EXPECT_EQ(recipients.size(), 300u);
+}
