@@ -12,6 +12,7 @@
 
 #include <sqlite3.h>
 
+#include <cstdint>
 #include <ctime>
 #include <filesystem>
 #include <memory>
@@ -203,14 +204,25 @@ long long BackupImport::countLongTexts(const std::string& path) {
         !rows.prepare(db, "SELECT ROWID FROM message WHERE typeof(text) IN ('text', 'blob')"))
         return 0;
     const auto closeBlob = [](sqlite3_blob* blob) { sqlite3_blob_close(blob); };
+    std::unique_ptr<sqlite3_blob, decltype(closeBlob)> blob(nullptr, closeBlob);
     long long count = 0;
     while (rows.step() == SqliteStatement::Step::Row) {
-        sqlite3_blob* opened = nullptr;
-        // A blob handle learns the value's size from the row header too;
-        // the cap on value lengths does not stop it.
-        const int status = sqlite3_blob_open(db.handle(), "main", "message", "text", rows.columnInt(0), 0, &opened);
-        const std::unique_ptr<sqlite3_blob, decltype(closeBlob)> blob(opened, closeBlob);
-        if (status == SQLITE_OK && sqlite3_blob_bytes(blob.get()) > SqliteHardening::kMaxValueBytes) ++count;
+        const std::int64_t row = rows.columnInt(0);
+        // A blob handle learns the value's size from the row header too, and
+        // the cap on value lengths does not stop it. Moved from row to row,
+        // it is compiled once.
+        int status = blob ? sqlite3_blob_reopen(blob.get(), row) : SQLITE_ERROR;
+        if (status != SQLITE_OK) {
+            sqlite3_blob* opened = nullptr;
+            blob.reset();
+            status = sqlite3_blob_open(db.handle(), "main", "message", "text", row, 0, &opened);
+            blob.reset(opened);
+        }
+        if (status != SQLITE_OK) {
+            blob.reset();
+        } else if (sqlite3_blob_bytes(blob.get()) > SqliteHardening::kMaxValueBytes) {
+            ++count;
+        }
     }
     return count;
 }
