@@ -78,6 +78,23 @@ std::vector<std::string> splitFields(const std::string& line) {
 
 std::string parentOf(const std::string& path) { return fs::path(path).parent_path().string(); }
 
+// An exclusive flock on an existing file, held while the object lives.
+class HeldLock {
+public:
+    explicit HeldLock(const std::string& path) : fd_(::open(path.c_str(), O_RDWR | O_CLOEXEC)) {
+        while (fd_ >= 0 && ::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    }
+    ~HeldLock() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    HeldLock(const HeldLock&) = delete;
+    HeldLock& operator=(const HeldLock&) = delete;
+
+private:
+    int fd_;
+};
+
 }  // namespace
 
 DeviceRootJournal::DeviceRootJournal(std::string root) : root_(std::move(root)) {
@@ -182,6 +199,11 @@ bool DeviceRootJournal::parse(const std::string& text, Phase& phase, std::vector
 }
 
 bool DeviceRootJournal::record(Phase phase, const std::vector<Step>& steps, std::string* error) {
+    // A path the journal could not name would make the whole undo refuse.
+    for (const auto& step : steps)
+        for (const std::string* path : {&step.target, &step.staged, &step.saved})
+            if (!path->empty() && relative(*path).empty())
+                return fail(error, *path + " lies outside the device root " + root_);
     const std::string text = serialize(phase, steps);
     const std::string next = journalFile() + ".new";
     const int fd = ::open(next.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
@@ -270,6 +292,11 @@ DeviceRootJournal::Recovery DeviceRootJournal::recoverAtStart(const char* progra
     // Without a staging folder there is nothing to recover, and no lock to
     // wait for: an import that starts now is as any writer a reader meets.
     if (failure || !exists((root / kStagingFolderName).string())) return Recovery::Nothing;
+    // A program that was running all along syncs under the data lock; held
+    // here, it keeps such a sync from reading sms.db while its -wal is put
+    // back. Taken before the root's lock, in the order an import takes them;
+    // a lock file nobody made yet has nobody waiting on it.
+    const HeldLock dataLock(DevicePaths::lockFile());
     DeviceRootJournal journal(root.string());
     std::string error;
     Recovery recovery = Recovery::Failed;
