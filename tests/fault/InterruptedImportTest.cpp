@@ -199,15 +199,22 @@ TEST_F(InterruptedImportTest, ARecoveryKilledPartWayIsFinishedByTheNext) {
     }
 }
 
-// Ctrl-C or a stop request while the files are copied: the import rolls
-// back, nothing it wrote stays, and the signal ends the program.
-TEST_F(InterruptedImportTest, SigintAndSigtermDuringTheCopyLeaveTheRootAsItWas) {
+// Ctrl-C or a stop request while the -wal or sms.db is copied, or between
+// the renames: the import rolls back, nothing it wrote stays, and the
+// signal ends the program.
+TEST_F(InterruptedImportTest, SigintAndSigtermDuringTheImportLeaveTheRootAsItWas) {
+    // The -wal is copied first, in chunks of 64 KiB; sms.db right after.
+    const int walChunks = static_cast<int>((newWal_.size() + 0xffff) >> 16);
+    const std::vector<std::pair<const char*, int>> points = {{"BRINDLEX_RAISE_AT_WRITE", 1},
+                                                             {"BRINDLEX_RAISE_AT_WRITE", walChunks / 2},
+                                                             {"BRINDLEX_RAISE_AT_WRITE", walChunks + 1},
+                                                             {"BRINDLEX_RAISE_AT_RENAME", 1},
+                                                             {"BRINDLEX_RAISE_AT_RENAME", 3}};
     for (const char* signal : {"INT", "TERM"}) {
-        for (const int write : {1, 3, 6}) {
-            SCOPED_TRACE(std::string("SIG") + signal + " at write " + std::to_string(write));
+        for (const auto& [where, number] : points) {
+            SCOPED_TRACE(std::string("SIG") + signal + " at " + where + "=" + std::to_string(number));
             resetRoot();
-            const auto result =
-                forcedImport({{"BRINDLEX_RAISE_AT_WRITE", std::to_string(write)}, {"BRINDLEX_RAISE_SIGNAL", signal}});
+            const auto result = forcedImport({{where, std::to_string(number)}, {"BRINDLEX_RAISE_SIGNAL", signal}});
             EXPECT_EQ(result.signal, std::string(signal) == "INT" ? SIGINT : SIGTERM) << result.stderrText;
             EXPECT_NE(result.stderrText.find("interrupted"), std::string::npos) << result.stderrText;
             EXPECT_EQ(snapshot(device_), snapshot(pristine_));
