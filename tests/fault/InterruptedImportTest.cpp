@@ -145,6 +145,10 @@ TEST_F(InterruptedImportTest, KilledAtEveryRenameTheNextStartLeavesOnePhone) {
         const Holds now = holds();
         ASSERT_NE(now, Holds::Neither);
         expectCountsOf(now);
+        // The owner tries again: the new phone, counted whole and once.
+        ASSERT_EQ(fault::run({"brindlex-phone", "import-backup", "--force", parent_ + "/new"}, plain_).status, 0);
+        EXPECT_EQ(holds(), Holds::NewPhone);
+        expectCountsOf(Holds::NewPhone);
     }
     // The journal, the -wal, sms.db, the address book, the system version,
     // the phone record, the settings and the kept counter database.
@@ -152,7 +156,7 @@ TEST_F(InterruptedImportTest, KilledAtEveryRenameTheNextStartLeavesOnePhone) {
 }
 
 // Kills inside the copies of the -wal and sms.db, and at the journal's writes.
-TEST_F(InterruptedImportTest, KilledAtEveryWriteTheNextStartLeavesTheOldPhone) {
+TEST_F(InterruptedImportTest, KilledAtEveryWriteTheNextStartLeavesOnePhone) {
     int interrupted = 0;
     for (int write = 1; write < 200; ++write) {
         SCOPED_TRACE("killed at write " + std::to_string(write));
