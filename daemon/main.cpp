@@ -5,6 +5,7 @@
 #include "daemon/BadgeDaemon.h"
 #include "platform/cli/SignalPipe.h"
 #include "platform/DevicePaths.h"
+#include "platform/DeviceRootJournal.h"
 #include "platform/cli/CommandLine.h"
 
 #include <QCommandLineParser>
@@ -37,6 +38,8 @@ int main(int argc, char** argv) {
     // Unbuffered, so a service journal shows the lines as they happen.
     std::setvbuf(stdout, nullptr, _IONBF, 0);
 
+    // An import cut short is finished or undone before the root is read.
+    DeviceRootJournal::recoverAtStart("brindlex-badged");
     BadgeDaemon daemon;
     if (!daemon.start()) {
         std::fprintf(stderr, "brindlex-badged: cannot listen for messages: no session bus\n");

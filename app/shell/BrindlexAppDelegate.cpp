@@ -4,6 +4,7 @@
 #include "common/Seeding.h"
 #include "common/SettingsKeys.h"
 #include "common/SettingsStore.h"
+#include "platform/DeviceRootJournal.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/PhoneWindow.h"
 
@@ -21,6 +22,8 @@ NavigationController* BrindlexAppDelegate::navigationController() const {
 void BrindlexAppDelegate::copyFileIfNeeded() { Seeding::copyIfNeeded(); }
 
 void BrindlexAppDelegate::applicationDidFinishLaunching(const QStringList& launchURLs) {
+    // An import cut short is finished or undone before seeding reads the root.
+    DeviceRootJournal::recoverAtStart("Brindlex");
     copyFileIfNeeded();
     window_ = std::make_unique<PhoneWindow>();
     rv_ = new RootViewController(window_.get(), clock_);

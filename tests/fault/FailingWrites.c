@@ -15,6 +15,14 @@
  *                         its Nth write to such files (1: the first), and
  *                         no write fails: a crash at a chosen point, the
  *                         same point every run
+ *   BRINDLEX_KILL_AT_RENAME the program kills itself (SIGKILL) just before
+ *                         its Nth rename whose source or target lies under
+ *                         BRINDLEX_FAIL_UNDER (1: the first)
+ *   BRINDLEX_RAISE_AT_WRITE with BRINDLEX_RAISE_SIGNAL (INT or TERM): the
+ *                         program sends itself that signal just before its
+ *                         Nth write to such files, and the write goes on: a
+ *                         Ctrl-C at a chosen point
+ *   BRINDLEX_RAISE_AT_RENAME the same before its Nth rename there
  *
  * Writes to anything else (standard output and error, pipes, sockets, other
  * folders) pass untouched, so the program can still say what went wrong.
@@ -51,15 +59,21 @@ static int watched(int fd) {
     return strncmp(path, under, strlen(under)) == 0;
 }
 
+static void raise_chosen_signal(void) {
+    const char* name = getenv("BRINDLEX_RAISE_SIGNAL");
+    raise(name && strcmp(name, "TERM") == 0 ? SIGTERM : SIGINT);
+}
+
 /* True when this write to `fd` is to fail (and sets errno). */
 static int should_fail(int fd) {
     if (!watched(fd)) return 0;
     const long number = atomic_fetch_add(&writes_seen, 1) + 1; /* this write's, from 1 */
+    const char* raise_at = getenv("BRINDLEX_RAISE_AT_WRITE");
+    if (raise_at && number == atol(raise_at)) raise_chosen_signal();
     const char* kill_at = getenv("BRINDLEX_KILL_AT_WRITE");
-    if (kill_at) {
-        if (number == atol(kill_at)) raise(SIGKILL);
-        return 0;
-    }
+    if (kill_at && number == atol(kill_at)) raise(SIGKILL);
+    /* Crash and signal runs fail no write. */
+    if (kill_at || raise_at || getenv("BRINDLEX_KILL_AT_RENAME") || getenv("BRINDLEX_RAISE_AT_RENAME")) return 0;
     const char* after = getenv("BRINDLEX_FAIL_AFTER");
     const long limit = after ? atol(after) : 0;
     if (number <= limit) return 0;
@@ -106,4 +120,22 @@ int fsync(int fd) {
 int fdatasync(int fd) {
     if (sync_fails(fd)) return -1;
     return REAL(fdatasync, int (*)(int))(fd);
+}
+
+static atomic_long renames_seen;
+
+static int under_watched_folder(const char* path) {
+    const char* under = getenv("BRINDLEX_FAIL_UNDER");
+    return under && *under && path && strncmp(path, under, strlen(under)) == 0;
+}
+
+int rename(const char* from, const char* to) {
+    if (under_watched_folder(from) || under_watched_folder(to)) {
+        const long number = atomic_fetch_add(&renames_seen, 1) + 1; /* this rename's, from 1 */
+        const char* kill_at = getenv("BRINDLEX_KILL_AT_RENAME");
+        if (kill_at && number == atol(kill_at)) raise(SIGKILL);
+        const char* raise_at = getenv("BRINDLEX_RAISE_AT_RENAME");
+        if (raise_at && number == atol(raise_at)) raise_chosen_signal();
+    }
+    return REAL(rename, int (*)(const char*, const char*))(from, to);
 }

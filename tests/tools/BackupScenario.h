@@ -2,11 +2,13 @@
 
 #include "tools/fixtures/AddressBookFixture.h"
 #include "tools/fixtures/BackupFixture.h"
+#include "platform/SqliteDatabase.h"
 #include "tools/fixtures/SmsDatabaseFixture.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -72,6 +74,52 @@ inline BackupFixture make(const std::string& parent, const std::string& udid, co
     std::filesystem::create_directories(backup.folder() + "/ab");
     std::ofstream(backup.folder() + "/ab/ab12000000000000000000000000000000000000") << "photo";
     return backup;
+}
+
+// The backup of phone `udid` whose sms.db is in WAL mode with `count`
+// messages, every one of them only in sms.db-wal, as a phone leaves them
+// between checkpoints: both files are copied into the backup while a
+// connection holds the database open, so nothing is checkpointed first.
+inline BackupFixture makeWithWal(const std::string& parent, const std::string& udid, int count,
+                                 const Options& options = {}) {
+    const std::string sources = parent + "/sources-" + udid;
+    std::filesystem::create_directories(sources);
+    const std::string sms = sources + "/sms.db";
+    std::filesystem::remove(sms);
+    SmsDatabaseFixture database(sms);
+    EXPECT_TRUE(database.create(SmsSchema::New)) << database.lastError();
+    SqliteDatabase holder;
+    EXPECT_TRUE(holder.open(sms, SqliteDatabase::Mode::ReadWrite));
+    EXPECT_TRUE(holder.exec("PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0; SELECT count(*) FROM message;"))
+        << holder.lastError();
+    EXPECT_TRUE(database.storeMessages(messages(count))) << database.lastError();
+
+    BackupFixture backup(parent + "/" + udid, options.layout);
+    BackupFixture::Phone phone{udid, options.deviceName, options.productVersion, "16H81"};
+    EXPECT_TRUE(backup.create(phone, options.format)) << backup.lastError();
+    EXPECT_TRUE(backup.addFile(BackupFixture::kHomeDomain, BackupFixture::kSmsDatabasePath, sms)) << backup.lastError();
+    EXPECT_TRUE(backup.addFile(BackupFixture::kHomeDomain, "Library/SMS/sms.db-wal", sms + "-wal"))
+        << backup.lastError();
+    return backup;
+}
+
+// A gzip file of the shared real data unpacked to `target`.
+inline bool gunzip(const std::string& source, const std::string& target) {
+    return std::system(("gunzip -c '" + source + "' > '" + target + "'").c_str()) == 0;
+}
+
+// Where the shared real data lies: ../shared/real-data beside the checkout
+// whose build folder holds this test program; empty when it is not there.
+inline std::string realData(const std::string& part) {
+    namespace fs = std::filesystem;
+    std::error_code failure;
+    const fs::path self = fs::read_symlink("/proc/self/exe", failure);
+    for (fs::path folder = self.parent_path(); !folder.empty(); folder = folder.parent_path()) {
+        const fs::path candidate = folder / "shared" / "real-data" / part;
+        if (fs::exists(candidate)) return candidate.string();
+        if (folder == folder.parent_path()) break;
+    }
+    return {};
 }
 
 // Every entry under `folder` with its bytes (a link: its target), for

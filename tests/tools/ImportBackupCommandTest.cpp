@@ -6,6 +6,8 @@
 #include "common/SettingsStore.h"
 #include "platform/DevicePaths.h"
 #include "platform/PropertyList.h"
+#include "platform/SqliteHardening.h"
+#include "platform/SqliteStatement.h"
 #include "platform/SystemVersion.h"
 #include "support/ProgramRun.h"
 #include "support/TempDeviceRoot.h"
@@ -16,6 +18,7 @@
 
 #include <climits>
 #include <filesystem>
+#include <fstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -38,6 +41,21 @@ protected:
     }
 
     ProgramRun import(const std::string& arguments) { return phone("import-backup " + arguments); }
+
+    ProgramRun ledgerSync(const std::string& environment = {}) {
+        return ProgramRun::of("brindlex-ledger", "sync", scratch_, environment);
+    }
+
+    // The messages of the sms.db at `path`: as a sync reads it, its -wal
+    // included, or (`mainFileOnly`) as the main file holds them alone.
+    static long long messagesIn(const std::string& path, bool mainFileOnly = false) {
+        SqliteDatabase db;
+        SqliteStatement count;
+        if (!db.open(path, mainFileOnly ? SqliteDatabase::Mode::Snapshot : SqliteDatabase::Mode::ReadOnly) ||
+            !count.prepare(db, "SELECT count(*) FROM message") || count.step() != SqliteStatement::Step::Row)
+            return -1;
+        return count.columnInt(0);
+    }
 
     static long long counted() {
         return sms_read_back::scalar(DevicePaths::counterDatabase(), "select count(*) from message").value_or(-1);
@@ -75,7 +93,7 @@ TEST_F(ImportBackupCommandTest, ModernBackupFillsTheDeviceRootAndStaysUntouched)
     EXPECT_TRUE(fs::exists(DevicePaths::settingsFile()));
     EXPECT_TRUE(fs::exists(DevicePaths::counterDatabase(true)));
     for (const auto& entry : snapshot(root_.path()))
-        for (const char* leftover : {".importing-", ".replaced-", ".removed-"})
+        for (const char* leftover : {".importing-", ".replaced-", ".removed-", ".brindlex-import"})
             EXPECT_EQ(entry.first.find(leftover), std::string::npos) << entry.first;
 
     // The backup, Manifest.db opened and all, is byte for byte as it was.
@@ -190,11 +208,22 @@ TEST_F(ImportBackupCommandTest, FailureLeavesTheRootAsItWas) {
     ASSERT_EQ(import("'" + make(parent_ + "/first", kPhoneA).folder() + "'").status, 0);
     const auto before = snapshot(root_.path());
 
-    // Fails while staging: the address book is listed but gone.
+    // Refused before staging: the address book is no database.
     BackupFixture broken = make(parent_ + "/broken", kPhoneA, {.messageCount = 7});
-    fs::remove(broken.pathOf(BackupFixture::kHomeDomain, BackupFixture::kAddressBookPath));
+    std::ofstream(broken.pathOf(BackupFixture::kHomeDomain, BackupFixture::kAddressBookPath)) << "not a database";
     EXPECT_EQ(import("'" + broken.folder() + "'").status, 1);
     EXPECT_EQ(snapshot(root_.path()), before);
+
+    // Fails while staging, after sms.db and its sidecars were staged: a file
+    // stands where the address book's folder goes.
+    const std::string bookFolder = fs::path(DevicePaths::addressBook()).parent_path().string();
+    fs::rename(bookFolder, bookFolder + ".aside");
+    std::ofstream(bookFolder) << "in the way";
+    const auto fileInTheWay = snapshot(root_.path());
+    EXPECT_EQ(import("'" + make(parent_ + "/staging", kPhoneA, {.messageCount = 7}).folder() + "'").status, 1);
+    EXPECT_EQ(snapshot(root_.path()), fileInTheWay);
+    fs::remove(bookFolder);
+    fs::rename(bookFolder + ".aside", bookFolder);
 
     // Fails while committing, after sms.db was replaced: a folder stands
     // where the address book goes, so sms.db has to be put back.
@@ -218,6 +247,167 @@ TEST_F(ImportBackupCommandTest, WrongArgumentsPrintUsage) {
     const ProgramRun help = phone("help");
     EXPECT_NE(help.out.find("import-backup DIR"), std::string::npos);
     EXPECT_TRUE(fs::is_empty(root_.path()));
+}
+
+// A phone between checkpoints keeps its newest messages in sms.db-wal; the
+// import brings the -wal along (never a -shm) and the sync counts them.
+TEST_F(ImportBackupCommandTest, MessagesOnlyInTheWalAreImportedAndCounted) {
+    BackupFixture backup = makeWithWal(parent_, kPhoneA, 4);
+    const std::string backupSms = backup.pathOf(BackupFixture::kHomeDomain, BackupFixture::kSmsDatabasePath);
+    ASSERT_EQ(messagesIn(backupSms, true), 0) << "the fixture must leave every message in the -wal";
+    const std::string shm = parent_ + "/sms.db-shm";
+    std::ofstream(shm) << "a phone's shared-memory index";
+    ASSERT_TRUE(backup.addFile(BackupFixture::kHomeDomain, "Library/SMS/sms.db-shm", shm));
+    const auto before = snapshot(parent_);
+
+    const ProgramRun run = import("'" + parent_ + "'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("sms.db-wal"), std::string::npos) << run.out;
+    EXPECT_EQ(slurp(DevicePaths::smsDatabase() + "-wal"),
+              slurp(backup.pathOf(BackupFixture::kHomeDomain, "Library/SMS/sms.db-wal")));
+    EXPECT_NE(slurp(DevicePaths::smsDatabase() + "-shm"), slurp(shm));
+    EXPECT_EQ(snapshot(parent_), before);
+
+    ASSERT_EQ(ledgerSync().status, 0);
+    EXPECT_EQ(counted(), 4);
+}
+
+// A -wal or -shm beside the root's sms.db belongs to that file alone: left
+// beside the next import's sms.db it would be played into it.
+TEST_F(ImportBackupCommandTest, TheRootsOldWalAndShmGoWithTheOldDatabase) {
+    ASSERT_EQ(import("'" + makeWithWal(parent_ + "/monday", kPhoneA, 4).folder() + "'").status, 0);
+    ASSERT_EQ(ledgerSync().status, 0);
+    ASSERT_EQ(counted(), 4);
+    ASSERT_TRUE(fs::exists(DevicePaths::smsDatabase() + "-wal"));
+    std::ofstream(DevicePaths::smsDatabase() + "-shm") << "stale";
+
+    const BackupFixture friday = make(parent_ + "/friday", kPhoneA, {.messageCount = 6});
+    const ProgramRun run = import("'" + friday.folder() + "'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out.find("sms.db-wal"), std::string::npos) << run.out;
+    EXPECT_FALSE(fs::exists(DevicePaths::smsDatabase() + "-wal"));
+    EXPECT_FALSE(fs::exists(DevicePaths::smsDatabase() + "-shm"));
+    EXPECT_EQ(slurp(DevicePaths::smsDatabase()),
+              slurp(friday.pathOf(BackupFixture::kHomeDomain, BackupFixture::kSmsDatabasePath)));
+    ASSERT_EQ(ledgerSync().status, 0);
+    EXPECT_EQ(counted(), 6);
+}
+
+// Real phones' sms.db with their messages in the -wal, in backups laid out
+// by file id: counted as many as the same database checkpointed gives.
+TEST_F(ImportBackupCommandTest, RealWalDatabasesCountAsTheirCheckpointedCopies) {
+    struct Case {
+        std::string folder, version, checkpointed;  // checkpointed: the publisher's copy, if any
+    };
+    const std::vector<Case> cases = {{"no-licence/ios5-wal-eichbaum", "5.1.1", "Logical-sms.db.gz"},
+                                     {"no-licence/pre-ios10-wal-testsmsreader/stateA", "9.3.5", ""},
+                                     {"no-licence/pre-ios10-wal-testsmsreader/stateB", "9.3.5", ""}};
+    int ran = 0;
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.folder);
+        const std::string data = realData(test.folder);
+        if (data.empty()) continue;
+        ++ran;
+        const std::string work = scratch_ + "/" + std::to_string(ran);
+        fs::create_directories(work + "/reference");
+        ASSERT_TRUE(gunzip(data + "/sms.db.gz", work + "/sms.db"));
+        ASSERT_TRUE(gunzip(data + "/sms.db-wal.gz", work + "/sms.db-wal"));
+        const std::string reference = work + "/reference/sms.db";
+        if (!test.checkpointed.empty()) {
+            ASSERT_TRUE(gunzip(data + "/" + test.checkpointed, reference));
+        } else {
+            fs::copy_file(work + "/sms.db", reference);
+            fs::copy_file(work + "/sms.db-wal", reference + "-wal");
+            SqliteDatabase db;
+            ASSERT_TRUE(db.open(reference, SqliteDatabase::Mode::ReadWrite));
+            ASSERT_TRUE(db.exec("PRAGMA wal_checkpoint(TRUNCATE); PRAGMA journal_mode=DELETE;")) << db.lastError();
+        }
+
+        long long counts[2] = {-1, -1};
+        for (const bool withWal : {true, false}) {
+            const std::string device = work + (withWal ? "/device-wal" : "/device-reference");
+            BackupFixture backup(work + "/backup-" + (withWal ? "wal" : "reference") + "/" + kPhoneA,
+                                 BackupFixture::Layout::Flat);
+            ASSERT_TRUE(backup.create({kPhoneA, "Old iPhone", test.version, "9B206"})) << backup.lastError();
+            ASSERT_TRUE(backup.addFile(BackupFixture::kHomeDomain, BackupFixture::kSmsDatabasePath,
+                                       withWal ? work + "/sms.db" : reference));
+            if (withWal) {
+                ASSERT_TRUE(backup.addFile(BackupFixture::kHomeDomain, "Library/SMS/sms.db-wal", work + "/sms.db-wal"));
+            }
+            const std::string environment = "BRINDLEX_DEVICE_ROOT='" + device + "' ";
+            const ProgramRun run = ProgramRun::of("brindlex-phone", "import-backup '" + backup.folder() + "'", scratch_,
+                                                  environment + "DBUS_SESSION_BUS_ADDRESS=unix:path=/no/bus ");
+            ASSERT_EQ(run.status, 0) << run.err;
+            ASSERT_EQ(ledgerSync(environment).status, 0);
+            const bool newSchema = test.version != "5.1.1";
+            counts[withWal ? 0 : 1] = sms_read_back::scalar(device + "/private/var/mobile/Library/Brindlex/" +
+                                                                DevicePaths::counterDatabaseName(newSchema),
+                                                            "select count(*) from message")
+                                          .value_or(-1);
+        }
+        EXPECT_GT(counts[1], 0);
+        EXPECT_EQ(counts[0], counts[1]);
+    }
+    if (ran == 0) GTEST_SKIP() << "skipped: ../shared/real-data has none of the -wal databases";
+}
+
+// A backup whose file list names the address book without holding the file
+// still holds every message: imported, with one line saying names will miss.
+TEST_F(ImportBackupCommandTest, AddressBookListedButAbsentImportsTheMessagesWithOneWarning) {
+    const BackupFixture backup = make(parent_, kPhoneA, {.messageCount = 5});
+    fs::remove(backup.pathOf(BackupFixture::kHomeDomain, BackupFixture::kAddressBookPath));
+    const ProgramRun run = import("'" + parent_ + "'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto warning = run.err.find("names will be missing");
+    ASSERT_NE(warning, std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("names will be missing", warning + 1), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(DevicePaths::addressBook()));
+    ASSERT_EQ(ledgerSync().status, 0);
+    EXPECT_EQ(counted(), 5);
+}
+
+// The trimmed backup of a real iPhone on iOS 14.3 lists the address book
+// without its file, and has no Manifest.plist.
+TEST_F(ImportBackupCommandTest, RealIos14BackupWithoutItsAddressBookImports) {
+    const std::string data = realData("ios14-backup");
+    if (data.empty()) GTEST_SKIP() << "skipped: ../shared/real-data/ios14-backup is not there";
+    const std::string folder = parent_ + "/1cb128eafa77c5be74283e9a3a2130af36a3c059";
+    fs::create_directories(folder);
+    fs::copy(data, folder, fs::copy_options::recursive);
+    ASSERT_TRUE(gunzip(folder + "/Manifest.db.gz", folder + "/Manifest.db"));
+    fs::remove(folder + "/Manifest.db.gz");
+
+    const ProgramRun run = import("'" + parent_ + "'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("names will be missing"), std::string::npos) << run.err;
+    EXPECT_EQ(SystemVersion::systemVersion(), "14.3");
+    EXPECT_EQ(slurp(DevicePaths::smsDatabase()), slurp(folder + "/3d/3d0d7e5fb2ce288813306e4d4636395e047a3d28"));
+    EXPECT_EQ(messagesIn(DevicePaths::smsDatabase()), 1);
+}
+
+// A text longer than a sync reads is cut by the sync; the import says how
+// many there are, finding them without loading one.
+TEST_F(ImportBackupCommandTest, TextsLongerThanTheSyncReadsAreCountedInOneLine) {
+    const std::string sms = scratch_ + "/long/sms.db";
+    fs::create_directories(scratch_ + "/long");
+    SmsDatabaseFixture database(sms);
+    ASSERT_TRUE(database.create(SmsSchema::New)) << database.lastError();
+    auto batch = messages(3);
+    batch[1].text = std::string(17 * 1024 * 1024, 'x');                        // 17 MB: over
+    batch[2].text = std::string(SqliteHardening::kMaxValueBytes, 'y');         // at the cap: read whole
+    batch.push_back({"+14155550100", std::nullopt, kFirstDate + 600, false});  // no text at all
+    ASSERT_TRUE(database.storeMessages(batch)) << database.lastError();
+    BackupFixture backup(parent_ + "/" + kPhoneA, BackupFixture::Layout::Manifest);
+    ASSERT_TRUE(backup.create({kPhoneA}));
+    ASSERT_TRUE(backup.addFile(BackupFixture::kHomeDomain, BackupFixture::kSmsDatabasePath, sms));
+
+    const ProgramRun run = import("'" + backup.folder() + "'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("1 message has a text longer than " + std::to_string(SqliteHardening::kMaxValueBytes) +
+                           " bytes; it is counted with its text cut"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(messagesIn(DevicePaths::smsDatabase()), 4);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // The counter store from the command line: `sync` (the default) copies what
 // is new and prints what the counter database holds; `report` prints the
 // numbers the app shows for a period, as text, CSV or JSON.
+#include "platform/DeviceRootJournal.h"
 #include "platform/cli/CommandLine.h"
 #include "tools/ledger/LedgerSync.h"
 #include "tools/ledger/ReportCommand.h"
@@ -25,6 +26,8 @@ int main(int argc, char** argv) {
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
     if (const auto status = CommandLine::parse(parser, app.arguments())) return *status;
 
+    // An import cut short is finished or undone before the root is read.
+    DeviceRootJournal::recoverAtStart("brindlex-ledger");
     const QStringList rest = parser.positionalArguments();
     const QString command = rest.isEmpty() ? QStringLiteral("sync") : rest.constFirst();
     if (command == QLatin1String("report"))

@@ -215,8 +215,9 @@ std::optional<BackupFolder::Phone> BackupFolder::readPhone(const std::string& fo
 }
 
 std::optional<std::string> BackupFolder::find(std::string_view domain, std::string_view relativePath,
-                                              std::string* error) const {
+                                              std::string* error, bool* listedButAbsent) const {
     if (error) error->clear();
+    if (listedButAbsent) *listedButAbsent = false;
     const std::string what = std::string(domain) + " " + std::string(relativePath);
     std::string id;
     if (manifestDatabase_) {
@@ -238,6 +239,7 @@ std::optional<std::string> BackupFolder::find(std::string_view domain, std::stri
     if (!problem.empty()) {
         fail(error, what + ": " + problem);
     } else if (manifestDatabase_) {
+        if (listedButAbsent) *listedButAbsent = true;
         fail(error, "Manifest.db lists " + what + " as " + id + ", but " + path_ + "/" + id.substr(0, 2) + "/" + id +
                         " is missing: the backup is incomplete; make a new one with "
                         "'idevicebackup2 backup --full DIR'");

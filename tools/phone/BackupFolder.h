@@ -18,6 +18,9 @@ class BackupFolder {
 public:
     static constexpr const char* kHomeDomain = "HomeDomain";
     static constexpr const char* kSmsDatabasePath = "Library/SMS/sms.db";
+    // The phone keeps sms.db in WAL mode; a backup taken before SQLite
+    // checkpointed holds the newest messages in this file alone.
+    static constexpr const char* kSmsWalPath = "Library/SMS/sms.db-wal";
     static constexpr const char* kAddressBookPath = "Library/AddressBook/AddressBook.sqlitedb";
 
     // What Info.plist says about the phone.
@@ -50,8 +53,10 @@ public:
     // there is one, else by its file id. Nothing, with `error` empty, when the
     // backup lacks the file; nothing with `error` set when the backup lists it
     // but the file is missing, lies outside the backup or is not a regular
-    // file, or when Manifest.db cannot be read.
-    std::optional<std::string> find(std::string_view domain, std::string_view relativePath, std::string* error) const;
+    // file, or when Manifest.db cannot be read. `listedButAbsent`, when
+    // given, tells the one case of those where only the file is missing.
+    std::optional<std::string> find(std::string_view domain, std::string_view relativePath, std::string* error,
+                                    bool* listedButAbsent = nullptr) const;
 
     const std::string& path() const { return path_; }
     const Phone& phone() const { return phone_; }

@@ -10,8 +10,12 @@
 #include "platform/PropertyList.h"
 #include "tools/phone/DeviceRootTransaction.h"
 
+#include <sqlite3.h>
+
+#include <cstdint>
 #include <ctime>
 #include <filesystem>
+#include <memory>
 
 namespace fs = std::filesystem;
 
@@ -47,6 +51,10 @@ std::string BackupImport::phoneFile() { return DevicePaths::dataDirectory() + "/
 
 std::optional<BackupImport::Outcome> BackupImport::run(const std::string& directory, const Options& options,
                                                        std::string* error) {
+    if (options.stopRequested && options.stopRequested()) {
+        fail(error, DeviceRootTransaction::kStopped);
+        return std::nullopt;
+    }
     const auto backup = BackupFolder::open(directory, options.udid, error);
     if (!backup) return std::nullopt;
     const auto found = findFiles(*backup, error);
@@ -58,6 +66,8 @@ std::optional<BackupImport::Outcome> BackupImport::run(const std::string& direct
     outcome.phone = backup->phone();
     outcome.backupFolder = backup->path();
     outcome.addressBook = found->addressBook.has_value();
+    outcome.addressBookListedButAbsent = found->addressBookListedButAbsent;
+    outcome.smsWal = found->smsWal.has_value();
     outcome.samePhone = previous && BackupFolder::sameIdentifier(*previous, backup->phone().udid);
     outcome.replacedPhone = previous && !outcome.samePhone;
 
@@ -67,10 +77,13 @@ std::optional<BackupImport::Outcome> BackupImport::run(const std::string& direct
     std::optional<DataLock> lock;
     if (fs::is_directory(DevicePaths::dataDirectory())) lock.emplace();
 
-    DeviceRootTransaction transaction(DevicePaths::root());
+    DeviceRootTransaction transaction(DevicePaths::root(), options.stopRequested);
     if (!transaction.begin(error) || !stageFiles(transaction, *found, error) ||
         !stageDeviceRecords(transaction, *backup, error))
         return std::nullopt;
+    // The staged copy, with its staged -wal beside it: the rows a sync will
+    // read, those only in the -wal included.
+    outcome.longTexts = countLongTexts(transaction.stagedPath(DevicePaths::smsDatabase()));
     if (!outcome.samePhone && !stageFreshCount(transaction, previous, outcome, error)) return std::nullopt;
     if (!transaction.commit(error)) return std::nullopt;
     // The counter database of the backup's system version and the settings
@@ -97,9 +110,19 @@ std::optional<BackupImport::Found> BackupImport::findFiles(const BackupFolder& b
     }
     if (!wellFormed(*sms, "sms.db", error)) return std::nullopt;
     found.smsDatabase = *sms;
-    // A backup without an address book still has messages to count.
-    found.addressBook = backup.find(BackupFolder::kHomeDomain, BackupFolder::kAddressBookPath, &problem);
+    // Listed but missing, the -wal is refused like sms.db itself: the newest
+    // messages would be missing without a word.
+    found.smsWal = backup.find(BackupFolder::kHomeDomain, BackupFolder::kSmsWalPath, &problem);
     if (!problem.empty()) {
+        fail(error, problem);
+        return std::nullopt;
+    }
+    // A backup without an address book still has messages to count, and so
+    // has one that lists it without holding it (trimmed, or made while the
+    // file was being replaced): only the names are missing.
+    found.addressBook = backup.find(BackupFolder::kHomeDomain, BackupFolder::kAddressBookPath, &problem,
+                                    &found.addressBookListedButAbsent);
+    if (!problem.empty() && !found.addressBookListedButAbsent) {
         fail(error, problem);
         return std::nullopt;
     }
@@ -153,23 +176,55 @@ bool BackupImport::refuseOtherPhone(const BackupFolder::Phone& phone, const std:
 }
 
 bool BackupImport::stageFiles(DeviceRootTransaction& transaction, const Found& found, std::string* error) {
-    return stageDatabase(transaction, found.smsDatabase, DevicePaths::smsDatabase(), error) &&
-           stageDatabase(transaction, found.addressBook, DevicePaths::addressBook(), error);
+    return stageDatabase(transaction, found.smsDatabase, found.smsWal, DevicePaths::smsDatabase(), error) &&
+           stageDatabase(transaction, found.addressBook, std::nullopt, DevicePaths::addressBook(), error);
 }
 
 bool BackupImport::stageDatabase(DeviceRootTransaction& transaction, const std::optional<std::string>& source,
-                                 const std::string& target, std::string* error) {
+                                 const std::optional<std::string>& wal, const std::string& target, std::string* error) {
+    if (source && !transaction.makeDirectories(parentOf(target), error)) return false;
+    // The sidecars go first and the database last: a stale -wal or -shm
+    // beside the new file would be played into it, and a new -wal beside
+    // the old file likewise.
+    for (const char* sidecar : {"-shm", "-journal"})
+        if (!transaction.stageRemoval(target + sidecar, {}, error)) return false;
+    if (wal ? !transaction.stageCopy(*wal, target + "-wal", error)
+            : !transaction.stageRemoval(target + "-wal", {}, error))
+        return false;
     // Without a source the root's old file goes too: the root holds what the
     // backup holds, and a missing address book reads as an empty one.
-    if (source) {
-        if (!transaction.makeDirectories(parentOf(target), error) || !transaction.stageCopy(*source, target, error))
-            return false;
-    } else if (!transaction.stageRemoval(target, {}, error)) {
-        return false;
+    return source ? transaction.stageCopy(*source, target, error) : transaction.stageRemoval(target, {}, error);
+}
+
+long long BackupImport::countLongTexts(const std::string& path) {
+    SqliteDatabase db;
+    SqliteStatement rows;
+    // typeof() reads a value's type from the row header without loading it.
+    if (!db.open(path, SqliteDatabase::Mode::Untrusted) ||
+        !rows.prepare(db, "SELECT ROWID FROM message WHERE typeof(text) IN ('text', 'blob')"))
+        return 0;
+    const auto closeBlob = [](sqlite3_blob* blob) { sqlite3_blob_close(blob); };
+    std::unique_ptr<sqlite3_blob, decltype(closeBlob)> blob(nullptr, closeBlob);
+    long long count = 0;
+    while (rows.step() == SqliteStatement::Step::Row) {
+        const std::int64_t row = rows.columnInt(0);
+        // A blob handle learns the value's size from the row header too, and
+        // the cap on value lengths does not stop it. Moved from row to row,
+        // it is compiled once.
+        int status = blob ? sqlite3_blob_reopen(blob.get(), row) : SQLITE_ERROR;
+        if (status != SQLITE_OK) {
+            sqlite3_blob* opened = nullptr;
+            blob.reset();
+            status = sqlite3_blob_open(db.handle(), "main", "message", "text", row, 0, &opened);
+            blob.reset(opened);
+        }
+        if (status != SQLITE_OK) {
+            blob.reset();
+        } else if (sqlite3_blob_bytes(blob.get()) > SqliteHardening::kMaxValueBytes) {
+            ++count;
+        }
     }
-    for (const char* sidecar : kSidecars)
-        if (!transaction.stageRemoval(target + sidecar, {}, error)) return false;
-    return true;
+    return count;
 }
 
 bool BackupImport::stageDeviceRecords(DeviceRootTransaction& transaction, const BackupFolder& backup,

@@ -2,6 +2,7 @@
 
 #include "tools/phone/BackupFolder.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -30,12 +31,19 @@ public:
     struct Options {
         std::string udid;  // which phone of a folder holding several; empty: the only one
         bool force = false;
+        // Asked between steps of the copy; true cancels the import, which
+        // then leaves the root as it was and fails with an error of
+        // DeviceRootTransaction::kStopped.
+        std::function<bool()> stopRequested;
     };
 
     struct Outcome {
         BackupFolder::Phone phone;
         std::string backupFolder;
         bool addressBook = false;                       // the backup held one
+        bool addressBookListedButAbsent = false;        // its file list names one it does not hold
+        bool smsWal = false;                            // sms.db came with its -wal
+        long long longTexts = 0;                        // messages whose text is longer than the sync reads
         bool samePhone = false;                         // a newer backup of the phone the root held
         bool replacedPhone = false;                     // the root held another phone's messages
         std::vector<std::string> keptCounterDatabases;  // where they were moved
@@ -53,16 +61,23 @@ public:
 private:
     struct Found {
         std::string smsDatabase;
+        std::optional<std::string> smsWal;
         std::optional<std::string> addressBook;
+        bool addressBookListedButAbsent = false;
     };
 
     static std::optional<Found> findFiles(const BackupFolder& backup, std::string* error);
     static bool refuseOtherPhone(const BackupFolder::Phone& phone, const std::optional<std::string>& previous,
                                  bool force, std::string* error);
     static bool stageFiles(DeviceRootTransaction& transaction, const Found& found, std::string* error);
-    // A database file and the sidecars that belong to it alone.
+    // A database file and the sidecars that belong to it alone: its -wal
+    // when `wal` names one, no other.
     static bool stageDatabase(DeviceRootTransaction& transaction, const std::optional<std::string>& source,
-                              const std::string& target, std::string* error);
+                              const std::optional<std::string>& wal, const std::string& target, std::string* error);
+    // Messages of the sms.db at `path` whose text is longer than a sync
+    // reads, counted from the sizes SQLite keeps in each row's header: no
+    // text is loaded, however long.
+    static long long countLongTexts(const std::string& path);
     static bool stageDeviceRecords(DeviceRootTransaction& transaction, const BackupFolder& backup, std::string* error);
     static bool stageFreshCount(DeviceRootTransaction& transaction, const std::optional<std::string>& previous,
                                 Outcome& outcome, std::string* error);

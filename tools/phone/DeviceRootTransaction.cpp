@@ -15,6 +15,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using Kind = DeviceRootJournal::Kind;
+using Phase = DeviceRootJournal::Phase;
+
 bool fail(std::string* error, const std::string& message) {
     if (error) *error = message;
     return false;
@@ -22,25 +25,31 @@ bool fail(std::string* error, const std::string& message) {
 
 std::string systemError(const std::string& path) { return path + ": " + std::strerror(errno); }
 
-bool copyAll(int from, int to) {
-    char buffer[1 << 16];
-    for (;;) {
-        const ssize_t got = ::read(from, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return false;
-        if (got == 0) return true;
-        if (!FileWrites::writeAll(to, buffer, static_cast<std::size_t>(got))) return false;
-    }
-}
-
 bool exists(const std::string& path) {
     struct stat info {};
     return ::lstat(path.c_str(), &info) == 0;
 }
 
+// A path inside the root as one file name: '/' and the escape itself
+// written as %2F and %25.
+std::string flatten(const std::string& relative) {
+    std::string name;
+    for (const char c : relative) {
+        if (c == '/') {
+            name += "%2F";
+        } else if (c == '%') {
+            name += "%25";
+        } else {
+            name += c;
+        }
+    }
+    return name;
+}
+
 }  // namespace
 
-DeviceRootTransaction::DeviceRootTransaction(std::string root) : givenRoot_(std::move(root)), root_(givenRoot_) {}
+DeviceRootTransaction::DeviceRootTransaction(std::string root, std::function<bool()> stopRequested)
+    : givenRoot_(std::move(root)), root_(givenRoot_), stopRequested_(std::move(stopRequested)) {}
 
 std::string DeviceRootTransaction::place(const std::string& path) const {
     if (path.size() > givenRoot_.size() && path.compare(0, givenRoot_.size(), givenRoot_) == 0 &&
@@ -65,13 +74,20 @@ bool DeviceRootTransaction::begin(std::string* error) {
     }
     for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
         if (::mkdir(it->c_str(), 0755) != 0 && errno != EEXIST) return fail(error, systemError(*it));
-        createdDirectories_.push_back(*it);
+        createdRootFolders_.push_back(*it);
     }
     const fs::path canonical = fs::canonical(path, failure);
     if (failure || !fs::is_directory(canonical, failure))
         return fail(error, root_ + ": the device root is not a folder");
     root_ = canonical.string();
-    return true;
+    journal_.emplace(root_);
+    stagingMade_ = journal_->open(error);
+    return stagingMade_;
+}
+
+bool DeviceRootTransaction::stopped(std::string* error) const {
+    if (!stopRequested_ || !stopRequested_()) return false;
+    return !fail(error, kStopped);
 }
 
 bool DeviceRootTransaction::insideRoot(const std::string& path, std::string* error) const {
@@ -88,10 +104,12 @@ bool DeviceRootTransaction::makeDirectories(const std::string& path, std::string
     fs::path walk(root_);
     for (const auto& part : fs::path(directory.substr(root_.size() + 1))) {
         walk /= part;
-        if (::mkdir(walk.c_str(), 0755) == 0) {
-            createdDirectories_.push_back(walk.string());
-        } else if (errno != EEXIST) {
-            return fail(error, systemError(walk.string()));
+        if (!exists(walk.string())) {
+            // In the journal before it exists, so a kill right after the
+            // mkdir leaves nothing the next start does not know of.
+            steps_.push_back(Step{Kind::Directory, walk.string(), {}, {}, false});
+            if (!journal_->record(Phase::Staging, steps_, error)) return false;
+            if (::mkdir(walk.c_str(), 0755) != 0) return fail(error, systemError(walk.string()));
         }
         // An existing entry must be a folder within the root, not a link out.
         std::error_code failure;
@@ -102,13 +120,31 @@ bool DeviceRootTransaction::makeDirectories(const std::string& path, std::string
     return true;
 }
 
-std::string DeviceRootTransaction::temporaryBeside(const std::string& target, const char* purpose) {
-    return target + "." + purpose + "-" + std::to_string(::getpid()) + "-" + std::to_string(++serial_);
+std::string DeviceRootTransaction::stagedPath(const std::string& path) const {
+    const std::string target = place(path);
+    const std::string relative = target.rfind(root_ + "/", 0) == 0 ? target.substr(root_.size() + 1) : target;
+    return journal_->stagingFolder() + "/" + flatten(relative);
+}
+
+std::string DeviceRootTransaction::savedName(const char* purpose) {
+    return journal_->stagingFolder() + "/" + purpose + "-" + std::to_string(++serial_);
+}
+
+bool DeviceRootTransaction::copyFile(int from, int to) const {
+    char buffer[1 << 16];
+    for (;;) {
+        if (stopRequested_ && stopRequested_()) return false;
+        const ssize_t got = ::read(from, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return false;
+        if (got == 0) return true;
+        if (!FileWrites::writeAll(to, buffer, static_cast<std::size_t>(got))) return false;
+    }
 }
 
 bool DeviceRootTransaction::stageCopy(const std::string& source, const std::string& path, std::string* error) {
     const std::string target = place(path);
-    if (!insideRoot(target, error)) return false;
+    if (stopped(error) || !insideRoot(target, error)) return false;
     const int from = ::open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (from < 0) return fail(error, systemError(source));
     struct stat info {};
@@ -116,18 +152,18 @@ bool DeviceRootTransaction::stageCopy(const std::string& source, const std::stri
         ::close(from);
         return fail(error, source + ": not a regular file");
     }
-    const std::string staged = temporaryBeside(target, "importing");
+    const std::string staged = stagedPath(target);
     const int to = ::open(staged.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (to < 0) {
         ::close(from);
         return fail(error, systemError(staged));
     }
-    // Recorded at once, so a failure below still removes the partial copy.
-    changes_.push_back(Change{target, staged, {}, {}, false});
-    const bool copied = copyAll(from, to) && ::fsync(to) == 0;
+    steps_.push_back(Step{Kind::Replace, target, staged, {}, false});
+    const bool copied = copyFile(from, to) && ::fsync(to) == 0;
     const std::string why = copied ? std::string() : std::strerror(errno);
     ::close(from);
     const bool closed = ::close(to) == 0;
+    if (!copied && stopped(error)) return false;
     if (!copied || !closed)
         return fail(error, "copying " + source + " to " + staged + ": " + (copied ? std::strerror(errno) : why));
     return true;
@@ -135,11 +171,11 @@ bool DeviceRootTransaction::stageCopy(const std::string& source, const std::stri
 
 bool DeviceRootTransaction::stageContents(const std::string& bytes, const std::string& path, std::string* error) {
     const std::string target = place(path);
-    if (!insideRoot(target, error)) return false;
-    const std::string staged = temporaryBeside(target, "importing");
+    if (stopped(error) || !insideRoot(target, error)) return false;
+    const std::string staged = stagedPath(target);
     const int to = ::open(staged.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (to < 0) return fail(error, systemError(staged));
-    changes_.push_back(Change{target, staged, {}, {}, false});
+    steps_.push_back(Step{Kind::Replace, target, staged, {}, false});
     const bool written = FileWrites::writeAll(to, bytes.data(), bytes.size()) && ::fsync(to) == 0;
     if (::close(to) != 0 || !written) return fail(error, systemError(staged));
     return true;
@@ -149,84 +185,77 @@ bool DeviceRootTransaction::stageRemoval(const std::string& path, const std::str
     const std::string target = place(path);
     const std::string keepAs = keepPath.empty() ? std::string() : place(keepPath);
     if (!insideRoot(target, error) || (!keepAs.empty() && !insideRoot(keepAs, error))) return false;
-    changes_.push_back(Change{target, {}, keepAs, {}, false});
+    steps_.push_back(Step{Kind::Move, target, {}, keepAs, false});
     return true;
 }
 
 bool DeviceRootTransaction::commit(std::string* error) {
-    for (auto& change : changes_) {
-        if (!apply(change, error)) {
+    // What each rename finds is settled, and written down, before the first.
+    for (auto& step : steps_) {
+        if (step.kind == Kind::Directory) continue;
+        step.existed = exists(step.target);
+        if (step.kind == Kind::Replace && step.existed) step.saved = savedName("replaced");
+        if (step.kind == Kind::Move && step.saved.empty()) step.saved = savedName("removed");
+    }
+    FileWrites::syncDirectory(journal_->stagingFolder());
+    if (stopped(error) || !journal_->record(Phase::Renaming, steps_, error)) {
+        rollback();
+        return false;
+    }
+    phase_ = Phase::Renaming;
+    std::vector<std::string> folders;
+    for (auto& step : steps_) {
+        if (stopped(error) || !apply(step, error)) {
             rollback();
             return false;
         }
+        if (step.kind != Kind::Directory) folders.push_back(fs::path(step.target).parent_path().string());
+        if (step.kind == Kind::Move && step.existed) folders.push_back(fs::path(step.saved).parent_path().string());
     }
-    finish();
+    std::sort(folders.begin(), folders.end());
+    folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+    for (const auto& folder : folders) FileWrites::syncDirectory(folder);
+    if (!journal_->record(Phase::Done, steps_, error)) {
+        rollback();
+        return false;
+    }
+    phase_ = Phase::Done;
+    journal_->discard();
+    journal_.reset();
+    steps_.clear();
     committed_ = true;
     return true;
 }
 
-bool DeviceRootTransaction::apply(Change& change, std::string* error) {
-    const bool replacing = exists(change.target);
-    if (change.staged.empty()) {
-        if (!replacing) return true;
-        change.saved = change.keepAs.empty() ? temporaryBeside(change.target, "removed") : change.keepAs;
-        if (::rename(change.target.c_str(), change.saved.c_str()) != 0) {
-            change.saved.clear();
-            return fail(error, "moving " + systemError(change.target));
-        }
-        change.applied = true;
+bool DeviceRootTransaction::apply(Step& step, std::string* error) {
+    switch (step.kind) {
+    case Kind::Directory: return true;
+    case Kind::Move:
+        if (step.existed && ::rename(step.target.c_str(), step.saved.c_str()) != 0)
+            return fail(error, "moving " + systemError(step.target));
         return true;
+    case Kind::Replace: break;
     }
-    if (replacing) {
-        // A second name for the old file: the rename below replaces the
-        // target without a moment where it is missing, and this name brings
-        // the old file back should anything after it fail.
-        change.saved = temporaryBeside(change.target, "replaced");
-        if (::link(change.target.c_str(), change.saved.c_str()) != 0) {
-            change.saved.clear();
-            return fail(error, "cannot replace " + systemError(change.target));
-        }
-    }
-    if (::rename(change.staged.c_str(), change.target.c_str()) != 0) {
-        const std::string why = systemError(change.target);
-        if (!change.saved.empty()) ::unlink(change.saved.c_str());
-        change.saved.clear();
-        return fail(error, "cannot replace " + why);
-    }
-    change.applied = true;
+    // A second name for the old file: the rename below replaces the target
+    // without a moment where it is missing, and this name brings the old
+    // file back should anything after it fail.
+    if (step.existed && ::link(step.target.c_str(), step.saved.c_str()) != 0)
+        return fail(error, "cannot replace " + systemError(step.target));
+    if (::rename(step.staged.c_str(), step.target.c_str()) != 0)
+        return fail(error, "cannot replace " + systemError(step.target));
     return true;
 }
 
-void DeviceRootTransaction::undo(Change& change) {
-    if (!change.applied) {
-        if (!change.staged.empty()) ::unlink(change.staged.c_str());
-        return;
-    }
-    if (!change.saved.empty()) {
-        ::rename(change.saved.c_str(), change.target.c_str());
-    } else {
-        ::unlink(change.target.c_str());
-    }
-    change.applied = false;
-}
-
 void DeviceRootTransaction::rollback() {
-    for (auto it = changes_.rbegin(); it != changes_.rend(); ++it) undo(*it);
-    changes_.clear();
-    // Innermost first; a folder something else has filled meanwhile stays.
-    for (auto it = createdDirectories_.rbegin(); it != createdDirectories_.rend(); ++it) ::rmdir(it->c_str());
-    createdDirectories_.clear();
-}
-
-void DeviceRootTransaction::finish() {
-    std::vector<std::string> directories;
-    for (const auto& change : changes_) {
-        if (change.keepAs.empty() && !change.saved.empty()) ::unlink(change.saved.c_str());
-        directories.push_back(fs::path(change.target).parent_path().string());
+    // A staging folder this object did not make (one it could not recover)
+    // is left for the owner to look at.
+    if (journal_ && stagingMade_) {
+        DeviceRootJournal::rollBack(phase_, steps_);
+        journal_->discard();
     }
-    std::sort(directories.begin(), directories.end());
-    directories.erase(std::unique(directories.begin(), directories.end()), directories.end());
-    for (const auto& directory : directories) FileWrites::syncDirectory(directory);
-    changes_.clear();
-    createdDirectories_.clear();
+    steps_.clear();
+    journal_.reset();
+    // Innermost first; a folder something else has filled meanwhile stays.
+    for (auto it = createdRootFolders_.rbegin(); it != createdRootFolders_.rend(); ++it) ::rmdir(it->c_str());
+    createdRootFolders_.clear();
 }

@@ -1,31 +1,41 @@
 #pragma once
 
+#include "platform/DeviceRootJournal.h"
+
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 // Changes several files of the device root so that a reader sees each file
 // either as it was or as it will be, never half written, and so that a
-// failure anywhere leaves the root as it was.
+// failure anywhere, a stop request or a kill leaves the root as it was.
 //
-// New contents are staged first: written to a temporary file beside the
-// target and flushed to disk. Commit then renames each into place (an atomic
-// replacement that a program holding the old file open does not notice),
-// keeping a hard link to every file it replaces; should a later rename fail,
-// those links are renamed back. Whatever is not committed when the object
-// goes is undone: staged files are deleted and the folders it created are
-// removed again.
+// New contents are staged first: written into the root's staging folder and
+// flushed to disk. Commit then writes the journal (DeviceRootJournal) and
+// renames each into place (an atomic replacement that a program holding the
+// old file open does not notice), keeping a second name in the staging
+// folder for every file it replaces; should a later rename fail, those are
+// renamed back. Whatever is not committed when the object goes is undone,
+// and the staging folder goes in every case. An import killed outright is
+// finished or undone from the journal by the next program that starts.
 //
 // Paths are given under the root as named (DevicePaths gives them so) and
 // used under the root with its links resolved; every one must lie inside it,
 // so a link planted in the root cannot make the commit write elsewhere.
 class DeviceRootTransaction {
 public:
-    explicit DeviceRootTransaction(std::string root);
+    // `stopRequested`, asked between chunks of a copy and between renames,
+    // cancels the transaction when it returns true.
+    explicit DeviceRootTransaction(std::string root, std::function<bool()> stopRequested = {});
     ~DeviceRootTransaction();
     DeviceRootTransaction(const DeviceRootTransaction&) = delete;
     DeviceRootTransaction& operator=(const DeviceRootTransaction&) = delete;
 
-    // Creates the root when missing; false when it cannot be made or is no folder.
+    static constexpr const char* kStopped = "interrupted";
+
+    // Creates the root when missing and locks it, finishing or undoing an
+    // import left over in it; false when it cannot be made or is no folder.
     bool begin(std::string* error);
     // Creates `directory` and its missing parents inside the root.
     bool makeDirectories(const std::string& directory, std::string* error);
@@ -36,35 +46,37 @@ public:
     // On commit, `target` (when there is one) goes; with `keepAs` set it is
     // moved there and stays, else it is deleted once the commit succeeded.
     bool stageRemoval(const std::string& target, const std::string& keepAs, std::string* error);
+    // Where the staged new contents of `target` lie until the commit: the
+    // new files of one folder keep their names relative to each other there,
+    // so a staged database finds its staged -wal beside it.
+    std::string stagedPath(const std::string& target) const;
 
     // Puts every staged change in place, in the order staged; false, with
-    // every change undone, when one fails.
+    // every change undone, when one fails or a stop was requested.
     bool commit(std::string* error);
 
     const std::string& root() const { return root_; }
 
 private:
-    struct Change {
-        std::string target;
-        std::string staged;  // the new contents; empty for a removal
-        std::string keepAs;  // a removal's lasting place; empty: delete
-        std::string saved;   // the replaced file, until the commit is done
-        bool applied = false;
-    };
+    using Step = DeviceRootJournal::Step;
 
     // `path` under the resolved root.
     std::string place(const std::string& path) const;
     bool insideRoot(const std::string& path, std::string* error) const;
-    std::string temporaryBeside(const std::string& target, const char* purpose);
-    bool apply(Change& change, std::string* error);
-    void undo(Change& change);
+    std::string savedName(const char* purpose);
+    bool stopped(std::string* error) const;
+    bool copyFile(int from, int to) const;
+    bool apply(Step& step, std::string* error);
     void rollback();
-    void finish();
 
     std::string givenRoot_;
     std::string root_;  // canonical once begun
-    std::vector<Change> changes_;
-    std::vector<std::string> createdDirectories_;  // outermost first
+    std::function<bool()> stopRequested_;
+    std::optional<DeviceRootJournal> journal_;
+    DeviceRootJournal::Phase phase_ = DeviceRootJournal::Phase::Staging;
+    std::vector<Step> steps_;
+    std::vector<std::string> createdRootFolders_;  // the root's own, outermost first
+    bool stagingMade_ = false;
     bool committed_ = false;
     unsigned serial_ = 0;
 };

@@ -1,6 +1,8 @@
 #include "tools/phone/ImportBackupCommand.h"
 
 #include "platform/DevicePaths.h"
+#include "platform/SqliteHardening.h"
+#include "platform/cli/StopFlag.h"
 #include "platform/dbus/TelephonyCenter.h"
 #include "tools/phone/BackupImport.h"
 #include "tools/phone/PhoneCommand.h"
@@ -33,21 +35,45 @@ int ImportBackupCommand::run(const std::vector<std::string>& arguments) {
     Arguments parsed;
     if (!parse(arguments, parsed)) return PhoneCommand::kUsage;
     std::string error;
-    const auto outcome = BackupImport::run(parsed.directory, {parsed.udid, parsed.force}, &error);
+    // Ctrl-C or a stop request while the files are copied or renamed rolls
+    // the import back; only then does the signal end the program.
+    StopFlag stop;
+    const auto outcome = BackupImport::run(
+        parsed.directory, {parsed.udid, parsed.force, [] { return StopFlag::received() != 0; }}, &error);
+    if (!outcome && StopFlag::received() != 0) {
+        std::fprintf(stderr, "brindlex-phone: interrupted: nothing was imported, %s is as it was\n",
+                     DevicePaths::root().c_str());
+        stop.reraise();
+    }
     if (!outcome) return PhoneCommand::failWith(error);
 
     const auto& phone = outcome->phone;
-    std::printf("Imported the backup of %s (%s, iOS %s) from %s into %s: sms.db%s\n",
+    std::printf("Imported the backup of %s (%s, iOS %s) from %s into %s: sms.db%s%s\n",
                 phone.deviceName.empty() ? "the phone" : phone.deviceName.c_str(), phone.udid.c_str(),
                 phone.productVersion.c_str(), outcome->backupFolder.c_str(), DevicePaths::root().c_str(),
+                outcome->smsWal ? ", sms.db-wal" : "",
                 outcome->addressBook ? ", AddressBook.sqlitedb" : " (the backup has no address book)");
     if (outcome->samePhone)
         std::printf("Same phone as before: the counts so far stay, the next sync copies only new messages\n");
     for (const auto& kept : outcome->keptCounterDatabases)
         std::printf("The previous phone's counter database is kept as %s\n", kept.c_str());
     if (!outcome->samePhone) std::printf("Counting starts afresh: the next sync copies every message\n");
+    warnAboutGaps(*outcome);
     notifyDaemon();
     return PhoneCommand::kSuccess;
+}
+
+void ImportBackupCommand::warnAboutGaps(const BackupImport::Outcome& outcome) {
+    if (outcome.addressBookListedButAbsent)
+        std::fprintf(stderr,
+                     "brindlex-phone: the backup lists the address book but does not hold its file: every message "
+                     "is imported, but names will be missing (contacts not in the backup)\n");
+    if (outcome.longTexts > 0)
+        std::fprintf(stderr,
+                     "brindlex-phone: %lld message%s a text longer than %d bytes; %s counted with %s text cut to "
+                     "that length\n",
+                     outcome.longTexts, outcome.longTexts == 1 ? " has" : "s have", SqliteHardening::kMaxValueBytes,
+                     outcome.longTexts == 1 ? "it is" : "they are", outcome.longTexts == 1 ? "its" : "their");
 }
 
 void ImportBackupCommand::notifyDaemon() {

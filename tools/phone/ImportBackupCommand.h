@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tools/phone/BackupImport.h"
+
 #include <string>
 #include <vector>
 
@@ -22,4 +24,7 @@ private:
     // Nothing for arguments the command does not take.
     static bool parse(const std::vector<std::string>& arguments, Arguments& parsed);
     static void notifyDaemon();
+    // One line on standard error for each part of the phone's data that the
+    // import brought in incomplete.
+    static void warnAboutGaps(const BackupImport::Outcome& outcome);
 };

@@ -10,6 +10,7 @@
 #include "tools/phone/MessageCommands.h"
 #include "tools/phone/OpenCommand.h"
 #include "tools/phone/PhoneCommand.h"
+#include "platform/DeviceRootJournal.h"
 #include "platform/cli/CommandLine.h"
 
 #include <cstdio>
@@ -94,6 +95,9 @@ int main(int argc, char** argv) {
             return PhoneCommand::kSuccess;
         }
     }
+    // An import cut short is finished or undone before any command reads
+    // the device root.
+    DeviceRootJournal::recoverAtStart("brindlex-phone");
     const int status = command->run(arguments);
     if (status == PhoneCommand::kUsage) printUsage(stderr);
     return status;
