@@ -254,6 +254,15 @@ SyncStatus MessageCopy::run(std::int64_t rFrom, std::int64_t sFrom, std::vector<
         counter.logFailure("syncing: opening " + counterPath);
         return abandon(SyncStatus::CannotOpenCounterDatabase);
     }
+    // Each insert statement keeps the pages it changes in a statement
+    // journal, so that a failed one takes back only itself; SQLite writes
+    // that journal to a temporary file past 64 KiB, which cost a first sync
+    // more write calls than the database itself. In memory it stays as
+    // small as one statement's pages.
+    if (!counter.exec("PRAGMA temp_store = MEMORY")) {
+        counter.logFailure("syncing: setting up " + counterPath);
+        return abandon(SyncStatus::CannotOpenCounterDatabase);
+    }
     // Every return from here on that does not commit rolls back: nothing of
     // an abandoned sync stays behind.
     SqliteTransaction transaction(counter, SqliteTransaction::Behavior::Immediate, "syncing into " + counterPath);
