@@ -359,15 +359,22 @@ bool SmsReader::nextModernRow(SmsRow& row) {
 
 // A recipient listed twice in a chat (two handles of one number) is one
 // text; a message's rows come one after the other. The strings are reused
-// from message to message, so the common case allocates nothing.
+// from message to message, so the common case allocates nothing; a large
+// group is looked up in a hash set, so its rows cost linear time.
 bool SmsReader::firstTimeRecipient(const SmsRow& row) {
     const std::string_view address(row.address, static_cast<std::size_t>(row.addressBytes));
     if (row.rowid != currentMessage_) {
         currentMessage_ = row.rowid;
         recipientsUsed_ = 0;
+        manyRecipients_.clear();
     }
+    if (!manyRecipients_.empty()) return manyRecipients_.emplace(address).second;
     const auto used = currentRecipients_.begin() + static_cast<std::ptrdiff_t>(recipientsUsed_);
     if (std::find(currentRecipients_.begin(), used, address) != used) return false;
+    if (recipientsUsed_ == kFewRecipients) {
+        manyRecipients_.insert(currentRecipients_.begin(), used);
+        return manyRecipients_.emplace(address).second;
+    }
     if (recipientsUsed_ == currentRecipients_.size())
         currentRecipients_.emplace_back(address);
     else

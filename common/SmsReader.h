@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 class SqliteDatabase;
@@ -136,7 +137,9 @@ private:
     std::int64_t currentMessage_ = -1;
     std::vector<std::string> currentRecipients_;  // addresses already given for it: the first recipientsUsed_
     std::size_t recipientsUsed_ = 0;
-    std::string text_;  // a body the reader had to rewrite or extract
+    static constexpr std::size_t kFewRecipients = 16;
+    std::unordered_set<std::string> manyRecipients_;  // all of them, past kFewRecipients
+    std::string text_;                                // a body the reader had to rewrite or extract
 
     std::optional<std::int64_t> pending_;   // the message whose rows are being read
     std::optional<std::int64_t> complete_;  // see lastComplete()
