@@ -6,6 +6,9 @@
  *   BRINDLEX_FAIL_UNDER   only files whose path starts with this fail
  *   BRINDLEX_FAIL_AFTER   writes that still succeed before the first failure
  *                         (0: the first write fails)
+ *   BRINDLEX_FAIL_COUNT   how many writes fail before the disk has room
+ *                         again (another program freed space); unset: every
+ *                         one from the first failure on
  *   BRINDLEX_FAIL_ERRNO   ENOSPC (default) or EIO
  *   BRINDLEX_FAIL_FSYNC   1: fsync and fdatasync of such files fail too
  *   BRINDLEX_KILL_AT_WRITE  the program kills itself (SIGKILL) just before
@@ -60,6 +63,8 @@ static int should_fail(int fd) {
     const char* after = getenv("BRINDLEX_FAIL_AFTER");
     const long limit = after ? atol(after) : 0;
     if (number <= limit) return 0;
+    const char* count = getenv("BRINDLEX_FAIL_COUNT");
+    if (count && number > limit + atol(count)) return 0;
     errno = failure_errno();
     return 1;
 }
