@@ -44,6 +44,7 @@
 #include <sstream>
 #include <string>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -66,6 +67,12 @@ constexpr std::uint64_t kSeedsPerSlice = 60;
 // One sequence in this many runs the badge daemon: such a step waits about
 // 4 s for the daemon's delayed syncs.
 constexpr std::uint64_t kDaemonEvery = 40;
+// One sequence in this many meets a backlog: a phone's history arriving at
+// once, more rows than SQLite's page cache holds, so the sync's inserts
+// write part-way, and a disk that is full for a single write just then.
+constexpr std::uint64_t kBacklogEvery = 20;
+constexpr int kBacklog = 20000;
+constexpr int kBacklogPerSecond = 100;
 
 enum class Step {
     Receive,
@@ -84,12 +91,13 @@ enum class Step {
     KilledSync,
     FullDisk,
     Daemon,
+    Backlog,
 };
 
-constexpr std::array<const char*, 16> kStepNames = {"receive",      "send",         "same-second", "past-dated",
-                                                    "future-dated", "end-of-range", "delete",      "phone-command",
-                                                    "newer-backup", "older-backup", "other-phone", "sync",
-                                                    "two-syncs",    "killed-sync",  "full-disk",   "daemon"};
+constexpr std::array<const char*, 17> kStepNames = {
+    "receive",   "send",          "same-second",  "past-dated",   "future-dated", "end-of-range",
+    "delete",    "phone-command", "newer-backup", "older-backup", "other-phone",  "sync",
+    "two-syncs", "killed-sync",   "full-disk",    "daemon",       "backlog"};
 
 const char* nameOf(Step step) { return kStepNames[static_cast<std::size_t>(step)]; }
 
@@ -193,6 +201,10 @@ private:
         }
         if (seed_ % kDaemonEvery == kDaemonEvery - 1)
             steps.insert(steps.begin() + static_cast<long>(pick(steps.size() + 1)), Step::Daemon);
+        if (seed_ % kBacklogEvery == kBacklogEvery / 2) {
+            const auto at = steps.begin() + static_cast<long>(pick(steps.size() + 1));
+            steps.insert(steps.insert(at, Step::FullDisk), Step::Backlog);
+        }
         return steps;
     }
 
@@ -250,6 +262,7 @@ private:
         case Step::KilledSync:
         case Step::FullDisk: sync(step); return;
         case Step::Daemon: daemon(); return;
+        case Step::Backlog: backlog(); return;
         }
     }
 
@@ -306,6 +319,34 @@ private:
         if (rowid < 0) return static_cast<void>(fail(sms.lastError()));
         remember(rowid, message, counted);
         log(describe(message, rowid) + " (the end of the date range, stored as " + std::to_string(platformDate) + ")");
+    }
+
+    // The history of a phone in one transaction, a hundred messages a
+    // second, both directions.
+    void backlog() {
+        std::vector<FixtureMessage> batch;
+        batch.reserve(kBacklog);
+        const std::int64_t first = clock_ + 1;
+        for (int i = 0; i < kBacklog; ++i) batch.push_back(nextMessage(i % 3 == 0, first + i / kBacklogPerSecond));
+        clock_ = batch.back().unixDate;
+        SmsDatabaseFixture sms(smsPath_);
+        if (!sms.storeMessages(batch)) return static_cast<void>(fail(sms.lastError()));
+        std::map<std::string, long long> rowids;
+        SqliteDatabase db;
+        SqliteStatement rows;
+        if (!db.open(smsPath_, SqliteDatabase::Mode::ReadOnly) ||
+            !rows.prepare(db, "SELECT ROWID, text FROM message WHERE ROWID >= (SELECT max(ROWID) FROM message) - ?1"))
+            return static_cast<void>(fail("reading back the backlog: " + db.lastError()));
+        rows.bindInt(1, kBacklog);
+        while (rows.step() == SqliteStatement::Step::Row) rowids[rows.columnString(1)] = rows.columnInt(0);
+        for (const FixtureMessage& message : batch) {
+            const auto rowid = rowids.find(*message.text);
+            if (rowid == rowids.end()) return static_cast<void>(fail("the backlog lacks " + *message.text));
+            remember(rowid->second, message, message.unixDate);
+        }
+        backlogPending_ = true;
+        log("a backlog of " + std::to_string(kBacklog) + " messages, " + *batch.front().text + " to " +
+            *batch.back().text + ", dated " + std::to_string(first) + " to " + std::to_string(clock_));
     }
 
     void deleteOne() {
@@ -458,6 +499,7 @@ private:
         // Nothing changes sms.db while the syncs run, so what it holds now is
         // what each of them starts from.
         const ExactlyOnceModel::PhoneRows present = model_.phone();
+        const bool backlog = std::exchange(backlogPending_, false);
         switch (step) {
         case Step::TwoSyncs: {
             fault::Child first({"brindlex-ledger", "sync"}, withRoot({}));
@@ -490,8 +532,10 @@ private:
         }
         case Step::FullDisk: {
             // Full for good, or for a few writes until space is freed.
-            const int after = between(0, kSyncWrites + 3);
-            const int failing = chance(50) ? between(1, 3) : 0;
+            // A backlog not copied yet makes the sync write part-way through
+            // its inserts, far past the writes of a small one.
+            const int after = backlog ? between(10, 150) : between(0, kSyncWrites + 3);
+            const int failing = backlog ? 1 : chance(50) ? between(1, 3) : 0;
             const bool fsync = failing == 0 && chance(50);
             fault::RunOptions options = shim(DevicePaths::dataDirectory());
             options.environment["BRINDLEX_FAIL_AFTER"] = std::to_string(after);
@@ -617,7 +661,9 @@ private:
                        ? "end-of-range row holds back every later message"
                        : "future-dated row holds back every later message";
         case Mismatch::Date::BeforeNewest:
-            if (replaced && from != Step::PastDated) return "replaced file: lost, dated before the newest counted";
+            if (from == Step::PastDated) return "back-dated row lost";
+            if (fullDisk) return "full disk: markers moved over rows that were rolled back";
+            if (replaced) return "replaced file: lost, dated before the newest counted";
             return "back-dated row lost" + stored;
         default:
             if (fullDisk) return "full disk: lost";
@@ -640,7 +686,10 @@ private:
         out << "sequence of seed " << seed_ << ", one line per step:\n";
         for (const std::string& line : log_) out << "  " << line << "\n";
         out << "what the counter database breaks:\n";
-        for (const std::string& problem : problems_) out << "  " << problem << "\n";
+        // A backlog can lose thousands; the first few tell the story.
+        constexpr std::size_t kShown = 20;
+        for (std::size_t i = 0; i < problems_.size() && i < kShown; ++i) out << "  " << problems_[i] << "\n";
+        if (problems_.size() > kShown) out << "  ... and " << problems_.size() - kShown << " more\n";
         return out.str();
     }
 
@@ -653,6 +702,7 @@ private:
     std::string scratch_;
     std::int64_t clock_ = 0;
     bool sharedSeconds_ = true;
+    bool backlogPending_ = false;  // a backlog not yet copied by a completed sync
     int messages_ = 0;
     int files_ = 0;
     std::vector<std::pair<std::string, ExactlyOnceModel::PhoneRows>> snapshots_;
@@ -681,6 +731,55 @@ int runSeeds(std::uint64_t first, std::uint64_t count) {
     std::printf("[ timings  ] steps of seeds %llu to %llu:\n%s", static_cast<unsigned long long>(first),
                 static_cast<unsigned long long>(first + count - 1), stepTimes().summary().c_str());
     return failing;
+}
+
+// The checker itself: each way of breaking the promise is told, and rows
+// that keep it pass. A checker that let everything through would make every
+// sequence pass.
+TEST(ExactlyOnceModel, TellsEachWayTheRowsBreakThePromise) {
+    const CountedRow a{"+14155550100", 1000, "a", 2}, a2{"+14155550101", 1000, "a2", 2};
+    const CountedRow b{"+14155550101", 1000, "b", 3}, b2{"+14155550101", 1005, "b2", 3};
+    const CountedRow c{"+14155550100", 1001, "c", 2}, late{"+14155550100", 1002, "late", 2};
+    ExactlyOnceModel model;
+    long long rowid = 0;
+    for (const CountedRow& row : {a, a2, b, b2, c})
+        model.stored(++rowid, *row.text, {row.address, row.date, row.flags});
+    model.completedSyncOf(model.phone());
+    model.deleted(5);
+    model.stored(++rowid, *late.text, {late.address, late.date, late.flags});  // no sync since: may be missing
+
+    EXPECT_TRUE(model.mismatches({a, a2, b, b2, c}).empty());
+    EXPECT_TRUE(model.mismatches({c, late, b2, b, a2, a}).empty());
+
+    using Kind = Mismatch::Kind;
+    using Date = Mismatch::Date;
+    struct Case {
+        const char* what;
+        std::vector<CountedRow> rows;
+        Kind kind;
+        Date date;
+    };
+    const Case cases[] = {
+        {"twice", {a, a2, b, b2, c, a}, Kind::Twice, Date::Unknown},
+        {"never held", {a, a2, b, b2, c, {"+14155550100", 1003, "z", 2}}, Kind::NeverHeld, Date::Unknown},
+        {"no text", {a, a2, b, b2, c, {"+14155550100", 1003, std::nullopt, 2}}, Kind::NeverHeld, Date::Unknown},
+        {"other address", {a, a2, b, b2, {"+14155550199", 1001, "c", 2}}, Kind::Wrong, Date::Unknown},
+        {"other date", {a, a2, b, b2, {"+14155550100", 1002, "c", 2}}, Kind::Wrong, Date::Unknown},
+        {"other direction", {a, a2, b, b2, {"+14155550100", 1001, "c", 3}}, Kind::Wrong, Date::Unknown},
+        {"lost after the newest", {a, a2, b, b2}, Kind::Lost, Date::AfterNewest},
+        {"lost beside one of its second", {a2, b, b2, c}, Kind::Lost, Date::SameSecond},
+        {"lost before a newer one", {a, a2, b2, c}, Kind::Lost, Date::BeforeNewest},
+    };
+    for (const Case& broken : cases) {
+        SCOPED_TRACE(broken.what);
+        const auto found = model.mismatches(broken.rows);
+        ASSERT_EQ(found.size(), 1u);
+        EXPECT_EQ(found.front().kind, broken.kind);
+        EXPECT_EQ(found.front().date, broken.date);
+    }
+    const auto none = model.mismatches({a, a2, c});
+    ASSERT_EQ(none.size(), 2u);
+    EXPECT_EQ(none.front().date, Date::NothingCounted);
 }
 
 class ExactlyOnceSlice : public ::testing::TestWithParam<int> {};
