@@ -63,7 +63,7 @@ constexpr int kSyncWrites = 27;
 
 // The fixed range ctest runs, in slices that run in parallel.
 constexpr int kSlices = 4;
-constexpr std::uint64_t kSeedsPerSlice = 60;
+constexpr std::uint64_t kSeedsPerSlice = 50;
 // One sequence in this many runs the badge daemon: such a step waits about
 // 4 s for the daemon's delayed syncs.
 constexpr std::uint64_t kDaemonEvery = 40;
