@@ -64,7 +64,6 @@ public:
     std::vector<Mismatch> mismatches(const std::vector<CountedRow>& rows) const;
 
     const ModelMessage* find(const std::string& text) const;
-    std::size_t mustCount() const { return mustCount_.size(); }
 
 private:
     Mismatch lost(const std::string& text, const std::vector<CountedRow>& rows) const;

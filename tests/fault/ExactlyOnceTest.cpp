@@ -2,8 +2,9 @@
 // picks a phone (one of the four sms.db layouts) and a sequence of phone
 // events (messages now, in one second, dated in the past or the future, at
 // the end of the date range, rows deleted, the file replaced by a newer
-// backup, an older backup or another phone's), syncs (one, two at once, the
-// badge daemon) and failures (a sync killed at a chosen write, a full disk).
+// backup, an older backup or another phone's, a backlog of 20,000), syncs
+// (one, two at once, the badge daemon) and failures (a sync killed at a
+// chosen write, a disk full for good or for a few writes).
 // After every step the counter database is compared with ExactlyOnceModel;
 // a mismatch prints the seed and the whole sequence so it can be replayed.
 //
@@ -169,8 +170,6 @@ public:
         }
         return problems_.empty() && harnessError_.empty() ? std::string() : report();
     }
-
-    std::uint64_t seed() const { return seed_; }
 
 private:
     std::size_t pick(std::size_t count) { return std::uniform_int_distribution<std::size_t>(0, count - 1)(random_); }
