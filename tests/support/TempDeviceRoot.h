@@ -8,8 +8,11 @@
 // BRINDLEX_DEVICE_ROOT while it lives and removes the directory afterwards.
 class TempDeviceRoot {
 public:
-    TempDeviceRoot() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "brindlex-test-XXXXXX").string();
+    TempDeviceRoot() : TempDeviceRoot(std::filesystem::temp_directory_path()) {}
+    // Under `parent`, e.g. a memory-backed folder for tests that commit to
+    // SQLite thousands of times, where a disk's syncs would be the slowest part.
+    explicit TempDeviceRoot(const std::filesystem::path& parent) {
+        std::string pattern = (parent / "brindlex-test-XXXXXX").string();
         path_ = ::mkdtemp(pattern.data()) ? pattern : std::string();
         const char* previous = std::getenv("BRINDLEX_DEVICE_ROOT");
         hadPrevious_ = previous != nullptr;

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <climits>
 #include <regex>
 #include <set>
 
@@ -290,6 +291,31 @@ TEST_P(ModernSmsDatabaseTest, ChatsAndHandlesAreFoundAgainAcrossBatches) {
     EXPECT_EQ(scalar(path(), "SELECT COUNT(*) FROM handle"), 2);
     EXPECT_EQ(scalar(path(), "SELECT COUNT(*) FROM chat_handle_join"), 2);
     EXPECT_EQ(scalar(path(), "SELECT COUNT(DISTINCT guid) FROM message"), 4);
+}
+
+// What the exactly-once sequences do to a phone's file: a row deleted with
+// its chat join, a page-for-page copy (a backup) that keeps ROWIDs, guids
+// and the ROWID counter, and a date at the very end of the column's range.
+TEST_P(ModernSmsDatabaseTest, RowsDeletedCopiedAndDatedAtTheEndOfTheRange) {
+    const long long first = sms_.storeMessage({kAnna, "one", kDate, false, "SMS"});
+    const long long second = sms_.storeMessage({kBen, "two", kDate + 1, true, "SMS"});
+    const long long last = sms_.storeAtPlatformDate({kCara, "last", 0, false, "SMS"}, INT64_MAX);
+    ASSERT_GT(first, 0) << sms_.lastError();
+    ASSERT_GT(second, first);
+    ASSERT_GT(last, second) << sms_.lastError();
+    EXPECT_EQ(text(path(), rowSql("date", last)), std::to_string(INT64_MAX));
+
+    ASSERT_TRUE(sms_.deleteMessage(second)) << sms_.lastError();
+    EXPECT_FALSE(sms_.deleteMessage(second)) << "the row is gone";
+    EXPECT_EQ(sms_.messageCount(), 2);
+    EXPECT_EQ(text(path(), "SELECT count(*) FROM chat_message_join WHERE message_id = " + std::to_string(second)), "0");
+
+    const std::string backup = root_.path() + "/backup.db";
+    ASSERT_TRUE(sms_.copyTo(backup)) << sms_.lastError();
+    for (const long long rowid : {first, last})
+        EXPECT_EQ(text(backup, rowSql("guid", rowid)), text(path(), rowSql("guid", rowid)));
+    SmsDatabaseFixture restored(backup);
+    EXPECT_GT(restored.storeMessage({kAnna, "new", kDate + 2, false, "SMS"}), last) << "deleted ROWIDs stay unused";
 }
 
 TEST_P(ModernSmsDatabaseTest, ABatchIsAllOrNothing) {
