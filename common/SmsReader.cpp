@@ -80,8 +80,7 @@ std::string oldReadSql(const Schema& schema, bool withBodies, bool dated) {
     return sql + " ORDER BY m.ROWID ASC";
 }
 
-std::string datedClause() {
-    const std::string unixDate = kUnixDate;
+std::string datedClause(const std::string& unixDate) {
     return " AND ((m.is_from_me = 1 AND " + unixDate + " >= ?2) OR (m.is_from_me = 0 AND " + unixDate +
            " >= ?3) OR (?4 AND m.date IS NULL))";
 }
@@ -92,7 +91,7 @@ std::string ios6ReadSql(const Schema& schema, bool withBodies, bool dated) {
     sql +=
         ", CASE m.is_from_me WHEN 0 THEN 2 WHEN 1 THEN 3 ELSE 0 END, " + schema.column("service") +
         ", NULL, m.ROWID FROM message m NOT INDEXED CROSS JOIN handle h WHERE h.ROWID = m.handle_id AND m.ROWID > ?1";
-    if (dated) sql += datedClause();
+    if (dated) sql += datedClause("(m.date + 978307200)");
     return sql + " ORDER BY m.ROWID ASC";
 }
 
@@ -118,7 +117,7 @@ std::string modernReadSql(const Schema& schema, bool withBodies, bool dated) {
             "LEFT JOIN handle r ON r.ROWID = ch.handle_id ";
     }
     sql += "WHERE m.ROWID > ?1";
-    if (dated) sql += datedClause();
+    if (dated) sql += datedClause(kUnixDate);
     // Reactions and stickers placed on a message, group changes and other
     // announcements, and sends that failed are rows, but no text that the
     // carrier carried.
@@ -170,6 +169,12 @@ std::optional<SourcePosition> positionOf(const SqliteStatement& query) {
     if (!query.columnIsNull(2)) position.date = query.columnInt(2);
     if (!query.columnIsNull(3)) position.address = query.columnString(3);
     return position;
+}
+
+// Unix seconds of a date in seconds since 2001, saturating at the end of the
+// range rather than wrapping.
+std::int64_t secondsSince2001ToUnix(std::int64_t seconds) {
+    return seconds > INT64_MAX - kPlatformEpoch ? INT64_MAX : seconds + kPlatformEpoch;
 }
 
 // Drops a UTF-8 sequence cut off at the end of `text`.
@@ -352,7 +357,10 @@ bool SmsReader::nextModernRow(SmsRow& row) {
         ++undated_;
         return false;
     }
-    row.date = unixFromPlatformDate(read_.columnInt(1));
+    // 6.x kept seconds since 2001 only; nanoseconds came with 11, whose
+    // files have the later columns.
+    const std::int64_t stored = read_.columnInt(1);
+    row.date = layout_ == Layout::Ios6 ? secondsSince2001ToUnix(stored) : unixFromPlatformDate(stored);
     takeText(row);
     return true;
 }
