@@ -1,5 +1,7 @@
 #include "tools/ledger/ReportFormatter.h"
 
+#include "common/CsvWriter.h"
+
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -101,20 +103,38 @@ std::string ReportFormatter::text(const QuotaReport::Result& result, const Reque
 }
 
 std::string ReportFormatter::csv(const QuotaReport::Result& result) {
-    std::ostringstream out;
-    out << "Kind,Name,Messages,Segments,Received,Sent\n";
-    out << "total,All," << result.messages << ',' << result.segments << ',' << result.received << ',' << result.sent
-        << '\n';
+    CsvWriter out;
+    for (const char* name : {"Kind", "Name", "Messages", "Segments", "Received", "Sent"}) out.text(name);
+    out.endRecord();
+    out.text("total");
+    out.text("All");
+    for (const int value : {result.messages, result.segments, result.received, result.sent}) out.number(value);
+    out.endRecord();
     if (result.quotaLeft) {
-        out << "quota,Quota,," << result.quota << ",,\n";
-        out << "left,Messages Left,," << *result.quotaLeft << ",,\n";
+        figureRecord(out, "quota", "Quota", result.quota);
+        figureRecord(out, "left", "Messages Left", *result.quotaLeft);
     }
-    for (const auto& row : result.persons)
-        out << "person," << csvField(row.person.name()) << ",," << row.segments << ",,\n";
-    for (const auto& month : result.months)
-        out << "month," << monthName(month) << ",," << month.incoming + month.outgoing << ',' << month.incoming << ','
-            << month.outgoing << '\n';
-    return out.str();
+    // Names come from the address book or are the numbers themselves: text
+    // from strangers, guarded like the app's export guards it.
+    for (const auto& row : result.persons) figureRecord(out, "person", row.person.name(), row.segments);
+    for (const auto& month : result.months) {
+        out.text("month");
+        out.text(monthName(month));
+        out.text("");
+        for (const int value : {month.incoming + month.outgoing, month.incoming, month.outgoing}) out.number(value);
+        out.endRecord();
+    }
+    return out.csv();
+}
+
+void ReportFormatter::figureRecord(CsvWriter& out, const std::string& kind, const std::string& name, int segments) {
+    out.text(kind);
+    out.text(name);
+    out.text("");
+    out.number(segments);
+    out.text("");
+    out.text("");
+    out.endRecord();
 }
 
 std::string ReportFormatter::json(const QuotaReport::Result& result, const Request& request) {
@@ -172,11 +192,4 @@ std::string ReportFormatter::typeName(MessageType messageType) {
     case MessageType::Both: break;
     }
     return "both";
-}
-
-std::string ReportFormatter::csvField(const std::string& field) {
-    if (field.find_first_of(",\"\r\n") == std::string::npos) return field;
-    std::string quoted = "\"";
-    for (char c : field) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return quoted + "\"";
 }
