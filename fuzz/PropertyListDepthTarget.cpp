@@ -38,10 +38,11 @@ int treeDepth(plist_t root) {
             plist_dict_iter iter = nullptr;
             plist_dict_new_iter(node, &iter);
             for (;;) {
-                char* key = nullptr;
+                // Keys are not asked for: libplist asserts on a binary key
+                // with a NUL byte in it (the settings reader goes through
+                // the XML form for that reason).
                 plist_t value = nullptr;
-                plist_dict_next_item(node, iter, &key, &value);
-                std::free(key);
+                plist_dict_next_item(node, iter, nullptr, &value);
                 if (!value) break;
                 stack.emplace_back(value, depth + 1);
             }
