@@ -1,6 +1,7 @@
 #include "tools/ledger/ReportFormatter.h"
 
 #include "common/CsvWriter.h"
+#include "platform/TerminalText.h"
 
 #include <QDateTime>
 #include <QJsonArray>
@@ -69,12 +70,15 @@ std::string ReportFormatter::format(Format format, const QuotaReport::Result& re
 }
 
 std::string ReportFormatter::text(const QuotaReport::Result& result, const Request& request) {
+    // Names come from the address book or the messages: shown on a terminal,
+    // an escape sequence in one would be obeyed.
     std::string exclusions;
-    for (const std::string& name : request.exclusions) exclusions += (exclusions.empty() ? "" : ", ") + name;
+    for (const std::string& name : request.exclusions)
+        exclusions += (exclusions.empty() ? "" : ", ") + TerminalText::safe(name);
     std::vector<std::vector<std::string>> totals{
         {"Period", localDate(result.period.from) + " to " + localDate(result.period.to)},
         {"Type", typeName(request.messageType)},
-        {"Person", request.personName.empty() ? "All" : request.personName},
+        {"Person", request.personName.empty() ? "All" : TerminalText::safe(request.personName)},
         {"Exclusions", exclusions.empty() ? "None" : exclusions},
         {"Messages", std::to_string(result.messages)},
         {"Segments", std::to_string(result.segments) + " (received " + std::to_string(result.received) + ", sent " +
@@ -86,7 +90,8 @@ std::string ReportFormatter::text(const QuotaReport::Result& result, const Reque
     for (const auto& row : totals) out += padded(row[0] + ":", 15, false) + row[1] + "\n";
 
     std::vector<std::vector<std::string>> persons{{"Person", "Segments"}};
-    for (const auto& row : result.persons) persons.push_back({row.person.name(), std::to_string(row.segments)});
+    for (const auto& row : result.persons)
+        persons.push_back({TerminalText::safe(row.person.name()), std::to_string(row.segments)});
     out += "\n" + table(persons);
 
     std::vector<std::vector<std::string>> months{{"Month", "Received", "Sent"}};
