@@ -5,6 +5,7 @@
 #include "common/SettingsStore.h"
 #include "common/SmsHelper.h"
 #include "platform/DevicePaths.h"
+#include "platform/TerminalText.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -36,7 +37,7 @@ MarkerSync::Outcome MarkerSync::syncWithStoredMarkers() {
     // copied twice; the settings file catches up with the next sync.
     if (!stored)
         std::fprintf(stderr, "brindlex: the sync markers could not be written to %s\n",
-                     DevicePaths::settingsFile().c_str());
+                     TerminalText::safe(DevicePaths::settingsFile()).c_str());
     return outcome;
 }
 

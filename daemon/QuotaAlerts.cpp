@@ -5,6 +5,7 @@
 #include "daemon/QuotaAlertRule.h"
 #include "daemon/QuotaAlertState.h"
 #include "platform/BundleIdentifier.h"
+#include "platform/TerminalText.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -55,7 +56,8 @@ void QuotaAlerts::check(const BadgeEvent::Reading& reading) {
     std::set<int> updated = announced;
     for (int reached : QuotaAlertRule::reached(used, reading.quota, thresholds)) updated.insert(reached);
     if (!QuotaAlertState(reading.periodStart, updated).save(path))
-        std::fprintf(stderr, "brindlex-badged: cannot write %s; the quota alert may be repeated\n", path.c_str());
+        std::fprintf(stderr, "brindlex-badged: cannot write %s; the quota alert may be repeated\n",
+                     TerminalText::safe(path).c_str());
     notify(*percent, used, reading.quota, reading.periodStart);
 }
 
@@ -102,7 +104,8 @@ void QuotaAlerts::notify(int percent, long long used, int quota, std::time_t per
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* finished) {
         const QDBusPendingReply<uint> reply = *finished;
         if (reply.isError())
-            std::fprintf(stderr, "brindlex-badged: no desktop notification: %s\n", qPrintable(reply.error().message()));
+            std::fprintf(stderr, "brindlex-badged: no desktop notification: %s\n",
+                         TerminalText::safe(reply.error().message().toStdString()).c_str());
         else
             shown_.insert(reply.value());
         finished->deleteLater();
@@ -131,5 +134,5 @@ void QuotaAlerts::launchApp() {
     const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Brindlex"));
     const QString program = QFileInfo(beside).isExecutable() ? beside : QStringLiteral("Brindlex");
     if (!QProcess::startDetached(program, {}))
-        std::fprintf(stderr, "brindlex-badged: cannot start %s\n", qPrintable(program));
+        std::fprintf(stderr, "brindlex-badged: cannot start %s\n", TerminalText::safe(program.toStdString()).c_str());
 }

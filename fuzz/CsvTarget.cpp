@@ -4,6 +4,7 @@
 // header, one record per message.
 
 #include "app/list/CsvExport.h"
+#include "common/CsvWriter.h"
 #include "common/Person.h"
 #include "common/Sms.h"
 #include "fuzz/FuzzCheck.h"
@@ -52,7 +53,7 @@ std::vector<std::vector<std::string>> parse(const QByteArray& text) {
 // A field as the export must give it back: the text as Qt holds it (invalid
 // UTF-8 replaced), with the apostrophe of the formula guard.
 std::string expected(const std::string& field) {
-    return CsvExport::neutralised(QString::fromStdString(field)).toUtf8().toStdString();
+    return CsvWriter::neutralised(QString::fromStdString(field).toStdString());
 }
 
 std::vector<std::string> splitFields(const std::uint8_t* data, std::size_t size) {

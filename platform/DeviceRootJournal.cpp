@@ -2,6 +2,7 @@
 
 #include "platform/DevicePaths.h"
 #include "platform/FileWrites.h"
+#include "platform/TerminalText.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -309,13 +310,13 @@ DeviceRootJournal::Recovery DeviceRootJournal::recoverAtStart(const char* progra
     case Recovery::Nothing: break;
     case Recovery::RolledBack:
         std::fprintf(stderr, "%s: an interrupted import was rolled back; %s holds what it held before it\n", program,
-                     root.c_str());
+                     TerminalText::safe(root.string()).c_str());
         break;
     case Recovery::Finished:
         std::fprintf(stderr, "%s: an interrupted import was finished; %s holds the imported backup\n", program,
-                     root.c_str());
+                     TerminalText::safe(root.string()).c_str());
         break;
-    case Recovery::Failed: std::fprintf(stderr, "%s: %s\n", program, error.c_str()); break;
+    case Recovery::Failed: std::fprintf(stderr, "%s: %s\n", program, TerminalText::safe(error).c_str()); break;
     }
     return recovery;
 }

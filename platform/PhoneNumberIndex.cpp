@@ -11,6 +11,20 @@ namespace {
 
 constexpr std::size_t kKeyDigits = 7;
 
+// A real number has at most 15 digits; these leave room for any formatting
+// and prefix. libphonenumber's patterns take time quadratic in the length of
+// what they are given, so longer text never reaches them: it is matched as
+// the string it is.
+constexpr std::size_t kMaxNumberCharacters = 64;
+constexpr std::size_t kMaxNumberDigits = 20;
+
+bool tooLongForANumber(const std::string& text) {
+    if (text.size() > kMaxNumberCharacters) return true;
+    std::size_t digits = 0;
+    for (const char c : text) digits += (c >= '0' && c <= '9') ? 1 : 0;
+    return digits > kMaxNumberDigits;
+}
+
 // Same string is as good as a match gets.
 constexpr int kExactStrength = 3;
 
@@ -70,7 +84,7 @@ void PhoneNumberIndex::considerNumberMatches(const Parsed& address, Candidate* b
 // An e-mail handle is never a phone number; telling so by its '@' spares the
 // parser's pattern matching.
 std::optional<PhoneNumberIndex::Parsed> PhoneNumberIndex::parse(const std::string& text) const {
-    if (text.find('@') != std::string::npos) return std::nullopt;
+    if (text.find('@') != std::string::npos || tooLongForANumber(text)) return std::nullopt;
     try {
         const PhoneNumberUtil& util = *PhoneNumberUtil::GetInstance();
         Parsed parsed;

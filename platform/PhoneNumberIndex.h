@@ -12,7 +12,8 @@
 // Finds the contact a message address belongs to, the way the phone matches
 // numbers: formatting and country prefixes do not matter, a number without
 // its area code matches the full one, and an address that is no phone number
-// at all (an e-mail handle, a sender name) matches only the same string.
+// at all (an e-mail handle, a sender name) matches only the same string, as
+// does text too long to be a number (more than 64 characters or 20 digits).
 //
 // Every contact number is parsed once, when added, and filed under the last
 // seven digits of its national significant number (all of them when it has

@@ -1,6 +1,8 @@
 #include "platform/PropertyList.h"
 
 #include "platform/FileWrites.h"
+#include "platform/PropertyListDepth.h"
+#include "platform/TerminalText.h"
 
 #include <plist/plist.h>
 
@@ -87,11 +89,20 @@ std::optional<PropertyList> PropertyList::readFromFile(const std::string& path) 
         if (bytes.size() > kMaxFileBytes) return std::nullopt;
     }
     if (in.bad()) return std::nullopt;
-    return fromXml(bytes);
+    return parse(bytes, path);
 }
 
-std::optional<PropertyList> PropertyList::fromXml(const std::string& xml) {
+std::optional<PropertyList> PropertyList::fromXml(const std::string& xml) { return parse(xml, "a property list"); }
+
+std::optional<PropertyList> PropertyList::parse(const std::string& xml, const std::string& origin) {
     if (xml.empty() || xml.size() > kMaxFileBytes) return std::nullopt;
+    // libplist recurses once per level of nesting while reading, copying and
+    // freeing: a deep enough file would overflow the stack.
+    if (const auto problem = PropertyListDepth::problem(xml)) {
+        const std::string line = "brindlex: " + TerminalText::safe(origin) + ": not read: " + *problem + "\n";
+        std::fwrite(line.data(), 1, line.size(), stderr);
+        return std::nullopt;
+    }
     const bool binary = xml.compare(0, 6, "bplist") == 0;
     // XML has no NUL character, but libplist's reader takes a raw one into a
     // key or string, and its accessors then abort or read past the end.

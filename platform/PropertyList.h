@@ -22,7 +22,9 @@ public:
     PropertyList& operator=(const PropertyList&) = delete;
 
     // The dictionary stored in the file, or nothing when the file is missing,
-    // unreadable, not a property list, or its root is not a dictionary.
+    // unreadable, not a property list, or its root is not a dictionary. A
+    // list nested deeper than PropertyListDepth allows is refused as well,
+    // with one line on standard error saying so.
     static std::optional<PropertyList> readFromFile(const std::string& path);
     static std::optional<PropertyList> fromXml(const std::string& xml);
 
@@ -53,6 +55,8 @@ public:
 
 private:
     explicit PropertyList(void* dict);
+    // The bytes of a file (`origin` names it in the line on standard error).
+    static std::optional<PropertyList> parse(const std::string& xml, const std::string& origin);
     // Takes a tree read from the binary form and gives it as the XML reader
     // reads its XML form; null when that fails.
     static void* throughXml(void* tree);

@@ -1,12 +1,17 @@
 #include "platform/SqliteLog.h"
 
+#include "platform/TerminalText.h"
 #include <cstdio>
 #include <string>
 
 namespace {
 
+// Paths and SQLite's messages (which quote names from the file) may hold
+// anything; the line holds no control character.
 void appendOnOneLine(std::string& line, std::string_view part) {
-    for (const char c : part) line += (c == '\n' || c == '\r') ? ' ' : c;
+    std::string blanked(part);
+    for (char& c : blanked) c = (c == '\n' || c == '\r') ? ' ' : c;
+    line += TerminalText::safe(blanked);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "app/list/CsvExport.h"
 
 #include "app/list/MessageDateFormatter.h"
+#include "common/CsvWriter.h"
 #include "common/Sms.h"
 #include "platform/DevicePaths.h"
 
@@ -17,56 +18,30 @@ const QString kFileName = QStringLiteral("data.csv");
 
 QString CsvExport::text(const std::vector<Sms>& records, const QLocale& locale) {
     const MessageDateFormatter formatter(locale);
-    QString csv = QStringLiteral("Name,Number,Date,Type,Text");
-    csv.reserve(qsizetype(records.size()) * 96 + 64);
-    for (const Sms& record : records) {
-        csv += QLatin1Char('\n');
-        appendRecord(csv, record, formatter.stringFromDate(record.date()));
-    }
-    csv += QLatin1Char('\n');
-    return csv;
+    CsvWriter csv;
+    for (const char* name : {"Name", "Number", "Date", "Type", "Text"}) csv.text(name);
+    csv.endRecord();
+    for (const Sms& record : records) appendRecord(csv, record, formatter.stringFromDate(record.date()));
+    return QString::fromStdString(csv.csv());
 }
 
-void CsvExport::appendRecord(QString& csv, const Sms& record, const QString& date) {
+namespace {
+
+// Text as Qt holds it: a byte sequence that is no UTF-8 becomes U+FFFD here,
+// field by field, as the export has always written it.
+std::string asQtHoldsIt(const std::string& text) { return QString::fromStdString(text).toStdString(); }
+
+}  // namespace
+
+void CsvExport::appendRecord(CsvWriter& csv, const Sms& record, const QString& date) {
     // The name as the count resolved it: for an unknown number that is the
     // number itself.
-    const QString name = record.person() ? QString::fromStdString(record.person()->name()) : QString();
-    csv += quotedWhenNeeded(neutralised(name));
-    csv += QLatin1Char(',');
-    csv += quotedWhenNeeded(neutralised(QString::fromStdString(record.number())));
-    csv += QLatin1Char(',');
-    csv += quotedWhenNeeded(neutralised(date));
-    csv += record.flags() == Sms::kReceived ? QLatin1String(",INCOMING,") : QLatin1String(",OUTGOING,");
-    csv += quoted(neutralised(QString::fromStdString(record.text())));
-}
-
-QString CsvExport::neutralised(const QString& field) {
-    // Quotes do not stop a spreadsheet: it still evaluates "=HYPERLINK(...)"
-    // read from a quoted field. A leading apostrophe makes the cell text.
-    if (field.isEmpty()) return field;
-    switch (field.front().unicode()) {
-    case '=':
-    case '+':
-    case '-':
-    case '@':
-    case '\t':
-    case '\r': return QLatin1Char('\'') + field;
-    default: return field;
-    }
-}
-
-QString CsvExport::quotedWhenNeeded(const QString& field) {
-    for (const QChar c : field) {
-        if (c == QLatin1Char(',') || c == QLatin1Char('"') || c == QLatin1Char('\r') || c == QLatin1Char('\n'))
-            return quoted(field);
-    }
-    return field;
-}
-
-QString CsvExport::quoted(const QString& field) {
-    QString escaped = field;
-    escaped.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + escaped + QLatin1Char('"');
+    csv.text(record.person() ? asQtHoldsIt(record.person()->name()) : std::string());
+    csv.text(asQtHoldsIt(record.number()));
+    csv.text(date.toStdString());
+    csv.text(record.flags() == Sms::kReceived ? "INCOMING" : "OUTGOING");
+    csv.text(asQtHoldsIt(record.text()), CsvWriter::Quoting::Always);
+    csv.endRecord();
 }
 
 QString CsvExport::documentsFilePath() {

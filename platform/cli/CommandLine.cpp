@@ -1,5 +1,6 @@
 #include "platform/cli/CommandLine.h"
 
+#include "platform/TerminalText.h"
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
@@ -27,13 +28,15 @@ std::optional<int> CommandLine::parse(QCommandLineParser& parser, const QStringL
 }
 
 int CommandLine::usageError(const QCommandLineParser& parser, const QString& message) {
-    std::fprintf(stderr, "%s: %s\n\n%s", qPrintable(QCoreApplication::applicationName()), qPrintable(message),
-                 qPrintable(parser.helpText()));
+    std::fprintf(stderr, "%s: %s\n\n%s", qPrintable(QCoreApplication::applicationName()),
+                 TerminalText::safe(message.toStdString()).c_str(), qPrintable(parser.helpText()));
     return kUsage;
 }
 
 int CommandLine::fail(const QString& message, int status) {
-    std::fprintf(stderr, "%s: %s\n", qPrintable(QCoreApplication::applicationName()), qPrintable(message));
+    // Messages name paths, arguments and what SQLite said about a file.
+    std::fprintf(stderr, "%s: %s\n", qPrintable(QCoreApplication::applicationName()),
+                 TerminalText::safe(message.toStdString()).c_str());
     return status;
 }
 

@@ -199,6 +199,20 @@ TEST_F(SettingsStoreTest, DamagedFileReadsAsNoDictionaryAndIsLeftAlone) {
     }
 }
 
+// 200,000 nested arrays, 2.8 MB: refused before libplist recurses into them,
+// and then taken as an unreadable file is: every default, no write.
+TEST_F(SettingsStoreTest, DeeplyNestedFileReadsAsNoDictionaryAndIsLeftAlone) {
+    std::string bytes = "<plist version=\"1.0\"><dict><key>smsquota</key><integer>100</integer><key>k</key>";
+    for (int i = 0; i < 200000; ++i) bytes += "<array>";
+    for (int i = 0; i < 200000; ++i) bytes += "</array>";
+    bytes += "</dict></plist>";
+    writeRaw(bytes);
+    EXPECT_FALSE(SettingsStore::load().has_value());
+    EXPECT_EQ(SettingsStore::smsquota(nullptr), 0);
+    EXPECT_FALSE(SettingsStore::update([](PropertyList& s) { s.setInteger(kSmsQuota, 1); }));
+    EXPECT_EQ(fileContents(DevicePaths::settingsFile()), bytes);
+}
+
 TEST_F(SettingsStoreTest, UpdateLeavesNoTemporaryFilesBehind) {
     writeSettings(PropertyList());
     for (int i = 0; i < 5; ++i)

@@ -3,6 +3,7 @@
 // hardening must keep.
 
 #include "platform/PropertyList.h"
+#include "platform/PropertyListDepth.h"
 #include "platform/SqliteDatabase.h"
 #include "platform/SqliteHardening.h"
 #include "platform/SqliteStatement.h"
@@ -75,6 +76,19 @@ TEST_F(ScratchFolder, NulBytesInABinaryPropertyListNeverReachTheAccessors) {
                 EXPECT_EQ(value->find('\0'), std::string::npos);
             }
         }
+    }
+}
+
+// The depth target's finding: a shallow binary list whose dictionary key
+// holds a NUL byte passes the depth check, and then must not reach
+// libplist's key accessor, which asserts on it.
+TEST_F(ScratchFolder, AShallowBinaryListWithANulInAKeyPassesTheDepthCheckAndReadsSafely) {
+    const std::string bytes = corpusFile("property_list_depth", "regression-nul-in-binary-key.bplist");
+    ASSERT_FALSE(bytes.empty());
+    EXPECT_FALSE(PropertyListDepth::problem(bytes).has_value());
+    const auto settings = PropertyList::fromXml(bytes);
+    if (settings) {
+        for (const auto& key : settings->keys()) EXPECT_EQ(key.find('\0'), std::string::npos);
     }
 }
 

@@ -94,6 +94,28 @@ TEST_F(AddressBookTest, HandlesThatAreNoPhoneNumbersMatchOnlyAsTheSameString) {
     EXPECT_EQ(matchOf(book, ""), 0);
 }
 
+// Past 64 characters or 20 digits an entry is no phone number: it matches
+// only itself, however it is spelled, and the parser never sees it.
+TEST_F(AddressBookTest, EntriesTooLongForANumberMatchOnlyAsTheSameString) {
+    const std::string digits(8000, '7');
+    const std::string padded = "+1 415 555 0123" + std::string(60, ' ');
+    const std::string manyDigits = "+1 415 555 0123 0000 0000 00";  // 21 digits, a short string
+    const long long longDigits = add("Long", "Digits", {digits});
+    const long long longPadded = add("Long", "Padding", {padded});
+    const long long longCount = add("Many", "Digits", {manyDigits});
+    const long long normal = add("Anna", "Becker", {"+1 (650) 555-0199"});
+    AddressBook book(path_, "US");
+    EXPECT_EQ(matchOf(book, digits), longDigits);
+    EXPECT_EQ(matchOf(book, padded), longPadded);
+    EXPECT_EQ(matchOf(book, manyDigits), longCount);
+    for (const char* address : {"4155550123", "+14155550123"}) EXPECT_EQ(matchOf(book, address), 0) << address;
+    EXPECT_EQ(matchOf(book, digits.substr(1)), 0);
+    EXPECT_EQ(matchOf(book, "+1 415 555 0123" + std::string(61, ' ')), 0);
+    // Still a number at the limits: 64 characters, 20 digits.
+    EXPECT_EQ(matchOf(book, "+1 650 555 0199" + std::string(49, ' ')), normal);
+    EXPECT_EQ(matchOf(book, "6505550199"), normal);
+}
+
 TEST_F(AddressBookTest, EqualMatchesGoToTheLowestRecordIdentifier) {
     const long long first = add("Anna", "Becker", {"+1 (415) 555-0123"});
     add("Ben", "Hale", {"(415) 555-0123"});

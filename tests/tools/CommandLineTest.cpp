@@ -243,11 +243,51 @@ TEST_F(CommandLineTest, ACountThatFailsGivesNoReportButStatusOneAndOneLine) {
     }
 }
 
-TEST(ReportFormatterTest, CsvQuotesNamesAsTheExportDoesAndTextAlignsColumns) {
-    EXPECT_EQ(ReportFormatter::csvField("Anna Becker"), "Anna Becker");
-    EXPECT_EQ(ReportFormatter::csvField("Becker, Anna"), "\"Becker, Anna\"");
-    EXPECT_EQ(ReportFormatter::csvField("Anna \"AB\" Becker"), "\"Anna \"\"AB\"\" Becker\"");
+// A contact's name holds an escape sequence: the text report shows it with
+// the control characters replaced, so the terminal obeys none of it.
+TEST_F(CommandLineTest, ReportShowsNamesWithoutTheirControlCharacters) {
+    ASSERT_EQ(run("brindlex-phone", "init").status, 0);
+    const ProgramRun added = run("brindlex-phone", "contacts add 'Evil\x1b[2J' 'Name\x1b]0;x\x07' +14155550100");
+    ASSERT_EQ(added.status, 0) << added.err;
+    const ProgramRun received = run("brindlex-phone", "receive +14155550100 hello");
+    ASSERT_TRUE(received.status == 0 || received.status == 1) << received.err;  // stored, told or not
 
+    for (const std::string person : {"", " --person +14155550100"}) {
+        const ProgramRun report = run("brindlex-ledger", "report --from 2000-01-01" + person);
+        ASSERT_EQ(report.status, 0) << report.err;
+        EXPECT_EQ(report.out.find('\x1b'), std::string::npos) << report.out;
+        EXPECT_EQ(report.out.find('\x07'), std::string::npos) << report.out;
+        EXPECT_NE(report.out.find("Evil\xEF\xBF\xBD[2J Name\xEF\xBF\xBD]0;x\xEF\xBF\xBD"), std::string::npos)
+            << report.out;
+    }
+}
+
+// Names in the CSV follow the app's export: quoted when they must be, and
+// guarded against formulas; the figures stay numbers, a negative one too.
+TEST(ReportFormatterTest, CsvQuotesAndGuardsNamesAsTheExportDoes) {
+    QuotaReport::Result result;
+    result.messages = 4;
+    result.segments = 510;
+    result.quota = 500;
+    result.quotaLeft = -10;
+    for (const char* name : {"Anna Becker", "Becker, Anna", "Anna \"AB\" Becker", "=HYPERLINK(\"http://x\",\"y\")",
+                             "@SUM(1+1)", "-2+3", "+14155550179"})
+        result.persons.push_back({Person::bareNumber(name, -1), 1});
+    EXPECT_EQ(ReportFormatter::csv(result),
+              "Kind,Name,Messages,Segments,Received,Sent\n"
+              "total,All,4,510,0,0\n"
+              "quota,Quota,,500,,\n"
+              "left,Messages Left,,-10,,\n"
+              "person,Anna Becker,,1,,\n"
+              "person,\"Becker, Anna\",,1,,\n"
+              "person,\"Anna \"\"AB\"\" Becker\",,1,,\n"
+              "person,\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\",,1,,\n"
+              "person,'@SUM(1+1),,1,,\n"
+              "person,'-2+3,,1,,\n"
+              "person,'+14155550179,,1,,\n");
+}
+
+TEST(ReportFormatterTest, TextAlignsColumns) {
     QuotaReport::Result result;
     result.segments = 12;
     Person zoe = Person::bareNumber("Zoë", -1);

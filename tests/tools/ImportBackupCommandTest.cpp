@@ -411,3 +411,21 @@ TEST_F(ImportBackupCommandTest, TextsLongerThanTheSyncReadsAreCountedInOneLine) 
 }
 
 }  // namespace
+
+namespace {
+
+// The device name comes from the backup's Info.plist: an escape sequence in
+// it reaches the terminal as text, not as a command to it.
+TEST_F(ImportBackupCommandTest, TheDeviceNameIsPrintedWithoutItsControlCharacters) {
+    const BackupFixture backup = make(
+        parent_, kPhoneA, {.format = BackupFixture::PlistFormat::Binary, .deviceName = "Anna\x1b]0;owned\x07\x1b[2J"});
+    const ProgramRun run = import("'" + backup.folder() + "'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out.find('\x1b'), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find('\x07'), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("Imported the backup of Anna\xEF\xBF\xBD]0;owned\xEF\xBF\xBD\xEF\xBF\xBD[2J ("),
+              std::string::npos)
+        << run.out;
+}
+
+}  // namespace

@@ -6,6 +6,7 @@
 #include "platform/SqliteStatement.h"
 #include "platform/DevicePaths.h"
 #include "platform/SystemVersion.h"
+#include "platform/TerminalText.h"
 
 #include <cstdio>
 #include <string>
@@ -34,8 +35,8 @@ void printMonths(const SqliteDatabase& db, bool newSchema) {
     if (!months.prepare(db, sql)) return;
     std::printf("  %-8s %9s %9s\n", "month", "received", "sent");
     while (months.step() == SqliteStatement::Step::Row)
-        std::printf("  %-8s %9lld %9lld\n", months.columnString(0).c_str(), static_cast<long long>(months.columnInt(1)),
-                    static_cast<long long>(months.columnInt(2)));
+        std::printf("  %-8s %9lld %9lld\n", TerminalText::safe(months.columnString(0)).c_str(),
+                    static_cast<long long>(months.columnInt(1)), static_cast<long long>(months.columnInt(2)));
 }
 
 }  // namespace
@@ -45,7 +46,7 @@ int LedgerSync::run() {
     const MarkerSync::Outcome outcome = MarkerSync::syncWithStoredMarkers();
     if (!outcome.ran) {
         std::fprintf(stderr, "brindlex-ledger: no settings file in %s; nothing synced\n",
-                     DevicePaths::dataDirectory().c_str());
+                     TerminalText::safe(DevicePaths::dataDirectory()).c_str());
         return 1;
     }
     if (outcome.status != SyncStatus::Ok)
@@ -55,10 +56,11 @@ int LedgerSync::run() {
     const std::string path = DevicePaths::counterDatabase(newSchema);
     SqliteDatabase db;
     if (!db.open(path, SqliteDatabase::Mode::ReadOnly)) {
-        std::fprintf(stderr, "brindlex-ledger: cannot open %s\n", path.c_str());
+        std::fprintf(stderr, "brindlex-ledger: cannot open %s\n", TerminalText::safe(path).c_str());
         return 1;
     }
-    std::printf("Counter database %s (system version %s)\n", path.c_str(), SystemVersion::systemVersion().c_str());
+    std::printf("Counter database %s (system version %s)\n", TerminalText::safe(path).c_str(),
+                TerminalText::safe(SystemVersion::systemVersion()).c_str());
     printTotals(db, newSchema);
     printMonths(db, newSchema);
     return outcome.status == SyncStatus::Ok ? 0 : 1;

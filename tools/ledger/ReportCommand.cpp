@@ -9,15 +9,19 @@
 #include "platform/DevicePaths.h"
 #include "platform/SqliteDatabase.h"
 #include "platform/SqliteStatement.h"
+#include "platform/TerminalText.h"
 #include "platform/cli/CommandLine.h"
 #include "tools/ledger/ReportFormatter.h"
 
 #include <QCommandLineParser>
 #include <QDate>
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
+#include <string_view>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -135,6 +139,19 @@ std::optional<QString> deviceProblem() {
     return std::nullopt;
 }
 
+// Each line made safe for a terminal, the line feeds between them kept.
+std::string safeLines(const std::string& output) {
+    std::string safe;
+    std::size_t start = 0;
+    while (start < output.size()) {
+        const std::size_t end = std::min(output.find('\n', start), output.size());
+        safe += TerminalText::safe(std::string_view(output).substr(start, end - start));
+        if (end < output.size()) safe += '\n';
+        start = end + 1;
+    }
+    return safe;
+}
+
 }  // namespace
 
 int ReportCommand::run(const QStringList& arguments, std::time_t now) {
@@ -185,7 +202,10 @@ int ReportCommand::run(const QStringList& arguments, std::time_t now) {
     // Said only with a report after it: without one, why there is none is the
     // line that matters.
     if (syncFailed) std::fprintf(stderr, "brindlex-ledger: the sync failed; the report shows what was copied before\n");
-    const std::string output = ReportFormatter::format(choice.format, report.value(), request);
+    std::string output = ReportFormatter::format(choice.format, report.value(), request);
+    // The text form shows names safely wherever it goes; CSV and JSON stay
+    // the data they are in a file or a pipe, but not on a terminal.
+    if (choice.format != ReportFormatter::Format::Text && ::isatty(STDOUT_FILENO)) output = safeLines(output);
     std::fwrite(output.data(), 1, output.size(), stdout);
     return std::fflush(stdout) == 0 ? CommandLine::kSuccess : CommandLine::kFailure;
 }

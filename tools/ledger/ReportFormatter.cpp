@@ -1,5 +1,8 @@
 #include "tools/ledger/ReportFormatter.h"
 
+#include "common/CsvWriter.h"
+#include "platform/TerminalText.h"
+
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -67,12 +70,15 @@ std::string ReportFormatter::format(Format format, const QuotaReport::Result& re
 }
 
 std::string ReportFormatter::text(const QuotaReport::Result& result, const Request& request) {
+    // Names come from the address book or the messages: shown on a terminal,
+    // an escape sequence in one would be obeyed.
     std::string exclusions;
-    for (const std::string& name : request.exclusions) exclusions += (exclusions.empty() ? "" : ", ") + name;
+    for (const std::string& name : request.exclusions)
+        exclusions += (exclusions.empty() ? "" : ", ") + TerminalText::safe(name);
     std::vector<std::vector<std::string>> totals{
         {"Period", localDate(result.period.from) + " to " + localDate(result.period.to)},
         {"Type", typeName(request.messageType)},
-        {"Person", request.personName.empty() ? "All" : request.personName},
+        {"Person", request.personName.empty() ? "All" : TerminalText::safe(request.personName)},
         {"Exclusions", exclusions.empty() ? "None" : exclusions},
         {"Messages", std::to_string(result.messages)},
         {"Segments", std::to_string(result.segments) + " (received " + std::to_string(result.received) + ", sent " +
@@ -84,7 +90,8 @@ std::string ReportFormatter::text(const QuotaReport::Result& result, const Reque
     for (const auto& row : totals) out += padded(row[0] + ":", 15, false) + row[1] + "\n";
 
     std::vector<std::vector<std::string>> persons{{"Person", "Segments"}};
-    for (const auto& row : result.persons) persons.push_back({row.person.name(), std::to_string(row.segments)});
+    for (const auto& row : result.persons)
+        persons.push_back({TerminalText::safe(row.person.name()), std::to_string(row.segments)});
     out += "\n" + table(persons);
 
     std::vector<std::vector<std::string>> months{{"Month", "Received", "Sent"}};
@@ -101,20 +108,38 @@ std::string ReportFormatter::text(const QuotaReport::Result& result, const Reque
 }
 
 std::string ReportFormatter::csv(const QuotaReport::Result& result) {
-    std::ostringstream out;
-    out << "Kind,Name,Messages,Segments,Received,Sent\n";
-    out << "total,All," << result.messages << ',' << result.segments << ',' << result.received << ',' << result.sent
-        << '\n';
+    CsvWriter out;
+    for (const char* name : {"Kind", "Name", "Messages", "Segments", "Received", "Sent"}) out.text(name);
+    out.endRecord();
+    out.text("total");
+    out.text("All");
+    for (const int value : {result.messages, result.segments, result.received, result.sent}) out.number(value);
+    out.endRecord();
     if (result.quotaLeft) {
-        out << "quota,Quota,," << result.quota << ",,\n";
-        out << "left,Messages Left,," << *result.quotaLeft << ",,\n";
+        figureRecord(out, "quota", "Quota", result.quota);
+        figureRecord(out, "left", "Messages Left", *result.quotaLeft);
     }
-    for (const auto& row : result.persons)
-        out << "person," << csvField(row.person.name()) << ",," << row.segments << ",,\n";
-    for (const auto& month : result.months)
-        out << "month," << monthName(month) << ",," << month.incoming + month.outgoing << ',' << month.incoming << ','
-            << month.outgoing << '\n';
-    return out.str();
+    // Names come from the address book or are the numbers themselves: text
+    // from strangers, guarded like the app's export guards it.
+    for (const auto& row : result.persons) figureRecord(out, "person", row.person.name(), row.segments);
+    for (const auto& month : result.months) {
+        out.text("month");
+        out.text(monthName(month));
+        out.text("");
+        for (const int value : {month.incoming + month.outgoing, month.incoming, month.outgoing}) out.number(value);
+        out.endRecord();
+    }
+    return out.csv();
+}
+
+void ReportFormatter::figureRecord(CsvWriter& out, const std::string& kind, const std::string& name, int segments) {
+    out.text(kind);
+    out.text(name);
+    out.text("");
+    out.number(segments);
+    out.text("");
+    out.text("");
+    out.endRecord();
 }
 
 std::string ReportFormatter::json(const QuotaReport::Result& result, const Request& request) {
@@ -172,11 +197,4 @@ std::string ReportFormatter::typeName(MessageType messageType) {
     case MessageType::Both: break;
     }
     return "both";
-}
-
-std::string ReportFormatter::csvField(const std::string& field) {
-    if (field.find_first_of(",\"\r\n") == std::string::npos) return field;
-    std::string quoted = "\"";
-    for (char c : field) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return quoted + "\"";
 }

@@ -4,13 +4,16 @@
 
 #include <string>
 
+class CsvWriter;
+
 // Writes a report for people and for programs:
 //
 // - text: the totals as label and value, then the per-person and the
 //   per-month tables, each column aligned (numbers to the right);
 // - csv: one table, a header line and one line per figure, each ended by a
-//   line feed; a field holding a comma, a quote or a line break is quoted
-//   with its quotes doubled, as the app's export does:
+//   line feed, written by the app's export's CsvWriter: a field holding a
+//   comma, a quote or a line break is quoted with its quotes doubled, and a
+//   name a spreadsheet would take for a formula gets a leading apostrophe:
 //
 //     Kind,Name,Messages,Segments,Received,Sent
 //     total,All,12,14,6,8
@@ -45,7 +48,8 @@ public:
     // "2013-03"
     static std::string monthName(const MonthTotals::Month& month);
     static std::string typeName(MessageType messageType);
-    // The export's rule: quoted only when the field holds a comma, a quote
-    // or a line break.
-    static std::string csvField(const std::string& field);
+
+private:
+    // kind,name,,segments,,
+    static void figureRecord(CsvWriter& out, const std::string& kind, const std::string& name, int segments);
 };

@@ -33,8 +33,8 @@ int BadgeCommands::watch() {
 }
 
 void BadgeCommands::printUpdate(const QString& appUri, qint64 count, bool visible) {
-    std::printf("%s count=%lld visible=%s\n", qPrintable(appUri), static_cast<long long>(count),
-                visible ? "true" : "false");
+    std::printf("%s count=%lld visible=%s\n", TerminalText::safe(appUri.toStdString()).c_str(),
+                static_cast<long long>(count), visible ? "true" : "false");
     // Whoever reads a pipe sees each update when it happens, not when a
     // buffer fills.
     std::fflush(stdout);

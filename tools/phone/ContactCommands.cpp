@@ -31,8 +31,8 @@ int ContactCommands::add(const std::vector<std::string>& arguments) {
 int ContactCommands::list() {
     // A missing address book is an empty one, as on the phone.
     for (const auto& contact : AddressBookFixture(DevicePaths::addressBook()).contacts())
-        std::printf("%lld\t%s\t%s\n", contact.recordID, displayName(contact).c_str(),
-                    joinNumbers(contact.numbers).c_str());
+        std::printf("%lld\t%s\t%s\n", contact.recordID, TerminalText::safe(displayName(contact)).c_str(),
+                    TerminalText::safe(joinNumbers(contact.numbers)).c_str());
     return PhoneCommand::kSuccess;
 }
 

@@ -57,8 +57,8 @@ int DeviceCommands::init(const std::vector<std::string>& arguments) {
     std::string error;
     if (!DeviceFixture::createDeviceRoot(root, version, &error)) return PhoneCommand::failWith(error);
     const SmsDatabaseFixture sms(DeviceFixture::smsDatabase(root));
-    std::printf("Device root %s ready: system version %s, sms.db of phones %s\n", root.c_str(), version.c_str(),
-                schemaDescription(sms));
+    std::printf("Device root %s ready: system version %s, sms.db of phones %s\n", TerminalText::safe(root).c_str(),
+                TerminalText::safe(version).c_str(), schemaDescription(sms));
     return PhoneCommand::kSuccess;
 }
 
@@ -72,6 +72,7 @@ int DeviceCommands::demo(const std::vector<std::string>& arguments) {
         return PhoneCommand::failWith(error);
     const long long messages = SmsDatabaseFixture(DeviceFixture::smsDatabase(root)).messageCount();
     const std::size_t contacts = AddressBookFixture(DeviceFixture::addressBook(root)).contacts().size();
-    std::printf("Demo stored %lld messages and %zu contacts in %s\n", messages, contacts, root.c_str());
+    std::printf("Demo stored %lld messages and %zu contacts in %s\n", messages, contacts,
+                TerminalText::safe(root).c_str());
     return PhoneCommand::kSuccess;
 }

@@ -2,6 +2,7 @@
 
 #include "platform/DevicePaths.h"
 #include "platform/SqliteHardening.h"
+#include "platform/TerminalText.h"
 #include "platform/cli/StopFlag.h"
 #include "platform/dbus/TelephonyCenter.h"
 #include "tools/phone/BackupImport.h"
@@ -42,21 +43,22 @@ int ImportBackupCommand::run(const std::vector<std::string>& arguments) {
         parsed.directory, {parsed.udid, parsed.force, [] { return StopFlag::received() != 0; }}, &error);
     if (!outcome && StopFlag::received() != 0) {
         std::fprintf(stderr, "brindlex-phone: interrupted: nothing was imported, %s is as it was\n",
-                     DevicePaths::root().c_str());
+                     TerminalText::safe(DevicePaths::root()).c_str());
         stop.reraise();
     }
     if (!outcome) return PhoneCommand::failWith(error);
 
     const auto& phone = outcome->phone;
     std::printf("Imported the backup of %s (%s, iOS %s) from %s into %s: sms.db%s%s\n",
-                phone.deviceName.empty() ? "the phone" : phone.deviceName.c_str(), phone.udid.c_str(),
-                phone.productVersion.c_str(), outcome->backupFolder.c_str(), DevicePaths::root().c_str(),
+                phone.deviceName.empty() ? "the phone" : TerminalText::safe(phone.deviceName).c_str(),
+                TerminalText::safe(phone.udid).c_str(), TerminalText::safe(phone.productVersion).c_str(),
+                TerminalText::safe(outcome->backupFolder).c_str(), TerminalText::safe(DevicePaths::root()).c_str(),
                 outcome->smsWal ? ", sms.db-wal" : "",
                 outcome->addressBook ? ", AddressBook.sqlitedb" : " (the backup has no address book)");
     if (outcome->samePhone)
         std::printf("Same phone as before: the counts so far stay, the next sync copies only new messages\n");
     for (const auto& kept : outcome->keptCounterDatabases)
-        std::printf("The previous phone's counter database is kept as %s\n", kept.c_str());
+        std::printf("The previous phone's counter database is kept as %s\n", TerminalText::safe(kept).c_str());
     if (!outcome->samePhone) std::printf("Counting starts afresh: the next sync copies every message\n");
     warnAboutGaps(*outcome);
     notifyDaemon();

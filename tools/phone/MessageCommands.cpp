@@ -21,7 +21,7 @@ int MessageCommands::storeAndNotify(const std::vector<std::string>& arguments, b
     const long long rowid = store(arguments[0], arguments[1], sent);
     if (rowid < 0) return PhoneCommand::kFailure;
     std::printf("Stored %s message %lld %s %s\n", sent ? "sent" : "received", rowid, sent ? "to" : "from",
-                arguments[0].c_str());
+                TerminalText::safe(arguments[0]).c_str());
 
     const PhoneEventLoop qt;
     const char* notification =

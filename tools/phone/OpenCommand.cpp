@@ -32,7 +32,7 @@ int OpenCommand::run(const std::vector<std::string>& arguments) {
     char* argv[] = {const_cast<char*>(app.c_str()), const_cast<char*>(arguments[0].c_str()), nullptr};
     pid_t pid = 0;
     if (posix_spawn(&pid, app.c_str(), nullptr, nullptr, argv, environ) != 0) {
-        std::fprintf(stderr, "brindlex-phone: cannot start %s\n", app.c_str());
+        std::fprintf(stderr, "brindlex-phone: cannot start %s\n", TerminalText::safe(app).c_str());
         return PhoneCommand::kFailure;
     }
     // A running app answers within moments; a new one keeps running.
@@ -40,14 +40,15 @@ int OpenCommand::run(const std::vector<std::string>& arguments) {
         int status = 0;
         if (::waitpid(pid, &status, WNOHANG) == pid) {
             if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
-                std::printf("Handed %s to the running app\n", arguments[0].c_str());
+                std::printf("Handed %s to the running app\n", TerminalText::safe(arguments[0]).c_str());
                 return PhoneCommand::kSuccess;
             }
-            std::fprintf(stderr, "brindlex-phone: the app could not take %s\n", arguments[0].c_str());
+            std::fprintf(stderr, "brindlex-phone: the app could not take %s\n",
+                         TerminalText::safe(arguments[0]).c_str());
             return PhoneCommand::kFailure;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    std::printf("Started the app with %s\n", arguments[0].c_str());
+    std::printf("Started the app with %s\n", TerminalText::safe(arguments[0]).c_str());
     return PhoneCommand::kSuccess;
 }

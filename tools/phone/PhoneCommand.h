@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/TerminalText.h"
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -15,7 +17,7 @@ struct PhoneCommand {
 
     // Prints why a command failed and gives the status that says so.
     static int failWith(const std::string& message) {
-        std::fprintf(stderr, "brindlex-phone: %s\n", message.c_str());
+        std::fprintf(stderr, "brindlex-phone: %s\n", TerminalText::safe(message).c_str());
         return kFailure;
     }
 

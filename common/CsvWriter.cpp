@@ -1,0 +1,49 @@
+#include "common/CsvWriter.h"
+
+void CsvWriter::text(std::string_view field, Quoting quoting) {
+    separate();
+    const std::string guarded = neutralised(field);
+    csv_ += quoting == Quoting::Always ? quoted(guarded) : quotedWhenNeeded(guarded);
+}
+
+void CsvWriter::number(std::int64_t value) {
+    separate();
+    csv_ += std::to_string(value);
+}
+
+void CsvWriter::endRecord() {
+    csv_ += '\n';
+    recordStarted_ = false;
+}
+
+void CsvWriter::separate() {
+    if (recordStarted_) csv_ += ',';
+    recordStarted_ = true;
+}
+
+std::string CsvWriter::neutralised(std::string_view field) {
+    if (field.empty()) return std::string();
+    switch (field.front()) {
+    case '=':
+    case '+':
+    case '-':
+    case '@':
+    case '\t':
+    case '\r': return "'" + std::string(field);
+    default: return std::string(field);
+    }
+}
+
+std::string CsvWriter::quotedWhenNeeded(std::string_view field) {
+    if (field.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(field);
+    return quoted(field);
+}
+
+std::string CsvWriter::quoted(std::string_view field) {
+    std::string result = "\"";
+    for (const char c : field) {
+        if (c == '"') result += '"';
+        result += c;
+    }
+    return result + '"';
+}
