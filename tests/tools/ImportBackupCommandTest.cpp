@@ -19,6 +19,7 @@
 #include <climits>
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -408,6 +409,35 @@ TEST_F(ImportBackupCommandTest, TextsLongerThanTheSyncReadsAreCountedInOneLine) 
               std::string::npos)
         << run.err;
     EXPECT_EQ(messagesIn(DevicePaths::smsDatabase()), 4);
+}
+
+// A 1 GiB sms.db that holds a few pages of messages and a hole after them
+// (a backup restored onto a filesystem with holes, or made to hurt) goes
+// into the root as it lies on disk, not written out whole.
+TEST_F(ImportBackupCommandTest, ASparseSmsDatabaseTakesNoMoreRoomInTheRootThanInTheBackup) {
+    const std::string sms = scratch_ + "/sparse/sms.db";
+    fs::create_directories(scratch_ + "/sparse");
+    SmsDatabaseFixture database(sms);
+    ASSERT_TRUE(database.create(SmsSchema::New)) << database.lastError();
+    ASSERT_TRUE(database.storeMessages(messages(6))) << database.lastError();
+    BackupFixture backup(parent_ + "/" + kPhoneA, BackupFixture::Layout::Manifest);
+    ASSERT_TRUE(backup.create({kPhoneA}));
+    ASSERT_TRUE(backup.addFile(BackupFixture::kHomeDomain, BackupFixture::kSmsDatabasePath, sms));
+    const std::string backupSms = backup.pathOf(BackupFixture::kHomeDomain, BackupFixture::kSmsDatabasePath);
+    constexpr std::uintmax_t kGiB = 1024ull * 1024 * 1024;
+    fs::resize_file(backupSms, kGiB);
+    struct stat source {};
+    ASSERT_EQ(::stat(backupSms.c_str(), &source), 0);
+    if (source.st_blocks * 512 >= 64 * 1024 * 1024) GTEST_SKIP() << "skipped: this filesystem keeps no holes";
+
+    const ProgramRun run = import("'" + backup.folder() + "'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    struct stat installed {};
+    ASSERT_EQ(::stat(DevicePaths::smsDatabase().c_str(), &installed), 0);
+    EXPECT_EQ(static_cast<std::uintmax_t>(installed.st_size), kGiB);
+    EXPECT_LE(installed.st_blocks, source.st_blocks + 8) << "blocks of 512 bytes";
+    ASSERT_EQ(ledgerSync().status, 0);
+    EXPECT_EQ(counted(), 6);
 }
 
 }  // namespace
