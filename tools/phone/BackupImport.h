@@ -81,6 +81,10 @@ private:
     static bool stageDeviceRecords(DeviceRootTransaction& transaction, const BackupFolder& backup, std::string* error);
     static bool stageFreshCount(DeviceRootTransaction& transaction, const std::optional<std::string>& previous,
                                 Outcome& outcome, std::string* error);
+    // The sync of a root on `version` can read the staged sms.db at `path`:
+    // its own read statement for that version is prepared and stepped once.
+    // Else false with `error` saying why.
+    static bool syncCanRead(const std::string& path, const std::string& version, std::string* error);
     static bool holdsMessages(const std::string& database);
     // The database passes SQLite's quick check; else false with `error` set.
     static bool wellFormed(const std::string& path, const char* what, std::string* error);
