@@ -1,6 +1,5 @@
 #include "tools/phone/BackupImport.h"
 
-#include "common/DataLock.h"
 #include "common/Seeding.h"
 #include "common/SettingsKeys.h"
 #include "common/SmsReader.h"
@@ -11,6 +10,7 @@
 #include "platform/PropertyList.h"
 #include "platform/SystemVersion.h"
 #include "tools/phone/DeviceRootTransaction.h"
+#include "tools/phone/ImportLock.h"
 
 #include <sqlite3.h>
 
@@ -74,6 +74,9 @@ std::optional<BackupImport::Outcome> BackupImport::run(const std::string& direct
     if (!backup) return std::nullopt;
     const auto found = findFiles(*backup, error);
     if (!found) return std::nullopt;
+    // Held from this look at the root to the last rename: another import
+    // waits, then sees this one's phone.
+    ImportLock lock;
     const auto previous = phoneInRoot();
     if (!refuseOtherPhone(backup->phone(), previous, options.force, error)) return std::nullopt;
 
@@ -86,12 +89,6 @@ std::optional<BackupImport::Outcome> BackupImport::run(const std::string& direct
     outcome.samePhone = previous && BackupFolder::sameIdentifier(*previous, backup->phone().udid);
     outcome.replacedPhone = previous && !outcome.samePhone;
 
-    // A running app or daemon syncs under this lock; holding it keeps a sync
-    // from reading the markers before they are reset and writing them back
-    // after. Without a data directory nothing can be syncing.
-    std::optional<DataLock> lock;
-    if (fs::is_directory(DevicePaths::dataDirectory())) lock.emplace();
-
     DeviceRootTransaction transaction(DevicePaths::root(), options.stopRequested);
     if (!transaction.begin(error) || !stageFiles(transaction, *found, error) ||
         !stageDeviceRecords(transaction, *backup, error))
@@ -103,6 +100,7 @@ std::optional<BackupImport::Outcome> BackupImport::run(const std::string& direct
     outcome.longTexts = countLongTexts(stagedSms);
     if (!outcome.samePhone && !stageFreshCount(transaction, previous, outcome, error)) return std::nullopt;
     if (!transaction.commit(error)) return std::nullopt;
+    lock.keep();
     // The counter database of the backup's system version and the settings
     // file, as the programs would seed them at their next start.
     Seeding::copyIfNeeded();

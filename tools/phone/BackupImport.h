@@ -22,7 +22,10 @@ class DeviceRootTransaction;
 // messages would be counted on top of the first phone's. With --force it
 // replaces them: the old counter databases are kept aside under a name that
 // says whose they were, and the markers start again at 0, so the new phone's
-// messages are all counted, once.
+// messages are all counted, once. From its look at which phone the root
+// holds to its last rename an import holds the data lock (ImportLock), so of
+// two imports of different phones started together one goes in and the
+// other is refused as another phone.
 class BackupImport {
 public:
     static constexpr const char* kPhoneFileName = "phone.plist";
