@@ -190,6 +190,39 @@ TEST_F(ConcurrentImportTest, TwoPhonesHeldAtTheSamePointOneGoesInTheOtherIsRefus
     }
 }
 
+// The import holding the lock fails (its backup says 5.1.1 and holds a
+// later phone's sms.db) and takes away the folders it made for the lock,
+// lock file and all, while the other waits on that file: the other makes
+// them again, locks them, and goes in.
+TEST_F(ConcurrentImportTest, AFailedImportLeavesTheFreshRootToTheOneWaiting) {
+    make(parent_ + "/a-misread", kPhoneA, {.messageCount = kMessagesA, .productVersion = "5.1.1"});
+    fs::create_directories(device_);
+    FolderLock rootLock(device_);
+    ASSERT_TRUE(rootLock.held());
+    const auto waits = [](const fault::Child& child) {
+        return fault::waitFor([&] { return lockWaiters().count(child.pid()) != 0; }, std::chrono::seconds(60));
+    };
+    fault::Child a({"brindlex-phone", "import-backup", parent_ + "/a-misread"}, options_);
+    const bool aHoldsTheDataLock = waits(a);  // and waits for the root's
+    fault::Child b(importOf(kPhoneB), options_);
+    const bool bWaitsForIt = waits(b);
+    rootLock.release();
+    EXPECT_TRUE(aHoldsTheDataLock);
+    EXPECT_TRUE(bWaitsForIt);
+
+    const fault::RunResult resultA = finishWithin(a);
+    const fault::RunResult resultB = finishWithin(b);
+    EXPECT_EQ(resultA.status, 1);
+    EXPECT_NE(resultA.stderrText.find("does not fit its system version 5.1.1"), std::string::npos)
+        << resultA.stderrText;
+    ASSERT_EQ(resultB.status, 0) << resultB.stderrText;
+    const auto record = PropertyList::readFromFile(data("phone.plist"));
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->stringValue("UniqueIdentifier"), kPhoneB);
+    ASSERT_EQ(fault::run({"brindlex-ledger", "sync"}, options_).status, 0);
+    EXPECT_EQ(countedIn(data("ledgerwick6.db")), kMessagesB);
+}
+
 // Started in an order drawn from a seed, beside a sync and a reader, into a
 // root where an import of phone A was killed at a rename drawn from the
 // same seed: every program ends, and one phone is in the root, phone A when
