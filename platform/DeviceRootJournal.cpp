@@ -185,10 +185,12 @@ bool DeviceRootJournal::parse(const std::string& text, Phase& phase, std::vector
             step.existed = fields[4] == "1";
             if (step.staged.empty() || (step.saved.empty() && !fields[3].empty())) return false;
         } else if (fields[0] == "move" && fields.size() == 4) {
+            // A removal staged before a folder was made has no second name
+            // yet: the commit gives it one.
             step.kind = Kind::Move;
-            step.saved = absolute(fields[2]);
+            step.saved = fields[2].empty() ? std::string() : absolute(fields[2]);
             step.existed = fields[3] == "1";
-            if (step.saved.empty()) return false;
+            if (step.saved.empty() && (!fields[2].empty() || phase != Phase::Staging)) return false;
         } else {
             return false;
         }

@@ -49,6 +49,8 @@ public:
         if (pid_ == 0) exec(arguments, options);
     }
 
+    pid_t pid() const { return pid_; }
+
     bool running() {
         if (reaped_) return false;
         if (::waitpid(pid_, &status_, WNOHANG) == pid_) reaped_ = true;

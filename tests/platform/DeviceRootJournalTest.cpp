@@ -95,6 +95,25 @@ TEST_F(DeviceRootJournalTest, CutAfterAnyRenameRollsBackToTheRootItFound) {
     }
 }
 
+// An import into a fresh root stages the removal of sms.db's sidecars, then
+// makes the address book's folder: the journal it writes then lists a
+// removal without the second name the commit gives it.
+TEST_F(DeviceRootJournalTest, CutWhileStagingAfterARemovalRollsBack) {
+    {
+        DeviceRootJournal journal(root_);
+        ASSERT_TRUE(journal.open(nullptr));
+        const std::vector<Step> steps = {{Kind::Move, root_ + "/data/sms.db-wal", {}, {}, false},
+                                         {Kind::Move, root_ + "/data/book.db", {}, {}, false},
+                                         {Kind::Directory, root_ + "/data/new", {}, {}, false}};
+        ASSERT_TRUE(journal.record(Phase::Staging, steps, nullptr));
+        fs::create_directory(steps[2].target);
+    }
+    DeviceRootJournal next(root_);
+    std::string error;
+    EXPECT_EQ(next.recover(&error), DeviceRootJournal::Recovery::RolledBack) << error;
+    EXPECT_EQ(contents(root_), before_);
+}
+
 TEST_F(DeviceRootJournalTest, CutAfterTheLastRenameIsFinished) {
     {
         DeviceRootJournal journal(root_);

@@ -19,6 +19,8 @@
 #include <climits>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -408,6 +410,126 @@ TEST_F(ImportBackupCommandTest, TextsLongerThanTheSyncReadsAreCountedInOneLine) 
               std::string::npos)
         << run.err;
     EXPECT_EQ(messagesIn(DevicePaths::smsDatabase()), 4);
+}
+
+// A backup whose sms.db the sync cannot read as its system version says
+// would be "imported" for every sync after it to fail: it is refused, saying
+// why, and the root (fresh, or holding a phone that goes on counting) stays
+// as it was.
+TEST_F(ImportBackupCommandTest, AnSmsDatabaseTheSyncCannotReadIsRefused) {
+    ASSERT_EQ(import("'" + make(parent_ + "/first", kPhoneA).folder() + "'").status, 0);
+    ASSERT_EQ(ledgerSync().status, 0);
+    ASSERT_EQ(counted(), 3);
+    const auto before = snapshot(root_.path());
+
+    const auto fixture = [&](const std::string& path, SmsSchema schema) {
+        SmsDatabaseFixture database(path);
+        EXPECT_TRUE(database.create(schema)) << database.lastError();
+        EXPECT_TRUE(database.storeMessages(messages(2))) << database.lastError();
+    };
+    const auto crafted = [&](const std::string& path, const std::string& sql) {
+        SqliteDatabase db;
+        ASSERT_TRUE(db.open(path, SqliteDatabase::Mode::ReadWriteCreate));
+        ASSERT_TRUE(db.exec(sql)) << db.lastError();
+    };
+    struct Case {
+        std::string name, version, refusal;
+        std::function<void(const std::string&)> write;
+    };
+    const std::string handle = "CREATE TABLE handle (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, id TEXT);";
+    const std::vector<Case> cases = {
+        {"a modern sms.db in a backup that says 5.1.1", "5.1.1", "does not fit its system version 5.1.1",
+         [&](const std::string& path) { fixture(path, SmsSchema::New); }},
+        {"an sms.db from before iOS 6 in a backup that says 12.5.7", "12.5.7", "does not fit its system version 12.5.7",
+         [&](const std::string& path) { fixture(path, SmsSchema::Old); }},
+        {"message is a view", "12.5.7", "its message is a view",
+         [&](const std::string& path) {
+             crafted(path, handle +
+                               "CREATE TABLE rows (ROWID INTEGER PRIMARY KEY, text TEXT, handle_id INTEGER, "
+                               "is_from_me INTEGER, date INTEGER, service TEXT, item_type INTEGER);"
+                               "CREATE VIEW message AS SELECT * FROM rows;");
+         }},
+        {"message lacks the columns a sync reads", "12.5.7", "does not fit its system version 12.5.7",
+         [&](const std::string& path) {
+             crafted(path, handle + "CREATE TABLE message (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, text TEXT);");
+         }},
+        {"message has no ROWID", "5.1.1", "no such column: m.ROWID",
+         [&](const std::string& path) {
+             crafted(path,
+                     "CREATE TABLE message (guid TEXT PRIMARY KEY, address TEXT, date INTEGER, text TEXT, "
+                     "flags INTEGER) WITHOUT ROWID;"
+                     "INSERT INTO message VALUES ('a', '+14155550100', 1, 'Hi', 2);");
+         }},
+        {"sms.db is no database", "12.5.7", "is not a database",
+         [&](const std::string& path) { std::ofstream(path) << std::string(4096, 'x'); }},
+    };
+    int number = 0;
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.name);
+        const std::string folder = scratch_ + "/case-" + std::to_string(++number);
+        fs::create_directories(folder);
+        test.write(folder + "/sms.db");
+        BackupFixture backup(folder + "/backup/" + kPhoneA, BackupFixture::Layout::Manifest);
+        ASSERT_TRUE(backup.create({kPhoneA, "Anna's iPhone", test.version, "9B206"})) << backup.lastError();
+        ASSERT_TRUE(backup.addFile(BackupFixture::kHomeDomain, BackupFixture::kSmsDatabasePath, folder + "/sms.db"));
+
+        ProgramRun run = import("'" + backup.folder() + "'");
+        EXPECT_EQ(run.status, 1) << run.out;
+        EXPECT_NE(run.err.find(test.refusal), std::string::npos) << run.err;
+        EXPECT_EQ(run.out.find("Imported"), std::string::npos) << run.out;
+        EXPECT_TRUE(snapshot(root_.path()) == before);
+
+        // Into a root that does not exist yet: none is left behind.
+        const std::string fresh = folder + "/fresh-root";
+        run = ProgramRun::of("brindlex-phone", "import-backup '" + backup.folder() + "'", scratch_,
+                             "BRINDLEX_DEVICE_ROOT='" + fresh + "' DBUS_SESSION_BUS_ADDRESS=unix:path=/no/bus ");
+        EXPECT_EQ(run.status, 1) << run.out;
+        EXPECT_FALSE(fs::exists(fresh));
+    }
+    ASSERT_EQ(ledgerSync().status, 0);
+    EXPECT_EQ(counted(), 3);
+
+    // The check reads as the sync does: a backup that says 5.1.1 and holds
+    // the sms.db of its time goes in, and its messages are counted.
+    const std::string old = scratch_ + "/old";
+    fs::create_directories(old);
+    fixture(old + "/sms.db", SmsSchema::Old);
+    BackupFixture backup(old + "/backup/" + kPhoneB, BackupFixture::Layout::Flat);
+    ASSERT_TRUE(backup.create({kPhoneB, "Old iPhone", "5.1.1", "9B206"})) << backup.lastError();
+    ASSERT_TRUE(backup.addFile(BackupFixture::kHomeDomain, BackupFixture::kSmsDatabasePath, old + "/sms.db"));
+    const ProgramRun run = import("--force '" + backup.folder() + "'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_EQ(ledgerSync().status, 0);
+    EXPECT_EQ(sms_read_back::scalar(DevicePaths::counterDatabase(false), "select count(*) from message"), 2);
+}
+
+// A 1 GiB sms.db that holds a few pages of messages and a hole after them
+// (a backup restored onto a filesystem with holes, or made to hurt) goes
+// into the root as it lies on disk, not written out whole.
+TEST_F(ImportBackupCommandTest, ASparseSmsDatabaseTakesNoMoreRoomInTheRootThanInTheBackup) {
+    const std::string sms = scratch_ + "/sparse/sms.db";
+    fs::create_directories(scratch_ + "/sparse");
+    SmsDatabaseFixture database(sms);
+    ASSERT_TRUE(database.create(SmsSchema::New)) << database.lastError();
+    ASSERT_TRUE(database.storeMessages(messages(6))) << database.lastError();
+    BackupFixture backup(parent_ + "/" + kPhoneA, BackupFixture::Layout::Manifest);
+    ASSERT_TRUE(backup.create({kPhoneA}));
+    ASSERT_TRUE(backup.addFile(BackupFixture::kHomeDomain, BackupFixture::kSmsDatabasePath, sms));
+    const std::string backupSms = backup.pathOf(BackupFixture::kHomeDomain, BackupFixture::kSmsDatabasePath);
+    constexpr std::uintmax_t kGiB = 1024ull * 1024 * 1024;
+    fs::resize_file(backupSms, kGiB);
+    struct stat source {};
+    ASSERT_EQ(::stat(backupSms.c_str(), &source), 0);
+    if (source.st_blocks * 512 >= 64 * 1024 * 1024) GTEST_SKIP() << "skipped: this filesystem keeps no holes";
+
+    const ProgramRun run = import("'" + backup.folder() + "'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    struct stat installed {};
+    ASSERT_EQ(::stat(DevicePaths::smsDatabase().c_str(), &installed), 0);
+    EXPECT_EQ(static_cast<std::uintmax_t>(installed.st_size), kGiB);
+    EXPECT_LE(installed.st_blocks, source.st_blocks + 8) << "blocks of 512 bytes";
+    ASSERT_EQ(ledgerSync().status, 0);
+    EXPECT_EQ(counted(), 6);
 }
 
 }  // namespace

@@ -1,17 +1,20 @@
 #include "tools/phone/BackupImport.h"
 
-#include "common/DataLock.h"
 #include "common/Seeding.h"
 #include "common/SettingsKeys.h"
+#include "common/SmsReader.h"
 #include "platform/SqliteDatabase.h"
 #include "platform/SqliteHardening.h"
 #include "platform/SqliteStatement.h"
 #include "platform/DevicePaths.h"
 #include "platform/PropertyList.h"
+#include "platform/SystemVersion.h"
 #include "tools/phone/DeviceRootTransaction.h"
+#include "tools/phone/ImportLock.h"
 
 #include <sqlite3.h>
 
+#include <climits>
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
@@ -31,6 +34,18 @@ bool fail(std::string* error, const std::string& message) {
 }
 
 std::string parentOf(const std::string& path) { return fs::path(path).parent_path().string(); }
+
+// Why the message table of `db` is none the sync of that schema reads.
+std::string layoutMismatch(const SqliteDatabase& db, bool newSchema) {
+    SqliteStatement kind;
+    if (kind.prepare(db, "SELECT type FROM sqlite_master WHERE name = 'message' COLLATE NOCASE") &&
+        kind.step() == SqliteStatement::Step::Row && kind.columnString(0) != "table")
+        return "its message is a " + kind.columnString(0) + ", not a table";
+    if (newSchema)
+        return "from iOS 6 on messages are read from a message table with is_from_me, handle_id and date beside a "
+               "handle table with id, and the file has none";
+    return "before iOS 6 messages are read from a message table with address, flags and date, and the file has none";
+}
 
 std::string describePhone(const BackupFolder::Phone& phone) {
     return (phone.deviceName.empty() ? std::string("the phone") : "'" + phone.deviceName + "'") + " (" + phone.udid +
@@ -59,6 +74,9 @@ std::optional<BackupImport::Outcome> BackupImport::run(const std::string& direct
     if (!backup) return std::nullopt;
     const auto found = findFiles(*backup, error);
     if (!found) return std::nullopt;
+    // Held from this look at the root to the last rename: another import
+    // waits, then sees this one's phone.
+    ImportLock lock;
     const auto previous = phoneInRoot();
     if (!refuseOtherPhone(backup->phone(), previous, options.force, error)) return std::nullopt;
 
@@ -71,21 +89,18 @@ std::optional<BackupImport::Outcome> BackupImport::run(const std::string& direct
     outcome.samePhone = previous && BackupFolder::sameIdentifier(*previous, backup->phone().udid);
     outcome.replacedPhone = previous && !outcome.samePhone;
 
-    // A running app or daemon syncs under this lock; holding it keeps a sync
-    // from reading the markers before they are reset and writing them back
-    // after. Without a data directory nothing can be syncing.
-    std::optional<DataLock> lock;
-    if (fs::is_directory(DevicePaths::dataDirectory())) lock.emplace();
-
     DeviceRootTransaction transaction(DevicePaths::root(), options.stopRequested);
     if (!transaction.begin(error) || !stageFiles(transaction, *found, error) ||
         !stageDeviceRecords(transaction, *backup, error))
         return std::nullopt;
     // The staged copy, with its staged -wal beside it: the rows a sync will
     // read, those only in the -wal included.
-    outcome.longTexts = countLongTexts(transaction.stagedPath(DevicePaths::smsDatabase()));
+    const std::string stagedSms = transaction.stagedPath(DevicePaths::smsDatabase());
+    if (!syncCanRead(stagedSms, backup->phone().productVersion, error)) return std::nullopt;
+    outcome.longTexts = countLongTexts(stagedSms);
     if (!outcome.samePhone && !stageFreshCount(transaction, previous, outcome, error)) return std::nullopt;
     if (!transaction.commit(error)) return std::nullopt;
+    lock.keep();
     // The counter database of the backup's system version and the settings
     // file, as the programs would seed them at their next start.
     Seeding::copyIfNeeded();
@@ -137,6 +152,31 @@ bool BackupImport::wellFormed(const std::string& path, const char* what, std::st
     if (SqliteHardening::quickCheck(path, &problem)) return true;
     return fail(error, std::string("the backup's ") + what + " (" + path + ") is damaged (" + problem +
                            "); make a new backup with 'idevicebackup2 backup --full DIR'");
+}
+
+bool BackupImport::syncCanRead(const std::string& path, const std::string& version, std::string* error) {
+    // A backup can say one system version and hold the sms.db of another
+    // (restored from a newer phone, or made up); imported as it is, it would
+    // be "Imported" and every sync after it would fail. The root will pick
+    // the read by this version, so the file is read here as the sync will.
+    const bool newSchema = SystemVersion::usesNewSchema(version);
+    SqliteDatabase db;
+    SqliteStatement read;
+    std::string why;
+    if (!db.open(path, SqliteDatabase::Mode::Untrusted)) {
+        why = db.lastError();
+    } else if (const auto sql = SmsReader::readStatement(db, newSchema); !sql) {
+        why = layoutMismatch(db, newSchema);
+    } else if (!read.prepare(db, *sql)) {
+        why = db.lastError();
+    } else {
+        read.bindInt(1, INT64_MIN);
+        if (read.step() == SqliteStatement::Step::Error) why = db.lastError();
+    }
+    if (why.empty()) return true;
+    return fail(error, "this backup's sms.db does not fit its system version " + version + ": " + why +
+                           ". A sync could not read it, so nothing was imported; make a new backup of the phone with "
+                           "'idevicebackup2 backup --full DIR'");
 }
 
 std::optional<std::string> BackupImport::phoneInRoot() {

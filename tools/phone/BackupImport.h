@@ -22,7 +22,10 @@ class DeviceRootTransaction;
 // messages would be counted on top of the first phone's. With --force it
 // replaces them: the old counter databases are kept aside under a name that
 // says whose they were, and the markers start again at 0, so the new phone's
-// messages are all counted, once.
+// messages are all counted, once. From its look at which phone the root
+// holds to its last rename an import holds the data lock (ImportLock), so of
+// two imports of different phones started together one goes in and the
+// other is refused as another phone.
 class BackupImport {
 public:
     static constexpr const char* kPhoneFileName = "phone.plist";
@@ -81,6 +84,10 @@ private:
     static bool stageDeviceRecords(DeviceRootTransaction& transaction, const BackupFolder& backup, std::string* error);
     static bool stageFreshCount(DeviceRootTransaction& transaction, const std::optional<std::string>& previous,
                                 Outcome& outcome, std::string* error);
+    // The sync of a root on `version` can read the staged sms.db at `path`:
+    // its own read statement for that version is prepared and stepped once.
+    // Else false with `error` saying why.
+    static bool syncCanRead(const std::string& path, const std::string& version, std::string* error);
     static bool holdsMessages(const std::string& database);
     // The database passes SQLite's quick check; else false with `error` set.
     static bool wellFormed(const std::string& path, const char* what, std::string* error);

@@ -131,15 +131,47 @@ std::string DeviceRootTransaction::savedName(const char* purpose) {
 }
 
 bool DeviceRootTransaction::copyFile(int from, int to) const {
+    // A sparse file (a database of 1 GB holding a few MB of pages) is copied
+    // as it lies on disk: its data extents are copied, its holes stay holes,
+    // so the copy never takes more room than the original. A filesystem that
+    // cannot tell holes (SEEK_DATA refused) has its file copied whole.
+    struct stat info {};
+    if (::fstat(from, &info) != 0) return false;
+    const off_t size = info.st_size;
+    off_t offset = 0;
+    while (offset < size) {
+        off_t data = ::lseek(from, offset, SEEK_DATA);
+        if (data < 0 && errno == ENXIO) break;  // a hole up to the end
+        off_t hole = data < 0 ? -1 : ::lseek(from, data, SEEK_HOLE);
+        if (data < 0 || hole < 0) {
+            if (errno != EINVAL && errno != EOPNOTSUPP) return false;
+            data = offset;
+            hole = -1;  // to the end of the file, however far it grew
+        }
+        if (!copyRange(from, to, data, hole)) return false;
+        if (hole < 0) return true;
+        offset = hole;
+    }
+    // The hole the file ends with, which no write made.
+    struct stat copied {};
+    return ::fstat(to, &copied) == 0 && (copied.st_size >= size || ::ftruncate(to, size) == 0);
+}
+
+bool DeviceRootTransaction::copyRange(int from, int to, off_t start, off_t end) const {
+    if (::lseek(from, start, SEEK_SET) != start || ::lseek(to, start, SEEK_SET) != start) return false;
     char buffer[1 << 16];
-    for (;;) {
+    for (off_t at = start; end < 0 || at < end;) {
         if (stopRequested_ && stopRequested_()) return false;
-        const ssize_t got = ::read(from, buffer, sizeof buffer);
+        const std::size_t want =
+            end < 0 ? sizeof buffer : static_cast<std::size_t>(std::min<off_t>(sizeof buffer, end - at));
+        const ssize_t got = ::read(from, buffer, want);
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) return false;
         if (got == 0) return true;
         if (!FileWrites::writeAll(to, buffer, static_cast<std::size_t>(got))) return false;
+        at += got;
     }
+    return true;
 }
 
 bool DeviceRootTransaction::stageCopy(const std::string& source, const std::string& path, std::string* error) {

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <optional>
+#include <sys/types.h>
 #include <string>
 #include <vector>
 
@@ -39,7 +40,8 @@ public:
     bool begin(std::string* error);
     // Creates `directory` and its missing parents inside the root.
     bool makeDirectories(const std::string& directory, std::string* error);
-    // Stages a copy of the regular file `source` as the new `target`.
+    // Stages a copy of the regular file `source` as the new `target`; the
+    // holes of a sparse source stay holes in the copy.
     bool stageCopy(const std::string& source, const std::string& target, std::string* error);
     // Stages `bytes` as the new `target`.
     bool stageContents(const std::string& bytes, const std::string& target, std::string* error);
@@ -66,6 +68,8 @@ private:
     std::string savedName(const char* purpose);
     bool stopped(std::string* error) const;
     bool copyFile(int from, int to) const;
+    // Bytes `start` to `end` (-1: to the end of the file) at the same offsets.
+    bool copyRange(int from, int to, off_t start, off_t end) const;
     bool apply(Step& step, std::string* error);
     void rollback();
 
