@@ -10,6 +10,7 @@
 #include "platform/SqliteStatement.h"
 #include "platform/SqliteTransaction.h"
 #include "platform/SystemVersion.h"
+#include "platform/TerminalText.h"
 
 #include <algorithm>
 #include <climits>
@@ -98,8 +99,7 @@ private:
 // One sync's work between opening the two files and committing.
 class Copy {
 public:
-    Copy(SqliteDatabase& sms, SqliteDatabase& counter, bool newSchema, std::string counterPath)
-        : sms_(sms), counter_(counter), newSchema_(newSchema), counterPath_(std::move(counterPath)) {}
+    Copy(SqliteDatabase& sms, bool newSchema) : sms_(sms), newSchema_(newSchema) {}
 
     // Which messages to read: after the mark when it still names the message
     // the last sync read, the whole file matched against the counted rows
@@ -157,9 +157,7 @@ public:
 
 private:
     SqliteDatabase& sms_;
-    SqliteDatabase& counter_;
     bool newSchema_;
-    std::string counterPath_;
     // Stores what waits, at a point where every message before the reader's
     // current row is complete.
     bool stored(CounterInsert& insert, const SmsReader& read) {
@@ -182,21 +180,22 @@ void reportStop(End end, const SqliteDatabase& sms, const SqliteDatabase& counte
     if (end == End::ReadFailed)
         std::fprintf(stderr,
                      "brindlex: sms.db could not be read to the end (%s); the messages before that were copied\n",
-                     sms.lastError().c_str());
+                     TerminalText::safe(sms.lastError()).c_str());
     else if (end == End::InsertFailed && counter.lastErrorIsDiskFull())
-        std::fprintf(stderr, "brindlex: the disk that holds %s is full; the sync stopped there\n", counterPath.c_str());
+        std::fprintf(stderr, "brindlex: the disk that holds %s is full; the sync stopped there\n",
+                     TerminalText::safe(counterPath).c_str());
     else if (end == End::InsertFailed)
         std::fprintf(stderr, "brindlex: a message could not be stored in %s (%s); the sync stopped there\n",
-                     counterPath.c_str(), counter.lastError().c_str());
+                     TerminalText::safe(counterPath).c_str(), TerminalText::safe(counter.lastError()).c_str());
 }
 
 void reportRollback(const SqliteDatabase& counter, const std::string& counterPath) {
     if (counter.lastErrorIsDiskFull())
         std::fprintf(stderr, "brindlex: the disk that holds %s is full; nothing of this sync was kept\n",
-                     counterPath.c_str());
+                     TerminalText::safe(counterPath).c_str());
     else
         std::fprintf(stderr, "brindlex: %s could not be written (%s); nothing of this sync was kept\n",
-                     counterPath.c_str(), counter.lastError().c_str());
+                     TerminalText::safe(counterPath).c_str(), TerminalText::safe(counter.lastError()).c_str());
 }
 
 // The mark after a read: on a complete read the newest message of the file
@@ -290,7 +289,7 @@ SyncStatus MessageCopy::run(std::int64_t rFrom, std::int64_t sFrom, std::vector<
         return abandon(SyncStatus::CannotReadSmsDatabase);
     }
     const std::optional<SourcePosition> mark = SourceMark::read(counter);
-    Copy copy(sms, counter, newSchema, counterPath);
+    Copy copy(sms, newSchema);
     ReadFrom from;
     const Plan plan = copy.plan(mark, rFrom, sFrom, from);
 
