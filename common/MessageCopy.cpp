@@ -99,7 +99,8 @@ private:
 // One sync's work between opening the two files and committing.
 class Copy {
 public:
-    Copy(SqliteDatabase& sms, bool newSchema) : sms_(sms), newSchema_(newSchema) {}
+    Copy(SqliteDatabase& sms, SqliteDatabase& counter, bool newSchema)
+        : sms_(sms), counter_(counter), newSchema_(newSchema) {}
 
     // Which messages to read: after the mark when it still names the message
     // the last sync read, the whole file matched against the counted rows
@@ -112,12 +113,22 @@ public:
             return Plan::Dated;
         }
         const std::optional<SourcePosition> now = SmsReader::positionAt(sms_, newSchema_, mark->rowid);
-        // A message deleted on the phone leaves its ROWID unused; the
-        // phone's counter still knows it was given out.
-        const bool samePhone = now ? now->sameMessageAs(*mark) : SmsReader::highestRowidEverUsed(sms_) >= mark->rowid;
-        if (samePhone) {
+        if (now && now->sameMessageAs(*mark)) {
             from.afterRowid = mark->rowid;
             return Plan::AfterMark;
+        }
+        // The message is gone: deleted on the phone, or the file is another
+        // one. Even when the phone's counter has passed the mark, a restored
+        // phone may since have numbered new messages up to it. So the newest
+        // message still below the mark must be one already counted; when it
+        // is not, every message is matched against the counted rows (once;
+        // the mark then moves to a message that is there).
+        if (!now && SmsReader::highestRowidEverUsed(sms_) >= mark->rowid) {
+            if (newestBelowIsCounted(mark->rowid)) {
+                from.afterRowid = mark->rowid;
+                return Plan::AfterMark;
+            }
+            return Plan::Merge;
         }
         std::fprintf(stderr,
                      "brindlex: sms.db is not the file the last sync read (a restored phone or another one); its "
@@ -129,6 +140,24 @@ public:
     // (a damaged page) or stored (a full disk). Rows are stored a batch at a
     // time, each batch ending with a whole message, so the mark can always
     // follow exactly what was stored.
+    // Whether the newest message of the file below `rowid` is one of the
+    // counted rows (false too when it is no text message at all).
+    bool newestBelowIsCounted(std::int64_t rowid) {
+        SqliteStatement below;
+        if (!below.prepare(sms_, "SELECT max(ROWID) FROM message WHERE ROWID < ?")) return false;
+        below.bindInt(1, rowid);
+        if (below.step() != SqliteStatement::Step::Row || below.columnIsNull(0)) return false;
+        ReadFrom from;
+        from.afterRowid = below.columnInt(0) - 1;
+        below.finalize();
+        SmsReader read;
+        CountedRows counted(counter_, newSchema_);
+        if (!read.prepare(sms_, newSchema_, from) || !counted.isPrepared()) return false;
+        SmsRow row;
+        return read.next(row) == SmsReader::Next::Row && row.rowid == from.afterRowid + 1 &&
+               counted.alreadyCounted(row);
+    }
+
     End copyRows(SmsReader& read, CounterInsert& insert, CountedRows* counted) {
         SmsRow row;
         for (;;) {
@@ -157,6 +186,7 @@ public:
 
 private:
     SqliteDatabase& sms_;
+    SqliteDatabase& counter_;
     bool newSchema_;
     // Stores what waits, at a point where every message before the reader's
     // current row is complete.
@@ -289,7 +319,7 @@ SyncStatus MessageCopy::run(std::int64_t rFrom, std::int64_t sFrom, std::vector<
         return abandon(SyncStatus::CannotReadSmsDatabase);
     }
     const std::optional<SourcePosition> mark = SourceMark::read(counter);
-    Copy copy(sms, newSchema);
+    Copy copy(sms, counter, newSchema);
     ReadFrom from;
     const Plan plan = copy.plan(mark, rFrom, sFrom, from);
 

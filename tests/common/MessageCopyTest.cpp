@@ -169,6 +169,38 @@ TEST_P(MessageCopyTest, APhoneRestoredFromAnOlderBackupIsCountedWithoutDoubles) 
     EXPECT_EQ(countedTexts(), once({"a", "b", "c", "d", "e", "f"}));
 }
 
+// The restored phone numbers new messages up to the mark again, and the one
+// under the mark's own ROWID is then deleted: the phone's counter has passed
+// the mark, but the messages below it were never read. (Found by the
+// exactly-once soak, seed 100317.)
+TEST_P(MessageCopyTest, ARestoredPhoneWhoseMessageUnderTheMarkWasDeletedLosesNothing) {
+    store("a", kBase);
+    store("b", kBase + 10);
+    const std::string backup = root_.path() + "/older-backup.db";
+    copyPhoneFile(backup);
+    store("c", kBase + 20);
+    store("x", kBase + 25);  // the mark
+    sync();
+
+    replacePhoneFile(backup);
+    store("d", kBase + 30);                      // takes c's ROWID
+    const long long e = store("e", kBase + 40);  // takes the mark's ROWID
+    removeFromPhone(e);
+    sync();
+    // Only d is left below the mark's ROWID, and it was never read.
+    EXPECT_EQ(countedTexts(), once({"a", "b", "c", "x", "d"}));
+
+    // A deletion on the same phone still needs no matching: the newest
+    // message below the mark is a counted one.
+    const long long f = store("f", kBase + 50);
+    sync();
+    removeFromPhone(f);
+    store("g", kBase + 60);
+    const std::string said = stderrOf([&] { sync(); });
+    EXPECT_EQ(said, "");
+    EXPECT_EQ(countedTexts(), once({"a", "b", "c", "x", "d", "f", "g"}));
+}
+
 TEST_P(MessageCopyTest, ANewerBackupAndAnotherPhoneAreCountedWithoutDoubles) {
     store("a", kBase);
     store("b", kBase + 10);
