@@ -248,7 +248,8 @@ std::optional<SourcePosition> markAfter(End end, std::optional<std::int64_t> com
 
 bool sameMark(const std::optional<SourcePosition>& a, const std::optional<SourcePosition>& b) {
     if (!a || !b) return !a && !b;
-    return a->sameMessageAs(*b) && a->guid == b->guid && a->date == b->date && a->address == b->address;
+    return a->sameMessageAs(*b) && a->guid == b->guid && a->date == b->date && a->address == b->address &&
+           a->flags == b->flags && a->text == b->text;
 }
 
 }  // namespace

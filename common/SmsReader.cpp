@@ -152,13 +152,15 @@ std::optional<Statements> statementsFor(const Schema& schema, bool newSchema, bo
                       modernReadSql(schema, false, dated)};
 }
 
-// The statement that names one message the way the sync's mark does: guid
-// (from 6.0) or address (before), and the date as stored.
+// The statement that names one message the way the sync's mark does: its
+// guid (from 6.0), or else its date, address, direction and text.
 std::string positionSql(const Schema& schema, bool newSchema, const char* tail) {
     const bool old = !newSchema;
-    std::string sql = "SELECT ROWID, " + std::string(schema.hasColumn("guid") && !old ? "guid" : "NULL") + ", " +
-                      (schema.hasColumn("date") ? "date" : "NULL") + ", " + (old ? "address" : "NULL") +
-                      " FROM message ";
+    const bool guid = schema.hasColumn("guid") && !old;
+    std::string sql = "SELECT ROWID, " + std::string(guid ? "guid" : "NULL") + ", " +
+                      (schema.hasColumn("date") ? "date" : "NULL") + ", " + (old ? "address" : "NULL") + ", " +
+                      (old && schema.hasColumn("flags") ? "flags" : "NULL") + ", " +
+                      (!guid && schema.hasColumn("text") ? "text" : "NULL") + " FROM message ";
     return sql + tail;
 }
 
@@ -168,6 +170,8 @@ std::optional<SourcePosition> positionOf(const SqliteStatement& query) {
     if (!query.columnIsNull(1)) position.guid = query.columnString(1);
     if (!query.columnIsNull(2)) position.date = query.columnInt(2);
     if (!query.columnIsNull(3)) position.address = query.columnString(3);
+    if (!query.columnIsNull(4)) position.flags = query.columnInt(4);
+    if (!query.columnIsNull(5)) position.text = query.columnString(5);
     return position;
 }
 

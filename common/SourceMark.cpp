@@ -20,22 +20,26 @@ std::optional<std::int64_t> optionalInt(const SqliteStatement& query, int column
 bool SourceMark::ensureTable(SqliteDatabase& counter) {
     return counter.exec(
         "CREATE TABLE IF NOT EXISTS sync_source (id INTEGER PRIMARY KEY CHECK (id = 1), "
-        "phone_rowid INTEGER NOT NULL, phone_guid TEXT, phone_date INTEGER, phone_address TEXT)");
+        "phone_rowid INTEGER NOT NULL, phone_guid TEXT, phone_date INTEGER, phone_address TEXT, phone_flags INTEGER, "
+        "phone_text TEXT)");
 }
 
 std::optional<SourcePosition> SourceMark::read(const SqliteDatabase& counter) {
     SqliteStatement query;
-    if (!query.prepare(counter, "select phone_rowid, phone_guid, phone_date, phone_address from sync_source"))
+    if (!query.prepare(counter,
+                       "select phone_rowid, phone_guid, phone_date, phone_address, phone_flags, phone_text "
+                       "from sync_source"))
         return std::nullopt;
     if (query.step() != SqliteStatement::Step::Row) return std::nullopt;
-    return SourcePosition{query.columnInt(0), optionalText(query, 1), optionalInt(query, 2), optionalText(query, 3)};
+    return SourcePosition{query.columnInt(0),     optionalText(query, 1), optionalInt(query, 2),
+                          optionalText(query, 3), optionalInt(query, 4),  optionalText(query, 5)};
 }
 
 bool SourceMark::write(SqliteDatabase& counter, const SourcePosition& position) {
     SqliteStatement upsert;
     if (!upsert.prepare(counter,
-                        "insert or replace into sync_source (id, phone_rowid, phone_guid, phone_date, phone_address) "
-                        "values (1, ?, ?, ?, ?)"))
+                        "insert or replace into sync_source (id, phone_rowid, phone_guid, phone_date, phone_address, "
+                        "phone_flags, phone_text) values (1, ?, ?, ?, ?, ?, ?)"))
         return false;
     upsert.bindInt(1, position.rowid);
     if (position.guid)
@@ -50,6 +54,14 @@ bool SourceMark::write(SqliteDatabase& counter, const SourcePosition& position) 
         upsert.bindText(4, *position.address);
     else
         upsert.bindNull(4);
+    if (position.flags)
+        upsert.bindInt(5, *position.flags);
+    else
+        upsert.bindNull(5);
+    if (position.text)
+        upsert.bindText(6, *position.text);
+    else
+        upsert.bindNull(6);
     return upsert.step() == SqliteStatement::Step::Done;
 }
 

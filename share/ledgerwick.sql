@@ -34,7 +34,7 @@ CREATE TABLE sync_marker (flags INTEGER PRIMARY KEY, next_date INTEGER NOT NULL)
 -- How far the sync got in the phone's sms.db: the last message it read,
 -- named by its ROWID there (which only grows) and by what tells it apart
 -- from another phone's message under the same ROWID (guid from 6.0, else
--- date and address). Committed with the rows it covers; the next sync reads
--- the messages after it.
+-- date, address, direction and text). Committed with the rows it covers;
+-- the next sync reads the messages after it.
 CREATE TABLE sync_source (id INTEGER PRIMARY KEY CHECK (id = 1), phone_rowid INTEGER NOT NULL, phone_guid TEXT,
-    phone_date INTEGER, phone_address TEXT);
+    phone_date INTEGER, phone_address TEXT, phone_flags INTEGER, phone_text TEXT);

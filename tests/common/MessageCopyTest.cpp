@@ -201,6 +201,22 @@ TEST_P(MessageCopyTest, ARestoredPhoneWhoseMessageUnderTheMarkWasDeletedLosesNot
     EXPECT_EQ(countedTexts(), once({"a", "b", "c", "x", "d", "f", "g"}));
 }
 
+// A restored phone's new message under the mark's ROWID, of the same second
+// and the same other party as the message the mark names, is still another
+// message. (Found by the exactly-once soak, seeds 103982 and 101913, on
+// phones before 6.0, whose messages have no guid.)
+TEST_P(MessageCopyTest, AnotherMessageOfTheSameSecondAndPartyUnderTheMarkIsCopied) {
+    store("a", kBase);
+    const std::string backup = root_.path() + "/older-backup.db";
+    copyPhoneFile(backup);
+    store("b", kBase + 10);
+    sync();
+    replacePhoneFile(backup);
+    store("c", kBase + 10, true);  // b's ROWID, second and party
+    sync();
+    EXPECT_EQ(countedTexts(), once({"a", "b", "c"}));
+}
+
 TEST_P(MessageCopyTest, ANewerBackupAndAnotherPhoneAreCountedWithoutDoubles) {
     store("a", kBase);
     store("b", kBase + 10);

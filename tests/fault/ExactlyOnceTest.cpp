@@ -818,6 +818,10 @@ const Regression kRegressions[] = {
      "deleted; the phone's counter past the mark made the sync skip the messages below it"},
     {100142, "restored phone (14.3): the same as seed 100317"},
     {16, "end-of-range row (6.1.3): a 6.x date read as nanoseconds, stored 292 years early"},
+    {103982,
+     "restored phone (5.1.1): a new message under the mark's ROWID with the same second and party as the one "
+     "the mark names was taken for it (no guid before 6.0)"},
+    {101913, "restored phone (5.1.1): the same as seed 103982"},
 };
 
 void PrintTo(const Regression& regression, std::ostream* out) { *out << "seed " << regression.seed; }
