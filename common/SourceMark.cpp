@@ -15,6 +15,20 @@ std::optional<std::int64_t> optionalInt(const SqliteStatement& query, int column
     return query.columnInt(column);
 }
 
+void bindOptional(SqliteStatement& statement, int parameter, const std::optional<std::string>& value) {
+    if (value)
+        statement.bindText(parameter, *value);
+    else
+        statement.bindNull(parameter);
+}
+
+void bindOptional(SqliteStatement& statement, int parameter, const std::optional<std::int64_t>& value) {
+    if (value)
+        statement.bindInt(parameter, *value);
+    else
+        statement.bindNull(parameter);
+}
+
 }  // namespace
 
 bool SourceMark::ensureTable(SqliteDatabase& counter) {
@@ -42,26 +56,11 @@ bool SourceMark::write(SqliteDatabase& counter, const SourcePosition& position) 
                         "phone_flags, phone_text) values (1, ?, ?, ?, ?, ?, ?)"))
         return false;
     upsert.bindInt(1, position.rowid);
-    if (position.guid)
-        upsert.bindText(2, *position.guid);
-    else
-        upsert.bindNull(2);
-    if (position.date)
-        upsert.bindInt(3, *position.date);
-    else
-        upsert.bindNull(3);
-    if (position.address)
-        upsert.bindText(4, *position.address);
-    else
-        upsert.bindNull(4);
-    if (position.flags)
-        upsert.bindInt(5, *position.flags);
-    else
-        upsert.bindNull(5);
-    if (position.text)
-        upsert.bindText(6, *position.text);
-    else
-        upsert.bindNull(6);
+    bindOptional(upsert, 2, position.guid);
+    bindOptional(upsert, 3, position.date);
+    bindOptional(upsert, 4, position.address);
+    bindOptional(upsert, 5, position.flags);
+    bindOptional(upsert, 6, position.text);
     return upsert.step() == SqliteStatement::Step::Done;
 }
 
