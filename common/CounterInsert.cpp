@@ -3,6 +3,7 @@
 #include "common/SegmentCounter.h"
 #include "common/SmsReader.h"
 #include "platform/SqliteDatabase.h"
+#include "platform/SqliteSavepoint.h"
 
 #include <algorithm>
 
@@ -53,40 +54,35 @@ bool CounterInsert::flush() {
     salvagedThrough_.reset();
     // One statement is atomic by itself; several need a savepoint, so that a
     // failure in a later one takes the earlier ones back too.
-    const bool inParts = partOpen_;
-    if (!partOpen_ && used_ > kRowsPerStatement) {
-        if (!counter_.exec("SAVEPOINT counter_insert")) return false;
-        partOpen_ = true;
-    }
+    const bool inParts = part_.has_value();
+    if (!part_ && used_ > kRowsPerStatement && !openPart()) return false;
     const std::size_t count = used_;
-    if (!insertWaiting()) {
+    if (!insertWaiting() || (part_ && !part_->release())) {
         rollBackPart();
         if (!inParts) salvage(count);
         return false;
     }
-    if (partOpen_) {
-        if (!counter_.exec("RELEASE counter_insert")) {
-            rollBackPart();
-            return false;
-        }
-        partOpen_ = false;
-    }
+    part_.reset();
     noteDates();
     return true;
 }
 
 bool CounterInsert::flushPart() {
-    if (!partOpen_) {
-        if (!counter_.exec("SAVEPOINT counter_insert")) return false;
-        partOpen_ = true;
-    }
+    if (!part_ && !openPart()) return false;
     if (insertWaiting()) return true;
     rollBackPart();
     return false;
 }
 
+bool CounterInsert::openPart() {
+    part_.emplace(counter_, "counter_insert");
+    if (part_->isActive()) return true;
+    part_.reset();
+    return false;
+}
+
 void CounterInsert::abandonMessage(std::int64_t rowid) {
-    if (partOpen_) {
+    if (part_) {
         rollBackPart();
         return;
     }
@@ -118,14 +114,10 @@ void CounterInsert::salvage(std::size_t count) {
     while (first < count) {
         std::size_t end = first;
         while (end < count && rows_[end].message == rows_[first].message) ++end;
-        if (!counter_.exec("SAVEPOINT counter_salvage")) return;
-        bool whole = true;
+        SqliteSavepoint message(counter_, "counter_salvage");
+        bool whole = message.isActive();
         for (std::size_t i = first; i < end && whole; ++i) whole = insert(i, 1);
-        if (!whole) {
-            if (counter_.inTransaction()) counter_.exec("ROLLBACK TO counter_salvage; RELEASE counter_salvage");
-            break;
-        }
-        if (!counter_.exec("RELEASE counter_salvage")) return;
+        if (!whole || !message.release()) break;
         for (std::size_t i = first; i < end; ++i) noteRow(rows_[i]);
         salvagedThrough_ = rows_[first].message;
         first = end;
@@ -138,10 +130,7 @@ void CounterInsert::rollBackPart() {
     used_ = 0;
     bytes_ = 0;
     partReceived_ = partSent_ = INT64_MIN;
-    if (!partOpen_) return;
-    partOpen_ = false;
-    // A transaction SQLite already ended by itself has no savepoint left.
-    if (counter_.inTransaction()) counter_.exec("ROLLBACK TO counter_insert; RELEASE counter_insert");
+    part_.reset();  // rolls back what the parts stored
 }
 
 bool CounterInsert::insert(std::size_t first, std::size_t count) {
@@ -153,17 +142,12 @@ bool CounterInsert::insert(std::size_t first, std::size_t count) {
         const int base = static_cast<int>(i) * columns;
         statement->bindTextNoCopy(base + 1, row.address.data(), static_cast<int>(row.address.size()));
         statement->bindInt(base + 2, row.date);
-        if (row.hasText)
-            statement->bindTextNoCopy(base + 3, row.text.data(), static_cast<int>(row.text.size()));
-        else
-            statement->bindNull(base + 3);
+        statement->bindTextNoCopy(base + 3, row.hasText ? row.text.data() : nullptr, static_cast<int>(row.text.size()));
         statement->bindInt(base + 4, row.flags);
         statement->bindInt(base + 5, row.segments);
-        if (!newSchema_) continue;
-        if (row.hasType)
-            statement->bindTextNoCopy(base + 6, row.type.data(), static_cast<int>(row.type.size()));
-        else
-            statement->bindNull(base + 6);
+        if (newSchema_)
+            statement->bindTextNoCopy(base + 6, row.hasType ? row.type.data() : nullptr,
+                                      static_cast<int>(row.type.size()));
     }
     const bool stored = statement->step() == SqliteStatement::Step::Done;
     statement->reset();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/SqliteSavepoint.h"
 #include "platform/SqliteStatement.h"
 
 #include <climits>
@@ -27,6 +28,8 @@ class CounterInsert {
 public:
     static constexpr std::size_t kRowsPerStatement = 64;
     static constexpr std::size_t kBytesPerFlush = 4 * 1024 * 1024;
+    // Rows of one message buffered before some of them are stored.
+    static constexpr std::size_t kRowsPerPart = 64 * kRowsPerStatement;
 
     CounterInsert(SqliteDatabase& counter, bool newSchema) : counter_(counter), newSchema_(newSchema) {}
 
@@ -39,7 +42,7 @@ public:
     // Enough waits to be worth a flush at the next message.
     bool full() const { return used_ >= kRowsPerStatement || bytes_ >= kBytesPerFlush; }
     // More waits than the buffer should hold, even inside a message.
-    bool overflowing() const { return bytes_ >= kBytesPerFlush || used_ >= 64 * kRowsPerStatement; }
+    bool overflowing() const { return bytes_ >= kBytesPerFlush || used_ >= kRowsPerPart; }
 
     // At the end of a message: stores every row that waits (and the parts of
     // the message stored before), or none of them. False when a statement
@@ -80,6 +83,7 @@ private:
     bool insertWaiting();
     void salvage(std::size_t count);
     void noteRow(const Row& row);
+    bool openPart();
     void rollBackPart();
     void noteDates();
 
@@ -89,8 +93,9 @@ private:
     std::vector<Row> rows_;                              // the first used_ are buffered
     std::size_t used_ = 0;
     std::size_t bytes_ = 0;
-    bool partOpen_ = false;
-    std::optional<std::int64_t> salvagedThrough_;  // a savepoint holds the parts stored since the last flush()
+    // Holds the parts stored since the last flush(), while there are any.
+    std::optional<SqliteSavepoint> part_;
+    std::optional<std::int64_t> salvagedThrough_;
     // The newest dates of the rows stored since the last flush(), and of all.
     std::int64_t partReceived_ = INT64_MIN;
     std::int64_t partSent_ = INT64_MIN;

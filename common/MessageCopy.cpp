@@ -15,7 +15,6 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
-#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -33,13 +32,6 @@ std::int64_t after(std::int64_t newest) { return newest == INT64_MAX ? INT64_MAX
 
 enum class Plan { AfterMark, Dated, Merge };
 enum class End { Done, ReadFailed, InsertFailed };
-
-void bindOptionalText(SqliteStatement& statement, int parameter, const char* text, int bytes) {
-    if (text == nullptr)
-        statement.bindNull(parameter);
-    else
-        statement.bindTextNoCopy(parameter, text, bytes);
-}
 
 // After the phone's file was replaced, a message read again must not be
 // counted again: it is matched against the counted rows by what it is
@@ -69,8 +61,8 @@ public:
         find_.bindTextNoCopy(1, row.address, row.addressBytes);
         find_.bindInt(2, flagsOf(row.flags));
         find_.bindInt(3, row.date);
-        bindOptionalText(find_, 4, row.text, row.textBytes);
-        if (newSchema_) bindOptionalText(find_, 5, row.type, row.typeBytes);
+        find_.bindTextNoCopy(4, row.text, row.textBytes);
+        if (newSchema_) find_.bindTextNoCopy(5, row.type, row.typeBytes);
         if (find_.step() == SqliteStatement::Step::Error) return false;
         const std::int64_t counted = find_.columnInt(0);
         if (counted == 0) return false;
@@ -81,12 +73,22 @@ public:
     }
 
 private:
+    // What the lookup compares, whole: two messages alike in everything are
+    // matched as often as the counted rows hold them.
     static std::string keyOf(const SmsRow& row) {
-        std::string key(row.address, static_cast<std::size_t>(row.addressBytes));
-        key += '\0' + std::to_string(flagsOf(row.flags)) + '\0' + std::to_string(row.date) + '\0';
-        key += row.text ? std::to_string(std::hash<std::string_view>{}(
-                              std::string_view(row.text, static_cast<std::size_t>(row.textBytes))))
-                        : "null";
+        std::string key;
+        const auto view = [](const char* text, int bytes) {
+            return text ? std::string_view(text, static_cast<std::size_t>(bytes)) : std::string_view();
+        };
+        for (const std::string_view part :
+             {view(row.address, row.addressBytes), view(row.text, row.textBytes), view(row.type, row.typeBytes)}) {
+            key += std::to_string(part.size());
+            key += ':';
+            key += part;
+        }
+        key += row.text ? 't' : 'n';  // an empty text is not a NULL one
+        key += row.type ? 't' : 'n';
+        key += std::to_string(flagsOf(row.flags)) + ':' + std::to_string(row.date);
         return key;
     }
 
@@ -99,8 +101,7 @@ private:
 // One sync's work between opening the two files and committing.
 class Copy {
 public:
-    Copy(SqliteDatabase& sms, SqliteDatabase& counter, bool newSchema)
-        : sms_(sms), counter_(counter), newSchema_(newSchema) {}
+    Copy(SmsReader& read, SqliteDatabase& counter) : read_(read), counter_(counter) {}
 
     // Which messages to read: after the mark when it still names the message
     // the last sync read, the whole file matched against the counted rows
@@ -112,67 +113,30 @@ public:
             from.sentFrom = sFrom;
             return Plan::Dated;
         }
-        const std::optional<SourcePosition> now = SmsReader::positionAt(sms_, newSchema_, mark->rowid);
-        if (now && now->sameMessageAs(*mark)) {
-            from.afterRowid = mark->rowid;
-            return Plan::AfterMark;
-        }
-        // The message is gone: deleted on the phone, or the file is another
-        // one. Even when the phone's counter has passed the mark, a restored
-        // phone may since have numbered new messages up to it. So the newest
-        // message still below the mark must be one already counted; when it
-        // is not, every message is matched against the counted rows (once;
-        // the mark then moves to a message that is there).
-        if (!now && SmsReader::highestRowidEverUsed(sms_) >= mark->rowid) {
-            if (newestBelowIsCounted(mark->rowid)) {
-                from.afterRowid = mark->rowid;
-                return Plan::AfterMark;
-            }
-            return Plan::Merge;
-        }
-        std::fprintf(stderr,
-                     "brindlex: sms.db is not the file the last sync read (a restored phone or another one); its "
-                     "messages are matched against the counted ones, so none is counted twice\n");
-        return Plan::Merge;
+        if (!markStillHolds(*mark)) return Plan::Merge;
+        from.afterRowid = mark->rowid;
+        return Plan::AfterMark;
     }
 
     // Copies until the file has no more rows or a row can no longer be read
     // (a damaged page) or stored (a full disk). Rows are stored a batch at a
     // time, each batch ending with a whole message, so the mark can always
     // follow exactly what was stored.
-    // Whether the newest message of the file below `rowid` is one of the
-    // counted rows (false too when it is no text message at all).
-    bool newestBelowIsCounted(std::int64_t rowid) {
-        SqliteStatement below;
-        if (!below.prepare(sms_, "SELECT max(ROWID) FROM message WHERE ROWID < ?")) return false;
-        below.bindInt(1, rowid);
-        if (below.step() != SqliteStatement::Step::Row || below.columnIsNull(0)) return false;
-        ReadFrom from;
-        from.afterRowid = below.columnInt(0) - 1;
-        below.finalize();
-        SmsReader read;
-        CountedRows counted(counter_, newSchema_);
-        if (!read.prepare(sms_, newSchema_, from) || !counted.isPrepared()) return false;
-        SmsRow row;
-        return read.next(row) == SmsReader::Next::Row && row.rowid == from.afterRowid + 1 &&
-               counted.alreadyCounted(row);
-    }
-
-    End copyRows(SmsReader& read, CounterInsert& insert, CountedRows* counted) {
+    End copyRows(CounterInsert& insert, CountedRows* counted) {
         SmsRow row;
         for (;;) {
-            switch (read.next(row)) {
-            case SmsReader::Next::Done: return stored(insert, read) ? End::Done : End::InsertFailed;
+            switch (read_.next(row)) {
+            case SmsReader::Next::Done: return stored(insert) ? End::Done : End::InsertFailed;
             case SmsReader::Next::Error:
                 // The message being read when the file gave out may have
                 // rows still unread: none of it is kept.
-                if (!read.lastComplete() || *read.lastComplete() < currentMessage_)
+                if (!read_.lastComplete() || *read_.lastComplete() < currentMessage_)
                     insert.abandonMessage(currentMessage_);
-                return stored(insert, read) ? End::ReadFailed : End::InsertFailed;
+                return stored(insert) ? End::ReadFailed : End::InsertFailed;
             case SmsReader::Next::Row: break;
             }
             if (row.rowid != currentMessage_) {
-                if (insert.full() && !stored(insert, read)) return End::InsertFailed;
+                if (insert.full() && !stored(insert)) return End::InsertFailed;
                 currentMessage_ = row.rowid;
             }
             if (counted && counted->alreadyCounted(row)) continue;
@@ -185,14 +149,44 @@ public:
     std::optional<std::int64_t> storedThrough() const { return storedThrough_; }
 
 private:
-    SqliteDatabase& sms_;
+    // The message under the mark's ROWID is still the one the mark names; or
+    // it is gone (deleted on the phone), the phone's counter has passed it,
+    // and the newest message still below it is one already counted. A
+    // restored phone may have numbered new messages up to the mark again, so
+    // the counter alone proves nothing.
+    bool markStillHolds(const SourcePosition& mark) {
+        const std::optional<SourcePosition> now = read_.positionAt(mark.rowid);
+        if (now && now->sameMessageAs(mark)) return true;
+        if (!now && read_.highestRowidEverUsed() >= mark.rowid) return newestBelowIsCounted(mark.rowid);
+        std::fprintf(stderr,
+                     "brindlex: sms.db is not the file the last sync read (a restored phone or another one); its "
+                     "messages are matched against the counted ones, so none is counted twice\n");
+        return false;
+    }
+
+    // Whether the newest message of the file below `rowid` is one of the
+    // counted rows (false too when it is no text message at all).
+    bool newestBelowIsCounted(std::int64_t rowid) {
+        SqliteStatement below;
+        if (!below.prepare(read_.database(), "SELECT max(ROWID) FROM message WHERE ROWID < ?")) return false;
+        below.bindInt(1, rowid);
+        if (below.step() != SqliteStatement::Step::Row || below.columnIsNull(0)) return false;
+        ReadFrom from;
+        from.afterRowid = below.columnInt(0) - 1;
+        below.finalize();
+        CountedRows counted(counter_, read_.newSchema());
+        SmsRow row;
+        return counted.isPrepared() && read_.start(from) && read_.next(row) == SmsReader::Next::Row &&
+               row.rowid == from.afterRowid + 1 && counted.alreadyCounted(row);
+    }
+
+    SmsReader& read_;
     SqliteDatabase& counter_;
-    bool newSchema_;
     // Stores what waits, at a point where every message before the reader's
     // current row is complete.
-    bool stored(CounterInsert& insert, const SmsReader& read) {
+    bool stored(CounterInsert& insert) {
         if (insert.flush()) {
-            storedThrough_ = read.lastComplete();
+            storedThrough_ = read_.lastComplete();
             return true;
         }
         if (insert.salvagedThrough()) storedThrough_ = insert.salvagedThrough();
@@ -231,10 +225,9 @@ void reportRollback(const SqliteDatabase& counter, const std::string& counterPat
 // The mark after a read: on a complete read the newest message of the file
 // as it was read, so the next sync starts after everything this one saw;
 // after a failure the last message copied whole.
-std::optional<SourcePosition> markAfter(End end, std::optional<std::int64_t> complete, const SqliteDatabase& sms,
-                                        bool newSchema) {
+std::optional<SourcePosition> markAfter(End end, std::optional<std::int64_t> complete, const SmsReader& read) {
     if (end == End::Done) {
-        std::optional<SourcePosition> newest = SmsReader::newestPosition(sms, newSchema);
+        std::optional<SourcePosition> newest = read.newestPosition();
         if (newest && (!complete || newest->rowid >= *complete)) return newest;
     }
     if (!complete) return std::nullopt;
@@ -243,13 +236,7 @@ std::optional<SourcePosition> markAfter(End end, std::optional<std::int64_t> com
     // matches what it reads against the counted rows.
     SourcePosition bare;
     bare.rowid = *complete;
-    return SmsReader::positionAt(sms, newSchema, *complete).value_or(bare);
-}
-
-bool sameMark(const std::optional<SourcePosition>& a, const std::optional<SourcePosition>& b) {
-    if (!a || !b) return !a && !b;
-    return a->sameMessageAs(*b) && a->guid == b->guid && a->date == b->date && a->address == b->address &&
-           a->flags == b->flags && a->text == b->text;
+    return read.positionAt(*complete).value_or(bare);
 }
 
 }  // namespace
@@ -319,13 +306,8 @@ SyncStatus MessageCopy::run(std::int64_t rFrom, std::int64_t sFrom, std::vector<
         sms.logFailure("syncing: reading " + smsPath);
         return abandon(SyncStatus::CannotReadSmsDatabase);
     }
-    const std::optional<SourcePosition> mark = SourceMark::read(counter);
-    Copy copy(sms, counter, newSchema);
-    ReadFrom from;
-    const Plan plan = copy.plan(mark, rFrom, sFrom, from);
-
     SmsReader read;
-    if (!read.prepare(sms, newSchema, from)) {
+    if (!read.open(sms, newSchema)) {
         // A file SQLite reads well but whose tables are not the phone's
         // leaves no message of SQLite's own.
         const std::string doing = "syncing: reading the messages of " + smsPath;
@@ -333,6 +315,14 @@ SyncStatus MessageCopy::run(std::int64_t rFrom, std::int64_t sFrom, std::vector<
             SqliteLog::failure(doing, "its tables are none of the known sms.db layouts");
         else
             sms.logFailure(doing);
+        return abandon(SyncStatus::CannotReadSmsDatabase);
+    }
+    const std::optional<SourcePosition> mark = SourceMark::read(counter);
+    Copy copy(read, counter);
+    ReadFrom from;
+    const Plan plan = copy.plan(mark, rFrom, sFrom, from);
+    if (!read.start(from)) {
+        sms.logFailure("syncing: reading the messages of " + smsPath);
         return abandon(SyncStatus::CannotReadSmsDatabase);
     }
     CounterInsert insert(counter, newSchema);
@@ -349,7 +339,7 @@ SyncStatus MessageCopy::run(std::int64_t rFrom, std::int64_t sFrom, std::vector<
         }
     }
 
-    const End end = copy.copyRows(read, insert, counted ? &*counted : nullptr);
+    const End end = copy.copyRows(insert, counted ? &*counted : nullptr);
     // SQLite rolls a transaction back by itself on some failures (a full
     // disk once the change outgrew the page cache); then nothing may be
     // written after it, or a mark would cover rows that are gone.
@@ -360,11 +350,11 @@ SyncStatus MessageCopy::run(std::int64_t rFrom, std::int64_t sFrom, std::vector<
     reportStop(end, sms, counter, counterPath, read.undatedRows());
     rMax = std::max(rMax, insert.newestReceived());
     sMax = std::max(sMax, insert.newestSent());
-    const std::optional<SourcePosition> position = markAfter(end, copy.storedThrough(), sms, newSchema);
+    const std::optional<SourcePosition> position = markAfter(end, copy.storedThrough(), read);
     read.finalize();
     sms.exec("COMMIT");
 
-    if (position && !sameMark(position, mark) && !SourceMark::write(counter, *position)) {
+    if (position && position != mark && !SourceMark::write(counter, *position)) {
         counter.logFailure("syncing: storing how far the sync got in " + counterPath);
         return abandon(SyncStatus::Ok);
     }

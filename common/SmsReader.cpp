@@ -1,6 +1,7 @@
 #include "common/SmsReader.h"
 
 #include "common/AttributedBody.h"
+#include "platform/SqliteBlob.h"
 #include "platform/SqliteDatabase.h"
 #include "platform/SqliteHardening.h"
 
@@ -8,8 +9,6 @@
 #include <cstring>
 #include <set>
 #include <string_view>
-
-#include <sqlite3.h>
 
 namespace {
 
@@ -134,45 +133,33 @@ std::string modernReadSql(const Schema& schema, bool withBodies, bool dated) {
     return sql;
 }
 
-struct Statements {
-    SmsReader::Layout layout;
-    std::string withBodies;
-    std::string withoutBodies;
-};
-
-std::optional<Statements> statementsFor(const Schema& schema, bool newSchema, bool dated) {
-    if (!newSchema) {
-        if (!schema.isOldFamily()) return std::nullopt;
-        return Statements{SmsReader::Layout::Old, oldReadSql(schema, true, dated), oldReadSql(schema, false, dated)};
-    }
+// The layout of the file and its read statement, with or without the
+// bodies; nothing when the tables fit no layout.
+std::optional<SmsReader::Layout> layoutOf(const Schema& schema, bool newSchema) {
+    if (!newSchema) return schema.isOldFamily() ? std::optional(SmsReader::Layout::Old) : std::nullopt;
     if (!schema.isHandleFamily()) return std::nullopt;
-    if (!schema.hasColumn("item_type") && !schema.hasColumn("associated_message_type"))
-        return Statements{SmsReader::Layout::Ios6, ios6ReadSql(schema, true, dated), ios6ReadSql(schema, false, dated)};
-    return Statements{SmsReader::Layout::Modern, modernReadSql(schema, true, dated),
-                      modernReadSql(schema, false, dated)};
+    if (!schema.hasColumn("item_type") && !schema.hasColumn("associated_message_type")) return SmsReader::Layout::Ios6;
+    return SmsReader::Layout::Modern;
 }
 
-// The statement that names one message the way the sync's mark does: its
+std::string readSql(SmsReader::Layout layout, const Schema& schema, bool withBodies, bool dated) {
+    switch (layout) {
+    case SmsReader::Layout::Old: return oldReadSql(schema, withBodies, dated);
+    case SmsReader::Layout::Ios6: return ios6ReadSql(schema, withBodies, dated);
+    case SmsReader::Layout::Modern: break;
+    }
+    return modernReadSql(schema, withBodies, dated);
+}
+
+// The select that names one message the way the sync's mark does: its
 // guid (from 6.0), or else its date, address, direction and text.
-std::string positionSql(const Schema& schema, bool newSchema, const char* tail) {
+std::string positionSelect(const Schema& schema, bool newSchema) {
     const bool old = !newSchema;
     const bool guid = schema.hasColumn("guid") && !old;
-    std::string sql = "SELECT ROWID, " + std::string(guid ? "guid" : "NULL") + ", " +
-                      (schema.hasColumn("date") ? "date" : "NULL") + ", " + (old ? "address" : "NULL") + ", " +
-                      (old && schema.hasColumn("flags") ? "flags" : "NULL") + ", " +
-                      (!guid && schema.hasColumn("text") ? "text" : "NULL") + " FROM message ";
-    return sql + tail;
-}
-
-std::optional<SourcePosition> positionOf(const SqliteStatement& query) {
-    SourcePosition position;
-    position.rowid = query.columnInt(0);
-    if (!query.columnIsNull(1)) position.guid = query.columnString(1);
-    if (!query.columnIsNull(2)) position.date = query.columnInt(2);
-    if (!query.columnIsNull(3)) position.address = query.columnString(3);
-    if (!query.columnIsNull(4)) position.flags = query.columnInt(4);
-    if (!query.columnIsNull(5)) position.text = query.columnString(5);
-    return position;
+    return "SELECT ROWID, " + std::string(guid ? "guid" : "NULL") + ", " +
+           (schema.hasColumn("date") ? "date" : "NULL") + ", " + (old ? "address" : "NULL") + ", " +
+           (old && schema.hasColumn("flags") ? "flags" : "NULL") + ", " +
+           (!guid && schema.hasColumn("text") ? "text" : "NULL") + " FROM message ";
 }
 
 // Unix seconds of a date in seconds since 2001, saturating at the end of the
@@ -196,29 +183,38 @@ void trimToWholeCharacters(std::string& text) {
     }
 }
 
-// Up to `cap` bytes of one value, read piece by piece through an incremental
-// blob handle, which never loads the whole value; nothing for NULL, a
-// number, or a value that cannot be read.
-std::optional<std::string> readCapped(sqlite3* db, const char* column, std::int64_t rowid, std::size_t cap,
-                                      std::size_t* fullBytes) {
-    sqlite3_blob* blob = nullptr;
-    if (sqlite3_blob_open(db, "main", "message", column, rowid, 0, &blob) != SQLITE_OK) {
-        sqlite3_blob_close(blob);
-        return std::nullopt;
-    }
-    const auto bytes = static_cast<std::size_t>(sqlite3_blob_bytes(blob));
-    *fullBytes = bytes;
-    std::string value(std::min(bytes, cap), '\0');
-    const bool read =
-        value.empty() || sqlite3_blob_read(blob, value.data(), static_cast<int>(value.size()), 0) == SQLITE_OK;
-    sqlite3_blob_close(blob);
-    if (!read) return std::nullopt;
-    return value;
+// Up to `cap` bytes of one value of the message table, read through an
+// incremental blob handle, which never loads the whole value; nothing for
+// NULL, a number, or a value that cannot be read.
+std::optional<std::string> readCapped(const SqliteDatabase& sms, const char* column, std::int64_t rowid,
+                                      std::size_t cap, std::size_t* fullBytes) {
+    SqliteBlob blob(sms, "message", column);
+    if (!blob.moveTo(rowid)) return std::nullopt;
+    *fullBytes = blob.bytes();
+    return blob.readFirst(cap);
 }
 
 bool hasPlaceholderLead(const char* text, int bytes) {
     // U+FFFC and U+FFFD are EF BF BC and EF BF BD in UTF-8.
     return bytes > 0 && std::memchr(text, 0xEF, static_cast<std::size_t>(bytes)) != nullptr;
+}
+
+// The body of a later phone's message as the counter keeps it: `text` when
+// the phone filled it, else the text inside attributedBody; without the
+// placeholders that stand for attachments and app balloons, and nothing when
+// nothing else is left.
+std::optional<std::string> modernBody(const std::optional<std::string_view>& text, const unsigned char* blob,
+                                      std::size_t blobBytes) {
+    if (text) {
+        if (!hasPlaceholderLead(text->data(), static_cast<int>(text->size()))) return std::string(*text);
+        return AttributedBody::withoutPlaceholders(*text);
+    }
+    std::optional<std::string> body;
+    if (blob != nullptr) body = AttributedBody::extractText(blob, blobBytes);
+    if (body && hasPlaceholderLead(body->data(), static_cast<int>(body->size())))
+        body = AttributedBody::withoutPlaceholders(*body);
+    if (body && body->empty()) body.reset();
+    return body;
 }
 
 }  // namespace
@@ -229,49 +225,69 @@ std::int64_t SmsReader::unixFromPlatformDate(std::int64_t platformDate) {
 }
 
 std::optional<std::string> SmsReader::readStatement(const SqliteDatabase& sms, bool newSchema) {
-    const auto statements = statementsFor(readSchema(sms), newSchema, false);
-    if (!statements) return std::nullopt;
-    return statements->withBodies;
+    const Schema schema = readSchema(sms);
+    const auto layout = layoutOf(schema, newSchema);
+    if (!layout) return std::nullopt;
+    return readSql(*layout, schema, true, false);
 }
 
-std::optional<SourcePosition> SmsReader::positionAt(const SqliteDatabase& sms, bool newSchema, std::int64_t rowid) {
+bool SmsReader::open(const SqliteDatabase& sms, bool newSchema) {
+    const Schema schema = readSchema(sms);
+    const auto layout = layoutOf(schema, newSchema);
+    if (!layout) return false;
+    sms_ = &sms;
+    layout_ = *layout;
+    statements_ = Statements{readSql(layout_, schema, true, false), readSql(layout_, schema, false, false),
+                             readSql(layout_, schema, true, true), readSql(layout_, schema, false, true)};
+    positionSelect_ = positionSelect(schema, newSchema);
+    return true;
+}
+
+std::optional<SourcePosition> SmsReader::position(const char* tail, std::optional<std::int64_t> rowid) const {
     SqliteStatement query;
-    if (!query.prepare(sms, positionSql(readSchema(sms), newSchema, "WHERE ROWID = ?"))) return std::nullopt;
-    query.bindInt(1, rowid);
+    if (!sms_ || !query.prepare(*sms_, positionSelect_ + tail)) return std::nullopt;
+    if (rowid) query.bindInt(1, *rowid);
     if (query.step() != SqliteStatement::Step::Row) return std::nullopt;
-    return positionOf(query);
+    return SourcePosition::fromRow(query);
 }
 
-std::optional<SourcePosition> SmsReader::newestPosition(const SqliteDatabase& sms, bool newSchema) {
-    SqliteStatement query;
-    if (!query.prepare(sms, positionSql(readSchema(sms), newSchema, "ORDER BY ROWID DESC LIMIT 1")))
-        return std::nullopt;
-    if (query.step() != SqliteStatement::Step::Row) return std::nullopt;
-    return positionOf(query);
+std::optional<SourcePosition> SmsReader::positionAt(std::int64_t rowid) const {
+    return position("WHERE ROWID = ?", rowid);
 }
 
-std::int64_t SmsReader::highestRowidEverUsed(const SqliteDatabase& sms) {
+std::optional<SourcePosition> SmsReader::newestPosition() const {
+    return position("ORDER BY ROWID DESC LIMIT 1", std::nullopt);
+}
+
+std::int64_t SmsReader::highestRowidEverUsed() const {
     std::int64_t highest = 0;
+    if (!sms_) return highest;
     SqliteStatement newest;
-    if (newest.prepare(sms, "SELECT max(ROWID) FROM message") && newest.step() == SqliteStatement::Step::Row)
+    if (newest.prepare(*sms_, "SELECT max(ROWID) FROM message") && newest.step() == SqliteStatement::Step::Row)
         highest = newest.columnInt(0);
     SqliteStatement sequence;
-    if (sequence.prepare(sms, "SELECT seq FROM sqlite_sequence WHERE name = 'message'") &&
+    if (sequence.prepare(*sms_, "SELECT seq FROM sqlite_sequence WHERE name = 'message'") &&
         sequence.step() == SqliteStatement::Step::Row)
         highest = std::max(highest, sequence.columnInt(0));
     return highest;
 }
 
-bool SmsReader::prepare(const SqliteDatabase& sms, bool newSchema, const ReadFrom& from) {
+bool SmsReader::start(const ReadFrom& from) {
+    if (!sms_) return false;
     const bool dated = from.receivedFrom.has_value() && from.sentFrom.has_value();
-    const auto statements = statementsFor(readSchema(sms), newSchema, dated);
-    if (!statements) return false;
-    sms_ = &sms;
-    layout_ = statements->layout;
-    sql_ = statements->withBodies;
-    sqlNoBodies_ = statements->withoutBodies;
+    sql_ = dated ? statements_.dated : statements_.fromRowid;
+    sqlNoBodies_ = dated ? statements_.datedNoBodies : statements_.fromRowidNoBodies;
     from_ = from;
+    undated_ = 0;
+    currentMessage_ = -1;
+    recipientsUsed_ = 0;
+    manyRecipients_.clear();
+    pending_.reset();
+    complete_.reset();
     lastStepped_ = from.afterRowid;
+    withoutBodiesFrom_.reset();
+    oversized_.reset();
+    oversizedText_.reset();
     return prepareStatement(true, from.afterRowid);
 }
 
@@ -395,28 +411,21 @@ bool SmsReader::firstTimeRecipient(const SmsRow& row) {
     return true;
 }
 
-// The body as the counter keeps it: `text` when the phone filled it, else
-// the text inside attributedBody; without the placeholders that stand for
-// attachments and app balloons, and NULL when nothing else is left.
+// The body of a later phone's row (modernBody), handed out without a copy
+// when the phone's `text` needs nothing taken out.
 void SmsReader::takeModernText(SmsRow& row) {
     int bytes = 0;
     const char* text = read_.columnText(2, &bytes);
-    std::optional<std::string> body;
-    if (text != nullptr) {
-        if (!hasPlaceholderLead(text, bytes)) {
-            row.text = text;
-            row.textBytes = bytes;
-            return;
-        }
-        body = AttributedBody::withoutPlaceholders(std::string_view(text, static_cast<std::size_t>(bytes)));
-    } else {
-        int blobBytes = 0;
-        const unsigned char* blob = read_.columnBlob(5, &blobBytes);
-        if (blob != nullptr) body = AttributedBody::extractText(blob, static_cast<std::size_t>(blobBytes));
-        if (body && hasPlaceholderLead(body->data(), static_cast<int>(body->size())))
-            body = AttributedBody::withoutPlaceholders(*body);
-        if (body && body->empty()) body.reset();
+    if (text != nullptr && !hasPlaceholderLead(text, bytes)) {
+        row.text = text;
+        row.textBytes = bytes;
+        return;
     }
+    int blobBytes = 0;
+    const unsigned char* blob = text ? nullptr : read_.columnBlob(5, &blobBytes);
+    std::optional<std::string_view> given;
+    if (text) given = std::string_view(text, static_cast<std::size_t>(bytes));
+    std::optional<std::string> body = modernBody(given, blob, static_cast<std::size_t>(blobBytes));
     if (!body) {
         row.text = nullptr;
         row.textBytes = 0;
@@ -460,26 +469,19 @@ SmsReader::Oversized SmsReader::passOversizedRow() {
 void SmsReader::takeOversizedText(std::int64_t rowid) {
     const auto cap = static_cast<std::size_t>(SqliteHardening::kMaxValueBytes);
     std::size_t fullBytes = 0;
-    std::optional<std::string> text = readCapped(sms_->handle(), "text", rowid, cap, &fullBytes);
-    if (text) {
-        trimToWholeCharacters(*text);
-        if (layout_ == Layout::Modern && hasPlaceholderLead(text->data(), static_cast<int>(text->size())))
-            text = AttributedBody::withoutPlaceholders(*text);
-    } else if (layout_ == Layout::Modern) {
-        const auto blob = readCapped(sms_->handle(), "attributedBody", rowid, cap, &fullBytes);
-        if (blob)
-            text = AttributedBody::extractText(reinterpret_cast<const unsigned char*>(blob->data()), blob->size());
-        if (text && hasPlaceholderLead(text->data(), static_cast<int>(text->size())))
-            text = AttributedBody::withoutPlaceholders(*text);
-        if (text && text->empty()) text.reset();
+    std::optional<std::string> text = readCapped(*sms_, "text", rowid, cap, &fullBytes);
+    if (text) trimToWholeCharacters(*text);
+    if (layout_ == Layout::Modern) {
+        std::optional<std::string> blob;
+        if (!text) blob = readCapped(*sms_, "attributedBody", rowid, cap, &fullBytes);
+        const auto* bytes = blob ? reinterpret_cast<const unsigned char*>(blob->data()) : nullptr;
+        text = modernBody(text ? std::optional<std::string_view>(*text) : std::nullopt, bytes, blob ? blob->size() : 0);
     }
-    if (fullBytes > cap) {
+    if (fullBytes > cap)
         std::fprintf(stderr,
                      "brindlex: message %lld of sms.db has a text of %zu bytes, more than the %zu a message may "
                      "take; it is counted with its text cut to that length\n",
                      static_cast<long long>(rowid), fullBytes, cap);
-        ++cutTexts_;
-    }
     oversized_ = rowid;
     oversizedText_ = std::move(text);
 }

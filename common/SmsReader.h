@@ -72,10 +72,15 @@ public:
         "((m.is_from_me = 1 AND m.date >= (? - 978307200)) OR (m.is_from_me = 0 AND m.date >= (? - 978307200))) "
         "ORDER BY m.rowid ASC";
 
-    // False when the file's tables are not one of the layouts (or it cannot
-    // be read). `newSchema` is the system version's choice; a file of the
-    // other family does not fit it.
-    bool prepare(const SqliteDatabase& sms, bool newSchema, const ReadFrom& from);
+    // Reads the file's tables and columns, once for everything below. False
+    // when they are not one of the layouts (or cannot be read). `newSchema`
+    // is the system version's choice; a file of the other family does not
+    // fit it.
+    bool open(const SqliteDatabase& sms, bool newSchema);
+
+    // Starts reading from `from`, from the beginning again when called
+    // again; false when the statement cannot be prepared.
+    bool start(const ReadFrom& from);
 
     // The next row to copy. Rows that cannot be copied (no address, no
     // direction, no date) are passed over; Error when the file could not be
@@ -87,22 +92,23 @@ public:
     // still coming (a group send) is not complete yet.
     std::optional<std::int64_t> lastComplete() const { return complete_; }
 
+    // The message now stored under `rowid`; nothing when there is none.
+    std::optional<SourcePosition> positionAt(std::int64_t rowid) const;
+    // The message with the highest ROWID; nothing for an empty table.
+    std::optional<SourcePosition> newestPosition() const;
+    // The highest ROWID the phone ever gave a message (its AUTOINCREMENT
+    // counter, which deleting messages does not lower).
+    std::int64_t highestRowidEverUsed() const;
+
     // The read statement for this file from a ROWID on (parameter 1);
     // nothing when its tables fit no layout.
     static std::optional<std::string> readStatement(const SqliteDatabase& sms, bool newSchema);
 
-    // The message now stored under `rowid`; nothing when there is none.
-    static std::optional<SourcePosition> positionAt(const SqliteDatabase& sms, bool newSchema, std::int64_t rowid);
-    // The message with the highest ROWID; nothing for an empty table.
-    static std::optional<SourcePosition> newestPosition(const SqliteDatabase& sms, bool newSchema);
-    // The highest ROWID the phone ever gave a message (its AUTOINCREMENT
-    // counter, which deleting messages does not lower).
-    static std::int64_t highestRowidEverUsed(const SqliteDatabase& sms);
+    const SqliteDatabase& database() const { return *sms_; }
+    bool newSchema() const { return layout_ != Layout::Old; }
 
     // Rows passed over for want of a date, so far.
     long long undatedRows() const { return undated_; }
-    // Messages whose text was cut to the cap, so far.
-    long long cutTexts() const { return cutTexts_; }
 
     // Unix seconds of a date column of the 6.x family: seconds since 2001
     // up to 10, nanoseconds since 11, told apart per value.
@@ -113,6 +119,9 @@ public:
     enum class Layout { Old, Ios6, Modern };
 
 private:
+    // The message the select of the mark finds with `tail` (bound to `rowid`
+    // when given).
+    std::optional<SourcePosition> position(const char* tail, std::optional<std::int64_t> rowid) const;
     bool prepareStatement(bool withBodies, std::int64_t afterRowid);
     void notePosition();
     bool takeRow(SmsRow& row);
@@ -126,14 +135,23 @@ private:
     void takeOversizedText(std::int64_t rowid);
     void takeCutText(SmsRow& row);
 
+    // Made by open() from the file's tables: the read statements from a ROWID
+    // and from date markers, each with and without the bodies, and the
+    // select that names a message as the mark does.
+    struct Statements {
+        std::string fromRowid, fromRowidNoBodies, dated, datedNoBodies;
+    };
     const SqliteDatabase* sms_ = nullptr;
     Layout layout_ = Layout::Old;
+    Statements statements_;
+    std::string positionSelect_;
+
+    // The read under way.
     std::string sql_;          // with the bodies
     std::string sqlNoBodies_;  // the same without text and attributedBody
     ReadFrom from_;
     SqliteStatement read_;
     long long undated_ = 0;
-    long long cutTexts_ = 0;
     std::int64_t currentMessage_ = -1;
     std::vector<std::string> currentRecipients_;  // addresses already given for it: the first recipientsUsed_
     std::size_t recipientsUsed_ = 0;

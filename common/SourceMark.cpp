@@ -3,34 +3,6 @@
 #include "platform/SqliteDatabase.h"
 #include "platform/SqliteStatement.h"
 
-namespace {
-
-std::optional<std::string> optionalText(const SqliteStatement& query, int column) {
-    if (query.columnIsNull(column)) return std::nullopt;
-    return query.columnString(column);
-}
-
-std::optional<std::int64_t> optionalInt(const SqliteStatement& query, int column) {
-    if (query.columnIsNull(column)) return std::nullopt;
-    return query.columnInt(column);
-}
-
-void bindOptional(SqliteStatement& statement, int parameter, const std::optional<std::string>& value) {
-    if (value)
-        statement.bindText(parameter, *value);
-    else
-        statement.bindNull(parameter);
-}
-
-void bindOptional(SqliteStatement& statement, int parameter, const std::optional<std::int64_t>& value) {
-    if (value)
-        statement.bindInt(parameter, *value);
-    else
-        statement.bindNull(parameter);
-}
-
-}  // namespace
-
 bool SourceMark::ensureTable(SqliteDatabase& counter) {
     return counter.exec(
         "CREATE TABLE IF NOT EXISTS sync_source (id INTEGER PRIMARY KEY CHECK (id = 1), "
@@ -45,8 +17,7 @@ std::optional<SourcePosition> SourceMark::read(const SqliteDatabase& counter) {
                        "from sync_source"))
         return std::nullopt;
     if (query.step() != SqliteStatement::Step::Row) return std::nullopt;
-    return SourcePosition{query.columnInt(0),     optionalText(query, 1), optionalInt(query, 2),
-                          optionalText(query, 3), optionalInt(query, 4),  optionalText(query, 5)};
+    return SourcePosition::fromRow(query);
 }
 
 bool SourceMark::write(SqliteDatabase& counter, const SourcePosition& position) {
@@ -56,11 +27,11 @@ bool SourceMark::write(SqliteDatabase& counter, const SourcePosition& position) 
                         "phone_flags, phone_text) values (1, ?, ?, ?, ?, ?, ?)"))
         return false;
     upsert.bindInt(1, position.rowid);
-    bindOptional(upsert, 2, position.guid);
-    bindOptional(upsert, 3, position.date);
-    bindOptional(upsert, 4, position.address);
-    bindOptional(upsert, 5, position.flags);
-    bindOptional(upsert, 6, position.text);
+    upsert.bindOptionalText(2, position.guid);
+    upsert.bindOptionalInt(3, position.date);
+    upsert.bindOptionalText(4, position.address);
+    upsert.bindOptionalInt(5, position.flags);
+    upsert.bindOptionalText(6, position.text);
     return upsert.step() == SqliteStatement::Step::Done;
 }
 

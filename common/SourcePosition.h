@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/SqliteStatement.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -24,4 +26,15 @@ struct SourcePosition {
         if (guid && other.guid) return *guid == *other.guid;
         return date == other.date && address == other.address && flags == other.flags && text == other.text;
     }
+
+    // The fields from columns 0 to 5 of `row`, in the order above; both the
+    // phone's file and the counter database's copy are read so.
+    static SourcePosition fromRow(const SqliteStatement& row) {
+        return SourcePosition{row.columnInt(0),         row.columnOptionalString(1),
+                              row.columnOptionalInt(2), row.columnOptionalString(3),
+                              row.columnOptionalInt(4), row.columnOptionalString(5)};
+    }
+
+    // Every field alike: the mark as stored needs no rewrite.
+    bool operator==(const SourcePosition&) const = default;
 };

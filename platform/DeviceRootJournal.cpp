@@ -252,9 +252,7 @@ void DeviceRootJournal::rollBack(Phase phase, const std::vector<Step>& steps) {
     // Innermost first; a folder something else has filled meanwhile stays.
     for (auto it = steps.rbegin(); it != steps.rend(); ++it)
         if (it->kind == Kind::Directory) ::rmdir(it->target.c_str());
-    std::sort(folders.begin(), folders.end());
-    folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
-    for (const auto& folder : folders) FileWrites::syncDirectory(folder);
+    FileWrites::syncDirectories(std::move(folders));
 }
 
 void DeviceRootJournal::discard() {

@@ -1,5 +1,6 @@
 #include "platform/FileWrites.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
@@ -22,4 +23,10 @@ void FileWrites::syncDirectory(const std::string& directory) {
     if (fd < 0) return;
     ::fsync(fd);
     ::close(fd);
+}
+
+void FileWrites::syncDirectories(std::vector<std::string> directories) {
+    std::sort(directories.begin(), directories.end());
+    directories.erase(std::unique(directories.begin(), directories.end()), directories.end());
+    for (const auto& directory : directories) syncDirectory(directory);
 }

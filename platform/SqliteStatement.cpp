@@ -48,6 +48,20 @@ void SqliteStatement::bindTextNoCopy(int index, const char* text, int bytes) {
     sqlite3_bind_text(stmt_, index, text, bytes, SQLITE_STATIC);
 }
 
+void SqliteStatement::bindOptionalText(int index, const std::optional<std::string>& text) {
+    if (text)
+        bindText(index, *text);
+    else
+        bindNull(index);
+}
+
+void SqliteStatement::bindOptionalInt(int index, std::optional<std::int64_t> value) {
+    if (value)
+        bindInt(index, *value);
+    else
+        bindNull(index);
+}
+
 SqliteStatement::Step SqliteStatement::step() {
     if (!stmt_) return Step::Error;
     switch (sqlite3_step(stmt_)) {
@@ -79,6 +93,16 @@ std::string SqliteStatement::columnString(int column) const {
     int bytes = 0;
     const char* text = columnText(column, &bytes);
     return text ? std::string(text, static_cast<std::size_t>(bytes)) : std::string();
+}
+
+std::optional<std::string> SqliteStatement::columnOptionalString(int column) const {
+    if (columnIsNull(column)) return std::nullopt;
+    return columnString(column);
+}
+
+std::optional<std::int64_t> SqliteStatement::columnOptionalInt(int column) const {
+    if (columnIsNull(column)) return std::nullopt;
+    return columnInt(column);
 }
 
 const unsigned char* SqliteStatement::columnBlob(int column, int* bytes) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -32,8 +33,11 @@ public:
     // The text is copied by SQLite.
     void bindText(int index, std::string_view text);
     // SQLite keeps only the pointer: `text` must stay valid until the next
-    // step or reset of this statement.
+    // step or reset of this statement. A null `text` binds NULL.
     void bindTextNoCopy(int index, const char* text, int bytes);
+    // NULL for nothing, else the value (a text copied).
+    void bindOptionalText(int index, const std::optional<std::string>& text);
+    void bindOptionalInt(int index, std::optional<std::int64_t> value);
 
     Step step();
     void reset();
@@ -44,6 +48,9 @@ public:
     // The text and its length in bytes; valid until the next step or reset.
     const char* columnText(int column, int* bytes = nullptr) const;
     std::string columnString(int column) const;
+    // Nothing for NULL, else the value.
+    std::optional<std::string> columnOptionalString(int column) const;
+    std::optional<std::int64_t> columnOptionalInt(int column) const;
     // The bytes of a blob column and their count; null for NULL or an empty
     // blob. Valid until the next step or reset.
     const unsigned char* columnBlob(int column, int* bytes) const;

@@ -3,6 +3,7 @@
 #include "common/Seeding.h"
 #include "common/SettingsKeys.h"
 #include "common/SmsReader.h"
+#include "platform/SqliteBlob.h"
 #include "platform/SqliteDatabase.h"
 #include "platform/SqliteHardening.h"
 #include "platform/SqliteStatement.h"
@@ -12,13 +13,10 @@
 #include "tools/phone/DeviceRootTransaction.h"
 #include "tools/phone/ImportLock.h"
 
-#include <sqlite3.h>
-
 #include <climits>
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
-#include <memory>
 
 namespace fs = std::filesystem;
 
@@ -243,27 +241,12 @@ long long BackupImport::countLongTexts(const std::string& path) {
     if (!db.open(path, SqliteDatabase::Mode::Untrusted) ||
         !rows.prepare(db, "SELECT ROWID FROM message WHERE typeof(text) IN ('text', 'blob')"))
         return 0;
-    const auto closeBlob = [](sqlite3_blob* blob) { sqlite3_blob_close(blob); };
-    std::unique_ptr<sqlite3_blob, decltype(closeBlob)> blob(nullptr, closeBlob);
+    // The blob handle learns each size from the row header too, and the cap
+    // on value lengths does not stop it.
+    SqliteBlob text(db, "message", "text");
     long long count = 0;
-    while (rows.step() == SqliteStatement::Step::Row) {
-        const std::int64_t row = rows.columnInt(0);
-        // A blob handle learns the value's size from the row header too, and
-        // the cap on value lengths does not stop it. Moved from row to row,
-        // it is compiled once.
-        int status = blob ? sqlite3_blob_reopen(blob.get(), row) : SQLITE_ERROR;
-        if (status != SQLITE_OK) {
-            sqlite3_blob* opened = nullptr;
-            blob.reset();
-            status = sqlite3_blob_open(db.handle(), "main", "message", "text", row, 0, &opened);
-            blob.reset(opened);
-        }
-        if (status != SQLITE_OK) {
-            blob.reset();
-        } else if (sqlite3_blob_bytes(blob.get()) > SqliteHardening::kMaxValueBytes) {
-            ++count;
-        }
-    }
+    while (rows.step() == SqliteStatement::Step::Row)
+        if (text.moveTo(rows.columnInt(0)) && text.bytes() > SqliteHardening::kMaxValueBytes) ++count;
     return count;
 }
 

@@ -244,9 +244,7 @@ bool DeviceRootTransaction::commit(std::string* error) {
         if (step.kind != Kind::Directory) folders.push_back(fs::path(step.target).parent_path().string());
         if (step.kind == Kind::Move && step.existed) folders.push_back(fs::path(step.saved).parent_path().string());
     }
-    std::sort(folders.begin(), folders.end());
-    folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
-    for (const auto& folder : folders) FileWrites::syncDirectory(folder);
+    FileWrites::syncDirectories(std::move(folders));
     if (!journal_->record(Phase::Done, steps_, error)) {
         rollback();
         return false;
