@@ -412,6 +412,25 @@ TEST_F(ImportBackupCommandTest, TextsLongerThanTheSyncReadsAreCountedInOneLine) 
     EXPECT_EQ(messagesIn(DevicePaths::smsDatabase()), 4);
 }
 
+// The check that the sync can read the file reads it as the sync does: a
+// long text in the very first message is cut, not a reason to refuse.
+TEST_F(ImportBackupCommandTest, ALongTextInTheFirstMessageDoesNotFailTheCheckOfTheFile) {
+    const std::string sms = scratch_ + "/long-first/sms.db";
+    fs::create_directories(scratch_ + "/long-first");
+    SmsDatabaseFixture database(sms);
+    ASSERT_TRUE(database.create(SmsSchema::New)) << database.lastError();
+    auto batch = messages(2);
+    batch[0].text = std::string(17 * 1024 * 1024, 'x');
+    ASSERT_TRUE(database.storeMessages(batch)) << database.lastError();
+    BackupFixture backup(parent_ + "/" + kPhoneA, BackupFixture::Layout::Manifest);
+    ASSERT_TRUE(backup.create({kPhoneA}));
+    ASSERT_TRUE(backup.addFile(BackupFixture::kHomeDomain, BackupFixture::kSmsDatabasePath, sms));
+
+    const ProgramRun run = import("'" + backup.folder() + "'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(messagesIn(DevicePaths::smsDatabase()), 2);
+}
+
 // A backup whose sms.db the sync cannot read as its system version says
 // would be "imported" for every sync after it to fail: it is refused, saying
 // why, and the root (fresh, or holding a phone that goes on counting) stays

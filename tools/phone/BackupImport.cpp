@@ -13,7 +13,6 @@
 #include "tools/phone/DeviceRootTransaction.h"
 #include "tools/phone/ImportLock.h"
 
-#include <climits>
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
@@ -159,17 +158,15 @@ bool BackupImport::syncCanRead(const std::string& path, const std::string& versi
     // the read by this version, so the file is read here as the sync will.
     const bool newSchema = SystemVersion::usesNewSchema(version);
     SqliteDatabase db;
-    SqliteStatement read;
+    SmsReader read;
+    SmsRow first;
     std::string why;
     if (!db.open(path, SqliteDatabase::Mode::Untrusted)) {
         why = db.lastError();
-    } else if (const auto sql = SmsReader::readStatement(db, newSchema); !sql) {
+    } else if (!read.open(db, newSchema)) {
         why = layoutMismatch(db, newSchema);
-    } else if (!read.prepare(db, *sql)) {
+    } else if (!read.start(ReadFrom{}) || read.next(first) == SmsReader::Next::Error) {
         why = db.lastError();
-    } else {
-        read.bindInt(1, INT64_MIN);
-        if (read.step() == SqliteStatement::Step::Error) why = db.lastError();
     }
     if (why.empty()) return true;
     return fail(error, "this backup's sms.db does not fit its system version " + version + ": " + why +
