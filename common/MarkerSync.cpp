@@ -1,6 +1,6 @@
 #include "common/MarkerSync.h"
 
-#include "common/DataLock.h"
+#include "platform/DataLock.h"
 #include "common/SettingsKeys.h"
 #include "common/SettingsStore.h"
 #include "common/SmsHelper.h"

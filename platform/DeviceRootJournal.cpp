@@ -1,5 +1,6 @@
 #include "platform/DeviceRootJournal.h"
 
+#include "platform/DataLock.h"
 #include "platform/DevicePaths.h"
 #include "platform/FileWrites.h"
 #include "platform/TerminalText.h"
@@ -78,23 +79,6 @@ std::vector<std::string> splitFields(const std::string& line) {
 }
 
 std::string parentOf(const std::string& path) { return fs::path(path).parent_path().string(); }
-
-// An exclusive flock on an existing file, held while the object lives.
-class HeldLock {
-public:
-    explicit HeldLock(const std::string& path) : fd_(::open(path.c_str(), O_RDWR | O_CLOEXEC)) {
-        while (fd_ >= 0 && ::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
-        }
-    }
-    ~HeldLock() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    HeldLock(const HeldLock&) = delete;
-    HeldLock& operator=(const HeldLock&) = delete;
-
-private:
-    int fd_;
-};
 
 }  // namespace
 
@@ -295,9 +279,9 @@ DeviceRootJournal::Recovery DeviceRootJournal::recoverAtStart(const char* progra
     if (failure || !exists((root / kStagingFolderName).string())) return Recovery::Nothing;
     // A program that was running all along syncs under the data lock; held
     // here, it keeps such a sync from reading sms.db while its -wal is put
-    // back. Taken before the root's lock, in the order an import takes them;
-    // a lock file nobody made yet has nobody waiting on it.
-    const HeldLock dataLock(DevicePaths::lockFile());
+    // back. Taken before the root's lock, in the order an import takes them
+    // (without a data directory there is no sync to hold off).
+    const DataLock dataLock;
     DeviceRootJournal journal(root.string());
     std::string error;
     Recovery recovery = Recovery::Failed;

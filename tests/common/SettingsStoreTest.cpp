@@ -1,4 +1,4 @@
-#include "common/DataLock.h"
+#include "platform/DataLock.h"
 #include "common/SettingsKeys.h"
 #include "common/SettingsStore.h"
 #include "platform/DevicePaths.h"

@@ -1,4 +1,4 @@
-#include "common/DataLock.h"
+#include "platform/DataLock.h"
 #include "common/MarkerSync.h"
 #include "common/Seeding.h"
 #include "common/SettingsStore.h"

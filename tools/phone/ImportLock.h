@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/DataLock.h"
+#include "platform/DataLock.h"
 
 #include <optional>
 #include <string>

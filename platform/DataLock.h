@@ -4,7 +4,9 @@
 // the life of the object. The app and the daemon each take it around
 // "read markers, sync, write markers" and around every read-modify-write of
 // the settings file, so the two processes neither copy a message twice nor
-// undo each other's settings writes.
+// undo each other's settings writes. An import holds it from its first look
+// at the root to its last rename (ImportLock), and so does the recovery of
+// an interrupted import at a program's start (DeviceRootJournal).
 //
 // The lock is re-entrant within a process: a settings update made while the
 // same process already holds the lock for its sync does not wait for itself.
