@@ -44,6 +44,18 @@ protected:
 
     ProgramRun import(const std::string& arguments) { return phone("import-backup " + arguments); }
 
+    // Imports a backup of phone A whose sms.db (6.x schema) holds `batch`.
+    ProgramRun importMessages(const std::vector<FixtureMessage>& batch) {
+        const std::string sms = scratch_ + "/made/sms.db";
+        fs::create_directories(scratch_ + "/made");
+        SmsDatabaseFixture database(sms);
+        EXPECT_TRUE(database.create(SmsSchema::New) && database.storeMessages(batch)) << database.lastError();
+        BackupFixture backup(parent_ + "/" + kPhoneA, BackupFixture::Layout::Manifest);
+        EXPECT_TRUE(backup.create({kPhoneA}));
+        EXPECT_TRUE(backup.addFile(BackupFixture::kHomeDomain, BackupFixture::kSmsDatabasePath, sms));
+        return import("'" + backup.folder() + "'");
+    }
+
     ProgramRun ledgerSync(const std::string& environment = {}) {
         return ProgramRun::of("brindlex-ledger", "sync", scratch_, environment);
     }
@@ -390,20 +402,11 @@ TEST_F(ImportBackupCommandTest, RealIos14BackupWithoutItsAddressBookImports) {
 // A text longer than a sync reads is cut by the sync; the import says how
 // many there are, finding them without loading one.
 TEST_F(ImportBackupCommandTest, TextsLongerThanTheSyncReadsAreCountedInOneLine) {
-    const std::string sms = scratch_ + "/long/sms.db";
-    fs::create_directories(scratch_ + "/long");
-    SmsDatabaseFixture database(sms);
-    ASSERT_TRUE(database.create(SmsSchema::New)) << database.lastError();
     auto batch = messages(3);
     batch[1].text = std::string(17 * 1024 * 1024, 'x');                        // 17 MB: over
     batch[2].text = std::string(SqliteHardening::kMaxValueBytes, 'y');         // at the cap: read whole
     batch.push_back({"+14155550100", std::nullopt, kFirstDate + 600, false});  // no text at all
-    ASSERT_TRUE(database.storeMessages(batch)) << database.lastError();
-    BackupFixture backup(parent_ + "/" + kPhoneA, BackupFixture::Layout::Manifest);
-    ASSERT_TRUE(backup.create({kPhoneA}));
-    ASSERT_TRUE(backup.addFile(BackupFixture::kHomeDomain, BackupFixture::kSmsDatabasePath, sms));
-
-    const ProgramRun run = import("'" + backup.folder() + "'");
+    const ProgramRun run = importMessages(batch);
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.err.find("1 message has a text longer than " + std::to_string(SqliteHardening::kMaxValueBytes) +
                            " bytes; it is counted with its text cut"),
@@ -415,18 +418,9 @@ TEST_F(ImportBackupCommandTest, TextsLongerThanTheSyncReadsAreCountedInOneLine) 
 // The check that the sync can read the file reads it as the sync does: a
 // long text in the very first message is cut, not a reason to refuse.
 TEST_F(ImportBackupCommandTest, ALongTextInTheFirstMessageDoesNotFailTheCheckOfTheFile) {
-    const std::string sms = scratch_ + "/long-first/sms.db";
-    fs::create_directories(scratch_ + "/long-first");
-    SmsDatabaseFixture database(sms);
-    ASSERT_TRUE(database.create(SmsSchema::New)) << database.lastError();
     auto batch = messages(2);
     batch[0].text = std::string(17 * 1024 * 1024, 'x');
-    ASSERT_TRUE(database.storeMessages(batch)) << database.lastError();
-    BackupFixture backup(parent_ + "/" + kPhoneA, BackupFixture::Layout::Manifest);
-    ASSERT_TRUE(backup.create({kPhoneA}));
-    ASSERT_TRUE(backup.addFile(BackupFixture::kHomeDomain, BackupFixture::kSmsDatabasePath, sms));
-
-    const ProgramRun run = import("'" + backup.folder() + "'");
+    const ProgramRun run = importMessages(batch);
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(messagesIn(DevicePaths::smsDatabase()), 2);
 }
