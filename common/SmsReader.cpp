@@ -209,12 +209,11 @@ std::optional<std::string> modernBody(const std::optional<std::string_view>& tex
         if (!hasPlaceholderLead(text->data(), static_cast<int>(text->size()))) return std::string(*text);
         return AttributedBody::withoutPlaceholders(*text);
     }
-    std::optional<std::string> body;
-    if (blob != nullptr) body = AttributedBody::extractText(blob, blobBytes);
-    if (body && hasPlaceholderLead(body->data(), static_cast<int>(body->size())))
-        body = AttributedBody::withoutPlaceholders(*body);
-    if (body && body->empty()) body.reset();
-    return body;
+    if (blob == nullptr) return std::nullopt;
+    std::optional<std::string> body = AttributedBody::extractText(blob, blobBytes);
+    if (!body || body->empty()) return std::nullopt;
+    if (!hasPlaceholderLead(body->data(), static_cast<int>(body->size()))) return body;
+    return AttributedBody::withoutPlaceholders(*body);
 }
 
 }  // namespace
