@@ -1,6 +1,7 @@
 #include "bench/BenchDevice.h"
 
 #include "bench/BenchReport.h"
+#include "common/PhoneProfile.h"
 #include "common/MarkerSync.h"
 #include "common/Seeding.h"
 #include "platform/DevicePaths.h"
@@ -125,7 +126,8 @@ int runOnEachSchema(int argc, char** argv, const char* program, const std::strin
 }
 
 bool prepareOnCounter(SqliteDatabase& db, SqliteStatement& statement, const std::string& sql) {
-    return db.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadOnly) && statement.prepare(db, sql);
+    return db.open(PhoneProfile::find().counterDatabase(), SqliteDatabase::Mode::ReadOnly) &&
+           statement.prepare(db, sql);
 }
 
 // Touches every column of every row, as a caller that needs the values would.

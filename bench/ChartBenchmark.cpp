@@ -31,7 +31,7 @@ namespace {
 constexpr int kWhatWidth = 34;
 
 void measure(const std::string& version, int runs) {
-    const std::string sms = SystemVersion::usesNewSchema(version) ? "type = 'SMS' AND " : "";
+    const std::string sms = SystemVersion::isSixOrLater(version) ? "type = 'SMS' AND " : "";
     const std::vector<Person> noExclusions;
     const SmsHelper::Bound from = kFrom, to = kTo;
 

@@ -40,7 +40,7 @@ void report(const char* what, double ours, double floor, double target) {
 }
 
 void measure(const std::string& version, int runs) {
-    const std::string sms = SystemVersion::usesNewSchema(version) ? "type = 'SMS' AND " : "";
+    const std::string sms = SystemVersion::isSixOrLater(version) ? "type = 'SMS' AND " : "";
     const std::vector<Person> excluded = twentyExclusions();
     const SmsHelper::Bound from = kFrom, to = kTo;
 

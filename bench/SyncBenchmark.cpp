@@ -11,11 +11,13 @@
 // app and the daemon are. The generated files are kept under DIR and reused.
 #include "bench/BenchDevice.h"
 #include "bench/BenchReport.h"
+#include "common/PhoneProfile.h"
 #include "common/MarkerSync.h"
 #include "common/Seeding.h"
 #include "common/SettingsStore.h"
 #include "common/SmsReader.h"
 #include "platform/SqliteDatabase.h"
+#include "platform/SystemVersion.h"
 #include "platform/SqliteStatement.h"
 #include "platform/DevicePaths.h"
 #include "tools/fixtures/SmsDatabaseFixture.h"
@@ -46,7 +48,8 @@ std::string selfPath() { return fs::read_symlink("/proc/self/exe").string(); }
 
 // A fresh seeded counter database and settings file with markers 0.
 void resetCounterStore() {
-    for (const char* suffix : {"", "-journal", "-wal", "-shm"}) fs::remove(DevicePaths::counterDatabase() + suffix);
+    for (const char* suffix : {"", "-journal", "-wal", "-shm"})
+        fs::remove(PhoneProfile::find().counterDatabase() + suffix);
     fs::remove(DevicePaths::settingsFile());
     Seeding::copyIfNeeded();
 }
@@ -135,10 +138,10 @@ std::string modernFloorCopySql() {
            "AND COALESCE(h.id, r.id) <> '' AND m.date <> 0 ORDER BY m.ROWID; COMMIT;";
 }
 
-std::string floorCopySql(bool newSchema) {
+std::string floorCopySql(bool sixOrLater) {
     const std::string smsPath = DevicePaths::smsDatabase();
     const std::string segments = "CASE WHEN text IS NULL THEN 0 ELSE max(1, (length(text) + 159) / 160) END";
-    if (!newSchema)
+    if (!sixOrLater)
         return "ATTACH '" + smsPath +
                "' AS p; BEGIN; INSERT INTO message (address, date, text, flags, smscount) "
                "SELECT address, date, text, flags, " +
@@ -156,11 +159,11 @@ std::string floorCopySql(bool newSchema) {
 
 // sqlite3 running the sync's own read statement over sms.db, from the
 // ROWID the sync starts after (INT64_MIN: the whole file).
-std::vector<std::string> floorScanCommand(bool newSchema, std::int64_t afterRowid) {
+std::vector<std::string> floorScanCommand(const std::string& version, std::int64_t afterRowid) {
     SqliteDatabase sms;
     std::optional<std::string> statement;
     if (sms.open(DevicePaths::smsDatabase(), SqliteDatabase::Mode::ReadOnly))
-        statement = SmsReader::readStatement(sms, newSchema);
+        statement = SmsReader::readStatement(sms, version);
     return {"sqlite3", "-batch", DevicePaths::smsDatabase(), ".param set ?1 " + std::to_string(afterRowid),
             statement.value_or("select 1") + ";"};
 }
@@ -206,7 +209,7 @@ double reportedPeakMegabytes(const std::string& reportPath) {
     return static_cast<double>(kilobytes) / 1024.0;
 }
 
-bool benchSchema(const BenchReport::Arguments& options, const char* label, const std::string& version, bool newSchema,
+bool benchSchema(const BenchReport::Arguments& options, const char* label, const std::string& version,
                  bool modern = false) {
     const std::string root = BenchDevice::enter(options.data, label);
     const std::size_t messages = options.messages.value_or(kDefaultMessages);
@@ -225,9 +228,10 @@ bool benchSchema(const BenchReport::Arguments& options, const char* label, const
         copied = counterRowCount();
 
         resetCounterStore();
-        const ProcessRun sqlite = runProcess({"sqlite3", "-batch", DevicePaths::counterDatabase(),
-                                              modern ? modernFloorCopySql() : floorCopySql(newSchema)},
-                                             true);
+        const ProcessRun sqlite =
+            runProcess({"sqlite3", "-batch", PhoneProfile::find().counterDatabase(),
+                        modern ? modernFloorCopySql() : floorCopySql(SystemVersion::isSixOrLater(version))},
+                       true);
         if (!sqlite.ok) return false;
         floor.push_back(sqlite.seconds);
     }
@@ -243,7 +247,7 @@ bool benchSchema(const BenchReport::Arguments& options, const char* label, const
             sms.storeMessage(FixtureMessage{"+14155550199", std::string("new message ") + std::to_string(i), ++newest,
                                             i % 2 == 0, "SMS"});
         // The floor: one plain scan of what the phone holds.
-        const ProcessRun sqlite = runProcess(floorScanCommand(newSchema, INT64_MIN), true);
+        const ProcessRun sqlite = runProcess(floorScanCommand(version, INT64_MIN), true);
         const ProcessRun sync = runProcess({selfPath(), "--sync-once"}, true);
         if (!sqlite.ok || !sync.ok) return false;
         scan.push_back(sqlite.seconds);
@@ -272,7 +276,7 @@ int main(int argc, char** argv) {
     if (!options) return 2;
     std::printf("Sync benchmark: %zu messages, median of %d runs\n", options->messages.value_or(kDefaultMessages),
                 options->runs);
-    const bool ok = benchSchema(*options, "old", "5.1.1", false) && benchSchema(*options, "new", "6.1.3", true) &&
-                    benchSchema(*options, "modern", "17.1", true, true);
+    const bool ok = benchSchema(*options, "old", "5.1.1") && benchSchema(*options, "new", "6.1.3") &&
+                    benchSchema(*options, "modern", "17.1", true);
     return ok ? 0 : 1;
 }

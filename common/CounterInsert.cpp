@@ -1,7 +1,7 @@
 #include "common/CounterInsert.h"
 
 #include "common/SegmentCounter.h"
-#include "common/SmsReader.h"
+#include "common/MessageSource.h"
 #include "platform/SqliteDatabase.h"
 #include "platform/SqliteSavepoint.h"
 
@@ -9,10 +9,10 @@
 
 namespace {
 
-std::string insertSql(std::size_t rows, bool newSchema) {
-    std::string sql = newSchema ? "insert into message (address, date, text, flags, smscount, type) values "
-                                : "insert into message (address, date, text, flags, smscount) values ";
-    const char* one = newSchema ? "(?,?,?,?,?,?)" : "(?,?,?,?,?)";
+std::string insertSql(std::size_t rows, bool keepsService) {
+    std::string sql = keepsService ? "insert into message (address, date, text, flags, smscount, type) values "
+                                   : "insert into message (address, date, text, flags, smscount) values ";
+    const char* one = keepsService ? "(?,?,?,?,?,?)" : "(?,?,?,?,?)";
     for (std::size_t i = 0; i < rows; ++i) {
         if (i > 0) sql += ',';
         sql += one;
@@ -28,7 +28,7 @@ SqliteStatement* CounterInsert::statementFor(std::size_t rows) {
     auto found = statements_.find(rows);
     if (found != statements_.end()) return &found->second;
     SqliteStatement statement;
-    if (!statement.prepare(counter_, insertSql(rows, newSchema_))) return nullptr;
+    if (!statement.prepare(counter_, insertSql(rows, keepsService_))) return nullptr;
     return &statements_.emplace(rows, std::move(statement)).first->second;
 }
 
@@ -38,7 +38,7 @@ void CounterInsert::add(const SmsRow& row) {
     kept.address.assign(row.address, static_cast<std::size_t>(row.addressBytes));
     kept.hasText = row.text != nullptr;
     if (kept.hasText) kept.text.assign(row.text, static_cast<std::size_t>(row.textBytes));
-    kept.hasType = newSchema_ && row.type != nullptr;
+    kept.hasType = keepsService_ && row.type != nullptr;
     if (kept.hasType)
         kept.type.assign(row.type, static_cast<std::size_t>(row.typeBytes));
     else
@@ -136,7 +136,7 @@ void CounterInsert::rollBackPart() {
 bool CounterInsert::insert(std::size_t first, std::size_t count) {
     SqliteStatement* statement = statementFor(count);
     if (!statement) return false;
-    const int columns = newSchema_ ? 6 : 5;
+    const int columns = keepsService_ ? 6 : 5;
     for (std::size_t i = 0; i < count; ++i) {
         const Row& row = rows_[first + i];
         const int base = static_cast<int>(i) * columns;
@@ -145,7 +145,7 @@ bool CounterInsert::insert(std::size_t first, std::size_t count) {
         statement->bindTextNoCopy(base + 3, row.hasText ? row.text.data() : nullptr, static_cast<int>(row.text.size()));
         statement->bindInt(base + 4, row.flags);
         statement->bindInt(base + 5, row.segments);
-        if (newSchema_)
+        if (keepsService_)
             statement->bindTextNoCopy(base + 6, row.hasType ? row.type.data() : nullptr,
                                       static_cast<int>(row.type.size()));
     }

@@ -31,7 +31,8 @@ public:
     // Rows of one message buffered before some of them are stored.
     static constexpr std::size_t kRowsPerPart = 64 * kRowsPerStatement;
 
-    CounterInsert(SqliteDatabase& counter, bool newSchema) : counter_(counter), newSchema_(newSchema) {}
+    // `keepsService`: the counter database has the type column (from 6.0).
+    CounterInsert(SqliteDatabase& counter, bool keepsService) : counter_(counter), keepsService_(keepsService) {}
 
     // False when the insert cannot be prepared (the counter database lacks
     // the table or a column).
@@ -88,7 +89,7 @@ private:
     void noteDates();
 
     SqliteDatabase& counter_;
-    bool newSchema_;
+    bool keepsService_;
     std::map<std::size_t, SqliteStatement> statements_;  // by rows per statement
     std::vector<Row> rows_;                              // the first used_ are buffered
     std::size_t used_ = 0;

@@ -1,17 +1,17 @@
 #include "common/CountingSession.h"
 
+#include "common/PhoneProfile.h"
 #include "platform/AddressBook.h"
-#include "platform/DevicePaths.h"
 #include "platform/SqliteLog.h"
-#include "platform/SystemVersion.h"
 
 #include <algorithm>
 
 CountingSession::CountingSession(const std::vector<Person>* excludedPerson)
-    : newSchema_(SystemVersion::usesNewSchema()),
-      excluded_(excludedPerson && !excludedPerson->empty() ? excludedPerson : nullptr) {
+    : excluded_(excludedPerson && !excludedPerson->empty() ? excludedPerson : nullptr) {
     AddressBook::shared().refreshIfChanged();
-    path_ = DevicePaths::counterDatabase(newSchema_);
+    const PhoneProfile profile = PhoneProfile::find();
+    countVariant_ = profile.countVariant();
+    path_ = profile.counterDatabase();
     if (!database_.open(path_, SqliteDatabase::Mode::ReadOnly)) {
         fail("counting: opening " + path_);
         return;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/CountVariant.h"
 #include "common/Person.h"
 #include "platform/SqliteDatabase.h"
 #include "platform/SqliteStatement.h"
@@ -28,7 +29,7 @@ public:
     explicit CountingSession(const std::vector<Person>* excludedPerson);
 
     bool isOpen() const { return database_.isOpen(); }
-    bool newSchema() const { return newSchema_; }
+    CountVariant countVariant() const { return countVariant_; }
     const SqliteDatabase& database() const { return database_; }
     const std::vector<Person>* excludedPerson() const { return excluded_; }
 
@@ -69,7 +70,7 @@ private:
     Verdict judge(const std::string& address) const;
 
     SqliteDatabase database_;
-    bool newSchema_ = false;
+    CountVariant countVariant_ = CountVariant::EveryRow;
     const std::vector<Person>* excluded_;
     std::string path_;
     std::string failure_;

@@ -2,20 +2,20 @@
 
 #include "common/CounterInsert.h"
 #include "common/CounterMarkers.h"
-#include "common/SmsReader.h"
+#include "common/MessageSource.h"
+#include "common/PhoneProfile.h"
 #include "common/SourceMark.h"
-#include "platform/DevicePaths.h"
 #include "platform/SqliteDatabase.h"
 #include "platform/SqliteLog.h"
 #include "platform/SqliteStatement.h"
 #include "platform/SqliteTransaction.h"
-#include "platform/SystemVersion.h"
 #include "platform/TerminalText.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -40,7 +40,7 @@ class CountedRows {
 public:
     // Only the rows counted before this sync are matched: two equal messages
     // of the new file are both new when neither was counted.
-    CountedRows(SqliteDatabase& counter, bool newSchema) : newSchema_(newSchema) {
+    CountedRows(SqliteDatabase& counter, bool keepsService) : keepsService_(keepsService) {
         SqliteStatement last;
         if (!last.prepare(counter, "select coalesce(max(rowid), 0) from message") ||
             last.step() != SqliteStatement::Step::Row)
@@ -49,7 +49,7 @@ public:
         const std::string sql = std::string(
                                     "select count(*) from message where address = ?1 and flags = ?2 and date = ?3 "
                                     "and text IS ?4 and rowid <= ?6") +
-                                (newSchema ? " and type IS ?5" : "");
+                                (keepsService ? " and type IS ?5" : "");
         prepared_ = find_.prepare(counter, sql);
         if (prepared_) find_.bindInt(6, countedBefore);
     }
@@ -62,7 +62,7 @@ public:
         find_.bindInt(2, flagsOf(row.flags));
         find_.bindInt(3, row.date);
         find_.bindTextNoCopy(4, row.text, row.textBytes);
-        if (newSchema_) find_.bindTextNoCopy(5, row.type, row.typeBytes);
+        if (keepsService_) find_.bindTextNoCopy(5, row.type, row.typeBytes);
         if (find_.step() == SqliteStatement::Step::Error) return false;
         const std::int64_t counted = find_.columnInt(0);
         if (counted == 0) return false;
@@ -92,7 +92,7 @@ private:
         return key;
     }
 
-    bool newSchema_;
+    bool keepsService_;
     SqliteStatement find_;
     bool prepared_ = false;
     std::map<std::string, std::int64_t> matched_;
@@ -101,7 +101,8 @@ private:
 // One sync's work between opening the two files and committing.
 class Copy {
 public:
-    Copy(SmsReader& read, SqliteDatabase& counter) : read_(read), counter_(counter) {}
+    Copy(MessageSource& read, SqliteDatabase& counter, bool keepsService)
+        : read_(read), counter_(counter), keepsService_(keepsService) {}
 
     // Which messages to read: after the mark when it still names the message
     // the last sync read, the whole file matched against the counted rows
@@ -126,14 +127,14 @@ public:
         SmsRow row;
         for (;;) {
             switch (read_.next(row)) {
-            case SmsReader::Next::Done: return stored(insert) ? End::Done : End::InsertFailed;
-            case SmsReader::Next::Error:
+            case MessageSource::Next::Done: return stored(insert) ? End::Done : End::InsertFailed;
+            case MessageSource::Next::Error:
                 // The message being read when the file gave out may have
                 // rows still unread: none of it is kept.
                 if (!read_.lastComplete() || *read_.lastComplete() < currentMessage_)
                     insert.abandonMessage(currentMessage_);
                 return stored(insert) ? End::ReadFailed : End::InsertFailed;
-            case SmsReader::Next::Row: break;
+            case MessageSource::Next::Row: break;
             }
             if (row.rowid != currentMessage_) {
                 if (insert.full() && !stored(insert)) return End::InsertFailed;
@@ -167,21 +168,19 @@ private:
     // Whether the newest message of the file below `rowid` is one of the
     // counted rows (false too when it is no text message at all).
     bool newestBelowIsCounted(std::int64_t rowid) {
-        SqliteStatement below;
-        if (!below.prepare(read_.database(), "SELECT max(ROWID) FROM message WHERE ROWID < ?")) return false;
-        below.bindInt(1, rowid);
-        if (below.step() != SqliteStatement::Step::Row || below.columnIsNull(0)) return false;
+        const std::optional<std::int64_t> below = read_.newestRowidBelow(rowid);
+        if (!below) return false;
         ReadFrom from;
-        from.afterRowid = below.columnInt(0) - 1;
-        below.finalize();
-        CountedRows counted(counter_, read_.newSchema());
+        from.afterRowid = *below - 1;
+        CountedRows counted(counter_, keepsService_);
         SmsRow row;
-        return counted.isPrepared() && read_.start(from) && read_.next(row) == SmsReader::Next::Row &&
+        return counted.isPrepared() && read_.start(from) && read_.next(row) == MessageSource::Next::Row &&
                row.rowid == from.afterRowid + 1 && counted.alreadyCounted(row);
     }
 
-    SmsReader& read_;
+    MessageSource& read_;
     SqliteDatabase& counter_;
+    bool keepsService_;
     // Stores what waits, at a point where every message before the reader's
     // current row is complete.
     bool stored(CounterInsert& insert) {
@@ -197,14 +196,13 @@ private:
     std::optional<std::int64_t> storedThrough_;
 };
 
-void reportStop(End end, const SqliteDatabase& sms, const SqliteDatabase& counter, const std::string& counterPath,
-                long long undated) {
-    if (undated > 0)
-        std::fprintf(stderr, "brindlex: %lld messages of sms.db have no date and were not copied\n", undated);
+void reportStop(End end, const MessageSource& source, const SqliteDatabase& counter, const std::string& counterPath) {
+    const std::string name = TerminalText::safe(source.name());
+    if (const long long undated = source.undatedRows(); undated > 0)
+        std::fprintf(stderr, "brindlex: %lld messages of %s have no date and were not copied\n", undated, name.c_str());
     if (end == End::ReadFailed)
-        std::fprintf(stderr,
-                     "brindlex: sms.db could not be read to the end (%s); the messages before that were copied\n",
-                     TerminalText::safe(sms.lastError()).c_str());
+        std::fprintf(stderr, "brindlex: %s could not be read to the end (%s); the messages before that were copied\n",
+                     name.c_str(), TerminalText::safe(source.readError()).c_str());
     else if (end == End::InsertFailed && counter.lastErrorIsDiskFull())
         std::fprintf(stderr, "brindlex: the disk that holds %s is full; the sync stopped there\n",
                      TerminalText::safe(counterPath).c_str());
@@ -225,7 +223,7 @@ void reportRollback(const SqliteDatabase& counter, const std::string& counterPat
 // The mark after a read: on a complete read the newest message of the file
 // as it was read, so the next sync starts after everything this one saw;
 // after a failure the last message copied whole.
-std::optional<SourcePosition> markAfter(End end, std::optional<std::int64_t> complete, const SmsReader& read) {
+std::optional<SourcePosition> markAfter(End end, std::optional<std::int64_t> complete, const MessageSource& read) {
     if (end == End::Done) {
         std::optional<SourcePosition> newest = read.newestPosition();
         if (newest && (!complete || newest->rowid >= *complete)) return newest;
@@ -256,16 +254,15 @@ SyncStatus MessageCopy::run(std::int64_t rFrom, std::int64_t sFrom, std::vector<
         return finish(status);
     };
 
-    const bool newSchema = SystemVersion::usesNewSchema();
-    const std::string smsPath = DevicePaths::smsDatabase();
-    SqliteDatabase sms;
-    if (!sms.open(smsPath, SqliteDatabase::Mode::Untrusted)) {
-        sms.logFailure("syncing: opening " + smsPath);
-        return abandon(SyncStatus::CannotOpenSmsDatabase);
-    }
+    // The phone is found once for the sync: its counter database, what that
+    // keeps of a message, and where its messages come from.
+    const PhoneProfile profile = PhoneProfile::find();
+    const bool keepsService = profile.counterKeepsService();
+    const std::unique_ptr<MessageSource> source = profile.makeSource();
+    if (const SyncStatus opened = source->open(); opened != SyncStatus::Ok) return abandon(opened);
     // Never create the counter database here: an empty file would stop the
     // seeding step from ever copying the real seed into place.
-    const std::string counterPath = DevicePaths::counterDatabase(newSchema);
+    const std::string counterPath = profile.counterDatabase();
     SqliteDatabase counter;
     if (!counter.open(counterPath, SqliteDatabase::Mode::ReadWrite)) {
         counter.logFailure("syncing: opening " + counterPath);
@@ -300,39 +297,26 @@ SyncStatus MessageCopy::run(std::int64_t rFrom, std::int64_t sFrom, std::vector<
         sMax = unchanged(sFrom);
     }
 
-    // One read transaction on sms.db, so the check of the mark, the rows and
-    // the newest message all see the file as it was at one moment.
-    if (!sms.exec("BEGIN")) {
-        sms.logFailure("syncing: reading " + smsPath);
-        return abandon(SyncStatus::CannotReadSmsDatabase);
-    }
-    SmsReader read;
-    if (!read.open(sms, newSchema)) {
-        // A file SQLite reads well but whose tables are not the phone's
-        // leaves no message of SQLite's own.
-        const std::string doing = "syncing: reading the messages of " + smsPath;
-        if (sms.errorCode() == 0)
-            SqliteLog::failure(doing, "its tables are none of the known sms.db layouts");
-        else
-            sms.logFailure(doing);
-        return abandon(SyncStatus::CannotReadSmsDatabase);
-    }
+    // One read of the source, so the check of the mark, the rows and the
+    // newest message all see it as it was at one moment.
+    MessageSource& read = *source;
+    if (const SyncStatus begun = read.beginRead(); begun != SyncStatus::Ok) return abandon(begun);
     const std::optional<SourcePosition> mark = SourceMark::read(counter);
-    Copy copy(read, counter);
+    Copy copy(read, counter, keepsService);
     ReadFrom from;
     const Plan plan = copy.plan(mark, rFrom, sFrom, from);
     if (!read.start(from)) {
-        sms.logFailure("syncing: reading the messages of " + smsPath);
+        SqliteLog::failure("syncing: reading the messages of " + read.location(), read.readError());
         return abandon(SyncStatus::CannotReadSmsDatabase);
     }
-    CounterInsert insert(counter, newSchema);
+    CounterInsert insert(counter, keepsService);
     if (!insert.prepare()) {
         counter.logFailure("syncing: preparing the insert into " + counterPath);
         return abandon(SyncStatus::CannotWriteCounterDatabase);
     }
     std::optional<CountedRows> counted;
     if (plan == Plan::Merge) {
-        counted.emplace(counter, newSchema);
+        counted.emplace(counter, keepsService);
         if (!counted->isPrepared()) {
             counter.logFailure("syncing: looking up the counted messages of " + counterPath);
             return abandon(SyncStatus::CannotWriteCounterDatabase);
@@ -347,12 +331,11 @@ SyncStatus MessageCopy::run(std::int64_t rFrom, std::int64_t sFrom, std::vector<
         reportRollback(counter, counterPath);
         return abandon(SyncStatus::Ok);
     }
-    reportStop(end, sms, counter, counterPath, read.undatedRows());
+    reportStop(end, read, counter, counterPath);
     rMax = std::max(rMax, insert.newestReceived());
     sMax = std::max(sMax, insert.newestSent());
     const std::optional<SourcePosition> position = markAfter(end, copy.storedThrough(), read);
-    read.finalize();
-    sms.exec("COMMIT");
+    read.endRead();
 
     if (position && position != mark && !SourceMark::write(counter, *position)) {
         counter.logFailure("syncing: storing how far the sync got in " + counterPath);

@@ -1,8 +1,8 @@
 #include "common/Seeding.h"
 
+#include "common/PhoneProfile.h"
 #include "platform/AppBundle.h"
 #include "platform/DevicePaths.h"
-#include "platform/SystemVersion.h"
 
 #include <filesystem>
 #include <string>
@@ -29,9 +29,9 @@ bool Seeding::copyFileIfMissing(const char* source, const char* target) {
 }
 
 void Seeding::copyIfNeeded() {
-    const bool newSchema = SystemVersion::usesNewSchema();
-    const std::string counterSeed = AppBundle::pathForResource(DevicePaths::counterDatabaseName(newSchema));
-    copyFileIfMissing(counterSeed.c_str(), DevicePaths::counterDatabase(newSchema).c_str());
+    const PhoneProfile profile = PhoneProfile::find();
+    const std::string counterSeed = AppBundle::pathForResource(profile.counterDatabaseName());
+    copyFileIfMissing(counterSeed.c_str(), profile.counterDatabase().c_str());
     const std::string settingsSeed = AppBundle::pathForResource("properties.plist");
     copyFileIfMissing(settingsSeed.c_str(), DevicePaths::settingsFile().c_str());
 }

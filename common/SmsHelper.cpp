@@ -3,6 +3,7 @@
 #include "common/CounterMarkers.h"
 #include "common/CountingSession.h"
 #include "common/MessageCopy.h"
+#include "common/PhoneProfile.h"
 #include "common/SegmentCounter.h"
 #include "common/SourceMark.h"
 #include "platform/AddressBook.h"
@@ -24,7 +25,7 @@ SyncStatus SmsHelper::copyRMessagesFrom(std::int64_t rFrom, std::int64_t sFrom,
 }
 
 bool SmsHelper::runMaintenance(const std::string& sql, long long rowid, bool bindRowid) {
-    const std::string path = DevicePaths::counterDatabase();
+    const std::string path = PhoneProfile::find().counterDatabase();
     SqliteDatabase counter;
     if (!counter.open(path, SqliteDatabase::Mode::ReadWrite)) {
         counter.logFailure("deleting a message: opening " + path);
@@ -44,7 +45,7 @@ bool SmsHelper::deleteRow(long long rowid) {
 }
 
 bool SmsHelper::clearDB() {
-    const std::string path = DevicePaths::counterDatabase();
+    const std::string path = PhoneProfile::find().counterDatabase();
     SqliteDatabase counter;
     if (!counter.open(path, SqliteDatabase::Mode::ReadWrite)) {
         counter.logFailure("clearing the counter database: opening " + path);
@@ -126,7 +127,9 @@ constexpr CountStatements kNewCounts{
     "select smscount, address from message where type = 'SMS' AND (flags = 2 OR flags = 3) and date >= ?",
 };
 
-const CountStatements& countStatements(bool newSchema) { return newSchema ? kNewCounts : kOldCounts; }
+const CountStatements& countStatements(CountVariant variant) {
+    return variant == CountVariant::SmsServiceOnly ? kNewCounts : kOldCounts;
+}
 
 int clampToInt(std::int64_t value) { return static_cast<int>(std::clamp<std::int64_t>(value, INT_MIN, INT_MAX)); }
 
@@ -183,7 +186,7 @@ std::string SmsHelper::generateAddressOrSQL(int n) {
 Counted<int> SmsHelper::directCount(CountingSession& session, Direction flags, Bound from, Bound to,
                                     const Person* forPerson, std::vector<Sms>* records) {
     if (!from || !to) return 0;
-    const CountStatements& statements = countStatements(session.newSchema());
+    const CountStatements& statements = countStatements(session.countVariant());
     const char* base = flags == Direction::Received ? statements.receivedRows
                        : forPerson                  ? statements.sentRowsForPerson
                                                     : statements.sentRows;
@@ -303,7 +306,7 @@ Counted<int> SmsHelper::groupCount(int type, Bound from, Bound to, std::vector<P
     CountingSession session(excludedPerson);
     const Counted<int> added = [&]() -> Counted<int> {
         if (!session.isOpen()) return Counted<int>::failed(session.failure());
-        const CountStatements& statements = countStatements(session.newSchema());
+        const CountStatements& statements = countStatements(session.countVariant());
         const char* sql = type == kGroupReceived ? statements.receivedAddresses
                           : type == kGroupSent   ? statements.sentAddresses
                                                  : statements.anyAddresses;
@@ -358,7 +361,7 @@ void SmsHelper::getUniquePerson(std::vector<Person>& persons) {
         return;
     }
     SqliteStatement select;
-    if (select.prepare(session.database(), countStatements(session.newSchema()).allAddresses)) {
+    if (select.prepare(session.database(), countStatements(session.countVariant()).allAddresses)) {
         std::vector<int> scratch(persons.size(), 0);
         countGroupSelect(session, select, persons, scratch, kGroupNone, std::nullopt, std::nullopt);
     } else {
@@ -374,7 +377,7 @@ Counted<int> SmsHelper::countBadgeFrom(Bound from, const std::vector<Person>* ex
     if (!from) return Counted<int>::failed("no period start to count the badge from");
     CountingSession session(excludedPerson);
     if (!session.isOpen()) return Counted<int>::failed(session.failure());
-    const CountStatements& statements = countStatements(session.newSchema());
+    const CountStatements& statements = countStatements(session.countVariant());
 
     std::int64_t total = 0;
     if (!session.excludedPerson()) {

@@ -4,6 +4,7 @@
 #include "common/ExclusionList.h"
 #include "common/MarkerSync.h"
 #include "common/Person.h"
+#include "common/PhoneProfile.h"
 #include "common/SettingsKeys.h"
 #include "common/SettingsStore.h"
 #include "common/SmsHelper.h"
@@ -27,7 +28,7 @@ std::chrono::milliseconds BadgeEvent::waitFor(const std::string& name) {
 bool BadgeEvent::CTSMSEvent(const std::string& name) {
     // Seeding runs only at start; without a counter database there is
     // nothing to copy into and nothing to count.
-    if (!fileExists(DevicePaths::counterDatabase())) return true;
+    if (!fileExists(PhoneProfile::find().counterDatabase())) return true;
     if (!hooks_.wait(waitFor(name))) return false;
 
     const MarkerSync::Outcome sync = MarkerSync::syncWithStoredMarkers();

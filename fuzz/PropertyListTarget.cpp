@@ -3,6 +3,7 @@
 // that was read is written back and reads the same, and the system version
 // is never empty.
 
+#include "common/PhoneProfile.h"
 #include "common/SettingsStore.h"
 #include "fuzz/FuzzCheck.h"
 #include "fuzz/ScratchDeviceRoot.h"
@@ -56,8 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ScratchDeviceRoot::writeFile(DevicePaths::systemVersionPlist(), data, size);
     const std::string version = SystemVersion::systemVersion();
     FUZZ_CHECK(!version.empty(), "a system version is never empty");
-    FUZZ_CHECK(SystemVersion::usesNewSchema(version) == (SystemVersion::leadingNumber(version) >= 6.0f),
+    FUZZ_CHECK(SystemVersion::isSixOrLater(version) == (SystemVersion::leadingNumber(version) >= 6.0f),
                "the schema follows the leading number");
-    DevicePaths::counterDatabase();
+    PhoneProfile::find().counterDatabase();
     return 0;
 }

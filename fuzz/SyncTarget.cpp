@@ -5,6 +5,7 @@
 // address, a direction of 2 or 3 and the segment count of its own body, and
 // the markers handed back never run behind the ones passed in.
 
+#include "common/PhoneProfile.h"
 #include "common/Seeding.h"
 #include "common/SegmentCounter.h"
 #include "common/SmsHelper.h"
@@ -27,7 +28,7 @@ namespace {
 std::string pristineCounter;
 
 void freshCounterDatabase() {
-    const std::string path = DevicePaths::counterDatabase();
+    const std::string path = PhoneProfile::find().counterDatabase();
     std::error_code ignored;
     for (const char* sidecar : {"-wal", "-shm", "-journal"}) fs::remove(path + sidecar, ignored);
     fs::copy_file(pristineCounter, path, fs::copy_options::overwrite_existing, ignored);
@@ -37,7 +38,7 @@ void freshCounterDatabase() {
 void checkStoredRows() {
     SqliteDatabase counter;
     SqliteStatement rows;
-    FUZZ_CHECK(counter.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadOnly),
+    FUZZ_CHECK(counter.open(PhoneProfile::find().counterDatabase(), SqliteDatabase::Mode::ReadOnly),
                "the counter database opens");
     FUZZ_CHECK(rows.prepare(counter, "SELECT address, flags, text, smscount FROM message"), "its rows can be read");
     while (rows.step() == SqliteStatement::Step::Row) {
@@ -60,7 +61,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     Seeding::copyIfNeeded();
     pristineCounter = root + "/pristine-counter.db";
     std::error_code failure;
-    fs::copy_file(DevicePaths::counterDatabase(), pristineCounter, fs::copy_options::overwrite_existing, failure);
+    fs::copy_file(PhoneProfile::find().counterDatabase(), pristineCounter, fs::copy_options::overwrite_existing,
+                  failure);
     FUZZ_CHECK(!failure, "the bundle's seed is in place (build brindlex_bundle)");
     return 0;
 }

@@ -1,7 +1,5 @@
 #include "platform/DevicePaths.h"
 
-#include "platform/SystemVersion.h"
-
 #include <cstdlib>
 #include <pwd.h>
 #include <unistd.h>
@@ -47,14 +45,6 @@ std::string DevicePaths::mobileHome() { return resolve("/private/var/mobile"); }
 std::string DevicePaths::dataDirectory() { return resolve("/private/var/mobile/Library/Brindlex"); }
 
 std::string DevicePaths::settingsFile() { return dataDirectory() + "/properties.plist"; }
-
-const char* DevicePaths::counterDatabaseName(bool newSchema) { return newSchema ? "ledgerwick6.db" : "ledgerwick.db"; }
-
-std::string DevicePaths::counterDatabase(bool newSchema) {
-    return dataDirectory() + "/" + counterDatabaseName(newSchema);
-}
-
-std::string DevicePaths::counterDatabase() { return counterDatabase(SystemVersion::usesNewSchema()); }
 
 std::string DevicePaths::lockFile() { return dataDirectory() + "/.sync.lock"; }
 

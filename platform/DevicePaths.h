@@ -6,7 +6,8 @@
 // resolved under the device root: $BRINDLEX_DEVICE_ROOT when set, otherwise
 // $XDG_DATA_HOME/brindlex/device (~/.local/share/brindlex/device).
 // The root is looked up afresh on every call, so a test or a tool that sets
-// the variable sees its effect at once.
+// the variable sees its effect at once. Which counter database a phone keeps
+// depends on its system version, so PhoneProfile names that file.
 class DevicePaths {
 public:
     static std::string root();
@@ -16,19 +17,12 @@ public:
     // <root>/private/var/mobile/Library/Brindlex, shared by app and daemon.
     static std::string dataDirectory();
     static std::string settingsFile();
-    // ledgerwick6.db for system version 6.0 and later, ledgerwick.db before.
-    static std::string counterDatabase(bool newSchema);
-    // The counter database for the current system version.
-    static std::string counterDatabase();
     // The advisory lock file that keeps two processes' syncs and settings
     // writes from interleaving.
     static std::string lockFile();
     static std::string smsDatabase();
     static std::string addressBook();
     static std::string systemVersionPlist();
-
-    // File name of the counter database, as in the bundle.
-    static const char* counterDatabaseName(bool newSchema);
 
     // Turns a phone path such as "/private/var/mobile" into its place under
     // the device root.

@@ -25,6 +25,4 @@ float SystemVersion::leadingNumber(const std::string& version) {
     return value;
 }
 
-bool SystemVersion::usesNewSchema(const std::string& version) { return leadingNumber(version) >= 6.0f; }
-
-bool SystemVersion::usesNewSchema() { return usesNewSchema(systemVersion()); }
+bool SystemVersion::isSixOrLater(const std::string& version) { return leadingNumber(version) >= 6.0f; }

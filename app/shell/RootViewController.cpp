@@ -15,6 +15,7 @@
 #include "app/shell/MessageTypeText.h"
 #include "app/shell/PeriodButton.h"
 #include "common/MarkerSync.h"
+#include "common/PhoneProfile.h"
 #include "common/SettingsStore.h"
 #include "common/SmsHelper.h"
 #include "platform/BundleIdentifier.h"
@@ -264,7 +265,7 @@ RootViewController::CountInputs RootViewController::currentCountInputs() const {
     };
     if (settings.selectedPerson) inputs.people.append("P").append(describe(*settings.selectedPerson));
     for (const Person& person : settings.excludedPersonArray) inputs.people.append("X").append(describe(person));
-    inputs.counterDatabase = FileIdentity::of(DevicePaths::counterDatabase());
+    inputs.counterDatabase = FileIdentity::of(PhoneProfile::find().counterDatabase());
     inputs.addressBook = FileIdentity::of(DevicePaths::addressBook());
     return inputs;
 }

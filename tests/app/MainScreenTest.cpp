@@ -6,6 +6,7 @@
 #include "app/list/CsvExport.h"
 #include "app/list/RecordViewController.h"
 #include "app/shell/SingleInstance.h"
+#include "common/PhoneProfile.h"
 #include "common/MarkerSync.h"
 #include "common/SmsHelper.h"
 #include "platform/SqliteDatabase.h"
@@ -113,7 +114,7 @@ protected:
     // As if the counter database and the address book had been written a
     // while ago: the count's cache trusts only files that have settled.
     static void letTheDataFilesSettle() {
-        for (const std::string& path : {DevicePaths::counterDatabase(), DevicePaths::addressBook()}) {
+        for (const std::string& path : {PhoneProfile::find().counterDatabase(), DevicePaths::addressBook()}) {
             std::error_code error;
             fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::hours(1), error);
         }
@@ -292,7 +293,7 @@ TEST_F(MainScreenTest, EverySyncFailureIsShownWithItsErrorCode) {
     // sync's; the failures that follow belong to the same spell and bring
     // no second count box.
     app_.sms().create(SmsSchema::New);
-    fs::remove(DevicePaths::counterDatabase());
+    fs::remove(PhoneProfile::find().counterDatabase());
     AlertView::resetShownForTesting();
     activate();
     EXPECT_EQ(AlertView::shownCountForTesting(), 2);
@@ -304,7 +305,7 @@ TEST_F(MainScreenTest, EverySyncFailureIsShownWithItsErrorCode) {
     Seeding::copyIfNeeded();
     {
         SqliteDatabase db;
-        ASSERT_TRUE(db.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadWrite));
+        ASSERT_TRUE(db.open(PhoneProfile::find().counterDatabase(), SqliteDatabase::Mode::ReadWrite));
         ASSERT_TRUE(db.exec("DROP TABLE message"));
     }
     expectAlert("error code : 4");
@@ -471,7 +472,7 @@ TEST_F(MainScreenTest, AUrlGivenToTheVeryFirstStartTakesEffect) {
     app_.store("4155550101", kNow - 100, false);
     // A device the app has never run on: nothing seeded yet.
     fs::remove(DevicePaths::settingsFile());
-    fs::remove(DevicePaths::counterDatabase());
+    fs::remove(PhoneProfile::find().counterDatabase());
     app_.launch({"brindlex://hideSMS"});
     const auto file = SettingsStore::load();
     ASSERT_TRUE(file);
@@ -544,7 +545,7 @@ TEST_F(MainScreenTest, AFailedCountShowsADashAndSaysWhyOncePerSpell) {
 
     auto dropTheTable = [] {
         SqliteDatabase db;
-        ASSERT_TRUE(db.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadWrite));
+        ASSERT_TRUE(db.open(PhoneProfile::find().counterDatabase(), SqliteDatabase::Mode::ReadWrite));
         ASSERT_TRUE(db.exec("DROP TABLE message"));
     };
     auto countBoxes = [] { return AlertView::lastShownMessage().startsWith("The messages cannot be counted") ? 1 : 0; };
@@ -582,7 +583,7 @@ TEST_F(MainScreenTest, AFailedCountShowsADashAndSaysWhyOncePerSpell) {
     EXPECT_EQ(badges.values, std::vector<int>{0});
 
     // A database that reads again ends the spell: numbers come back ...
-    fs::remove(DevicePaths::counterDatabase());
+    fs::remove(PhoneProfile::find().counterDatabase());
     Seeding::copyIfNeeded();
     app_.settings([](PropertyList& s) {
         s.setInteger("lastsyncrdate", 0);

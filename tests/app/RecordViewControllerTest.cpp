@@ -4,6 +4,7 @@
 #include "app/list/DirectionImage.h"
 #include "app/list/MyTableViewCell.h"
 #include "app/list/RecordViewController.h"
+#include "common/PhoneProfile.h"
 #include "common/SmsHelper.h"
 #include "platform/SqliteDatabase.h"
 #include "platform/SqliteStatement.h"
@@ -104,7 +105,7 @@ protected:
 
     static bool counterRowExists(long long rowid) {
         SqliteDatabase db;
-        if (!db.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadOnly)) return false;
+        if (!db.open(PhoneProfile::find().counterDatabase(), SqliteDatabase::Mode::ReadOnly)) return false;
         SqliteStatement statement;
         if (!statement.prepare(db, "select count(*) from message where rowid = ?")) return false;
         statement.bindInt(1, rowid);
@@ -258,7 +259,7 @@ TEST_F(RecordViewControllerTest, FailedDeletesLeaveTheRowAndSaySo) {
     EXPECT_EQ(AlertView::lastShownMessage(), "Delete SMS failed");
 
     // The counter database cannot be opened.
-    const fs::path database = DevicePaths::counterDatabase();
+    const fs::path database = PhoneProfile::find().counterDatabase();
     fs::rename(database, database.string() + ".away");
     AlertView::resetShownForTesting();
     AlertView::setPresetAnswerForTesting(1);

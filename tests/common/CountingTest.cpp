@@ -1,3 +1,4 @@
+#include "common/PhoneProfile.h"
 #include "common/Person.h"
 #include "common/Seeding.h"
 #include "common/SmsHelper.h"
@@ -35,16 +36,16 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(DeviceFixture::createDeviceRoot(root_.path(), GetParam()));
         Seeding::copyIfNeeded();
-        ASSERT_TRUE(counter_.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadWrite));
+        ASSERT_TRUE(counter_.open(PhoneProfile::find().counterDatabase(), SqliteDatabase::Mode::ReadWrite));
         ASSERT_TRUE(book_.create());
     }
 
-    bool newSchema() const { return SystemVersion::usesNewSchema(GetParam()); }
+    bool sixOrLater() const { return SystemVersion::isSixOrLater(GetParam()); }
 
     void row(const std::string& address, std::time_t date, int flags, int segments,
              const std::optional<std::string>& text = "hi", const std::string& type = "SMS") {
         SqliteStatement insert;
-        ASSERT_TRUE(insert.prepare(counter_, newSchema()
+        ASSERT_TRUE(insert.prepare(counter_, sixOrLater()
                                                  ? "insert into message (address, date, text, flags, smscount, type) "
                                                    "values (?,?,?,?,?,?)"
                                                  : "insert into message (address, date, text, flags, smscount) "
@@ -57,7 +58,7 @@ protected:
             insert.bindNull(3);
         insert.bindInt(4, flags);
         insert.bindInt(5, segments);
-        if (newSchema()) insert.bindText(6, type);
+        if (sixOrLater()) insert.bindText(6, type);
         ASSERT_EQ(insert.step(), SqliteStatement::Step::Done);
     }
     void received(const std::string& address, std::time_t date, int segments) { row(address, date, 2, segments); }
@@ -92,7 +93,7 @@ TEST_P(CountingTest, DirectCountsHonourInclusiveBoundsAndFillRecords) {
     received("4155550101", kT + 101, 7);               // after it
     sent("4155550101", kT + 10, 4);
     row("", kT + 20, 2, 9);  // no address: never counted
-    if (newSchema()) row("4155550101", kT + 30, 2, 50, "imessage", "iMessage");
+    if (sixOrLater()) row("4155550101", kT + 30, 2, 50, "imessage", "iMessage");
 
     std::vector<Sms> records;
     EXPECT_EQ(SmsHelper::countIncomingFrom(kT, kT + 100, nullptr, nullptr, &records), 2 + 1 + 3);
@@ -259,7 +260,7 @@ TEST_P(CountingTest, BadgeForEveryTypeWithAndWithoutQuota) {
     received("3125550199", kT, 130);
     sent("3125550199", kT + 5, 20);
     received("3125550100", kT - 10, 1000);  // before `from`
-    if (newSchema()) row("3125550199", kT, 3, 500, "x", "iMessage");
+    if (sixOrLater()) row("3125550199", kT, 3, 500, "x", "iMessage");
 
     const int expected[7] = {150, 130, 20, 150, 0, 0, 80};  // quota 100
     for (int type = 0; type <= 6; ++type) {
@@ -311,13 +312,13 @@ TEST_P(CountingTest, AnUnreadableBookCountsButAnUnreadableDatabaseIsAFailureWith
         {"garbage file",
          [&] {
              counter_.close();
-             std::ofstream(DevicePaths::counterDatabase(), std::ios::trunc) << std::string(8192, '\x02');
+             std::ofstream(PhoneProfile::find().counterDatabase(), std::ios::trunc) << std::string(8192, '\x02');
          },
          "file is not a database"},
         {"no file",
          [&] {
              counter_.close();
-             fs::remove(DevicePaths::counterDatabase());
+             fs::remove(PhoneProfile::find().counterDatabase());
          },
          "unable to open"},
     };
@@ -325,14 +326,14 @@ TEST_P(CountingTest, AnUnreadableBookCountsButAnUnreadableDatabaseIsAFailureWith
         SCOPED_TRACE(spoil.what);
         Seeding::copyIfNeeded();
         if (!counter_.isOpen()) {
-            ASSERT_TRUE(counter_.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadWrite));
+            ASSERT_TRUE(counter_.open(PhoneProfile::find().counterDatabase(), SqliteDatabase::Mode::ReadWrite));
         }
         spoil.spoil();
         std::vector<Sms> records;
         for (const std::vector<Person>* excluded : {static_cast<const std::vector<Person>*>(nullptr), &someone}) {
             const Counted<int> incoming = SmsHelper::countIncomingFrom(kT, kT, nullptr, excluded, &records);
             ASSERT_FALSE(incoming.ok());
-            EXPECT_NE(incoming.failure().find(DevicePaths::counterDatabase()), std::string::npos) << incoming;
+            EXPECT_NE(incoming.failure().find(PhoneProfile::find().counterDatabase()), std::string::npos) << incoming;
             EXPECT_NE(incoming.failure().find(spoil.says), std::string::npos) << incoming;
             EXPECT_FALSE(SmsHelper::countOutgoingFrom(kT, kT, nullptr, excluded, &records).ok());
             EXPECT_FALSE(
@@ -347,9 +348,9 @@ TEST_P(CountingTest, AnUnreadableBookCountsButAnUnreadableDatabaseIsAFailureWith
         }
         EXPECT_TRUE(records.empty());
         counter_.close();
-        fs::remove(DevicePaths::counterDatabase());
+        fs::remove(PhoneProfile::find().counterDatabase());
     }
-    EXPECT_FALSE(fs::exists(DevicePaths::counterDatabase())) << "counting never creates the file";
+    EXPECT_FALSE(fs::exists(PhoneProfile::find().counterDatabase())) << "counting never creates the file";
 }
 
 // A damaged page among the rows: the rows before it are no total.
@@ -362,10 +363,10 @@ TEST_P(CountingTest, ADamagedPagePartWayIsAFailureNotAPartialTotal) {
 
     // Overwrite the middle half of the file, where the rows and the indexes
     // are; the schema on the first page stays readable.
-    const auto size = fs::file_size(DevicePaths::counterDatabase());
+    const auto size = fs::file_size(PhoneProfile::find().counterDatabase());
     ASSERT_GT(size, 16u * 4096u);
     {
-        std::fstream file(DevicePaths::counterDatabase(), std::ios::in | std::ios::out | std::ios::binary);
+        std::fstream file(PhoneProfile::find().counterDatabase(), std::ios::in | std::ios::out | std::ios::binary);
         file.seekp(static_cast<std::streamoff>(size / 4 / 4096 * 4096));
         const std::string garbage(size / 2 / 4096 * 4096, '\x7f');
         file.write(garbage.data(), static_cast<std::streamsize>(garbage.size()));

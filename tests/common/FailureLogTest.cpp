@@ -1,3 +1,4 @@
+#include "common/PhoneProfile.h"
 #include "common/Seeding.h"
 #include "common/SmsHelper.h"
 #include "platform/DevicePaths.h"
@@ -22,7 +23,7 @@ protected:
         std::string error;
         ASSERT_TRUE(DeviceFixture::createDeviceRoot(root_.path(), "6.1.3", &error)) << error;
         Seeding::copyIfNeeded();
-        ASSERT_TRUE(counter_.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadWrite));
+        ASSERT_TRUE(counter_.open(PhoneProfile::find().counterDatabase(), SqliteDatabase::Mode::ReadWrite));
     }
 
     TempDeviceRoot root_;
@@ -68,7 +69,7 @@ TEST_F(FailureLogTest, AGroupCountWhosePerAddressQueryFailsWritesOneLineNotOnePe
 TEST_F(FailureLogTest, ADamagedCounterDatabaseIsHandedBackByTheCountThatMeetsIt) {
     counter_.close();
     {
-        std::FILE* file = std::fopen(DevicePaths::counterDatabase().c_str(), "wb");
+        std::FILE* file = std::fopen(PhoneProfile::find().counterDatabase().c_str(), "wb");
         ASSERT_NE(file, nullptr);
         const std::string garbage(8192, '\x01');
         std::fwrite(garbage.data(), 1, garbage.size(), file);

@@ -1,5 +1,6 @@
 // Every message of sms.db is counted exactly once, whatever its date says and
 // whatever happened to the file: the sync follows the phone's own numbering.
+#include "common/PhoneProfile.h"
 #include "common/MarkerSync.h"
 #include "common/Seeding.h"
 #include "common/SettingsKeys.h"
@@ -40,7 +41,7 @@ protected:
         Seeding::copyIfNeeded();
     }
 
-    bool newSchema() const { return SystemVersion::usesNewSchema(GetParam()); }
+    bool sixOrLater() const { return SystemVersion::isSixOrLater(GetParam()); }
     SmsDatabaseFixture sms() const { return SmsDatabaseFixture(DevicePaths::smsDatabase()); }
 
     long long store(const std::string& text, std::int64_t date, bool sent = false,
@@ -126,7 +127,7 @@ TEST_P(MessageCopyTest, RowsDatedInTheFutureOrThePastHoldNothingBack) {
 
 TEST_P(MessageCopyTest, ARowAtTheEndOfTheDateRangeHoldsNothingBack) {
     // The largest date each schema can hold in its date column.
-    if (newSchema())
+    if (sixOrLater())
         sms().storeNewRaw(std::string("+14155550101"), INT64_MAX, "end of time", 0, "SMS");
     else
         sms().storeOldRaw(std::string("+14155550101"), INT64_MAX, "end of time", 2);
@@ -258,7 +259,7 @@ TEST_P(MessageCopyTest, ACounterDatabaseFromBeforeTheMarkStartsFromTheDateMarker
     // numbering.
     {
         SqliteDatabase counter;
-        ASSERT_TRUE(counter.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadWrite));
+        ASSERT_TRUE(counter.open(PhoneProfile::find().counterDatabase(), SqliteDatabase::Mode::ReadWrite));
         ASSERT_TRUE(counter.exec("DROP TABLE sync_source"));
     }
     store("new since", kBase + 5);
@@ -336,7 +337,7 @@ TEST(MessageCopyGroupTest, AGroupSendIsStoredWholeOrNotAtAll) {
     ASSERT_GE(sms.storeModern(oneToOne("after", kBase + 2)), 0) << sms.lastError();
     {
         SqliteDatabase counter;
-        ASSERT_TRUE(counter.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadWrite));
+        ASSERT_TRUE(counter.open(PhoneProfile::find().counterDatabase(), SqliteDatabase::Mode::ReadWrite));
         ASSERT_TRUE(
             counter.exec("CREATE TRIGGER refuse BEFORE INSERT ON message WHEN NEW.address = '+14155561200' "
                          "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
@@ -347,7 +348,7 @@ TEST(MessageCopyGroupTest, AGroupSendIsStoredWholeOrNotAtAll) {
     EXPECT_EQ(rows[0].text, "before");
     {
         SqliteDatabase counter;
-        ASSERT_TRUE(counter.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadWrite));
+        ASSERT_TRUE(counter.open(PhoneProfile::find().counterDatabase(), SqliteDatabase::Mode::ReadWrite));
         ASSERT_TRUE(counter.exec("DROP TRIGGER refuse"));
     }
     MarkerSync::syncWithStoredMarkers();

@@ -1,4 +1,5 @@
 #include "platform/DataLock.h"
+#include "common/PhoneProfile.h"
 #include "common/MarkerSync.h"
 #include "common/Seeding.h"
 #include "common/SettingsStore.h"
@@ -70,11 +71,11 @@ protected:
         std::string error;
         ASSERT_TRUE(DeviceFixture::createDeviceRoot(root_.path(), GetParam(), &error)) << error;
         Seeding::copyIfNeeded();
-        ASSERT_TRUE(fs::exists(DevicePaths::counterDatabase()));
+        ASSERT_TRUE(fs::exists(PhoneProfile::find().counterDatabase()));
         ASSERT_TRUE(fs::exists(DevicePaths::settingsFile()));
     }
 
-    bool newSchema() const { return SystemVersion::usesNewSchema(GetParam()); }
+    bool sixOrLater() const { return SystemVersion::isSixOrLater(GetParam()); }
     SmsDatabaseFixture sms() const { return SmsDatabaseFixture(DevicePaths::smsDatabase()); }
     long long store(const std::string& address, std::int64_t date, std::optional<std::string> text, bool sent,
                     const std::string& service = "SMS") {
@@ -110,7 +111,7 @@ TEST_P(SyncTest, FirstSyncCopiesEveryMessageWithItsSegmentsAndHandsBackTheNewest
     EXPECT_EQ(rows[3].text, "");
     EXPECT_EQ(rows[3].smscount, 1);
     EXPECT_EQ(rows[4].smscount, 1);
-    if (newSchema()) {
+    if (sixOrLater()) {
         EXPECT_EQ(rows[0].type, "SMS");
     }
 }
@@ -155,7 +156,7 @@ TEST_P(SyncTest, EachDirectionHasItsOwnLowerBound) {
 }
 
 TEST_P(SyncTest, RowsWithoutAddressOrDirectionAreSkippedAndMoveNoMarker) {
-    if (newSchema()) {
+    if (sixOrLater()) {
         sms().storeNewRaw(std::string(""), kBase + 500 - 978307200, "empty handle", 0, "SMS");
         sms().storeNewRaw(std::nullopt, kBase + 500 - 978307200, "no handle", 1, "SMS");
         sms().storeNewRaw(std::string("+100"), kBase + 500 - 978307200, "odd direction", 7, "SMS");
@@ -170,7 +171,7 @@ TEST_P(SyncTest, RowsWithoutAddressOrDirectionAreSkippedAndMoveNoMarker) {
 
     const SyncResult result = sync(0, 0);
     const auto rows = counterRows();
-    if (newSchema()) {
+    if (sixOrLater()) {
         // Other services are copied with their service name; counting skips them.
         ASSERT_EQ(rows.size(), 2u);
         EXPECT_EQ(rows[0].type, "iMessage");
@@ -188,7 +189,7 @@ TEST_P(SyncTest, FailuresToOpenOrPrepareReportTheirStatusAndKeepTheMarkers) {
 
     // 3: sms.db of another schema (here: the other one).
     fs::remove(DevicePaths::smsDatabase());
-    SmsDatabaseFixture(DevicePaths::smsDatabase()).create(newSchema() ? SmsSchema::Old : SmsSchema::New);
+    SmsDatabaseFixture(DevicePaths::smsDatabase()).create(sixOrLater() ? SmsSchema::Old : SmsSchema::New);
     SyncResult result = sync(kBase, kBase + 7);
     EXPECT_EQ(result.status, SyncStatus::CannotReadSmsDatabase);
     EXPECT_EQ(result.received, kBase - 1);
@@ -208,21 +209,21 @@ TEST_P(SyncTest, FailuresToOpenOrPrepareReportTheirStatusAndKeepTheMarkers) {
 
     // 2: no counter database; the attempt must not create an empty one that
     // would keep the seed out for good.
-    sms().create(newSchema() ? SmsSchema::New : SmsSchema::Old);
-    fs::remove(DevicePaths::counterDatabase());
+    sms().create(sixOrLater() ? SmsSchema::New : SmsSchema::Old);
+    fs::remove(PhoneProfile::find().counterDatabase());
     EXPECT_EQ(sync(0, 0).status, SyncStatus::CannotOpenCounterDatabase);
-    EXPECT_FALSE(fs::exists(DevicePaths::counterDatabase()));
+    EXPECT_FALSE(fs::exists(PhoneProfile::find().counterDatabase()));
     Seeding::copyIfNeeded();
     EXPECT_EQ(sync(0, 0).status, SyncStatus::Ok);
 
     // 4: a counter database without the table, and one that is garbage.
     {
         SqliteDatabase db;
-        ASSERT_TRUE(db.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadWrite));
+        ASSERT_TRUE(db.open(PhoneProfile::find().counterDatabase(), SqliteDatabase::Mode::ReadWrite));
         ASSERT_TRUE(db.exec("DROP TABLE message"));
     }
     EXPECT_EQ(sync(0, 0).status, SyncStatus::CannotWriteCounterDatabase);
-    writeFile(DevicePaths::counterDatabase(), std::string(8192, '\x01'));
+    writeFile(PhoneProfile::find().counterDatabase(), std::string(8192, '\x01'));
     EXPECT_NE(sync(0, 0).status, SyncStatus::Ok);
 }
 
@@ -232,7 +233,7 @@ TEST_P(SyncTest, AFailedInsertKeepsTheRowsBeforeItAndTheNextSyncCarriesOnFromThe
     store("+14155550101", kBase + 3, "after", false);
     {
         SqliteDatabase db;
-        ASSERT_TRUE(db.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadWrite));
+        ASSERT_TRUE(db.open(PhoneProfile::find().counterDatabase(), SqliteDatabase::Mode::ReadWrite));
         ASSERT_TRUE(
             db.exec("CREATE TRIGGER refuse BEFORE INSERT ON message WHEN NEW.text = 'poison' "
                     "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
@@ -246,7 +247,7 @@ TEST_P(SyncTest, AFailedInsertKeepsTheRowsBeforeItAndTheNextSyncCarriesOnFromThe
 
     {
         SqliteDatabase db;
-        ASSERT_TRUE(db.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadWrite));
+        ASSERT_TRUE(db.open(PhoneProfile::find().counterDatabase(), SqliteDatabase::Mode::ReadWrite));
         ASSERT_TRUE(db.exec("DROP TRIGGER refuse"));
     }
     result = sync(result.received + 1, result.sent + 1);
@@ -483,7 +484,7 @@ TEST_P(SyncTest, ClearDBWaitsForASyncOfTheOtherProcessAndThenCopiesEachMessageOn
 TEST_P(SyncTest, ACounterDatabaseSeededWithoutTheMarkerTableGetsOneAndTheSettingsMarkersApply) {
     {
         SqliteDatabase db;
-        ASSERT_TRUE(db.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadWrite));
+        ASSERT_TRUE(db.open(PhoneProfile::find().counterDatabase(), SqliteDatabase::Mode::ReadWrite));
         ASSERT_TRUE(db.exec("DROP TABLE sync_marker"));
     }
     store("+14155550101", kBase + 1, "old", false);
@@ -503,7 +504,7 @@ TEST_P(SyncTest, AFailedCommitKeepsNothingAndHandsTheMarkersBack) {
     // Another reader in the middle of a read transaction keeps COMMIT from
     // getting its exclusive lock until the busy timeout runs out.
     SqliteDatabase reader;
-    ASSERT_TRUE(reader.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadOnly));
+    ASSERT_TRUE(reader.open(PhoneProfile::find().counterDatabase(), SqliteDatabase::Mode::ReadOnly));
     ASSERT_TRUE(reader.exec("BEGIN"));
     SqliteStatement pin;
     ASSERT_TRUE(pin.prepare(reader, "select count(*) from message"));
@@ -522,7 +523,7 @@ TEST_P(SyncTest, DeleteRowAndClearDB) {
     store("+14155550102", kBase + 2, "two", true);
     sync(0, 0);
     SqliteDatabase db;
-    ASSERT_TRUE(db.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadOnly));
+    ASSERT_TRUE(db.open(PhoneProfile::find().counterDatabase(), SqliteDatabase::Mode::ReadOnly));
     SqliteStatement first;
     ASSERT_TRUE(first.prepare(db, "select min(rowid) from message"));
     ASSERT_EQ(first.step(), SqliteStatement::Step::Row);
@@ -538,10 +539,10 @@ TEST_P(SyncTest, DeleteRowAndClearDB) {
     EXPECT_TRUE(counterRows().empty());
     EXPECT_EQ(sms().detectSchema().has_value(), true);  // the platform database is untouched
 
-    fs::remove(DevicePaths::counterDatabase());
+    fs::remove(PhoneProfile::find().counterDatabase());
     EXPECT_FALSE(SmsHelper::deleteRow(1));
     EXPECT_FALSE(SmsHelper::clearDB());
-    EXPECT_FALSE(fs::exists(DevicePaths::counterDatabase()));
+    EXPECT_FALSE(fs::exists(PhoneProfile::find().counterDatabase()));
 }
 
 TEST_P(SyncTest, StoredMarkersAreUsedAndWrittenBackAndMissingSettingsSkipTheSync) {
@@ -629,16 +630,16 @@ TEST(Seeding, CopiesMissingFilesOnlyAndNeverCreatesTheDataDirectory) {
 
     ASSERT_TRUE(DeviceFixture::createDeviceRoot(root.path(), "5.1.1"));
     Seeding::copyIfNeeded();
-    EXPECT_TRUE(fs::exists(DevicePaths::counterDatabase(false)));
-    EXPECT_FALSE(fs::exists(DevicePaths::counterDatabase(true)));
+    EXPECT_TRUE(fs::exists(PhoneProfile::forVersion("5.1.1").counterDatabase()));
+    EXPECT_FALSE(fs::exists(PhoneProfile::forVersion("6.1.3").counterDatabase()));
     ASSERT_TRUE(SettingsStore::update([](PropertyList& s) { s.setInteger("smsquota", 250); }));
 
     // An upgrade to 6.x starts a fresh ledgerwick6.db beside the old one and
     // keeps the settings.
     ASSERT_TRUE(DeviceFixture::createDeviceRoot(root.path(), "6.0"));
     Seeding::copyIfNeeded();
-    EXPECT_TRUE(fs::exists(DevicePaths::counterDatabase(false)));
-    EXPECT_TRUE(fs::exists(DevicePaths::counterDatabase(true)));
+    EXPECT_TRUE(fs::exists(PhoneProfile::forVersion("5.1.1").counterDatabase()));
+    EXPECT_TRUE(fs::exists(PhoneProfile::forVersion("6.1.3").counterDatabase()));
     auto settings = SettingsStore::load();
     ASSERT_TRUE(settings);
     EXPECT_EQ(SettingsStore::smsquota(&*settings), 250);

@@ -1,3 +1,4 @@
+#include "common/PhoneProfile.h"
 #include "common/Seeding.h"
 #include "common/SettingsStore.h"
 #include "platform/SqliteDatabase.h"
@@ -26,7 +27,7 @@ constexpr std::time_t kDay = 86400;
 
 long long counterRows() {
     SqliteDatabase db;
-    if (!db.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadOnly)) return -1;
+    if (!db.open(PhoneProfile::find().counterDatabase(), SqliteDatabase::Mode::ReadOnly)) return -1;
     SqliteStatement count;
     if (!count.prepare(db, "select count(*) from message") || count.step() != SqliteStatement::Step::Row) return -1;
     return count.columnInt(0);
@@ -171,10 +172,10 @@ TEST_P(BadgeEventTest, NothingHappensWithoutCounterDatabaseOrWhenStopped) {
     EXPECT_TRUE(badges_.empty());
 
     stopDuringWait_ = false;
-    fs::remove(DevicePaths::counterDatabase());
+    fs::remove(PhoneProfile::find().counterDatabase());
     EXPECT_TRUE(event().CTSMSEvent(""));
     EXPECT_TRUE(waits_.size() == 1 && badges_.empty());
-    EXPECT_FALSE(fs::exists(DevicePaths::counterDatabase()));
+    EXPECT_FALSE(fs::exists(PhoneProfile::find().counterDatabase()));
 }
 
 TEST_P(BadgeEventTest, AnUnreadableSettingsFileStopsTheSyncButNotTheBadge) {
@@ -189,7 +190,7 @@ TEST_P(BadgeEventTest, AnUnreadableSettingsFileStopsTheSyncButNotTheBadge) {
     // the event says why.
     fs::remove(DevicePaths::settingsFile());
     Seeding::copyIfNeeded();
-    std::ofstream(DevicePaths::counterDatabase(), std::ios::trunc) << std::string(8192, '\x03');
+    std::ofstream(PhoneProfile::find().counterDatabase(), std::ios::trunc) << std::string(8192, '\x03');
     warnings_.clear();
     EXPECT_EQ(badgeAfterEvent(), -999);
     ASSERT_EQ(warnings_.size(), 1u);

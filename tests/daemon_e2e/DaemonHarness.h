@@ -5,6 +5,7 @@
 // of the counter database and the settings file. Everything waits on the Qt
 // event loop, so the test process keeps receiving bus signals while it waits.
 
+#include "common/PhoneProfile.h"
 #include "common/SettingsStore.h"
 #include "platform/SqliteDatabase.h"
 #include "platform/SqliteStatement.h"
@@ -256,7 +257,7 @@ struct CounterRow {
 // nothing when it cannot be read.
 inline std::optional<std::vector<CounterRow>> counterRows() {
     SqliteDatabase db;
-    if (!db.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadOnly)) return std::nullopt;
+    if (!db.open(PhoneProfile::find().counterDatabase(), SqliteDatabase::Mode::ReadOnly)) return std::nullopt;
     SqliteStatement select;
     if (!select.prepare(db, "SELECT address, date, ifnull(text, ''), flags, smscount FROM message ORDER BY rowid"))
         return std::nullopt;
@@ -270,7 +271,7 @@ inline std::optional<std::vector<CounterRow>> counterRows() {
 // Rows that occur more than once in the counter database.
 inline long long duplicateCounterRows() {
     SqliteDatabase db;
-    if (!db.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadOnly)) return -1;
+    if (!db.open(PhoneProfile::find().counterDatabase(), SqliteDatabase::Mode::ReadOnly)) return -1;
     SqliteStatement select;
     if (!select.prepare(db,
                         "SELECT ifnull(sum(n - 1), 0) FROM (SELECT count(*) AS n FROM message "

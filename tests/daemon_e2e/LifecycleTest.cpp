@@ -4,6 +4,7 @@
 // wrong shape.
 #include "DaemonHarness.h"
 
+#include "common/PhoneProfile.h"
 #include "common/Seeding.h"
 #include "platform/dbus/SessionBus.h"
 #include "support/TempDeviceRoot.h"
@@ -161,7 +162,7 @@ TEST_F(DaemonLifecycleTest, WithoutASessionBusItFailsAtOnceAndTouchesNothing) {
     EXPECT_NE(daemon.err().find("session bus"), std::string::npos) << daemon.err();
     EXPECT_EQ(daemon.out(), "");
     EXPECT_FALSE(std::filesystem::exists(DevicePaths::settingsFile()));
-    EXPECT_FALSE(std::filesystem::exists(DevicePaths::counterDatabase()));
+    EXPECT_FALSE(std::filesystem::exists(PhoneProfile::find().counterDatabase()));
 }
 
 TEST_F(DaemonLifecycleTest, NotificationsOfTheWrongShapeNeitherCrashNorBlockIt) {

@@ -4,6 +4,7 @@
 // watches the badge as a dock would.
 #include "DaemonHarness.h"
 
+#include "common/PhoneProfile.h"
 #include "common/Seeding.h"
 #include "support/TempDeviceRoot.h"
 #include "tools/SmsReadBack.h"
@@ -95,8 +96,8 @@ TEST_F(MessageEventsTest, EachReceivedNotificationRunsOneEventAboutTwoSecondsLat
     // No badge type yet: the first event stores the default and counts sent segments.
     EXPECT_EQ(badges_.last().count, 2);
     EXPECT_EQ(settingsInteger("badgetype"), 2);
-    EXPECT_TRUE(std::filesystem::exists(DevicePaths::counterDatabase(false)));
-    EXPECT_FALSE(std::filesystem::exists(DevicePaths::counterDatabase(true)));
+    EXPECT_TRUE(std::filesystem::exists(PhoneProfile::forVersion("5.1.1").counterDatabase()));
+    EXPECT_FALSE(std::filesystem::exists(PhoneProfile::forVersion("6.1.3").counterDatabase()));
 
     changeSettings([](PropertyList& settings) { settings.setInteger("badgetype", 0); });  // both directions
     {
@@ -190,12 +191,12 @@ TEST_F(MessageEventsTest, AnUnreadableCounterDatabaseLeavesTheBadgeAtItsLastValu
         {"a missing table",
          [] {
              SqliteDatabase db;
-             ASSERT_TRUE(db.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadWrite));
+             ASSERT_TRUE(db.open(PhoneProfile::find().counterDatabase(), SqliteDatabase::Mode::ReadWrite));
              ASSERT_TRUE(db.exec("DROP TABLE message"));
          },
          "no such table: message"},
         {"a damaged file",
-         [] { std::ofstream(DevicePaths::counterDatabase(), std::ios::trunc) << std::string(8192, '\x05'); },
+         [] { std::ofstream(PhoneProfile::find().counterDatabase(), std::ios::trunc) << std::string(8192, '\x05'); },
          "file is not a database"},
     };
     for (const auto& spoil : spoiled) {
@@ -212,7 +213,7 @@ TEST_F(MessageEventsTest, AnUnreadableCounterDatabaseLeavesTheBadgeAtItsLastValu
 
     // A fresh counter database and markers from the start: the next event
     // copies every message once and counts them.
-    std::filesystem::remove(DevicePaths::counterDatabase());
+    std::filesystem::remove(PhoneProfile::find().counterDatabase());
     Seeding::copyIfNeeded();
     changeSettings([](PropertyList& settings) {
         settings.setInteger("lastsyncrdate", 0);

@@ -13,6 +13,7 @@
 //   BRINDLEX_EXACTLY_ONCE_SEEDS=FIRST:COUNT   the soak test's range (tests_fault --gtest_filter=ExactlyOnceSoak.*)
 
 #include "ExactlyOnceModel.h"
+#include "common/PhoneProfile.h"
 #include "FaultRun.h"
 
 #include "platform/DevicePaths.h"
@@ -607,7 +608,7 @@ private:
     // failed sync left behind is played back first.
     std::vector<CountedRow> countedRows() {
         std::vector<CountedRow> rows;
-        const std::string path = DevicePaths::counterDatabase();
+        const std::string path = PhoneProfile::find().counterDatabase();
         if (!fs::exists(path)) return rows;
         SqliteDatabase db;
         SqliteStatement select;

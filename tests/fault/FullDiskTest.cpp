@@ -6,6 +6,7 @@
 #include "FaultRun.h"
 
 #include "app/list/CsvExport.h"
+#include "common/PhoneProfile.h"
 #include "common/Seeding.h"
 #include "platform/DevicePaths.h"
 #include "platform/PropertyList.h"
@@ -51,7 +52,7 @@ Copied copiedRows() {
     SqliteDatabase db;
     SqliteStatement count;
     Copied copied;
-    if (!db.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadWrite) ||
+    if (!db.open(PhoneProfile::find().counterDatabase(), SqliteDatabase::Mode::ReadWrite) ||
         !count.prepare(db,
                        "SELECT count(*), (SELECT count(*) FROM (SELECT DISTINCT address, date, text, flags "
                        "FROM message)) FROM message") ||
@@ -138,10 +139,10 @@ protected:
     void expectWholeFiles(const std::set<std::string>& expectedFiles) {
         const auto settings = PropertyList::readFromFile(DevicePaths::settingsFile());
         ASSERT_TRUE(settings.has_value()) << "the settings file is a complete property list";
-        EXPECT_TRUE(integrityOk(DevicePaths::counterDatabase()));
+        EXPECT_TRUE(integrityOk(PhoneProfile::find().counterDatabase()));
         for (const auto& name : filesIn(DevicePaths::dataDirectory()))
             EXPECT_TRUE(expectedFiles.count(name)) << "left behind: " << name;
-        EXPECT_FALSE(fs::exists(DevicePaths::counterDatabase() + "-journal")) << "rolled back on opening";
+        EXPECT_FALSE(fs::exists(PhoneProfile::find().counterDatabase() + "-journal")) << "rolled back on opening";
     }
 
     TempDeviceRoot root_;
@@ -156,7 +157,7 @@ const std::set<std::string> kDataFiles = {"properties.plist", "ledgerwick6.db", 
 TEST_F(FaultTest, SyncAndSettingsWriteFailingAtEveryWriteCopyEachMessageOnce) {
     storeMessages(3000);
     Seeding::copyIfNeeded();
-    ASSERT_TRUE(fs::exists(DevicePaths::counterDatabase()));
+    ASSERT_TRUE(fs::exists(PhoneProfile::find().counterDatabase()));
 
     // Each run finds 100 new messages besides whatever earlier runs left.
     int stored = 3000, failures = 0;
@@ -289,7 +290,7 @@ TEST_F(FaultTest, DaemonKilledDuringAFirstSyncCopiesEachMessageOnce) {
     constexpr int kKills = 40;
     storeMessages(kMessages);
     Seeding::copyIfNeeded();
-    const std::string journal = DevicePaths::counterDatabase() + "-journal";
+    const std::string journal = PhoneProfile::find().counterDatabase() + "-journal";
     std::mt19937 random(20130305);
     std::uniform_int_distribution<int> killedAtWrite(1, 15000);
     int duringSync = 0;
@@ -351,7 +352,7 @@ TEST_F(FaultTest, ALockHeldPastTheBusyTimeoutLosesNothing) {
     storeMessages(500, 500);  // 500 more, dated after the first ones
     {
         SqliteDatabase holder;
-        ASSERT_TRUE(holder.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadWrite));
+        ASSERT_TRUE(holder.open(PhoneProfile::find().counterDatabase(), SqliteDatabase::Mode::ReadWrite));
         ASSERT_TRUE(holder.exec("BEGIN EXCLUSIVE"));
         const auto locked = ledgerSync();
         EXPECT_NE(locked.stderrText.find("locked"), std::string::npos) << locked.stderrText;

@@ -1,4 +1,5 @@
 #include "platform/AppBundle.h"
+#include "common/PhoneProfile.h"
 #include "platform/DevicePaths.h"
 #include "platform/PropertyList.h"
 #include "platform/SystemVersion.h"
@@ -32,8 +33,10 @@ TEST_F(DevicePathsTest, ExplicitRootWinsOverEverything) {
     ScopedEnvironment dataHome("XDG_DATA_HOME", "/data");
     EXPECT_EQ(DevicePaths::root(), "/srv/phone");
     EXPECT_EQ(DevicePaths::settingsFile(), "/srv/phone/private/var/mobile/Library/Brindlex/properties.plist");
-    EXPECT_EQ(DevicePaths::counterDatabase(true), "/srv/phone/private/var/mobile/Library/Brindlex/ledgerwick6.db");
-    EXPECT_EQ(DevicePaths::counterDatabase(false), "/srv/phone/private/var/mobile/Library/Brindlex/ledgerwick.db");
+    EXPECT_EQ(PhoneProfile::forVersion("6.1.3").counterDatabase(),
+              "/srv/phone/private/var/mobile/Library/Brindlex/ledgerwick6.db");
+    EXPECT_EQ(PhoneProfile::forVersion("5.1.1").counterDatabase(),
+              "/srv/phone/private/var/mobile/Library/Brindlex/ledgerwick.db");
     EXPECT_EQ(DevicePaths::smsDatabase(), "/srv/phone/private/var/mobile/Library/SMS/sms.db");
     EXPECT_EQ(DevicePaths::systemVersionPlist(), "/srv/phone/System/Library/CoreServices/SystemVersion.plist");
     EXPECT_EQ(DevicePaths::lockFile(), "/srv/phone/private/var/mobile/Library/Brindlex/.sync.lock");
@@ -108,8 +111,8 @@ protected:
 
 TEST_F(SystemVersionTest, MissingFileOrKeyGivesTheDefault) {
     EXPECT_EQ(SystemVersion::systemVersion(), "6.1.3");
-    EXPECT_TRUE(SystemVersion::usesNewSchema());
-    EXPECT_TRUE(endsWith(DevicePaths::counterDatabase(), "/ledgerwick6.db"));
+    EXPECT_TRUE(PhoneProfile::find().isSixOrLater());
+    EXPECT_TRUE(endsWith(PhoneProfile::find().counterDatabase(), "/ledgerwick6.db"));
 
     PropertyList withoutVersion;
     withoutVersion.setString("ProductName", "iPhone OS");
@@ -121,7 +124,7 @@ TEST_F(SystemVersionTest, MissingFileOrKeyGivesTheDefault) {
 
 struct SchemaCase {
     const char* version;
-    bool newSchema;
+    bool sixOrLater;
 };
 
 class SystemVersionSchemaTest : public SystemVersionTest, public ::testing::WithParamInterface<SchemaCase> {};
@@ -131,9 +134,10 @@ class SystemVersionSchemaTest : public SystemVersionTest, public ::testing::With
 TEST_P(SystemVersionSchemaTest, VersionPicksTheSchemaAndTheCounterDatabase) {
     writeVersion(GetParam().version);
     EXPECT_EQ(SystemVersion::systemVersion(), GetParam().version);
-    EXPECT_EQ(SystemVersion::usesNewSchema(), GetParam().newSchema);
-    EXPECT_TRUE(endsWith(DevicePaths::counterDatabase(), GetParam().newSchema ? "/ledgerwick6.db" : "/ledgerwick.db"))
-        << DevicePaths::counterDatabase();
+    EXPECT_EQ(PhoneProfile::find().isSixOrLater(), GetParam().sixOrLater);
+    EXPECT_TRUE(
+        endsWith(PhoneProfile::find().counterDatabase(), GetParam().sixOrLater ? "/ledgerwick6.db" : "/ledgerwick.db"))
+        << PhoneProfile::find().counterDatabase();
 }
 
 // "10.0" is compared as a number, not as text, where it sorts before "6".
@@ -147,8 +151,8 @@ TEST_F(SystemVersionTest, LeadingNumberReadsLikeAFloatConversion) {
     EXPECT_FLOAT_EQ(SystemVersion::leadingNumber(" 10.2"), 10.2f);
     EXPECT_FLOAT_EQ(SystemVersion::leadingNumber("abc"), 0.0f);
     EXPECT_FLOAT_EQ(SystemVersion::leadingNumber(""), 0.0f);
-    EXPECT_FALSE(SystemVersion::usesNewSchema("5.9.9"));
-    EXPECT_TRUE(SystemVersion::usesNewSchema("6"));
+    EXPECT_FALSE(SystemVersion::isSixOrLater("5.9.9"));
+    EXPECT_TRUE(SystemVersion::isSixOrLater("6"));
 }
 
 }  // namespace

@@ -62,11 +62,11 @@ protected:
 
 TEST_F(PhoneSimulatorTest, ReceiveAndSendStoreInEitherSchemaAndPostTheNotification) {
     observeMessages();
-    for (const bool newSchema : {true, false}) {
-        SCOPED_TRACE(newSchema ? "6.1.3" : "5.1.1");
+    for (const bool sixOrLater : {true, false}) {
+        SCOPED_TRACE(sixOrLater ? "6.1.3" : "5.1.1");
         const TempDeviceRoot device;
         posted_.clear();
-        ASSERT_EQ(phone({"init", "--version", newSchema ? "6.1.3" : "5.1.1"}).status, 0);
+        ASSERT_EQ(phone({"init", "--version", sixOrLater ? "6.1.3" : "5.1.1"}).status, 0);
         const std::int64_t before = std::time(nullptr);
         const PhoneRun received = phone({"receive", "+14155550100", "Are we still on for tonight?"});
         EXPECT_EQ(received.status, 0) << received.err;
@@ -75,7 +75,7 @@ TEST_F(PhoneSimulatorTest, ReceiveAndSendStoreInEitherSchemaAndPostTheNotificati
 
         ASSERT_TRUE(QTest::qWaitFor([&] { return posted_.size() >= 2; }, 5000));
         EXPECT_EQ(posted_, QStringList({"kCTMessageReceivedNotification", "kCTMessageSentNotification"}));
-        const auto rows = sms_read_back::read(DevicePaths::smsDatabase(), newSchema);
+        const auto rows = sms_read_back::read(DevicePaths::smsDatabase(), sixOrLater);
         ASSERT_TRUE(rows.has_value());
         ASSERT_EQ(rows->size(), 2u);
         EXPECT_EQ((*rows)[0].address, "+14155550100");
@@ -86,7 +86,7 @@ TEST_F(PhoneSimulatorTest, ReceiveAndSendStoreInEitherSchemaAndPostTheNotificati
         for (const auto& row : *rows) {
             EXPECT_GE(row.date, before);
             EXPECT_LE(row.date, std::time(nullptr));
-            if (newSchema) {
+            if (sixOrLater) {
                 EXPECT_EQ(row.type, "SMS");
             }
         }

@@ -3,6 +3,7 @@
 // The rows of the counter database of the current system version, in
 // insertion order, for tests that check what a sync stored.
 #include "platform/DevicePaths.h"
+#include "common/PhoneProfile.h"
 #include "platform/SqliteDatabase.h"
 #include "platform/SqliteStatement.h"
 #include "platform/SystemVersion.h"
@@ -24,11 +25,11 @@ struct CounterRow {
 };
 
 inline std::vector<CounterRow> counterRows() {
-    const bool newSchema = SystemVersion::usesNewSchema();
+    const PhoneProfile profile = PhoneProfile::find();
     SqliteDatabase db;
-    EXPECT_TRUE(db.open(DevicePaths::counterDatabase(newSchema), SqliteDatabase::Mode::ReadOnly));
+    EXPECT_TRUE(db.open(profile.counterDatabase(), SqliteDatabase::Mode::ReadOnly));
     SqliteStatement rows;
-    const std::string type = newSchema ? "type" : "NULL";
+    const std::string type = profile.counterKeepsService() ? "type" : "NULL";
     EXPECT_TRUE(
         rows.prepare(db, "select address, date, text, flags, smscount, " + type + " from message order by rowid"));
     std::vector<CounterRow> out;

@@ -1,6 +1,7 @@
 // Every program's command line as a new user meets it, and brindlex-ledger
 // report end to end: its formats on a demo device and one line of error for
 // each kind of bad input, never a crash or a stack of warnings.
+#include "common/PhoneProfile.h"
 #include "common/QuotaReport.h"
 #include "common/Seeding.h"
 #include "common/SettingsStore.h"
@@ -187,7 +188,7 @@ TEST_F(CommandLineTest, AMissingRootOrAnUnreadableDatabaseIsOneLine) {
     ::setenv("BRINDLEX_DEVICE_ROOT", root_.path().c_str(), 1);
     ASSERT_TRUE(DeviceFixture::createDeviceRoot(root_.path(), "6.1.3"));
     Seeding::copyIfNeeded();
-    std::ofstream(DevicePaths::counterDatabase(), std::ios::trunc) << std::string(4096, 'x');
+    std::ofstream(PhoneProfile::find().counterDatabase(), std::ios::trunc) << std::string(4096, 'x');
     const ProgramRun damaged = run("brindlex-ledger", "report");
     EXPECT_EQ(damaged.status, 1);
     EXPECT_EQ(lines(damaged.err), 1u) << damaged.err;
@@ -213,11 +214,11 @@ TEST_F(CommandLineTest, ACountThatFailsGivesNoReportButStatusOneAndOneLine) {
     };
     for (const auto& spoil : spoiled) {
         SCOPED_TRACE(spoil.what);
-        std::filesystem::remove(DevicePaths::counterDatabase());
+        std::filesystem::remove(PhoneProfile::find().counterDatabase());
         Seeding::copyIfNeeded();
         {
             SqliteDatabase db;
-            ASSERT_TRUE(db.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadWrite));
+            ASSERT_TRUE(db.open(PhoneProfile::find().counterDatabase(), SqliteDatabase::Mode::ReadWrite));
             ASSERT_TRUE(db.exec(spoil.sql)) << db.lastError();
         }
         for (const char* format : {"text", "json", "csv"}) {
@@ -226,9 +227,10 @@ TEST_F(CommandLineTest, ACountThatFailsGivesNoReportButStatusOneAndOneLine) {
             EXPECT_EQ(report.status, 1) << format;
             EXPECT_EQ(report.out, "") << format;
             EXPECT_EQ(lines(report.err), 1u) << report.err;
-            EXPECT_EQ(report.err.rfind(
-                          "brindlex-ledger: cannot read the counter database " + DevicePaths::counterDatabase(), 0),
-                      0u)
+            EXPECT_EQ(
+                report.err.rfind(
+                    "brindlex-ledger: cannot read the counter database " + PhoneProfile::find().counterDatabase(), 0),
+                0u)
                 << report.err;
             EXPECT_NE(report.err.find(spoil.says), std::string::npos) << report.err;
         }

@@ -1,4 +1,5 @@
 #include "tools/fixtures/DeviceFixture.h"
+#include "common/PhoneProfile.h"
 
 #include "platform/DevicePaths.h"
 #include "platform/SystemVersion.h"
@@ -43,7 +44,7 @@ TEST(DeviceFixtureTest, SchemaFollowsTheVersionRule) {
 
     TempDeviceRoot root;
     ASSERT_TRUE(DeviceFixture::createDeviceRoot(root.path(), "6.1.3"));
-    EXPECT_TRUE(SystemVersion::usesNewSchema());
+    EXPECT_TRUE(PhoneProfile::find().isSixOrLater());
     EXPECT_EQ(SmsDatabaseFixture(DevicePaths::smsDatabase()).detectSchema(), SmsSchema::New);
 }
 

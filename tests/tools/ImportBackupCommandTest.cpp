@@ -1,6 +1,7 @@
 // Runs the built `brindlex-phone import-backup` on backups laid out as
 // idevicebackup2 writes them and checks the device root it leaves, the
 // backup it must not touch, and the counts a sync then makes.
+#include "common/PhoneProfile.h"
 #include "common/MarkerSync.h"
 #include "common/SettingsKeys.h"
 #include "common/SettingsStore.h"
@@ -72,7 +73,8 @@ protected:
     }
 
     static long long counted() {
-        return sms_read_back::scalar(DevicePaths::counterDatabase(), "select count(*) from message").value_or(-1);
+        return sms_read_back::scalar(PhoneProfile::find().counterDatabase(), "select count(*) from message")
+            .value_or(-1);
     }
 
     static std::int64_t marker(const char* key) {
@@ -105,7 +107,7 @@ TEST_F(ImportBackupCommandTest, ModernBackupFillsTheDeviceRootAndStaysUntouched)
     EXPECT_EQ(record->stringValue("UniqueIdentifier"), kPhoneA);
     // Seeded as the programs seed it, and nothing temporary left over.
     EXPECT_TRUE(fs::exists(DevicePaths::settingsFile()));
-    EXPECT_TRUE(fs::exists(DevicePaths::counterDatabase(true)));
+    EXPECT_TRUE(fs::exists(PhoneProfile::forVersion("6.1.3").counterDatabase()));
     for (const auto& entry : snapshot(root_.path()))
         for (const char* leftover : {".importing-", ".replaced-", ".removed-", ".brindlex-import"})
             EXPECT_EQ(entry.first.find(leftover), std::string::npos) << entry.first;
@@ -353,11 +355,11 @@ TEST_F(ImportBackupCommandTest, RealWalDatabasesCountAsTheirCheckpointedCopies) 
                                                   environment + "DBUS_SESSION_BUS_ADDRESS=unix:path=/no/bus ");
             ASSERT_EQ(run.status, 0) << run.err;
             ASSERT_EQ(ledgerSync(environment).status, 0);
-            const bool newSchema = test.version != "5.1.1";
-            counts[withWal ? 0 : 1] = sms_read_back::scalar(device + "/private/var/mobile/Library/Brindlex/" +
-                                                                DevicePaths::counterDatabaseName(newSchema),
-                                                            "select count(*) from message")
-                                          .value_or(-1);
+            counts[withWal ? 0 : 1] =
+                sms_read_back::scalar(device + "/private/var/mobile/Library/Brindlex/" +
+                                          PhoneProfile::forVersion(test.version).counterDatabaseName(),
+                                      "select count(*) from message")
+                    .value_or(-1);
         }
         EXPECT_GT(counts[1], 0);
         EXPECT_EQ(counts[0], counts[1]);
@@ -513,7 +515,8 @@ TEST_F(ImportBackupCommandTest, AnSmsDatabaseTheSyncCannotReadIsRefused) {
     const ProgramRun run = import("--force '" + backup.folder() + "'");
     ASSERT_EQ(run.status, 0) << run.err;
     ASSERT_EQ(ledgerSync().status, 0);
-    EXPECT_EQ(sms_read_back::scalar(DevicePaths::counterDatabase(false), "select count(*) from message"), 2);
+    EXPECT_EQ(
+        sms_read_back::scalar(PhoneProfile::forVersion("5.1.1").counterDatabase(), "select count(*) from message"), 2);
 }
 
 // A 1 GiB sms.db that holds a few pages of messages and a hole after them

@@ -32,12 +32,12 @@ inline std::optional<std::string> optionalText(const SqliteStatement& statement,
 }
 
 // Every row the statement yields; nothing when it cannot be prepared.
-inline std::optional<std::vector<ReadBackRow>> read(const std::string& path, bool newSchema,
+inline std::optional<std::vector<ReadBackRow>> read(const std::string& path, bool sixOrLater,
                                                     std::int64_t receivedFrom = 0, std::int64_t sentFrom = 0) {
     SqliteDatabase db;
     if (!db.open(path, SqliteDatabase::Mode::ReadOnly)) return std::nullopt;
     SqliteStatement statement;
-    if (!statement.prepare(db, newSchema ? SmsReader::kIos6ReadSql : SmsReader::kOldReadSql)) return std::nullopt;
+    if (!statement.prepare(db, sixOrLater ? SmsReader::kIos6ReadSql : SmsReader::kOldReadSql)) return std::nullopt;
     statement.bindInt(1, sentFrom);
     statement.bindInt(2, receivedFrom);
     std::vector<ReadBackRow> rows;
@@ -47,7 +47,7 @@ inline std::optional<std::vector<ReadBackRow>> read(const std::string& path, boo
         row.date = statement.columnInt(1);
         row.text = optionalText(statement, 2);
         row.flags = static_cast<int>(statement.columnInt(3));
-        if (newSchema) row.type = statement.columnString(4);
+        if (sixOrLater) row.type = statement.columnString(4);
         rows.push_back(std::move(row));
     }
     return rows;

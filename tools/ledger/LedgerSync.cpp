@@ -1,11 +1,11 @@
 #include "tools/ledger/LedgerSync.h"
 
 #include "common/MarkerSync.h"
+#include "common/PhoneProfile.h"
 #include "common/Seeding.h"
 #include "platform/SqliteDatabase.h"
 #include "platform/SqliteStatement.h"
 #include "platform/DevicePaths.h"
-#include "platform/SystemVersion.h"
 #include "platform/TerminalText.h"
 
 #include <cstdio>
@@ -13,9 +13,10 @@
 
 namespace {
 
-void printTotals(const SqliteDatabase& db, bool newSchema) {
+void printTotals(const SqliteDatabase& db, CountVariant variant) {
     const std::string sql = std::string("select flags, count(*), coalesce(sum(smscount), 0) from message ") +
-                            (newSchema ? "where type = 'SMS' " : "") + "group by flags order by flags";
+                            (variant == CountVariant::SmsServiceOnly ? "where type = 'SMS' " : "") +
+                            "group by flags order by flags";
     SqliteStatement totals;
     if (!totals.prepare(db, sql)) return;
     while (totals.step() == SqliteStatement::Step::Row) {
@@ -25,12 +26,13 @@ void printTotals(const SqliteDatabase& db, bool newSchema) {
     }
 }
 
-void printMonths(const SqliteDatabase& db, bool newSchema) {
+void printMonths(const SqliteDatabase& db, CountVariant variant) {
     const std::string sql = std::string(
                                 "select strftime('%Y-%m', date, 'unixepoch', 'localtime') as month, "
                                 "sum(case when flags = 2 then smscount else 0 end), "
                                 "sum(case when flags = 3 then smscount else 0 end) from message ") +
-                            (newSchema ? "where type = 'SMS' " : "") + "group by month order by month";
+                            (variant == CountVariant::SmsServiceOnly ? "where type = 'SMS' " : "") +
+                            "group by month order by month";
     SqliteStatement months;
     if (!months.prepare(db, sql)) return;
     std::printf("  %-8s %9s %9s\n", "month", "received", "sent");
@@ -52,16 +54,16 @@ int LedgerSync::run() {
     if (outcome.status != SyncStatus::Ok)
         std::fprintf(stderr, "brindlex-ledger: sync failed with error code %d\n", codeOf(outcome.status));
 
-    const bool newSchema = SystemVersion::usesNewSchema();
-    const std::string path = DevicePaths::counterDatabase(newSchema);
+    const PhoneProfile profile = PhoneProfile::find();
+    const std::string path = profile.counterDatabase();
     SqliteDatabase db;
     if (!db.open(path, SqliteDatabase::Mode::ReadOnly)) {
         std::fprintf(stderr, "brindlex-ledger: cannot open %s\n", TerminalText::safe(path).c_str());
         return 1;
     }
     std::printf("Counter database %s (system version %s)\n", TerminalText::safe(path).c_str(),
-                TerminalText::safe(SystemVersion::systemVersion()).c_str());
-    printTotals(db, newSchema);
-    printMonths(db, newSchema);
+                TerminalText::safe(profile.systemVersion()).c_str());
+    printTotals(db, profile.countVariant());
+    printMonths(db, profile.countVariant());
     return outcome.status == SyncStatus::Ok ? 0 : 1;
 }

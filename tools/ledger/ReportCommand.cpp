@@ -3,6 +3,7 @@
 #include "common/BillingPeriod.h"
 #include "common/ExclusionList.h"
 #include "common/MarkerSync.h"
+#include "common/PhoneProfile.h"
 #include "common/QuotaReport.h"
 #include "common/Seeding.h"
 #include "common/SettingsStore.h"
@@ -130,7 +131,7 @@ std::optional<QString> deviceProblem() {
             .arg(QString::fromStdString(DevicePaths::root()));
     if (!isDirectory(DevicePaths::dataDirectory()))
         return QStringLiteral("no data directory at %1").arg(QString::fromStdString(DevicePaths::dataDirectory()));
-    const std::string path = DevicePaths::counterDatabase();
+    const std::string path = PhoneProfile::find().counterDatabase();
     SqliteDatabase db;
     SqliteStatement probe;
     if (!db.open(path, SqliteDatabase::Mode::ReadOnly) || !probe.prepare(db, "SELECT count(*) FROM message") ||

@@ -1,5 +1,6 @@
 #include "tools/phone/BackupImport.h"
 
+#include "common/PhoneProfile.h"
 #include "common/Seeding.h"
 #include "common/SettingsKeys.h"
 #include "common/SmsReader.h"
@@ -16,6 +17,7 @@
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
+#include <memory>
 
 namespace fs = std::filesystem;
 
@@ -33,12 +35,12 @@ bool fail(std::string* error, const std::string& message) {
 std::string parentOf(const std::string& path) { return fs::path(path).parent_path().string(); }
 
 // Why the message table of `db` is none the sync of that schema reads.
-std::string layoutMismatch(const SqliteDatabase& db, bool newSchema) {
+std::string layoutMismatch(const SqliteDatabase& db, bool sixOrLater) {
     SqliteStatement kind;
     if (kind.prepare(db, "SELECT type FROM sqlite_master WHERE name = 'message' COLLATE NOCASE") &&
         kind.step() == SqliteStatement::Step::Row && kind.columnString(0) != "table")
         return "its message is a " + kind.columnString(0) + ", not a table";
-    if (newSchema)
+    if (sixOrLater)
         return "from iOS 6 on messages are read from a message table with is_from_me, handle_id and date beside a "
                "handle table with id, and the file has none";
     return "before iOS 6 messages are read from a message table with address, flags and date, and the file has none";
@@ -156,16 +158,15 @@ bool BackupImport::syncCanRead(const std::string& path, const std::string& versi
     // (restored from a newer phone, or made up); imported as it is, it would
     // be "Imported" and every sync after it would fail. The root will pick
     // the read by this version, so the file is read here as the sync will.
-    const bool newSchema = SystemVersion::usesNewSchema(version);
     SqliteDatabase db;
-    SmsReader read;
+    std::unique_ptr<SmsReader> read;
     SmsRow first;
     std::string why;
     if (!db.open(path, SqliteDatabase::Mode::Untrusted)) {
         why = db.lastError();
-    } else if (!read.open(db, newSchema)) {
-        why = layoutMismatch(db, newSchema);
-    } else if (!read.start(ReadFrom{}) || read.next(first) == SmsReader::Next::Error) {
+    } else if (!(read = SmsReader::openFile(db, version))) {
+        why = layoutMismatch(db, SystemVersion::isSixOrLater(version));
+    } else if (!read->start(ReadFrom{}) || read->next(first) == SmsReader::Next::Error) {
         why = db.lastError();
     }
     if (why.empty()) return true;
@@ -179,8 +180,8 @@ std::optional<std::string> BackupImport::phoneInRoot() {
         const auto udid = record->stringValue(kUdidKey);
         if (udid && !udid->empty()) return udid;
     }
-    for (const std::string& database :
-         {DevicePaths::smsDatabase(), DevicePaths::counterDatabase(true), DevicePaths::counterDatabase(false)})
+    if (holdsMessages(DevicePaths::smsDatabase())) return std::string();
+    for (const std::string& database : PhoneProfile::allCounterDatabases())
         if (holdsMessages(database)) return std::string();
     return std::nullopt;
 }
@@ -274,8 +275,7 @@ bool BackupImport::stageFreshCount(DeviceRootTransaction& transaction, const std
     // Another phone's counts are kept, not deleted: they are the one record
     // of messages its owner may since have deleted.
     if (previous) {
-        for (const bool newSchema : {true, false}) {
-            const std::string database = DevicePaths::counterDatabase(newSchema);
+        for (const std::string& database : PhoneProfile::allCounterDatabases()) {
             if (!fs::exists(database)) continue;
             const std::string kept = keptName(database, *previous);
             if (!transaction.stageRemoval(database, kept, error)) return false;

@@ -20,13 +20,13 @@ bool endsWith(const std::string& line, const std::string& suffix) {
            trimmed.compare(trimmed.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
-std::string schemaFor(std::istream& in, bool newSchema) {
+std::string schemaFor(std::istream& in, bool sixOrLater) {
     std::ostringstream out;
     std::string line;
     while (std::getline(in, line)) {
         const bool oldOnly = endsWith(line, "-- old");
         const bool newOnly = endsWith(line, "-- new");
-        if ((oldOnly && newSchema) || (newOnly && !newSchema)) continue;
+        if ((oldOnly && sixOrLater) || (newOnly && !sixOrLater)) continue;
         // The marker is ours, not part of the schema SQLite stores.
         if (oldOnly || newOnly) line = line.substr(0, line.rfind("--"));
         out << line << '\n';
