@@ -1,8 +1,8 @@
 #include "bench/BenchDevice.h"
 
 #include "bench/BenchReport.h"
-#include "common/PhoneProfile.h"
 #include "common/MarkerSync.h"
+#include "common/PhoneProfile.h"
 #include "common/Seeding.h"
 #include "platform/DevicePaths.h"
 #include "platform/SqliteDatabase.h"

@@ -11,8 +11,8 @@
 // app and the daemon are. The generated files are kept under DIR and reused.
 #include "bench/BenchDevice.h"
 #include "bench/BenchReport.h"
-#include "common/PhoneProfile.h"
 #include "common/MarkerSync.h"
+#include "common/PhoneProfile.h"
 #include "common/Seeding.h"
 #include "common/SettingsStore.h"
 #include "common/SmsReader.h"

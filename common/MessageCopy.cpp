@@ -160,8 +160,9 @@ private:
         if (now && now->sameMessageAs(mark)) return true;
         if (!now && read_.highestRowidEverUsed() >= mark.rowid) return newestBelowIsCounted(mark.rowid);
         std::fprintf(stderr,
-                     "brindlex: sms.db is not the file the last sync read (a restored phone or another one); its "
-                     "messages are matched against the counted ones, so none is counted twice\n");
+                     "brindlex: %s is not the file the last sync read (a restored phone or another one); its "
+                     "messages are matched against the counted ones, so none is counted twice\n",
+                     TerminalText::safe(read_.name()).c_str());
         return false;
     }
 

@@ -1,7 +1,7 @@
 // Every message of sms.db is counted exactly once, whatever its date says and
 // whatever happened to the file: the sync follows the phone's own numbering.
-#include "common/PhoneProfile.h"
 #include "common/MarkerSync.h"
+#include "common/PhoneProfile.h"
 #include "common/Seeding.h"
 #include "common/SettingsKeys.h"
 #include "common/SettingsStore.h"

@@ -1,6 +1,6 @@
 #include "platform/DataLock.h"
-#include "common/PhoneProfile.h"
 #include "common/MarkerSync.h"
+#include "common/PhoneProfile.h"
 #include "common/Seeding.h"
 #include "common/SettingsStore.h"
 #include "common/SmsHelper.h"

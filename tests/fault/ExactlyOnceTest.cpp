@@ -13,8 +13,8 @@
 //   BRINDLEX_EXACTLY_ONCE_SEEDS=FIRST:COUNT   the soak test's range (tests_fault --gtest_filter=ExactlyOnceSoak.*)
 
 #include "ExactlyOnceModel.h"
-#include "common/PhoneProfile.h"
 #include "FaultRun.h"
+#include "common/PhoneProfile.h"
 
 #include "platform/DevicePaths.h"
 #include "platform/SqliteDatabase.h"

@@ -1,5 +1,5 @@
-#include "platform/AppBundle.h"
 #include "common/PhoneProfile.h"
+#include "platform/AppBundle.h"
 #include "platform/DevicePaths.h"
 #include "platform/PropertyList.h"
 #include "platform/SystemVersion.h"

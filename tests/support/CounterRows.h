@@ -2,8 +2,8 @@
 
 // The rows of the counter database of the current system version, in
 // insertion order, for tests that check what a sync stored.
-#include "platform/DevicePaths.h"
 #include "common/PhoneProfile.h"
+#include "platform/DevicePaths.h"
 #include "platform/SqliteDatabase.h"
 #include "platform/SqliteStatement.h"
 #include "platform/SystemVersion.h"

@@ -1,5 +1,5 @@
-#include "tools/fixtures/DeviceFixture.h"
 #include "common/PhoneProfile.h"
+#include "tools/fixtures/DeviceFixture.h"
 
 #include "platform/DevicePaths.h"
 #include "platform/SystemVersion.h"

@@ -1,8 +1,8 @@
 // Runs the built `brindlex-phone import-backup` on backups laid out as
 // idevicebackup2 writes them and checks the device root it leaves, the
 // backup it must not touch, and the counts a sync then makes.
-#include "common/PhoneProfile.h"
 #include "common/MarkerSync.h"
+#include "common/PhoneProfile.h"
 #include "common/SettingsKeys.h"
 #include "common/SettingsStore.h"
 #include "platform/DevicePaths.h"
