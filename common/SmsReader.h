@@ -77,8 +77,6 @@ public:
     std::optional<std::int64_t> newestRowidBelow(std::int64_t rowid) const;
     long long undatedRows() const { return undated_; }
 
-    const SqliteDatabase& database() const { return *sms_; }
-
     // Unix seconds of a date column of the 6.x family: seconds since 2001
     // up to 10, nanoseconds since 11, told apart per value.
     static std::int64_t unixFromPlatformDate(std::int64_t platformDate);
