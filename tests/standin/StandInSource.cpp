@@ -47,7 +47,6 @@ std::optional<StandInSource::Message> StandInSource::parse(const std::string& li
 bool StandInSource::start(const ReadFrom& from) {
     from_ = from;
     nextLine_ = 0;
-    undated_ = 0;
     pending_.reset();
     complete_.reset();
     return true;

@@ -32,7 +32,8 @@ public:
     bool start(const ReadFrom& from) override;
     Next next(SmsRow& row) override;
     std::optional<std::int64_t> lastComplete() const override { return complete_; }
-    long long undatedRows() const override { return undated_; }
+    // Every line carries its date, or is passed over as no message.
+    long long undatedRows() const override { return 0; }
     std::string readError() const override { return "no error"; }
 
     std::optional<SourcePosition> positionAt(std::int64_t rowid) const override;
@@ -54,7 +55,6 @@ private:
     std::vector<std::string> lines_;
     ReadFrom from_;
     std::size_t nextLine_ = 0;
-    long long undated_ = 0;
     std::optional<std::int64_t> pending_, complete_;
     Message current_{};
 };
