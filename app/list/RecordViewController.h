@@ -6,8 +6,8 @@
 #include "common/Sms.h"
 #include "platform/ui/AlertViewDelegate.h"
 #include "platform/ui/IndexPath.h"
-#include "platform/ui/ListTableViewDataSource.h"
-#include "platform/ui/ListTableViewDelegate.h"
+#include "platform/ui/TableViewDataSource.h"
+#include "platform/ui/TableViewDelegate.h"
 #include "platform/ui/ViewController.h"
 
 #include <QPointer>
@@ -18,7 +18,7 @@
 
 class AlertView;
 class BarButtonItem;
-class ListTableView;
+class TableView;
 class MailComposer;
 
 // The message list: every message behind the main screen's total, newest
@@ -32,8 +32,8 @@ class MailComposer;
 // removes the record from the list; the main screen's next count sees the
 // database without it.
 class RecordViewController : public ViewController,
-                             public ListTableViewDataSource,
-                             public ListTableViewDelegate,
+                             public TableViewDataSource,
+                             public TableViewDelegate,
                              public AlertViewDelegate,
                              public MailComposerDelegate {
     Q_OBJECT
@@ -58,7 +58,7 @@ public:
     std::optional<IndexPath> currentDeleteIndex() const { return currentDeleteIndex_; }
     void setCurrentDeleteIndex(std::optional<IndexPath> indexPath) { currentDeleteIndex_ = indexPath; }
     AlertView* confirmDeleteBox() const { return confirmDeleteBox_; }
-    ListTableView* tableView() const { return tableView_; }
+    TableView* tableView() const { return tableView_; }
     BarButtonItem* emailButton() const { return emailButton_; }
     // The composer of the last export while its mail program runs.
     MailComposer* mailComposer() const;
@@ -66,13 +66,12 @@ public:
     // The record a displayed row shows (row 0 is the newest), or none.
     const Sms* recordForRow(int row) const;
 
-    // ListTableViewDataSource / ListTableViewDelegate.
-    int numberOfRows(ListTableView& list) override;
-    void configureRow(ListTableView& list, int row, ListTableRow& content) override;
-    bool canEditRowAtIndexPath(ListTableView& list, const IndexPath& indexPath) override;
-    void commitEditingStyle(ListTableView& list, TableViewCell::EditingStyle style,
-                            const IndexPath& indexPath) override;
-    void didSelectRowAtIndexPath(ListTableView& list, const IndexPath& indexPath) override;
+    // TableViewDataSource / TableViewDelegate: one section of drawn rows.
+    int numberOfRowsInSection(TableView& table, int section) override;
+    void describeRowAtIndexPath(TableView& table, const IndexPath& indexPath, TableViewRow& row) override;
+    bool canEditRowAtIndexPath(TableView& table, const IndexPath& indexPath) override;
+    void commitEditingStyle(TableView& table, TableViewCell::EditingStyle style, const IndexPath& indexPath) override;
+    void didSelectRowAtIndexPath(TableView& table, const IndexPath& indexPath) override;
 
     // AlertViewDelegate / MailComposerDelegate.
     void alertViewClickedButtonAtIndex(AlertView& alertView, int buttonIndex) override;
@@ -96,7 +95,7 @@ private:
     void scheduleReloadIfStale();
 
     std::vector<Sms> data_;
-    ListTableView* tableView_ = nullptr;
+    TableView* tableView_ = nullptr;
     BarButtonItem* emailButton_ = nullptr;
     AlertView* confirmDeleteBox_ = nullptr;
     AlertView* messageBox_ = nullptr;

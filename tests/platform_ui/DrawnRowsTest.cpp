@@ -1,13 +1,12 @@
 #include "UiTestSupport.h"
 
-#include "platform/ui/ListTableView.h"
-#include "platform/ui/ListTableViewDataSource.h"
-#include "platform/ui/ListTableViewDelegate.h"
+#include "platform/ui/TableView.h"
+#include "platform/ui/TableViewDataSource.h"
+#include "platform/ui/TableViewDelegate.h"
 #include "platform/ui/Theme.h"
 
 #include <QContextMenuEvent>
 #include <QElapsedTimer>
-#include <QScrollBar>
 
 #include <utility>
 #include <vector>
@@ -17,7 +16,7 @@ namespace {
 using EditingStyle = TableViewCell::EditingStyle;
 
 // Message-like rows laid out by frames, as the message list draws them.
-class MessageRows : public ListTableViewDataSource, public ListTableViewDelegate {
+class MessageRows : public TableViewDataSource, public TableViewDelegate {
 public:
     explicit MessageRows(int count) {
         for (int row = 0; row < count; ++row) texts.push_back(QString("Message number %1").arg(row));
@@ -28,26 +27,27 @@ public:
     std::vector<std::pair<EditingStyle, IndexPath>> commits;
     int rowsConfigured = 0;
 
-    int numberOfRows(ListTableView&) override { return int(texts.size()); }
-    void configureRow(ListTableView&, int row, ListTableRow& content) override {
+    int numberOfRowsInSection(TableView&, int) override { return int(texts.size()); }
+    void describeRowAtIndexPath(TableView&, const IndexPath& indexPath, TableViewRow& content) override {
+        const int row = indexPath.row;
         ++rowsConfigured;
         content.addLabel(QRect(30, 2, 150, 15), "Anna Becker", Theme::boldSystemFont(12));
         content.addLabel(QRect(170, 2, 150, 15), "05 Mar 2013 09:15:00 PM", Theme::systemFont(12), Theme::linkBlue());
         content.addLabel(QRect(30, 16, 280, 15), texts[size_t(row)], Theme::systemFont(12));
     }
-    void commitEditingStyle(ListTableView& list, EditingStyle style, const IndexPath& indexPath) override {
+    void commitEditingStyle(TableView& list, EditingStyle style, const IndexPath& indexPath) override {
         commits.emplace_back(style, indexPath);
         texts.erase(texts.begin() + indexPath.row);
         list.deleteRowsAtIndexPaths({indexPath}, true);
     }
-    void didSelectRowAtIndexPath(ListTableView&, const IndexPath& indexPath) override {
-        selections.push_back(indexPath);
-    }
+    void didSelectRowAtIndexPath(TableView&, const IndexPath& indexPath) override { selections.push_back(indexPath); }
 };
 
-class ListTableViewTest : public ::testing::Test {
+// A table that draws its rows, as the message list shows its messages.
+class DrawnRowsTest : public ::testing::Test {
 protected:
-    explicit ListTableViewTest(int rows = 20) : messages(rows) {
+    explicit DrawnRowsTest(int rows = 20) : messages(rows) {
+        list.setDrawsRows(true);
         list.resize(Theme::windowWidth, Theme::contentHeight);
         list.setRowHeight(35);
         list.setDataSource(&messages);
@@ -55,14 +55,14 @@ protected:
         list.show();
     }
 
-    QWidget* surface() { return list.viewport(); }
+    QWidget* surface() { return list.rowArea(); }
     QPoint middleOf(int row) { return list.rectForRowAtIndexPath({0, row}).center(); }
 
     MessageRows messages;
-    ListTableView list;
+    TableView list;
 };
 
-TEST_F(ListTableViewTest, TappingARowSelectsItAndTellsTheDelegate) {
+TEST_F(DrawnRowsTest, TappingARowSelectsItAndTellsTheDelegate) {
     uitest::tap(surface(), middleOf(3));
     ASSERT_EQ(messages.selections.size(), 1u);
     EXPECT_EQ(messages.selections[0], (IndexPath{0, 3}));
@@ -71,7 +71,7 @@ TEST_F(ListTableViewTest, TappingARowSelectsItAndTellsTheDelegate) {
     EXPECT_FALSE(list.indexPathForSelectedRow().has_value());
 }
 
-TEST_F(ListTableViewTest, SelectedRowsArePaintedBlueWithWhiteText) {
+TEST_F(DrawnRowsTest, SelectedRowsArePaintedBlueWithWhiteText) {
     uitest::tap(surface(), middleOf(1));
     const QImage image = surface()->grab().toImage();
     const QRect selected = list.rectForRowAtIndexPath({0, 1});
@@ -83,44 +83,44 @@ TEST_F(ListTableViewTest, SelectedRowsArePaintedBlueWithWhiteText) {
     EXPECT_LT(qGray(image.pixel(5, plain.bottom())), 240) << "separator line under each row";
 }
 
-TEST_F(ListTableViewTest, ASwipeOffersDeleteWhoseTapCommitsTheDelete) {
+TEST_F(DrawnRowsTest, ASwipeOffersDeleteWhoseTapCommitsTheDelete) {
     const QPoint start = middleOf(4);
     uitest::drag(surface(), start + QPoint(80, 0), start - QPoint(40, 0));
-    EXPECT_EQ(list.deleteConfirmationRow(), 4);
+    EXPECT_EQ(list.indexPathForDeleteConfirmation(), (IndexPath{0, 4}));
     EXPECT_TRUE(messages.selections.empty());
 
     const QRect row = list.rectForRowAtIndexPath({0, 4});
     uitest::tap(surface(), CellPainter::deleteButtonRect(row).center().toPoint());
     ASSERT_EQ(messages.commits.size(), 1u);
     EXPECT_EQ(messages.commits[0], std::make_pair(EditingStyle::Delete, IndexPath{0, 4}));
-    EXPECT_EQ(list.numberOfRows(), 19);
-    EXPECT_FALSE(list.deleteConfirmationRow().has_value());
+    EXPECT_EQ(list.numberOfRowsInSection(0), 19);
+    EXPECT_FALSE(list.indexPathForDeleteConfirmation().has_value());
 }
 
-TEST_F(ListTableViewTest, ATapBesideTheOfferedDeleteOnlyWithdrawsIt) {
+TEST_F(DrawnRowsTest, ATapBesideTheOfferedDeleteOnlyWithdrawsIt) {
     QContextMenuEvent rightClick(QContextMenuEvent::Mouse, middleOf(2), surface()->mapToGlobal(middleOf(2)));
     QCoreApplication::sendEvent(surface(), &rightClick);
-    EXPECT_EQ(list.deleteConfirmationRow(), 2);
+    EXPECT_EQ(list.indexPathForDeleteConfirmation(), (IndexPath{0, 2}));
     uitest::tap(surface(), middleOf(6));
-    EXPECT_FALSE(list.deleteConfirmationRow().has_value());
+    EXPECT_FALSE(list.indexPathForDeleteConfirmation().has_value());
     EXPECT_TRUE(messages.selections.empty());
     EXPECT_TRUE(messages.commits.empty());
 }
 
-TEST_F(ListTableViewTest, EditingModeDeletesThroughTheMinus) {
+TEST_F(DrawnRowsTest, EditingModeDeletesThroughTheMinus) {
     list.setEditing(true, false);
     const QRect row = list.rectForRowAtIndexPath({0, 0});
     uitest::tap(surface(), QPoint(Theme::editingControlWidth / 2, row.center().y()));
-    EXPECT_EQ(list.deleteConfirmationRow(), 0);
+    EXPECT_EQ(list.indexPathForDeleteConfirmation(), (IndexPath{0, 0}));
     uitest::tap(surface(), CellPainter::deleteButtonRect(row).center().toPoint());
     ASSERT_EQ(messages.commits.size(), 1u);
     EXPECT_EQ(messages.commits[0].second, (IndexPath{0, 0}));
     EXPECT_EQ(messages.texts.front(), "Message number 1");
 }
 
-class LongListTest : public ListTableViewTest {
+class LongListTest : public DrawnRowsTest {
 protected:
-    LongListTest() : ListTableViewTest(0) {}
+    LongListTest() : DrawnRowsTest(0) {}
 };
 
 TEST_F(LongListTest, FiftyThousandRowsLoadAndScrollQuicklyPaintingOnlyRowsInView) {
@@ -129,10 +129,10 @@ TEST_F(LongListTest, FiftyThousandRowsLoadAndScrollQuicklyPaintingOnlyRowsInView
     clock.start();
     list.reloadData();
     list.grab();
-    list.verticalScrollBar()->setValue(list.verticalScrollBar()->maximum());
+    list.scrollToRowAtIndexPath({0, 49999}, TableView::ScrollPosition::Bottom, false);
     list.grab();
     const qint64 elapsed = clock.elapsed();
-    EXPECT_EQ(list.numberOfRows(), 50000);
+    EXPECT_EQ(list.numberOfRowsInSection(0), 50000);
     EXPECT_LT(elapsed, 1500) << "model-based: no work per row beyond those in view";
     EXPECT_LT(messages.rowsConfigured, 200);
     EXPECT_TRUE(list.rectForRowAtIndexPath({0, 49999}).intersects(surface()->rect()));
