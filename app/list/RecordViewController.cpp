@@ -2,9 +2,9 @@
 
 #include "app/list/CsvExport.h"
 #include "app/list/MailComposer.h"
+#include "app/list/MessageStore.h"
 #include "app/list/MyTableViewCell.h"
 #include "app/shell/MessageTypeText.h"
-#include "common/SmsHelper.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/NavigationItem.h"
@@ -29,12 +29,13 @@ QString joinedParagraphs(const QString& first, const QString& second) {
 
 }  // namespace
 
-RecordViewController* RecordViewController::initWithArrayData(std::vector<Sms> data, QWidget* parent) {
-    return new RecordViewController(std::move(data), parent);
+RecordViewController* RecordViewController::initWithArrayData(std::vector<Sms> data, MessageStore& store,
+                                                              QWidget* parent) {
+    return new RecordViewController(std::move(data), store, parent);
 }
 
-RecordViewController::RecordViewController(std::vector<Sms> data, QWidget* parent)
-    : ViewController(parent), data_(std::move(data)) {
+RecordViewController::RecordViewController(std::vector<Sms> data, MessageStore& store, QWidget* parent)
+    : ViewController(parent), data_(std::move(data)), store_(store) {
     confirmDeleteBox_ =
         new AlertView(tr("Confirm Action"), tr("Do you want to delete this SMS"), this, tr("Cancel"), {tr("OK")}, this);
     confirmDeleteBox_->setTag(0);
@@ -146,7 +147,7 @@ void RecordViewController::alertViewClickedButtonAtIndex(AlertView& alertView, i
 }
 
 void RecordViewController::deletePendingRecord() {
-    if (!SmsHelper::deleteRow(pendingRowid_)) {
+    if (!store_.deleteMessage(pendingRowid_)) {
         showDeleteFailed();
         return;
     }

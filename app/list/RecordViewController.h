@@ -20,6 +20,7 @@ class AlertView;
 class BarButtonItem;
 class TableView;
 class MailComposer;
+class MessageStore;
 
 // The message list: every message behind the main screen's total, newest
 // at the top, one row each with direction, name, date and the start of the
@@ -28,9 +29,9 @@ class MailComposer;
 // list. "Email Data" exports the list as CSV (exportData).
 //
 // The list owns its records, oldest first (it shows them reversed): the
-// main screen hands it the records of every new count, and a delete here
-// removes the record from the list; the main screen's next count sees the
-// database without it.
+// main screen hands it the records of every new count and the store that
+// deletes, and a delete here removes the record from the store and the
+// list; the main screen's next count sees the database without it.
 class RecordViewController : public ViewController,
                              public TableViewDataSource,
                              public TableViewDelegate,
@@ -41,8 +42,9 @@ class RecordViewController : public ViewController,
 public:
     static constexpr int kRowHeight = 35;
 
-    // The controller over `data` (oldest first), owned by `parent`.
-    static RecordViewController* initWithArrayData(std::vector<Sms> data, QWidget* parent);
+    // The controller over `data` (oldest first), deleting through `store`
+    // (which outlives it), owned by `parent`.
+    static RecordViewController* initWithArrayData(std::vector<Sms> data, MessageStore& store, QWidget* parent);
     // The screen title for the main screen's message type: 1 received,
     // 2 sent, anything else both.
     static QString titleForMessageType(MessageType messageType);
@@ -83,7 +85,7 @@ protected:
     void viewDidLoad() override;
 
 private:
-    RecordViewController(std::vector<Sms> data, QWidget* parent);
+    RecordViewController(std::vector<Sms> data, MessageStore& store, QWidget* parent);
 
     std::optional<std::size_t> indexForRow(int row) const;
     void deletePendingRecord();
@@ -95,6 +97,7 @@ private:
     void scheduleReloadIfStale();
 
     std::vector<Sms> data_;
+    MessageStore& store_;
     TableView* tableView_ = nullptr;
     BarButtonItem* emailButton_ = nullptr;
     AlertView* confirmDeleteBox_ = nullptr;

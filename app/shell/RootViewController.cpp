@@ -8,6 +8,7 @@
 #include "app/filters/ExcludedViewController.h"
 #include "app/filters/PersonSelectViewController.h"
 #include "app/filters/PreferencesViewController.h"
+#include "app/list/MessageStore.h"
 #include "app/list/RecordViewController.h"
 #include "app/shell/AboutViewController.h"
 #include "app/shell/Artwork.h"
@@ -97,7 +98,7 @@ void RootViewController::setUpComponents() {
 
     // The list exists from the start, so every count's records have an
     // owner whether or not the list was ever opened.
-    recordController_ = RecordViewController::initWithArrayData({}, this);
+    recordController_ = RecordViewController::initWithArrayData({}, MessageStore::counterDatabase(), this);
     // Made before the main screen first shows, it would show with it, over
     // it; it shows when it is pushed.
     recordController_->hide();

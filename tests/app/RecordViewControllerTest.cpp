@@ -2,6 +2,7 @@
 #include "GermanTranslations.h"
 
 #include "app/list/DirectionImage.h"
+#include "app/list/MessageStore.h"
 #include "app/list/MyTableViewCell.h"
 #include "app/list/RecordViewController.h"
 #include "common/SmsHelper.h"
@@ -342,6 +343,44 @@ TEST_F(RecordViewControllerTest, FiftyThousandRecordsOpenQuickly) {
     EXPECT_EQ(list->recordForRow(49999)->date(), kMonday - 4999 * 60);
     // Reported, not asserted: sanitizer builds on a busy machine vary too much.
     std::cout << "[ timing   ] opening the list of 50,000 records: " << openMs << " ms\n";
+}
+
+// Records the deletes it is asked for and answers as told.
+class StandInStore : public MessageStore {
+public:
+    bool accepts = false;
+    std::vector<long long> asked;
+    bool deleteMessage(long long rowid) override {
+        asked.push_back(rowid);
+        return accepts;
+    }
+};
+
+TEST(RecordViewControllerStoreTest, DeletesGoToTheStoreItIsHandedAndARefusalKeepsTheRow) {
+    StandInStore store;
+    auto anna = std::make_shared<Person>(Person::bareNumber(kAnnaNumber, 0));
+    std::vector<Sms> records{{anna, kAnnaNumber, kMonday, "older", Sms::kSent, 11},
+                             {anna, kAnnaNumber, kTuesday, "newer", Sms::kReceived, 12}};
+    QWidget owner;
+    RecordViewController* list = RecordViewController::initWithArrayData(records, store, &owner);
+    list->loadViewIfNeeded();
+    list->viewWillAppear(false);  // as the navigation shows it: the list loads its rows
+    AlertView::resetShownForTesting();
+
+    AlertView::setPresetAnswerForTesting(1);  // OK
+    list->commitEditingStyle(*list->tableView(), TableViewCell::EditingStyle::Delete, {0, 0});
+    EXPECT_EQ(store.asked, std::vector<long long>{12}) << "the newest record is the top row";
+    EXPECT_EQ(AlertView::lastShownMessage(), "Delete SMS failed");
+    EXPECT_EQ(list->tableView()->numberOfRowsInSection(0), 2);
+    EXPECT_EQ(list->data().size(), 2u);
+
+    store.accepts = true;
+    list->commitEditingStyle(*list->tableView(), TableViewCell::EditingStyle::Delete, {0, 1});
+    AlertView::setPresetAnswerForTesting(std::nullopt);
+    EXPECT_EQ(store.asked, (std::vector<long long>{12, 11}));
+    ASSERT_EQ(list->data().size(), 1u);
+    EXPECT_EQ(list->data().front().rowid(), 12);
+    EXPECT_EQ(list->tableView()->numberOfRowsInSection(0), 1);
 }
 
 TEST_F(RecordViewControllerTest, GermanListAndConfirmation) {
