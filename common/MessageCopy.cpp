@@ -6,7 +6,7 @@
 #include "common/SourceMark.h"
 #include "platform/DevicePaths.h"
 #include "platform/SqliteDatabase.h"
-#include "platform/SqliteLog.h"
+#include "platform/ProgramLog.h"
 #include "platform/SqliteStatement.h"
 #include "platform/SqliteTransaction.h"
 #include "platform/SystemVersion.h"
@@ -158,9 +158,9 @@ private:
         const std::optional<SourcePosition> now = read_.positionAt(mark.rowid);
         if (now && now->sameMessageAs(mark)) return true;
         if (!now && read_.highestRowidEverUsed() >= mark.rowid) return newestBelowIsCounted(mark.rowid);
-        std::fprintf(stderr,
-                     "brindlex: sms.db is not the file the last sync read (a restored phone or another one); its "
-                     "messages are matched against the counted ones, so none is counted twice\n");
+        ProgramLog::print(
+            "sms.db is not the file the last sync read (a restored phone or another one); its "
+            "messages are matched against the counted ones, so none is counted twice\n");
         return false;
     }
 
@@ -199,27 +199,25 @@ private:
 
 void reportStop(End end, const SqliteDatabase& sms, const SqliteDatabase& counter, const std::string& counterPath,
                 long long undated) {
-    if (undated > 0)
-        std::fprintf(stderr, "brindlex: %lld messages of sms.db have no date and were not copied\n", undated);
+    if (undated > 0) ProgramLog::print("%lld messages of sms.db have no date and were not copied\n", undated);
     if (end == End::ReadFailed)
-        std::fprintf(stderr,
-                     "brindlex: sms.db could not be read to the end (%s); the messages before that were copied\n",
-                     TerminalText::safe(sms.lastError()).c_str());
+        ProgramLog::print("sms.db could not be read to the end (%s); the messages before that were copied\n",
+                          TerminalText::safe(sms.lastError()).c_str());
     else if (end == End::InsertFailed && counter.lastErrorIsDiskFull())
-        std::fprintf(stderr, "brindlex: the disk that holds %s is full; the sync stopped there\n",
-                     TerminalText::safe(counterPath).c_str());
+        ProgramLog::print("the disk that holds %s is full; the sync stopped there\n",
+                          TerminalText::safe(counterPath).c_str());
     else if (end == End::InsertFailed)
-        std::fprintf(stderr, "brindlex: a message could not be stored in %s (%s); the sync stopped there\n",
-                     TerminalText::safe(counterPath).c_str(), TerminalText::safe(counter.lastError()).c_str());
+        ProgramLog::print("a message could not be stored in %s (%s); the sync stopped there\n",
+                          TerminalText::safe(counterPath).c_str(), TerminalText::safe(counter.lastError()).c_str());
 }
 
 void reportRollback(const SqliteDatabase& counter, const std::string& counterPath) {
     if (counter.lastErrorIsDiskFull())
-        std::fprintf(stderr, "brindlex: the disk that holds %s is full; nothing of this sync was kept\n",
-                     TerminalText::safe(counterPath).c_str());
+        ProgramLog::print("the disk that holds %s is full; nothing of this sync was kept\n",
+                          TerminalText::safe(counterPath).c_str());
     else
-        std::fprintf(stderr, "brindlex: %s could not be written (%s); nothing of this sync was kept\n",
-                     TerminalText::safe(counterPath).c_str(), TerminalText::safe(counter.lastError()).c_str());
+        ProgramLog::print("%s could not be written (%s); nothing of this sync was kept\n",
+                          TerminalText::safe(counterPath).c_str(), TerminalText::safe(counter.lastError()).c_str());
 }
 
 // The mark after a read: on a complete read the newest message of the file
@@ -312,7 +310,7 @@ SyncStatus MessageCopy::run(std::int64_t rFrom, std::int64_t sFrom, std::vector<
         // leaves no message of SQLite's own.
         const std::string doing = "syncing: reading the messages of " + smsPath;
         if (sms.errorCode() == 0)
-            SqliteLog::failure(doing, "its tables are none of the known sms.db layouts");
+            ProgramLog::failure(doing, "its tables are none of the known sms.db layouts");
         else
             sms.logFailure(doing);
         return abandon(SyncStatus::CannotReadSmsDatabase);

@@ -21,7 +21,7 @@
 #include "platform/BundleIdentifier.h"
 #include "platform/DevicePaths.h"
 #include "platform/FileIdentity.h"
-#include "platform/SqliteLog.h"
+#include "platform/ProgramLog.h"
 #include "platform/dbus/IconBadge.h"
 #include "platform/ui/ActionSheet.h"
 #include "platform/ui/AlertView.h"
@@ -326,7 +326,7 @@ void RootViewController::showCount(std::uint64_t sequence, ScreenCount result) {
 void RootViewController::showCountFailure(const std::string& reason) {
     if (countFailureShown_) return;
     countFailureShown_ = true;
-    SqliteLog::failure("counting the messages of the period", reason);
+    ProgramLog::failure("counting the messages of the period", reason);
     countFailureBox_->setMessage(
         tr("The messages cannot be counted, so no total is shown: %1").arg(QString::fromStdString(reason)));
     countFailureBox_->show();
