@@ -1,5 +1,6 @@
 #include "UiTestSupport.h"
 
+#include "platform/ui/TableContentView.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/TableViewDataSource.h"
 #include "platform/ui/TableViewDelegate.h"
@@ -7,7 +8,10 @@
 
 #include <QContextMenuEvent>
 #include <QElapsedTimer>
+#include <QStringList>
+#include <QTest>
 
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -138,5 +142,92 @@ TEST_F(LongListTest, FiftyThousandRowsLoadAndScrollQuicklyPaintingOnlyRowsInView
     EXPECT_TRUE(list.rectForRowAtIndexPath({0, 49999}).intersects(surface()->rect()));
     EXPECT_TRUE(list.findChildren<QWidget*>().size() < 20) << "no widget per row";
 }
+
+// Day names as cells or as drawn rows: the same table either way.
+class DayRows : public TableViewDataSource, public TableViewDelegate {
+public:
+    QStringList days{"Mon", "Tue", "Wed", "Thu", "Fri"};
+    std::vector<IndexPath> selections;
+    std::vector<IndexPath> deletes;
+
+    int numberOfRowsInSection(TableView&, int) override { return int(days.size()); }
+    TableViewCell* cellForRowAtIndexPath(TableView& table, const IndexPath& indexPath) override {
+        TableViewCell* cell = table.dequeueReusableCell("Day");
+        if (!cell) cell = new TableViewCell(TableViewCell::Style::Default, "Day", table.contentView());
+        cell->textLabel()->setText(days.value(indexPath.row));
+        return cell;
+    }
+    void describeRowAtIndexPath(TableView&, const IndexPath& indexPath, TableViewRow& row) override {
+        row.text = days.value(indexPath.row);
+    }
+    void commitEditingStyle(TableView& table, EditingStyle style, const IndexPath& indexPath) override {
+        if (style != EditingStyle::Delete) return;
+        deletes.push_back(indexPath);
+        days.removeAt(indexPath.row);
+        table.deleteRowsAtIndexPaths({indexPath}, false);
+    }
+    void didSelectRowAtIndexPath(TableView&, const IndexPath& indexPath) override { selections.push_back(indexPath); }
+};
+
+// Whether a table shows cells or draws its rows (the parameter), a screen
+// drives it through the same calls and reads the same answers.
+class EitherKindOfRowTest : public ::testing::TestWithParam<bool> {
+protected:
+    EitherKindOfRowTest() {
+        table.setDrawsRows(GetParam());
+        table.resize(Theme::windowWidth, Theme::contentHeight);
+        table.setDataSource(&days);
+        table.setDelegate(&days);
+        table.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&table));
+    }
+
+    // The widget under a point of the row area (a cell, or the list's
+    // viewport) and the point in its coordinates.
+    std::pair<QWidget*, QPoint> at(QPoint point) {
+        QWidget* area = table.rowArea();
+        QWidget* hit = area->childAt(point);
+        QWidget* target = hit ? hit : area;
+        return {target, target->mapFrom(area, point)};
+    }
+    void tapAt(QPoint point) {
+        const auto [widget, local] = at(point);
+        uitest::tap(widget, local);
+    }
+    QPoint middleOf(int row) { return table.rectForRowAtIndexPath({0, row}).center(); }
+
+    DayRows days;
+    TableView table;
+};
+
+TEST_P(EitherKindOfRowTest, TapsSelectAndOfferedDeletesCommitAlike) {
+    ASSERT_EQ(table.drawsRows(), GetParam());
+    EXPECT_EQ(table.numberOfSections(), 1);
+    EXPECT_EQ(table.numberOfRowsInSection(0), 5);
+    EXPECT_TRUE(table.rowArea()->rect().contains(middleOf(4))) << "every row in view";
+
+    tapAt(middleOf(3));
+    EXPECT_EQ(days.selections, (std::vector<IndexPath>{IndexPath{0, 3}}));
+    EXPECT_EQ(table.indexPathForSelectedRow(), (IndexPath{0, 3}));
+    table.deselectRowAtIndexPath({0, 3}, false);
+    EXPECT_FALSE(table.indexPathForSelectedRow().has_value());
+
+    const auto [widget, local] = at(middleOf(1));
+    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, local, widget->mapToGlobal(local));
+    QCoreApplication::sendEvent(widget, &rightClick);
+    EXPECT_EQ(table.indexPathForDeleteConfirmation(), (IndexPath{0, 1}));
+
+    tapAt(CellPainter::deleteButtonRect(table.rectForRowAtIndexPath({0, 1})).center().toPoint());
+    EXPECT_EQ(days.deletes, (std::vector<IndexPath>{IndexPath{0, 1}}));
+    EXPECT_FALSE(table.indexPathForDeleteConfirmation().has_value());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return table.numberOfRowsInSection(0) == 4; }));
+    EXPECT_EQ(table.numberOfRowsInSection(0), 4);
+    EXPECT_EQ(days.selections.size(), 1u) << "the Delete button is no tap on the row";
+}
+
+INSTANTIATE_TEST_SUITE_P(CellsAndDrawnRows, EitherKindOfRowTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? std::string("DrawnRows") : std::string("Cells");
+                         });
 
 }  // namespace
