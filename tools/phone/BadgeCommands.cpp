@@ -1,5 +1,6 @@
 #include "tools/phone/BadgeCommands.h"
 #include "platform/cli/CommandLine.h"
+#include "platform/ProgramLog.h"
 #include "platform/TerminalText.h"
 
 #include "platform/dbus/BadgeWatcher.h"
@@ -29,7 +30,7 @@ int BadgeCommands::watch() {
     // On standard error, so standard output holds nothing but updates; a
     // script may wait for this line before it sets a badge: updates from
     // then on are shown, in the order they were sent.
-    std::fprintf(stderr, "Watching the icon badges; Ctrl-C stops.\n");
+    ProgramLog::print("watching the icon badges; Ctrl-C stops\n");
     qt.exec();
     return PhoneCommand::kSuccess;
 }
