@@ -2,7 +2,7 @@
 
 #include "common/PhoneProfile.h"
 #include "platform/AddressBook.h"
-#include "platform/SqliteLog.h"
+#include "platform/ProgramLog.h"
 
 #include <algorithm>
 
@@ -47,7 +47,7 @@ void CountingSession::fail(std::string_view doing) {
 }
 
 void CountingSession::logFailure() const {
-    if (failed()) SqliteLog::failure(failureDoing_, failureError_);
+    if (failed()) ProgramLog::failure(failureDoing_, failureError_);
 }
 
 const CountingSession::Verdict& CountingSession::verdictFor(std::string_view address) {

@@ -46,7 +46,7 @@ public:
     // Why the counter database could not be read, for the user: the file and
     // SQLite's own message. Empty while nothing failed.
     const std::string& failure() const { return failure_; }
-    // Writes the recorded failure to standard error (one line, SqliteLog),
+    // Writes the recorded failure to standard error (one line, ProgramLog),
     // for the operations that hand back no failure of their own.
     void logFailure() const;
 

@@ -1,4 +1,5 @@
 #include "common/MarkerSync.h"
+#include "platform/ProgramLog.h"
 
 #include "platform/DataLock.h"
 #include "common/SettingsKeys.h"
@@ -36,8 +37,8 @@ MarkerSync::Outcome MarkerSync::syncWithStoredMarkers() {
     // The counter database holds its own copy of the markers, so nothing is
     // copied twice; the settings file catches up with the next sync.
     if (!stored)
-        std::fprintf(stderr, "brindlex: the sync markers could not be written to %s\n",
-                     TerminalText::safe(DevicePaths::settingsFile()).c_str());
+        ProgramLog::print("the sync markers could not be written to %s\n",
+                          TerminalText::safe(DevicePaths::settingsFile()).c_str());
     return outcome;
 }
 

@@ -6,7 +6,7 @@
 #include "common/PhoneProfile.h"
 #include "common/SourceMark.h"
 #include "platform/SqliteDatabase.h"
-#include "platform/SqliteLog.h"
+#include "platform/ProgramLog.h"
 #include "platform/SqliteStatement.h"
 #include "platform/SqliteTransaction.h"
 #include "platform/TerminalText.h"
@@ -159,10 +159,10 @@ private:
         const std::optional<SourcePosition> now = read_.positionAt(mark.rowid);
         if (now && now->sameMessageAs(mark)) return true;
         if (!now && read_.highestRowidEverUsed() >= mark.rowid) return newestBelowIsCounted(mark.rowid);
-        std::fprintf(stderr,
-                     "brindlex: %s is not the file the last sync read (a restored phone or another one); its "
-                     "messages are matched against the counted ones, so none is counted twice\n",
-                     TerminalText::safe(read_.name()).c_str());
+        ProgramLog::print(
+            "%s is not the file the last sync read (a restored phone or another one); its "
+            "messages are matched against the counted ones, so none is counted twice\n",
+            TerminalText::safe(read_.name()).c_str());
         return false;
     }
 
@@ -200,25 +200,25 @@ private:
 void reportStop(End end, const MessageSource& source, const SqliteDatabase& counter, const std::string& counterPath) {
     const std::string name = TerminalText::safe(source.name());
     if (const long long undated = source.undatedRows(); undated > 0)
-        std::fprintf(stderr, "brindlex: %lld messages of %s have no date and were not copied\n", undated, name.c_str());
+        ProgramLog::print("%lld messages of %s have no date and were not copied\n", undated, name.c_str());
     if (end == End::ReadFailed)
-        std::fprintf(stderr, "brindlex: %s could not be read to the end (%s); the messages before that were copied\n",
+        ProgramLog::print("%s could not be read to the end (%s); the messages before that were copied\n",
                      name.c_str(), TerminalText::safe(source.readError()).c_str());
     else if (end == End::InsertFailed && counter.lastErrorIsDiskFull())
-        std::fprintf(stderr, "brindlex: the disk that holds %s is full; the sync stopped there\n",
-                     TerminalText::safe(counterPath).c_str());
+        ProgramLog::print("the disk that holds %s is full; the sync stopped there\n",
+                          TerminalText::safe(counterPath).c_str());
     else if (end == End::InsertFailed)
-        std::fprintf(stderr, "brindlex: a message could not be stored in %s (%s); the sync stopped there\n",
-                     TerminalText::safe(counterPath).c_str(), TerminalText::safe(counter.lastError()).c_str());
+        ProgramLog::print("a message could not be stored in %s (%s); the sync stopped there\n",
+                          TerminalText::safe(counterPath).c_str(), TerminalText::safe(counter.lastError()).c_str());
 }
 
 void reportRollback(const SqliteDatabase& counter, const std::string& counterPath) {
     if (counter.lastErrorIsDiskFull())
-        std::fprintf(stderr, "brindlex: the disk that holds %s is full; nothing of this sync was kept\n",
-                     TerminalText::safe(counterPath).c_str());
+        ProgramLog::print("the disk that holds %s is full; nothing of this sync was kept\n",
+                          TerminalText::safe(counterPath).c_str());
     else
-        std::fprintf(stderr, "brindlex: %s could not be written (%s); nothing of this sync was kept\n",
-                     TerminalText::safe(counterPath).c_str(), TerminalText::safe(counter.lastError()).c_str());
+        ProgramLog::print("%s could not be written (%s); nothing of this sync was kept\n",
+                          TerminalText::safe(counterPath).c_str(), TerminalText::safe(counter.lastError()).c_str());
 }
 
 // The mark after a read: on a complete read the newest message of the file
@@ -307,7 +307,7 @@ SyncStatus MessageCopy::run(std::int64_t rFrom, std::int64_t sFrom, std::vector<
     ReadFrom from;
     const Plan plan = copy.plan(mark, rFrom, sFrom, from);
     if (!read.start(from)) {
-        SqliteLog::failure("syncing: reading the messages of " + read.location(), read.readError());
+        ProgramLog::failure("syncing: reading the messages of " + read.location(), read.readError());
         return abandon(SyncStatus::CannotReadSmsDatabase);
     }
     CounterInsert insert(counter, keepsService);

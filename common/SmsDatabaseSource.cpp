@@ -1,6 +1,6 @@
 #include "common/SmsDatabaseSource.h"
 
-#include "platform/SqliteLog.h"
+#include "platform/ProgramLog.h"
 
 SyncStatus SmsDatabaseSource::open() {
     if (sms_.open(path_, SqliteDatabase::Mode::Untrusted)) return SyncStatus::Ok;
@@ -19,7 +19,7 @@ SyncStatus SmsDatabaseSource::beginRead() {
     // no message of SQLite's own.
     const std::string doing = "syncing: reading the messages of " + path_;
     if (sms_.errorCode() == 0)
-        SqliteLog::failure(doing, "its tables are none of the known sms.db layouts");
+        ProgramLog::failure(doing, "its tables are none of the known sms.db layouts");
     else
         sms_.logFailure(doing);
     return SyncStatus::CannotReadSmsDatabase;

@@ -9,7 +9,7 @@
 #include "platform/AddressBook.h"
 #include "platform/DevicePaths.h"
 #include "platform/SqliteDatabase.h"
-#include "platform/SqliteLog.h"
+#include "platform/ProgramLog.h"
 #include "platform/SqliteStatement.h"
 #include "platform/SqliteTransaction.h"
 #include "platform/SystemVersion.h"

@@ -1,4 +1,5 @@
 #include "common/SmsReader.h"
+#include "platform/ProgramLog.h"
 
 #include "common/Ios6SmsReader.h"
 #include "common/ModernSmsReader.h"
@@ -262,10 +263,10 @@ void SmsReader::takeOversizedText(std::int64_t rowid) {
     if (text) trimToWholeCharacters(*text);
     text = cutBody(std::move(text), rowid, cap, &fullBytes);
     if (fullBytes > cap)
-        std::fprintf(stderr,
-                     "brindlex: message %lld of sms.db has a text of %zu bytes, more than the %zu a message may "
-                     "take; it is counted with its text cut to that length\n",
-                     static_cast<long long>(rowid), fullBytes, cap);
+        ProgramLog::print(
+            "message %lld of sms.db has a text of %zu bytes, more than the %zu a message may "
+            "take; it is counted with its text cut to that length\n",
+            static_cast<long long>(rowid), fullBytes, cap);
     oversized_ = rowid;
     oversizedText_ = std::move(text);
 }

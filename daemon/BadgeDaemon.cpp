@@ -1,4 +1,5 @@
 #include "daemon/BadgeDaemon.h"
+#include "platform/ProgramLog.h"
 
 #include "daemon/QuotaAlerts.h"
 #include "platform/BundleIdentifier.h"
@@ -15,13 +16,11 @@
 
 BadgeDaemon::BadgeDaemon(QObject* parent)
     : QObject(parent), center_(new TelephonyCenter(this)), alerts_(new QuotaAlerts(this)),
-      event_(BadgeEvent::Hooks{[this](std::chrono::milliseconds duration) { return interruptibleWait(duration); },
-                               [](int value) { updateBadgeForID(kBundleIdentifier, value); },
-                               [] { return std::time(nullptr); },
-                               [](const std::string& problem) {
-                                   std::fprintf(stderr, "brindlex-badged: %s\n", TerminalText::safe(problem).c_str());
-                               },
-                               [this](const BadgeEvent::Reading& reading) { alerts_->check(reading); }}) {}
+      event_(BadgeEvent::Hooks{
+          [this](std::chrono::milliseconds duration) { return interruptibleWait(duration); },
+          [](int value) { updateBadgeForID(kBundleIdentifier, value); }, [] { return std::time(nullptr); },
+          [](const std::string& problem) { ProgramLog::print("%s\n", TerminalText::safe(problem).c_str()); },
+          [this](const BadgeEvent::Reading& reading) { alerts_->check(reading); }}) {}
 
 bool BadgeDaemon::start() {
     auto queue = [this](const QString& name) { enqueue(name); };

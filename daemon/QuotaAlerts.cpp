@@ -1,4 +1,5 @@
 #include "daemon/QuotaAlerts.h"
+#include "platform/ProgramLog.h"
 
 #include "common/QuotaAlertSettings.h"
 #include "common/SmsHelper.h"
@@ -56,8 +57,7 @@ void QuotaAlerts::check(const BadgeEvent::Reading& reading) {
     std::set<int> updated = announced;
     for (int reached : QuotaAlertRule::reached(used, reading.quota, thresholds)) updated.insert(reached);
     if (!QuotaAlertState(reading.periodStart, updated).save(path))
-        std::fprintf(stderr, "brindlex-badged: cannot write %s; the quota alert may be repeated\n",
-                     TerminalText::safe(path).c_str());
+        ProgramLog::print("cannot write %s; the quota alert may be repeated\n", TerminalText::safe(path).c_str());
     notify(*percent, used, reading.quota, reading.periodStart);
 }
 
@@ -104,8 +104,8 @@ void QuotaAlerts::notify(int percent, long long used, int quota, std::time_t per
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* finished) {
         const QDBusPendingReply<uint> reply = *finished;
         if (reply.isError())
-            std::fprintf(stderr, "brindlex-badged: no desktop notification: %s\n",
-                         TerminalText::safe(reply.error().message().toStdString()).c_str());
+            ProgramLog::print("no desktop notification: %s\n",
+                              TerminalText::safe(reply.error().message().toStdString()).c_str());
         else
             shown_.insert(reply.value());
         finished->deleteLater();
@@ -134,5 +134,5 @@ void QuotaAlerts::launchApp() {
     const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Brindlex"));
     const QString program = QFileInfo(beside).isExecutable() ? beside : QStringLiteral("Brindlex");
     if (!QProcess::startDetached(program, {}))
-        std::fprintf(stderr, "brindlex-badged: cannot start %s\n", TerminalText::safe(program.toStdString()).c_str());
+        ProgramLog::print("cannot start %s\n", TerminalText::safe(program.toStdString()).c_str());
 }

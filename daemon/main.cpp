@@ -2,6 +2,7 @@
 // the phone stores it copies what is new into the counter database and sets
 // the badge to the count the settings ask for.
 #include "common/Seeding.h"
+#include "platform/ProgramLog.h"
 #include "daemon/BadgeDaemon.h"
 #include "platform/cli/SignalPipe.h"
 #include "platform/DevicePaths.h"
@@ -20,15 +21,16 @@ void warnWithoutDataDirectory() {
     struct stat info {};
     const std::string directory = DevicePaths::dataDirectory();
     if (::stat(directory.c_str(), &info) == 0) return;
-    std::fprintf(stderr,
-                 "brindlex-badged: no data directory %s: nothing is counted until it exists and the daemon "
-                 "is started again\n",
-                 directory.c_str());
+    ProgramLog::print(
+        "no data directory %s: nothing is counted until it exists and the daemon "
+        "is started again\n",
+        directory.c_str());
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    ProgramLog::setProgramName("brindlex-badged");
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -39,10 +41,10 @@ int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IONBF, 0);
 
     // An import cut short is finished or undone before the root is read.
-    DeviceRootJournal::recoverAtStart("brindlex-badged");
+    DeviceRootJournal::recoverAtStart();
     BadgeDaemon daemon;
     if (!daemon.start()) {
-        std::fprintf(stderr, "brindlex-badged: cannot listen for messages: no session bus\n");
+        ProgramLog::print("cannot listen for messages: no session bus\n");
         return 1;
     }
     warnWithoutDataDirectory();

@@ -2,6 +2,7 @@
 
 #include "platform/DataLock.h"
 #include "platform/DevicePaths.h"
+#include "platform/ProgramLog.h"
 #include "platform/FileWrites.h"
 #include "platform/TerminalText.h"
 
@@ -271,7 +272,7 @@ DeviceRootJournal::Recovery DeviceRootJournal::recover(std::string* error) {
     return Recovery::RolledBack;
 }
 
-DeviceRootJournal::Recovery DeviceRootJournal::recoverAtStart(const char* program) {
+DeviceRootJournal::Recovery DeviceRootJournal::recoverAtStart() {
     std::error_code failure;
     const fs::path root = fs::canonical(DevicePaths::root(), failure);
     // Without a staging folder there is nothing to recover, and no lock to
@@ -293,14 +294,14 @@ DeviceRootJournal::Recovery DeviceRootJournal::recoverAtStart(const char* progra
     switch (recovery) {
     case Recovery::Nothing: break;
     case Recovery::RolledBack:
-        std::fprintf(stderr, "%s: an interrupted import was rolled back; %s holds what it held before it\n", program,
-                     TerminalText::safe(root.string()).c_str());
+        ProgramLog::print("an interrupted import was rolled back; %s holds what it held before it\n",
+                          TerminalText::safe(root.string()).c_str());
         break;
     case Recovery::Finished:
-        std::fprintf(stderr, "%s: an interrupted import was finished; %s holds the imported backup\n", program,
-                     TerminalText::safe(root.string()).c_str());
+        ProgramLog::print("an interrupted import was finished; %s holds the imported backup\n",
+                          TerminalText::safe(root.string()).c_str());
         break;
-    case Recovery::Failed: std::fprintf(stderr, "%s: %s\n", program, TerminalText::safe(error).c_str()); break;
+    case Recovery::Failed: ProgramLog::print("%s\n", TerminalText::safe(error).c_str()); break;
     }
     return recovery;
 }

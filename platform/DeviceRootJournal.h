@@ -74,7 +74,7 @@ public:
     // For the start of every program: recovers the device root DevicePaths
     // names and says so in one line on standard error when there was an
     // import to finish or roll back.
-    static Recovery recoverAtStart(const char* program);
+    static Recovery recoverAtStart();
 
 private:
     std::string journalFile() const;

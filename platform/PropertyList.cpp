@@ -1,4 +1,5 @@
 #include "platform/PropertyList.h"
+#include "platform/ProgramLog.h"
 
 #include "platform/FileWrites.h"
 #include "platform/PropertyListDepth.h"
@@ -99,8 +100,7 @@ std::optional<PropertyList> PropertyList::parse(const std::string& xml, const st
     // libplist recurses once per level of nesting while reading, copying and
     // freeing: a deep enough file would overflow the stack.
     if (const auto problem = PropertyListDepth::problem(xml)) {
-        const std::string line = "brindlex: " + TerminalText::safe(origin) + ": not read: " + *problem + "\n";
-        std::fwrite(line.data(), 1, line.size(), stderr);
+        ProgramLog::failure(origin, "not read: " + *problem);
         return std::nullopt;
     }
     const bool binary = xml.compare(0, 6, "bplist") == 0;

@@ -1,7 +1,7 @@
 #include "platform/SqliteDatabase.h"
 
 #include "platform/SqliteHardening.h"
-#include "platform/SqliteLog.h"
+#include "platform/ProgramLog.h"
 
 #include <sqlite3.h>
 
@@ -106,7 +106,7 @@ bool SqliteDatabase::lastErrorIsTooBig() const { return (errorCode() & 0xff) == 
 
 bool SqliteDatabase::lastErrorIsDiskFull() const { return (errorCode() & 0xff) == SQLITE_FULL; }
 
-void SqliteDatabase::logFailure(std::string_view doing) const { SqliteLog::failure(doing, lastError()); }
+void SqliteDatabase::logFailure(std::string_view doing) const { ProgramLog::failure(doing, lastError()); }
 
 long long SqliteDatabase::lastInsertRowid() const { return db_ ? sqlite3_last_insert_rowid(db_) : 0; }
 

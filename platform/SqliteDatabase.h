@@ -48,7 +48,7 @@ public:
     bool lastErrorIsTooBig() const;
     // The last failure was a full disk.
     bool lastErrorIsDiskFull() const;
-    // One line on standard error: `doing`, then lastError() (see SqliteLog).
+    // One line on standard error: `doing`, then lastError() (see ProgramLog).
     void logFailure(std::string_view doing) const;
     long long lastInsertRowid() const;
     int changes() const;

@@ -13,7 +13,7 @@ class SqliteDatabase;
 // one already open on the connection) is inactive: it commits nothing and
 // rolls nothing back, so it never ends a transaction it does not own.
 // Failures to begin, commit or roll back each write one line naming `doing`
-// (see SqliteLog).
+// (see ProgramLog).
 class SqliteTransaction {
 public:
     // Deferred takes its locks at the first read or write; Immediate takes

@@ -4,6 +4,7 @@
 #include "app/charts/BarLine.h"
 #include "app/charts/ColumnScrollView.h"
 #include "app/charts/MultipleSort.h"
+#include "platform/ProgramLog.h"
 #include "platform/ui/KitAccessibility.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/ScrollView.h"
@@ -57,7 +58,11 @@ int BarChartController::countLabelX(double length) {
 
 void BarChartController::init(std::vector<int>& counts, std::vector<Person>& persons) {
     loadViewIfNeeded();
-    MultipleSort::sortArrayUsingSelector(counts, &MultipleSort::compareNumbers, &persons, nullptr);
+    // Counts always compare and come with a person each; a failure would
+    // leave them unsorted but still paired.
+    if (const auto failure =
+            MultipleSort::sortArrayUsingSelector(counts, &MultipleSort::compareNumbers, &persons, nullptr))
+        ProgramLog::failure("sorting the bar chart", *failure);
     const std::vector<int> largestFirst(counts.rbegin(), counts.rend());
     const std::vector<Person> personsLargestFirst(persons.rbegin(), persons.rend());
 

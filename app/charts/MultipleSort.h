@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <functional>
 #include <optional>
-#include <stdexcept>
+#include <string>
 #include <utility>
 
 // Sorts one array in place and repeats every exchange it makes on any number
@@ -26,51 +26,66 @@ public:
         return receiver > argument ? 1 : 0;
     }
 
-    // The ordering of `left` against `right` under `selector`. Throws
-    // std::invalid_argument for an empty selector and std::runtime_error when
-    // the left element has no such comparison.
-    template <typename T>
-    static int compare(const T& left, const T& right, const Selector<T>& selector) {
-        if (!selector) throw std::invalid_argument("compare null selector given");
-        const std::optional<int> result = selector(left, right);
-        if (!result) throw std::runtime_error("invalid selector passed to compare");
-        return *result;
-    }
+    // Why a sort stopped; a sort that stops leaves the arrays holding the
+    // exchanges made so far, still aligned with each other.
+    using Failure = std::string;
 
     // Sorts `array` ascending under `selector`. Each paired argument is a
-    // pointer to a companion container (indexable, at least as long as
-    // `array`) or a null terminator: every exchange is repeated on the
-    // companions in the order given, up to the first null one, so a null
-    // first companion means none. A shorter companion throws
-    // std::out_of_range. After an exception the containers hold the
-    // exchanges made so far, still aligned with each other.
+    // pointer to a companion container (indexable, with a size) or a null
+    // terminator: every exchange is repeated on the companions in the order
+    // given, up to the first null one, so a null first companion means none.
+    // Nothing when sorted; the failure when the selector is empty, an element
+    // has no such comparison, or a companion is shorter than `array` (found
+    // before anything moves).
     template <typename Container, typename... Paired>
-    static void sortArrayUsingSelector(Container& array, const Selector<typename Container::value_type>& selector,
-                                       Paired... paired) {
+    [[nodiscard]] static std::optional<Failure> sortArrayUsingSelector(
+        Container& array, const Selector<typename Container::value_type>& selector, Paired... paired) {
         const std::size_t count = array.size();
+        // One element or none is sorted without a single comparison.
+        if (count < 2) return std::nullopt;
+        if (!selector) return Failure("compare null selector given");
+        if (!companionsHold(count, paired...)) return Failure("a paired array is shorter than the sorted one");
         std::size_t gap = 1;
         while (gap <= count) gap = 3 * gap + 1;
         while (gap >= 3) {
             gap /= 3;
-            sortPass(array, count, gap, selector, paired...);
+            if (auto failure = sortPass(array, count, gap, selector, paired...)) return failure;
         }
+        return std::nullopt;
     }
 
 private:
     template <typename Container, typename... Paired>
-    static void sortPass(Container& array, std::size_t count, std::size_t gap,
-                         const Selector<typename Container::value_type>& selector, Paired... paired) {
+    static std::optional<Failure> sortPass(Container& array, std::size_t count, std::size_t gap,
+                                           const Selector<typename Container::value_type>& selector, Paired... paired) {
         for (std::size_t i = gap; i < count; ++i) {
             // Moves the element at i down its gap chain while it orders
-            // before its neighbour; an equal neighbour stops it.
+            // before its neighbour; an equal neighbour stops it. The
+            // comparison is sent to the element further along.
             for (std::size_t j = i - gap;; j -= gap) {
-                if (compare(array[j + gap], array[j], selector) >= 0) break;
+                const std::optional<int> order = selector(array[j + gap], array[j]);
+                if (!order) return Failure("invalid selector passed to compare");
+                if (*order >= 0) break;
                 using std::swap;
                 swap(array[j + gap], array[j]);
                 exchangeInPaired(j + gap, j, paired...);
                 if (j < gap) break;
             }
         }
+        return std::nullopt;
+    }
+
+    static bool companionsHold(std::size_t) { return true; }
+
+    template <typename... Rest>
+    static bool companionsHold(std::size_t, std::nullptr_t, Rest...) {
+        return true;
+    }
+
+    template <typename Companion, typename... Rest>
+    static bool companionsHold(std::size_t count, Companion* companion, Rest... rest) {
+        if (!companion) return true;
+        return companion->size() >= count && companionsHold(count, rest...);
     }
 
     static void exchangeInPaired(std::size_t, std::size_t) {}

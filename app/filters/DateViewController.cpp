@@ -38,10 +38,10 @@ void DateViewController::viewDidLoad() {
     connect(datePicker_, &DatePicker::dateChanged, this, &DateViewController::changedDate);
 
     auto* cancel = new BarButtonItem(BarButtonItem::SystemItem::Cancel, this);
-    connect(cancel, &BarButtonItem::clicked, this, &DateViewController::Cancel);
+    connect(cancel, &BarButtonItem::clicked, this, &DateViewController::cancel);
     navigationItem().setLeftBarButtonItem(cancel);
     auto* done = new BarButtonItem(BarButtonItem::SystemItem::Done, this);
-    connect(done, &BarButtonItem::clicked, this, &DateViewController::Save);
+    connect(done, &BarButtonItem::clicked, this, &DateViewController::save);
     navigationItem().setRightBarButtonItem(done);
     setTitle(tr("Message period"));
 
@@ -68,13 +68,13 @@ void DateViewController::showDateOfRow(int row, bool animated) {
 
 // --- Actions -------------------------------------------------------------------
 
-void DateViewController::Save() {
+void DateViewController::save() {
     // Applied as chosen: a start after the end is the user's to make.
     model_->setPeriod(from_, to_);
     if (navigationController()) navigationController()->popViewControllerAnimated(true);
 }
 
-void DateViewController::Cancel() {
+void DateViewController::cancel() {
     // The edits are dropped: the next opening starts from the main screen's dates.
     if (navigationController()) navigationController()->popViewControllerAnimated(true);
 }

@@ -31,9 +31,9 @@ public:
     void setTo(std::time_t to) { to_ = to; }
 
     // Done: the period goes to the main screen, which recounts.
-    void Save();
+    void save();
     // Cancel: back without a change.
-    void Cancel();
+    void cancel();
     // The wheel came to rest on `date`: it becomes the selected row's day.
     void changedDate(const QDate& date);
 

@@ -9,20 +9,11 @@
 #include "platform/ui/TableViewCell.h"
 #include "platform/ui/Theme.h"
 
-#include <QDebug>
 #include <QLineEdit>
 
 namespace {
 
 enum Section { kNumberSection, kContactSection };
-
-// "First Last", or whichever of the two the contact has; the organisation
-// does not name a person here.
-std::optional<std::string> firstAndLastName(const AddressBookContact& contact) {
-    if (contact.first && contact.last) return *contact.first + " " + *contact.last;
-    if (contact.first) return contact.first;
-    return contact.last;
-}
 
 }  // namespace
 
@@ -65,7 +56,8 @@ void ExcludedPersonSelectViewController::getPersonArray() {
     AddressBook& book = AddressBook::shared();
     book.refreshIfChanged();
     for (const ContactRef& contact : book.allPeopleSortedLastNameFirst()) {
-        const auto name = firstAndLastName(*contact);
+        // First and last name only: the organisation does not name a person here.
+        const auto name = Person::firstLastName(*contact);
         if (!name) continue;
         Person person;
         person.setName(*name);
@@ -87,7 +79,6 @@ void ExcludedPersonSelectViewController::store(Person entry) {
 bool ExcludedPersonSelectViewController::textFieldShouldReturn() {
     const QString text = numCell_->textField()->text();
     if (numCell_->returnKeyType() != EditableDetailCell::ReturnKeyType::Done || text.isEmpty()) return true;
-    qDebug().noquote() << "enter number" << text;
     // Taken as typed: a lone star is kept too, and simply matches no number.
     numCell_->resignFirstResponder();
     store(Person::bareNumber(text.toStdString(), -1));

@@ -3,7 +3,7 @@
 #include "app/list/DirectionImage.h"
 #include "app/list/MessageDateFormatter.h"
 #include "common/Sms.h"
-#include "platform/ui/ListTableRow.h"
+#include "platform/ui/TableViewRow.h"
 #include "platform/ui/Theme.h"
 
 #include <QCoreApplication>
@@ -27,7 +27,7 @@ void MyTableViewCell::modCellWithName(const QString& name, std::time_t date, con
                                          : QCoreApplication::translate("MyTableViewCell", "Sent");
 }
 
-void MyTableViewCell::fillRow(ListTableRow& row) const {
+void MyTableViewCell::fillRow(TableViewRow& row) const {
     row.backgroundColor = Theme::cellBackground();
     row.addImage(QPoint(0, 0), imgView_);
     for (const Part* part : {&dateLabel_, &textLabel_, &nameLabel_})

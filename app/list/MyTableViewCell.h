@@ -9,14 +9,14 @@
 
 #include <ctime>
 
-struct ListTableRow;
+struct TableViewRow;
 
 // One row of the message list: the direction image at the row's origin,
 // the name (bold) and the date (blue) on the first line, the start of the
 // text on the second. The list paints its rows rather than keeping a
 // widget per row, so the cell is the description of those four parts, which
 // the list's data source fills for each row in view and hands on as a
-// ListTableRow.
+// TableViewRow.
 class MyTableViewCell {
 public:
     static constexpr const char* kReuseIdentifier = "Cell";
@@ -39,7 +39,7 @@ public:
     // The row as the list paints it: white, the image, then the date, the
     // text and the name, each drawn over the ones before (the name's frame
     // overlaps the date's by 10 points).
-    void fillRow(ListTableRow& row) const;
+    void fillRow(TableViewRow& row) const;
 
     const QPixmap& image() const { return imgView_; }
     const Part& nameLabel() const { return nameLabel_; }

@@ -2,14 +2,14 @@
 
 #include "app/list/CsvExport.h"
 #include "app/list/MailComposer.h"
+#include "app/list/MessageStore.h"
 #include "app/list/MyTableViewCell.h"
 #include "app/shell/MessageTypeText.h"
-#include "common/SmsHelper.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/BarButtonItem.h"
-#include "platform/ui/ListTableRow.h"
-#include "platform/ui/ListTableView.h"
 #include "platform/ui/NavigationItem.h"
+#include "platform/ui/TableView.h"
+#include "platform/ui/TableViewRow.h"
 #include "platform/ui/Theme.h"
 
 #include <QTimer>
@@ -29,12 +29,13 @@ QString joinedParagraphs(const QString& first, const QString& second) {
 
 }  // namespace
 
-RecordViewController* RecordViewController::initWithArrayData(std::vector<Sms> data, QWidget* parent) {
-    return new RecordViewController(std::move(data), parent);
+RecordViewController* RecordViewController::initWithArrayData(std::vector<Sms> data, MessageStore& store,
+                                                              QWidget* parent) {
+    return new RecordViewController(std::move(data), store, parent);
 }
 
-RecordViewController::RecordViewController(std::vector<Sms> data, QWidget* parent)
-    : ViewController(parent), data_(std::move(data)) {
+RecordViewController::RecordViewController(std::vector<Sms> data, MessageStore& store, QWidget* parent)
+    : ViewController(parent), data_(std::move(data)), store_(store) {
     confirmDeleteBox_ =
         new AlertView(tr("Confirm Action"), tr("Do you want to delete this SMS"), this, tr("Cancel"), {tr("OK")}, this);
     confirmDeleteBox_->setTag(0);
@@ -53,7 +54,8 @@ void RecordViewController::setData(std::vector<Sms> data) {
 void RecordViewController::setTitle1(const QString& title) { setTitle(title); }
 
 void RecordViewController::viewDidLoad() {
-    tableView_ = new ListTableView(this);
+    tableView_ = new TableView(TableView::Style::Plain, this);
+    tableView_->setDrawsRows(true);
     tableView_->setGeometry(0, 0, Theme::windowWidth, Theme::contentHeight);
     tableView_->setRowHeight(kRowHeight);
     tableView_->setDataSource(this);
@@ -81,11 +83,11 @@ const Sms* RecordViewController::recordForRow(int row) const {
     return index ? &data_[*index] : nullptr;
 }
 
-int RecordViewController::numberOfRows(ListTableView&) { return int(data_.size()); }
+int RecordViewController::numberOfRowsInSection(TableView&, int) { return int(data_.size()); }
 
-void RecordViewController::configureRow(ListTableView&, int row, ListTableRow& content) {
+void RecordViewController::describeRowAtIndexPath(TableView&, const IndexPath& indexPath, TableViewRow& content) {
     scheduleReloadIfStale();
-    const Sms* record = recordForRow(row);
+    const Sms* record = recordForRow(indexPath.row);
     if (!record) return;
     // One cell describes every row in turn, as a table reuses its cells.
     if (!reusableCell_) reusableCell_.emplace();
@@ -102,7 +104,7 @@ void RecordViewController::scheduleReloadIfStale() {
     // The main screen refills its array when the app comes back to the
     // front, possibly while this list is on top; the list then catches up
     // rather than paint rows that are no longer there.
-    if (reloadScheduled_ || !tableView_ || tableView_->numberOfRows() == int(data_.size())) return;
+    if (reloadScheduled_ || !tableView_ || tableView_->numberOfRowsInSection(0) == int(data_.size())) return;
     reloadScheduled_ = true;
     QTimer::singleShot(0, this, [this] {
         reloadScheduled_ = false;
@@ -110,21 +112,21 @@ void RecordViewController::scheduleReloadIfStale() {
     });
 }
 
-void RecordViewController::didSelectRowAtIndexPath(ListTableView&, const IndexPath& indexPath) {
+void RecordViewController::didSelectRowAtIndexPath(TableView&, const IndexPath& indexPath) {
     if (const Sms* record = recordForRow(indexPath.row))
         showMessage(QStringLiteral("Ledgerwick"), QString::fromStdString(record->text()));
 }
 
 // --- Deleting ----------------------------------------------------------------
 
-bool RecordViewController::canEditRowAtIndexPath(ListTableView&, const IndexPath&) { return true; }
+bool RecordViewController::canEditRowAtIndexPath(TableView&, const IndexPath&) { return true; }
 
-void RecordViewController::commitEditingStyle(ListTableView& list, TableViewCell::EditingStyle style,
+void RecordViewController::commitEditingStyle(TableView& table, TableViewCell::EditingStyle style,
                                               const IndexPath& indexPath) {
     if (style != TableViewCell::EditingStyle::Delete) return;
     const Sms* record = recordForRow(indexPath.row);
     if (!record) {
-        list.reloadData();
+        table.reloadData();
         return;
     }
     pendingRowid_ = record->rowid();
@@ -145,12 +147,12 @@ void RecordViewController::alertViewClickedButtonAtIndex(AlertView& alertView, i
 }
 
 void RecordViewController::deletePendingRecord() {
-    if (!SmsHelper::deleteRow(pendingRowid_)) {
+    if (!store_.deleteMessage(pendingRowid_)) {
         showDeleteFailed();
         return;
     }
     const auto index = indexOfPendingRecord();
-    const bool listInStep = tableView_->numberOfRows() == int(data_.size());
+    const bool listInStep = tableView_->numberOfRowsInSection(0) == int(data_.size());
     if (!index) {
         // Already gone from the array (the main screen recounted while the
         // confirmation was up): the list only catches up.

@@ -6,8 +6,8 @@
 #include "common/Sms.h"
 #include "platform/ui/AlertViewDelegate.h"
 #include "platform/ui/IndexPath.h"
-#include "platform/ui/ListTableViewDataSource.h"
-#include "platform/ui/ListTableViewDelegate.h"
+#include "platform/ui/TableViewDataSource.h"
+#include "platform/ui/TableViewDelegate.h"
 #include "platform/ui/ViewController.h"
 
 #include <QPointer>
@@ -18,8 +18,9 @@
 
 class AlertView;
 class BarButtonItem;
-class ListTableView;
+class TableView;
 class MailComposer;
+class MessageStore;
 
 // The message list: every message behind the main screen's total, newest
 // at the top, one row each with direction, name, date and the start of the
@@ -28,12 +29,12 @@ class MailComposer;
 // list. "Email Data" exports the list as CSV (exportData).
 //
 // The list owns its records, oldest first (it shows them reversed): the
-// main screen hands it the records of every new count, and a delete here
-// removes the record from the list; the main screen's next count sees the
-// database without it.
+// main screen hands it the records of every new count and the store that
+// deletes, and a delete here removes the record from the store and the
+// list; the main screen's next count sees the database without it.
 class RecordViewController : public ViewController,
-                             public ListTableViewDataSource,
-                             public ListTableViewDelegate,
+                             public TableViewDataSource,
+                             public TableViewDelegate,
                              public AlertViewDelegate,
                              public MailComposerDelegate {
     Q_OBJECT
@@ -41,8 +42,9 @@ class RecordViewController : public ViewController,
 public:
     static constexpr int kRowHeight = 35;
 
-    // The controller over `data` (oldest first), owned by `parent`.
-    static RecordViewController* initWithArrayData(std::vector<Sms> data, QWidget* parent);
+    // The controller over `data` (oldest first), deleting through `store`
+    // (which outlives it), owned by `parent`.
+    static RecordViewController* initWithArrayData(std::vector<Sms> data, MessageStore& store, QWidget* parent);
     // The screen title for the main screen's message type: 1 received,
     // 2 sent, anything else both.
     static QString titleForMessageType(MessageType messageType);
@@ -58,7 +60,7 @@ public:
     std::optional<IndexPath> currentDeleteIndex() const { return currentDeleteIndex_; }
     void setCurrentDeleteIndex(std::optional<IndexPath> indexPath) { currentDeleteIndex_ = indexPath; }
     AlertView* confirmDeleteBox() const { return confirmDeleteBox_; }
-    ListTableView* tableView() const { return tableView_; }
+    TableView* tableView() const { return tableView_; }
     BarButtonItem* emailButton() const { return emailButton_; }
     // The composer of the last export while its mail program runs.
     MailComposer* mailComposer() const;
@@ -66,13 +68,12 @@ public:
     // The record a displayed row shows (row 0 is the newest), or none.
     const Sms* recordForRow(int row) const;
 
-    // ListTableViewDataSource / ListTableViewDelegate.
-    int numberOfRows(ListTableView& list) override;
-    void configureRow(ListTableView& list, int row, ListTableRow& content) override;
-    bool canEditRowAtIndexPath(ListTableView& list, const IndexPath& indexPath) override;
-    void commitEditingStyle(ListTableView& list, TableViewCell::EditingStyle style,
-                            const IndexPath& indexPath) override;
-    void didSelectRowAtIndexPath(ListTableView& list, const IndexPath& indexPath) override;
+    // TableViewDataSource / TableViewDelegate: one section of drawn rows.
+    int numberOfRowsInSection(TableView& table, int section) override;
+    void describeRowAtIndexPath(TableView& table, const IndexPath& indexPath, TableViewRow& row) override;
+    bool canEditRowAtIndexPath(TableView& table, const IndexPath& indexPath) override;
+    void commitEditingStyle(TableView& table, TableViewCell::EditingStyle style, const IndexPath& indexPath) override;
+    void didSelectRowAtIndexPath(TableView& table, const IndexPath& indexPath) override;
 
     // AlertViewDelegate / MailComposerDelegate.
     void alertViewClickedButtonAtIndex(AlertView& alertView, int buttonIndex) override;
@@ -84,7 +85,7 @@ protected:
     void viewDidLoad() override;
 
 private:
-    RecordViewController(std::vector<Sms> data, QWidget* parent);
+    RecordViewController(std::vector<Sms> data, MessageStore& store, QWidget* parent);
 
     std::optional<std::size_t> indexForRow(int row) const;
     void deletePendingRecord();
@@ -96,7 +97,8 @@ private:
     void scheduleReloadIfStale();
 
     std::vector<Sms> data_;
-    ListTableView* tableView_ = nullptr;
+    MessageStore& store_;
+    TableView* tableView_ = nullptr;
     BarButtonItem* emailButton_ = nullptr;
     AlertView* confirmDeleteBox_ = nullptr;
     AlertView* messageBox_ = nullptr;

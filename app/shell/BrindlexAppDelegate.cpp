@@ -23,7 +23,7 @@ void BrindlexAppDelegate::copyFileIfNeeded() { Seeding::copyIfNeeded(); }
 
 void BrindlexAppDelegate::applicationDidFinishLaunching(const QStringList& launchURLs) {
     // An import cut short is finished or undone before seeding reads the root.
-    DeviceRootJournal::recoverAtStart("Brindlex");
+    DeviceRootJournal::recoverAtStart();
     copyFileIfNeeded();
     window_ = std::make_unique<PhoneWindow>();
     rv_ = new RootViewController(window_.get(), clock_);

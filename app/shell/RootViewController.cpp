@@ -8,6 +8,7 @@
 #include "app/filters/ExcludedViewController.h"
 #include "app/filters/PersonSelectViewController.h"
 #include "app/filters/PreferencesViewController.h"
+#include "app/list/MessageStore.h"
 #include "app/list/RecordViewController.h"
 #include "app/shell/AboutViewController.h"
 #include "app/shell/Artwork.h"
@@ -21,7 +22,7 @@
 #include "platform/BundleIdentifier.h"
 #include "platform/DevicePaths.h"
 #include "platform/FileIdentity.h"
-#include "platform/SqliteLog.h"
+#include "platform/ProgramLog.h"
 #include "platform/dbus/IconBadge.h"
 #include "platform/ui/ActionSheet.h"
 #include "platform/ui/AlertView.h"
@@ -98,7 +99,7 @@ void RootViewController::setUpComponents() {
 
     // The list exists from the start, so every count's records have an
     // owner whether or not the list was ever opened.
-    recordController_ = RecordViewController::initWithArrayData({}, this);
+    recordController_ = RecordViewController::initWithArrayData({}, MessageStore::counterDatabase(), this);
     // Made before the main screen first shows, it would show with it, over
     // it; it shows when it is pushed.
     recordController_->hide();
@@ -326,7 +327,7 @@ void RootViewController::showCount(std::uint64_t sequence, ScreenCount result) {
 void RootViewController::showCountFailure(const std::string& reason) {
     if (countFailureShown_) return;
     countFailureShown_ = true;
-    SqliteLog::failure("counting the messages of the period", reason);
+    ProgramLog::failure("counting the messages of the period", reason);
     countFailureBox_->setMessage(
         tr("The messages cannot be counted, so no total is shown: %1").arg(QString::fromStdString(reason)));
     countFailureBox_->show();

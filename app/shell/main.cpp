@@ -1,6 +1,7 @@
 // Brindlex: the app. One window per device root; a second start hands its
 // brindlex: URLs to the running app and exits.
 #include "app/shell/BrindlexAppDelegate.h"
+#include "platform/ProgramLog.h"
 #include "app/shell/Translations.h"
 #include "app/shell/SingleInstance.h"
 #include "platform/AppBundle.h"
@@ -28,6 +29,7 @@ void describe(QCommandLineParser& parser) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    ProgramLog::setProgramName("Brindlex");
     // Help and version are answered without a display.
     if (CommandLine::asksForHelpOrVersion(argc, argv)) {
         QCoreApplication app(argc, argv);
@@ -47,7 +49,7 @@ int main(int argc, char** argv) {
     QString error;
     if (!instance.start(urls, &error)) {
         if (error.isEmpty()) return 0;
-        std::fprintf(stderr, "Brindlex: %s\n", qPrintable(error));
+        ProgramLog::print("%s\n", qPrintable(error));
         return 1;
     }
 

@@ -1,5 +1,6 @@
 #include "platform/cli/CommandLine.h"
 
+#include "platform/ProgramLog.h"
 #include "platform/TerminalText.h"
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -28,15 +29,15 @@ std::optional<int> CommandLine::parse(QCommandLineParser& parser, const QStringL
 }
 
 int CommandLine::usageError(const QCommandLineParser& parser, const QString& message) {
-    std::fprintf(stderr, "%s: %s\n\n%s", qPrintable(QCoreApplication::applicationName()),
-                 TerminalText::safe(message.toStdString()).c_str(), qPrintable(parser.helpText()));
+    ProgramLog::print("%s\n\n%s", TerminalText::safe(message.toStdString()).c_str(), qPrintable(parser.helpText()));
     return kUsage;
 }
 
-int CommandLine::fail(const QString& message, int status) {
+int CommandLine::fail(const QString& message, int status) { return fail(message.toStdString(), status); }
+
+int CommandLine::fail(const std::string& message, int status) {
     // Messages name paths, arguments and what SQLite said about a file.
-    std::fprintf(stderr, "%s: %s\n", qPrintable(QCoreApplication::applicationName()),
-                 TerminalText::safe(message.toStdString()).c_str());
+    ProgramLog::print("%s\n", TerminalText::safe(message).c_str());
     return status;
 }
 

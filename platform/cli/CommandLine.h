@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <optional>
+#include <string>
 
 class QCommandLineParser;
 
@@ -30,8 +31,11 @@ public:
 
     // "<program>: <message>" and the usage on standard error; returns kUsage.
     static int usageError(const QCommandLineParser& parser, const QString& message);
-    // "<program>: <message>" on standard error; returns `status`.
+    // How every tool fails: "<program>: <message>" on standard error
+    // (ProgramLog), then the exit status `status`.
     static int fail(const QString& message, int status = kFailure);
+    static int fail(const std::string& message, int status = kFailure);
+    static int fail(const char* message, int status = kFailure) { return fail(std::string(message), status); }
 
     // True when argv holds --help, -h, --help-all, --version or -v: a
     // program that needs a display for its work answers these without one.

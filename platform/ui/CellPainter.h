@@ -7,8 +7,8 @@
 
 class QPainter;
 
-// Drawing shared by the widget cells of TableView and the painted rows of
-// ListTableView, so that both kinds of table look the same: cell shapes in a
+// Drawing shared by the widget cells of TableView and the rows a TableView
+// draws for a long list, so that both kinds of row look the same: cell shapes in a
 // grouped table, the blue selection, accessories, the editing controls and
 // glossy buttons.
 class CellPainter {

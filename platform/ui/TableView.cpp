@@ -2,15 +2,18 @@
 
 #include "platform/ui/KitTiming.h"
 #include "platform/ui/TableContentView.h"
+#include "platform/ui/TableRowList.h"
 #include "platform/ui/TableViewDataSource.h"
 #include "platform/ui/TableViewDelegate.h"
 #include "platform/ui/Theme.h"
 
+#include <QApplication>
 #include <QPainter>
 #include <QPropertyAnimation>
 #include <QScrollBar>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -55,6 +58,28 @@ void TableView::setDelegate(TableViewDelegate* delegate) {
     setNeedsReload();
 }
 
+void TableView::setDrawsRows(bool draws) {
+    if (draws == drawsRows()) return;
+    if (draws) {
+        // The list scrolls itself and covers the whole table; the cells'
+        // content stays empty underneath.
+        rows_ = new TableRowList(*this, viewport());
+        rows_->setGeometry(viewport()->rect());
+        rows_->show();
+        content_->hide();
+        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setFocusPolicy(Qt::NoFocus);
+        setFocusProxy(rows_);
+    } else {
+        setFocusProxy(nullptr);
+        setFocusPolicy(Qt::StrongFocus);
+        setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        content_->show();
+        delete std::exchange(rows_, nullptr);
+    }
+    setNeedsReload();
+}
+
 void TableView::setRowHeight(int height) {
     rowHeight_ = height;
     setNeedsReload();
@@ -81,6 +106,10 @@ void TableView::reloadData() {
     needsReload_ = false;
     selected_.reset();
     deleteConfirmation_.reset();
+    if (rows_) {
+        rows_->reloadData();
+        return;
+    }
     computeLayout();
     content_->resize(viewport()->width(), contentHeight());
     // Like the phone's table, which fills its cells at its next layout: a
@@ -119,8 +148,11 @@ TableViewCell* TableView::dequeueReusableCell(const QString& identifier) {
     return nullptr;
 }
 
+int TableView::numberOfSections() const { return rows_ ? 1 : laidOutSections(); }
+
 int TableView::numberOfRowsInSection(int section) const {
-    if (section < 0 || section >= numberOfSections()) return 0;
+    if (rows_) return section == 0 ? rows_->numberOfRows() : 0;
+    if (section < 0 || section >= laidOutSections()) return 0;
     return int(sections_[size_t(section)].rowTops.size()) - 1;
 }
 
@@ -138,7 +170,10 @@ QList<TableViewCell*> TableView::visibleCells() const {
     return cells;
 }
 
+QWidget* TableView::rowArea() const { return rows_ ? rows_->viewport() : static_cast<QWidget*>(content_); }
+
 QRect TableView::rectForRowAtIndexPath(const IndexPath& indexPath) const {
+    if (rows_) return indexPath.section == 0 ? rows_->rectForRow(indexPath.row) : QRect();
     if (indexPath.row < 0 || indexPath.row >= numberOfRowsInSection(indexPath.section)) return QRect();
     const Section& section = sections_[size_t(indexPath.section)];
     const int top = section.rowTops[size_t(indexPath.row)];
@@ -146,26 +181,47 @@ QRect TableView::rectForRowAtIndexPath(const IndexPath& indexPath) const {
 }
 
 QRect TableView::rectForHeaderInSection(int section) const {
-    if (section < 0 || section >= numberOfSections()) return QRect();
+    if (section < 0 || section >= laidOutSections()) return QRect();
     const Section& s = sections_[size_t(section)];
     return QRect(0, s.headerTop, content_->width(), s.headerHeight);
 }
 
 QRect TableView::rectForFooterInSection(int section) const {
-    if (section < 0 || section >= numberOfSections()) return QRect();
+    if (section < 0 || section >= laidOutSections()) return QRect();
     const Section& s = sections_[size_t(section)];
     return QRect(0, s.footerTop(), content_->width(), s.footerHeight);
 }
 
 QString TableView::titleForHeaderInSection(int section) const {
-    return section >= 0 && section < numberOfSections() ? sections_[size_t(section)].header : QString();
+    return section >= 0 && section < laidOutSections() ? sections_[size_t(section)].header : QString();
 }
 
 QString TableView::titleForFooterInSection(int section) const {
-    return section >= 0 && section < numberOfSections() ? sections_[size_t(section)].footer : QString();
+    return section >= 0 && section < laidOutSections() ? sections_[size_t(section)].footer : QString();
+}
+
+std::optional<IndexPath> TableView::indexPathForSelectedRow() const {
+    return rows_ ? rows_->indexPathForSelectedRow() : selected_;
+}
+
+std::optional<IndexPath> TableView::indexPathForDeleteConfirmation() const {
+    if (!rows_) return deleteConfirmation_;
+    const std::optional<int> row = rows_->deleteConfirmationRow();
+    return row ? std::optional(IndexPath{0, *row}) : std::nullopt;
+}
+
+std::optional<IndexPath> TableView::indexPathForFocusedRow() const {
+    if (rows_) return rows_->indexPathForFocusedRow();
+    const auto* cell = qobject_cast<TableViewCell*>(QApplication::focusWidget());
+    if (!cell || cell->parentWidget() != content_ || cell->isHidden()) return std::nullopt;
+    return cell->indexPath();
 }
 
 void TableView::selectRowAtIndexPath(const IndexPath& indexPath, bool animated, ScrollPosition position) {
+    if (rows_) {
+        rows_->selectRowAtIndexPath(indexPath);
+        return;
+    }
     if (selected_ && *selected_ != indexPath)
         if (TableViewCell* previous = cellForRowAtIndexPath(*selected_)) previous->setSelected(false, false);
     selected_ = indexPath;
@@ -174,11 +230,20 @@ void TableView::selectRowAtIndexPath(const IndexPath& indexPath, bool animated, 
 }
 
 void TableView::deselectRowAtIndexPath(const IndexPath& indexPath, bool animated) {
+    if (rows_) {
+        rows_->deselectRowAtIndexPath(indexPath, animated);
+        return;
+    }
     if (selected_ == indexPath) selected_.reset();
     if (TableViewCell* cell = cellForRowAtIndexPath(indexPath)) cell->setSelected(false, animated);
 }
 
 void TableView::setEditing(bool editing, bool) {
+    if (rows_) {
+        editing_ = editing;
+        rows_->setEditing(editing);
+        return;
+    }
     layoutCellsIfNeeded();
     editing_ = editing;
     deleteConfirmation_.reset();
@@ -186,9 +251,23 @@ void TableView::setEditing(bool editing, bool) {
         if (cell) configure(cell, indexPath);
 }
 
-void TableView::deleteRowsAtIndexPaths(const QList<IndexPath>&, bool) { reloadData(); }
+void TableView::deleteRowsAtIndexPaths(const QList<IndexPath>& indexPaths, bool) {
+    // Drawn rows close up without a reload, keeping the scroll position.
+    if (rows_)
+        rows_->deleteRowsAtIndexPaths(indexPaths);
+    else
+        reloadData();
+}
 
 void TableView::scrollToRowAtIndexPath(const IndexPath& indexPath, ScrollPosition position, bool animated) {
+    if (rows_) {
+        if (indexPath.section != 0) return;
+        const QAbstractItemView::ScrollHint hints[] = {
+            QAbstractItemView::EnsureVisible, QAbstractItemView::PositionAtTop, QAbstractItemView::PositionAtCenter,
+            QAbstractItemView::PositionAtBottom};
+        rows_->scrollToRow(indexPath.row, hints[int(position)]);
+        return;
+    }
     const QRect row = rectForRowAtIndexPath(indexPath);
     if (row.isNull()) return;
     QScrollBar* bar = verticalScrollBar();
@@ -219,6 +298,7 @@ void TableView::scrollToRowAtIndexPath(const IndexPath& indexPath, ScrollPositio
 
 void TableView::resizeEvent(QResizeEvent* event) {
     QScrollArea::resizeEvent(event);
+    if (rows_) rows_->setGeometry(viewport()->rect());
     content_->resize(viewport()->width(), contentHeight());
     for (const auto& [indexPath, cell] : visible_)
         if (cell) cell->setGeometry(rectForRowAtIndexPath(indexPath));
@@ -232,7 +312,8 @@ void TableView::scrollContentsBy(int dx, int dy) {
 
 void TableView::computeLayout() {
     sections_.clear();
-    if (!dataSource_) return;
+    // Drawn rows are counted by their list, never laid out one by one.
+    if (!dataSource_ || rows_) return;
     const int count = dataSource_->numberOfSectionsInTableView(*this);
     int top = 0;
     for (int section = 0; section < count; ++section) {
@@ -283,7 +364,7 @@ int TableView::contentHeight() const {
 
 std::vector<IndexPath> TableView::rowsBetween(int top, int bottom) const {
     std::vector<IndexPath> rows;
-    for (int section = 0; section < numberOfSections(); ++section) {
+    for (int section = 0; section < laidOutSections(); ++section) {
         const Section& s = sections_[size_t(section)];
         if (s.rowTops.front() >= bottom || s.rowTops.back() <= top) continue;
         // First row whose end lies below the top edge.

@@ -13,6 +13,7 @@
 #include <vector>
 
 class TableContentView;
+class TableRowList;
 class TableViewDataSource;
 class TableViewDelegate;
 
@@ -27,6 +28,13 @@ class TableViewDelegate;
 // show a red minus (which turns to offer a Delete button) or a green plus;
 // outside it, a sideways drag or a right click offers the Delete button.
 // Confirmed deletes and inserts go to the data source's commitEditingStyle.
+//
+// A list of any length (tens of thousands of messages) is shown with
+// setDrawsRows: one plain section whose rows have no widgets but are drawn
+// from the descriptions the data source fills in describeRowAtIndexPath,
+// for the rows in view only, through Qt's model/view machinery, which also
+// gives screen readers one list item per row. Taps, swipes, editing and the
+// keyboard answer as they do for cells.
 class TableView : public QScrollArea {
     Q_OBJECT
 public:
@@ -40,6 +48,12 @@ public:
     // Neither is owned; both must outlive the table or be unset.
     void setDataSource(TableViewDataSource* dataSource);
     void setDelegate(TableViewDelegate* delegate);
+    TableViewDataSource* dataSource() const { return dataSource_; }
+    TableViewDelegate* delegate() const { return delegate_; }
+    // Draws the rows of one plain section instead of showing cells; set once,
+    // before the table loads.
+    void setDrawsRows(bool draws);
+    bool drawsRows() const { return rows_ != nullptr; }
     void setRowHeight(int height);
     int rowHeight() const { return rowHeight_; }
     void setBackgroundBrush(const QBrush& brush);
@@ -56,19 +70,26 @@ public:
     // reuse, or none.
     TableViewCell* dequeueReusableCell(const QString& identifier);
 
-    int numberOfSections() const { return int(sections_.size()); }
+    int numberOfSections() const;
     int numberOfRowsInSection(int section) const;
     // The cell showing the row, when the row is in view.
     TableViewCell* cellForRowAtIndexPath(const IndexPath& indexPath) const;
     QList<TableViewCell*> visibleCells() const;
-    // In the coordinates of the scrolled content.
+    // The widget the rows are shown in: the scrolled content for cells, the
+    // list's viewport for drawn rows. rectForRowAtIndexPath is in its
+    // coordinates.
+    QWidget* rowArea() const;
     QRect rectForRowAtIndexPath(const IndexPath& indexPath) const;
     QRect rectForHeaderInSection(int section) const;
     QRect rectForFooterInSection(int section) const;
     QString titleForHeaderInSection(int section) const;
     QString titleForFooterInSection(int section) const;
 
-    std::optional<IndexPath> indexPathForSelectedRow() const { return selected_; }
+    std::optional<IndexPath> indexPathForSelectedRow() const;
+    // The row that offers its Delete button, if any.
+    std::optional<IndexPath> indexPathForDeleteConfirmation() const;
+    // The row with the keyboard's ring, while the table has the focus.
+    std::optional<IndexPath> indexPathForFocusedRow() const;
     // Selects without telling the delegate, as a screen restoring a choice.
     void selectRowAtIndexPath(const IndexPath& indexPath, bool animated, ScrollPosition position);
     void deselectRowAtIndexPath(const IndexPath& indexPath, bool animated);
@@ -102,6 +123,8 @@ private:
     };
 
     void setNeedsReload();
+    // The sections of cells; none while the table draws its rows.
+    int laidOutSections() const { return int(sections_.size()); }
     void computeLayout();
     Section layoutSection(int section, int top);
     int defaultHeaderHeight(const QString& title) const;
@@ -134,6 +157,7 @@ private:
 
     Style style_;
     TableContentView* content_;
+    TableRowList* rows_ = nullptr;
     TableViewDataSource* dataSource_ = nullptr;
     TableViewDelegate* delegate_ = nullptr;
     int rowHeight_;

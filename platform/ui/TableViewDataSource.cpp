@@ -2,6 +2,10 @@
 
 int TableViewDataSource::numberOfSectionsInTableView(TableView&) { return 1; }
 
+TableViewCell* TableViewDataSource::cellForRowAtIndexPath(TableView&, const IndexPath&) { return nullptr; }
+
+void TableViewDataSource::describeRowAtIndexPath(TableView&, const IndexPath&, TableViewRow&) {}
+
 QString TableViewDataSource::titleForHeaderInSection(TableView&, int) { return {}; }
 
 QString TableViewDataSource::titleForFooterInSection(TableView&, int) { return {}; }

@@ -1,5 +1,6 @@
 #include "app/list/CsvExport.h"
 #include "app/list/MailComposer.h"
+#include "app/list/MessageStore.h"
 #include "app/list/RecordViewController.h"
 #include "common/Sms.h"
 #include "platform/DevicePaths.h"
@@ -270,7 +271,8 @@ protected:
 
     std::vector<Sms> records_;
     QWidget owner_;
-    RecordViewController* list_ = RecordViewController::initWithArrayData(records_, &owner_);
+    RecordViewController* list_ =
+        RecordViewController::initWithArrayData(records_, MessageStore::counterDatabase(), &owner_);
 };
 
 }  // namespace

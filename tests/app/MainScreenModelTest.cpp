@@ -83,9 +83,9 @@ TEST_F(FilterScreensOnAModelTest, PersonAndPeriodScreensSetTheModel) {
     period.loadViewIfNeeded();
     period.setFrom(kMarch1 + 86400);
     period.setTo(kMarch20 - 86400);
-    period.Cancel();
+    period.cancel();
     EXPECT_EQ(model_.from(), kMarch1) << "Cancel keeps the period";
-    period.Save();
+    period.save();
     EXPECT_EQ(model_.from(), kMarch1 + 86400);
     EXPECT_EQ(model_.to(), kMarch20 - 86400);
     EXPECT_EQ(changed_.count(), 3) << "Done is one change";

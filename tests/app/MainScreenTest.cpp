@@ -12,8 +12,7 @@
 #include "platform/SqliteDatabase.h"
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/Label.h"
-#include "platform/ui/ListTableRow.h"
-#include "platform/ui/ListTableView.h"
+#include "platform/ui/TableViewRow.h"
 #include "platform/ui/NavigationItem.h"
 #include "platform/ui/TableContentView.h"
 #include "platform/ui/TableView.h"
@@ -97,9 +96,9 @@ protected:
     // The message texts the list paints, top row first.
     static std::vector<std::string> listed(RecordViewController& list) {
         std::vector<std::string> texts;
-        for (int row = 0; row < list.tableView()->numberOfRows(); ++row) {
-            ListTableRow content;
-            list.configureRow(*list.tableView(), row, content);
+        for (int row = 0; row < list.tableView()->numberOfRowsInSection(0); ++row) {
+            TableViewRow content;
+            list.describeRowAtIndexPath(*list.tableView(), {0, row}, content);
             texts.push_back(content.items.size() == 4 ? content.items[2].text.toStdString() : std::string());
         }
         return texts;
@@ -464,7 +463,7 @@ TEST_F(MainScreenTest, AnOpenListStaysNewestFirstWhenAnActivationRefillsIt) {
     // The recount collects the received messages, then the sent ones.
     app_.store("4155550102", kNow - 50, true, "last out");
     leaveAndComeBack();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return list->tableView()->numberOfRows() == 4; }, 2000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return list->tableView()->numberOfRowsInSection(0) == 4; }, 2000));
     EXPECT_EQ(listed(*list), (std::vector<std::string>{"last out", "then in again", "then out", "first in"}));
 }
 

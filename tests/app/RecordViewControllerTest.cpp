@@ -2,6 +2,7 @@
 #include "GermanTranslations.h"
 
 #include "app/list/DirectionImage.h"
+#include "app/list/MessageStore.h"
 #include "app/list/MyTableViewCell.h"
 #include "app/list/RecordViewController.h"
 #include "common/PhoneProfile.h"
@@ -9,8 +10,8 @@
 #include "platform/SqliteDatabase.h"
 #include "platform/SqliteStatement.h"
 #include "platform/ui/BarButtonItem.h"
-#include "platform/ui/ListTableRow.h"
-#include "platform/ui/ListTableView.h"
+#include "platform/ui/TableView.h"
+#include "platform/ui/TableViewRow.h"
 #include "platform/ui/NavigationItem.h"
 #include "platform/ui/Theme.h"
 
@@ -82,8 +83,8 @@ protected:
     }
 
     static RowTexts rowTexts(RecordViewController& list, int row) {
-        ListTableRow content;
-        list.configureRow(*list.tableView(), row, content);
+        TableViewRow content;
+        list.describeRowAtIndexPath(*list.tableView(), {0, row}, content);
         EXPECT_EQ(content.items.size(), 4u);
         if (content.items.size() != 4) return {};
         // Painted in this order: image, date, text, then the name on top.
@@ -93,13 +94,13 @@ protected:
 
     // Swipes the row sideways and taps the Delete button it offers.
     static void swipeToDelete(RecordViewController& list, int row) {
-        ListTableView& table = *list.tableView();
+        TableView& table = *list.tableView();
         const QRect rect = table.rectForRowAtIndexPath({0, row});
-        QWidget* surface = table.viewport();
+        QWidget* surface = table.rowArea();
         QTest::mousePress(surface, Qt::LeftButton, Qt::NoModifier, rect.center() + QPoint(60, 0));
         for (int step = 1; step <= 6; ++step) QTest::mouseMove(surface, rect.center() + QPoint(60 - step * 15, 0), 5);
         QTest::mouseRelease(surface, Qt::LeftButton, Qt::NoModifier, rect.center() + QPoint(-30, 0));
-        ASSERT_EQ(table.deleteConfirmationRow(), row);
+        ASSERT_EQ(table.indexPathForDeleteConfirmation(), (IndexPath{0, row}));
         QTest::mouseClick(surface, Qt::LeftButton, Qt::NoModifier, QPoint(rect.right() - 30, rect.center().y()));
     }
 
@@ -124,7 +125,7 @@ TEST_F(RecordViewControllerTest, ListsNewestFirstWithNameDateTextAndDirection) {
     RecordViewController& list = launchOnWeek();
 
     EXPECT_EQ(list.title(), "Details");
-    ASSERT_EQ(list.tableView()->numberOfRows(), 3);
+    ASSERT_EQ(list.tableView()->numberOfRowsInSection(0), 3);
     EXPECT_EQ(list.tableView()->rowHeight(), 35);
     // The list's own records, oldest first; it shows them reversed.
     EXPECT_EQ(&list, app_.root().recordViewController());
@@ -162,7 +163,7 @@ TEST_F(RecordViewControllerTest, CellDirectionAndPaintOrder) {
     EXPECT_EQ(cell.image().cacheKey(), DirectionImage::incoming().cacheKey());
 
     // The name is painted last, over the 10 points it shares with the date.
-    ListTableRow row;
+    TableViewRow row;
     cell.fillRow(row);
     EXPECT_EQ(row.backgroundColor, QColor(Qt::white));
     ASSERT_EQ(row.items.size(), 4u);
@@ -178,7 +179,7 @@ TEST_F(RecordViewControllerTest, TitleFollowsTheMessageTypeAndEmptyListKeepsTheB
     app_.launch();
     RecordViewController& list = openList();
     EXPECT_EQ(list.title(), "Incoming");
-    EXPECT_EQ(list.tableView()->numberOfRows(), 0);
+    EXPECT_EQ(list.tableView()->numberOfRowsInSection(0), 0);
     EXPECT_TRUE(list.emailButton()->isEnabled());
     goBack();
     app_.root().model().setMessageType(MessageType::Sent);
@@ -189,7 +190,7 @@ TEST_F(RecordViewControllerTest, TitleFollowsTheMessageTypeAndEmptyListKeepsTheB
 TEST_F(RecordViewControllerTest, TappingARowShowsTheWholeText) {
     RecordViewController& list = launchOnWeek();
     const QRect top = list.tableView()->rectForRowAtIndexPath({0, 0});
-    QTest::mouseClick(list.tableView()->viewport(), Qt::LeftButton, Qt::NoModifier, top.center());
+    QTest::mouseClick(list.tableView()->rowArea(), Qt::LeftButton, Qt::NoModifier, top.center());
     EXPECT_EQ(AlertView::lastShownTitle(), "Ledgerwick");
     EXPECT_EQ(AlertView::lastShownMessage(), QString::fromStdString(kLongText));
     EXPECT_EQ(list.tableView()->indexPathForSelectedRow(), (IndexPath{0, 0}));  // stays selected
@@ -216,7 +217,7 @@ TEST_F(RecordViewControllerTest, ConfirmedDeleteRemovesRowRecordAndDatabaseRow) 
 
     list.confirmDeleteBox()->dismissWithClickedButtonIndex(1, false);  // OK
     EXPECT_FALSE(counterRowExists(wednesday));
-    ASSERT_EQ(list.tableView()->numberOfRows(), 2);
+    ASSERT_EQ(list.tableView()->numberOfRowsInSection(0), 2);
     ASSERT_EQ(list.data().size(), 2u);  // gone from the list's records too
     EXPECT_EQ(list.data().back().date(), kTuesday);
     EXPECT_EQ(rowTexts(list, 0).text, "Tuesday to a stranger");
@@ -233,19 +234,19 @@ TEST_F(RecordViewControllerTest, CancelKeepsEverythingAndTheNextDeleteUsesItsOwn
     AlertView::setPresetAnswerForTesting(0);  // Cancel
     list.commitEditingStyle(*list.tableView(), TableViewCell::EditingStyle::Delete, {0, 0});
     EXPECT_TRUE(counterRowExists(wednesday));
-    EXPECT_EQ(list.tableView()->numberOfRows(), 3);
+    EXPECT_EQ(list.tableView()->numberOfRowsInSection(0), 3);
     EXPECT_EQ(list.data().size(), 3u);
 
     AlertView::setPresetAnswerForTesting(1);  // OK
     list.commitEditingStyle(*list.tableView(), TableViewCell::EditingStyle::Delete, {0, 2});
     EXPECT_FALSE(counterRowExists(monday));
     EXPECT_TRUE(counterRowExists(wednesday));
-    EXPECT_EQ(list.tableView()->numberOfRows(), 2);
+    EXPECT_EQ(list.tableView()->numberOfRowsInSection(0), 2);
     EXPECT_EQ(list.recordForRow(0)->rowid(), wednesday);
 
     // Insert commits are not deletes.
     list.commitEditingStyle(*list.tableView(), TableViewCell::EditingStyle::Insert, {0, 0});
-    EXPECT_EQ(list.tableView()->numberOfRows(), 2);
+    EXPECT_EQ(list.tableView()->numberOfRowsInSection(0), 2);
     goBack();
     EXPECT_EQ(total(), "2");
 }
@@ -267,7 +268,7 @@ TEST_F(RecordViewControllerTest, FailedDeletesLeaveTheRowAndSaySo) {
     fs::rename(database.string() + ".away", database);
     EXPECT_EQ(AlertView::shownCountForTesting(), 2);  // the confirmation, then the failure
     EXPECT_EQ(AlertView::lastShownMessage(), "Delete SMS failed");
-    EXPECT_EQ(list.tableView()->numberOfRows(), 3);
+    EXPECT_EQ(list.tableView()->numberOfRowsInSection(0), 3);
     EXPECT_EQ(list.data().size(), 3u);
 }
 
@@ -281,7 +282,7 @@ TEST_F(RecordViewControllerTest, DeletingARowThatIsAlreadyGoneKeepsTheListConsis
     ASSERT_TRUE(SmsHelper::deleteRow(wednesday));
     AlertView::setPresetAnswerForTesting(1);
     list.commitEditingStyle(*list.tableView(), TableViewCell::EditingStyle::Delete, {0, 0});
-    EXPECT_EQ(list.tableView()->numberOfRows(), 2);
+    EXPECT_EQ(list.tableView()->numberOfRowsInSection(0), 2);
     EXPECT_EQ(list.recordForRow(0)->rowid(), tuesday);
 
     // The app comes back to the front while the confirmation is up: the
@@ -297,13 +298,13 @@ TEST_F(RecordViewControllerTest, DeletingARowThatIsAlreadyGoneKeepsTheListConsis
     EXPECT_FALSE(counterRowExists(tuesday));
     ASSERT_EQ(list.data().size(), 2u);
     for (const Sms& record : list.data()) EXPECT_NE(record.rowid(), tuesday);
-    EXPECT_EQ(list.tableView()->numberOfRows(), 2);
+    EXPECT_EQ(list.tableView()->numberOfRowsInSection(0), 2);
 
     // The array emptied altogether while a confirmation was up.
     list.commitEditingStyle(*list.tableView(), TableViewCell::EditingStyle::Delete, {0, 1});
     list.setData({});
     list.confirmDeleteBox()->dismissWithClickedButtonIndex(1, false);
-    EXPECT_EQ(list.tableView()->numberOfRows(), 0);
+    EXPECT_EQ(list.tableView()->numberOfRowsInSection(0), 0);
     list.tableView()->grab();  // painting the stale rows must not touch the array
 }
 
@@ -333,16 +334,54 @@ TEST_F(RecordViewControllerTest, FiftyThousandRecordsOpenQuickly) {
     app_.root().showDetails();
     auto* list = qobject_cast<RecordViewController*>(app_.navigation().topViewController());
     ASSERT_NE(list, nullptr);
-    list->tableView()->viewport()->repaint();
+    list->tableView()->rowArea()->repaint();
     const qint64 openMs = timer.elapsed();
-    EXPECT_EQ(list->tableView()->numberOfRows(), 50000);
+    EXPECT_EQ(list->tableView()->numberOfRowsInSection(0), 50000);
     EXPECT_EQ(list->recordForRow(0)->date(), kMonday);
     // Scrolling to the far end paints only the rows in view.
-    list->tableView()->scrollToBottom();
-    list->tableView()->viewport()->repaint();
+    list->tableView()->scrollToRowAtIndexPath({0, 49999}, TableView::ScrollPosition::Bottom, false);
+    list->tableView()->rowArea()->repaint();
     EXPECT_EQ(list->recordForRow(49999)->date(), kMonday - 4999 * 60);
     // Reported, not asserted: sanitizer builds on a busy machine vary too much.
     std::cout << "[ timing   ] opening the list of 50,000 records: " << openMs << " ms\n";
+}
+
+// Records the deletes it is asked for and answers as told.
+class StandInStore : public MessageStore {
+public:
+    bool accepts = false;
+    std::vector<long long> asked;
+    bool deleteMessage(long long rowid) override {
+        asked.push_back(rowid);
+        return accepts;
+    }
+};
+
+TEST(RecordViewControllerStoreTest, DeletesGoToTheStoreItIsHandedAndARefusalKeepsTheRow) {
+    StandInStore store;
+    auto anna = std::make_shared<Person>(Person::bareNumber(kAnnaNumber, 0));
+    std::vector<Sms> records{{anna, kAnnaNumber, kMonday, "older", Sms::kSent, 11},
+                             {anna, kAnnaNumber, kTuesday, "newer", Sms::kReceived, 12}};
+    QWidget owner;
+    RecordViewController* list = RecordViewController::initWithArrayData(records, store, &owner);
+    list->loadViewIfNeeded();
+    list->viewWillAppear(false);  // as the navigation shows it: the list loads its rows
+    AlertView::resetShownForTesting();
+
+    AlertView::setPresetAnswerForTesting(1);  // OK
+    list->commitEditingStyle(*list->tableView(), TableViewCell::EditingStyle::Delete, {0, 0});
+    EXPECT_EQ(store.asked, std::vector<long long>{12}) << "the newest record is the top row";
+    EXPECT_EQ(AlertView::lastShownMessage(), "Delete SMS failed");
+    EXPECT_EQ(list->tableView()->numberOfRowsInSection(0), 2);
+    EXPECT_EQ(list->data().size(), 2u);
+
+    store.accepts = true;
+    list->commitEditingStyle(*list->tableView(), TableViewCell::EditingStyle::Delete, {0, 1});
+    AlertView::setPresetAnswerForTesting(std::nullopt);
+    EXPECT_EQ(store.asked, (std::vector<long long>{12, 11}));
+    ASSERT_EQ(list->data().size(), 1u);
+    EXPECT_EQ(list->data().front().rowid(), 12);
+    EXPECT_EQ(list->tableView()->numberOfRowsInSection(0), 1);
 }
 
 TEST_F(RecordViewControllerTest, GermanListAndConfirmation) {

@@ -229,8 +229,9 @@ TEST_F(FaultTest, DaemonOnAFailingDiskSaysSoAndCatchesUpOnce) {
         fault::RunOptions options = failingWrites(after, "ENOSPC", true);
         options.environment["BRINDLEX_DEVICE_ROOT"] = root_.path();
         fault::Child daemon({"brindlex-badged"}, options);
-        const bool said = fault::waitFor([&] { return daemon.stderrSoFar().find("brindlex:") != std::string::npos; },
-                                         std::chrono::seconds(30));
+        const bool said =
+            fault::waitFor([&] { return daemon.stderrSoFar().find("brindlex-badged:") != std::string::npos; },
+                           std::chrono::seconds(30));
         const auto result = daemon.finish(SIGTERM);
         EXPECT_TRUE(said) << "a failed sync says why: " << result.stderrText;
         EXPECT_TRUE(result.killed) << "the daemon keeps running: " << result.stderrText;

@@ -2,6 +2,7 @@
 // before libplist's recursive reader runs the stack out.
 
 #include "platform/PropertyList.h"
+#include "platform/ProgramLog.h"
 #include "platform/PropertyListDepth.h"
 #include "support/CapturedStderr.h"
 
@@ -145,7 +146,7 @@ TEST(PropertyListDepth, DeepXmlIsRefusedWithOneLineNamingTheFile) {
     std::optional<PropertyList> list;
     const std::string err = stderrOf([&] { list = PropertyList::fromXml(xml); });
     EXPECT_FALSE(list.has_value());
-    EXPECT_EQ(err, "brindlex: a property list: not read: nested deeper than 64 levels\n");
+    EXPECT_EQ(err, ProgramLog::programName() + ": a property list: not read: nested deeper than 64 levels\n");
 }
 
 TEST(PropertyListDepth, BinaryUpToTheLimitReadsOneLevelMoreIsRefused) {

@@ -1,5 +1,5 @@
 #include "platform/SqliteDatabase.h"
-#include "platform/SqliteLog.h"
+#include "platform/ProgramLog.h"
 #include "platform/SqliteStatement.h"
 #include "platform/SqliteTransaction.h"
 #include "support/CapturedStderr.h"
@@ -104,7 +104,7 @@ TEST_F(SqliteTransactionTest, AWriteLockHeldElsewhereLeavesItInactiveAndSaysSoOn
         EXPECT_FALSE(blocked.isActive());
         EXPECT_TRUE(db_.lastErrorIsBusy());
     });
-    EXPECT_EQ(log, "brindlex: adding the rows (BEGIN IMMEDIATE): database is locked\n");
+    EXPECT_EQ(log, ProgramLog::programName() + ": adding the rows (BEGIN IMMEDIATE): database is locked\n");
 }
 
 TEST_F(SqliteTransactionTest, AFailedCommitKeepsItsErrorAndRollsBackAtTheEnd) {
@@ -124,14 +124,15 @@ TEST_F(SqliteTransactionTest, AFailedCommitKeepsItsErrorAndRollsBackAtTheEnd) {
         EXPECT_EQ(db_.lastError(), "database is locked");
         EXPECT_TRUE(transaction.isActive());
     });
-    EXPECT_EQ(log, "brindlex: storing the rows (COMMIT): database is locked\n");
+    EXPECT_EQ(log, ProgramLog::programName() + ": storing the rows (COMMIT): database is locked\n");
     EXPECT_FALSE(db_.inTransaction());
     pin.finalize();
     reader.close();
     EXPECT_TRUE(values().empty());
 }
 
-TEST(SqliteLogTest, OneLineWithWhatWasBeingDoneAndSqlitesMessage) {
+TEST(ProgramLogTest, OneLineWithWhatWasBeingDoneAndSqlitesMessage) {
+    const std::string program = ProgramLog::programName();
     TempDeviceRoot dir;
     SqliteDatabase db;
     ASSERT_TRUE(db.open(dir.path() + "/t.db", SqliteDatabase::Mode::ReadWriteCreate));
@@ -139,17 +140,34 @@ TEST(SqliteLogTest, OneLineWithWhatWasBeingDoneAndSqlitesMessage) {
     ASSERT_FALSE(statement.prepare(db, "SELECT * FROM missing"));
     std::string log = stderrOf([&] { db.logFailure("reading the\nmissing table"); });
     // A line break in the context (a path may hold one) must not split the line.
-    EXPECT_EQ(log, "brindlex: reading the missing table: no such table: missing\n");
+    EXPECT_EQ(log, program + ": reading the missing table: no such table: missing\n");
 
     // A failed open keeps SQLite's reason for the log.
     SqliteDatabase absent;
     ASSERT_FALSE(absent.open(dir.path() + "/none/x.db", SqliteDatabase::Mode::ReadOnly));
     log = stderrOf([&] { absent.logFailure("opening x.db"); });
-    EXPECT_EQ(log, "brindlex: opening x.db: unable to open database file\n");
+    EXPECT_EQ(log, program + ": opening x.db: unable to open database file\n");
     EXPECT_FALSE(absent.lastErrorIsBusy());
 
-    log = stderrOf([] { SqliteLog::failure("a", "b\r\nc"); });
-    EXPECT_EQ(log, "brindlex: a: b  c\n");
+    log = stderrOf([] { ProgramLog::failure("a", "b\r\nc"); });
+    EXPECT_EQ(log, program + ": a: b  c\n");
+}
+
+TEST(ProgramLogTest, EveryLineNamesTheProgramThatWroteIt) {
+    const std::string before = ProgramLog::programName();
+    EXPECT_EQ(before, "tests_platform") << "until a main names itself: the name it was started by";
+
+    ProgramLog::setProgramName("/usr/lib/brindlex/brindlex-badged");
+    std::string log = stderrOf([] { ProgramLog::print("copied %d messages of %s\n", 3, "sms.db"); });
+    EXPECT_EQ(log, "brindlex-badged: copied 3 messages of sms.db\n") << "a path is cut to its base name";
+    log = stderrOf([] { ProgramLog::failure("syncing", "disk I/O error"); });
+    EXPECT_EQ(log, "brindlex-badged: syncing: disk I/O error\n");
+
+    ProgramLog::setProgramName("Brindlex");
+    const std::string longText(5000, 'x');
+    log = stderrOf([&] { ProgramLog::print("%s\n", longText.c_str()); });
+    EXPECT_EQ(log, "Brindlex: " + longText + "\n") << "no length limit cuts a line";
+    ProgramLog::setProgramName(before);
 }
 
 }  // namespace

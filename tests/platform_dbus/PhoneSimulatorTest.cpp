@@ -162,7 +162,8 @@ TEST_F(PhoneSimulatorTest, BadgeWatchPrintsEachUpdateUntilTerminated) {
             30000);
     };
     // It says on standard error once it listens; an earlier update is lost.
-    ASSERT_TRUE(readUntil([&] { return err.contains("Watching"); })) << err.toStdString();
+    ASSERT_TRUE(readUntil([&] { return err.contains("brindlex-phone: watching the icon badges"); }))
+        << err.toStdString();
     ASSERT_TRUE(IconBadge::setBadge(kBundleIdentifier, 12));
     // Each line arrives on its own, not when the watcher exits.
     ASSERT_TRUE(readUntil([&] { return out.count('\n') == 1; })) << out.toStdString();

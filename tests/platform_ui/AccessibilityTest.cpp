@@ -13,10 +13,6 @@
 #include "platform/ui/DatePicker.h"
 #include "platform/ui/KitAccessibility.h"
 #include "platform/ui/Label.h"
-#include "platform/ui/ListTableRow.h"
-#include "platform/ui/ListTableView.h"
-#include "platform/ui/ListTableViewDataSource.h"
-#include "platform/ui/ListTableViewDelegate.h"
 #include "platform/ui/NavigationBar.h"
 #include "platform/ui/NavigationBarButton.h"
 #include "platform/ui/NavigationController.h"
@@ -317,20 +313,22 @@ TEST_F(AccessibilityTest, APickerNamesItsWheelAfterItself) {
     EXPECT_EQ(wheel->text(QAccessible::Value), "2nd");
 }
 
-class SpokenRows : public ListTableViewDataSource, public ListTableViewDelegate {
+class SpokenRows : public TableViewDataSource, public TableViewDelegate {
 public:
-    int numberOfRows(ListTableView&) override { return 2; }
-    void configureRow(ListTableView&, int row, ListTableRow& content) override {
+    int numberOfRowsInSection(TableView&, int) override { return 2; }
+    void describeRowAtIndexPath(TableView&, const IndexPath& indexPath, TableViewRow& content) override {
+        const int row = indexPath.row;
         content.addLabel(QRect(30, 2, 150, 15), row == 0 ? "Anna" : "Bob", Theme::systemFont(12));
         content.addLabel(QRect(30, 16, 280, 15), "See you", Theme::systemFont(12));
         if (row == 0) content.accessibleText = "Received, Anna, 12:00, See you";
     }
-    void didSelectRowAtIndexPath(ListTableView&, const IndexPath&) override {}
+    void didSelectRowAtIndexPath(TableView&, const IndexPath&) override {}
 };
 
 TEST_F(AccessibilityTest, ListRowsAreListItemsNamedByWhatTheySay) {
     SpokenRows rows;
-    ListTableView list;
+    TableView list;
+    list.setDrawsRows(true);
     list.resize(Theme::windowWidth, Theme::contentHeight);
     list.setDataSource(&rows);
     list.setDelegate(&rows);

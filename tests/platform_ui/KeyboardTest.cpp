@@ -8,10 +8,6 @@
 #include "platform/ui/AlertView.h"
 #include "platform/ui/AlertViewDelegate.h"
 #include "platform/ui/BarButtonItem.h"
-#include "platform/ui/ListTableRow.h"
-#include "platform/ui/ListTableView.h"
-#include "platform/ui/ListTableViewDataSource.h"
-#include "platform/ui/ListTableViewDelegate.h"
 #include "platform/ui/NavigationBar.h"
 #include "platform/ui/NavigationBarButton.h"
 #include "platform/ui/NavigationController.h"
@@ -336,36 +332,45 @@ TEST(PickerKeyboardTest, ArrowsAndPagesTurnTheWheel) {
     EXPECT_EQ(chosen.back(), 0);
 }
 
-class Messages : public ListTableViewDataSource, public ListTableViewDelegate {
+class Messages : public TableViewDataSource, public TableViewDelegate {
 public:
     QStringList texts{"First", "Second", "Third"};
     std::vector<int> taps;
     std::vector<int> deletes;
-    int numberOfRows(ListTableView&) override { return int(texts.size()); }
-    void configureRow(ListTableView&, int row, ListTableRow& content) override { content.text = texts.value(row); }
-    bool canEditRowAtIndexPath(ListTableView&, const IndexPath&) override { return true; }
-    void commitEditingStyle(ListTableView&, EditingStyle style, const IndexPath& indexPath) override {
+    int numberOfRowsInSection(TableView&, int) override { return int(texts.size()); }
+    void describeRowAtIndexPath(TableView&, const IndexPath& indexPath, TableViewRow& content) override {
+        content.text = texts.value(indexPath.row);
+    }
+    bool canEditRowAtIndexPath(TableView&, const IndexPath&) override { return true; }
+    void commitEditingStyle(TableView&, EditingStyle style, const IndexPath& indexPath) override {
         if (style == EditingStyle::Delete) deletes.push_back(indexPath.row);
     }
-    void didSelectRowAtIndexPath(ListTableView&, const IndexPath& indexPath) override { taps.push_back(indexPath.row); }
+    void didSelectRowAtIndexPath(TableView&, const IndexPath& indexPath) override { taps.push_back(indexPath.row); }
 };
 
 TEST(ListKeyboardTest, ArrowsMoveEnterTapsAndDeleteAsks) {
     Messages messages;
-    ListTableView list;
+    TableView list;
+    list.setDrawsRows(true);
     list.resize(Theme::windowWidth, 300);
     list.setDataSource(&messages);
     list.setDelegate(&messages);
     list.show();
+    list.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
-    QTest::keyClick(&list, Qt::Key_Home);
-    EXPECT_EQ(list.currentIndex().row(), 0);
-    QTest::keyClick(&list, Qt::Key_Down);
-    QTest::keyClick(&list, Qt::Key_Return);
+    // The table hands the keyboard to its rows.
+    list.setFocus();
+    QWidget* keys = list.focusProxy();
+    ASSERT_NE(keys, nullptr);
+    QTest::keyClick(keys, Qt::Key_Home);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return list.indexPathForFocusedRow().has_value(); }));
+    EXPECT_EQ(list.indexPathForFocusedRow(), (IndexPath{0, 0}));
+    QTest::keyClick(keys, Qt::Key_Down);
+    QTest::keyClick(keys, Qt::Key_Return);
     EXPECT_EQ(messages.taps, std::vector<int>{1});
-    QTest::keyClick(&list, Qt::Key_Delete);
+    QTest::keyClick(keys, Qt::Key_Delete);
     EXPECT_EQ(messages.deletes, std::vector<int>{1}) << "the data source asks the user, as after a swipe";
-    EXPECT_EQ(list.numberOfRows(), 3);
+    EXPECT_EQ(list.numberOfRowsInSection(0), 3);
 }
 
 }  // namespace

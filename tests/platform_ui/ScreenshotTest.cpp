@@ -8,8 +8,6 @@
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/DatePicker.h"
 #include "platform/ui/Label.h"
-#include "platform/ui/ListTableView.h"
-#include "platform/ui/ListTableViewDataSource.h"
 #include "platform/ui/NavigationBar.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/NavigationItem.h"
@@ -246,10 +244,11 @@ QPixmap directionIcon(bool incoming) {
     return pixmap;
 }
 
-class DemoMessages : public ListTableViewDataSource {
+class DemoMessages : public TableViewDataSource {
 public:
-    int numberOfRows(ListTableView&) override { return 40000; }
-    void configureRow(ListTableView&, int row, ListTableRow& content) override {
+    int numberOfRowsInSection(TableView&, int) override { return 40000; }
+    void describeRowAtIndexPath(TableView&, const IndexPath& indexPath, TableViewRow& content) override {
+        const int row = indexPath.row;
         static const QStringList names{"Anna Becker", "+14155550199", "Ben Okafor", "Dana Moreau"};
         static const QStringList texts{"See you at eight", "On my way, five minutes late because of the traffic",
                                        "Can you call me back?", "Thanks!"};
@@ -267,16 +266,17 @@ TEST_F(ScreenshotTest, LongMessageListWithSelectionAndSwipe) {
     records.setTitle("Details");
     records.navigationItem().setRightBarButtonItem(new BarButtonItem("Email Data", BarButtonItem::Style::Plain));
     DemoMessages messages;
-    ListTableView list(&records);
+    TableView list(TableView::Style::Plain, &records);
+    list.setDrawsRows(true);
     list.setGeometry(0, 0, 320, Theme::contentHeight);
     list.setRowHeight(35);
     list.setDataSource(&messages);
     push(records);
-    uitest::tap(list.viewport(), list.rectForRowAtIndexPath({0, 2}).center());
+    uitest::tap(list.rowArea(), list.rectForRowAtIndexPath({0, 2}).center());
     const QPoint swipeAt = list.rectForRowAtIndexPath({0, 5}).center();
-    uitest::drag(list.viewport(), swipeAt + QPoint(80, 0), swipeAt - QPoint(20, 0));
+    uitest::drag(list.rowArea(), swipeAt + QPoint(80, 0), swipeAt - QPoint(20, 0));
     save("list_table");
-    EXPECT_EQ(list.deleteConfirmationRow(), 5);
+    EXPECT_EQ(list.indexPathForDeleteConfirmation(), (IndexPath{0, 5}));
 }
 
 TEST_F(ScreenshotTest, AlertOverTheMainScreen) {

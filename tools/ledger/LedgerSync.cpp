@@ -1,4 +1,5 @@
 #include "tools/ledger/LedgerSync.h"
+#include "platform/ProgramLog.h"
 
 #include "common/MarkerSync.h"
 #include "common/PhoneProfile.h"
@@ -7,6 +8,7 @@
 #include "platform/SqliteStatement.h"
 #include "platform/DevicePaths.h"
 #include "platform/TerminalText.h"
+#include "platform/cli/CommandLine.h"
 
 #include <cstdio>
 #include <string>
@@ -47,19 +49,15 @@ int LedgerSync::run() {
     Seeding::copyIfNeeded();
     const MarkerSync::Outcome outcome = MarkerSync::syncWithStoredMarkers();
     if (!outcome.ran) {
-        std::fprintf(stderr, "brindlex-ledger: no settings file in %s; nothing synced\n",
-                     TerminalText::safe(DevicePaths::dataDirectory()).c_str());
-        return 1;
+        return CommandLine::fail("no settings file in " + DevicePaths::dataDirectory() + "; nothing synced");
     }
-    if (outcome.status != SyncStatus::Ok)
-        std::fprintf(stderr, "brindlex-ledger: sync failed with error code %d\n", codeOf(outcome.status));
+    if (outcome.status != SyncStatus::Ok) ProgramLog::print("sync failed with error code %d\n", codeOf(outcome.status));
 
     const PhoneProfile profile = PhoneProfile::find();
     const std::string path = profile.counterDatabase();
     SqliteDatabase db;
     if (!db.open(path, SqliteDatabase::Mode::ReadOnly)) {
-        std::fprintf(stderr, "brindlex-ledger: cannot open %s\n", TerminalText::safe(path).c_str());
-        return 1;
+        return CommandLine::fail("cannot open " + path);
     }
     std::printf("Counter database %s (system version %s)\n", TerminalText::safe(path).c_str(),
                 TerminalText::safe(profile.systemVersion()).c_str());

@@ -1,4 +1,5 @@
 #include "tools/ledger/ReportCommand.h"
+#include "platform/ProgramLog.h"
 
 #include "common/BillingPeriod.h"
 #include "common/ExclusionList.h"
@@ -202,7 +203,7 @@ int ReportCommand::run(const QStringList& arguments, std::time_t now) {
     if (!report) return CommandLine::fail(QString::fromStdString(report.failure()));
     // Said only with a report after it: without one, why there is none is the
     // line that matters.
-    if (syncFailed) std::fprintf(stderr, "brindlex-ledger: the sync failed; the report shows what was copied before\n");
+    if (syncFailed) ProgramLog::print("the sync failed; the report shows what was copied before\n");
     std::string output = ReportFormatter::format(choice.format, report.value(), request);
     // The text form shows names safely wherever it goes; CSV and JSON stay
     // the data they are in a file or a pipe, but not on a terminal.

@@ -4,6 +4,7 @@
 // is new and prints what the counter database holds; `report` prints the
 // numbers the app shows for a period, as text, CSV or JSON.
 #include "platform/DeviceRootJournal.h"
+#include "platform/ProgramLog.h"
 #include "platform/cli/CommandLine.h"
 #include "tools/ledger/LedgerSync.h"
 #include "tools/ledger/ReportCommand.h"
@@ -14,6 +15,7 @@
 #include <ctime>
 
 int main(int argc, char** argv) {
+    ProgramLog::setProgramName("brindlex-ledger");
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -27,7 +29,7 @@ int main(int argc, char** argv) {
     if (const auto status = CommandLine::parse(parser, app.arguments())) return *status;
 
     // An import cut short is finished or undone before the root is read.
-    DeviceRootJournal::recoverAtStart("brindlex-ledger");
+    DeviceRootJournal::recoverAtStart();
     const QStringList rest = parser.positionalArguments();
     const QString command = rest.isEmpty() ? QStringLiteral("sync") : rest.constFirst();
     if (command == QLatin1String("report"))

@@ -1,4 +1,7 @@
 #include "tools/phone/BadgeCommands.h"
+#include "platform/cli/CommandLine.h"
+#include "platform/ProgramLog.h"
+#include "platform/TerminalText.h"
 
 #include "platform/dbus/BadgeWatcher.h"
 #include "platform/cli/SignalPipe.h"
@@ -19,15 +22,15 @@ int BadgeCommands::watch() {
     PhoneEventLoop qt;
     // Ctrl-C or a kill ends the loop, so the command unwinds and exits 0.
     SignalPipe termination;
-    if (!termination.install()) return PhoneCommand::failWith("cannot catch SIGINT and SIGTERM");
+    if (!termination.install()) return CommandLine::fail("cannot catch SIGINT and SIGTERM");
     QObject::connect(&termination, &SignalPipe::interrupted, [] { QCoreApplication::quit(); });
     BadgeWatcher watcher(&BadgeCommands::printUpdate);
     if (!watcher.start() || !SessionBus::startDelivery())
-        return PhoneCommand::failWith("no session bus to watch the badge on");
+        return CommandLine::fail("no session bus to watch the badge on");
     // On standard error, so standard output holds nothing but updates; a
     // script may wait for this line before it sets a badge: updates from
     // then on are shown, in the order they were sent.
-    std::fprintf(stderr, "Watching the icon badges; Ctrl-C stops.\n");
+    ProgramLog::print("watching the icon badges; Ctrl-C stops\n");
     qt.exec();
     return PhoneCommand::kSuccess;
 }

@@ -1,4 +1,6 @@
 #include "tools/phone/ContactCommands.h"
+#include "platform/cli/CommandLine.h"
+#include "platform/TerminalText.h"
 
 #include "platform/DevicePaths.h"
 #include "tools/phone/PhoneCommand.h"
@@ -21,9 +23,9 @@ int ContactCommands::add(const std::vector<std::string>& arguments) {
         return PhoneCommand::kUsage;
 
     AddressBookFixture book(DevicePaths::addressBook());
-    if (!book.create()) return PhoneCommand::failWith(book.lastError());
+    if (!book.create()) return CommandLine::fail(book.lastError());
     const long long recordID = book.addContact(namePart(arguments[0]), namePart(arguments[1]), std::nullopt, numbers);
-    if (recordID < 0) return PhoneCommand::failWith(book.lastError());
+    if (recordID < 0) return CommandLine::fail(book.lastError());
     std::printf("Added contact %lld\n", recordID);
     return PhoneCommand::kSuccess;
 }

@@ -1,4 +1,6 @@
 #include "tools/phone/DeviceCommands.h"
+#include "platform/cli/CommandLine.h"
+#include "platform/TerminalText.h"
 
 #include "platform/DevicePaths.h"
 #include "platform/SystemVersion.h"
@@ -55,7 +57,7 @@ int DeviceCommands::init(const std::vector<std::string>& arguments) {
     if (!parseInitArguments(arguments, version)) return PhoneCommand::kUsage;
     const std::string root = DevicePaths::root();
     std::string error;
-    if (!DeviceFixture::createDeviceRoot(root, version, &error)) return PhoneCommand::failWith(error);
+    if (!DeviceFixture::createDeviceRoot(root, version, &error)) return CommandLine::fail(error);
     const SmsDatabaseFixture sms(DeviceFixture::smsDatabase(root));
     std::printf("Device root %s ready: system version %s, sms.db of phones %s\n", TerminalText::safe(root).c_str(),
                 TerminalText::safe(version).c_str(), schemaDescription(sms));
@@ -69,7 +71,7 @@ int DeviceCommands::demo(const std::vector<std::string>& arguments) {
     const std::string version = SystemVersion::systemVersion();
     std::string error;
     if (!DemoDevice::populate(root, version, static_cast<std::int64_t>(std::time(nullptr)), &error))
-        return PhoneCommand::failWith(error);
+        return CommandLine::fail(error);
     const long long messages = SmsDatabaseFixture(DeviceFixture::smsDatabase(root)).messageCount();
     const std::size_t contacts = AddressBookFixture(DeviceFixture::addressBook(root)).contacts().size();
     std::printf("Demo stored %lld messages and %zu contacts in %s\n", messages, contacts,

@@ -1,4 +1,6 @@
 #include "tools/phone/ImportBackupCommand.h"
+#include "platform/cli/CommandLine.h"
+#include "platform/ProgramLog.h"
 
 #include "platform/DevicePaths.h"
 #include "platform/SqliteHardening.h"
@@ -42,11 +44,11 @@ int ImportBackupCommand::run(const std::vector<std::string>& arguments) {
     const auto outcome = BackupImport::run(
         parsed.directory, {parsed.udid, parsed.force, [] { return StopFlag::received() != 0; }}, &error);
     if (!outcome && StopFlag::received() != 0) {
-        std::fprintf(stderr, "brindlex-phone: interrupted: nothing was imported, %s is as it was\n",
-                     TerminalText::safe(DevicePaths::root()).c_str());
+        ProgramLog::print("interrupted: nothing was imported, %s is as it was\n",
+                          TerminalText::safe(DevicePaths::root()).c_str());
         stop.reraise();
     }
-    if (!outcome) return PhoneCommand::failWith(error);
+    if (!outcome) return CommandLine::fail(error);
 
     const auto& phone = outcome->phone;
     std::printf("Imported the backup of %s (%s, iOS %s) from %s into %s: sms.db%s%s\n",
@@ -67,15 +69,15 @@ int ImportBackupCommand::run(const std::vector<std::string>& arguments) {
 
 void ImportBackupCommand::warnAboutGaps(const BackupImport::Outcome& outcome) {
     if (outcome.addressBookListedButAbsent)
-        std::fprintf(stderr,
-                     "brindlex-phone: the backup lists the address book but does not hold its file: every message "
-                     "is imported, but names will be missing (contacts not in the backup)\n");
+        ProgramLog::print(
+            "the backup lists the address book but does not hold its file: every message "
+            "is imported, but names will be missing (contacts not in the backup)\n");
     if (outcome.longTexts > 0)
-        std::fprintf(stderr,
-                     "brindlex-phone: %lld message%s a text longer than %d bytes; %s counted with %s text cut to "
-                     "that length\n",
-                     outcome.longTexts, outcome.longTexts == 1 ? " has" : "s have", SqliteHardening::kMaxValueBytes,
-                     outcome.longTexts == 1 ? "it is" : "they are", outcome.longTexts == 1 ? "its" : "their");
+        ProgramLog::print(
+            "%lld message%s a text longer than %d bytes; %s counted with %s text cut to "
+            "that length\n",
+            outcome.longTexts, outcome.longTexts == 1 ? " has" : "s have", SqliteHardening::kMaxValueBytes,
+            outcome.longTexts == 1 ? "it is" : "they are", outcome.longTexts == 1 ? "its" : "their");
 }
 
 void ImportBackupCommand::notifyDaemon() {
@@ -85,7 +87,7 @@ void ImportBackupCommand::notifyDaemon() {
         std::printf("Posted %s\n", notification);
         return;
     }
-    std::fprintf(stderr,
-                 "brindlex-phone: no session bus, so a running badge daemon was not told; the app and the "
-                 "daemon count the imported messages when they next start\n");
+    ProgramLog::print(
+        "no session bus, so a running badge daemon was not told; the app and the "
+        "daemon count the imported messages when they next start\n");
 }

@@ -1,4 +1,6 @@
 #include "tools/phone/MessageCommands.h"
+#include "platform/cli/CommandLine.h"
+#include "platform/TerminalText.h"
 
 #include "platform/DevicePaths.h"
 #include "platform/dbus/TelephonyCenter.h"
@@ -27,8 +29,8 @@ int MessageCommands::storeAndNotify(const std::vector<std::string>& arguments, b
     const char* notification =
         sent ? TelephonyCenter::kMessageSentNotification : TelephonyCenter::kMessageReceivedNotification;
     if (!TelephonyCenter::post(QString::fromLatin1(notification)))
-        return PhoneCommand::failWith(std::string("the message is stored, but ") + notification +
-                                      " could not be posted: no session bus");
+        return CommandLine::fail(std::string("the message is stored, but ") + notification +
+                                 " could not be posted: no session bus");
     std::printf("Posted %s\n", notification);
     return PhoneCommand::kSuccess;
 }
@@ -38,12 +40,12 @@ long long MessageCommands::store(const std::string& number, const std::string& t
     // Storing must not create a device root: a typo in BRINDLEX_DEVICE_ROOT
     // would otherwise leave a half-made one behind.
     if (!std::filesystem::exists(path)) {
-        PhoneCommand::failWith("no sms.db at " + path + "; create the device root with 'brindlex-phone init'");
+        CommandLine::fail("no sms.db at " + path + "; create the device root with 'brindlex-phone init'");
         return -1;
     }
     SmsDatabaseFixture database(path);
     const FixtureMessage message{number, text, static_cast<std::int64_t>(std::time(nullptr)), sent, "SMS"};
     const long long rowid = database.storeMessage(message);
-    if (rowid < 0) PhoneCommand::failWith(database.lastError());
+    if (rowid < 0) CommandLine::fail(database.lastError());
     return rowid;
 }

@@ -1,4 +1,6 @@
 #include "tools/phone/OpenCommand.h"
+#include "platform/cli/CommandLine.h"
+#include "platform/TerminalText.h"
 
 #include "tools/phone/PhoneCommand.h"
 
@@ -32,8 +34,7 @@ int OpenCommand::run(const std::vector<std::string>& arguments) {
     char* argv[] = {const_cast<char*>(app.c_str()), const_cast<char*>(arguments[0].c_str()), nullptr};
     pid_t pid = 0;
     if (posix_spawn(&pid, app.c_str(), nullptr, nullptr, argv, environ) != 0) {
-        std::fprintf(stderr, "brindlex-phone: cannot start %s\n", TerminalText::safe(app).c_str());
-        return PhoneCommand::kFailure;
+        return CommandLine::fail("cannot start " + app);
     }
     // A running app answers within moments; a new one keeps running.
     for (int i = 0; i < 30; ++i) {
@@ -43,9 +44,7 @@ int OpenCommand::run(const std::vector<std::string>& arguments) {
                 std::printf("Handed %s to the running app\n", TerminalText::safe(arguments[0]).c_str());
                 return PhoneCommand::kSuccess;
             }
-            std::fprintf(stderr, "brindlex-phone: the app could not take %s\n",
-                         TerminalText::safe(arguments[0]).c_str());
-            return PhoneCommand::kFailure;
+            return CommandLine::fail("the app could not take " + arguments[0]);
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }

@@ -4,6 +4,7 @@
 // or listens to. Each command is one row of the table below; adding one means
 // writing its runner and adding its row.
 #include "tools/phone/BadgeCommands.h"
+#include "platform/ProgramLog.h"
 #include "tools/phone/ContactCommands.h"
 #include "tools/phone/DeviceCommands.h"
 #include "tools/phone/ImportBackupCommand.h"
@@ -65,6 +66,7 @@ bool isVersion(std::string_view argument) { return argument == "--version" || ar
 }  // namespace
 
 int main(int argc, char** argv) {
+    ProgramLog::setProgramName("brindlex-phone");
     if (argc < 2) {
         printUsage(stderr);
         return PhoneCommand::kUsage;
@@ -78,13 +80,13 @@ int main(int argc, char** argv) {
         return PhoneCommand::kSuccess;
     }
     if (argv[1][0] == '-') {
-        std::fprintf(stderr, "brindlex-phone: unknown option '%s'\n\n", argv[1]);
+        ProgramLog::print("unknown option '%s'\n\n", argv[1]);
         printUsage(stderr);
         return PhoneCommand::kUsage;
     }
     const PhoneCommand* command = findCommand(argv[1]);
     if (!command) {
-        std::fprintf(stderr, "brindlex-phone: unknown command '%s'\n\n", argv[1]);
+        ProgramLog::print("unknown command '%s'\n\n", argv[1]);
         printUsage(stderr);
         return PhoneCommand::kUsage;
     }
@@ -97,7 +99,7 @@ int main(int argc, char** argv) {
     }
     // An import cut short is finished or undone before any command reads
     // the device root.
-    DeviceRootJournal::recoverAtStart("brindlex-phone");
+    DeviceRootJournal::recoverAtStart();
     const int status = command->run(arguments);
     if (status == PhoneCommand::kUsage) printUsage(stderr);
     return status;

@@ -4,6 +4,7 @@
 // Qt's offscreen platform: what ./run shows on a machine without a display,
 // and a quick way to look at every screen after a change.
 #include "app/shell/BrindlexAppDelegate.h"
+#include "platform/ProgramLog.h"
 #include "app/shell/Translations.h"
 #include "app/shell/RootViewController.h"
 #include "platform/AppBundle.h"
@@ -37,6 +38,7 @@ void save(PhoneWindow& window, const QString& name) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    ProgramLog::setProgramName("brindlex-screens");
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
     QCommandLineParser parser;
@@ -59,7 +61,7 @@ int main(int argc, char** argv) {
     RootViewController& root = *delegate.rootViewController();
     // The counts arrive from a background thread.
     if (!QTest::qWaitFor([&root] { return !root.isCounting(); }, 30000))
-        std::fprintf(stderr, "brindlex-screens: the main screen's count never arrived\n");
+        ProgramLog::print("the main screen's count never arrived\n");
     save(window, "main");
 
     // Every screen the main screen opens, one after the other.

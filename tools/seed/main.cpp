@@ -4,6 +4,7 @@
 // file. Lines ending in "-- old" are kept only for the older schema (5),
 // lines ending in "-- new" only for the newer one (6).
 #include "platform/SqliteDatabase.h"
+#include "platform/ProgramLog.h"
 
 #include <cstdio>
 #include <fstream>
@@ -37,13 +38,14 @@ std::string schemaFor(std::istream& in, bool sixOrLater) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    ProgramLog::setProgramName("brindlex-seed");
     if (argc != 4 || (std::string(argv[2]) != "5" && std::string(argv[2]) != "6")) {
-        std::fprintf(stderr, "usage: brindlex-seed SCHEMA.sql 5|6 OUTPUT.db\n");
+        ProgramLog::print("usage: brindlex-seed SCHEMA.sql 5|6 OUTPUT.db\n");
         return 2;
     }
     std::ifstream in(argv[1]);
     if (!in) {
-        std::fprintf(stderr, "brindlex-seed: cannot read %s\n", argv[1]);
+        ProgramLog::print("cannot read %s\n", argv[1]);
         return 1;
     }
     const std::string sql = schemaFor(in, std::string(argv[2]) == "6");
@@ -53,18 +55,18 @@ int main(int argc, char** argv) {
 
     SqliteDatabase db;
     if (!db.open(partial, SqliteDatabase::Mode::ReadWriteCreate)) {
-        std::fprintf(stderr, "brindlex-seed: cannot create %s: %s\n", partial.c_str(), db.lastError().c_str());
+        ProgramLog::print("cannot create %s: %s\n", partial.c_str(), db.lastError().c_str());
         return 1;
     }
     if (!db.exec(sql)) {
-        std::fprintf(stderr, "brindlex-seed: %s\n", db.lastError().c_str());
+        ProgramLog::print("%s\n", db.lastError().c_str());
         db.close();
         std::remove(partial.c_str());
         return 1;
     }
     db.close();
     if (std::rename(partial.c_str(), output.c_str()) != 0) {
-        std::fprintf(stderr, "brindlex-seed: cannot write %s\n", output.c_str());
+        ProgramLog::print("cannot write %s\n", output.c_str());
         return 1;
     }
     return 0;

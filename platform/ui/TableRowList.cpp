@@ -1,10 +1,11 @@
-#include "platform/ui/ListTableView.h"
+#include "platform/ui/TableRowList.h"
 
 #include "platform/ui/CellPainter.h"
-#include "platform/ui/ListTableItemDelegate.h"
-#include "platform/ui/ListTableModel.h"
-#include "platform/ui/ListTableViewDataSource.h"
-#include "platform/ui/ListTableViewDelegate.h"
+#include "platform/ui/TableRowItemDelegate.h"
+#include "platform/ui/TableRowModel.h"
+#include "platform/ui/TableView.h"
+#include "platform/ui/TableViewDataSource.h"
+#include "platform/ui/TableViewDelegate.h"
 #include "platform/ui/Theme.h"
 #include "platform/ui/ValueAnimation.h"
 
@@ -25,21 +26,17 @@ constexpr int kDeselectFadeMs = 300;
 
 }  // namespace
 
-ListTableView::ListTableView(QWidget* parent)
-    : QListView(parent), model_(new ListTableModel(this)), rowHeight_(Theme::defaultRowHeight),
+TableRowList::TableRowList(TableView& table, QWidget* parent)
+    : QListView(parent), table_(table), model_(new TableRowModel(this)),
       fade_(new ValueAnimation(this, kDeselectFadeMs, 1.0, 0.0, [this](qreal value) {
           fadeOpacity_ = value;
           if (fadingRow_) updateRow(*fadingRow_);
       })) {
     setModel(model_);
-    model_->setSpokenText([this](int row) {
-        ListTableRow description;
-        if (dataSource_) dataSource_->configureRow(*this, row, description);
-        return description.spokenText();
-    });
-    setItemDelegate(new ListTableItemDelegate([this](QPainter& painter, const QRect& rect, int row,
-                                                     bool selected) { paintRow(painter, rect, row, selected); },
-                                              [this] { return rowHeight_; }, this));
+    model_->setSpokenText([this](int row) { return describe(row).spokenText(); });
+    setItemDelegate(new TableRowItemDelegate([this](QPainter& painter, const QRect& rect, int row,
+                                                    bool selected) { paintRow(painter, rect, row, selected); },
+                                             [this] { return table_.rowHeight(); }, this));
     setUniformItemSizes(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -54,43 +51,28 @@ ListTableView::ListTableView(QWidget* parent)
     connect(fade_, &QVariantAnimation::finished, this, [this] { fadingRow_.reset(); });
 }
 
-ListTableView::~ListTableView() = default;
+TableRowList::~TableRowList() = default;
 
-void ListTableView::setDataSource(ListTableViewDataSource* dataSource) {
-    dataSource_ = dataSource;
-    setNeedsReload();
+TableViewRow TableRowList::describe(int row) const {
+    TableViewRow description;
+    if (TableViewDataSource* dataSource = table_.dataSource())
+        dataSource->describeRowAtIndexPath(table_, {0, row}, description);
+    return description;
 }
 
-void ListTableView::setDelegate(ListTableViewDelegate* delegate) { delegate_ = delegate; }
-
-void ListTableView::setRowHeight(int height) {
-    rowHeight_ = height;
-    setNeedsReload();
-}
-
-void ListTableView::setNeedsReload() {
-    needsReload_ = true;
-    if (isVisible()) reloadData();
-}
-
-void ListTableView::showEvent(QShowEvent* event) {
-    QListView::showEvent(event);
-    if (needsReload_) reloadData();
-}
-
-void ListTableView::reloadData() {
-    needsReload_ = false;
+void TableRowList::reloadData() {
     deleteConfirmation_.reset();
     pressedRow_.reset();
     fadingRow_.reset();
-    model_->resetRows(dataSource_ ? dataSource_->numberOfRows(*this) : 0);
-    verticalScrollBar()->setSingleStep(rowHeight_);
+    TableViewDataSource* dataSource = table_.dataSource();
+    model_->resetRows(dataSource ? dataSource->numberOfRowsInSection(table_, 0) : 0);
+    verticalScrollBar()->setSingleStep(table_.rowHeight());
     viewport()->update();
 }
 
-int ListTableView::numberOfRows() const { return model_->rowCount(); }
+int TableRowList::numberOfRows() const { return model_->rowCount(); }
 
-void ListTableView::deleteRowsAtIndexPaths(const QList<IndexPath>& indexPaths, bool) {
+void TableRowList::deleteRowsAtIndexPaths(const QList<IndexPath>& indexPaths) {
     QList<int> rows;
     for (const IndexPath& indexPath : indexPaths) rows.append(indexPath.row);
     // From the bottom up, so that each row number still names its row.
@@ -100,20 +82,20 @@ void ListTableView::deleteRowsAtIndexPaths(const QList<IndexPath>& indexPaths, b
     for (int row : rows) model_->rowRemoved(row);
 }
 
-std::optional<IndexPath> ListTableView::indexPathForSelectedRow() const {
+std::optional<IndexPath> TableRowList::indexPathForSelectedRow() const {
     const QModelIndexList selected = selectionModel()->selectedIndexes();
     if (selected.isEmpty()) return std::nullopt;
     return IndexPath{0, selected.first().row()};
 }
 
-void ListTableView::selectRowAtIndexPath(const IndexPath& indexPath, bool) {
+void TableRowList::selectRowAtIndexPath(const IndexPath& indexPath) {
     const QModelIndex index = model_->index(indexPath.row);
     if (!index.isValid()) return;
     selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
     scrollTo(index);
 }
 
-void ListTableView::deselectRowAtIndexPath(const IndexPath& indexPath, bool animated) {
+void TableRowList::deselectRowAtIndexPath(const IndexPath& indexPath, bool animated) {
     const QModelIndex index = model_->index(indexPath.row);
     if (!index.isValid() || !selectionModel()->isSelected(index)) return;
     selectionModel()->select(index, QItemSelectionModel::Deselect);
@@ -124,39 +106,52 @@ void ListTableView::deselectRowAtIndexPath(const IndexPath& indexPath, bool anim
     }
 }
 
-void ListTableView::setEditing(bool editing, bool) {
+void TableRowList::scrollToRow(int row, QAbstractItemView::ScrollHint hint) {
+    const QModelIndex index = model_->index(row);
+    if (index.isValid()) scrollTo(index, hint);
+}
+
+std::optional<IndexPath> TableRowList::indexPathForFocusedRow() const {
+    if (!hasFocus() || !currentIndex().isValid()) return std::nullopt;
+    return IndexPath{0, currentIndex().row()};
+}
+
+void TableRowList::setEditing(bool editing) {
     editing_ = editing;
     deleteConfirmation_.reset();
     viewport()->update();
 }
 
-QRect ListTableView::rectForRowAtIndexPath(const IndexPath& indexPath) const {
-    return visualRect(model_->index(indexPath.row));
+QRect TableRowList::rectForRow(int row) const { return visualRect(model_->index(row)); }
+
+TableViewCell::EditingStyle TableRowList::editingStyleFor(int row) const {
+    TableViewDataSource* dataSource = table_.dataSource();
+    if (!dataSource || !dataSource->canEditRowAtIndexPath(table_, {0, row})) return TableViewCell::EditingStyle::None;
+    TableViewDelegate* delegate = table_.delegate();
+    return delegate ? delegate->editingStyleForRowAtIndexPath(table_, {0, row}) : TableViewCell::EditingStyle::Delete;
 }
 
-TableViewCell::EditingStyle ListTableView::editingStyleFor(int row) const {
-    auto* self = const_cast<ListTableView*>(this);
-    if (!dataSource_ || !dataSource_->canEditRowAtIndexPath(*self, {0, row})) return TableViewCell::EditingStyle::None;
-    return delegate_ ? delegate_->editingStyleForRowAtIndexPath(*self, {0, row}) : TableViewCell::EditingStyle::Delete;
+void TableRowList::commit(TableViewCell::EditingStyle style, int row) {
+    if (TableViewDataSource* dataSource = table_.dataSource()) dataSource->commitEditingStyle(table_, style, {0, row});
 }
 
-QRect ListTableView::editingControlRect(const QRect& rowRect) const {
+QRect TableRowList::editingControlRect(const QRect& rowRect) const {
     return QRect(rowRect.left(), rowRect.top(), Theme::editingControlWidth, rowRect.height());
 }
 
-QRect ListTableView::deleteButtonRect(const QRect& rowRect) const {
+QRect TableRowList::deleteButtonRect(const QRect& rowRect) const {
     return CellPainter::deleteButtonRect(rowRect).toAlignedRect();
 }
 
-void ListTableView::showDeleteConfirmation(std::optional<int> row) {
+void TableRowList::showDeleteConfirmation(std::optional<int> row) {
     if (deleteConfirmation_) updateRow(*deleteConfirmation_);
     deleteConfirmation_ = row;
     if (row) updateRow(*row);
 }
 
-void ListTableView::updateRow(int row) { viewport()->update(visualRect(model_->index(row))); }
+void TableRowList::updateRow(int row) { viewport()->update(visualRect(model_->index(row))); }
 
-void ListTableView::tapRow(int row) {
+void TableRowList::tapRow(int row) {
     if (deleteConfirmation_) {
         // A tap beside an offered Delete button only withdraws the offer.
         showDeleteConfirmation(std::nullopt);
@@ -166,10 +161,10 @@ void ListTableView::tapRow(int row) {
     fade_->stop();
     fadingRow_.reset();
     selectionModel()->setCurrentIndex(model_->index(row), QItemSelectionModel::ClearAndSelect);
-    if (delegate_) delegate_->didSelectRowAtIndexPath(*this, {0, row});
+    if (TableViewDelegate* delegate = table_.delegate()) delegate->didSelectRowAtIndexPath(table_, {0, row});
 }
 
-void ListTableView::mousePressEvent(QMouseEvent* event) {
+void TableRowList::mousePressEvent(QMouseEvent* event) {
     // Taps are handled here rather than by the view's own selection, so that
     // a drag can become a swipe and only a release selects, as on the phone.
     pressPosition_ = event->position().toPoint();
@@ -200,7 +195,7 @@ void ListTableView::mousePressEvent(QMouseEvent* event) {
     }
 }
 
-void ListTableView::mouseMoveEvent(QMouseEvent* event) {
+void TableRowList::mouseMoveEvent(QMouseEvent* event) {
     if (!tracking_) return;
     const QPoint moved = event->position().toPoint() - pressPosition_;
     if (moved.manhattanLength() <= kTapSlop) return;
@@ -216,7 +211,7 @@ void ListTableView::mouseMoveEvent(QMouseEvent* event) {
     }
 }
 
-void ListTableView::mouseReleaseEvent(QMouseEvent* event) {
+void TableRowList::mouseReleaseEvent(QMouseEvent* event) {
     if (!tracking_ || event->button() != Qt::LeftButton) return;
     tracking_ = false;
     if (pressedRow_) {
@@ -229,12 +224,12 @@ void ListTableView::mouseReleaseEvent(QMouseEvent* event) {
     const int row = index.row();
     if (pressOnDeleteButton_) {
         showDeleteConfirmation(std::nullopt);
-        if (dataSource_) dataSource_->commitEditingStyle(*this, TableViewCell::EditingStyle::Delete, {0, row});
+        commit(TableViewCell::EditingStyle::Delete, row);
         return;
     }
     if (pressOnControl_) {
         if (editingStyleFor(row) == TableViewCell::EditingStyle::Insert) {
-            if (dataSource_) dataSource_->commitEditingStyle(*this, TableViewCell::EditingStyle::Insert, {0, row});
+            commit(TableViewCell::EditingStyle::Insert, row);
             return;
         }
         showDeleteConfirmation(deleteConfirmation_ == row ? std::nullopt : std::optional(row));
@@ -243,29 +238,30 @@ void ListTableView::mouseReleaseEvent(QMouseEvent* event) {
     tapRow(row);
 }
 
-void ListTableView::mouseDoubleClickEvent(QMouseEvent* event) {
+void TableRowList::mouseDoubleClickEvent(QMouseEvent* event) {
     // A second click is one more tap, not an edit.
     mousePressEvent(event);
 }
 
-void ListTableView::contextMenuEvent(QContextMenuEvent* event) {
+void TableRowList::contextMenuEvent(QContextMenuEvent* event) {
     const QModelIndex index = indexAt(event->pos());
     if (index.isValid() && editingStyleFor(index.row()) == TableViewCell::EditingStyle::Delete)
         showDeleteConfirmation(index.row());
 }
 
-void ListTableView::paintEvent(QPaintEvent* event) {
+void TableRowList::paintEvent(QPaintEvent* event) {
     QListView::paintEvent(event);
     // A plain table is ruled all the way down, as if empty rows followed.
     QPainter painter(viewport());
     const int rows = numberOfRows();
     int y = rows > 0 ? visualRect(model_->index(rows - 1)).bottom() + 1 : 0;
-    for (y += rowHeight_ - 1; y < viewport()->height(); y += rowHeight_)
+    const int rowHeight = table_.rowHeight();
+    for (y += rowHeight - 1; y < viewport()->height(); y += rowHeight)
         painter.fillRect(QRect(0, y, viewport()->width(), 1), Theme::plainSeparator());
     paintFocusRing(painter);
 }
 
-void ListTableView::paintFocusRing(QPainter& painter) const {
+void TableRowList::paintFocusRing(QPainter& painter) const {
     if (!hasFocus() || !currentIndex().isValid()) return;
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(Theme::focusRingColor(), 2));
@@ -273,7 +269,7 @@ void ListTableView::paintFocusRing(QPainter& painter) const {
     painter.drawRoundedRect(QRectF(visualRect(currentIndex())).adjusted(2, 2, -2, -3), 6, 6);
 }
 
-void ListTableView::keyPressEvent(QKeyEvent* event) {
+void TableRowList::keyPressEvent(QKeyEvent* event) {
     const int row = currentIndex().isValid() ? currentIndex().row() : -1;
     const bool plain = !(event->modifiers() & ~Qt::KeypadModifier);
     if (plain && row >= 0) {
@@ -282,9 +278,9 @@ void ListTableView::keyPressEvent(QKeyEvent* event) {
         case Qt::Key_Enter:
         case Qt::Key_Space: tapRow(row); return;
         case Qt::Key_Delete:
-            if (!dataSource_ || editingStyleFor(row) != TableViewCell::EditingStyle::Delete) return;
+            if (editingStyleFor(row) != TableViewCell::EditingStyle::Delete) return;
             showDeleteConfirmation(std::nullopt);
-            dataSource_->commitEditingStyle(*this, TableViewCell::EditingStyle::Delete, {0, row});
+            commit(TableViewCell::EditingStyle::Delete, row);
             return;
         default: break;
         }
@@ -303,9 +299,8 @@ void ListTableView::keyPressEvent(QKeyEvent* event) {
     QListView::keyPressEvent(event);
 }
 
-void ListTableView::paintRow(QPainter& painter, const QRect& rect, int row, bool selected) const {
-    ListTableRow description;
-    if (dataSource_) dataSource_->configureRow(*const_cast<ListTableView*>(this), row, description);
+void TableRowList::paintRow(QPainter& painter, const QRect& rect, int row, bool selected) const {
+    const TableViewRow description = describe(row);
     CellPainter::paintPlainCell(painter, rect, description.backgroundColor);
     const bool selectable = description.selectionStyle != TableViewCell::SelectionStyle::None;
     const qreal lit = (selected || pressedRow_ == row) ? 1.0 : (fadingRow_ == row ? fadeOpacity_ : 0.0);
@@ -354,8 +349,8 @@ void ListTableView::paintRow(QPainter& painter, const QRect& rect, int row, bool
     if (confirming) CellPainter::paintDeleteButton(painter, deleteButtonRect(rect), TableViewCell::tr("Delete"), false);
 }
 
-void ListTableView::paintStandardTexts(QPainter& painter, const QRect& content, const ListTableRow& description,
-                                       bool lit) const {
+void TableRowList::paintStandardTexts(QPainter& painter, const QRect& content, const TableViewRow& description,
+                                      bool lit) const {
     if (description.text.isEmpty() && description.detailText.isEmpty() && description.image.isNull()) return;
     int left = content.left() + kTextMargin;
     if (!description.image.isNull()) {
@@ -397,12 +392,12 @@ void ListTableView::paintStandardTexts(QPainter& painter, const QRect& content, 
                      detailMetrics.elidedText(description.detailText, Qt::ElideRight, detailArea.width()));
 }
 
-void ListTableView::paintItems(QPainter& painter, const QRect& content, const ListTableRow& description,
-                               bool lit) const {
+void TableRowList::paintItems(QPainter& painter, const QRect& content, const TableViewRow& description,
+                              bool lit) const {
     // Frames are in the row's own points, shifted with the content in
     // editing mode.
     const QPoint origin(content.left(), content.top());
-    for (const ListTableRow::Item& item : description.items) {
+    for (const TableViewRow::Item& item : description.items) {
         const QRect frame = item.frame.translated(origin);
         if (!item.pixmap.isNull()) {
             painter.drawPixmap(frame.topLeft(), item.pixmap);

@@ -11,12 +11,12 @@
 
 #include <vector>
 
-// What one row of a ListTableView shows, filled by its data source each
-// time the row is painted: the standard texts of a table cell, and any
+// What one row of a TableView that draws its rows shows, filled by its
+// data source each time the row is painted: the standard texts of a table cell, and any
 // labels and images placed by frames in the row's points (painted in the
 // order added, later ones on top). Nothing here is a widget, so a list of
 // any length costs only the rows in view.
-struct ListTableRow {
+struct TableViewRow {
     struct Item {
         QRect frame;
         QString text;

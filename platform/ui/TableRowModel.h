@@ -4,13 +4,14 @@
 
 #include <functional>
 
-// The row count behind a ListTableView. The rows' contents come from the
-// list's data source at paint time; the model only tells the view how many
-// rows there are and which ones went away.
-class ListTableModel : public QAbstractListModel {
+// The row count behind the rows a TableView draws. The rows' contents come
+// from the table's data source at paint time; the model only tells the view
+// how many rows there are and which ones went away, and answers a screen
+// reader with what a row says.
+class TableRowModel : public QAbstractListModel {
     Q_OBJECT
 public:
-    explicit ListTableModel(QObject* parent = nullptr);
+    explicit TableRowModel(QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;

@@ -1,10 +1,10 @@
-#include "platform/ui/ListTableModel.h"
+#include "platform/ui/TableRowModel.h"
 
-ListTableModel::ListTableModel(QObject* parent) : QAbstractListModel(parent) {}
+TableRowModel::TableRowModel(QObject* parent) : QAbstractListModel(parent) {}
 
-int ListTableModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows_; }
+int TableRowModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows_; }
 
-QVariant ListTableModel::data(const QModelIndex& index, int role) const {
+QVariant TableRowModel::data(const QModelIndex& index, int role) const {
     // The rows are painted, not displayed as text; only assistive
     // technology asks for words.
     if (role == Qt::AccessibleTextRole && spokenText_ && index.isValid() && index.row() < rows_)
@@ -12,13 +12,13 @@ QVariant ListTableModel::data(const QModelIndex& index, int role) const {
     return {};
 }
 
-void ListTableModel::resetRows(int count) {
+void TableRowModel::resetRows(int count) {
     beginResetModel();
     rows_ = qMax(0, count);
     endResetModel();
 }
 
-void ListTableModel::rowRemoved(int row) {
+void TableRowModel::rowRemoved(int row) {
     if (row < 0 || row >= rows_) return;
     beginRemoveRows(QModelIndex(), row, row);
     --rows_;
