@@ -3,7 +3,7 @@
 #include "common/MessageSources.h"
 #include "common/PhoneProfile.h"
 #include "platform/DevicePaths.h"
-#include "platform/SqliteLog.h"
+#include "platform/ProgramLog.h"
 
 #include <charconv>
 #include <filesystem>
@@ -21,7 +21,7 @@ void StandInSource::registerKind() {
 SyncStatus StandInSource::open() {
     std::ifstream in(path_);
     if (!in) {
-        SqliteLog::failure("syncing: opening " + path_, "cannot read the file");
+        ProgramLog::failure("syncing: opening " + path_, "cannot read the file");
         return SyncStatus::CannotOpenSmsDatabase;
     }
     lines_.clear();
