@@ -6,7 +6,7 @@
 #include "common/Person.h"
 #include "common/SettingsKeys.h"
 #include "common/SettingsStore.h"
-#include "common/SmsHelper.h"
+#include "common/CounterStore.h"
 #include "platform/DevicePaths.h"
 
 #include <sys/stat.h>
@@ -46,7 +46,7 @@ bool BadgeEvent::CTSMSEvent(const std::string& name) {
     const std::time_t start = BillingPeriod::daemonPeriodStart(values, hooks_.now());
     std::optional<int> badge;
     if (badgeType != BadgeType::Off) {
-        const Counted<int> count = SmsHelper::countBadgeFrom(start, &excluded, badgeType, quota);
+        const Counted<int> count = CounterStore::forCurrentPhone().countBadgeFrom(start, &excluded, badgeType, quota);
         if (count) {
             badge = count.value();
             hooks_.setBadge(*badge);

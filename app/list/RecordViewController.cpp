@@ -4,7 +4,7 @@
 #include "app/list/MailComposer.h"
 #include "app/list/MyTableViewCell.h"
 #include "app/shell/MessageTypeText.h"
-#include "common/SmsHelper.h"
+#include "common/CounterStore.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/ListTableRow.h"
@@ -145,7 +145,7 @@ void RecordViewController::alertViewClickedButtonAtIndex(AlertView& alertView, i
 }
 
 void RecordViewController::deletePendingRecord() {
-    if (!SmsHelper::deleteRow(pendingRowid_)) {
+    if (!CounterStore::forCurrentPhone().deleteRow(pendingRowid_)) {
         showDeleteFailed();
         return;
     }

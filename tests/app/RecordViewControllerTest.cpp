@@ -4,7 +4,7 @@
 #include "app/list/DirectionImage.h"
 #include "app/list/MyTableViewCell.h"
 #include "app/list/RecordViewController.h"
-#include "common/SmsHelper.h"
+#include "common/CounterStore.h"
 #include "platform/SqliteDatabase.h"
 #include "platform/SqliteStatement.h"
 #include "platform/ui/BarButtonItem.h"
@@ -277,7 +277,7 @@ TEST_F(RecordViewControllerTest, DeletingARowThatIsAlreadyGoneKeepsTheListConsis
 
     // Gone from the database behind the list's back: the delete still ends
     // with the row gone.
-    ASSERT_TRUE(SmsHelper::deleteRow(wednesday));
+    ASSERT_TRUE(CounterStore::forCurrentPhone().deleteRow(wednesday));
     AlertView::setPresetAnswerForTesting(1);
     list.commitEditingStyle(*list.tableView(), TableViewCell::EditingStyle::Delete, {0, 0});
     EXPECT_EQ(list.tableView()->numberOfRows(), 2);
