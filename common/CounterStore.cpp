@@ -22,7 +22,7 @@ CounterStore::Statements statementsFor(CountVariant variant) {
     const std::string rows = "select smscount, address, date, text, rowid from message where " + only;
     const std::string period = " and date >= ? and date <= ?";
     // Oldest first: the order in which the group count meets the addresses.
-    const std::string periodRows = "select address, flags, smscount from message where " + only;
+    const std::string periodRows = "select address, (flags = 2 OR flags = 3), smscount from message where " + only;
     const std::string oldestFirst = " order by date, rowid";
     const std::string sum = "select sum(smscount) from message where " + only;
     const std::string badgeRows = "select smscount, address from message where " + only;
@@ -294,8 +294,7 @@ Counted<int> CounterStore::groupCount(std::optional<Direction> only, Bound from,
             found = indexOf.emplace(std::string(address), totals.size()).first;
             totals.push_back({found->first, 0});
         }
-        if (directionOfFlags(rows->columnInt(1)))
-            totals[found->second].segments += static_cast<int>(rows->columnInt(2));
+        if (rows->columnInt(1) != 0) totals[found->second].segments += static_cast<int>(rows->columnInt(2));
     }
     if (step == SqliteStatement::Step::Error) {
         session.fail();

@@ -132,7 +132,7 @@ public:
     struct Statements {
         std::string receivedRows;
         std::string sentRows;
-        std::string periodRows;  // address, flags and segments of every row of the period, oldest first
+        std::string periodRows;  // address, whether a message, segments; every row of the period, oldest first
         std::string receivedPeriodRows;
         std::string sentPeriodRows;
         std::string allAddresses;

@@ -258,6 +258,42 @@ TEST_P(CountingTest, GroupsMergeAContactsAddressesAndKeepBareNumbersApart) {
     EXPECT_EQ(everyone[3].name(), "Zed");
 }
 
+// The charts list people in the order the counter database has always listed
+// its distinct addresses: the older file in the order they are first met,
+// oldest row first (ties by row), the newer one sorted by address. An address
+// whose rows in the period are neither sent nor received is listed with 0
+// when both directions are counted.
+TEST_P(CountingTest, GroupsListPeopleInTheOrderTheDatabaseListsItsAddresses) {
+    received("300", kT + 5, 1);
+    sent("100", kT + 1, 2);
+    received("200", kT + 1, 4);
+    sent("050", kT + 9, 8);
+    sent("300", kT, 16);
+    row("999", kT + 3, 5, 32);
+    auto groupOf = [](std::optional<Direction> only) {
+        std::vector<Person> people;
+        std::vector<int> counts;
+        CounterStore store = CounterStore::forCurrentPhone();
+        const Counted<int> added = !only ? store.countGroupFrom(kT, kT + 10, people, counts, nullptr)
+                                   : *only == Direction::Sent
+                                       ? store.countOutgoingGroupFrom(kT, kT + 10, people, counts, nullptr)
+                                       : store.countIncomingGroupFrom(kT, kT + 10, people, counts, nullptr);
+        EXPECT_TRUE(added.ok()) << added;
+        std::vector<std::pair<std::string, int>> listed;
+        for (std::size_t i = 0; i < people.size(); ++i) listed.emplace_back(people[i].name(), counts[i]);
+        return listed;
+    };
+    using Listed = std::vector<std::pair<std::string, int>>;
+    if (newSchema()) {
+        EXPECT_EQ(groupOf(std::nullopt), (Listed{{"050", 8}, {"100", 2}, {"200", 4}, {"300", 17}, {"999", 0}}));
+        EXPECT_EQ(groupOf(Direction::Sent), (Listed{{"050", 8}, {"100", 2}, {"300", 16}}));
+    } else {
+        EXPECT_EQ(groupOf(std::nullopt), (Listed{{"300", 17}, {"100", 2}, {"200", 4}, {"999", 0}, {"050", 8}}));
+        EXPECT_EQ(groupOf(Direction::Sent), (Listed{{"300", 16}, {"100", 2}, {"050", 8}}));
+    }
+    EXPECT_EQ(groupOf(Direction::Received), (Listed{{"200", 4}, {"300", 1}}));
+}
+
 TEST_P(CountingTest, BadgeForEveryTypeWithAndWithoutQuota) {
     received("3125550199", kT, 130);
     sent("3125550199", kT + 5, 20);
