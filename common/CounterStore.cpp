@@ -24,6 +24,8 @@ CounterStore::Statements statementsFor(CountVariant variant) {
     // Oldest first: the order in which the group count meets the addresses.
     const std::string periodRows = "select address, (flags = 2 OR flags = 3), smscount from message where " + only;
     const std::string oldestFirst = " order by date, rowid";
+    const std::string periodMessages =
+        "select address, flags = 2, flags = 3, smscount, date, text, rowid from message where " + only;
     const std::string sum = "select sum(smscount) from message where " + only;
     const std::string badgeRows = "select smscount, address from message where " + only;
     const std::string from = " and date >= ?";
@@ -34,6 +36,9 @@ CounterStore::Statements statementsFor(CountVariant variant) {
         periodRows + "date >= ? and date <= ?" + oldestFirst,
         periodRows + "flags = 2" + period + oldestFirst,
         periodRows + "flags = 3" + period + oldestFirst,
+        periodMessages + "date >= ? and date <= ?" + oldestFirst,
+        periodMessages + "flags = 2" + period + oldestFirst,
+        periodMessages + "flags = 3" + period + oldestFirst,
         variant == CountVariant::SmsServiceOnly
             ? "SELECT DISTINCT address FROM message WHERE type = 'SMS' order by address"
             : "SELECT DISTINCT address FROM message order by address",
@@ -300,8 +305,12 @@ Counted<int> CounterStore::groupCount(std::optional<Direction> only, Bound from,
         session.fail();
         return Counted<int>::failed(session.failure());
     }
-    listInAddressOrder(totals);
+    return mergeTotals(session, totals, personArray, countArray);
+}
 
+int CounterStore::mergeTotals(CountingSession& session, std::vector<AddressTotal>& totals,
+                              std::vector<Person>& personArray, std::vector<int>& countArray) const {
+    listInAddressOrder(totals);
     int added = 0;
     for (const AddressTotal& total : totals) {
         const CountingSession::Verdict& verdict = session.verdictFor(total.address);
@@ -310,6 +319,63 @@ Counted<int> CounterStore::groupCount(std::optional<Direction> only, Bound from,
         mergeInto(personArray, countArray, verdict, total.address, total.segments);
     }
     return added;
+}
+
+const std::string& CounterStore::forDirections(MessageType type, const std::string& all, const std::string& received,
+                                               const std::string& sent) {
+    const auto directions = countedDirections(type, Direction::Received);
+    if (directions.size() > 1) return all;
+    return directions.front() == Direction::Received ? received : sent;
+}
+
+Counted<int> CounterStore::countGroupAndMessages(MessageType type, Direction firstOfBoth, Bound from, Bound to,
+                                                 std::vector<Person>& personArray, std::vector<int>& countArray,
+                                                 const std::vector<Person>* excludedPerson, std::vector<Sms>& records) {
+    if (!from || !to) return 0;
+    CountingSession session = beginCounting(excludedPerson);
+    if (!session.isOpen()) return Counted<int>::failed(session.failure());
+    SqliteStatement* rows = session.statement(forDirections(
+        type, statements_.periodMessages, statements_.receivedPeriodMessages, statements_.sentPeriodMessages));
+    if (!rows) return Counted<int>::failed(session.failure());
+    rows->bindInt(1, boundValue(*from));
+    rows->bindInt(2, boundValue(*to));
+
+    // The rows come oldest first; each direction's records keep that order,
+    // which is the order its own count lists them in.
+    std::vector<Sms> byDirection[2];
+    std::vector<AddressTotal> totals;
+    std::unordered_map<std::string, std::size_t, StringHash, std::equal_to<>> indexOf;
+    int total = 0;
+    SqliteStatement::Step step;
+    while ((step = rows->step()) == SqliteStatement::Step::Row) {
+        const std::string_view address = textOf(*rows, 0);
+        if (address.empty()) continue;
+        auto found = indexOf.find(address);
+        if (found == indexOf.end()) {
+            found = indexOf.emplace(std::string(address), totals.size()).first;
+            totals.push_back({found->first, 0});
+        }
+        const bool received = rows->columnInt(1) != 0;
+        if (!received && rows->columnInt(2) == 0) continue;
+        const CountingSession::Verdict& verdict = session.verdictFor(address);
+        if (!verdict.counted) continue;
+        const int segments = static_cast<int>(rows->columnInt(3));
+        totals[found->second].segments += segments;
+        total += segments;
+        byDirection[received ? 0 : 1].emplace_back(
+            verdict.person, std::string(address), static_cast<std::time_t>(rows->columnInt(4)), rows->columnString(5),
+            received ? Direction::Received : Direction::Sent, rows->columnInt(6));
+    }
+    if (step == SqliteStatement::Step::Error) {
+        session.fail();
+        return Counted<int>::failed(session.failure());
+    }
+    mergeTotals(session, totals, personArray, countArray);
+    for (const Direction direction : countedDirections(type, firstOfBoth)) {
+        std::vector<Sms>& some = byDirection[direction == Direction::Received ? 0 : 1];
+        records.insert(records.end(), std::make_move_iterator(some.begin()), std::make_move_iterator(some.end()));
+    }
+    return total;
 }
 
 void CounterStore::listInAddressOrder(std::vector<AddressTotal>& totals) const {

@@ -106,6 +106,15 @@ public:
     Counted<int> countGroupOf(MessageType type, Bound from, Bound to, std::vector<Person>& personArray,
                               std::vector<int>& countArray, const std::vector<Person>* excludedPerson);
 
+    // The group count of `type` into the two arrays, as countGroupOf, and
+    // the total of `type` with its records, as countMessages with
+    // `firstOfBoth`, read in one pass over the period's rows: the numbers a
+    // chart draws. Returns the total; on a failure the arrays and the
+    // records are untouched.
+    Counted<int> countGroupAndMessages(MessageType type, Direction firstOfBoth, Bound from, Bound to,
+                                       std::vector<Person>& personArray, std::vector<int>& countArray,
+                                       const std::vector<Person>* excludedPerson, std::vector<Sms>& records);
+
     // `persons` with every person of the counter database merged in (contacts
     // merged over their addresses, and bare numbers), the whole list sorted
     // by name; or why the database could not be read.
@@ -135,6 +144,10 @@ public:
         std::string periodRows;  // address, whether a message, segments; every row of the period, oldest first
         std::string receivedPeriodRows;
         std::string sentPeriodRows;
+        // Every column of the same rows: address, whether received, whether sent, segments, date, text, rowid.
+        std::string periodMessages;
+        std::string receivedPeriodMessages;
+        std::string sentPeriodMessages;
         std::string allAddresses;
         std::string badgeSumSent;
         std::string badgeSumReceived;
@@ -160,6 +173,14 @@ private:
     Counted<int> groupCount(std::optional<Direction> only, Bound from, Bound to, std::vector<Person>& personArray,
                             std::vector<int>& countArray, const std::vector<Person>* excludedPerson);
     void listInAddressOrder(std::vector<AddressTotal>& totals) const;
+    // Merges the counted addresses of `totals` into the arrays, in the order
+    // the addresses are listed; the segments added.
+    int mergeTotals(CountingSession& session, std::vector<AddressTotal>& totals, std::vector<Person>& personArray,
+                    std::vector<int>& countArray) const;
+    // The period statement of the directions `type` counts: one of the three
+    // `all`, `received`, `sent`.
+    static const std::string& forDirections(MessageType type, const std::string& all, const std::string& received,
+                                            const std::string& sent);
 
     std::string path_;
     CountVariant variant_;

@@ -6,9 +6,6 @@ Counted<int> PersonTotals::generate(CounterStore& store, CounterStore::Bound fro
     persons.clear();
     counts.clear();
     records.clear();
-    const Counted<int> grouped = store.countGroupOf(messageType, from, to, persons, counts, &excluded);
     // The chart's total has always listed the sent messages first.
-    const Counted<int> total =
-        store.countMessages(messageType, Direction::Sent, from, to, nullptr, &excluded, &records);
-    return grouped ? total : grouped;
+    return store.countGroupAndMessages(messageType, Direction::Sent, from, to, persons, counts, &excluded, records);
 }
