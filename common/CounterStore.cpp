@@ -344,23 +344,29 @@ Counted<int> CounterStore::countGroupAndMessages(MessageType type, Direction fir
     // which is the order its own count lists them in.
     std::vector<Sms> byDirection[2];
     std::vector<AddressTotal> totals;
-    std::unordered_map<std::string, std::size_t, StringHash, std::equal_to<>> indexOf;
+    // Each address is looked up once per row, for its total and its verdict
+    // alike (the session keeps its verdicts in place).
+    struct Seen {
+        std::size_t index;
+        const CountingSession::Verdict* verdict;
+    };
+    std::unordered_map<std::string, Seen, StringHash, std::equal_to<>> seen;
     int total = 0;
     SqliteStatement::Step step;
     while ((step = rows->step()) == SqliteStatement::Step::Row) {
         const std::string_view address = textOf(*rows, 0);
         if (address.empty()) continue;
-        auto found = indexOf.find(address);
-        if (found == indexOf.end()) {
-            found = indexOf.emplace(std::string(address), totals.size()).first;
+        auto found = seen.find(address);
+        if (found == seen.end()) {
+            found = seen.emplace(std::string(address), Seen{totals.size(), &session.verdictFor(address)}).first;
             totals.push_back({found->first, 0});
         }
         const bool received = rows->columnInt(1) != 0;
         if (!received && rows->columnInt(2) == 0) continue;
-        const CountingSession::Verdict& verdict = session.verdictFor(address);
+        const CountingSession::Verdict& verdict = *found->second.verdict;
         if (!verdict.counted) continue;
         const int segments = static_cast<int>(rows->columnInt(3));
-        totals[found->second].segments += segments;
+        totals[found->second.index].segments += segments;
         total += segments;
         byDirection[received ? 0 : 1].emplace_back(
             verdict.person, std::string(address), static_cast<std::time_t>(rows->columnInt(4)), rows->columnString(5),
@@ -373,7 +379,10 @@ Counted<int> CounterStore::countGroupAndMessages(MessageType type, Direction fir
     mergeTotals(session, totals, personArray, countArray);
     for (const Direction direction : countedDirections(type, firstOfBoth)) {
         std::vector<Sms>& some = byDirection[direction == Direction::Received ? 0 : 1];
-        records.insert(records.end(), std::make_move_iterator(some.begin()), std::make_move_iterator(some.end()));
+        if (records.empty())
+            records.swap(some);
+        else
+            records.insert(records.end(), std::make_move_iterator(some.begin()), std::make_move_iterator(some.end()));
     }
     return total;
 }
