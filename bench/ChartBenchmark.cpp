@@ -11,12 +11,12 @@
 // per-person counts and the period's total with its records. The report data
 // is the period's records of both directions sorted by date and summed month
 // by month. Every figure is the median of R runs after one warm-up run.
-#include "app/charts/ChartData.h"
 #include "app/charts/MonthlyReport.h"
 #include "bench/BenchDevice.h"
 #include "bench/BenchReport.h"
+#include "common/CounterStore.h"
 #include "common/Person.h"
-#include "common/SmsHelper.h"
+#include "common/PersonTotals.h"
 #include "platform/SystemVersion.h"
 
 #include <cstdio>
@@ -33,7 +33,7 @@ constexpr int kWhatWidth = 34;
 void measure(const std::string& version, int runs) {
     const std::string sms = SystemVersion::isSixOrLater(version) ? "type = 'SMS' AND " : "";
     const std::vector<Person> noExclusions;
-    const SmsHelper::Bound from = kFrom, to = kTo;
+    const CounterStore::Bound from = kFrom, to = kTo;
 
     const double groupByAddress = secondsOf(
         [&] {
@@ -48,11 +48,12 @@ void measure(const std::string& version, int runs) {
             std::vector<Person> people;
             std::vector<int> counts;
             std::vector<Sms> records;
-            ChartData::generate(from, to, MessageType::Both, noExclusions, people, counts, records);
+            CounterStore store = CounterStore::forCurrentPhone();
+            PersonTotals::generate(store, from, to, MessageType::Both, noExclusions, people, counts, records);
             persons = people.size();
         },
         runs);
-    BenchReport::printRatio({"chart data, both directions", chart, groupByAddress, 5}, kWhatWidth);
+    BenchReport::printRatio({"chart data, both directions", chart, groupByAddress, 2}, kWhatWidth);
 
     const double groupByMonth = secondsOf(
         [&] {
@@ -65,8 +66,12 @@ void measure(const std::string& version, int runs) {
         },
         runs);
     std::size_t months = 0;
-    const double reportData =
-        secondsOf([&] { months = MonthlyReport::months(MonthlyReport::records(from, to, noExclusions)).size(); }, runs);
+    const double reportData = secondsOf(
+        [&] {
+            CounterStore store = CounterStore::forCurrentPhone();
+            months = MonthlyReport::months(MonthlyReport::records(store, from, to, noExclusions)).size();
+        },
+        runs);
     BenchReport::printRatio({"report data", reportData, groupByMonth, 5}, kWhatWidth);
     std::printf("  (%zu persons in the chart, %zu months in the report)\n", persons, months);
 }

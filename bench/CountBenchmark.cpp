@@ -11,8 +11,8 @@
 // Every figure is the median of R runs after one warm-up run.
 #include "bench/BenchDevice.h"
 #include "bench/BenchReport.h"
+#include "common/CounterStore.h"
 #include "common/Person.h"
-#include "common/SmsHelper.h"
 #include "platform/SystemVersion.h"
 
 #include <string>
@@ -42,12 +42,13 @@ void report(const char* what, double ours, double floor, double target) {
 void measure(const std::string& version, int runs) {
     const std::string sms = SystemVersion::isSixOrLater(version) ? "type = 'SMS' AND " : "";
     const std::vector<Person> excluded = twentyExclusions();
-    const SmsHelper::Bound from = kFrom, to = kTo;
+    const CounterStore::Bound from = kFrom, to = kTo;
 
     auto direct = [&](const std::vector<Person>* exclusions) {
         std::vector<Sms> records;
-        SmsHelper::countIncomingFrom(from, to, nullptr, exclusions, &records);
-        SmsHelper::countOutgoingFrom(from, to, nullptr, exclusions, &records);
+        CounterStore store = CounterStore::forCurrentPhone();
+        store.countIncomingFrom(from, to, nullptr, exclusions, &records);
+        store.countOutgoingFrom(from, to, nullptr, exclusions, &records);
     };
     const double scan = secondsOf(
         [&] {
@@ -73,18 +74,20 @@ void measure(const std::string& version, int runs) {
         [&] {
             std::vector<Person> people;
             std::vector<int> counts;
-            SmsHelper::countGroupFrom(from, to, people, counts, nullptr);
+            CounterStore::forCurrentPhone().countGroupFrom(from, to, people, counts, nullptr);
         },
         runs);
-    report("countGroupFrom", group, groupBy, 5);
+    report("countGroupFrom", group, groupBy, 2);
 
     const double sum = secondsOf(
         [&] {
             plainScan("select sum(smscount) from message where " + sms + "(flags = 2 OR flags = 3) and date >= ?", 1);
         },
         runs);
-    report("countBadgeFrom, 20 exclusions",
-           secondsOf([&] { SmsHelper::countBadgeFrom(from, &excluded, BadgeType::Both, 0); }, runs), sum, 4);
+    report(
+        "countBadgeFrom, 20 exclusions",
+        secondsOf([&] { CounterStore::forCurrentPhone().countBadgeFrom(from, &excluded, BadgeType::Both, 0); }, runs),
+        sum, 4);
 }
 
 }  // namespace

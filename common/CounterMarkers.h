@@ -22,6 +22,10 @@ public:
         std::int64_t sent = 0;
     };
 
+    // The marker after the newest date copied: one second later, saturating
+    // rather than wrapping for a date at the very end of the range.
+    static constexpr std::int64_t after(std::int64_t newest) { return newest == INT64_MAX ? INT64_MAX : newest + 1; }
+
     // Creates the table when missing; call inside the sync's transaction.
     static bool ensureTable(SqliteDatabase& counter);
     // The stored copy; nothing when none was ever written (or it is unreadable).

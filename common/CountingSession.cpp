@@ -1,53 +1,41 @@
 #include "common/CountingSession.h"
 
-#include "common/PhoneProfile.h"
 #include "platform/AddressBook.h"
-#include "platform/ProgramLog.h"
 
 #include <algorithm>
 
-CountingSession::CountingSession(const std::vector<Person>* excludedPerson)
-    : excluded_(excludedPerson && !excludedPerson->empty() ? excludedPerson : nullptr) {
+CountingSession::CountingSession(const SqliteDatabase& database, StatementCache& statements, std::string_view path,
+                                 const std::vector<Person>* excludedPerson)
+    : database_(&database), statements_(&statements),
+      excluded_(excludedPerson && !excludedPerson->empty() ? excludedPerson : nullptr), path_(path) {
     AddressBook::shared().refreshIfChanged();
-    const PhoneProfile profile = PhoneProfile::find();
-    countVariant_ = profile.countVariant();
-    path_ = profile.counterDatabase();
-    if (!database_.open(path_, SqliteDatabase::Mode::ReadOnly)) {
-        fail("counting: opening " + path_);
-        return;
-    }
-    // A group count reads the rows of every address through the address
-    // index, jumping around the table: with SQLite's default 2 MB page cache
-    // most of those jumps re-read pages from the file. Reading the file
-    // through a memory map instead shares the system's own cache of it, with
-    // no copies and nothing to allocate per operation.
-    database_.exec("PRAGMA mmap_size = 268435456");
+    if (!database.isOpen()) fail();
+}
+
+CountingSession::~CountingSession() {
+    for (SqliteStatement* statement : handedOut_) statement->reset();
 }
 
 SqliteStatement* CountingSession::statement(const std::string& sql) {
-    auto found = statements_.find(sql);
-    if (found == statements_.end()) {
+    auto found = statements_->find(sql);
+    if (found == statements_->end()) {
         SqliteStatement prepared;
-        if (!prepared.prepare(database_, sql)) {
-            fail("counting: preparing a query of the counter database");
+        if (!prepared.prepare(*database_, sql)) {
+            fail();
             return nullptr;
         }
-        found = statements_.emplace(sql, std::move(prepared)).first;
+        found = statements_->emplace(sql, std::move(prepared)).first;
     }
-    found->second.reset();
-    found->second.clearBindings();
-    return &found->second;
+    SqliteStatement* statement = &found->second;
+    statement->reset();
+    statement->clearBindings();
+    if (std::find(handedOut_.begin(), handedOut_.end(), statement) == handedOut_.end()) handedOut_.push_back(statement);
+    return statement;
 }
 
-void CountingSession::fail(std::string_view doing) {
+void CountingSession::fail() {
     if (failed()) return;
-    failureDoing_ = doing;
-    failureError_ = database_.lastError();
-    failure_ = "cannot read the counter database " + path_ + ": " + failureError_;
-}
-
-void CountingSession::logFailure() const {
-    if (failed()) ProgramLog::failure(failureDoing_, failureError_);
+    failure_ = "cannot read the counter database " + path_ + ": " + database_->lastError();
 }
 
 const CountingSession::Verdict& CountingSession::verdictFor(std::string_view address) {
@@ -65,6 +53,7 @@ CountingSession::Verdict CountingSession::judge(const std::string& address) cons
     Person::Resolution resolution = Person::resolveAddress(address);
     if (resolution.contactFound) {
         if (!resolution.contactHasName || excludesPerson(resolution.person)) return verdict;
+        verdict.contact = true;
         verdict.person = std::make_shared<const Person>(std::move(resolution.person));
     } else {
         if (excludesNumber(address)) return verdict;

@@ -4,21 +4,14 @@
 #include "platform/DataLock.h"
 #include "common/SettingsKeys.h"
 #include "common/SettingsStore.h"
-#include "common/SmsHelper.h"
+#include "common/CounterMarkers.h"
+#include "common/CounterStore.h"
 #include "platform/DevicePaths.h"
 #include "platform/TerminalText.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <vector>
-
-namespace {
-
-// The stored marker for the newest date copied: one second later,
-// saturating at the end of the range.
-std::int64_t markerAfter(std::int64_t newest) { return newest == INT64_MAX ? INT64_MAX : newest + 1; }
-
-}  // namespace
 
 MarkerSync::Outcome MarkerSync::syncWithStoredMarkers() {
     DataLock lock;
@@ -27,12 +20,12 @@ MarkerSync::Outcome MarkerSync::syncWithStoredMarkers() {
     if (!settings) return outcome;
 
     std::vector<std::int64_t> markers;
-    outcome.status = SmsHelper::copyRMessagesFrom(SettingsStore::lastSyncReceived(&*settings),
-                                                  SettingsStore::lastSyncSent(&*settings), markers);
+    outcome.status = CounterStore::forCurrentPhone().copyRMessagesFrom(
+        SettingsStore::lastSyncReceived(&*settings), SettingsStore::lastSyncSent(&*settings), markers);
     outcome.ran = true;
     const bool stored = SettingsStore::update([&](PropertyList& stored) {
-        stored.setInteger(SettingsKeys::kLastSyncReceived, markerAfter(markers.at(0)));
-        stored.setInteger(SettingsKeys::kLastSyncSent, markerAfter(markers.at(1)));
+        stored.setInteger(SettingsKeys::kLastSyncReceived, CounterMarkers::after(markers.at(0)));
+        stored.setInteger(SettingsKeys::kLastSyncSent, CounterMarkers::after(markers.at(1)));
     });
     // The counter database holds its own copy of the markers, so nothing is
     // copied twice; the settings file catches up with the next sync.
@@ -52,7 +45,7 @@ bool MarkerSync::resetMarkers() {
 MarkerSync::ClearOutcome MarkerSync::clearAndResync() {
     DataLock lock;
     ClearOutcome outcome;
-    if (!resetMarkers() || !SmsHelper::clearDB()) return outcome;
+    if (!resetMarkers() || !CounterStore::forCurrentPhone().clearDB()) return outcome;
     outcome.cleared = true;
     outcome.sync = syncWithStoredMarkers();
     return outcome;

@@ -26,10 +26,6 @@ namespace {
 // was.
 std::int64_t unchanged(std::int64_t marker) { return marker == INT64_MIN ? INT64_MIN : marker - 1; }
 
-// The marker after `newest`: one second later, saturating rather than
-// wrapping for a date at the very end of the range.
-std::int64_t after(std::int64_t newest) { return newest == INT64_MAX ? INT64_MAX : newest + 1; }
-
 enum class Plan { AfterMark, Dated, Merge };
 enum class End { Done, ReadFailed, InsertFailed };
 
@@ -344,7 +340,7 @@ SyncStatus MessageCopy::run(std::int64_t rFrom, std::int64_t sFrom, std::vector<
     }
     // Markers that did not move are not written again: a sync that found
     // nothing new then commits an empty transaction, which touches no disk.
-    const CounterMarkers::Markers next{after(rMax), after(sMax)};
+    const CounterMarkers::Markers next{CounterMarkers::after(rMax), CounterMarkers::after(sMax)};
     const bool moved = !committed || committed->received != next.received || committed->sent != next.sent;
     if (moved && !CounterMarkers::write(counter, next)) {
         counter.logFailure("syncing: storing the sync markers in " + counterPath);

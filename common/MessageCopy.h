@@ -23,6 +23,6 @@
 // still handed back for the settings file, where other readers look for them.
 class MessageCopy {
 public:
-    // See SmsHelper::copyRMessagesFrom.
+    // See CounterStore::copyRMessagesFrom.
     static SyncStatus run(std::int64_t rFrom, std::int64_t sFrom, std::vector<std::int64_t>& returnValue);
 };

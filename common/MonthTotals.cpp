@@ -48,13 +48,13 @@ int segmentsOfText(const std::string& text, std::u16string& buffer) {
 
 }  // namespace
 
-std::vector<Sms> MonthTotals::records(SmsHelper::Bound from, SmsHelper::Bound to, const std::vector<Person>& excluded) {
+std::vector<Sms> MonthTotals::records(CounterStore& store, CounterStore::Bound from, CounterStore::Bound to,
+                                      const std::vector<Person>& excluded) {
     std::vector<Sms> list;
     // Every message, sent ones first; the sort keeps that order within a second.
     // What cannot be read is left out (the app's monthly report draws what
     // it gets).
-    static_cast<void>(
-        SmsHelper::countMessages(MessageType::Both, Direction::Sent, from, to, nullptr, &excluded, &list));
+    static_cast<void>(store.countMessages(MessageType::Both, Direction::Sent, from, to, nullptr, &excluded, &list));
     std::stable_sort(list.begin(), list.end(), [](const Sms& a, const Sms& b) { return a.compare(b) < 0; });
     return list;
 }

@@ -3,7 +3,7 @@
 #include "common/MessageType.h"
 #include "common/Person.h"
 #include "common/Sms.h"
-#include "common/SmsHelper.h"
+#include "common/CounterStore.h"
 
 #include <vector>
 
@@ -16,9 +16,9 @@ public:
     // Empties the three arrays, then fills `persons` and `counts` (index for
     // index) with the per-person counts of `messageType` and `records` with the messages behind the total,
     // sent before received for both. Returns the total, or why the counter
-    // database could not be read (the arrays then hold what was found).
+    // database could not be read (the arrays then stay empty).
     // Without a bound everything stays empty and the total is 0.
-    static Counted<int> generate(SmsHelper::Bound from, SmsHelper::Bound to, MessageType messageType,
-                                 const std::vector<Person>& excluded, std::vector<Person>& persons,
-                                 std::vector<int>& counts, std::vector<Sms>& records);
+    static Counted<int> generate(CounterStore& store, CounterStore::Bound from, CounterStore::Bound to,
+                                 MessageType messageType, const std::vector<Person>& excluded,
+                                 std::vector<Person>& persons, std::vector<int>& counts, std::vector<Sms>& records);
 };

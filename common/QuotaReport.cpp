@@ -18,23 +18,23 @@ bool sameIgnoringCase(const std::string& a, const std::string& b) {
 }
 
 // The segments of one direction, collecting the messages behind them.
-Counted<int> directCount(Direction direction, const QuotaReport::Options& options, std::vector<Sms>& records) {
+Counted<int> directCount(CounterStore& store, Direction direction, const QuotaReport::Options& options,
+                         std::vector<Sms>& records) {
     const Person* person = options.person ? &*options.person : nullptr;
-    const SmsHelper::Bound from = options.period.from;
-    const SmsHelper::Bound to = options.period.to;
-    return direction == Direction::Received
-               ? SmsHelper::countIncomingFrom(from, to, person, &options.excluded, &records)
-               : SmsHelper::countOutgoingFrom(from, to, person, &options.excluded, &records);
+    const CounterStore::Bound from = options.period.from;
+    const CounterStore::Bound to = options.period.to;
+    return direction == Direction::Received ? store.countIncomingFrom(from, to, person, &options.excluded, &records)
+                                            : store.countOutgoingFrom(from, to, person, &options.excluded, &records);
 }
 
 // The chart's per-person counts; with a person filter only that person's
 // entry is left, since the chart itself always shows everybody.
-Counted<std::vector<QuotaReport::PersonRow>> personRows(const QuotaReport::Options& options) {
+Counted<std::vector<QuotaReport::PersonRow>> personRows(CounterStore& store, const QuotaReport::Options& options) {
     std::vector<Person> persons;
     std::vector<int> counts;
     std::vector<Sms> records;
-    const Counted<int> total = PersonTotals::generate(options.period.from, options.period.to, options.messageType,
-                                                      options.excluded, persons, counts, records);
+    const Counted<int> total = PersonTotals::generate(store, options.period.from, options.period.to,
+                                                      options.messageType, options.excluded, persons, counts, records);
     if (!total) return total.failureAs<std::vector<QuotaReport::PersonRow>>();
     std::vector<QuotaReport::PersonRow> rows;
     for (std::size_t i = 0; i < persons.size(); ++i) {
@@ -51,12 +51,13 @@ Counted<QuotaReport::Result> QuotaReport::build(const Options& options) {
     result.period = options.period;
     result.quota = options.quota;
 
+    CounterStore store = CounterStore::forCurrentPhone();
     // As the main screen counts its total: received first, then sent.
     std::vector<Sms> records;
     for (const Direction direction : {Direction::Received, Direction::Sent}) {
         if (options.messageType == (direction == Direction::Received ? MessageType::Sent : MessageType::Received))
             continue;
-        const Counted<int> count = directCount(direction, options, records);
+        const Counted<int> count = directCount(store, direction, options, records);
         if (!count) return count.failureAs<Result>();
         (direction == Direction::Received ? result.received : result.sent) = count.value();
     }
@@ -64,7 +65,7 @@ Counted<QuotaReport::Result> QuotaReport::build(const Options& options) {
     result.messages = static_cast<int>(records.size());
     if (options.quota > 0) result.quotaLeft = std::max(0, options.quota - result.segments);
 
-    Counted<std::vector<PersonRow>> persons = personRows(options);
+    Counted<std::vector<PersonRow>> persons = personRows(store, options);
     if (!persons) return persons.failureAs<Result>();
     result.persons = std::move(persons.value());
     // Most messages first; the chart's own order is the database's.
@@ -95,17 +96,18 @@ std::optional<QuotaReport::Period> QuotaReport::previousPeriod(const PropertyLis
     return Period{BillingPeriod::periodStart(day, lastMoment), lastMoment};
 }
 
-std::optional<Person> QuotaReport::findPerson(const std::string& nameOrNumber) {
-    std::vector<Person> persons;
-    SmsHelper::getUniquePerson(persons);
+Counted<std::optional<Person>> QuotaReport::findPerson(const std::string& nameOrNumber) {
+    const Counted<std::vector<Person>> everyone = CounterStore::forCurrentPhone().getUniquePerson();
+    if (!everyone) return everyone.failureAs<std::optional<Person>>();
+    const std::vector<Person>& persons = everyone.value();
     for (const Person& person : persons)
-        if (sameIgnoringCase(person.name(), nameOrNumber)) return person;
+        if (sameIgnoringCase(person.name(), nameOrNumber)) return std::optional<Person>(person);
     for (const Person& person : persons)
-        if (person.containsNumber(nameOrNumber)) return person;
+        if (person.containsNumber(nameOrNumber)) return std::optional<Person>(person);
     // A contact's number typed another way than its messages spell it.
     const Person::Resolution contact = Person::resolveAddress(nameOrNumber);
-    if (!contact.contactFound) return std::nullopt;
+    if (!contact.contactFound) return std::optional<Person>();
     for (const Person& person : persons)
-        if (person.recordID() == contact.person.recordID()) return person;
-    return std::nullopt;
+        if (person.recordID() == contact.person.recordID()) return std::optional<Person>(person);
+    return std::optional<Person>();
 }

@@ -4,7 +4,7 @@
 #include "common/Counted.h"
 #include "common/MonthTotals.h"
 #include "common/Person.h"
-#include "common/SmsHelper.h"
+#include "common/CounterStore.h"
 
 #include <ctime>
 #include <optional>
@@ -66,6 +66,7 @@ public:
     // The person of the counter database a command line names: a contact or
     // number by its name (ignoring case), or the person one of whose numbers
     // matches `nameOrNumber`. Contacts come with every address they used, as
-    // the person picker offers them. None when nobody matches.
-    static std::optional<Person> findPerson(const std::string& nameOrNumber);
+    // the person picker offers them. None when nobody matches; a failure
+    // when the counter database cannot be read.
+    static Counted<std::optional<Person>> findPerson(const std::string& nameOrNumber);
 };

@@ -7,7 +7,7 @@
 #include "common/PhoneProfile.h"
 #include "common/SettingsKeys.h"
 #include "common/SettingsStore.h"
-#include "common/SmsHelper.h"
+#include "common/CounterStore.h"
 #include "platform/DevicePaths.h"
 
 #include <sys/stat.h>
@@ -47,7 +47,7 @@ bool BadgeEvent::CTSMSEvent(const std::string& name) {
     const std::time_t start = BillingPeriod::daemonPeriodStart(values, hooks_.now());
     std::optional<int> badge;
     if (badgeType != BadgeType::Off) {
-        const Counted<int> count = SmsHelper::countBadgeFrom(start, &excluded, badgeType, quota);
+        const Counted<int> count = CounterStore::forCurrentPhone().countBadgeFrom(start, &excluded, badgeType, quota);
         if (count) {
             badge = count.value();
             hooks_.setBadge(*badge);

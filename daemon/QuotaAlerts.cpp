@@ -2,7 +2,7 @@
 #include "platform/ProgramLog.h"
 
 #include "common/QuotaAlertSettings.h"
-#include "common/SmsHelper.h"
+#include "common/CounterStore.h"
 #include "daemon/QuotaAlertRule.h"
 #include "daemon/QuotaAlertState.h"
 #include "platform/BundleIdentifier.h"
@@ -66,7 +66,9 @@ long long QuotaAlerts::usedCount(const BadgeEvent::Reading& reading) const {
     // The badge of a "Total" type already is the count; no second pass.
     if (reading.badgeValue && measured == reading.badgeType) return *reading.badgeValue;
     // A count that fails announces nothing.
-    return SmsHelper::countBadgeFrom(reading.periodStart, reading.excluded, measured, reading.quota).valueOr(-1);
+    return CounterStore::forCurrentPhone()
+        .countBadgeFrom(reading.periodStart, reading.excluded, measured, reading.quota)
+        .valueOr(-1);
 }
 
 QString QuotaAlerts::summary(int percent) {

@@ -8,7 +8,7 @@
 #include "common/PhoneProfile.h"
 #include "common/Seeding.h"
 #include "common/SegmentCounter.h"
-#include "common/SmsHelper.h"
+#include "common/CounterStore.h"
 #include "fuzz/FuzzCheck.h"
 #include "fuzz/ScratchDeviceRoot.h"
 #include "platform/DevicePaths.h"
@@ -71,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ScratchDeviceRoot::writeFile(DevicePaths::smsDatabase(), data, size);
     freshCounterDatabase();
     std::vector<std::int64_t> markers;
-    SmsHelper::copyRMessagesFrom(0, 0, markers);
+    CounterStore::forCurrentPhone().copyRMessagesFrom(0, 0, markers);
     FUZZ_CHECK(markers.size() == 2, "two markers come back");
     FUZZ_CHECK(markers[0] >= -1 && markers[1] >= -1, "no marker runs behind the one passed in");
     checkStoredRows();

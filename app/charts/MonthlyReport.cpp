@@ -7,9 +7,9 @@
 // The counting lives in the counter store, where the command-line report
 // shares it; the report only names the months in its locale.
 
-std::vector<Sms> MonthlyReport::records(SmsHelper::Bound from, SmsHelper::Bound to,
+std::vector<Sms> MonthlyReport::records(CounterStore& store, CounterStore::Bound from, CounterStore::Bound to,
                                         const std::vector<Person>& excluded) {
-    return MonthTotals::records(from, to, excluded);
+    return MonthTotals::records(store, from, to, excluded);
 }
 
 std::vector<MonthlyReport::MonthRow> MonthlyReport::months(const std::vector<Sms>& records, const QLocale& locale) {

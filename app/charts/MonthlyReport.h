@@ -2,7 +2,7 @@
 
 #include "common/Person.h"
 #include "common/Sms.h"
-#include "common/SmsHelper.h"
+#include "common/CounterStore.h"
 
 #include <QLocale>
 #include <QString>
@@ -23,7 +23,8 @@ public:
 
     // The messages of the period in both directions without the excluded
     // numbers, oldest first (sent before received within one second).
-    static std::vector<Sms> records(SmsHelper::Bound from, SmsHelper::Bound to, const std::vector<Person>& excluded);
+    static std::vector<Sms> records(CounterStore& store, CounterStore::Bound from, CounterStore::Bound to,
+                                    const std::vector<Person>& excluded);
 
     // One row per month, in the order of `records`, which must be sorted by
     // date; a received message (flags 2) counts as incoming, any other as

@@ -4,7 +4,7 @@
 #include "common/ExclusionList.h"
 #include "common/SettingsKeys.h"
 #include "common/SettingsStore.h"
-#include "common/SmsHelper.h"
+#include "common/CounterStore.h"
 #include "platform/AddressBook.h"
 #include "platform/PropertyList.h"
 
@@ -97,5 +97,5 @@ void MainScreenSettings::storeLastDate(std::time_t now) {
 }
 
 Counted<int> MainScreenSettings::badgeCount() const {
-    return SmsHelper::countBadgeFrom(from, &excludedPersonArray, badgeType, smsquota);
+    return CounterStore::forCurrentPhone().countBadgeFrom(from, &excludedPersonArray, badgeType, smsquota);
 }

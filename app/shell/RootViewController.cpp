@@ -1,6 +1,5 @@
 #include "app/shell/RootViewController.h"
 
-#include "app/charts/ChartData.h"
 #include "app/charts/ChartViewController.h"
 #include "app/charts/MonthlyReport.h"
 #include "app/charts/ReportViewController.h"
@@ -15,10 +14,11 @@
 #include "app/shell/BackgroundWork.h"
 #include "app/shell/MessageTypeText.h"
 #include "app/shell/PeriodButton.h"
+#include "common/CounterStore.h"
 #include "common/MarkerSync.h"
+#include "common/PersonTotals.h"
 #include "common/PhoneProfile.h"
 #include "common/SettingsStore.h"
-#include "common/SmsHelper.h"
 #include "platform/BundleIdentifier.h"
 #include "platform/DevicePaths.h"
 #include "platform/FileIdentity.h"
@@ -57,6 +57,15 @@ const QString kNoCount = QStringLiteral("\u2013");
 const QColor kArrowGrey(90, 90, 90);
 
 void setBadge(int value) { IconBadge::setBadge(QString::fromUtf8(kBundleIdentifier), value); }
+
+// The people of the counter database, for the person filter; nobody, and one
+// line on standard error, when it cannot be read.
+std::vector<Person> peopleOfCounterStore() {
+    Counted<std::vector<Person>> persons = CounterStore::forCurrentPhone().getUniquePerson();
+    if (persons) return std::move(persons.value());
+    ProgramLog::failure("listing the people of the counter database", persons.failure());
+    return {};
+}
 
 std::function<void(int)>& iconBadgeSetter() {
     static std::function<void(int)> setter = setBadge;
@@ -108,16 +117,11 @@ void RootViewController::setUpComponents() {
     // The people of the counter database, for the person filter: a group
     // over every address, too long for the UI thread on a large database.
     ++pendingLoads_;
-    work_->run<std::vector<Person>>(
-        [] {
-            std::vector<Person> persons;
-            SmsHelper::getUniquePerson(persons);
-            return persons;
-        },
-        [this](std::vector<Person> persons) {
-            --pendingLoads_;
-            model_->setPersonArray(std::move(persons));
-        });
+    work_->run<std::vector<Person>>([] { return peopleOfCounterStore(); },
+                                    [this](std::vector<Person> persons) {
+                                        --pendingLoads_;
+                                        model_->setPersonArray(std::move(persons));
+                                    });
 }
 
 void RootViewController::buildNavigationBar() {
@@ -295,8 +299,8 @@ void RootViewController::updateMessageCount() {
          excluded = settings.excludedPersonArray] {
             ScreenCount result;
             // For both: received first, then sent, into the same list.
-            result.count = SmsHelper::countMessages(type, Direction::Received, from, to, person ? &*person : nullptr,
-                                                    &excluded, &result.records);
+            result.count = CounterStore::forCurrentPhone().countMessages(
+                type, Direction::Received, from, to, person ? &*person : nullptr, &excluded, &result.records);
             // Oldest first, as the list expects (it shows the newest on top);
             // records of the same second keep their counted order.
             std::stable_sort(result.records.begin(), result.records.end(),
@@ -577,7 +581,12 @@ void RootViewController::generateChart() {
     work_->run<ChartResult>(
         [type, from = settings.from, to = settings.to, excluded = settings.excludedPersonArray] {
             ChartResult result;
-            result.total = ChartData::generate(from, to, type, excluded, result.persons, result.counts, result.records);
+            CounterStore store = CounterStore::forCurrentPhone();
+            const Counted<int> total =
+                PersonTotals::generate(store, from, to, type, excluded, result.persons, result.counts, result.records);
+            // The chart draws what could be counted; the line says why the rest could not.
+            if (!total) ProgramLog::failure("counting the messages per person", total.failure());
+            result.total = total.valueOr(0);
             return result;
         },
         [this, sequence, type, from, to](ChartResult result) {
@@ -599,7 +608,8 @@ void RootViewController::generateReport() {
     work_->run<ReportResult>(
         // The locale is read here, on the UI thread, where it is set.
         [from, to, excluded = settings.excludedPersonArray, locale = QLocale()] {
-            return ReportResult{MonthlyReport::months(MonthlyReport::records(from, to, excluded), locale)};
+            CounterStore store = CounterStore::forCurrentPhone();
+            return ReportResult{MonthlyReport::months(MonthlyReport::records(store, from, to, excluded), locale)};
         },
         [this, sequence, from, to](ReportResult result) {
             if (sequence != reportSequence_) return;
@@ -652,7 +662,7 @@ void RootViewController::clearDB() {
     work_->run<ClearResult>(
         [] {
             ClearResult result{MarkerSync::clearAndResync(), {}};
-            if (result.outcome.cleared) SmsHelper::getUniquePerson(result.persons);
+            if (result.outcome.cleared) result.persons = peopleOfCounterStore();
             return result;
         },
         [this](ClearResult result) {

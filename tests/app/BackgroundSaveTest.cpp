@@ -7,7 +7,7 @@
 
 #include "app/filters/PreferencesViewController.h"
 #include "app/shell/BackgroundWork.h"
-#include "common/SmsHelper.h"
+#include "common/CounterStore.h"
 
 #include <memory>
 #include <vector>
@@ -50,7 +50,7 @@ protected:
 TEST_F(BackgroundSaveTest, ClearDbKeepsTheWindowAnsweringAndThenShowsTheResyncedNumbers) {
     app_.launch();
     screen().model().setSelectedPerson(Person::bareNumber("4155550101", -1));
-    ASSERT_TRUE(SmsHelper::deleteRow(1));  // comes back from sms.db with the resync
+    ASSERT_TRUE(CounterStore::forCurrentPhone().deleteRow(1));  // comes back from sms.db with the resync
     screen().updateMessageCount();
     app_.waitForCounts();
     EXPECT_EQ(total(), "1");

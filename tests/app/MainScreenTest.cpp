@@ -7,8 +7,8 @@
 #include "app/list/RecordViewController.h"
 #include "app/shell/SingleInstance.h"
 #include "common/MarkerSync.h"
+#include "common/CounterStore.h"
 #include "common/PhoneProfile.h"
-#include "common/SmsHelper.h"
 #include "platform/SqliteDatabase.h"
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/Label.h"
@@ -328,7 +328,7 @@ TEST_F(MainScreenTest, ClearDatabaseAsksFirstThenResyncs) {
     EXPECT_TRUE(app_.root().model().selectedPerson());
 
     // A row deleted from the counter database comes back from sms.db.
-    ASSERT_TRUE(SmsHelper::deleteRow(1));
+    ASSERT_TRUE(CounterStore::forCurrentPhone().deleteRow(1));
     AlertView::setPresetAnswerForTesting(1);  // OK
     AlertView::resetShownForTesting();
     app_.root().confirmClearDB();

@@ -1,7 +1,7 @@
 #include "ScreenDriver.h"
 
 #include "app/filters/PersonSelectViewController.h"
-#include "common/SmsHelper.h"
+#include "common/CounterStore.h"
 
 namespace {
 
@@ -77,9 +77,9 @@ TEST_F(PersonSelectViewControllerTest, BackKeepsTheChoiceAndAnEmptyDatabaseOffer
     app_.store("3125550199", kNow - 80, false);
     emit app_.window().activated();
     app_.waitForCounts();  // the sync runs in the background
-    std::vector<Person> persons;
-    SmsHelper::getUniquePerson(persons);
-    app_.root().model().setPersonArray(std::move(persons));
+    Counted<std::vector<Person>> persons = CounterStore::forCurrentPhone().getUniquePerson();
+    ASSERT_TRUE(persons.ok()) << persons.failure();
+    app_.root().model().setPersonArray(std::move(persons.value()));
     screen = open();
     ASSERT_TRUE(screen);
     ASSERT_EQ(screen->tableView()->numberOfRowsInSection(0), 2);

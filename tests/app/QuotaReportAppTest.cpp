@@ -2,14 +2,14 @@
 // per-person and per-month numbers must be those of the main screen, the
 // chart data and the monthly report, for every message type, with a person
 // filter and with the saved exclusions.
-#include "app/charts/ChartData.h"
 #include "app/charts/MonthlyReport.h"
 #include "app/shell/MainScreenSettings.h"
 #include "common/ExclusionList.h"
+#include "common/PersonTotals.h"
 #include "common/QuotaReport.h"
 #include "common/Seeding.h"
 #include "common/SettingsStore.h"
-#include "common/SmsHelper.h"
+#include "common/CounterStore.h"
 #include "platform/DevicePaths.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TempDeviceRoot.h"
@@ -33,7 +33,7 @@ protected:
         ASSERT_TRUE(DemoDevice::populate(root_.path(), "6.1.3", kNow, &error)) << error;
         Seeding::copyIfNeeded();
         std::vector<std::int64_t> markers;
-        ASSERT_EQ(SmsHelper::copyRMessagesFrom(0, 0, markers), SyncStatus::Ok);
+        ASSERT_EQ(CounterStore::forCurrentPhone().copyRMessagesFrom(0, 0, markers), SyncStatus::Ok);
     }
 
     // The main screen as it stands after launch with the stored settings.
@@ -50,10 +50,12 @@ protected:
         const Person* person = screen.selectedPerson ? &*screen.selectedPerson : nullptr;
         int total = 0;
         if (screen.messageType != MessageType::Sent)
-            total += SmsHelper::countIncomingFrom(screen.from, screen.to, person, &screen.excludedPersonArray, records)
+            total += CounterStore::forCurrentPhone()
+                         .countIncomingFrom(screen.from, screen.to, person, &screen.excludedPersonArray, records)
                          .value();
         if (screen.messageType != MessageType::Received)
-            total += SmsHelper::countOutgoingFrom(screen.from, screen.to, person, &screen.excludedPersonArray, records)
+            total += CounterStore::forCurrentPhone()
+                         .countOutgoingFrom(screen.from, screen.to, person, &screen.excludedPersonArray, records)
                          .value();
         return total;
     }
@@ -99,8 +101,9 @@ TEST_F(QuotaReportAppTest, EveryMessageTypeGivesTheAppsTotalsPersonsAndMonths) {
         std::vector<Person> persons;
         std::vector<int> counts;
         std::vector<Sms> chartRecords;
-        EXPECT_EQ(ChartData::generate(screen.from, screen.to, type, screen.excludedPersonArray, persons, counts,
-                                      chartRecords),
+        CounterStore store = CounterStore::forCurrentPhone();
+        EXPECT_EQ(PersonTotals::generate(store, screen.from, screen.to, type, screen.excludedPersonArray, persons,
+                                         counts, chartRecords),
                   report.segments);
         std::map<std::string, int> chart;
         for (std::size_t i = 0; i < persons.size(); ++i) chart[persons[i].name()] += counts[i];
@@ -116,8 +119,9 @@ TEST_F(QuotaReportAppTest, MonthsAreTheMonthlyReportsOverAYear) {
     options.period.from = kNow - 365 * 86400;
     const QuotaReport::Result report = QuotaReport::build(options).value();
 
+    CounterStore store = CounterStore::forCurrentPhone();
     const auto appRows =
-        MonthlyReport::months(MonthlyReport::records(options.period.from, options.period.to, options.excluded),
+        MonthlyReport::months(MonthlyReport::records(store, options.period.from, options.period.to, options.excluded),
                               QLocale(QLocale::English, QLocale::UnitedStates));
     ASSERT_EQ(report.months.size(), appRows.size());
     ASSERT_GE(appRows.size(), 12u);
@@ -132,9 +136,9 @@ TEST_F(QuotaReportAppTest, MonthsAreTheMonthlyReportsOverAYear) {
 }
 
 TEST_F(QuotaReportAppTest, APersonFilterCountsAsTheMainScreenWithThatPersonChosen) {
-    const std::optional<Person> anna = QuotaReport::findPerson("anna becker");
+    const std::optional<Person> anna = QuotaReport::findPerson("anna becker").value();
     ASSERT_TRUE(anna) << "names match whatever their case";
-    EXPECT_EQ(QuotaReport::findPerson(anna->numSet().front())->recordID(), anna->recordID());
+    EXPECT_EQ(QuotaReport::findPerson(anna->numSet().front()).value()->recordID(), anna->recordID());
 
     QuotaReport::Options options = reportOptions(MessageType::Both);
     options.person = anna;
@@ -150,7 +154,9 @@ TEST_F(QuotaReportAppTest, APersonFilterCountsAsTheMainScreenWithThatPersonChose
     for (const auto& month : report.months) monthly += month.incoming + month.outgoing;
     EXPECT_EQ(monthly, report.segments) << "the months hold only Anna's messages";
 
-    EXPECT_FALSE(QuotaReport::findPerson("Nobody Atall"));
+    const Counted<std::optional<Person>> nobody = QuotaReport::findPerson("Nobody Atall");
+    ASSERT_TRUE(nobody.ok()) << nobody.failure();
+    EXPECT_FALSE(nobody.value());
 }
 
 TEST_F(QuotaReportAppTest, PeriodsFollowTheAppsModes) {

@@ -5,8 +5,8 @@
 #include "app/list/MessageStore.h"
 #include "app/list/MyTableViewCell.h"
 #include "app/list/RecordViewController.h"
+#include "common/CounterStore.h"
 #include "common/PhoneProfile.h"
-#include "common/SmsHelper.h"
 #include "platform/SqliteDatabase.h"
 #include "platform/SqliteStatement.h"
 #include "platform/ui/BarButtonItem.h"
@@ -279,7 +279,7 @@ TEST_F(RecordViewControllerTest, DeletingARowThatIsAlreadyGoneKeepsTheListConsis
 
     // Gone from the database behind the list's back: the delete still ends
     // with the row gone.
-    ASSERT_TRUE(SmsHelper::deleteRow(wednesday));
+    ASSERT_TRUE(CounterStore::forCurrentPhone().deleteRow(wednesday));
     AlertView::setPresetAnswerForTesting(1);
     list.commitEditingStyle(*list.tableView(), TableViewCell::EditingStyle::Delete, {0, 0});
     EXPECT_EQ(list.tableView()->numberOfRowsInSection(0), 2);

@@ -3,7 +3,7 @@
 #include "common/MarkerSync.h"
 #include "common/Seeding.h"
 #include "common/SettingsStore.h"
-#include "common/SmsHelper.h"
+#include "common/CounterStore.h"
 #include "common/SmsReader.h"
 #include "platform/SqliteDatabase.h"
 #include "platform/SqliteStatement.h"
@@ -156,7 +156,7 @@ TEST_P(ModernSyncTest, TheServiceComesFromTheMessageThenItsHandleThenItsChat) {
     EXPECT_EQ(rows[1].type, "iMessage");
     EXPECT_EQ(rows[2].type, "SMS");  // the chat's and its handle's service
     // Only SMS rows count.
-    EXPECT_EQ(SmsHelper::countIncomingFrom(kBase, kBase + 100, nullptr, nullptr, nullptr), 1);
+    EXPECT_EQ(CounterStore::forCurrentPhone().countIncomingFrom(kBase, kBase + 100, nullptr, nullptr, nullptr), 1);
 }
 
 TEST_P(ModernSyncTest, TheBodyComesFromAttributedBodyWhenTextIsNullWithoutPlaceholders) {
@@ -254,7 +254,7 @@ TEST_P(ModernSyncTest, EachDirectionKeepsItsOwnMarkerInUnixSeconds) {
     store(ModernMessage::sentTo("+14155550102", "sent between the markers", kBase + 50));
     store(ModernMessage::received("+14155550101", "new received", kBase + 150));
     std::vector<std::int64_t> markers;
-    EXPECT_EQ(SmsHelper::copyRMessagesFrom(kBase + 100, kBase + 10, markers), SyncStatus::Ok);
+    EXPECT_EQ(CounterStore::forCurrentPhone().copyRMessagesFrom(kBase + 100, kBase + 10, markers), SyncStatus::Ok);
     EXPECT_EQ(markers, (std::vector<std::int64_t>{kBase + 150, kBase + 50}));
     const auto rows = counterRows();
     ASSERT_EQ(rows.size(), 2u);

@@ -1,5 +1,4 @@
 #include "common/SegmentCounter.h"
-#include "common/SmsHelper.h"
 
 #include <gtest/gtest.h>
 
@@ -33,20 +32,21 @@ TEST(SegmentCounter, TheListIsTheSeventyFourUnitsOfTheGsmAlphabetInTheirOrder) {
         const char16_t unit = static_cast<char16_t>(c);
         const bool letterOrDigit = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
         const bool listed = expected.find(unit) != std::u16string::npos;
-        EXPECT_EQ(SmsHelper::isNormalSMS(std::u16string(1, unit)), letterOrDigit || listed) << "U+" << std::hex << c;
+        EXPECT_EQ(SegmentCounter::isNormalSMS(std::u16string(1, unit)), letterOrDigit || listed)
+            << "U+" << std::hex << c;
     }
 }
 
 TEST(SegmentCounter, AlphabetMembershipEdges) {
-    EXPECT_TRUE(SmsHelper::isNormalSMS(u""));
-    EXPECT_TRUE(SmsHelper::isNormalSMS(u"Hello World 0123456789"));
-    EXPECT_TRUE(SmsHelper::isNormalSMS(u"\u00C7a va {~} [x] \\ ^ | \u20AC"));
-    EXPECT_FALSE(SmsHelper::isNormalSMS(u"\u00E7a"));  // lower-case c cedilla is not in the set
-    EXPECT_TRUE(SmsHelper::isNormalSMS(u"line\nfeed\rreturn"));
-    EXPECT_FALSE(SmsHelper::isNormalSMS(u"tab\there"));
-    EXPECT_FALSE(SmsHelper::isNormalSMS(u"form\ffeed"));
-    EXPECT_FALSE(SmsHelper::isNormalSMS(u"`backtick"));
-    EXPECT_FALSE(SmsHelper::isNormalSMS(u"\U0001F600"));  // each surrogate half is outside
+    EXPECT_TRUE(SegmentCounter::isNormalSMS(u""));
+    EXPECT_TRUE(SegmentCounter::isNormalSMS(u"Hello World 0123456789"));
+    EXPECT_TRUE(SegmentCounter::isNormalSMS(u"\u00C7a va {~} [x] \\ ^ | \u20AC"));
+    EXPECT_FALSE(SegmentCounter::isNormalSMS(u"\u00E7a"));  // lower-case c cedilla is not in the set
+    EXPECT_TRUE(SegmentCounter::isNormalSMS(u"line\nfeed\rreturn"));
+    EXPECT_FALSE(SegmentCounter::isNormalSMS(u"tab\there"));
+    EXPECT_FALSE(SegmentCounter::isNormalSMS(u"form\ffeed"));
+    EXPECT_FALSE(SegmentCounter::isNormalSMS(u"`backtick"));
+    EXPECT_FALSE(SegmentCounter::isNormalSMS(u"\U0001F600"));  // each surrogate half is outside
 }
 
 TEST(SegmentCounter, SegmentBoundariesForBothAlphabets) {

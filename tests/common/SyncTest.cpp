@@ -3,7 +3,7 @@
 #include "common/PhoneProfile.h"
 #include "common/Seeding.h"
 #include "common/SettingsStore.h"
-#include "common/SmsHelper.h"
+#include "common/CounterStore.h"
 #include "platform/SqliteDatabase.h"
 #include "platform/SqliteStatement.h"
 #include "platform/DevicePaths.h"
@@ -44,7 +44,7 @@ struct SyncResult {
 
 SyncResult sync(std::int64_t rFrom, std::int64_t sFrom) {
     std::vector<std::int64_t> markers{-99};  // the sync appends after what is there
-    const SyncStatus status = SmsHelper::copyRMessagesFrom(rFrom, sFrom, markers);
+    const SyncStatus status = CounterStore::forCurrentPhone().copyRMessagesFrom(rFrom, sFrom, markers);
     EXPECT_EQ(markers.size(), 3u);
     EXPECT_EQ(markers[0], -99);
     return {status, markers.at(1), markers.at(2)};
@@ -383,8 +383,8 @@ TEST_P(SyncTest, AProcessKilledBetweenCommitAndTheMarkerWriteCopiesNothingTwice)
     if (child == 0) {
         const auto settings = SettingsStore::load();
         std::vector<std::int64_t> markers;
-        SmsHelper::copyRMessagesFrom(SettingsStore::lastSyncReceived(&*settings),
-                                     SettingsStore::lastSyncSent(&*settings), markers);
+        CounterStore::forCurrentPhone().copyRMessagesFrom(SettingsStore::lastSyncReceived(&*settings),
+                                                          SettingsStore::lastSyncSent(&*settings), markers);
         raise(SIGKILL);
     }
     int status = 0;
@@ -458,8 +458,8 @@ TEST_P(SyncTest, ClearDBWaitsForASyncOfTheOtherProcessAndThenCopiesEachMessageOn
         const bool clearMoved = waitUntil([] { return counterRows().size() != 2 || someoneWaitsForTheDataLock(); });
         if (!clearMoved) _exit(3);
         std::vector<std::int64_t> markers;
-        SmsHelper::copyRMessagesFrom(SettingsStore::lastSyncReceived(&*settings),
-                                     SettingsStore::lastSyncSent(&*settings), markers);
+        CounterStore::forCurrentPhone().copyRMessagesFrom(SettingsStore::lastSyncReceived(&*settings),
+                                                          SettingsStore::lastSyncSent(&*settings), markers);
         SettingsStore::update([&](PropertyList& s) {
             s.setInteger("lastsyncrdate", markers.at(0) + 1);
             s.setInteger("lastsyncsdate", markers.at(1) + 1);
@@ -530,18 +530,18 @@ TEST_P(SyncTest, DeleteRowAndClearDB) {
     const long long rowid = first.columnInt(0);
     first.finalize();
 
-    EXPECT_TRUE(SmsHelper::deleteRow(rowid));
+    EXPECT_TRUE(CounterStore::forCurrentPhone().deleteRow(rowid));
     ASSERT_EQ(counterRows().size(), 1u);
     EXPECT_EQ(counterRows()[0].text, "two");
-    EXPECT_TRUE(SmsHelper::deleteRow(rowid));  // already gone: still a completed statement
+    EXPECT_TRUE(CounterStore::forCurrentPhone().deleteRow(rowid));  // already gone: still a completed statement
 
-    EXPECT_TRUE(SmsHelper::clearDB());
+    EXPECT_TRUE(CounterStore::forCurrentPhone().clearDB());
     EXPECT_TRUE(counterRows().empty());
     EXPECT_EQ(sms().detectSchema().has_value(), true);  // the platform database is untouched
 
     fs::remove(PhoneProfile::find().counterDatabase());
-    EXPECT_FALSE(SmsHelper::deleteRow(1));
-    EXPECT_FALSE(SmsHelper::clearDB());
+    EXPECT_FALSE(CounterStore::forCurrentPhone().deleteRow(1));
+    EXPECT_FALSE(CounterStore::forCurrentPhone().clearDB());
     EXPECT_FALSE(fs::exists(PhoneProfile::find().counterDatabase()));
 }
 

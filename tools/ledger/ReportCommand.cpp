@@ -190,7 +190,9 @@ int ReportCommand::run(const QStringList& arguments, std::time_t now) {
     for (const Person& excluded : options.excluded) request.exclusions.push_back(excluded.name());
     if (parser.isSet(kPerson)) {
         const std::string wanted = parser.value(kPerson).toStdString();
-        options.person = QuotaReport::findPerson(wanted);
+        const Counted<std::optional<Person>> found = QuotaReport::findPerson(wanted);
+        if (!found) return CommandLine::fail(QString::fromStdString(found.failure()));
+        options.person = found.value();
         if (!options.person)
             return CommandLine::fail(QStringLiteral("no messages with '%1'").arg(parser.value(kPerson)));
         request.personName = options.person->name();
