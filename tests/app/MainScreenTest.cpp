@@ -41,8 +41,8 @@ class MainScreenTest : public ::testing::Test {
 protected:
     MainScreenTest() { app_.setNow(kNow); }
 
-    QString total() { return app_.root().valueForRow(1, 0); }
-    QString left() { return app_.root().valueForRow(1, 1); }
+    QString total() { return app_.shownValue("Total Messages"); }
+    QString left() { return app_.shownValue("Messages Left"); }
     void activate() {
         emit app_.window().activated();
         EXPECT_TRUE(uiwait::settle());
@@ -56,23 +56,13 @@ protected:
     // The texts a row of the filter table shows, left to right (caption,
     // value, the arrow when there is one): the labels of the cell that is on
     // the screen for that row, not what the screen would put there.
-    std::vector<std::string> shownRow(int section, int row) {
-        TableView& table = *app_.root().filterTableView();
-        for (TableViewCell* cell : table.contentView()->findChildren<TableViewCell*>()) {
-            if (cell->isHidden() || cell->indexPath() != IndexPath{section, row}) continue;
-            QList<Label*> labels = cell->contentView()->findChildren<Label*>();
-            labels.removeIf([](Label* label) { return label->isHidden() || label->text().isEmpty(); });
-            std::sort(labels.begin(), labels.end(), [](Label* a, Label* b) { return a->x() < b->x(); });
-            std::vector<std::string> texts;
-            for (Label* label : labels) texts.push_back(label->text().toStdString());
-            return texts;
-        }
-        return {};
+    std::vector<std::string> shownRow(const QString& caption) {
+        std::vector<std::string> texts;
+        for (const QString& text : app_.shownRow(caption))
+            if (!text.isEmpty()) texts.push_back(text.toStdString());
+        return texts;
     }
-    std::string shownValue(int section, int row) {
-        const auto texts = shownRow(section, row);
-        return texts.size() > 1 ? texts[1] : std::string();
-    }
+    std::string shownValue(const QString& caption) { return app_.shownValue(caption).toStdString(); }
     // Whether one of the main screen's alert boxes holds `message` (the last
     // one shown may be another).
     bool alertSays(const QString& message) {
@@ -81,9 +71,9 @@ protected:
         return false;
     }
     // Waits until the row shows `expected`, and reports what it shows.
-    std::string shownValueOnceItIs(int section, int row, const std::string& expected) {
-        static_cast<void>(QTest::qWaitFor([&] { return shownValue(section, row) == expected; }, 2000));
-        return shownValue(section, row);
+    std::string shownValueOnceItIs(const QString& caption, const std::string& expected, int timeoutMs = 2000) {
+        static_cast<void>(QTest::qWaitFor([&] { return shownValue(caption) == expected; }, timeoutMs));
+        return shownValue(caption);
     }
     // The texts of the main screen's own labels (period, "Filter By").
     QStringList shownLabels() {
@@ -136,7 +126,7 @@ TEST_F(MainScreenTest, BeforeTheFirstCountArrivesTheScreenShowsTheUsersPeriodAnd
     EXPECT_TRUE(labels.contains(dates.stringFromDate(1362096000))) << labels.join(" | ").toStdString();  // 1 March
     EXPECT_FALSE(labels.contains(dates.stringFromDate(0))) << "the epoch, not the user's period";
     // Blank while the count runs, then the count: never a 0 that is not one.
-    const QString before = screen.valueForRow(1, 0);
+    const QString before = app_.shownValue("Total Messages", AppHarness::Counts::AsTheyAre);
     EXPECT_TRUE(before.isEmpty() || before == "1") << before.toStdString();
     EXPECT_EQ(total(), "1");
     // Nothing the main screen keeps for later covers it: what is under the
@@ -157,7 +147,7 @@ TEST_F(MainScreenTest, EveryTotalShownFromLaunchOnCountsTheMessagesTheLaunchSync
     RootViewController& screen = *app_.delegate().rootViewController();
     QStringList shown;
     auto record = [&] {
-        const QString total = screen.valueForRow(1, 0);
+        const QString total = app_.shownValue("Total Messages", AppHarness::Counts::AsTheyAre);
         if (!total.isEmpty() && (shown.isEmpty() || shown.last() != total)) shown << total;
     };
     ASSERT_TRUE(QTest::qWaitFor(
@@ -176,10 +166,10 @@ TEST_F(MainScreenTest, LaunchSyncsCountsAndRecountsOnEveryActivation) {
     app_.launch();
     EXPECT_EQ(total(), "3");
     EXPECT_EQ(left(), "-");  // no quota
-    EXPECT_EQ(app_.root().captionForRow(0, 0), "Message Type");
-    EXPECT_EQ(app_.root().valueForRow(0, 0), "Both");
-    EXPECT_EQ(app_.root().valueForRow(0, 1), "All");
-    EXPECT_EQ(app_.root().valueForRow(0, 2), "None");
+    EXPECT_EQ(shownRow("Message Type"), (std::vector<std::string>{"Message Type", "Both", ">"}));
+    EXPECT_EQ(app_.shownValue("Message Type"), "Both");
+    EXPECT_EQ(app_.shownValue("Person"), "All");
+    EXPECT_EQ(app_.shownValue("Exclusions"), "None");
     // The list holds the records behind the total, oldest first.
     ASSERT_EQ(app_.root().recordViewController()->data().size(), 2u);
     EXPECT_EQ(app_.root().recordViewController()->data()[0].flags(), Sms::kReceived);
@@ -218,27 +208,27 @@ TEST_F(MainScreenTest, MessageTypeMenuPersonAndExclusionsDriveTotalAndMessagesLe
     const int offset = sheet.cancelButtonIndex() == 0 ? 1 : 0;
     chooseType(offset + 1);
     EXPECT_EQ(ActionSheet::lastShownTitle(), "Message Type");
-    EXPECT_EQ(app_.root().valueForRow(0, 0), "Received");
+    EXPECT_EQ(app_.shownValue("Message Type"), "Received");
     EXPECT_EQ(total(), "2");
     EXPECT_EQ(left(), "0");
     chooseType(offset + 2);
-    EXPECT_EQ(app_.root().valueForRow(0, 0), "Sent");
+    EXPECT_EQ(app_.shownValue("Message Type"), "Sent");
     EXPECT_EQ(total(), "1");
     EXPECT_EQ(left(), "1");
     chooseType(sheet.cancelButtonIndex());  // Cancel changes nothing
-    EXPECT_EQ(app_.root().valueForRow(0, 0), "Sent");
+    EXPECT_EQ(app_.shownValue("Message Type"), "Sent");
     EXPECT_EQ(total(), "1");
 
     chooseType(offset);  // Both, then a person and an exclusion
     app_.root().model().setSelectedPerson(Person::bareNumber("3125550199", -1));
     app_.root().updateMessageCount();
-    EXPECT_EQ(app_.root().valueForRow(0, 1), "3125550199");
+    EXPECT_EQ(app_.shownValue("Person"), "3125550199");
     EXPECT_EQ(total(), "1");
     app_.root().model().setSelectedPerson(std::nullopt);
     app_.root().model().addExcludedPerson(Person::bareNumber("*0199", -1));
     app_.root().model().addExcludedPerson(Person::bareNumber("5", -1));
     app_.root().updateMessageCount();
-    EXPECT_EQ(app_.root().valueForRow(0, 2), "*0199");  // the first exclusion's name
+    EXPECT_EQ(app_.shownValue("Exclusions"), "*0199");  // the first exclusion's name
     EXPECT_EQ(total(), "2");
     EXPECT_EQ(left(), "0");
 }
@@ -337,7 +327,7 @@ TEST_F(MainScreenTest, ClearDatabaseAsksFirstThenResyncs) {
     EXPECT_EQ(AlertView::lastShownTitle(), "Ledgerwick");
     EXPECT_EQ(AlertView::lastShownMessage(), "Resyncing with default SMS database");
     EXPECT_FALSE(app_.root().model().selectedPerson());
-    EXPECT_EQ(app_.root().valueForRow(0, 1), "All");
+    EXPECT_EQ(app_.shownValue("Person"), "All");
     EXPECT_EQ(total(), "2");
     EXPECT_EQ(app_.root().model().personArray().size(), 2u);
     EXPECT_FALSE(SettingsStore::load()->contains("lastrecordnumber"));
@@ -352,9 +342,9 @@ TEST_F(MainScreenTest, FixedStartAndOddSettingsShowTheirValues) {
         s.setString("messagetype", "x");
     });
     app_.launch();
-    EXPECT_EQ(app_.root().model().saveFromDate(), MainScreenSettings::kFixedDate);
+    EXPECT_EQ(app_.root().model().saveFromDate(), MainScreenSettings::PeriodMode::FixedDate);
     EXPECT_EQ(app_.root().model().from(), 1356998400);
-    EXPECT_EQ(app_.root().valueForRow(0, 0), "Sent");  // any other type string reads as Sent
+    EXPECT_EQ(app_.shownValue("Message Type"), "Sent");  // any other type string reads as Sent
     EXPECT_EQ(total(), "0");
     EXPECT_EQ(left(), "-");
     app_.root().model().setMessageType(MessageType::Both);
@@ -404,7 +394,7 @@ TEST_F(MainScreenTest, AfterAChartTheListAndTheExportHoldOnlyTheChosenPersonsMes
     ASSERT_GT(anna, 0);
     drive_.tapRow(*people->tableView(), {0, anna});
     ASSERT_EQ(drive_.top<RootViewController>(), &app_.root());
-    EXPECT_EQ(shownValueOnceItIs(1, 0, "1"), "1");
+    EXPECT_EQ(shownValueOnceItIs("Total Messages", "1"), "1");
 
     // The chart counts everybody's messages; coming back must not leave
     // them behind the person's total.
@@ -413,7 +403,7 @@ TEST_F(MainScreenTest, AfterAChartTheListAndTheExportHoldOnlyTheChosenPersonsMes
     ASSERT_EQ(drive_.top<ChartViewController>(), app_.root().chartViewController());
     drive_.tapBack();
     ASSERT_EQ(drive_.top<RootViewController>(), &app_.root());
-    EXPECT_EQ(shownValueOnceItIs(1, 0, "1"), "1");
+    EXPECT_EQ(shownValueOnceItIs("Total Messages", "1"), "1");
 
     drive_.tapRow(filters, {1, 0});
     RecordViewController* list = drive_.top<RecordViewController>();
@@ -438,15 +428,15 @@ TEST_F(MainScreenTest, AfterAnActivationTheTotalsOnScreenAreTheRecount) {
     app_.store("4155550101", kNow - 100, false);
     app_.settings([](PropertyList& s) { s.setInteger("smsquota", 10); });
     app_.launch();
-    EXPECT_EQ(shownValueOnceItIs(1, 0, "1"), "1");
-    EXPECT_EQ(shownValue(1, 1), "9");
+    EXPECT_EQ(shownValueOnceItIs("Total Messages", "1"), "1");
+    EXPECT_EQ(shownValue("Messages Left"), "9");
 
     // A message arrives while the app is in the background.
     app_.store("4155550102", kNow - 50, true);
     leaveAndComeBack();
-    EXPECT_EQ(shownValueOnceItIs(1, 0, "2"), "2");
-    EXPECT_EQ(shownValue(1, 1), "8");
-    EXPECT_EQ(shownRow(1, 0), (std::vector<std::string>{"Total Messages", "2", ">"}));
+    EXPECT_EQ(shownValueOnceItIs("Total Messages", "2"), "2");
+    EXPECT_EQ(shownValue("Messages Left"), "8");
+    EXPECT_EQ(shownRow("Total Messages"), (std::vector<std::string>{"Total Messages", "2", ">"}));
     app_.screenshot("main-screen-after-activation");
 }
 
@@ -479,8 +469,8 @@ TEST_F(MainScreenTest, AUrlGivenToTheVeryFirstStartTakesEffect) {
 
     activate();  // the activation that follows the launch
     EXPECT_TRUE(app_.root().model().hideSMS());
-    EXPECT_EQ(shownValueOnceItIs(1, 0, "1"), "1");                                 // the totals stay
-    EXPECT_EQ(shownRow(1, 0), (std::vector<std::string>{"Total Messages", "1"}));  // no arrow
+    EXPECT_EQ(shownValueOnceItIs("Total Messages", "1"), "1");                                 // the totals stay
+    EXPECT_EQ(shownRow("Total Messages"), (std::vector<std::string>{"Total Messages", "1"}));  // no arrow
     drive_.tapRow(*app_.root().filterTableView(), {1, 0});
     EXPECT_EQ(drive_.top<RootViewController>(), &app_.root()) << "the list stays closed";
 }
@@ -503,8 +493,8 @@ TEST_F(MainScreenTest, AUrlHandedOverByALaterStartBringsTheWindowToTheFront) {
 
     EXPECT_TRUE(QTest::qWaitFor([&] { return app_.window().isActiveWindow(); }, 2000));
     EXPECT_TRUE(QTest::qWaitFor([&] { return app_.root().model().hideSMS(); }, 2000));
-    EXPECT_EQ(shownValueOnceItIs(1, 0, "0"), "0");
-    EXPECT_EQ(shownRow(1, 0), (std::vector<std::string>{"Total Messages", "0"}));
+    EXPECT_EQ(shownValueOnceItIs("Total Messages", "0"), "0");
+    EXPECT_EQ(shownRow("Total Messages"), (std::vector<std::string>{"Total Messages", "0"}));
 }
 
 TEST_F(MainScreenTest, PeriodCountAndBadgeFollowTheScreensClock) {
@@ -514,13 +504,13 @@ TEST_F(MainScreenTest, PeriodCountAndBadgeFollowTheScreensClock) {
     app_.setNow(kMarch1 + 60);
     app_.store("4155550101", kMarch1 - 30, true);
     app_.store("4155550101", kMarch1 + 30, true);
-    RecordedBadges badges;
+    RecordedBadges badges(app_);
     app_.launch();
 
     const DateFormatter& dates = app_.root().dateFormatter();
     EXPECT_TRUE(shownLabels().contains(dates.stringFromDate(kMarch1)));
     EXPECT_EQ(shownLabels().count(dates.stringFromDate(kMarch1)), 2) << "From and To: the same day";
-    EXPECT_EQ(shownValueOnceItIs(1, 0, "1"), "1");
+    EXPECT_EQ(shownValueOnceItIs("Total Messages", "1"), "1");
 
     // Leaving saves and sets the badge (sent messages) for the same period.
     badges.values.clear();
@@ -539,8 +529,8 @@ TEST_F(MainScreenTest, AFailedCountShowsADashAndSaysWhyOncePerSpell) {
     app_.store("4155550102", kNow - 90, true);
     app_.settings([](PropertyList& s) { s.setInteger("smsquota", 10); });
     app_.launch();
-    EXPECT_EQ(shownValueOnceItIs(1, 0, "2"), "2");
-    EXPECT_EQ(shownValue(1, 1), "8");
+    EXPECT_EQ(shownValueOnceItIs("Total Messages", "2"), "2");
+    EXPECT_EQ(shownValue("Messages Left"), "8");
 
     auto dropTheTable = [] {
         SqliteDatabase db;
@@ -551,8 +541,8 @@ TEST_F(MainScreenTest, AFailedCountShowsADashAndSaysWhyOncePerSpell) {
     dropTheTable();
     AlertView::resetShownForTesting();
     activate();
-    EXPECT_EQ(shownValueOnceItIs(1, 0, dash.toStdString()), dash.toStdString());
-    EXPECT_EQ(shownValue(1, 1), dash.toStdString());
+    EXPECT_EQ(shownValueOnceItIs("Total Messages", dash.toStdString()), dash.toStdString());
+    EXPECT_EQ(shownValue("Messages Left"), dash.toStdString());
     EXPECT_EQ(total(), dash);
     EXPECT_EQ(left(), dash);
     EXPECT_EQ(countBoxes(), 1);
@@ -577,7 +567,7 @@ TEST_F(MainScreenTest, AFailedCountShowsADashAndSaysWhyOncePerSpell) {
     EXPECT_EQ(AlertView::lastShownMessage(), "error code : 4");
 
     // The save's badge: 0 at once, and no count after it.
-    RecordedBadges badges;
+    RecordedBadges badges(app_);
     app_.goToBackground();
     EXPECT_EQ(badges.values, std::vector<int>{0});
 
@@ -589,12 +579,12 @@ TEST_F(MainScreenTest, AFailedCountShowsADashAndSaysWhyOncePerSpell) {
         s.setInteger("lastsyncsdate", 0);
     });
     activate();
-    EXPECT_EQ(shownValueOnceItIs(1, 0, "1"), "1");  // sent only, as chosen above
-    EXPECT_EQ(shownValue(1, 1), "9");
+    EXPECT_EQ(shownValueOnceItIs("Total Messages", "1"), "1");  // sent only, as chosen above
+    EXPECT_EQ(shownValue("Messages Left"), "9");
     // ... and the next failure is a new spell, told again.
     dropTheTable();
     AlertView::resetShownForTesting();
     activate();
-    EXPECT_EQ(shownValueOnceItIs(1, 0, dash.toStdString()), dash.toStdString());
+    EXPECT_EQ(shownValueOnceItIs("Total Messages", dash.toStdString()), dash.toStdString());
     EXPECT_EQ(countBoxes(), 1);
 }

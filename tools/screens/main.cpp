@@ -14,6 +14,7 @@
 #include "platform/ui/PhoneWindow.h"
 #include "platform/cli/CommandLine.h"
 
+#include <QAbstractAnimation>
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
@@ -27,8 +28,29 @@ namespace {
 
 QString outputDirectory;
 
+// Far beyond any slide, fade or background count on the demo device.
+constexpr int kTimeoutMs = 30000;
+
+bool animationsRunning() {
+    for (const QWidget* top : QApplication::topLevelWidgets())
+        for (const QAbstractAnimation* animation : top->findChildren<QAbstractAnimation*>())
+            if (animation->state() == QAbstractAnimation::Running) return true;
+    return false;
+}
+
+// Until every slide and fade has ended (the progress overlay's spinner
+// included, which runs until the overlay goes) and what they left for the
+// next turn of the event loop has run.
+void settle(PhoneWindow& window) {
+    if (!QTest::qWaitFor([&window] { return !window.navigationController().isAnimating() && !animationsRunning(); },
+                         kTimeoutMs))
+        std::fprintf(stderr, "brindlex-screens: an animation never ended\n");
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
 void save(PhoneWindow& window, const QString& name) {
-    QTest::qWait(400);  // let slides and fades finish
+    settle(window);
     const QString path = outputDirectory + "/" + name + ".png";
     window.grab().save(path);
     std::printf("%s\n", qPrintable(path));
@@ -58,7 +80,7 @@ int main(int argc, char** argv) {
     PhoneWindow& window = *delegate.window();
     RootViewController& root = *delegate.rootViewController();
     // The counts arrive from a background thread.
-    if (!QTest::qWaitFor([&root] { return !root.isCounting(); }, 30000))
+    if (!QTest::qWaitFor([&root] { return !root.isCounting(); }, kTimeoutMs))
         std::fprintf(stderr, "brindlex-screens: the main screen's count never arrived\n");
     save(window, "main");
 
@@ -78,8 +100,11 @@ int main(int argc, char** argv) {
     };
     for (const auto& screen : screens) {
         (root.*screen.open)();
-        // Chart and report are generated after their progress overlay shows.
-        QTest::qWait(600);
+        // Each comes onto the navigation stack; chart and report once their
+        // work, behind the progress overlay, is done.
+        if (!QTest::qWaitFor([&window, &root] { return window.navigationController().topViewController() != &root; },
+                             kTimeoutMs))
+            std::fprintf(stderr, "brindlex-screens: the %s screen never opened\n", screen.name);
         save(window, screen.name);
         window.navigationController().popToRootViewControllerAnimated(false);
     }
