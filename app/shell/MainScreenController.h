@@ -51,8 +51,10 @@ public:
         Cleared,
         Resyncing,
     };
+    Q_ENUM(Alert)
     // The work a progress overlay stands for.
     enum class Busy { Chart, Report };
+    Q_ENUM(Busy)
 
     MainScreenController(MainScreenModel* model, Clock clock, BadgeSetter setBadge, QObject* parent = nullptr);
     ~MainScreenController() override;

@@ -19,6 +19,7 @@
 #include "platform/ui/TableViewCell.h"
 
 #include <QFile>
+#include <QSignalSpy>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QUuid>
@@ -187,6 +188,48 @@ TEST_F(MainScreenTest, LaunchSyncsCountsAndRecountsOnEveryActivation) {
     ASSERT_TRUE(file);
     EXPECT_EQ(SettingsStore::lastSyncSent(&*file), kNow - 29);
     app_.screenshot("main-screen");
+}
+
+// A desktop window stays in front for hours: a message the badge daemon
+// copies meanwhile reaches the totals (and the list) without an activation,
+// also after the counter database was replaced by a new file.
+TEST_F(MainScreenTest, WithTheWindowInFrontTheTotalFollowsWhatTheDaemonCopies) {
+    app_.store("4155550101", kNow - 300, false, "before");
+    app_.settings([](PropertyList& s) { s.setInteger("smsquota", 10); });
+    app_.launch();
+    ASSERT_TRUE(app_.window().isActiveWindow());
+    EXPECT_EQ(shownValueOnceItIs("Total Messages", "1"), "1");
+    QSignalSpy activations(&app_.window(), &PhoneWindow::activated);
+    // What the daemon does when the phone announces a message: the sync.
+    auto daemonCopies = [](bool expectedRan = true) {
+        EXPECT_EQ(MarkerSync::syncWithStoredMarkers().ran, expectedRan);
+    };
+
+    app_.store("4155550102", kNow - 200, true, "while in front");
+    daemonCopies();
+    EXPECT_EQ(shownValueOnceItIs("Total Messages", "2", uiwait::timeoutMs), "2");
+    EXPECT_EQ(shownValue("Messages Left"), "8");
+    EXPECT_EQ(app_.root().recordViewController()->data().size(), 2u) << "the list follows the total";
+
+    // A counter database put in place by a rename (an older copy brought
+    // back, without the first message) is followed, and so are the copies
+    // into it from then on.
+    const fs::path counter = DevicePaths::counterDatabase();
+    const fs::path older = counter.string() + ".older";
+    fs::copy_file(counter, older);
+    {
+        SqliteDatabase db;
+        ASSERT_TRUE(db.open(older.string(), SqliteDatabase::Mode::ReadWrite));
+        ASSERT_TRUE(db.exec("DELETE FROM message WHERE ROWID = (SELECT MIN(ROWID) FROM message)"));
+    }
+    fs::rename(older, counter);
+    EXPECT_EQ(shownValueOnceItIs("Total Messages", "1", uiwait::timeoutMs), "1");
+    app_.store("4155550103", kNow - 100, false, "after the rename");
+    daemonCopies();
+    EXPECT_EQ(shownValueOnceItIs("Total Messages", "2", uiwait::timeoutMs), "2");
+    EXPECT_EQ(activations.count(), 0) << "no activation brought the totals";
+    EXPECT_TRUE(app_.window().isActiveWindow());
+    EXPECT_EQ(AlertView::shownCountForTesting(), 0);
 }
 
 TEST_F(MainScreenTest, MessageTypeMenuPersonAndExclusionsDriveTotalAndMessagesLeft) {
