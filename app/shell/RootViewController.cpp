@@ -49,10 +49,6 @@ RootViewController::RootViewController(QWidget* parent, Clock clock, BadgeSetter
     connectController();
 }
 
-// The controller goes with the screen, as its child; its destructor waits
-// for the work under way.
-RootViewController::~RootViewController() = default;
-
 void RootViewController::connectController() {
     connect(controller_, &MainScreenController::periodLoaded, this, [this] {
         updateDateStrings();
@@ -322,11 +318,8 @@ void RootViewController::buttonHighlighted() {
 }
 
 void RootViewController::buttonNormal() {
-    lblFrom_->setTextColor(Qt::black);
-    lblTo_->setTextColor(Qt::black);
+    for (Label* label : {lblFrom_, lblTo_, fromDateString_, toDateString_}) label->setTextColor(Qt::black);
     rightArrow1_->setTextColor(kArrowGrey);
-    fromDateString_->setTextColor(Qt::black);
-    toDateString_->setTextColor(Qt::black);
 }
 
 // --- Navigation --------------------------------------------------------------

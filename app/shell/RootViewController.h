@@ -48,9 +48,9 @@ public:
     using Clock = MainScreenController::Clock;
     using BadgeSetter = MainScreenController::BadgeSetter;
 
-    // `setBadge` empty: the desktop's dock.
+    // `setBadge` empty: the desktop's dock. The controller is the screen's
+    // child: going, it waits for the work under way.
     explicit RootViewController(QWidget* parent = nullptr, Clock clock = {}, BadgeSetter setBadge = {});
-    ~RootViewController() override;
 
     // Launch: the fixed parts and the filter settings, once.
     void setUpComponents();
