@@ -123,7 +123,7 @@ void MainScreenController::followCounterDatabase() {
     if (!contentLoaded_ || pendingSyncs_ > 0) return;
     const FileIdentity now = FileIdentity::of(data_.counterDatabasePath());
     if (lastCountInputs_ && lastCountInputs_->counterDatabase == now) return;
-    updateMessageCount();
+    startCount(CountReason::Followed);
 }
 
 // --- Counting ----------------------------------------------------------------
@@ -150,7 +150,9 @@ MainScreenController::CountInputs MainScreenController::currentCountInputs() con
     return inputs;
 }
 
-void MainScreenController::updateMessageCount() {
+void MainScreenController::updateMessageCount() { startCount(CountReason::Screen); }
+
+void MainScreenController::startCount(CountReason reason) {
     // A count while a sync runs would count the database before the sync's
     // copies and show a number that was never right (a 0 at launch); the
     // sync's end counts again, with whatever the filters are by then.
@@ -165,17 +167,28 @@ void MainScreenController::updateMessageCount() {
     // held too long, a file being replaced) may have passed.
     if (settled && lastCountInputs_ && *lastCountInputs_ == inputs && !model_->countFailed()) return;
     lastCountInputs_ = std::move(inputs);
+    // A count the screen asked for and this one replaces is answered by it.
+    if (countSequence_ != shownCountSequence_ && countReason_ == CountReason::Screen) reason = CountReason::Screen;
+    countReason_ = reason;
     const std::uint64_t sequence = ++countSequence_;
     // The work gets its own copies: the screens may change the model while
     // it runs.
     work_->run<MainScreenData::Count>(
         [data = data_, settings = model_->settings()] { return data.count(settings); },
-        [this, sequence](MainScreenData::Count result) { showCount(sequence, std::move(result)); });
+        [this, sequence, reason](MainScreenData::Count result) { showCount(sequence, reason, std::move(result)); });
 }
 
-void MainScreenController::showCount(std::uint64_t sequence, MainScreenData::Count result) {
+void MainScreenController::showCount(std::uint64_t sequence, CountReason reason, MainScreenData::Count result) {
     if (sequence != countSequence_) return;  // a newer count is under way
     shownCountSequence_ = sequence;
+    if (!result.count && reason == CountReason::Followed) {
+        // Most likely the writer still holds the database (a long import):
+        // the last total stands until the writer's commit, whose changes
+        // are followed, or the screen's next count, counts again. A
+        // database that stays unreadable is told at the next activation.
+        lastCountInputs_.reset();
+        return;
+    }
     if (!result.count) {
         // No total, and so no messages behind one: the list is emptied
         // rather than left with the records of an older count.

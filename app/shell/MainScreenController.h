@@ -116,7 +116,11 @@ private:
         bool operator==(const CountInputs&) const = default;
     };
     CountInputs currentCountInputs() const;
-    void showCount(std::uint64_t sequence, MainScreenData::Count result);
+    // Who asked for a count: the screen (a change, an activation) or the
+    // counter database changing under the open app.
+    enum class CountReason { Screen, Followed };
+    void startCount(CountReason reason);
+    void showCount(std::uint64_t sequence, CountReason reason, MainScreenData::Count result);
     void loadPeriod();
     void reportSync(const MarkerSync::Outcome& outcome);
     void showClearOutcome(MainScreenData::Cleared result);
@@ -140,6 +144,7 @@ private:
     // Each request's number; only the answer to the latest is shown.
     std::uint64_t countSequence_ = 0;
     std::uint64_t shownCountSequence_ = 0;
+    CountReason countReason_ = CountReason::Screen;  // of the latest count
     std::uint64_t chartSequence_ = 0;
     std::uint64_t reportSequence_ = 0;
     std::uint64_t badgeSequence_ = 0;

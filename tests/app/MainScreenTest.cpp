@@ -5,6 +5,7 @@
 #include "app/filters/PersonSelectViewController.h"
 #include "app/list/CsvExport.h"
 #include "app/list/RecordViewController.h"
+#include "app/shell/BackgroundWork.h"
 #include "app/shell/SingleInstance.h"
 #include "common/MarkerSync.h"
 #include "common/SmsHelper.h"
@@ -232,6 +233,33 @@ TEST_F(MainScreenTest, WithTheWindowInFrontTheTotalFollowsWhatTheDaemonCopies) {
     EXPECT_EQ(activations.count(), 0) << "no activation brought the totals";
     EXPECT_TRUE(app_.window().isActiveWindow());
     EXPECT_EQ(AlertView::shownCountForTesting(), 0);
+}
+
+// A count the open app makes on its own, because another program changed
+// the counter database, may meet the database still held by that program:
+// it fails quietly and leaves the total, and only an activation's count,
+// the user's own, says why there is none.
+TEST_F(MainScreenTest, ACountOfTheOpenAppThatFailsLeavesTheTotalAndSaysNothing) {
+    app_.store("4155550101", kNow - 100, false);
+    app_.launch();
+    EXPECT_EQ(shownValueOnceItIs("Total Messages", "1"), "1");
+    AlertView::resetShownForTesting();
+    BackgroundWork::holdResultsForTesting(true);
+    {
+        SqliteDatabase db;
+        ASSERT_TRUE(db.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadWrite));
+        ASSERT_TRUE(db.exec("DROP TABLE message"));
+    }
+    EXPECT_TRUE(QTest::qWaitFor([] { return BackgroundWork::heldResultCountForTesting() == 1; }, uiwait::timeoutMs))
+        << "the change was not followed";
+    BackgroundWork::releaseHeldResultsNewestFirstForTesting();
+    EXPECT_EQ(total(), "1");
+    EXPECT_EQ(AlertView::shownCountForTesting(), 0);
+
+    activate();
+    EXPECT_EQ(total(), "\u2013");
+    EXPECT_TRUE(AlertView::lastShownMessage().startsWith("The messages cannot be counted"))
+        << AlertView::lastShownMessage().toStdString();
 }
 
 // Whatever the order of new messages, the daemon's copies, filter changes
