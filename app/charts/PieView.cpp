@@ -19,11 +19,6 @@ PieView::PieView(double startAngle, double endAngle, const QColor& color, QObjec
     wedge_.closeSubpath();
 }
 
-void PieView::setC(const QColor& color) {
-    c_ = color;
-    repaint();
-}
-
 bool PieView::pointInside(QPointF point) const {
     const PieAngle::UnitPoint unit = PieAngle::unitPointOf(point.x(), point.y());
     if (!unit.insideCircle()) return false;

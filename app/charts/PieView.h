@@ -42,7 +42,6 @@ public:
     double startAngle() const { return sAngle_; }
     double endAngle() const { return eAngle_; }
     QColor c() const { return c_; }
-    void setC(const QColor& color);
     FullPieView* parentView() const { return parentView_; }
     void setParentView(FullPieView* view) { parentView_ = view; }
     QString caption() const { return caption_; }

@@ -34,10 +34,6 @@ void ReportViewController::removeAllSubviews() {
     yVal_ = kFirstRowTop;
 }
 
-void ReportViewController::initWithData(const std::vector<Sms>& records, MessageType messageType) {
-    initWithMonths(MonthlyReport::months(records), messageType);
-}
-
 void ReportViewController::initWithMonths(const std::vector<MonthlyReport::MonthRow>& months, MessageType messageType) {
     loadViewIfNeeded();
     messageType_ = messageType;

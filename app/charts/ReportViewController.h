@@ -29,11 +29,9 @@ public:
     std::time_t to() const { return to_; }
     void setTo(std::time_t to) { to_ = to; }
 
-    // Builds every row from the period's messages, oldest first. The report
-    // type is always 0: both directions.
-    void initWithData(const std::vector<Sms>& records, MessageType messageType);
-    // The same from the month rows MonthlyReport::months made of them
-    // (off the UI thread, for a long period).
+    // Builds every row from the month rows MonthlyReport::months made of
+    // the period's messages (off the UI thread, for a long period). The
+    // report type is always 0: both directions.
     void initWithMonths(const std::vector<MonthlyReport::MonthRow>& months, MessageType messageType);
     // One row: the label, the first count and, when given, the second.
     void addScrollItem(const QString& label, const QString& countStr, const std::optional<QString>& countStr1);

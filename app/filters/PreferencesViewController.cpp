@@ -208,7 +208,8 @@ void PreferencesViewController::clearDBEvent() {
 void PreferencesViewController::dayChosen(int row) {
     model_->setCycleDay(row);
     tableView_->reloadData();
-    model_->setSaveFromDate(row == 0 ? MainScreenSettings::kFixedDate : MainScreenSettings::kBillingDay);
+    model_->setSaveFromDate(row == 0 ? MainScreenSettings::PeriodMode::FixedDate
+                                     : MainScreenSettings::PeriodMode::BillingDay);
 }
 
 void PreferencesViewController::badgeTypeChosen(int row) {

@@ -7,23 +7,15 @@
 
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QUrl>
 
 namespace {
-
-std::function<void(const QUrl&)>& urlOpener() {
-    static std::function<void(const QUrl&)> opener = [](const QUrl& url) { QDesktopServices::openUrl(url); };
-    return opener;
-}
 
 enum Section { kAppSection, kContactSection };
 
 }  // namespace
 
-AboutViewController::AboutViewController(RootViewController* rv, QWidget* parent) : ViewController(parent), rv_(rv) {
-    setTitle(tr("About"));
-}
-
-void AboutViewController::setUrlOpener(std::function<void(const QUrl&)> opener) { urlOpener() = std::move(opener); }
+AboutViewController::AboutViewController(QWidget* parent) : ViewController(parent) { setTitle(tr("About")); }
 
 QString AboutViewController::versionText() {
     const QString version = QCoreApplication::applicationVersion();
@@ -83,8 +75,8 @@ void AboutViewController::didSelectRowAtIndexPath(TableView& table, const IndexP
     table.deselectRowAtIndexPath(indexPath, true);
     if (indexPath.section != kContactSection) return;
     if (indexPath.row == 0)
-        urlOpener()(QUrl(QStringLiteral("mailto:%1?subject=%2")
-                             .arg(QString::fromLatin1(kFeedbackAddress), tr("Brindlex feedback"))));
+        QDesktopServices::openUrl(QUrl(QStringLiteral("mailto:%1?subject=%2")
+                                           .arg(QString::fromLatin1(kFeedbackAddress), tr("Brindlex feedback"))));
     else
-        urlOpener()(QUrl(QString::fromLatin1(kWebSite)));
+        QDesktopServices::openUrl(QUrl(QString::fromLatin1(kWebSite)));
 }

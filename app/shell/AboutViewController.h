@@ -5,11 +5,6 @@
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/ViewController.h"
 
-#include <QUrl>
-
-#include <functional>
-
-class RootViewController;
 class TableView;
 
 // The about screen: the app and its version, the credits, and the ways to
@@ -21,11 +16,7 @@ public:
     static constexpr const char* kFeedbackAddress = "feedback@brindlex.org";
     static constexpr const char* kWebSite = "https://www.brindlex.org/";
 
-    AboutViewController(RootViewController* rv, QWidget* parent = nullptr);
-
-    // Opens mail and web links; the desktop's handler unless a test sets
-    // its own.
-    static void setUrlOpener(std::function<void(const QUrl&)> opener);
+    explicit AboutViewController(QWidget* parent = nullptr);
 
     int numberOfSectionsInTableView(TableView& table) override;
     int numberOfRowsInSection(TableView& table, int section) override;
@@ -41,6 +32,5 @@ protected:
     void viewDidLoad() override;
 
 private:
-    RootViewController* rv_;
     TableView* table_ = nullptr;
 };

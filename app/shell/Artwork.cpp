@@ -51,27 +51,3 @@ void Artwork::drawGears(QPainter& painter, const QRectF& rect, bool highlighted)
     painter.drawPath(small);
     painter.restore();
 }
-
-void Artwork::drawDirectionArrow(QPainter& painter, const QRectF& rect, bool incoming) {
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QColor colour = incoming ? QColor(46, 139, 87) : QColor(30, 100, 200);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(colour);
-    painter.drawEllipse(rect.adjusted(1, 1, -1, -1));
-    QPainterPath arrow;
-    const QPointF c = rect.center();
-    const qreal r = rect.width() * 0.28;
-    const qreal direction = incoming ? -1 : 1;  // in: pointing left, out: pointing right
-    arrow.moveTo(c.x() + direction * r, c.y());
-    arrow.lineTo(c.x(), c.y() - r);
-    arrow.lineTo(c.x(), c.y() - r * 0.45);
-    arrow.lineTo(c.x() - direction * r, c.y() - r * 0.45);
-    arrow.lineTo(c.x() - direction * r, c.y() + r * 0.45);
-    arrow.lineTo(c.x(), c.y() + r * 0.45);
-    arrow.lineTo(c.x(), c.y() + r);
-    arrow.closeSubpath();
-    painter.setBrush(Qt::white);
-    painter.drawPath(arrow);
-    painter.restore();
-}

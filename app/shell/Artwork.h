@@ -11,6 +11,4 @@ public:
     // The gear pair of the preferences button ("gears.png"), white on the
     // navigation bar, glowing while pressed.
     static void drawGears(QPainter& painter, const QRectF& rect, bool highlighted);
-    // The arrow of a received message (pointing in) and of a sent one (out).
-    static void drawDirectionArrow(QPainter& painter, const QRectF& rect, bool incoming);
 };

@@ -11,7 +11,8 @@
 #include <QApplication>
 #include <QRegularExpression>
 
-BrindlexAppDelegate::BrindlexAppDelegate(std::function<std::time_t()> clock) : clock_(std::move(clock)) {}
+BrindlexAppDelegate::BrindlexAppDelegate(std::function<std::time_t()> clock, std::function<void(int)> setBadge)
+    : clock_(std::move(clock)), setBadge_(std::move(setBadge)) {}
 
 BrindlexAppDelegate::~BrindlexAppDelegate() = default;
 
@@ -26,7 +27,7 @@ void BrindlexAppDelegate::applicationDidFinishLaunching(const QStringList& launc
     DeviceRootJournal::recoverAtStart();
     copyFileIfNeeded();
     window_ = std::make_unique<PhoneWindow>();
-    rv_ = new RootViewController(window_.get(), clock_);
+    rv_ = new RootViewController(window_.get(), clock_, setBadge_);
     rv_->setUpComponents();
     rv_->loadUpContent();
     window_->setRootViewController(rv_);

@@ -22,8 +22,9 @@ class BrindlexAppDelegate : public QObject {
     Q_OBJECT
 
 public:
-    // `clock` is handed to the main screen; empty for the time of day.
-    explicit BrindlexAppDelegate(std::function<std::time_t()> clock = {});
+    // `clock` and `setBadge` are handed to the main screen; empty for the
+    // time of day and the desktop's dock.
+    explicit BrindlexAppDelegate(std::function<std::time_t()> clock = {}, std::function<void(int)> setBadge = {});
     ~BrindlexAppDelegate() override;
 
     // `launchURLs`: the brindlex: URLs the app was started with.
@@ -50,6 +51,7 @@ public:
 
 private:
     std::function<std::time_t()> clock_;
+    std::function<void(int)> setBadge_;
     std::unique_ptr<PhoneWindow> window_;
     RootViewController* rv_ = nullptr;
 };

@@ -55,7 +55,7 @@ bool MainScreenModel::removeExcludedPerson(std::size_t index) {
 
 void MainScreenModel::setPersonArray(std::vector<Person> persons) { change(personArray_, std::move(persons)); }
 
-void MainScreenModel::setSaveFromDate(int mode) { change(settings_.saveFromDate, mode); }
+void MainScreenModel::setSaveFromDate(MainScreenSettings::PeriodMode mode) { change(settings_.saveFromDate, mode); }
 
 void MainScreenModel::setCycleDay(int day) { change(settings_.cycleDay, day); }
 

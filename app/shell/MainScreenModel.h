@@ -61,8 +61,8 @@ public:
     const std::vector<Person>& personArray() const { return personArray_; }
     void setPersonArray(std::vector<Person> persons);
 
-    int saveFromDate() const { return settings_.saveFromDate; }
-    void setSaveFromDate(int mode);
+    MainScreenSettings::PeriodMode saveFromDate() const { return settings_.saveFromDate; }
+    void setSaveFromDate(MainScreenSettings::PeriodMode mode);
     int cycleDay() const { return settings_.cycleDay; }
     void setCycleDay(int day);
     BadgeType badgeType() const { return settings_.badgeType; }

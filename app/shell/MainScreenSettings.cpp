@@ -38,11 +38,11 @@ void MainScreenSettings::loadFilterSettings(const PropertyList* settings) {
 
 void MainScreenSettings::loadPeriod(const PropertyList* settings, std::time_t now) {
     if (auto fixedStart = SettingsStore::lastFromDate(settings)) {
-        saveFromDate = kFixedDate;
+        saveFromDate = PeriodMode::FixedDate;
         cycleDay = 0;
         from = BillingPeriod::wholeSeconds(*fixedStart);
     } else {
-        saveFromDate = kBillingDay;
+        saveFromDate = PeriodMode::BillingDay;
         cycleDay = SettingsStore::cycleMode(settings) ? SettingsStore::cycleDay(settings) : 1;
         from = BillingPeriod::periodStart(cycleDay, now);
     }
@@ -57,7 +57,7 @@ void MainScreenSettings::loadPeriod(const PropertyList* settings, std::time_t no
 
 void MainScreenSettings::storeInto(PropertyList& settings) const {
     settings.setInteger(SettingsKeys::kSmsQuota, smsquota);
-    if (saveFromDate == kFixedDate) {
+    if (saveFromDate == PeriodMode::FixedDate) {
         settings.setDouble(SettingsKeys::kLastFromDate, static_cast<double>(from));
         settings.remove(SettingsKeys::kCycleMode);
     } else {
@@ -84,15 +84,9 @@ void MainScreenSettings::storeInto(PropertyList& settings) const {
     SettingsStore::setExcludedNumbers(settings, numbers);
 }
 
-void MainScreenSettings::saveLastDate(std::time_t now, const std::function<void(int)>& setIconBadge) {
-    setIconBadge(0);
-    storeLastDate(now);
-    if (badgeType == BadgeType::Off) return;
-    if (const Counted<int> count = badgeCount()) setIconBadge(count.value());
-}
-
 void MainScreenSettings::storeLastDate(std::time_t now) {
-    if (saveFromDate != kFixedDate && badgeType != BadgeType::Off) from = BillingPeriod::periodStart(cycleDay, now);
+    if (saveFromDate != PeriodMode::FixedDate && badgeType != BadgeType::Off)
+        from = BillingPeriod::periodStart(cycleDay, now);
     SettingsStore::update([this](PropertyList& settings) { storeInto(settings); });
 }
 

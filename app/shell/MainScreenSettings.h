@@ -6,7 +6,6 @@
 #include "common/Person.h"
 
 #include <ctime>
-#include <functional>
 #include <optional>
 #include <vector>
 
@@ -18,15 +17,16 @@ class PropertyList;
 // foreground. The screen owns one of these; keeping it apart from the
 // widgets keeps the file rules testable on their own.
 struct MainScreenSettings {
-    static constexpr int kFixedDate = 1;
-    static constexpr int kBillingDay = 2;
+    // How the period start is kept: a date the user fixed, or the billing
+    // day of each month.
+    enum class PeriodMode { FixedDate, BillingDay };
 
     MessageType messageType = MessageType::Both;
     std::optional<Person> selectedPerson;
     std::vector<Person> excludedPersonArray;  // contacts (record ID) and bare numbers (-1)
     BadgeType badgeType = kDefaultBadgeType;
     int smsquota = 0;
-    int saveFromDate = kBillingDay;
+    PeriodMode saveFromDate = PeriodMode::BillingDay;
     int cycleDay = 1;  // 1 to 31 in billing-day mode, 0 in fixed-date mode
     std::time_t from = 0;
     std::time_t to = 0;
@@ -40,15 +40,10 @@ struct MainScreenSettings {
     void loadPeriod(const PropertyList* settings, std::time_t now);
 
     // Writes every setting back into the file (under the data lock; nothing
-    // is written when the file cannot be read) and reports the icon badge:
-    // first 0, then, unless the badge is off or its count fails, the count
-    // for the period. In billing-day mode the period start is recomputed for
-    // `now` first.
-    void saveLastDate(std::time_t now, const std::function<void(int)>& setIconBadge);
-    // The two halves of it, for a caller that counts the badge elsewhere:
-    // the period start recomputed and every setting written back ...
+    // is written when the file cannot be read). In billing-day mode, unless
+    // the badge is off, the period start is recomputed for `now` first.
     void storeLastDate(std::time_t now);
-    // ... and the count the badge shows for these settings (a read over the
+    // The count the icon badge shows for these settings (a read over the
     // whole period), or why it could not be counted. Not for a badge that is
     // off.
     Counted<int> badgeCount() const;

@@ -37,12 +37,6 @@ void AlertView::setMessage(const QString& message) {
     refreshOverlay();
 }
 
-int AlertView::addButtonWithTitle(const QString& title) {
-    buttons_.append(title);
-    refreshOverlay();
-    return int(buttons_.size()) - 1;
-}
-
 void AlertView::show() {
     if (const std::optional<int> preset = shownAlerts().recordShown(title_, message_)) {
         dismissWithClickedButtonIndex(*preset, false);

@@ -34,7 +34,6 @@ public:
     AlertViewDelegate* delegate() const { return delegate_; }
     void setDelegate(AlertViewDelegate* delegate) { delegate_ = delegate; }
 
-    int addButtonWithTitle(const QString& title);
     int numberOfButtons() const { return int(buttons_.size()); }
     QString buttonTitleAtIndex(int index) const { return buttons_.value(index); }
     // -1 when there is no cancel button.

@@ -58,12 +58,6 @@ TableViewCell::TableViewCell(Style style, const QString& reuseIdentifier, QWidge
     layoutContent();
 }
 
-void TableViewCell::setImage(const QPixmap& image) {
-    image_ = image;
-    layoutContent();
-    update();
-}
-
 void TableViewCell::setAccessoryType(Accessory accessory) {
     accessory_ = accessory;
     layoutContent();
@@ -101,7 +95,6 @@ void TableViewCell::setHighlighted(bool highlighted) {
 void TableViewCell::prepareForReuse() {
     textLabel_->clear();
     detailTextLabel_->clear();
-    image_ = QPixmap();
     accessory_ = Accessory::None;
     selectionStyle_ = SelectionStyle::Blue;
     backgroundColor_ = Theme::cellBackground();
@@ -169,7 +162,7 @@ void TableViewCell::layoutContent() {
 }
 
 void TableViewCell::layoutStandardLabels(const QRect& area) {
-    const int textLeft = kTextMargin + (image_.isNull() ? 0 : image_.width() + kTextMargin);
+    const int textLeft = kTextMargin;
     const int available = qMax(0, area.width() - textLeft - kTextMargin);
     const int height = area.height();
     switch (style_) {
@@ -259,11 +252,6 @@ void TableViewCell::paintEvent(QPaintEvent*) {
                                     selectionStyle_ == SelectionStyle::Blue ? CellPainter::SelectionColor::Blue
                                                                             : CellPainter::SelectionColor::Gray,
                                     lit);
-    }
-    if (!image_.isNull()) {
-        const QRect content = contentView_->geometry();
-        painter.drawPixmap(content.left() + kTextMargin, content.top() + (content.height() - image_.height()) / 2,
-                           image_);
     }
     paintAccessory(painter);
     paintEditingControl(painter);

@@ -4,7 +4,6 @@
 #include "platform/ui/IndexPath.h"
 #include "platform/ui/Label.h"
 
-#include <QPixmap>
 #include <QWidget>
 
 class QVariantAnimation;
@@ -36,8 +35,6 @@ public:
     Label* detailTextLabel() const { return detailTextLabel_; }
     QWidget* contentView() const { return contentView_; }
 
-    void setImage(const QPixmap& image);
-    QPixmap image() const { return image_; }
     void setAccessoryType(Accessory accessory);
     Accessory accessoryType() const { return accessory_; }
     void setSelectionStyle(SelectionStyle style);
@@ -59,7 +56,7 @@ public:
     bool isSelectable() const { return selectable_; }
 
     // Called before a recycled cell is handed out again: clears the standard
-    // texts, image and accessory and any highlight. Labels the screen added
+    // texts and accessory and any highlight. Labels the screen added
     // stay; screens that add their own remove them first.
     virtual void prepareForReuse();
 
@@ -117,7 +114,6 @@ private:
     QWidget* contentView_;
     Label* textLabel_;
     Label* detailTextLabel_;
-    QPixmap image_;
     Accessory accessory_ = Accessory::None;
     SelectionStyle selectionStyle_ = SelectionStyle::Blue;
     QColor backgroundColor_;

@@ -13,7 +13,11 @@
 #include "platform/ui/AlertView.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/PhoneWindow.h"
+#include "platform/ui/Label.h"
 #include "platform/ui/ProgressHUD.h"
+#include "platform/ui/TableContentView.h"
+#include "platform/ui/TableView.h"
+#include "platform/ui/TableViewCell.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TempDeviceRoot.h"
 #include "support/UiWait.h"
@@ -28,6 +32,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -68,7 +73,10 @@ public:
     // The same, but returns as soon as the window is up: what the first
     // paints show, before the background count has answered.
     void launchWithoutWaitingForCounts(const QStringList& urls = {}) {
-        delegate_ = std::make_unique<BrindlexAppDelegate>([this] { return now(); });
+        delegate_ = std::make_unique<BrindlexAppDelegate>([this] { return now(); },
+                                                          [this](int value) {
+                                                              if (badges_) badges_(value);
+                                                          });
         delegate_->applicationDidFinishLaunching(urls);
         // The activation that follows the launch, and what it fills in.
         EXPECT_TRUE(QTest::qWaitForWindowActive(&window(), uiwait::timeoutMs)) << "the window never came to the front";
@@ -89,6 +97,41 @@ public:
     void goToBackground() {
         emit window().deactivated();
         waitForCounts();
+    }
+
+    // Where the app's icon badge goes from here on; empty: nowhere.
+    void setBadgeSink(std::function<void(int)> sink) { badges_ = std::move(sink); }
+
+    // The texts of the main screen's filter table row captioned `caption`
+    // as its cell shows them, left to right: caption, value (possibly
+    // empty), the arrow when there is one. Empty when no cell shows it.
+    // Once the latest count is shown, or at once.
+    enum class Counts { Shown, AsTheyAre };
+    QStringList shownRow(const QString& caption, Counts counts = Counts::Shown) {
+        if (counts == Counts::Shown) waitForCounts();
+        // The table fills its cells at its next layout.
+        uiwait::runQueuedWork();
+        TableView& table = *delegate_->rootViewController()->filterTableView();
+        for (TableViewCell* cell : table.contentView()->findChildren<TableViewCell*>()) {
+            if (cell->isHidden()) continue;
+            QList<Label*> labels = cell->contentView()->findChildren<Label*>();
+            // The cell's own text labels stay empty on this screen; its
+            // rows are labels of their own.
+            labels.removeIf([cell](Label* label) {
+                return label->isHidden() || label == cell->textLabel() || label == cell->detailTextLabel();
+            });
+            std::sort(labels.begin(), labels.end(), [](Label* a, Label* b) { return a->x() < b->x(); });
+            if (labels.isEmpty() || labels.front()->text() != caption) continue;
+            QStringList texts;
+            for (Label* label : labels) texts << label->text();
+            return texts;
+        }
+        return {};
+    }
+    // The value beside `caption` on the main screen.
+    QString shownValue(const QString& caption, Counts counts = Counts::Shown) {
+        const QStringList texts = shownRow(caption, counts);
+        return texts.size() > 1 ? texts[1] : QString();
     }
 
     // The app's clock: fixed from here on, or the time of day when never set.
@@ -133,5 +176,6 @@ private:
     ScopedEnvironment tz_{"TZ", std::string("UTC")};
     TempDeviceRoot root_;
     std::optional<std::time_t> now_;
+    std::function<void(int)> badges_;
     std::unique_ptr<BrindlexAppDelegate> delegate_;
 };

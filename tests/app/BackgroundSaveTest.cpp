@@ -28,7 +28,7 @@ protected:
 
     // The screen itself: AppHarness::root() would wait for held answers.
     RootViewController& screen() { return *app_.delegate().rootViewController(); }
-    QString total() { return screen().valueForRow(1, 0); }
+    QString total() { return app_.shownValue("Total Messages", AppHarness::Counts::AsTheyAre); }
     void waitForHeld(int count) {
         EXPECT_TRUE(QTest::qWaitFor([count] { return BackgroundWork::heldResultCountForTesting() == count; }, 10000));
     }
@@ -44,7 +44,7 @@ protected:
 
     AppHarness app_;
     ScreenDriver drive_{app_};
-    RecordedBadges badges_;
+    RecordedBadges badges_{app_};
 };
 
 TEST_F(BackgroundSaveTest, ClearDbKeepsTheWindowAnsweringAndThenShowsTheResyncedNumbers) {
@@ -61,13 +61,13 @@ TEST_F(BackgroundSaveTest, ClearDbKeepsTheWindowAnsweringAndThenShowsTheResynced
     EXPECT_TRUE(screen().isCounting()) << "the clear is under way";
     EXPECT_EQ(AlertView::shownCountForTesting(), 1) << "only the confirmation so far";
     EXPECT_EQ(total(), "1") << "the last total stands until the resync is in";
-    EXPECT_EQ(screen().valueForRow(0, 1), "4155550101");
+    EXPECT_EQ(app_.shownValue("Person", AppHarness::Counts::AsTheyAre), "4155550101");
 
     BackgroundWork::releaseHeldResultsNewestFirstForTesting();
     app_.waitForCounts();
     EXPECT_EQ(AlertView::shownCountForTesting(), 3) << "confirmation, then success and resync";
     EXPECT_EQ(AlertView::lastShownMessage(), "Resyncing with default SMS database");
-    EXPECT_EQ(screen().valueForRow(0, 1), "All");
+    EXPECT_EQ(app_.shownValue("Person", AppHarness::Counts::AsTheyAre), "All");
     EXPECT_EQ(total(), "3") << "every message of sms.db, once";
     EXPECT_EQ(badges_.values, (std::vector<int>{0, 2})) << "the clear saves: the badge counts the sent messages";
 }
@@ -93,7 +93,7 @@ TEST_F(BackgroundSaveTest, LeavingSetsTheBadgeWhenItsCountArrivesAndALateCountNe
 
 TEST_F(BackgroundSaveTest, ABadgeStillOnItsWayIsSetWhenTheAppGoes) {
     // An app of its own on the harness's device, closed within the test.
-    auto closing = std::make_unique<BrindlexAppDelegate>([] { return kNow; });
+    auto closing = std::make_unique<BrindlexAppDelegate>([] { return kNow; }, badges_.setter());
     closing->applicationDidFinishLaunching();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !closing->rootViewController()->isCounting(); }, 10000));
     badges_.values.clear();

@@ -53,7 +53,7 @@ protected:
 }  // namespace
 
 TEST_F(DateViewControllerTest, DoneHandsWholeDaysToTheMainScreenWhichRecounts) {
-    EXPECT_EQ(app_.root().valueForRow(1, 0), "4");
+    EXPECT_EQ(app_.shownValue("Total Messages"), "4");
     DateViewController* screen = open();
     ASSERT_TRUE(screen);
     EXPECT_EQ(screen->title(), "Message period");
@@ -85,7 +85,7 @@ TEST_F(DateViewControllerTest, DoneHandsWholeDaysToTheMainScreenWhichRecounts) {
     EXPECT_EQ(app_.navigation().topViewController(), &app_.root());
     EXPECT_EQ(app_.root().model().from(), kMarch5);
     EXPECT_EQ(app_.root().model().to(), kMarch20 + kDay - 1);
-    EXPECT_EQ(app_.root().valueForRow(1, 0), "2") << "the first and the last second of the period count";
+    EXPECT_EQ(app_.shownValue("Total Messages"), "2") << "the first and the last second of the period count";
 }
 
 TEST_F(DateViewControllerTest, CancelDropsTheEditsAndEveryOpeningStartsOnFromWithTheMainScreensDates) {
@@ -99,7 +99,7 @@ TEST_F(DateViewControllerTest, CancelDropsTheEditsAndEveryOpeningStartsOnFromWit
     EXPECT_EQ(app_.navigation().topViewController(), &app_.root());
     EXPECT_EQ(app_.root().model().from(), kMarch1);
     EXPECT_EQ(app_.root().model().to(), to);
-    EXPECT_EQ(app_.root().valueForRow(1, 0), "4");
+    EXPECT_EQ(app_.shownValue("Total Messages"), "4");
 
     screen = open();
     ASSERT_TRUE(screen);
@@ -118,7 +118,7 @@ TEST_F(DateViewControllerTest, OneDayPeriodsAndAStartAfterTheEndAreHandedOverAsC
     drive_.tapRight();
     EXPECT_EQ(app_.root().model().from(), kMarch20);
     EXPECT_EQ(app_.root().model().to(), kMarch20 + kDay - 1);
-    EXPECT_EQ(app_.root().valueForRow(1, 0), "1") << "the whole of 20 March";
+    EXPECT_EQ(app_.shownValue("Total Messages"), "1") << "the whole of 20 March";
 
     screen = open();
     ASSERT_TRUE(screen);
@@ -128,7 +128,7 @@ TEST_F(DateViewControllerTest, OneDayPeriodsAndAStartAfterTheEndAreHandedOverAsC
     drive_.tapRight();
     EXPECT_EQ(app_.root().model().from(), kMarch20 + kDay);
     EXPECT_EQ(app_.root().model().to(), kMarch20 + kDay - 1);
-    EXPECT_EQ(app_.root().valueForRow(1, 0), "0");
+    EXPECT_EQ(app_.shownValue("Total Messages"), "0");
 }
 
 TEST(DateViewControllerZoneTest, DaysAreLocalDays) {

@@ -135,7 +135,7 @@ protected:
     // What the app's main screen shows as the total after launch.
     std::string appTotal() {
         app_.launch();
-        return app_.root().valueForRow(1, 0).toStdString();
+        return app_.shownValue("Total Messages").toStdString();
     }
 
     // The badge one event of the daemon sets.

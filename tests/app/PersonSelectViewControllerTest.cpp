@@ -15,7 +15,7 @@ protected:
         EXPECT_NE(screen, nullptr);
         return screen;
     }
-    QString total() { return app_.root().valueForRow(1, 0); }
+    QString total() { return app_.shownValue("Total Messages"); }
 
     AppHarness app_;
     ScreenDriver drive_{app_};
@@ -53,7 +53,7 @@ TEST_F(PersonSelectViewControllerTest, ChoosingAPersonFiltersTheTotalsAndAllLift
     EXPECT_EQ(app_.navigation().topViewController(), &app_.root());
     ASSERT_TRUE(app_.root().model().selectedPerson());
     EXPECT_EQ(app_.root().model().selectedPerson()->name(), third.name());
-    EXPECT_EQ(app_.root().valueForRow(0, 1).toStdString(), third.name());
+    EXPECT_EQ(app_.shownValue("Person").toStdString(), third.name());
     EXPECT_EQ(total(), third.name() == "Anna Becker" ? "2" : "1");
 
     screen = open();
@@ -61,7 +61,7 @@ TEST_F(PersonSelectViewControllerTest, ChoosingAPersonFiltersTheTotalsAndAllLift
     drive_.tapRow(*screen->tableView(), {0, 0});
     EXPECT_EQ(app_.navigation().topViewController(), &app_.root());
     EXPECT_FALSE(app_.root().model().selectedPerson());
-    EXPECT_EQ(app_.root().valueForRow(0, 1), "All");
+    EXPECT_EQ(app_.shownValue("Person"), "All");
     EXPECT_EQ(total(), "4");
 }
 

@@ -50,7 +50,7 @@ protected:
 
     AppHarness app_;
     ScreenDriver drive_{app_};
-    RecordedBadges badges_;
+    RecordedBadges badges_{app_};
 };
 
 }  // namespace
@@ -78,7 +78,7 @@ TEST_F(PreferencesViewControllerTest, TheBillingDayWheelSetsDayAndModeAndTheRowN
 
     chooseDay(*screen, 12);
     EXPECT_EQ(app_.root().model().cycleDay(), 12);
-    EXPECT_EQ(app_.root().model().saveFromDate(), MainScreenSettings::kBillingDay);
+    EXPECT_EQ(app_.root().model().saveFromDate(), MainScreenSettings::PeriodMode::BillingDay);
     EXPECT_EQ(row(*screen, 3), kDayCaption + "12nd");
     drive_.spinTo(days, 0, 13);
     EXPECT_EQ(row(*screen, 3), kDayCaption + "13rd");
@@ -86,7 +86,7 @@ TEST_F(PreferencesViewControllerTest, TheBillingDayWheelSetsDayAndModeAndTheRowN
 
     drive_.spinTo(days, 0, 0);
     EXPECT_EQ(app_.root().model().cycleDay(), 0);
-    EXPECT_EQ(app_.root().model().saveFromDate(), MainScreenSettings::kFixedDate);
+    EXPECT_EQ(app_.root().model().saveFromDate(), MainScreenSettings::PeriodMode::FixedDate);
     EXPECT_EQ(row(*screen, 3), "Billing day of mth       Not Used");
 
     // Each opening starts with the day wheel hidden and on the main screen's day.
@@ -108,7 +108,7 @@ TEST_F(PreferencesViewControllerTest, QuotaAndBillingDayRoundTripThroughTheSetti
     EXPECT_FALSE(screen->dataCell()->isFirstResponder()) << "Done closes the keyboard";
     chooseDay(*screen, 15);
     drive_.tapBack();
-    EXPECT_EQ(app_.root().valueForRow(1, 1), "500") << "no messages yet";
+    EXPECT_EQ(app_.shownValue("Messages Left"), "500") << "no messages yet";
 
     // Nothing reaches the file before the app leaves the foreground.
     EXPECT_NE(SettingsStore::load().value().integerValue("smsquota"), 500);
@@ -163,10 +163,10 @@ TEST_F(PreferencesViewControllerTest, OnlyDoneTakesTheQuotaAndBadTextNeverBecome
         EXPECT_EQ(app_.root().model().smsquota(), quota) << text.toStdString();
     }
     drive_.tapBack();
-    EXPECT_EQ(app_.root().valueForRow(1, 1), "11") << "12 less the one message";
+    EXPECT_EQ(app_.shownValue("Messages Left"), "11") << "12 less the one message";
     enterQuota(*open(), "99999999999");
     drive_.tapBack();
-    EXPECT_EQ(app_.root().valueForRow(1, 1), QString::number(INT_MAX - 1));
+    EXPECT_EQ(app_.shownValue("Messages Left"), QString::number(INT_MAX - 1));
     goToBackground();
     EXPECT_EQ(SettingsStore::load().value().integerValue("smsquota"), INT_MAX);
 }

@@ -191,7 +191,7 @@ TEST_F(QuotaReportAppTest, TheAppsSaveKeepsTheAlertSettingsItDoesNotKnow) {
     });
     MainScreenSettings screen = mainScreen();
     screen.smsquota = 300;
-    screen.saveLastDate(kNow, [](int) {});
+    screen.storeLastDate(kNow);
     const auto stored = SettingsStore::load();
     ASSERT_TRUE(stored);
     EXPECT_EQ(stored->integerValue("smsquota"), 300);

@@ -113,7 +113,7 @@ protected:
         return statement.step() == SqliteStatement::Step::Row && statement.columnInt(0) == 1;
     }
 
-    QString total() { return app_.root().valueForRow(1, 0); }
+    QString total() { return app_.shownValue("Total Messages"); }
 
     QLocale previousLocale_;
     AppHarness app_;

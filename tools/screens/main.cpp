@@ -15,6 +15,7 @@
 #include "platform/ui/PhoneWindow.h"
 #include "platform/cli/CommandLine.h"
 
+#include <QAbstractAnimation>
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
@@ -28,8 +29,29 @@ namespace {
 
 QString outputDirectory;
 
+// Far beyond any slide, fade or background count on the demo device.
+constexpr int kTimeoutMs = 30000;
+
+bool animationsRunning() {
+    for (const QWidget* top : QApplication::topLevelWidgets())
+        for (const QAbstractAnimation* animation : top->findChildren<QAbstractAnimation*>())
+            if (animation->state() == QAbstractAnimation::Running) return true;
+    return false;
+}
+
+// Until every slide and fade has ended (the progress overlay's spinner
+// included, which runs until the overlay goes) and what they left for the
+// next turn of the event loop has run.
+void settle(PhoneWindow& window) {
+    if (!QTest::qWaitFor([&window] { return !window.navigationController().isAnimating() && !animationsRunning(); },
+                         kTimeoutMs))
+        ProgramLog::print("an animation never ended\n");
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
 void save(PhoneWindow& window, const QString& name) {
-    QTest::qWait(400);  // let slides and fades finish
+    settle(window);
     const QString path = outputDirectory + "/" + name + ".png";
     window.grab().save(path);
     std::printf("%s\n", qPrintable(path));
@@ -60,7 +82,7 @@ int main(int argc, char** argv) {
     PhoneWindow& window = *delegate.window();
     RootViewController& root = *delegate.rootViewController();
     // The counts arrive from a background thread.
-    if (!QTest::qWaitFor([&root] { return !root.isCounting(); }, 30000))
+    if (!QTest::qWaitFor([&root] { return !root.isCounting(); }, kTimeoutMs))
         ProgramLog::print("the main screen's count never arrived\n");
     save(window, "main");
 
@@ -80,8 +102,11 @@ int main(int argc, char** argv) {
     };
     for (const auto& screen : screens) {
         (root.*screen.open)();
-        // Chart and report are generated after their progress overlay shows.
-        QTest::qWait(600);
+        // Each comes onto the navigation stack; chart and report once their
+        // work, behind the progress overlay, is done.
+        if (!QTest::qWaitFor([&window, &root] { return window.navigationController().topViewController() != &root; },
+                             kTimeoutMs))
+            ProgramLog::print("the %s screen never opened\n", screen.name);
         save(window, screen.name);
         window.navigationController().popToRootViewControllerAnimated(false);
     }

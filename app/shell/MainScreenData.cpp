@@ -1,0 +1,66 @@
+#include "app/shell/MainScreenData.h"
+
+#include "common/CounterStore.h"
+#include "common/PersonTotals.h"
+#include "common/PhoneProfile.h"
+#include "platform/DevicePaths.h"
+#include "platform/ProgramLog.h"
+
+#include <algorithm>
+
+std::string MainScreenData::counterDatabasePath() const { return PhoneProfile::find().counterDatabase(); }
+
+std::string MainScreenData::addressBookPath() const { return DevicePaths::addressBook(); }
+
+MarkerSync::Outcome MainScreenData::sync() const { return MarkerSync::syncWithStoredMarkers(); }
+
+MainScreenData::Cleared MainScreenData::clearAndResync() const {
+    Cleared result{MarkerSync::clearAndResync(), {}};
+    if (result.outcome.cleared) result.persons = persons();
+    return result;
+}
+
+std::vector<Person> MainScreenData::persons() const {
+    // A group over every address: too long for the UI thread on a large
+    // database, hence here.
+    Counted<std::vector<Person>> persons = CounterStore::forCurrentPhone().getUniquePerson();
+    if (persons) return std::move(persons.value());
+    // Nobody to pick from is what the filter can show; the line says why.
+    ProgramLog::failure("listing the people of the counter database", persons.failure());
+    return {};
+}
+
+MainScreenData::Count MainScreenData::count(const MainScreenSettings& settings) const {
+    Count result;
+    const std::optional<Person>& person = settings.selectedPerson;
+    // For both: received first, then sent, into the same list.
+    result.count =
+        CounterStore::forCurrentPhone().countMessages(settings.messageType, Direction::Received, settings.from, settings.to,
+                                 person ? &*person : nullptr, &settings.excludedPersonArray, &result.records);
+    // Oldest first, as the list expects (it shows the newest on top);
+    // records of the same second keep their counted order.
+    std::stable_sort(result.records.begin(), result.records.end(),
+                     [](const Sms& a, const Sms& b) { return a.compare(b) < 0; });
+    return result;
+}
+
+MainScreenData::Chart MainScreenData::chart(const MainScreenSettings& settings) const {
+    Chart result;
+    CounterStore store = CounterStore::forCurrentPhone();
+    const Counted<int> total = PersonTotals::generate(store, settings.from, settings.to, settings.messageType,
+                                                      settings.excludedPersonArray, result.persons, result.counts,
+                                                      result.records);
+    // The chart draws what could be counted; the line says why the rest could not.
+    if (!total) ProgramLog::failure("counting the messages per person", total.failure());
+    result.total = total.valueOr(0);
+    return result;
+}
+
+std::vector<MonthlyReport::MonthRow> MainScreenData::report(const MainScreenSettings& settings,
+                                                            const QLocale& locale) const {
+    CounterStore store = CounterStore::forCurrentPhone();
+    return MonthlyReport::months(MonthlyReport::records(store, settings.from, settings.to, settings.excludedPersonArray),
+                                 locale);
+}
+
+Counted<int> MainScreenData::badgeCount(const MainScreenSettings& settings) const { return settings.badgeCount(); }
