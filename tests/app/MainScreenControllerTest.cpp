@@ -3,6 +3,7 @@
 #include "AppHarness.h"
 
 #include "app/shell/MainScreenController.h"
+#include "common/PhoneProfile.h"
 #include "platform/SqliteDatabase.h"
 
 #include <filesystem>

@@ -217,7 +217,7 @@ TEST_F(MainScreenTest, WithTheWindowInFrontTheTotalFollowsWhatTheDaemonCopies) {
     // A counter database put in place by a rename (an older copy brought
     // back, without the first message) is followed, and so are the copies
     // into it from then on.
-    const fs::path counter = DevicePaths::counterDatabase();
+    const fs::path counter = PhoneProfile::find().counterDatabase();
     const fs::path older = counter.string() + ".older";
     fs::copy_file(counter, older);
     {
@@ -247,7 +247,7 @@ TEST_F(MainScreenTest, ACountOfTheOpenAppThatFailsLeavesTheTotalAndSaysNothing) 
     BackgroundWork::holdResultsForTesting(true);
     {
         SqliteDatabase db;
-        ASSERT_TRUE(db.open(DevicePaths::counterDatabase(), SqliteDatabase::Mode::ReadWrite));
+        ASSERT_TRUE(db.open(PhoneProfile::find().counterDatabase(), SqliteDatabase::Mode::ReadWrite));
         ASSERT_TRUE(db.exec("DROP TABLE message"));
     }
     EXPECT_TRUE(QTest::qWaitFor([] { return BackgroundWork::heldResultCountForTesting() == 1; }, uiwait::timeoutMs))
