@@ -198,8 +198,8 @@ void reportStop(End end, const MessageSource& source, const SqliteDatabase& coun
     if (const long long undated = source.undatedRows(); undated > 0)
         ProgramLog::print("%lld messages of %s have no date and were not copied\n", undated, name.c_str());
     if (end == End::ReadFailed)
-        ProgramLog::print("%s could not be read to the end (%s); the messages before that were copied\n",
-                     name.c_str(), TerminalText::safe(source.readError()).c_str());
+        ProgramLog::print("%s could not be read to the end (%s); the messages before that were copied\n", name.c_str(),
+                          TerminalText::safe(source.readError()).c_str());
     else if (end == End::InsertFailed && counter.lastErrorIsDiskFull())
         ProgramLog::print("the disk that holds %s is full; the sync stopped there\n",
                           TerminalText::safe(counterPath).c_str());

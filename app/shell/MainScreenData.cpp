@@ -34,9 +34,9 @@ MainScreenData::Count MainScreenData::count(const MainScreenSettings& settings) 
     Count result;
     const std::optional<Person>& person = settings.selectedPerson;
     // For both: received first, then sent, into the same list.
-    result.count =
-        CounterStore::forCurrentPhone().countMessages(settings.messageType, Direction::Received, settings.from, settings.to,
-                                 person ? &*person : nullptr, &settings.excludedPersonArray, &result.records);
+    result.count = CounterStore::forCurrentPhone().countMessages(
+        settings.messageType, Direction::Received, settings.from, settings.to, person ? &*person : nullptr,
+        &settings.excludedPersonArray, &result.records);
     // Oldest first, as the list expects (it shows the newest on top);
     // records of the same second keep their counted order.
     std::stable_sort(result.records.begin(), result.records.end(),
@@ -47,9 +47,9 @@ MainScreenData::Count MainScreenData::count(const MainScreenSettings& settings) 
 MainScreenData::Chart MainScreenData::chart(const MainScreenSettings& settings) const {
     Chart result;
     CounterStore store = CounterStore::forCurrentPhone();
-    const Counted<int> total = PersonTotals::generate(store, settings.from, settings.to, settings.messageType,
-                                                      settings.excludedPersonArray, result.persons, result.counts,
-                                                      result.records);
+    const Counted<int> total =
+        PersonTotals::generate(store, settings.from, settings.to, settings.messageType, settings.excludedPersonArray,
+                               result.persons, result.counts, result.records);
     // The chart draws what could be counted; the line says why the rest could not.
     if (!total) ProgramLog::failure("counting the messages per person", total.failure());
     result.total = total.valueOr(0);
@@ -59,8 +59,8 @@ MainScreenData::Chart MainScreenData::chart(const MainScreenSettings& settings) 
 std::vector<MonthlyReport::MonthRow> MainScreenData::report(const MainScreenSettings& settings,
                                                             const QLocale& locale) const {
     CounterStore store = CounterStore::forCurrentPhone();
-    return MonthlyReport::months(MonthlyReport::records(store, settings.from, settings.to, settings.excludedPersonArray),
-                                 locale);
+    return MonthlyReport::months(
+        MonthlyReport::records(store, settings.from, settings.to, settings.excludedPersonArray), locale);
 }
 
 Counted<int> MainScreenData::badgeCount(const MainScreenSettings& settings) const { return settings.badgeCount(); }
