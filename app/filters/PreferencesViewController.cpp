@@ -236,7 +236,7 @@ void PreferencesViewController::closeQuotaKeyboard() { dataCell_->resignFirstRes
 
 // --- Table -------------------------------------------------------------------
 
-int PreferencesViewController::numberOfRowsInSection(TableView&, int) { return 4; }
+int PreferencesViewController::numberOfRowsInSection(TableView&, int) { return kRowCount; }
 
 TableViewCell* PreferencesViewController::cellForRowAtIndexPath(TableView& table, const IndexPath& indexPath) {
     if (indexPath.row == kQuotaRow) return dataCell_;
@@ -251,6 +251,10 @@ TableViewCell* PreferencesViewController::cellForRowAtIndexPath(TableView& table
         break;
     case kBadgeTypeRow:
         fillBadgeRow(cell);
+        cell->setAccessoryType(TableViewCell::Accessory::DisclosureIndicator);
+        break;
+    case kImportBackupRow:
+        cell->textLabel()->setText(tr("Import iPhone Backup"));
         cell->setAccessoryType(TableViewCell::Accessory::DisclosureIndicator);
         break;
     default:
@@ -274,6 +278,12 @@ void PreferencesViewController::didSelectRowAtIndexPath(TableView& table, const 
         daySelector_->hide();
         closeQuotaKeyboard();
         badgeSelector_->show();
+        break;
+    case kImportBackupRow:
+        daySelector_->hide();
+        badgeSelector_->hide();
+        closeQuotaKeyboard();
+        emit importBackupRequested();
         break;
     case kQuotaRow:
         // The cell opens its field for typing itself.

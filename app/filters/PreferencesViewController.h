@@ -11,8 +11,8 @@ class PickerView;
 class MainScreenModel;
 class TableView;
 
-// The preferences: "Clear database", the badge type, the SMS quota and the
-// billing day, over two wheels (billing day, badge type) shown one at a
+// The preferences: "Clear database", the badge type, the SMS quota, the
+// billing day and "Import iPhone Backup", over two wheels (billing day, badge type) shown one at a
 // time. Every choice goes straight into the main screen's model, whose
 // settings reach the settings file, and so the badge daemon, at the main screen's
 // next save.
@@ -20,7 +20,7 @@ class PreferencesViewController : public ViewController, public TableViewDataSou
     Q_OBJECT
 
 public:
-    enum Row { kClearDatabaseRow, kBadgeTypeRow, kQuotaRow, kBillingDayRow };
+    enum Row { kClearDatabaseRow, kBadgeTypeRow, kQuotaRow, kBillingDayRow, kImportBackupRow, kRowCount };
     static constexpr int kBadgeTypeCount = 7;
     static constexpr int kDayRowCount = 32;
 
@@ -40,6 +40,8 @@ public:
 signals:
     // "Clear database" was chosen; the main screen asks for confirmation.
     void clearDatabaseRequested();
+    // "Import iPhone Backup" was chosen; the main screen runs the import.
+    void importBackupRequested();
 
 public:
     // Badge codes and the rows of the badge wheel.

@@ -53,6 +53,8 @@ MainScreenController::BadgeSetter MainScreenController::dockBadge() {
 // --- Launch and activation ---------------------------------------------------
 
 void MainScreenController::loadPersons() {
+    // A root without a phone has no counter database to list.
+    if (!checkPhoneData()) return;
     ++pendingLoads_;
     work_->run<std::vector<Person>>([data = data_] { return data.persons(); },
                                     [this](std::vector<Person> persons) {
@@ -70,6 +72,9 @@ void MainScreenController::activate() {
         periodShown_ = true;
     }
     contentLoaded_ = true;
+    // A first start before any import: nothing to copy or count, and
+    // nothing that failed either.
+    if (!checkPhoneData()) return;
     watchCounterDatabase();
     // The sync copies what is new since the last (at launch, possibly a
     // lot) off the UI thread; the period and the count follow it.
@@ -83,6 +88,33 @@ void MainScreenController::activate() {
                                         loadPeriod();
                                         updateMessageCount();
                                     });
+}
+
+bool MainScreenController::checkPhoneData() {
+    const bool present = data_.holdsPhoneData();
+    if (phoneDataTold_ && present == holdsPhoneData_) return present;
+    holdsPhoneData_ = present;
+    phoneDataTold_ = true;
+    emit phoneDataChanged(present);
+    return present;
+}
+
+void MainScreenController::syncImportedBackup() {
+    ++pendingLoads_;
+    ++pendingSyncs_;
+    work_->run<MainScreenData::Synced>(
+        [data = data_] { return data.syncNewBackup(); },
+        [this](MainScreenData::Synced synced) {
+            --pendingLoads_;
+            --pendingSyncs_;
+            reportSync(synced.outcome);
+            const bool ok = synced.outcome.ran && synced.outcome.status == SyncStatus::Ok;
+            emit backupSynced(ok ? std::optional<int>(synced.newMessages) : std::nullopt);
+            watchCounterDatabase();
+            loadPersons();
+            loadPeriod();
+            updateMessageCount();
+        });
 }
 
 void MainScreenController::loadPeriod() {
@@ -156,7 +188,8 @@ void MainScreenController::startCount(CountReason reason) {
     // A count while a sync runs would count the database before the sync's
     // copies and show a number that was never right (a 0 at launch); the
     // sync's end counts again, with whatever the filters are by then.
-    if (pendingSyncs_ > 0) return;
+    // A root without a phone has nothing to count.
+    if (pendingSyncs_ > 0 || !holdsPhoneData_) return;
     CountInputs inputs = currentCountInputs();
     // File times are the system's, whatever clock the screen runs on.
     const auto now = std::chrono::system_clock::now();
@@ -285,7 +318,7 @@ void MainScreenController::saveLastDate() {
     model_->storeLastDate(clock_());
     const std::uint64_t sequence = ++badgeSequence_;
     pendingBadge_.reset();
-    if (model_->badgeType() == BadgeType::Off) return;
+    if (model_->badgeType() == BadgeType::Off || !holdsPhoneData_) return;
     // Filled by the work, read here only once the work is done.
     auto counted = std::make_shared<std::optional<int>>();
     pendingBadge_ = counted;

@@ -67,6 +67,12 @@ public:
     // Launch and every activation: the period at once (the first time), then
     // the sync, the period again and the count once the sync is done.
     void activate();
+    // After a backup import: the sync, then backupSynced with how many
+    // messages it copied, and the person list, period and count anew.
+    void syncImportedBackup();
+    // Whether the last activation (or import) found a phone in the device
+    // root; until then, true.
+    bool holdsPhoneData() const { return holdsPhoneData_; }
     // Starts a count when something it depends on changed since the last;
     // the model's total and recordsReady follow when it is done.
     void updateMessageCount();
@@ -100,6 +106,12 @@ signals:
     // count failed), oldest first.
     void recordsReady(const std::vector<Sms>& records);
     void alert(MainScreenController::Alert kind, const QString& detail);
+    // Whether the device root holds a phone changed, or was first found: a
+    // root without one is neither synced nor counted.
+    void phoneDataChanged(bool present);
+    // The sync after an import is done: how many messages it copied, or
+    // nothing when it failed (its alert has been emitted).
+    void backupSynced(std::optional<int> newMessages);
     void busyStarted(MainScreenController::Busy kind);
     void busyEnded(MainScreenController::Busy kind);
     void chartReady(const MainScreenData::Chart& chart, MessageType type, std::time_t from, std::time_t to);
@@ -122,6 +134,8 @@ private:
     void startCount(CountReason reason);
     void showCount(std::uint64_t sequence, CountReason reason, MainScreenData::Count result);
     void loadPeriod();
+    // Looks again whether the root holds a phone; true when it does.
+    bool checkPhoneData();
     void reportSync(const MarkerSync::Outcome& outcome);
     void showClearOutcome(MainScreenData::Cleared result);
     void watchCounterDatabase();
@@ -137,6 +151,8 @@ private:
     QTimer* followDelay_;
     bool periodShown_ = false;
     bool contentLoaded_ = false;
+    bool holdsPhoneData_ = true;
+    bool phoneDataTold_ = false;
     bool countFailureShown_ = false;  // since the last count that succeeded
     int pendingLoads_ = 0;            // syncs and person lists under way
     int pendingSyncs_ = 0;            // syncs (and Clear DB resyncs) under way: a count waits for them

@@ -3,16 +3,55 @@
 #include "common/CounterStore.h"
 #include "common/PersonTotals.h"
 #include "common/PhoneProfile.h"
+#include "common/Seeding.h"
 #include "platform/DevicePaths.h"
 #include "platform/ProgramLog.h"
+#include "platform/SqliteDatabase.h"
+#include "platform/SqliteStatement.h"
 
 #include <algorithm>
+#include <filesystem>
 
 std::string MainScreenData::counterDatabasePath() const { return PhoneProfile::find().counterDatabase(); }
 
 std::string MainScreenData::addressBookPath() const { return DevicePaths::addressBook(); }
 
+bool MainScreenData::holdsPhoneData() const {
+    std::error_code ignored;
+    return std::filesystem::exists(DevicePaths::systemVersionPlist(), ignored) ||
+           std::filesystem::exists(DevicePaths::smsDatabase(), ignored);
+}
+
 MarkerSync::Outcome MainScreenData::sync() const { return MarkerSync::syncWithStoredMarkers(); }
+
+namespace {
+
+// The rows of the counter database; 0 when it is not there yet (a first
+// import), so nothing is opened that would only fail.
+int storedMessages() {
+    const std::string path = PhoneProfile::find().counterDatabase();
+    std::error_code ignored;
+    if (!std::filesystem::exists(path, ignored)) return 0;
+    SqliteDatabase db;
+    SqliteStatement count;
+    if (!db.open(path, SqliteDatabase::Mode::ReadOnly) || !count.prepare(db, "SELECT count(*) FROM message") ||
+        count.step() != SqliteStatement::Step::Row)
+        return 0;
+    return static_cast<int>(count.columnInt(0));
+}
+
+}  // namespace
+
+MainScreenData::Synced MainScreenData::syncNewBackup() const {
+    // A first import makes the data directory; the bundle's seeds go in
+    // before the sync needs them.
+    Seeding::copyIfNeeded();
+    const int before = storedMessages();
+    Synced result{sync(), 0};
+    if (result.outcome.ran && result.outcome.status == SyncStatus::Ok)
+        result.newMessages = std::max(0, storedMessages() - before);
+    return result;
+}
 
 MainScreenData::Cleared MainScreenData::clearAndResync() const {
     Cleared result{MarkerSync::clearAndResync(), {}};

@@ -29,6 +29,10 @@ public:
         std::vector<Sms> records;
         int total = 0;
     };
+    struct Synced {
+        MarkerSync::Outcome outcome;
+        int newMessages = 0;  // rows the sync added to the counter database
+    };
     struct Cleared {
         MarkerSync::ClearOutcome outcome;
         std::vector<Person> persons;  // of the resynced database
@@ -38,7 +42,16 @@ public:
     std::string counterDatabasePath() const;
     std::string addressBookPath() const;
 
+    // Whether the device root holds a phone at all: its system version or
+    // its sms.db. Without either no backup was ever imported, and there is
+    // nothing to sync or count (a missing sms.db of a phone that is there
+    // is a failure of the sync, and said so).
+    bool holdsPhoneData() const;
+
     MarkerSync::Outcome sync() const;
+    // The sync after a backup import, which seeds what a first import needs
+    // and tells how many messages it copied.
+    Synced syncNewBackup() const;
     // Delete, marker reset and resync under one hold of the data lock, then
     // the people of the resynced database.
     Cleared clearAndResync() const;

@@ -10,6 +10,7 @@
 #include "app/list/RecordViewController.h"
 #include "app/shell/AboutViewController.h"
 #include "app/shell/Artwork.h"
+#include "app/shell/BackupImportFlow.h"
 #include "app/shell/MessageTypeText.h"
 #include "app/shell/PeriodButton.h"
 #include "common/SettingsStore.h"
@@ -64,6 +65,7 @@ void RootViewController::connectController() {
     connect(controller_, &MainScreenController::busyEnded, this, &RootViewController::killHUD);
     connect(controller_, &MainScreenController::chartReady, this, &RootViewController::showChartScreen);
     connect(controller_, &MainScreenController::reportReady, this, &RootViewController::showReportScreen);
+    connect(controller_, &MainScreenController::phoneDataChanged, this, &RootViewController::showPhoneData);
 }
 
 // --- Building ----------------------------------------------------------------
@@ -117,6 +119,9 @@ void RootViewController::buildAlerts() {
 void RootViewController::viewDidLoad() {
     buildPeriodArea();
     buildFilterArea();
+    buildNoPhoneDataArea();
+    importFlow_ = new BackupImportFlow(controller_, this, this);
+    showPhoneData(controller_->holdsPhoneData());
 }
 
 void RootViewController::buildPeriodArea() {
@@ -157,6 +162,29 @@ void RootViewController::buildFilterArea() {
     for (QPushButton* button : {btnGenerateChart_, btnReport_}) button->setFont(Theme::boldSystemFont(15));
 }
 
+void RootViewController::buildNoPhoneDataArea() {
+    noPhoneDataLabel_ = new Label(QString(), QRect(30, 120, 260, 80), Theme::systemFont(16), this);
+    noPhoneDataLabel_->setNumberOfLines(0);
+    noPhoneDataLabel_->setAlignment(Qt::AlignCenter);
+    noPhoneDataLabel_->setTextColor(Theme::groupedHeaderTextColor());
+    btnImport_ = new QPushButton(this);
+    btnImport_->setGeometry(50, 220, 220, 44);
+    btnImport_->setFont(Theme::boldSystemFont(15));
+    connect(btnImport_, &QPushButton::clicked, this, &RootViewController::importBackup);
+}
+
+void RootViewController::showPhoneData(bool present) {
+    if (!btnImport_) return;  // before the view is built
+    for (QWidget* part :
+         std::initializer_list<QWidget*>{btnDate_, lblFrom_, fromDateString_, lblTo_, toDateString_, rightArrow1_,
+                                         lblFilterBy_, filterTableView_, btnGenerateChart_, btnReport_})
+        part->setVisible(present);
+    noPhoneDataLabel_->setVisible(!present);
+    btnImport_->setVisible(!present);
+    noPhoneDataLabel_->setText(tr("No messages yet: import a backup of your iPhone."));
+    btnImport_->setText(tr("Import iPhone Backup"));
+}
+
 // --- Filling -----------------------------------------------------------------
 
 void RootViewController::viewWillAppear(bool animated) {
@@ -168,6 +196,7 @@ void RootViewController::viewWillAppear(bool animated) {
     lblTo_->setText(tr("To"));
     btnGenerateChart_->setText(tr("Chart"));
     btnReport_->setText(tr("Report"));
+    showPhoneData(controller_->holdsPhoneData());
 }
 
 void RootViewController::updateDateStrings() {
@@ -343,6 +372,8 @@ void RootViewController::showPreferencesView() {
         pvController_ = new PreferencesViewController(model_, this);
         connect(pvController_, &PreferencesViewController::clearDatabaseRequested, this,
                 &RootViewController::confirmClearDB);
+        connect(pvController_, &PreferencesViewController::importBackupRequested, this,
+                &RootViewController::importBackup);
         pvController_->setBackgroundBrush(Theme::groupTableBackground());
     }
     pvController_->hideSelection();
@@ -424,6 +455,8 @@ void RootViewController::showAlert(MainScreenController::Alert kind, const QStri
 }
 
 void RootViewController::confirmClearDB() { confirmEmptyDBBox_->show(); }
+
+void RootViewController::importBackup() { importFlow_->start(); }
 
 void RootViewController::alertViewClickedButtonAtIndex(AlertView& alertView, int buttonIndex) {
     if (&alertView == confirmEmptyDBBox_ && buttonIndex == 1) clearDB();

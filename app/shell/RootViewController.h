@@ -14,6 +14,7 @@
 #include <vector>
 
 class AboutViewController;
+class BackupImportFlow;
 class ChartViewController;
 class ActionSheet;
 class DateViewController;
@@ -76,6 +77,7 @@ public:
     void showReport() { controller_->showReport(); }
 
     // Maintenance.
+    void importBackup();
     void confirmClearDB();
     void clearDB() { controller_->clearDB(); }
 
@@ -83,6 +85,11 @@ public:
     MainScreenModel& model() { return *model_; }
     const MainScreenModel& model() const { return *model_; }
     MainScreenController& controller() { return *controller_; }
+    BackupImportFlow& backupImport() { return *importFlow_; }
+    // The text and the button a root without a phone shows in place of the
+    // period and the filters.
+    Label* noPhoneDataLabel() const { return noPhoneDataLabel_; }
+    QPushButton* importButton() const { return btnImport_; }
     ChartViewController* chartViewController() const { return cvController_; }
     ReportViewController* reportViewController() const { return rvController_; }
     RecordViewController* recordViewController() const { return recordController_; }
@@ -141,6 +148,9 @@ private:
     void buildAlerts();
     void buildPeriodArea();
     void buildFilterArea();
+    void buildNoPhoneDataArea();
+    // The period and filters with a phone, the empty state without.
+    void showPhoneData(bool present);
     void showNotice(const QString& title, const QString& message);
     void modCell(TableViewCell* cell, const QString& header, const QString& content, bool withArrow);
     void buttonHighlighted();
@@ -160,6 +170,9 @@ private:
     QPushButton* btnGenerateChart_ = nullptr;
     QPushButton* btnReport_ = nullptr;
     PeriodButton* btnDate_ = nullptr;
+    Label* noPhoneDataLabel_ = nullptr;
+    QPushButton* btnImport_ = nullptr;
+    BackupImportFlow* importFlow_ = nullptr;
 
     AlertView* confirmEmptyDBBox_ = nullptr;
     AlertView* alertBox_ = nullptr;

@@ -48,6 +48,13 @@ public:
         AlertView::resetShownForTesting();
         ActionSheet::resetShownForTesting();
     }
+    // A user's first start: the device root is not there at all, as in a
+    // fresh home before any backup was imported.
+    struct FreshHome {};
+    explicit AppHarness(FreshHome) : freshHome_(std::in_place, "BRINDLEX_DEVICE_ROOT", root_.path() + "/device") {
+        AlertView::resetShownForTesting();
+        ActionSheet::resetShownForTesting();
+    }
     ~AppHarness() {
         AlertView::setPresetAnswerForTesting(std::nullopt);
         ActionSheet::setPresetAnswerForTesting(std::nullopt);
@@ -175,6 +182,7 @@ public:
 private:
     ScopedEnvironment tz_{"TZ", std::string("UTC")};
     TempDeviceRoot root_;
+    std::optional<ScopedEnvironment> freshHome_;
     std::optional<std::time_t> now_;
     std::function<void(int)> badges_;
     std::unique_ptr<BrindlexAppDelegate> delegate_;

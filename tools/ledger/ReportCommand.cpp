@@ -128,7 +128,9 @@ Choice readOptions(const QCommandLineParser& parser, const PropertyList* setting
 // message for the first that is missing.
 std::optional<QString> deviceProblem() {
     if (!isDirectory(DevicePaths::root()))
-        return QStringLiteral("no device root at %1 (brindlex-phone init creates one)")
+        return QStringLiteral(
+                   "no phone data at %1 yet: import a backup of your iPhone with "
+                   "'brindlex-ledger import-backup FOLDER'")
             .arg(QString::fromStdString(DevicePaths::root()));
     if (!isDirectory(DevicePaths::dataDirectory()))
         return QStringLiteral("no data directory at %1").arg(QString::fromStdString(DevicePaths::dataDirectory()));

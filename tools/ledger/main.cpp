@@ -1,18 +1,36 @@
-// brindlex-ledger [sync] | report [OPTIONS]
+// brindlex-ledger [sync] | report [OPTIONS] | import-backup FOLDER [OPTIONS]
 //
 // The counter store from the command line: `sync` (the default) copies what
 // is new and prints what the counter database holds; `report` prints the
-// numbers the app shows for a period, as text, CSV or JSON.
+// numbers the app shows for a period, as text, CSV or JSON; `import-backup`
+// brings the messages of an iPhone backup into the device root.
 #include "platform/DeviceRootJournal.h"
 #include "platform/ProgramLog.h"
 #include "platform/cli/CommandLine.h"
 #include "tools/ledger/LedgerSync.h"
 #include "tools/ledger/ReportCommand.h"
+#include "tools/phone/ImportBackupCommand.h"
+#include "tools/phone/PhoneCommand.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
 #include <ctime>
+#include <string>
+#include <vector>
+
+namespace {
+
+int importBackup(const QCommandLineParser& parser, const QStringList& arguments) {
+    std::vector<std::string> plain;
+    for (const QString& argument : arguments) plain.push_back(argument.toStdString());
+    const int status = ImportBackupCommand::run(plain);
+    if (status != PhoneCommand::kUsage) return status;
+    return CommandLine::usageError(parser,
+                                   QStringLiteral("import-backup takes one backup folder, and --udid UDID or --force"));
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     ProgramLog::setProgramName("brindlex-ledger");
@@ -21,9 +39,11 @@ int main(int argc, char** argv) {
     parser.setApplicationDescription(QStringLiteral(
         "The counter store of the device root from the command line.\n"
         "  sync     copy what is new from sms.db and print what the counter database holds (the default)\n"
-        "  report   the numbers the app shows for a period; brindlex-ledger report --help lists its options"));
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("sync or report"),
-                                 QStringLiteral("[sync | report [OPTIONS]]"));
+        "  report   the numbers the app shows for a period; brindlex-ledger report --help lists its options\n"
+        "  import-backup FOLDER [--udid UDID] [--force]\n"
+        "           bring in the messages of an iPhone backup made with idevicebackup2"));
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("sync, report or import-backup"),
+                                 QStringLiteral("[sync | report [OPTIONS] | import-backup FOLDER [OPTIONS]]"));
     // Options after the command are the command's own.
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
     if (const auto status = CommandLine::parse(parser, app.arguments())) return *status;
@@ -34,6 +54,7 @@ int main(int argc, char** argv) {
     const QString command = rest.isEmpty() ? QStringLiteral("sync") : rest.constFirst();
     if (command == QLatin1String("report"))
         return ReportCommand::run(QStringList{app.arguments().constFirst()} + rest, std::time(nullptr));
+    if (command == QLatin1String("import-backup")) return importBackup(parser, rest.mid(1));
     if (command != QLatin1String("sync"))
         return CommandLine::usageError(parser, QStringLiteral("unknown command '%1'").arg(command));
     if (rest.size() > 1) return CommandLine::usageError(parser, QStringLiteral("sync takes no arguments"));

@@ -12,6 +12,7 @@
 #include "tools/phone/PhoneEventLoop.h"
 
 #include <cstdio>
+#include <optional>
 
 bool ImportBackupCommand::parse(const std::vector<std::string>& arguments, Arguments& parsed) {
     static const std::string kUdid = "--udid";
@@ -81,7 +82,10 @@ void ImportBackupCommand::warnAboutGaps(const BackupImport::Outcome& outcome) {
 }
 
 void ImportBackupCommand::notifyDaemon() {
-    const PhoneEventLoop qt;
+    // brindlex-ledger has its application object already; brindlex-phone
+    // makes one for the bus only.
+    std::optional<PhoneEventLoop> qt;
+    if (!QCoreApplication::instance()) qt.emplace();
     const char* notification = TelephonyCenter::kMessageReceivedNotification;
     if (TelephonyCenter::post(QString::fromLatin1(notification))) {
         std::printf("Posted %s\n", notification);

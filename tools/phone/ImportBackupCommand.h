@@ -8,6 +8,8 @@
 // `import-backup DIR [--udid UDID] [--force]`: makes the device root hold the
 // phone of an unencrypted backup made with idevicebackup2, then posts the
 // received-message notification so a running daemon counts what is new.
+// The user runs it as brindlex-ledger's command; the phone simulator keeps
+// its own name for it, for the demo and the tests.
 // Without a session bus the import stands and the command still succeeds:
 // the programs sync at their next start anyway.
 class ImportBackupCommand {

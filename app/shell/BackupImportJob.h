@@ -1,0 +1,25 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+// The app's backup import, without any UI: it runs on a worker thread and
+// answers with what the main screen tells the user. The work itself is the
+// command line's (BackupImport), so the app and brindlex-ledger import a
+// backup alike, lock, journal and refusals included.
+class BackupImportJob {
+public:
+    struct Result {
+        bool imported = false;
+        std::string error;  // why not, in the import's own words
+    };
+
+    // Whether the backup in `folder` (a backup folder, or the folder
+    // idevicebackup2 writes with one per phone) is encrypted, as its
+    // Manifest.plist says: the app then asks for the backup password first.
+    static bool isEncrypted(const std::string& folder);
+
+    // Imports the backup in `folder` into the device root; `password`, given
+    // for an encrypted backup, is what the import decrypts it with.
+    static Result importFolder(const std::string& folder, const std::optional<std::string>& password);
+};

@@ -1,0 +1,234 @@
+// The way in for a user who has only their iPhone: the empty main screen of
+// a first start, and "Import iPhone Backup" from it and from the
+// preferences, driven through what the screens show.
+#include "GermanTranslations.h"
+#include "ScreenDriver.h"
+
+#include "app/filters/PreferencesViewController.h"
+#include "app/shell/BackgroundWork.h"
+#include "app/shell/BackupImportFlow.h"
+#include "tools/BackupScenario.h"
+
+#include <QDialogButtonBox>
+#include <QInputDialog>
+#include <QPushButton>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using namespace backup_scenario;
+
+namespace {
+
+// Standard error of this process while it lives, kept in `path` and read
+// back as text.
+class StderrCapture {
+public:
+    explicit StderrCapture(std::string path) : path_(std::move(path)) {
+        std::fflush(stderr);
+        saved_ = ::dup(STDERR_FILENO);
+        const int file = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(file, STDERR_FILENO);
+        ::close(file);
+    }
+    ~StderrCapture() { restore(); }
+    std::string text() {
+        restore();
+        return slurp(path_);
+    }
+
+private:
+    void restore() {
+        if (saved_ < 0) return;
+        std::fflush(stderr);
+        ::dup2(saved_, STDERR_FILENO);
+        ::close(saved_);
+        saved_ = -1;
+    }
+    std::string path_;
+    int saved_ = -1;
+};
+
+class BackupImportScreenTest : public ::testing::Test {
+protected:
+    void TearDown() override { BackgroundWork::holdResultsForTesting(false); }
+
+    // The folder chooser answers with `folder` (empty: the user cancelled).
+    void chooseFolder(const std::string& folder) {
+        app_.root().backupImport().setFolderChooser([folder](QWidget*) { return QString::fromStdString(folder); });
+    }
+    // Without waiting for counts: a held sync is one.
+    BackupImportFlow& flow() { return app_.delegate().rootViewController()->backupImport(); }
+    // Until the flow has ended with its alert; the alert's message.
+    QString finalMessage() {
+        EXPECT_TRUE(QTest::qWaitFor([this] { return !flow().isRunning(); }, 20000)) << "the import never ended";
+        app_.waitForCounts();
+        return AlertView::lastShownMessage();
+    }
+    PreferencesViewController* openPreferences() {
+        drive_.tapLeft();  // the gears
+        return drive_.top<PreferencesViewController>();
+    }
+    void tapImportRow(PreferencesViewController& screen) {
+        drive_.tapRow(*screen.tableView(), {0, PreferencesViewController::kImportBackupRow});
+    }
+    bool showsEmptyState() {
+        RootViewController& root = app_.root();
+        return root.noPhoneDataLabel()->isVisible() && root.importButton()->isVisible() &&
+               !root.filterTableView()->isVisible();
+    }
+    QString hudText() { return flow().progress() ? flow().progress()->text() : QString(); }
+
+    TempDeviceRoot backups_;
+    std::string parent_ = backups_.path() + "/iphone-backup";
+    AppHarness app_{AppHarness::FreshHome{}};
+    ScreenDriver drive_{app_};
+};
+
+}  // namespace
+
+TEST_F(BackupImportScreenTest, AFirstStartWithoutAPhoneShowsAnEmptyScreenThatOffersTheImport) {
+    StderrCapture errors(backups_.path() + "/stderr.txt");
+    app_.launch();
+    app_.goToBackground();
+    emit app_.window().activated();
+    app_.waitForCounts();
+    const std::string said = errors.text();
+
+    // No alert, and nothing on standard error about files that were never there.
+    EXPECT_EQ(AlertView::shownCountForTesting(), 0) << AlertView::lastShownMessage().toStdString();
+    EXPECT_EQ(said.find("unable to open"), std::string::npos) << said;
+    EXPECT_EQ(said.find("Brindlex"), std::string::npos) << said;
+    EXPECT_TRUE(showsEmptyState());
+    EXPECT_EQ(app_.root().noPhoneDataLabel()->text(), "No messages yet: import a backup of your iPhone.");
+    EXPECT_EQ(app_.root().importButton()->text(), "Import iPhone Backup");
+    // Chart and Report have nothing to show yet.
+    for (QPushButton* button : app_.root().findChildren<QPushButton*>()) {
+        if (button != app_.root().importButton()) {
+            EXPECT_FALSE(button->isVisible()) << button->text().toStdString();
+        }
+    }
+    // The first start wrote nothing into the home either.
+    EXPECT_FALSE(fs::exists(DevicePaths::root()));
+    app_.screenshot("no-phone-data");
+
+    // A cancelled chooser starts nothing.
+    chooseFolder("");
+    drive_.tap(app_.root().importButton());
+    EXPECT_FALSE(flow().isRunning());
+    EXPECT_EQ(AlertView::shownCountForTesting(), 0);
+}
+
+TEST_F(BackupImportScreenTest, TheImportShowsEachStepThenHowManyNewMessagesWereCounted) {
+    make(parent_, kPhoneA, {.messageCount = 3});
+    app_.setNow(kFirstDate + 3600);
+    app_.launch();
+    chooseFolder(parent_);
+
+    // Held back, each step's answer leaves its text on the overlay to be read.
+    BackgroundWork::holdResultsForTesting(true);
+    drive_.tap(app_.root().importButton());
+    ASSERT_TRUE(QTest::qWaitFor([] { return BackgroundWork::heldResultCountForTesting() == 1; }, 20000));
+    EXPECT_EQ(hudText(), "Importing the backup. Please wait.");
+    app_.screenshot("import-progress");
+    // Handing the import's answer over ends the holding; the sync it starts
+    // answers later, through the event loop, and is held again.
+    BackgroundWork::releaseHeldResultsNewestFirstForTesting();
+    BackgroundWork::holdResultsForTesting(true);
+    ASSERT_TRUE(QTest::qWaitFor([] { return BackgroundWork::heldResultCountForTesting() == 1; }, 20000));
+    EXPECT_EQ(hudText(), "Counting the new messages. Please wait.");
+    EXPECT_EQ(AlertView::shownCountForTesting(), 0) << "no result before the count";
+    BackgroundWork::releaseHeldResultsNewestFirstForTesting();
+
+    EXPECT_EQ(finalMessage(), "New messages counted: 3");
+    EXPECT_EQ(AlertView::shownCountForTesting(), 1);
+    EXPECT_TRUE(QTest::qWaitFor([this] { return !hudText().size(); }, uiwait::timeoutMs)) << "the overlay stayed";
+    // The main screen now shows the phone's period and its count.
+    EXPECT_FALSE(showsEmptyState());
+    EXPECT_TRUE(app_.root().filterTableView()->isVisible());
+    EXPECT_EQ(app_.shownValue("Total Messages"), "3");
+    app_.screenshot("after-import");
+}
+
+TEST_F(BackupImportScreenTest, ThePreferencesRowImportsOnceAndSaysWhyWhenItCannot) {
+    make(parent_, kPhoneA, {.messageCount = 4});
+    app_.launch();
+    PreferencesViewController* preferences = openPreferences();
+    ASSERT_TRUE(preferences);
+    EXPECT_EQ(drive_.text(*preferences->tableView(), {0, PreferencesViewController::kImportBackupRow}),
+              "Import iPhone Backup");
+    app_.screenshot("preferences-import-row");
+
+    // A folder without a backup: the import's own reason, and still no phone.
+    fs::create_directories(backups_.path() + "/photos");
+    chooseFolder(backups_.path() + "/photos");
+    tapImportRow(*preferences);
+    EXPECT_TRUE(finalMessage().contains("holds no iPhone backup")) << AlertView::lastShownMessage().toStdString();
+    EXPECT_FALSE(fs::exists(DevicePaths::smsDatabase()));
+
+    chooseFolder(parent_);
+    tapImportRow(*preferences);
+    EXPECT_EQ(finalMessage(), "New messages counted: 4");
+    // The same backup again: the same phone, nothing counted twice.
+    tapImportRow(*preferences);
+    EXPECT_EQ(finalMessage(), "New messages counted: 0");
+    drive_.tapBack();
+    EXPECT_FALSE(showsEmptyState());
+}
+
+TEST_F(BackupImportScreenTest, AnEncryptedBackupAsksForItsPasswordAndEndsInTheImportsRefusal) {
+    BackupFixture encrypted = make(parent_, kPhoneA);
+    ASSERT_TRUE(encrypted.markEncrypted());
+    app_.launch();
+    chooseFolder(parent_);
+
+    // Cancelled: nothing imported, nothing said.
+    drive_.tap(app_.root().importButton());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return flow().passwordDialog() && flow().passwordDialog()->isVisible(); },
+                                uiwait::timeoutMs));
+    flow().passwordDialog()->reject();
+    EXPECT_FALSE(flow().isRunning());
+    EXPECT_EQ(AlertView::shownCountForTesting(), 0);
+
+    drive_.tap(app_.root().importButton());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return flow().passwordDialog() && flow().passwordDialog()->isVisible(); },
+                                uiwait::timeoutMs));
+    QInputDialog* dialog = flow().passwordDialog();
+    EXPECT_EQ(dialog->labelText(), "This backup is encrypted. Enter the backup password:");
+    auto* field = dialog->findChild<QLineEdit*>();
+    ASSERT_TRUE(field);
+    EXPECT_EQ(field->echoMode(), QLineEdit::Password);
+    QTest::keyClicks(field, "s3cret");
+    dialog->grab().save(QStringLiteral(BRINDLEX_SCREENSHOT_DIR) + "/import-password.png");
+    QPushButton* ok = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(ok->text(), "Import");
+    ok->click();
+
+    EXPECT_TRUE(finalMessage().contains("encrypted backup")) << AlertView::lastShownMessage().toStdString();
+    EXPECT_TRUE(showsEmptyState());
+    EXPECT_FALSE(fs::exists(DevicePaths::smsDatabase()));
+}
+
+TEST_F(BackupImportScreenTest, TheEmptyScreenAndTheImportSpeakGerman) {
+    GermanTranslations german;
+    ASSERT_GT(german.installed(), 0);
+    app_.launch();
+    EXPECT_EQ(app_.root().noPhoneDataLabel()->text(),
+              "Noch keine Nachrichten: Importieren Sie ein Backup Ihres iPhones.");
+    EXPECT_EQ(app_.root().importButton()->text(), "iPhone-Backup importieren");
+    app_.screenshot("no-phone-data-de");
+    PreferencesViewController* preferences = openPreferences();
+    ASSERT_TRUE(preferences);
+    EXPECT_EQ(drive_.text(*preferences->tableView(), {0, PreferencesViewController::kImportBackupRow}),
+              "iPhone-Backup importieren");
+    app_.screenshot("preferences-import-row-de");
+
+    make(parent_, kPhoneA, {.messageCount = 2});
+    chooseFolder(parent_);
+    tapImportRow(*preferences);
+    EXPECT_EQ(finalMessage(), "Neu gezählte Nachrichten: 2");
+    EXPECT_EQ(AlertView::lastShownTitle(), "iPhone-Backup importieren");
+}
