@@ -168,7 +168,7 @@ void RootViewController::buildNoPhoneDataArea() {
     noPhoneDataLabel_->setAlignment(Qt::AlignCenter);
     noPhoneDataLabel_->setTextColor(Theme::groupedHeaderTextColor());
     btnImport_ = new QPushButton(this);
-    btnImport_->setGeometry(50, 220, 220, 44);
+    btnImport_->setGeometry(40, 220, 240, 44);
     btnImport_->setFont(Theme::boldSystemFont(15));
     connect(btnImport_, &QPushButton::clicked, this, &RootViewController::importBackup);
 }

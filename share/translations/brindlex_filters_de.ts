@@ -175,5 +175,9 @@
         <source>Badge type</source>
         <translation>Kennzeichen</translation>
     </message>
+    <message>
+        <source>Import iPhone Backup</source>
+        <translation>iPhone-Backup importieren</translation>
+    </message>
 </context>
 </TS>

@@ -1,4 +1,5 @@
-<?xml version='1.0' encoding='utf-8'?>
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
     <name>AboutViewController</name>
@@ -37,6 +38,53 @@ Made by the Brindlex team. Segments are counted by the GSM 03.38 alphabet.</sour
         <translation>Vorschläge und Fehlerberichte sind willkommen.
 
 Vom Brindlex-Team. Segmente werden nach dem GSM-03.38-Alphabet gezählt.</translation>
+    </message>
+</context>
+<context>
+    <name>BackupImportFlow</name>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Choose the folder of the iPhone backup</source>
+        <translation>Ordner des iPhone-Backups wählen</translation>
+    </message>
+    <message>
+        <source>Encrypted Backup</source>
+        <translation>Verschlüsseltes Backup</translation>
+    </message>
+    <message>
+        <source>This backup is encrypted. Enter the backup password:</source>
+        <translation>Dieses Backup ist verschlüsselt. Geben Sie das Backup-Passwort ein:</translation>
+    </message>
+    <message>
+        <source>Import</source>
+        <translation>Importieren</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Importing the backup. Please wait.</source>
+        <translation>Backup wird importiert. Bitte warten.</translation>
+    </message>
+    <message>
+        <source>Import iPhone Backup</source>
+        <translation>iPhone-Backup importieren</translation>
+    </message>
+    <message>
+        <source>Counting the new messages. Please wait.</source>
+        <translation>Neue Nachrichten werden gezählt. Bitte warten.</translation>
+    </message>
+    <message>
+        <source>The backup was imported, but its messages could not be counted.</source>
+        <translation>Das Backup wurde importiert, aber seine Nachrichten konnten nicht gezählt werden.</translation>
+    </message>
+    <message>
+        <source>New messages counted: %1</source>
+        <translation>Neu gezählte Nachrichten: %1</translation>
     </message>
 </context>
 <context>
@@ -204,6 +252,14 @@ Die Datenbank wurde nicht geleert</translation>
     <message>
         <source>The messages cannot be counted, so no total is shown: %1</source>
         <translation>Die Nachrichten können nicht gezählt werden, daher wird keine Summe angezeigt: %1</translation>
+    </message>
+    <message>
+        <source>No messages yet: import a backup of your iPhone.</source>
+        <translation>Noch keine Nachrichten: Importieren Sie ein Backup Ihres iPhones.</translation>
+    </message>
+    <message>
+        <source>Import iPhone Backup</source>
+        <translation>iPhone-Backup importieren</translation>
     </message>
 </context>
 </TS>
