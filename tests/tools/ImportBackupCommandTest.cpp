@@ -11,6 +11,7 @@
 #include "platform/SqliteStatement.h"
 #include "platform/SystemVersion.h"
 #include "support/ProgramRun.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TempDeviceRoot.h"
 #include "tools/BackupScenario.h"
 #include "tools/SmsReadBack.h"
@@ -55,6 +56,12 @@ protected:
         EXPECT_TRUE(backup.create({kPhoneA}));
         EXPECT_TRUE(backup.addFile(BackupFixture::kHomeDomain, BackupFixture::kSmsDatabasePath, sms));
         return import("'" + backup.folder() + "'");
+    }
+
+    // The user's command: brindlex-ledger import-backup.
+    ProgramRun ledger(const std::string& arguments) {
+        return ProgramRun::of("brindlex-ledger", arguments, scratch_,
+                              "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/bus ");
     }
 
     ProgramRun ledgerSync(const std::string& environment = {}) {
@@ -265,6 +272,51 @@ TEST_F(ImportBackupCommandTest, WrongArgumentsPrintUsage) {
     EXPECT_TRUE(fs::is_empty(root_.path()));
 }
 
+// The user's command does what the simulator's does, in the ledger's name,
+// from a home that has no device root yet.
+TEST_F(ImportBackupCommandTest, TheLedgersImportIsTheSimulatorsImport) {
+    const ScopedEnvironment freshHome("BRINDLEX_DEVICE_ROOT", root_.path() + "/device");
+    const BackupFixture backup = make(parent_, kPhoneA);
+    const auto before = snapshot(parent_);
+
+    const ProgramRun run = ledger("import-backup '" + parent_ + "'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("Imported the backup of Anna's iPhone"), std::string::npos) << run.out;
+    EXPECT_EQ(run.err.rfind("brindlex-ledger: ", 0), 0u) << run.err;
+    EXPECT_NE(run.err.find("no session bus"), std::string::npos) << run.err;
+    EXPECT_EQ(slurp(DevicePaths::smsDatabase()),
+              slurp(backup.pathOf(BackupFixture::kHomeDomain, BackupFixture::kSmsDatabasePath)));
+    EXPECT_EQ(snapshot(parent_), before);
+    ASSERT_EQ(ledgerSync().status, 0);
+    EXPECT_EQ(counted(), 3);
+    // Again: the same phone, nothing counted twice.
+    const ProgramRun again = ledger("import-backup '" + parent_ + "' --udid " + kPhoneA);
+    ASSERT_EQ(again.status, 0) << again.err;
+    EXPECT_NE(again.out.find("Same phone as before"), std::string::npos) << again.out;
+    ASSERT_EQ(ledgerSync().status, 0);
+    EXPECT_EQ(counted(), 3);
+
+    // Refusals are the import's, in the ledger's name.
+    BackupFixture encrypted = make(parent_ + "/encrypted", kPhoneB);
+    ASSERT_TRUE(encrypted.markEncrypted());
+    const ProgramRun refused = ledger("import-backup '" + encrypted.folder() + "'");
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err.rfind("brindlex-ledger: ", 0), 0u) << refused.err;
+    EXPECT_NE(refused.err.find("encrypted backup"), std::string::npos) << refused.err;
+}
+
+TEST_F(ImportBackupCommandTest, TheLedgersImportTakesOneFolderAndSaysSoOtherwise) {
+    for (const char* wrong :
+         {"import-backup", "import-backup a b", "import-backup --bogus a", "import-backup --udid"}) {
+        const ProgramRun run = ledger(wrong);
+        EXPECT_EQ(run.status, 2) << wrong;
+        EXPECT_NE(run.err.find("import-backup takes one backup folder"), std::string::npos) << run.err;
+    }
+    EXPECT_TRUE(fs::is_empty(root_.path()));
+    const ProgramRun help = ledger("--help");
+    EXPECT_NE(help.out.find("import-backup FOLDER"), std::string::npos) << help.out;
+}
+
 // A phone between checkpoints keeps its newest messages in sms.db-wal; the
 // import brings the -wal along (never a -shm) and the sync counts them.
 TEST_F(ImportBackupCommandTest, MessagesOnlyInTheWalAreImportedAndCounted) {
@@ -393,9 +445,14 @@ TEST_F(ImportBackupCommandTest, RealIos14BackupWithoutItsAddressBookImports) {
     ASSERT_TRUE(gunzip(folder + "/Manifest.db.gz", folder + "/Manifest.db"));
     fs::remove(folder + "/Manifest.db.gz");
 
-    const ProgramRun run = import("'" + parent_ + "'");
-    ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.err.find("names will be missing"), std::string::npos) << run.err;
+    // The user's command and the simulator's take it alike.
+    for (const bool userCommand : {true, false}) {
+        const ProgramRun run = userCommand ? ledger("import-backup '" + parent_ + "'") : import("'" + parent_ + "'");
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_NE(run.err.find("names will be missing"), std::string::npos) << run.err;
+    }
+    ASSERT_EQ(ledgerSync().status, 0);
+    EXPECT_EQ(counted(), 1);
     EXPECT_EQ(SystemVersion::systemVersion(), "14.3");
     EXPECT_EQ(slurp(DevicePaths::smsDatabase()), slurp(folder + "/3d/3d0d7e5fb2ce288813306e4d4636395e047a3d28"));
     EXPECT_EQ(messagesIn(DevicePaths::smsDatabase()), 1);
