@@ -60,3 +60,9 @@ std::shared_ptr<const MessageSourceKind> MessageSources::find(const PhoneProfile
         if ((*kind)->fits && (*kind)->fits(profile)) return *kind;
     return builtIn(profile.isSixOrLater());
 }
+
+bool MessageSources::isAdded(const MessageSourceKind& kind) {
+    std::lock_guard lock(registry().mutex);
+    const auto& added = registry().added;
+    return std::any_of(added.begin(), added.end(), [&](const auto& other) { return other.get() == &kind; });
+}

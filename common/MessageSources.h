@@ -28,4 +28,7 @@ public:
     static bool remove(const std::string& name);
     // The kind that fits the phone; a built-in sms.db kind fits every phone.
     static std::shared_ptr<const MessageSourceKind> find(const PhoneProfile& profile);
+    // Whether the kind found is one code outside common/ added, which fits
+    // by what the device root holds, rather than the built-in fallback.
+    static bool isAdded(const MessageSourceKind& kind);
 };

@@ -1,6 +1,7 @@
 #include "app/shell/MainScreenData.h"
 
 #include "common/CounterStore.h"
+#include "common/MessageSources.h"
 #include "common/PersonTotals.h"
 #include "common/PhoneProfile.h"
 #include "common/Seeding.h"
@@ -18,8 +19,12 @@ std::string MainScreenData::addressBookPath() const { return DevicePaths::addres
 
 bool MainScreenData::holdsPhoneData() const {
     std::error_code ignored;
-    return std::filesystem::exists(DevicePaths::systemVersionPlist(), ignored) ||
-           std::filesystem::exists(DevicePaths::smsDatabase(), ignored);
+    if (std::filesystem::exists(DevicePaths::systemVersionPlist(), ignored) ||
+        std::filesystem::exists(DevicePaths::smsDatabase(), ignored))
+        return true;
+    // A kind of phone added beside the built-in one fits by files of its own.
+    const auto kind = PhoneProfile::find().sourceKind();
+    return kind && MessageSources::isAdded(*kind);
 }
 
 MarkerSync::Outcome MainScreenData::sync() const { return MarkerSync::syncWithStoredMarkers(); }

@@ -42,8 +42,8 @@ public:
     std::string counterDatabasePath() const;
     std::string addressBookPath() const;
 
-    // Whether the device root holds a phone at all: its system version or
-    // its sms.db. Without either no backup was ever imported, and there is
+    // Whether the device root holds a phone at all: its system version, its
+    // sms.db, or the files of an added kind of phone. Without any no backup was ever imported, and there is
     // nothing to sync or count (a missing sms.db of a phone that is there
     // is a failure of the sync, and said so).
     bool holdsPhoneData() const;

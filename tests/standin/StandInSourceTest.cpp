@@ -14,9 +14,12 @@
 #include "platform/SqliteDatabase.h"
 #include "platform/SqliteStatement.h"
 #include "platform/ui/Label.h"
+#include "platform/ui/TableView.h"
 #include "tools/ledger/ReportCommand.h"
 
 #include <gtest/gtest.h>
+
+#include <QPushButton>
 
 #include <cstdio>
 #include <filesystem>
@@ -173,6 +176,19 @@ TEST_F(StandInPhoneTest, TheAppsMainScreenAndTheLedgerReportShowItsTotal) {
     emit app_.window().activated();
     EXPECT_EQ(totalOnceShown("5"), "5");
     EXPECT_EQ(reportTotal(), "total,All,4,5,3,2");
+}
+
+// A root that holds only the stand-in's file, no sms.db and no system
+// version, holds a phone all the same: the main screen counts it rather
+// than offering a backup import.
+TEST_F(StandInPhoneTest, ARootWithOnlyItsFileIsNoEmptyPhone) {
+    fs::remove(DevicePaths::smsDatabase());
+    fs::remove(DevicePaths::systemVersionPlist());
+    write({sent("4155550102", kNow - 200), sent("4155550102", kNow - 100)});
+    app_.launch();
+    EXPECT_FALSE(app_.root().importButton()->isVisible());
+    EXPECT_TRUE(app_.root().filterTableView()->isVisible());
+    EXPECT_EQ(totalOnceShown("2"), "2");
 }
 
 // Whatever order lines arrive, syncs run and the phone is restored from an
