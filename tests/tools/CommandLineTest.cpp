@@ -182,12 +182,15 @@ TEST_F(CommandLineTest, BadInputGivesOneLineAndStatusOneOrTwo) {
 
 TEST_F(CommandLineTest, AMissingRootOrAnUnreadableDatabaseIsOneLine) {
     ::setenv("BRINDLEX_DEVICE_ROOT", (root_.path() + "/nowhere").c_str(), 1);
-    ProgramRun missing = run("brindlex-ledger", "report");
-    EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(lines(missing.err), 1u) << missing.err;
-    EXPECT_NE(missing.err.find("no phone data at"), std::string::npos) << missing.err;
-    // What a user can do, not the simulator.
-    EXPECT_NE(missing.err.find("brindlex-ledger import-backup FOLDER"), std::string::npos) << missing.err;
+    for (const char* command : {"report", "sync"}) {
+        const ProgramRun missing = run("brindlex-ledger", command);
+        EXPECT_EQ(missing.status, 1) << command;
+        EXPECT_EQ(lines(missing.err), 1u) << missing.err;
+        EXPECT_NE(missing.err.find("no phone data at"), std::string::npos) << missing.err;
+        // What a user can do, not the simulator.
+        EXPECT_NE(missing.err.find("brindlex-ledger import-backup FOLDER"), std::string::npos) << missing.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(root_.path() + "/nowhere"));
 
     ::setenv("BRINDLEX_DEVICE_ROOT", root_.path().c_str(), 1);
     ASSERT_TRUE(DeviceFixture::createDeviceRoot(root_.path(), "6.1.3"));

@@ -11,6 +11,7 @@
 #include "platform/cli/CommandLine.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -45,7 +46,14 @@ void printMonths(const SqliteDatabase& db, CountVariant variant) {
 
 }  // namespace
 
+std::string LedgerSync::noPhoneData() {
+    return "no phone data at " + DevicePaths::root() +
+           " yet: import a backup of your iPhone with 'brindlex-ledger import-backup FOLDER'";
+}
+
 int LedgerSync::run() {
+    std::error_code missing;
+    if (!std::filesystem::is_directory(DevicePaths::root(), missing)) return CommandLine::fail(noPhoneData());
     Seeding::copyIfNeeded();
     const MarkerSync::Outcome outcome = MarkerSync::syncWithStoredMarkers();
     if (!outcome.ran) {

@@ -1,4 +1,5 @@
 #include "tools/ledger/ReportCommand.h"
+#include "tools/ledger/LedgerSync.h"
 #include "platform/ProgramLog.h"
 
 #include "common/BillingPeriod.h"
@@ -127,11 +128,7 @@ Choice readOptions(const QCommandLineParser& parser, const PropertyList* setting
 // The device root, its data directory and a readable counter database; a
 // message for the first that is missing.
 std::optional<QString> deviceProblem() {
-    if (!isDirectory(DevicePaths::root()))
-        return QStringLiteral(
-                   "no phone data at %1 yet: import a backup of your iPhone with "
-                   "'brindlex-ledger import-backup FOLDER'")
-            .arg(QString::fromStdString(DevicePaths::root()));
+    if (!isDirectory(DevicePaths::root())) return QString::fromStdString(LedgerSync::noPhoneData());
     if (!isDirectory(DevicePaths::dataDirectory()))
         return QStringLiteral("no data directory at %1").arg(QString::fromStdString(DevicePaths::dataDirectory()));
     const std::string path = PhoneProfile::find().counterDatabase();
