@@ -18,7 +18,10 @@ BackupImportFlow::BackupImportFlow(MainScreenController* controller, QWidget* sc
     connect(controller_, &MainScreenController::backupSynced, this, &BackupImportFlow::synced);
 }
 
-BackupImportFlow::~BackupImportFlow() { work_->waitForDone(); }
+BackupImportFlow::~BackupImportFlow() {
+    quitting_->store(true);
+    work_->waitForDone();
+}
 
 BackupImportFlow::FolderChooser BackupImportFlow::desktopFolderChooser() {
     return [](QWidget* parent) {
@@ -59,7 +62,9 @@ void BackupImportFlow::askPassword(const std::string& folder) {
 void BackupImportFlow::importFolder(const std::string& folder, std::optional<std::string> password) {
     showStep(tr("Importing the backup. Please wait."));
     work_->run<BackupImportJob::Result>(
-        [folder, password = std::move(password)] { return BackupImportJob::importFolder(folder, password); },
+        [folder, password = std::move(password), quitting = quitting_] {
+            return BackupImportJob::importFolder(folder, password, [quitting] { return quitting->load(); });
+        },
         [this](BackupImportJob::Result result) { imported(result.imported, result.error); });
 }
 

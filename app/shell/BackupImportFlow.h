@@ -7,7 +7,9 @@
 #include <QPointer>
 #include <QString>
 
+#include <atomic>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -60,6 +62,9 @@ private:
     AlertView* resultBox_;
     QPointer<QInputDialog> passwordDialog_;
     QPointer<ProgressHUD> hud_;
+    // Set when the app quits under an import, which then rolls back rather
+    // than keep the quit waiting for a large copy.
+    std::shared_ptr<std::atomic_bool> quitting_ = std::make_shared<std::atomic_bool>(false);
     bool running_ = false;
     bool awaitingSync_ = false;
 };

@@ -27,8 +27,10 @@ bool BackupImportJob::isEncrypted(const std::string& folder) {
 }
 
 BackupImportJob::Result BackupImportJob::importFolder(const std::string& folder,
-                                                      const std::optional<std::string>& password) {
+                                                      const std::optional<std::string>& password,
+                                                      std::function<bool()> stopRequested) {
     BackupImport::Options options;
+    options.stopRequested = std::move(stopRequested);
     // The import reads unencrypted backups so far: an encrypted one, with or
     // without its password, ends in its refusal, which says what to do. The
     // password goes into the options here once the import decrypts.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -20,6 +21,8 @@ public:
     static bool isEncrypted(const std::string& folder);
 
     // Imports the backup in `folder` into the device root; `password`, given
-    // for an encrypted backup, is what the import decrypts it with.
-    static Result importFolder(const std::string& folder, const std::optional<std::string>& password);
+    // for an encrypted backup, is what the import decrypts it with. True from
+    // `stopRequested` between the import's steps rolls it back.
+    static Result importFolder(const std::string& folder, const std::optional<std::string>& password,
+                               std::function<bool()> stopRequested = {});
 };

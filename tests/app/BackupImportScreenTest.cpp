@@ -7,6 +7,7 @@
 #include "app/filters/PreferencesViewController.h"
 #include "app/shell/BackgroundWork.h"
 #include "app/shell/BackupImportFlow.h"
+#include "app/shell/BackupImportJob.h"
 #include "tools/BackupScenario.h"
 
 #include <QDialogButtonBox>
@@ -231,4 +232,22 @@ TEST_F(BackupImportScreenTest, TheEmptyScreenAndTheImportSpeakGerman) {
     tapImportRow(*preferences);
     EXPECT_EQ(finalMessage(), "Neu gezählte Nachrichten: 2");
     EXPECT_EQ(AlertView::lastShownTitle(), "iPhone-Backup importieren");
+}
+
+// The app quitting under an import stops it between its steps: the root is
+// left as it was, and the next start finds no half-imported phone.
+TEST(BackupImportJobTest, AStopAskedForRollsTheImportBack) {
+    TempDeviceRoot backups;
+    make(backups.path(), kPhoneA);
+    TempDeviceRoot root;
+    int asked = 0;
+    const auto result = BackupImportJob::importFolder(backups.path(), std::nullopt, [&asked] { return ++asked > 1; });
+    EXPECT_FALSE(result.imported);
+    EXPECT_GT(asked, 1);
+    EXPECT_FALSE(fs::exists(DevicePaths::smsDatabase()));
+    EXPECT_TRUE(fs::is_empty(root.path())) << result.error;
+
+    const auto whole = BackupImportJob::importFolder(backups.path(), std::nullopt, [] { return false; });
+    EXPECT_TRUE(whole.imported) << whole.error;
+    EXPECT_TRUE(fs::exists(DevicePaths::smsDatabase()));
 }
