@@ -8,6 +8,7 @@
 #include "platform/ui/ProgressHUD.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLineEdit>
@@ -37,7 +38,7 @@ void BackupImportFlow::start() {
     const QString chosen = chooser_(screen_);
     if (chosen.isEmpty()) return;
     running_ = true;
-    const std::string folder = QDir::toNativeSeparators(chosen).toStdString();
+    const std::string folder = QFile::encodeName(chosen).toStdString();
     if (BackupImportJob::isEncrypted(folder))
         askPassword(folder);
     else
