@@ -66,14 +66,14 @@ void BackupImportFlow::importFolder(const std::string& folder, std::optional<std
         [folder, password = std::move(password), quitting = quitting_] {
             return BackupImportJob::importFolder(folder, password, [quitting] { return quitting->load(); });
         },
-        [this](BackupImportJob::Result result) { imported(result.imported, result.error); });
+        [this](BackupImportJob::Result result) { imported(result); });
 }
 
-void BackupImportFlow::imported(bool ok, const std::string& error) {
-    if (!ok) return finish(tr("Import iPhone Backup"), QString::fromStdString(error));
+void BackupImportFlow::imported(const BackupImportJob::Result& result) {
+    if (!result.imported) return finish(tr("Import iPhone Backup"), QString::fromStdString(result.error));
     showStep(tr("Counting the new messages. Please wait."));
     awaitingSync_ = true;
-    controller_->syncImportedBackup();
+    controller_->syncImportedBackup(result.storedBefore);
 }
 
 void BackupImportFlow::synced(std::optional<int> newMessages) {

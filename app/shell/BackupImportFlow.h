@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/shell/BackupImportJob.h"
 #include "platform/ui/ProgressHUD.h"
 
 #include <QInputDialog>
@@ -50,7 +51,7 @@ public:
 private:
     void askPassword(const std::string& folder);
     void importFolder(const std::string& folder, std::optional<std::string> password);
-    void imported(bool ok, const std::string& error);
+    void imported(const BackupImportJob::Result& result);
     void synced(std::optional<int> newMessages);
     void finish(const QString& title, const QString& message);
     void showStep(const QString& text);

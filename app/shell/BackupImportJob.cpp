@@ -1,5 +1,6 @@
 #include "app/shell/BackupImportJob.h"
 
+#include "app/shell/MainScreenData.h"
 #include "platform/PropertyList.h"
 #include "tools/phone/BackupImport.h"
 
@@ -36,6 +37,9 @@ BackupImportJob::Result BackupImportJob::importFolder(const std::string& folder,
     // password goes into the options here once the import decrypts.
     static_cast<void>(password);
     Result result;
-    result.imported = BackupImport::run(folder, options, &result.error).has_value();
+    const int stored = MainScreenData().storedMessages();
+    const auto outcome = BackupImport::run(folder, options, &result.error);
+    result.imported = outcome.has_value();
+    if (outcome && outcome->samePhone) result.storedBefore = stored;
     return result;
 }

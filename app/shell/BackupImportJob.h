@@ -13,6 +13,10 @@ public:
     struct Result {
         bool imported = false;
         std::string error;  // why not, in the import's own words
+        // The counter database's rows the imported phone starts from: those
+        // before the import for a newer backup of the same phone, else 0
+        // (a first phone, or another phone, whose count starts afresh).
+        int storedBefore = 0;
     };
 
     // Whether the backup in `folder` (a backup folder, or the folder

@@ -99,11 +99,11 @@ bool MainScreenController::checkPhoneData() {
     return present;
 }
 
-void MainScreenController::syncImportedBackup() {
+void MainScreenController::syncImportedBackup(int storedBefore) {
     ++pendingLoads_;
     ++pendingSyncs_;
     work_->run<MainScreenData::Synced>(
-        [data = data_] { return data.syncNewBackup(); },
+        [data = data_, storedBefore] { return data.syncNewBackup(storedBefore); },
         [this](MainScreenData::Synced synced) {
             --pendingLoads_;
             --pendingSyncs_;

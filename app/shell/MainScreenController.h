@@ -68,8 +68,9 @@ public:
     // the sync, the period again and the count once the sync is done.
     void activate();
     // After a backup import: the sync, then backupSynced with how many
-    // messages it copied, and the person list, period and count anew.
-    void syncImportedBackup();
+    // messages the counter database gained since it held `storedBefore`
+    // rows, and the person list, period and count anew.
+    void syncImportedBackup(int storedBefore);
     // Whether the last activation (or import) found a phone in the device
     // root; until then, true.
     bool holdsPhoneData() const { return holdsPhoneData_; }

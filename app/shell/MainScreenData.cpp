@@ -29,11 +29,9 @@ bool MainScreenData::holdsPhoneData() const {
 
 MarkerSync::Outcome MainScreenData::sync() const { return MarkerSync::syncWithStoredMarkers(); }
 
-namespace {
-
-// The rows of the counter database; 0 when it is not there yet (a first
-// import), so nothing is opened that would only fail.
-int storedMessages() {
+int MainScreenData::storedMessages() const {
+    // A first import has no counter database yet: nothing is opened that
+    // would only fail.
     const std::string path = PhoneProfile::find().counterDatabase();
     std::error_code ignored;
     if (!std::filesystem::exists(path, ignored)) return 0;
@@ -45,16 +43,16 @@ int storedMessages() {
     return static_cast<int>(count.columnInt(0));
 }
 
-}  // namespace
-
-MainScreenData::Synced MainScreenData::syncNewBackup() const {
+MainScreenData::Synced MainScreenData::syncNewBackup(int storedBefore) const {
     // A first import makes the data directory; the bundle's seeds go in
     // before the sync needs them.
     Seeding::copyIfNeeded();
-    const int before = storedMessages();
     Synced result{sync(), 0};
+    // Against the rows before the import, not before this sync: a sync of an
+    // activation (or of the daemon) may have copied the backup's messages
+    // in between, and they are this import's all the same.
     if (result.outcome.ran && result.outcome.status == SyncStatus::Ok)
-        result.newMessages = std::max(0, storedMessages() - before);
+        result.newMessages = std::max(0, storedMessages() - storedBefore);
     return result;
 }
 

@@ -50,8 +50,11 @@ public:
 
     MarkerSync::Outcome sync() const;
     // The sync after a backup import, which seeds what a first import needs
-    // and tells how many messages it copied.
-    Synced syncNewBackup() const;
+    // and tells how many messages the counter database gained since it held
+    // `storedBefore` (storedMessages() as the import found it).
+    Synced syncNewBackup(int storedBefore) const;
+    // The rows of the counter database; 0 when it is not there (yet).
+    int storedMessages() const;
     // Delete, marker reset and resync under one hold of the data lock, then
     // the people of the resynced database.
     Cleared clearAndResync() const;

@@ -179,6 +179,31 @@ TEST_F(BackupImportScreenTest, ThePreferencesRowImportsOnceAndSaysWhyWhenItCanno
     EXPECT_FALSE(showsEmptyState());
 }
 
+// The count said is the backup's, however the syncs fall: here an
+// activation's sync copies the new messages before the import's own sync
+// gets to them.
+TEST_F(BackupImportScreenTest, ANewerBackupCountsItsNewMessagesEvenWhenAnotherSyncCopiedThemFirst) {
+    app_.setNow(kFirstDate + 3600);
+    app_.launch();
+    chooseFolder(make(parent_ + "/monday", kPhoneA, {.messageCount = 3}).folder());
+    drive_.tap(app_.root().importButton());
+    ASSERT_EQ(finalMessage(), "New messages counted: 3");
+
+    chooseFolder(make(parent_ + "/friday", kPhoneA, {.messageCount = 5}).folder());
+    BackgroundWork::holdResultsForTesting(true);
+    PreferencesViewController* preferences = openPreferences();
+    ASSERT_TRUE(preferences);
+    tapImportRow(*preferences);
+    ASSERT_TRUE(QTest::qWaitFor([] { return BackgroundWork::heldResultCountForTesting() == 1; }, 20000));
+    emit app_.window().activated();
+    ASSERT_TRUE(QTest::qWaitFor([] { return BackgroundWork::heldResultCountForTesting() == 2; }, 20000));
+    // The activation's sync is handed over first, then the import's answer.
+    BackgroundWork::releaseHeldResultsNewestFirstForTesting();
+    EXPECT_EQ(finalMessage(), "New messages counted: 2");
+    drive_.tapBack();
+    EXPECT_EQ(app_.shownValue("Total Messages"), "5");
+}
+
 TEST_F(BackupImportScreenTest, AnEncryptedBackupAsksForItsPasswordAndEndsInTheImportsRefusal) {
     BackupFixture encrypted = make(parent_, kPhoneA);
     ASSERT_TRUE(encrypted.markEncrypted());
