@@ -54,8 +54,12 @@ void BackupImportFlow::askPassword(const std::string& folder) {
     passwordDialog_->setTextEchoMode(QLineEdit::Password);
     passwordDialog_->setOkButtonText(tr("Import"));
     passwordDialog_->setCancelButtonText(tr("Cancel"));
-    connect(passwordDialog_, &QInputDialog::textValueSelected, this,
-            [this, folder](const QString& password) { importFolder(folder, password.toStdString()); });
+    connect(passwordDialog_, &QInputDialog::textValueSelected, this, [this, folder](const QString& password) {
+        importFolder(folder, password.toStdString());
+        // The dialog goes on close; its field need not keep the
+        // password until then.
+        if (passwordDialog_) passwordDialog_->setTextValue(QString());
+    });
     connect(passwordDialog_, &QDialog::rejected, this, [this] { running_ = false; });
     passwordDialog_->open();
 }
