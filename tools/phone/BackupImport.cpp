@@ -69,7 +69,9 @@ std::optional<BackupImport::Outcome> BackupImport::run(const std::string& direct
         fail(error, DeviceRootTransaction::kStopped);
         return std::nullopt;
     }
-    const auto backup = BackupFolder::open(directory, options.udid, error);
+    BackupFolder::Unlock unlock = options.unlock;
+    if (!unlock.stopRequested) unlock.stopRequested = options.stopRequested;
+    const auto backup = BackupFolder::open(directory, options.udid, unlock, error);
     if (!backup) return std::nullopt;
     const auto found = findFiles(*backup, error);
     if (!found) return std::nullopt;
@@ -85,6 +87,7 @@ std::optional<BackupImport::Outcome> BackupImport::run(const std::string& direct
     outcome.addressBook = found->addressBook.has_value();
     outcome.addressBookListedButAbsent = found->addressBookListedButAbsent;
     outcome.smsWal = found->smsWal.has_value();
+    outcome.encrypted = backup->encrypted();
     outcome.samePhone = previous && BackupFolder::sameIdentifier(*previous, backup->phone().udid);
     outcome.replacedPhone = previous && !outcome.samePhone;
 
