@@ -220,7 +220,6 @@ bool BackupFolder::unlockManifest(const PropertyList& manifest, const std::strin
     keyBag_ = std::make_unique<BackupKeyBag>(std::move(*bag));
     stopRequested_ = unlock.stopRequested;
     decrypted_ = std::make_unique<DecryptedFiles>(DevicePaths::root());
-    DecryptedFiles::removeAbandoned(DevicePaths::root());
 
     // Backups made before iOS 10.2 keep Manifest.db in the clear.
     const auto manifestKey = manifest.dataValue("ManifestKey");

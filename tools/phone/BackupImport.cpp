@@ -11,6 +11,7 @@
 #include "platform/DevicePaths.h"
 #include "platform/PropertyList.h"
 #include "platform/SystemVersion.h"
+#include "tools/phone/DecryptedFiles.h"
 #include "tools/phone/DeviceRootTransaction.h"
 #include "tools/phone/ImportLock.h"
 
@@ -69,6 +70,8 @@ std::optional<BackupImport::Outcome> BackupImport::run(const std::string& direct
         fail(error, DeviceRootTransaction::kStopped);
         return std::nullopt;
     }
+    // Decrypted copies a killed import could not remove.
+    DecryptedFiles::removeAbandoned(DevicePaths::root());
     BackupFolder::Unlock unlock = options.unlock;
     if (!unlock.stopRequested) unlock.stopRequested = options.stopRequested;
     const auto backup = BackupFolder::open(directory, options.udid, unlock, error);

@@ -1,0 +1,274 @@
+// Encrypted backups: the key bag reader on hostile bytes, and
+// `brindlex-phone import-backup` on backups the fixture encoder encrypts the
+// way a phone does, whole and damaged in each way a real one can be.
+#include "common/MarkerSync.h"
+#include "platform/DevicePaths.h"
+#include "platform/PropertyList.h"
+#include "platform/SqliteDatabase.h"
+#include "support/CounterRows.h"
+#include "support/ProgramRun.h"
+#include "support/TempDeviceRoot.h"
+#include "tools/BackupScenario.h"
+#include "tools/fixtures/BackupEncryptor.h"
+#include "tools/phone/BackupImport.h"
+#include "tools/phone/BackupKeyBag.h"
+#include "tools/phone/DecryptedFiles.h"
+#include "tools/phone/DeviceRootTransaction.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+using namespace backup_scenario;
+
+namespace {
+
+std::string record(const std::string& tag, const std::string& value) {
+    std::string bytes = tag;
+    const auto length = static_cast<std::uint32_t>(value.size());
+    for (int shift = 24; shift >= 0; shift -= 8) bytes += static_cast<char>((length >> shift) & 0xff);
+    return bytes + value;
+}
+
+std::string number(std::uint32_t value) {
+    std::string bytes;
+    for (int shift = 24; shift >= 0; shift -= 8) bytes += static_cast<char>((value >> shift) & 0xff);
+    return bytes;
+}
+
+std::string header(std::uint32_t iterations = 10000, std::uint32_t rounds = 10000000) {
+    return record("VERS", number(3)) + record("TYPE", number(1)) + record("UUID", std::string(16, 'u')) +
+           record("HMCK", std::string(40, 'h')) + record("WRAP", number(0)) + record("SALT", std::string(20, 's')) +
+           record("ITER", number(iterations)) + record("DPWT", number(1)) + record("DPIC", number(rounds)) +
+           record("DPSL", std::string(20, 'd'));
+}
+
+std::string classKey(std::uint32_t protectionClass, std::uint32_t wrap = 2) {
+    return record("UUID", std::string(16, 'c')) + record("CLAS", number(protectionClass)) +
+           record("WRAP", number(wrap)) + record("KTYP", number(0)) + record("WPKY", std::string(40, 'w'));
+}
+
+TEST(BackupKeyBagTest, ReadsTheHeaderAndEveryClassSkippingTagsItDoesNotKnow) {
+    const std::string bytes =
+        header() + classKey(1) + record("PBKY", std::string(32, 'p')) + classKey(2, 3) + classKey(6, 1);
+    std::string error;
+    const auto bag = BackupKeyBag::parse(bytes, &error);
+    ASSERT_TRUE(bag) << error;
+    EXPECT_EQ(bag->version(), 3u);
+    EXPECT_EQ(bag->iterations(), 10000u);
+    EXPECT_EQ(bag->passwordRounds(), 10000000u);
+    ASSERT_EQ(bag->classes().size(), 3u);
+    EXPECT_EQ(bag->classes()[1].protectionClass, 2u);
+    EXPECT_EQ(bag->classes()[1].wrap, 3u);
+    EXPECT_EQ(bag->classes()[2].wrap, 1u);
+    EXPECT_EQ(bag->classes()[0].wrappedKey, std::string(40, 'w'));
+}
+
+TEST(BackupKeyBagTest, HostileBagsAreRefusedWithAReason) {
+    const std::string whole = header() + classKey(1) + classKey(2);
+    // Cut anywhere inside a record: never a crash or a read past the end.
+    for (std::size_t cut = 1; cut < whole.size(); ++cut) {
+        std::string error;
+        const auto bag = BackupKeyBag::parse(whole.substr(0, whole.size() - cut), &error);
+        if (!bag) {
+            EXPECT_FALSE(error.empty()) << cut;
+        }
+    }
+    std::string error;
+    EXPECT_FALSE(BackupKeyBag::parse(whole.substr(0, whole.size() - 3), &error));
+    EXPECT_NE(error.find("only 37 are left"), std::string::npos) << error;
+
+    struct Case {
+        const char* what;
+        std::string bytes;
+        const char* says;
+    };
+    const std::string noSalt =
+        record("VERS", number(3)) + record("UUID", std::string(16, 'u')) + record("ITER", number(10)) + classKey(1);
+    const std::vector<Case> cases = {
+        {"a length past the end", header() + "WPKY" + number(0xffffffff) + "x", "bytes long, but only"},
+        {"a header cut short", header() + "WPK", "inside a record header"},
+        {"no salt", noSalt, "no SALT"},
+        {"no rounds", header(0), "no ITER"},
+        {"absurd ITER", header(2000000000), "more than 100000000"},
+        {"absurd DPIC", header(10, 0xffffffff), "(DPIC)"},
+        {"a number of 3 bytes", header() + record("UUID", "c") + record("CLAS", "abc"), "not a number"},
+        {"no classes", header(), "no class keys"},
+        {"a class without its key", header() + record("UUID", "c") + record("CLAS", number(3)), "no WPKY"},
+        {"an empty bag", "", "no SALT"},
+    };
+    for (const Case& each : cases) {
+        error.clear();
+        EXPECT_FALSE(BackupKeyBag::parse(each.bytes, &error)) << each.what;
+        EXPECT_NE(error.find(each.says), std::string::npos) << each.what << ": " << error;
+    }
+}
+
+class EncryptedBackupTest : public ::testing::Test {
+protected:
+    static constexpr const char* kPassword = "correct horse battery";
+
+    // The backup of phone A in `parent`, encrypted with `settings` unless
+    // they are none.
+    BackupFixture backup(const std::string& parent, const std::optional<BackupEncryptor::Settings>& settings,
+                         int messageCount = 3) {
+        BackupFixture fixture = make(parent, kPhoneA, {.messageCount = messageCount});
+        std::string error;
+        if (settings) {
+            EXPECT_TRUE(BackupEncryptor::encrypt(fixture.folder(), *settings, &error)) << error;
+        }
+        return fixture;
+    }
+
+    ProgramRun import(const std::string& folder, const std::string& password = kPassword,
+                      const std::string& how = "--password-file") {
+        const std::string file = scratch_ + "/password";
+        std::ofstream(file, std::ios::trunc) << password << "\n";
+        const std::string source =
+            how == "--password-file" ? "--password-file '" + file + "'" : how + " <'" + file + "'";
+        return ProgramRun::of("brindlex-phone", "import-backup '" + folder + "' " + source, scratch_,
+                              "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/bus ");
+    }
+
+    static std::vector<std::string> decryptedLeft() {
+        std::vector<std::string> left;
+        for (const auto& entry : snapshot(DevicePaths::root()))
+            if (entry.first.find(DecryptedFiles::kPrefix) != std::string::npos) left.push_back(entry.first);
+        return left;
+    }
+
+    TempDeviceRoot scratchRoot_;
+    std::string scratch_ = scratchRoot_.path();
+};
+
+TEST_F(EncryptedBackupTest, ImportsAndCountsTheSameRowsAsItsUnencryptedTwin) {
+    std::vector<CounterRow> plainRows;
+    {
+        TempDeviceRoot root;
+        backup(scratch_ + "/plain", std::nullopt, 40);
+        const ProgramRun run = import(scratch_ + "/plain");
+        ASSERT_EQ(run.status, 0) << run.err;
+        MarkerSync::syncWithStoredMarkers();
+        plainRows = counterRows();
+    }
+    TempDeviceRoot root;
+    backup(scratch_ + "/encrypted", BackupEncryptor::Settings{}, 40);
+    // What the encoder encrypted: the sms.db the scenario made beside the backup.
+    const std::string plainSms = slurp(scratch_ + "/encrypted/sources-" + kPhoneA + "/sms.db");
+    const auto before = snapshot(scratch_ + "/encrypted");
+    const ProgramRun run = import(scratch_ + "/encrypted");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("takes a few seconds"), std::string::npos) << run.err;
+    EXPECT_NE(run.out.find("decrypted with its password"), std::string::npos) << run.out;
+    EXPECT_TRUE(slurp(DevicePaths::smsDatabase()) == plainSms) << "decrypted and cut to its Size";
+    EXPECT_TRUE(fs::exists(DevicePaths::addressBook()));
+    EXPECT_EQ(decryptedLeft(), std::vector<std::string>{});
+    EXPECT_EQ(snapshot(scratch_ + "/encrypted"), before) << "the backup is only read";
+
+    MarkerSync::syncWithStoredMarkers();
+    const auto rows = counterRows();
+    ASSERT_EQ(rows.size(), 40u);
+    ASSERT_EQ(rows.size(), plainRows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(rows[i].address, plainRows[i].address);
+        EXPECT_EQ(rows[i].date, plainRows[i].date);
+        EXPECT_EQ(rows[i].text, plainRows[i].text);
+        EXPECT_EQ(rows[i].flags, plainRows[i].flags);
+    }
+}
+
+TEST_F(EncryptedBackupTest, PasswordOnStandardInputAndAKeyStoredAsPlainData) {
+    TempDeviceRoot root;
+    backup(scratch_ + "/encrypted", BackupEncryptor::Settings{.keyAsPlainData = true});
+    const ProgramRun run = import(scratch_ + "/encrypted", kPassword, "--password-stdin");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(SmsDatabaseFixture(DevicePaths::smsDatabase()).messageCount(), 3);
+}
+
+TEST_F(EncryptedBackupTest, RefusalsSayWhyAndWriteNothingToTheRoot) {
+    struct Case {
+        const char* what;
+        BackupEncryptor::Settings settings;
+        const char* says;
+        std::string password = kPassword;
+        std::string how = "--password-file";
+    };
+    const std::vector<Case> cases = {
+        {"wrong password", {}, "the backup password is wrong", "Tr0ub4dor&3"},
+        {"no password and no terminal", {}, "--password-file FILE", kPassword, "</dev/null"},
+        {"an empty password", {}, "the password given is empty", "", "--password-stdin"},
+        {"a class key that does not unwrap", {.damagedClass = 3}, "protection class 3 does not unwrap"},
+        {"a file row without its key", {.withoutKey = "Library/SMS/sms.db"}, "no EncryptionKey"},
+        {"a file shorter than its Size", {.overstated = "Library/SMS/sms.db"}, "but the backup gives it"},
+        {"Manifest.db's class key is damaged", {.manifestClass = 5, .damagedClass = 5}, "Manifest.db cannot be"},
+        {"the truncated key bag", {}, "bytes long, but only"},
+    };
+    for (const Case& each : cases) {
+        SCOPED_TRACE(each.what);
+        TempDeviceRoot root;
+        const std::string parent = scratch_ + "/" + std::to_string(&each - cases.data());
+        backup(parent, each.settings);
+        if (std::string(each.what) == "the truncated key bag") {
+            const std::string plist = parent + "/" + kPhoneA + "/Manifest.plist";
+            auto manifest = PropertyList::readFromFile(plist);
+            ASSERT_TRUE(manifest);
+            const auto bag = manifest->dataValue("BackupKeyBag");
+            ASSERT_TRUE(bag);
+            manifest->setData("BackupKeyBag", bag->substr(0, bag->size() - 7));
+            ASSERT_TRUE(manifest->writeToFile(plist));
+        }
+        const ProgramRun run = each.how == "</dev/null"
+                                   ? ProgramRun::of("brindlex-phone", "import-backup '" + parent + "' </dev/null",
+                                                    scratch_, "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/bus ")
+                                   : import(parent, each.password, each.how);
+        EXPECT_EQ(run.status, 1) << run.err;
+        EXPECT_NE(run.err.find(each.says), std::string::npos) << run.err;
+        EXPECT_EQ(snapshot(root.path()), (std::map<std::string, std::string>{})) << "nothing written";
+    }
+}
+
+// A stop (SIGINT or SIGTERM, which the command turns into this) at any of
+// the import's checks, decryption chunks included, leaves the root as it was
+// and no decrypted file behind; one late enough lets the import finish.
+TEST_F(EncryptedBackupTest, StopAtAnyPointLeavesNoDecryptedFile) {
+    TempDeviceRoot root;
+    BackupFixture fixture = make(scratch_ + "/encrypted", kPhoneA);
+    {
+        // Several chunks of decryption, so stops land inside it too.
+        SqliteDatabase db;
+        ASSERT_TRUE(db.open(fixture.pathOf(BackupFixture::kHomeDomain, BackupFixture::kSmsDatabasePath),
+                            SqliteDatabase::Mode::ReadWrite));
+        ASSERT_TRUE(db.exec("CREATE TABLE padding (bytes BLOB); INSERT INTO padding VALUES (randomblob(3000000))"));
+    }
+    std::string error;
+    ASSERT_TRUE(BackupEncryptor::encrypt(fixture.folder(), {}, &error)) << error;
+
+    bool finished = false;
+    int stopsInside = 0;
+    for (int at = 0; at < 200 && !finished; ++at) {
+        SCOPED_TRACE("stop at check " + std::to_string(at));
+        int asked = 0;
+        bool sawDecrypted = false;
+        BackupImport::Options options;
+        options.stopRequested = [&] {
+            sawDecrypted = sawDecrypted || !decryptedLeft().empty();
+            return asked++ >= at;  // a signal, once come, stays
+        };
+        options.unlock.password = [] { return std::optional<SecretBytes>(SecretBytes(kPassword)); };
+        const auto outcome = BackupImport::run(fixture.folder(), options, &error);
+        finished = outcome.has_value();
+        if (!finished) {
+            EXPECT_EQ(error, DeviceRootTransaction::kStopped);
+            if (sawDecrypted) ++stopsInside;
+            EXPECT_EQ(decryptedLeft(), std::vector<std::string>{});
+        }
+    }
+    EXPECT_TRUE(finished);
+    EXPECT_GE(stopsInside, 3) << "stops while decrypted files existed";
+    EXPECT_EQ(decryptedLeft(), std::vector<std::string>{});
+    EXPECT_EQ(SmsDatabaseFixture(DevicePaths::smsDatabase()).messageCount(), 3);
+}
+
+}  // namespace
