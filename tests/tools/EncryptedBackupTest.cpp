@@ -17,8 +17,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+
+#include <poll.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace backup_scenario;
@@ -269,6 +276,92 @@ TEST_F(EncryptedBackupTest, StopAtAnyPointLeavesNoDecryptedFile) {
     EXPECT_GE(stopsInside, 3) << "stops while decrypted files existed";
     EXPECT_EQ(decryptedLeft(), std::vector<std::string>{});
     EXPECT_EQ(SmsDatabaseFixture(DevicePaths::smsDatabase()).messageCount(), 3);
+}
+
+// The program on a terminal of its own (a pseudo-terminal), as a user runs it.
+class OnTerminal {
+public:
+    explicit OnTerminal(const std::string& folder) {
+        pid_ = ::forkpty(&master_, nullptr, nullptr, nullptr);
+        if (pid_ == 0) {
+            ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus", 1);
+            const std::string program = ProgramRun::beside("brindlex-phone");
+            ::execl(program.c_str(), program.c_str(), "import-backup", folder.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+    }
+    ~OnTerminal() {
+        if (master_ >= 0) ::close(master_);
+    }
+
+    // Reads what the program writes until `text` has appeared (true) or the
+    // program's side is closed (false).
+    bool readUntil(const std::string& text) {
+        while (output_.find(text) == std::string::npos) {
+            struct pollfd ready {
+                master_, POLLIN, 0
+            };
+            if (::poll(&ready, 1, 60000) <= 0) {
+                timedOut_ = true;
+                return false;
+            }
+            char buffer[256];
+            const ssize_t got = ::read(master_, buffer, sizeof buffer);
+            if (got <= 0) return false;  // EIO once the program has closed it
+            output_.append(buffer, static_cast<std::size_t>(got));
+        }
+        return true;
+    }
+    void type(const std::string& keys) { ASSERT_EQ(::write(master_, keys.data(), keys.size()), ssize_t(keys.size())); }
+    bool echoes() const {
+        struct termios settings {};
+        return ::tcgetattr(master_, &settings) == 0 && (settings.c_lflag & ECHO) != 0;
+    }
+    // The wait status once the program has ended.
+    int finish() {
+        readUntil("\x01never written\x01");
+        int status = 0;
+        if (timedOut_) {
+            ADD_FAILURE() << "still running a minute after its last output";
+            ::kill(pid_, SIGKILL);
+        }
+        EXPECT_EQ(::waitpid(pid_, &status, 0), pid_) << std::strerror(errno);
+        return status;
+    }
+    const std::string& output() const { return output_; }
+
+private:
+    pid_t pid_ = -1;
+    int master_ = -1;
+    std::string output_;
+    bool timedOut_ = false;
+};
+
+TEST_F(EncryptedBackupTest, OnATerminalThePasswordIsAskedWithoutEchoAndCtrlCPutsTheTerminalBack) {
+    TempDeviceRoot root;
+    backup(scratch_ + "/encrypted", BackupEncryptor::Settings{});
+    const std::string folder = scratch_ + "/encrypted/" + kPhoneA;
+    {
+        OnTerminal terminal(folder);
+        ASSERT_TRUE(terminal.readUntil("Backup password: ")) << terminal.output();
+        EXPECT_FALSE(terminal.echoes());
+        terminal.type(std::string(kPassword) + "\n");
+        const int status = terminal.finish();
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << terminal.output();
+        EXPECT_EQ(terminal.output().find(kPassword), std::string::npos) << "typed without echo";
+        EXPECT_TRUE(terminal.echoes()) << "echo back on";
+        EXPECT_EQ(SmsDatabaseFixture(DevicePaths::smsDatabase()).messageCount(), 3);
+    }
+    TempDeviceRoot another;
+    OnTerminal terminal(folder);
+    ASSERT_TRUE(terminal.readUntil("Backup password: ")) << terminal.output();
+    terminal.type("half a pass");
+    terminal.type("\x03");  // Ctrl-C: SIGINT for the program
+    const int status = terminal.finish();
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status << terminal.output();
+    EXPECT_NE(terminal.output().find("interrupted"), std::string::npos) << terminal.output();
+    EXPECT_TRUE(terminal.echoes()) << "echo back on after Ctrl-C";
+    EXPECT_EQ(snapshot(another.path()), (std::map<std::string, std::string>{}));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -62,6 +63,10 @@ bool PasswordInput::readLine(int fd, SecretBytes& password, const std::function<
         if (got == 0 || c == '\n') break;
         buffer.data()[length++] = c;
     }
+    if (length == kMaxBytes) {
+        if (error) *error = "the password given is longer than " + std::to_string(kMaxBytes) + " bytes";
+        return false;
+    }
     buffer.truncate(length);
     buffer.dropLineEnd();
     password = std::move(buffer);
@@ -90,12 +95,14 @@ std::optional<SecretBytes> PasswordInput::fromDescriptor(int fd, std::string* er
 }
 
 std::optional<SecretBytes> PasswordInput::fromTerminal(const std::function<bool()>& stopRequested) {
-    std::fprintf(stderr, "Backup password: ");
-    std::fflush(stderr);
     SecretBytes password;
     bool read = false;
     {
+        // Echo off before the prompt shows: what is typed after it is never
+        // echoed, nor thrown away by the switch.
         const EchoOff quiet(STDIN_FILENO);
+        std::fprintf(stderr, "Backup password: ");
+        std::fflush(stderr);
         read = readLine(STDIN_FILENO, password, stopRequested, nullptr);
     }
     if (!read) std::fprintf(stderr, "\n");
