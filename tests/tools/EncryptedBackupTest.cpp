@@ -10,12 +10,14 @@
 #include "support/TempDeviceRoot.h"
 #include "tools/BackupScenario.h"
 #include "tools/fixtures/BackupEncryptor.h"
+#include "tools/phone/BackupFileRecord.h"
 #include "tools/phone/BackupImport.h"
 #include "tools/phone/BackupKeyBag.h"
 #include "tools/phone/DecryptedFiles.h"
 #include "tools/phone/DeviceRootTransaction.h"
 
 #include <gtest/gtest.h>
+#include <plist/plist.h>
 
 #include <cstring>
 #include <filesystem>
@@ -113,6 +115,58 @@ TEST(BackupKeyBagTest, HostileBagsAreRefusedWithAReason) {
     }
 }
 
+// An archive whose $top root is `root`, with `objects` after $null.
+std::string archive(plist_t root, std::vector<plist_t> objects) {
+    plist_t dict = plist_new_dict();
+    plist_t top = plist_new_dict();
+    plist_dict_set_item(top, "root", root);
+    plist_dict_set_item(dict, "$top", top);
+    plist_t list = plist_new_array();
+    plist_array_append_item(list, plist_new_string("$null"));
+    for (plist_t each : objects) plist_array_append_item(list, each);
+    plist_dict_set_item(dict, "$objects", list);
+    char* bytes = nullptr;
+    uint32_t length = 0;
+    plist_to_bin(dict, &bytes, &length);
+    std::string result(bytes, length);
+    std::free(bytes);
+    plist_free(dict);
+    return result;
+}
+
+plist_t file(std::initializer_list<std::pair<const char*, plist_t>> items) {
+    plist_t dict = plist_new_dict();
+    for (const auto& [key, value] : items) plist_dict_set_item(dict, key, value);
+    return dict;
+}
+
+TEST(BackupFileRecordTest, ReadsTheFileObjectAndRefusesWhatIsNoArchive) {
+    std::string error;
+    const auto plain = BackupFileRecord::parse(
+        archive(plist_new_uid(1), {file({{"Size", plist_new_uint(4096)},
+                                         {"ProtectionClass", plist_new_uint(3)},
+                                         {"EncryptionKey", plist_new_data("\x03\0\0\0key", 7)}})}),
+        &error);
+    ASSERT_TRUE(plain) << error;
+    EXPECT_EQ(plain->size, 4096u);
+    EXPECT_EQ(plain->protectionClass, 3);
+    EXPECT_EQ(plain->encryptionKey, std::string("\x03\0\0\0key", 7));
+
+    const std::vector<std::pair<std::string, const char*>> refused = {
+        {"<plist/>", "no binary property list"},
+        {archive(plist_new_uid(9), {}), "no file object"},
+        {archive(plist_new_uid(1), {plist_new_uid(1)}), "no file object"},  // a loop of references
+        {archive(plist_new_uid(1), {file({{"EncryptionKey", plist_new_string("key")}})}), "EncryptionKey is no data"},
+        {archive(plist_new_uid(1), {file({{"EncryptionKey", plist_new_uid(7)}})}), "EncryptionKey is no data"},
+        {archive(plist_new_uid(1), {file({{"Size", plist_new_string("big")}})}), "Size is no size"},
+    };
+    for (const auto& [bytes, says] : refused) {
+        error.clear();
+        EXPECT_FALSE(BackupFileRecord::parse(bytes, &error)) << says;
+        EXPECT_NE(error.find(says), std::string::npos) << error;
+    }
+}
+
 class EncryptedBackupTest : public ::testing::Test {
 protected:
     static constexpr const char* kPassword = "correct horse battery";
@@ -184,6 +238,12 @@ TEST_F(EncryptedBackupTest, ImportsAndCountsTheSameRowsAsItsUnencryptedTwin) {
         EXPECT_EQ(rows[i].text, plainRows[i].text);
         EXPECT_EQ(rows[i].flags, plainRows[i].flags);
     }
+}
+
+TEST_F(EncryptedBackupTest, OnePasswordSourceAtATime) {
+    const ProgramRun run = ProgramRun::of(
+        "brindlex-phone", "import-backup dir --password-stdin --password-file '" + scratch_ + "/password'", scratch_);
+    EXPECT_EQ(run.status, 2) << run.err;
 }
 
 TEST_F(EncryptedBackupTest, PasswordOnStandardInputAndAKeyStoredAsPlainData) {
