@@ -240,6 +240,16 @@ TEST_F(EncryptedBackupTest, ImportsAndCountsTheSameRowsAsItsUnencryptedTwin) {
     }
 }
 
+// The rounds a phone uses (about three seconds of derivation each side):
+// no narrowing of the counts on the way to libcrypto.
+TEST_F(EncryptedBackupTest, ThePhonesOwnRoundCountsUnlock) {
+    TempDeviceRoot root;
+    backup(scratch_ + "/encrypted", BackupEncryptor::Settings{.passwordRounds = 10'000'000, .iterations = 10'000});
+    const ProgramRun run = import(scratch_ + "/encrypted");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(SmsDatabaseFixture(DevicePaths::smsDatabase()).messageCount(), 3);
+}
+
 TEST_F(EncryptedBackupTest, OnePasswordSourceAtATime) {
     const ProgramRun run = ProgramRun::of(
         "brindlex-phone", "import-backup dir --password-stdin --password-file '" + scratch_ + "/password'", scratch_);
