@@ -176,27 +176,25 @@ std::string BackupFolder::describe(const std::string& folder) {
 }
 
 bool BackupFolder::readManifest(const Unlock& unlock, std::string* error) {
-    const std::string& folder = path_;
-    std::optional<std::string>& manifestDatabase = manifestDatabase_;
     std::string problem;
     // Manifest.plist is missing from some backups; only a readable one says
     // anything.
-    const auto plist = member(folder, kManifestPlist, &problem);
+    const auto plist = member(path_, kManifestPlist, &problem);
     if (!problem.empty()) return fail(error, problem);
     const auto manifest = plist ? PropertyList::readFromFile(*plist) : std::nullopt;
-    manifestDatabase = member(folder, kManifestDatabase, &problem);
+    manifestDatabase_ = member(path_, kManifestDatabase, &problem);
     if (!problem.empty()) return fail(error, problem);
     if (manifest && manifest->integerValue("IsEncrypted", 0) != 0) {
-        if (!unlock.password) return fail(error, folder + " is an encrypted backup. " + kEncryptedAdvice);
-        if (!unlockManifest(*manifest, manifestDatabase.value_or(std::string()), unlock, error)) return false;
+        if (!unlock.password) return fail(error, path_ + " is an encrypted backup. " + kEncryptedAdvice);
+        if (!unlockManifest(*manifest, manifestDatabase_.value_or(std::string()), unlock, error)) return false;
     }
     // Since iOS 10.2 Manifest.db itself is encrypted, whatever the plist says.
-    if (manifestDatabase && !isDatabase(*manifestDatabase))
+    if (manifestDatabase_ && !isDatabase(*manifestDatabase_))
         return fail(error,
-                    *manifestDatabase + " is not a database: the backup is encrypted or damaged. " + kEncryptedAdvice);
+                    *manifestDatabase_ + " is not a database: the backup is encrypted or damaged. " + kEncryptedAdvice);
     std::string damage;
-    if (manifestDatabase && !SqliteHardening::quickCheck(*manifestDatabase, &damage))
-        return fail(error, *manifestDatabase + " is damaged (" + damage +
+    if (manifestDatabase_ && !SqliteHardening::quickCheck(*manifestDatabase_, &damage))
+        return fail(error, *manifestDatabase_ + " is damaged (" + damage +
                                "): make a new backup with 'idevicebackup2 backup --full DIR'");
     return true;
 }
