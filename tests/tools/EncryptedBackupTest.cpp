@@ -256,6 +256,20 @@ TEST_F(EncryptedBackupTest, OnePasswordSourceAtATime) {
     EXPECT_EQ(run.status, 2) << run.err;
 }
 
+// Messages the phone kept only in sms.db-wal: the -wal is decrypted too.
+TEST_F(EncryptedBackupTest, TheWalOfAnEncryptedBackupIsDecryptedWithItsDatabase) {
+    TempDeviceRoot root;
+    const BackupFixture fixture = makeWithWal(scratch_ + "/encrypted", kPhoneA, 12);
+    std::string error;
+    ASSERT_TRUE(BackupEncryptor::encrypt(fixture.folder(), {}, &error)) << error;
+    const ProgramRun run = import(fixture.folder());
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("sms.db-wal"), std::string::npos) << run.out;
+    MarkerSync::syncWithStoredMarkers();
+    EXPECT_EQ(counterRows().size(), 12u);
+    EXPECT_EQ(decryptedLeft(), std::vector<std::string>{});
+}
+
 TEST_F(EncryptedBackupTest, PasswordOnStandardInputAndAKeyStoredAsPlainData) {
     TempDeviceRoot root;
     backup(scratch_ + "/encrypted", BackupEncryptor::Settings{.keyAsPlainData = true});
