@@ -310,6 +310,21 @@ void PropertyList::setDouble(const std::string& key, double value) {
     plist_dict_set_item(asPlist(dict_), key.c_str(), plist_new_real(value));
 }
 
+std::optional<std::string> PropertyList::dataValue(const std::string& key) const {
+    plist_t node = plist_dict_get_item(asPlist(dict_), key.c_str());
+    if (!node || plist_get_node_type(node) != PLIST_DATA) return std::nullopt;
+    char* bytes = nullptr;
+    uint64_t length = 0;
+    plist_get_data_val(node, &bytes, &length);
+    std::string result(bytes ? bytes : "", bytes ? static_cast<std::size_t>(length) : 0);
+    std::free(bytes);
+    return result;
+}
+
+void PropertyList::setData(const std::string& key, const std::string& bytes) {
+    plist_dict_set_item(asPlist(dict_), key.c_str(), plist_new_data(bytes.data(), bytes.size()));
+}
+
 void PropertyList::setString(const std::string& key, const std::string& value) {
     plist_dict_set_item(asPlist(dict_), key.c_str(), plist_new_string(value.c_str()));
 }

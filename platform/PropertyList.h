@@ -48,10 +48,13 @@ public:
     double doubleValue(const std::string& key, double fallback = 0.0) const;
     // The string value; numbers are given in decimal; nothing for other types.
     std::optional<std::string> stringValue(const std::string& key) const;
+    // The bytes of a data value; nothing for other types.
+    std::optional<std::string> dataValue(const std::string& key) const;
 
     void setInteger(const std::string& key, std::int64_t value);
     void setDouble(const std::string& key, double value);
     void setString(const std::string& key, const std::string& value);
+    void setData(const std::string& key, const std::string& bytes);
 
 private:
     explicit PropertyList(void* dict);

@@ -1,11 +1,14 @@
 // brindlex-phone import-backup on a disk that fills up part-way: every
 // failed import says so and leaves the device root exactly as it was; the
 // import that has room puts the new messages in, and they are counted once.
+// Signals while an encrypted backup is decrypted leave no decrypted file.
 
 #include "FaultRun.h"
 #include "tools/BackupScenario.h"
 
 #include "platform/DevicePaths.h"
+#include "tools/fixtures/BackupEncryptor.h"
+#include "tools/phone/DecryptedFiles.h"
 #include "platform/SqliteDatabase.h"
 #include "platform/SqliteStatement.h"
 #include "support/TempDeviceRoot.h"
@@ -13,6 +16,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -69,6 +75,66 @@ TEST(ImportBackupFault, AFullDiskAtAnyWriteLeavesTheRootAsItWas) {
     ASSERT_EQ(fault::run({"brindlex-ledger", "sync"}, plain).status, 0);
     const std::string counter = device + "/private/var/mobile/Library/Brindlex/ledgerwick6.db";
     EXPECT_EQ(counted(counter), 400);
+}
+
+// The decrypted copies an import of an encrypted backup makes in the root.
+std::vector<std::string> decryptedIn(const std::string& device) {
+    std::vector<std::string> found;
+    for (const auto& entry : backup_scenario::snapshot(device))
+        if (entry.first.find(DecryptedFiles::kPrefix) != std::string::npos) found.push_back(entry.first);
+    return found;
+}
+
+// SIGINT or SIGTERM while an encrypted backup is decrypted: the program ends
+// by the signal and leaves no decrypted byte in the root. A SIGKILL cannot be
+// cleaned up after; the next import removes what it left.
+TEST(ImportBackupFault, SignalsDuringDecryptionLeaveNoDecryptedFile) {
+    TempDeviceRoot root;
+    const std::string parent = root.path() + "/backups";
+    const std::string device = root.path() + "/device";
+    fs::create_directories(device);
+    BackupFixture backup = backup_scenario::make(parent, backup_scenario::kPhoneA);
+    {
+        // sms.db of several 1 MiB chunks, so a write lands inside its decryption.
+        SqliteDatabase db;
+        ASSERT_TRUE(db.open(backup.pathOf(BackupFixture::kHomeDomain, BackupFixture::kSmsDatabasePath),
+                            SqliteDatabase::Mode::ReadWrite));
+        ASSERT_TRUE(db.exec("CREATE TABLE padding (bytes BLOB); INSERT INTO padding VALUES (randomblob(4000000))"));
+    }
+    std::string error;
+    const BackupEncryptor::Settings settings;
+    ASSERT_TRUE(BackupEncryptor::encrypt(backup.folder(), settings, &error)) << error;
+    const std::string passwordFile = root.path() + "/password";
+    std::ofstream(passwordFile) << settings.password << "\n";
+    const std::vector<std::string> command = {"brindlex-phone", "import-backup", backup.folder(), "--password-file",
+                                              passwordFile};
+    fault::RunOptions plain;
+    plain.environment["BRINDLEX_DEVICE_ROOT"] = device;
+    auto at = [&](const char* what, int write, const char* signal) {
+        fault::RunOptions options = plain;
+        options.environment.insert({{"LD_PRELOAD", fault::binDirectory() + "/../lib/libbrindlex_failing_writes.so"},
+                                    {"BRINDLEX_FAIL_UNDER", device},
+                                    {what, std::to_string(write)}});
+        if (signal) options.environment["BRINDLEX_RAISE_SIGNAL"] = signal;
+        return fault::run(command, options);
+    };
+    const auto before = backup_scenario::snapshot(device);
+    // Write 1 is Manifest.db's decrypted copy, 2 to 5 the chunks of sms.db's.
+    for (const char* signal : {"INT", "TERM"}) {
+        for (const int write : {1, 2, 4}) {
+            SCOPED_TRACE(std::string("SIG") + signal + " at write " + std::to_string(write));
+            const auto result = at("BRINDLEX_RAISE_AT_WRITE", write, signal);
+            EXPECT_EQ(result.signal, std::string(signal) == "INT" ? SIGINT : SIGTERM) << result.stderrText;
+            EXPECT_EQ(decryptedIn(device), std::vector<std::string>{});
+            EXPECT_EQ(backup_scenario::snapshot(device), before);
+        }
+    }
+    const auto killed = at("BRINDLEX_KILL_AT_WRITE", 3, nullptr);
+    ASSERT_EQ(killed.signal, SIGKILL) << killed.stderrText;
+    EXPECT_FALSE(decryptedIn(device).empty()) << "a killed process removes nothing";
+    const auto result = fault::run(command, plain);
+    ASSERT_EQ(result.status, 0) << result.stderrText;
+    EXPECT_EQ(decryptedIn(device), std::vector<std::string>{});
 }
 
 }  // namespace

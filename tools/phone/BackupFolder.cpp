@@ -4,6 +4,12 @@
 #include "platform/SqliteHardening.h"
 #include "platform/SqliteStatement.h"
 #include "platform/PropertyList.h"
+#include "platform/DevicePaths.h"
+#include "tools/phone/BackupCipher.h"
+#include "tools/phone/BackupFileRecord.h"
+#include "tools/phone/BackupKeyBag.h"
+#include "tools/phone/DecryptedFiles.h"
+#include "tools/phone/DeviceRootTransaction.h"
 
 #include <openssl/evp.h>
 
@@ -26,9 +32,9 @@ constexpr const char* kManifestDatabase = "Manifest.db";
 }  // namespace
 
 const char* const BackupFolder::kEncryptedAdvice =
-    "Brindlex reads only unencrypted backups. Turn backup encryption off with "
-    "'idevicebackup2 encryption off PASSWORD' (PASSWORD is the backup password), "
-    "then make a new backup with 'idevicebackup2 backup --full DIR'";
+    "Give its backup password: typed when asked on the terminal, or from a file with "
+    "--password-file FILE, or on standard input with --password-stdin "
+    "(never on the command line)";
 
 namespace {
 
@@ -61,6 +67,10 @@ bool isFile(const fs::path& path) {
 
 BackupFolder::BackupFolder(std::string path, Phone phone, std::optional<std::string> manifestDatabase)
     : path_(std::move(path)), phone_(std::move(phone)), manifestDatabase_(std::move(manifestDatabase)) {}
+
+BackupFolder::~BackupFolder() = default;
+BackupFolder::BackupFolder(BackupFolder&&) noexcept = default;
+BackupFolder& BackupFolder::operator=(BackupFolder&&) noexcept = default;
 
 std::string BackupFolder::fileId(std::string_view domain, std::string_view relativePath) {
     const std::string name = std::string(domain) + "-" + std::string(relativePath);
@@ -96,10 +106,13 @@ bool BackupFolder::holdsBackup(const std::string& directory) {
 
 std::optional<BackupFolder> BackupFolder::open(const std::string& directory, const std::string& udid,
                                                std::string* error) {
+    return open(directory, udid, Unlock{}, error);
+}
+
+std::optional<BackupFolder> BackupFolder::open(const std::string& directory, const std::string& udid,
+                                               const Unlock& unlock, std::string* error) {
     const auto folder = chooseFolder(directory, udid, error);
     if (!folder) return std::nullopt;
-    std::optional<std::string> manifestDatabase;
-    if (!refuseEncrypted(*folder, manifestDatabase, error)) return std::nullopt;
     auto phone = readPhone(*folder, error);
     if (!phone) return std::nullopt;
     if (!udid.empty() && !sameIdentifier(udid, phone->udid) &&
@@ -107,7 +120,10 @@ std::optional<BackupFolder> BackupFolder::open(const std::string& directory, con
         fail(error, directory + " is the backup of " + phone->udid + ", not of " + udid);
         return std::nullopt;
     }
-    return BackupFolder(*folder, std::move(*phone), std::move(manifestDatabase));
+    BackupFolder backup(*folder, std::move(*phone), std::nullopt);
+    // Last: the password is asked only of a backup that is otherwise fine.
+    if (!backup.readManifest(unlock, error)) return std::nullopt;
+    return backup;
 }
 
 std::optional<std::string> BackupFolder::chooseFolder(const std::string& directory, const std::string& udid,
@@ -159,26 +175,59 @@ std::string BackupFolder::describe(const std::string& folder) {
            stringOr(*info, "Product Version", "unknown") + ")";
 }
 
-bool BackupFolder::refuseEncrypted(const std::string& folder, std::optional<std::string>& manifestDatabase,
-                                   std::string* error) {
+bool BackupFolder::readManifest(const Unlock& unlock, std::string* error) {
     std::string problem;
     // Manifest.plist is missing from some backups; only a readable one says
     // anything.
-    const auto plist = member(folder, kManifestPlist, &problem);
+    const auto plist = member(path_, kManifestPlist, &problem);
     if (!problem.empty()) return fail(error, problem);
     const auto manifest = plist ? PropertyList::readFromFile(*plist) : std::nullopt;
-    if (manifest && manifest->integerValue("IsEncrypted", 0) != 0)
-        return fail(error, folder + " is an encrypted backup. " + kEncryptedAdvice);
-    // Since iOS 10.2 Manifest.db itself is encrypted, whatever the plist says.
-    manifestDatabase = member(folder, kManifestDatabase, &problem);
+    manifestDatabase_ = member(path_, kManifestDatabase, &problem);
     if (!problem.empty()) return fail(error, problem);
-    if (manifestDatabase && !isDatabase(*manifestDatabase))
+    if (manifest && manifest->integerValue("IsEncrypted", 0) != 0) {
+        if (!unlock.password) return fail(error, path_ + " is an encrypted backup. " + kEncryptedAdvice);
+        if (!unlockManifest(*manifest, manifestDatabase_.value_or(std::string()), unlock, error)) return false;
+    }
+    // Since iOS 10.2 Manifest.db itself is encrypted, whatever the plist says.
+    if (manifestDatabase_ && !isDatabase(*manifestDatabase_))
         return fail(error,
-                    *manifestDatabase + " is not a database: the backup is encrypted or damaged. " + kEncryptedAdvice);
+                    *manifestDatabase_ + " is not a database: the backup is encrypted or damaged. " + kEncryptedAdvice);
     std::string damage;
-    if (manifestDatabase && !SqliteHardening::quickCheck(*manifestDatabase, &damage))
-        return fail(error, *manifestDatabase + " is damaged (" + damage +
+    if (manifestDatabase_ && !SqliteHardening::quickCheck(*manifestDatabase_, &damage))
+        return fail(error, *manifestDatabase_ + " is damaged (" + damage +
                                "): make a new backup with 'idevicebackup2 backup --full DIR'");
+    return true;
+}
+
+bool BackupFolder::unlockManifest(const PropertyList& manifest, const std::string& database, const Unlock& unlock,
+                                  std::string* error) {
+    const auto bagBytes = manifest.dataValue("BackupKeyBag");
+    if (!bagBytes) return fail(error, path_ + "/Manifest.plist says the backup is encrypted but holds no BackupKeyBag");
+    std::string problem;
+    auto bag = BackupKeyBag::parse(*bagBytes, &problem);
+    if (!bag) return fail(error, path_ + "/Manifest.plist: " + problem + "; the backup is damaged");
+    auto password = unlock.password();
+    if (!password) {
+        if (unlock.stopRequested && unlock.stopRequested()) return fail(error, DeviceRootTransaction::kStopped);
+        return fail(error, path_ + " is an encrypted backup and no password was given. " + kEncryptedAdvice);
+    }
+    if (unlock.deriving) unlock.deriving();
+    const bool unlocked = bag->unlock(*password, &problem);
+    password = std::nullopt;  // cleared now, not at the end of the import
+    if (!unlocked) return fail(error, problem);
+    keyBag_ = std::make_unique<BackupKeyBag>(std::move(*bag));
+    stopRequested_ = unlock.stopRequested;
+    decrypted_ = std::make_unique<DecryptedFiles>(DevicePaths::root());
+
+    // Backups made before iOS 10.2 keep Manifest.db in the clear.
+    const auto manifestKey = manifest.dataValue("ManifestKey");
+    if (!manifestKey || database.empty()) return true;
+    auto key = keyBag_->fileKey(*manifestKey, &problem);
+    if (!key) return fail(error, path_ + "/Manifest.db cannot be decrypted: " + problem);
+    const std::string plain = decrypted_->create("-Manifest.db", error);
+    if (plain.empty() || !BackupCipher::decryptFile(database, plain, *key, std::nullopt, stopRequested_, error))
+        return false;
+    manifestDatabase_ = plain;
     return true;
 }
 
@@ -220,8 +269,9 @@ std::optional<std::string> BackupFolder::find(std::string_view domain, std::stri
     if (listedButAbsent) *listedButAbsent = false;
     const std::string what = std::string(domain) + " " + std::string(relativePath);
     std::string id;
+    std::string record;
     if (manifestDatabase_) {
-        const auto listed = listedFileId(domain, relativePath, error);
+        const auto listed = listedFileId(domain, relativePath, error, &record);
         if (!listed) return std::nullopt;
         if (listed->empty()) return std::nullopt;  // not in this backup
         if (!isFileId(*listed)) {
@@ -230,11 +280,15 @@ std::optional<std::string> BackupFolder::find(std::string_view domain, std::stri
             return std::nullopt;
         }
         id = *listed;
+    } else if (encrypted()) {
+        fail(error, "the encrypted backup has no file list (Manifest.db), so " + what + " cannot be decrypted");
+        return std::nullopt;
     } else {
         id = fileId(domain, relativePath);
     }
     std::string problem;
     auto file = fileOnDisk(id, &problem);
+    if (file && encrypted()) return decrypted(what, *file, record, error);
     if (file) return file;
     if (!problem.empty()) {
         fail(error, what + ": " + problem);
@@ -247,13 +301,42 @@ std::optional<std::string> BackupFolder::find(std::string_view domain, std::stri
     return std::nullopt;
 }
 
+std::optional<std::string> BackupFolder::decrypted(const std::string& what, const std::string& source,
+                                                   const std::string& record, std::string* error) const {
+    std::string problem;
+    const auto file = BackupFileRecord::parse(record, &problem);
+    if (!file) {
+        fail(error, "Manifest.db cannot say how to decrypt " + what + ": " + problem + "; the backup is damaged");
+        return std::nullopt;
+    }
+    if (file->encryptionKey.empty()) {
+        fail(error,
+             "Manifest.db gives " + what + " no EncryptionKey, so it cannot be decrypted: the backup is damaged");
+        return std::nullopt;
+    }
+    if (!file->size) {
+        fail(error, "Manifest.db gives " + what + " no Size: the backup is damaged");
+        return std::nullopt;
+    }
+    const auto key = keyBag_->fileKey(file->encryptionKey, &problem);
+    if (!key) {
+        fail(error, what + " cannot be decrypted: " + problem);
+        return std::nullopt;
+    }
+    const std::string name = fs::path(what).filename().string();
+    const std::string plain = decrypted_->create("-" + name, error);
+    if (plain.empty() || !BackupCipher::decryptFile(source, plain, *key, file->size, stopRequested_, error))
+        return std::nullopt;
+    return plain;
+}
+
 std::optional<std::string> BackupFolder::listedFileId(std::string_view domain, std::string_view relativePath,
-                                                      std::string* error) const {
+                                                      std::string* error, std::string* record) const {
     const std::string& path = *manifestDatabase_;
     SqliteDatabase db;
     SqliteStatement statement;
     if (!db.open(path, SqliteDatabase::Mode::Snapshot) ||
-        !statement.prepare(db, "SELECT fileID FROM Files WHERE domain = ? AND relativePath = ?")) {
+        !statement.prepare(db, "SELECT fileID, file FROM Files WHERE domain = ? AND relativePath = ?")) {
         fail(error, "cannot read the file list in " + path + " (" + db.lastError() +
                         "): the backup is incomplete or damaged; make a new one");
         return std::nullopt;
@@ -261,7 +344,14 @@ std::optional<std::string> BackupFolder::listedFileId(std::string_view domain, s
     statement.bindText(1, domain);
     statement.bindText(2, relativePath);
     switch (statement.step()) {
-    case SqliteStatement::Step::Row: return statement.columnString(0);
+    case SqliteStatement::Step::Row: {
+        if (record) {
+            int bytes = 0;
+            const unsigned char* blob = statement.columnBlob(1, &bytes);
+            *record = blob ? std::string(reinterpret_cast<const char*>(blob), static_cast<std::size_t>(bytes)) : "";
+        }
+        return statement.columnString(0);
+    }
     case SqliteStatement::Step::Done: return std::string();
     case SqliteStatement::Step::Error: break;
     }

@@ -1,8 +1,16 @@
 #pragma once
 
+#include "tools/phone/SecretBytes.h"
+
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+
+class BackupKeyBag;
+class PropertyList;
+class DecryptedFiles;
 
 // The read side of an unencrypted iPhone backup as idevicebackup2 (or a
 // Mac/PC) writes it: Info.plist, Manifest.plist and, since iOS 10,
@@ -10,7 +18,13 @@
 // its file id, the SHA-1 of "domain-relativePath" in hex: in a subfolder
 // named by the id's first two digits since iOS 10, flat in the folder before.
 //
-// Nothing here writes: the backup is someone's only copy of their phone.
+// An encrypted backup is opened with its password: the key bag of
+// Manifest.plist gives the class keys, ManifestKey the key of Manifest.db,
+// each file's row in Manifest.db the key of the file. Its files are handed
+// out as decrypted copies in the device root (DecryptedFiles), which go when
+// the object goes.
+//
+// Nothing here writes into the backup: it is someone's only copy of their phone.
 // Manifest.db is opened as an immutable snapshot, so not even a -shm file
 // appears beside it, and every file handed out is a regular file that lies
 // inside the backup folder after all symbolic links are resolved.
@@ -31,11 +45,28 @@ public:
         std::string buildVersion;
     };
 
+    // How an encrypted backup is opened. Without `password` it is refused.
+    struct Unlock {
+        // Asked once, only for an encrypted backup; nothing gives up.
+        std::function<std::optional<SecretBytes>()> password;
+        // Told just before the key derivation, which takes seconds.
+        std::function<void()> deriving;
+        // Asked between chunks of decryption; true stops with
+        // DeviceRootTransaction::kStopped.
+        std::function<bool()> stopRequested;
+    };
+
     // The backup folder `directory` names: the folder itself when it holds a
     // backup, else its one subfolder that does, or the subfolder of `udid`
     // (empty: none asked for). Refuses a folder that holds no backup,
-    // several without a choice (listing them) and an encrypted backup.
+    // several without a choice (listing them) and an encrypted backup that
+    // `unlock` cannot open.
     static std::optional<BackupFolder> open(const std::string& directory, const std::string& udid, std::string* error);
+    static std::optional<BackupFolder> open(const std::string& directory, const std::string& udid, const Unlock& unlock,
+                                            std::string* error);
+    ~BackupFolder();
+    BackupFolder(BackupFolder&&) noexcept;
+    BackupFolder& operator=(BackupFolder&&) noexcept;
 
     // SHA-1 of "domain-relativePath" as 40 lower-case hex digits.
     static std::string fileId(std::string_view domain, std::string_view relativePath);
@@ -50,7 +81,8 @@ public:
     static const char* const kEncryptedAdvice;
 
     // The file the backup holds for a phone path: through Manifest.db when
-    // there is one, else by its file id. Nothing, with `error` empty, when the
+    // there is one, else by its file id; of an encrypted backup its
+    // decrypted copy. Nothing, with `error` empty, when the
     // backup lacks the file; nothing with `error` set when the backup lists it
     // but the file is missing, lies outside the backup or is not a regular
     // file, or when Manifest.db cannot be read. `listedButAbsent`, when
@@ -61,6 +93,7 @@ public:
     const std::string& path() const { return path_; }
     const Phone& phone() const { return phone_; }
     bool hasManifestDatabase() const { return manifestDatabase_.has_value(); }
+    bool encrypted() const { return keyBag_ != nullptr; }
 
 private:
     BackupFolder(std::string path, Phone phone, std::optional<std::string> manifestDatabase);
@@ -70,15 +103,21 @@ private:
     static std::optional<std::string> chooseFolder(const std::string& directory, const std::string& udid,
                                                    std::string* error);
     static std::optional<Phone> readPhone(const std::string& folder, std::string* error);
-    // False for an encrypted backup; else sets `manifestDatabase` to
-    // Manifest.db, when the backup has one.
-    static bool refuseEncrypted(const std::string& folder, std::optional<std::string>& manifestDatabase,
-                                std::string* error);
+    // Sets `manifestDatabase_` to Manifest.db, when the backup has one; for an
+    // encrypted backup unlocks it first and decrypts Manifest.db. False when
+    // the backup is encrypted and cannot be unlocked.
+    bool readManifest(const Unlock& unlock, std::string* error);
+    bool unlockManifest(const PropertyList& manifest, const std::string& database, const Unlock& unlock,
+                        std::string* error);
+    // The decrypted copy of the backup file `source` for the row `record`.
+    std::optional<std::string> decrypted(const std::string& what, const std::string& source, const std::string& record,
+                                         std::string* error) const;
     static std::string describe(const std::string& folder);
 
-    // The file id Manifest.db gives the phone path; empty when not listed.
-    std::optional<std::string> listedFileId(std::string_view domain, std::string_view relativePath,
-                                            std::string* error) const;
+    // The file id Manifest.db gives the phone path (empty when not listed)
+    // and, when `record` is given, the row's file record.
+    std::optional<std::string> listedFileId(std::string_view domain, std::string_view relativePath, std::string* error,
+                                            std::string* record = nullptr) const;
     // The id's file, in its two-digit subfolder or flat; nothing when
     // neither is there or the file found is not a regular file inside the
     // backup (then with `error` set).
@@ -93,4 +132,7 @@ private:
     std::string path_;  // canonical: no symbolic links in it
     Phone phone_;
     std::optional<std::string> manifestDatabase_;
+    std::unique_ptr<BackupKeyBag> keyBag_;  // unlocked; only for an encrypted backup
+    std::unique_ptr<DecryptedFiles> decrypted_;
+    std::function<bool()> stopRequested_;
 };

@@ -11,6 +11,7 @@
 #include "platform/DevicePaths.h"
 #include "platform/PropertyList.h"
 #include "platform/SystemVersion.h"
+#include "tools/phone/DecryptedFiles.h"
 #include "tools/phone/DeviceRootTransaction.h"
 #include "tools/phone/ImportLock.h"
 
@@ -69,7 +70,11 @@ std::optional<BackupImport::Outcome> BackupImport::run(const std::string& direct
         fail(error, DeviceRootTransaction::kStopped);
         return std::nullopt;
     }
-    const auto backup = BackupFolder::open(directory, options.udid, error);
+    // Decrypted copies a killed import could not remove.
+    DecryptedFiles::removeAbandoned(DevicePaths::root());
+    BackupFolder::Unlock unlock = options.unlock;
+    if (!unlock.stopRequested) unlock.stopRequested = options.stopRequested;
+    const auto backup = BackupFolder::open(directory, options.udid, unlock, error);
     if (!backup) return std::nullopt;
     const auto found = findFiles(*backup, error);
     if (!found) return std::nullopt;
@@ -85,6 +90,7 @@ std::optional<BackupImport::Outcome> BackupImport::run(const std::string& direct
     outcome.addressBook = found->addressBook.has_value();
     outcome.addressBookListedButAbsent = found->addressBookListedButAbsent;
     outcome.smsWal = found->smsWal.has_value();
+    outcome.encrypted = backup->encrypted();
     outcome.samePhone = previous && BackupFolder::sameIdentifier(*previous, backup->phone().udid);
     outcome.replacedPhone = previous && !outcome.samePhone;
 

@@ -38,6 +38,10 @@ public:
         // then leaves the root as it was and fails with an error of
         // DeviceRootTransaction::kStopped.
         std::function<bool()> stopRequested;
+        // How an encrypted backup is opened (its stopRequested defaults to
+        // the one above). Its decrypted files live in the device root only
+        // while the import runs.
+        BackupFolder::Unlock unlock;
     };
 
     struct Outcome {
@@ -46,6 +50,7 @@ public:
         bool addressBook = false;                       // the backup held one
         bool addressBookListedButAbsent = false;        // its file list names one it does not hold
         bool smsWal = false;                            // sms.db came with its -wal
+        bool encrypted = false;                         // the backup was decrypted with its password
         long long longTexts = 0;                        // messages whose text is longer than the sync reads
         bool samePhone = false;                         // a newer backup of the phone the root held
         bool replacedPhone = false;                     // the root held another phone's messages

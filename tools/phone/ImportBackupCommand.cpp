@@ -9,17 +9,29 @@
 #include "platform/dbus/TelephonyCenter.h"
 #include "tools/phone/BackupImport.h"
 #include "tools/phone/PhoneCommand.h"
+#include "tools/phone/PasswordInput.h"
 #include "tools/phone/PhoneEventLoop.h"
+
+#include <unistd.h>
 
 #include <cstdio>
 #include <optional>
 
 bool ImportBackupCommand::parse(const std::vector<std::string>& arguments, Arguments& parsed) {
     static const std::string kUdid = "--udid";
+    static const std::string kPasswordFile = "--password-file";
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
         if (argument == "--force") {
             parsed.force = true;
+        } else if (argument == "--password-stdin") {
+            parsed.passwordStdin = true;
+        } else if (argument == kPasswordFile && i + 1 < arguments.size()) {
+            parsed.passwordFile = arguments[++i];
+            if (parsed.passwordFile.empty()) return false;
+        } else if (argument.rfind(kPasswordFile + "=", 0) == 0) {
+            parsed.passwordFile = argument.substr(kPasswordFile.size() + 1);
+            if (parsed.passwordFile.empty()) return false;
         } else if (argument == kUdid && i + 1 < arguments.size()) {
             parsed.udid = arguments[++i];
             if (parsed.udid.empty()) return false;
@@ -32,7 +44,34 @@ bool ImportBackupCommand::parse(const std::vector<std::string>& arguments, Argum
             parsed.directory = argument;
         }
     }
-    return !parsed.directory.empty();
+    // One source of the password at a time.
+    return !parsed.directory.empty() && !(parsed.passwordStdin && !parsed.passwordFile.empty());
+}
+
+BackupFolder::Unlock ImportBackupCommand::unlockFor(const Arguments& parsed) {
+    BackupFolder::Unlock unlock;
+    unlock.stopRequested = [] { return StopFlag::received() != 0; };
+    unlock.deriving = [] { ProgramLog::print("unlocking the backup with its password; this takes a few seconds\n"); };
+    const std::string file = parsed.passwordFile;
+    if (!file.empty()) {
+        unlock.password = [file]() -> std::optional<SecretBytes> {
+            std::string error;
+            auto password = PasswordInput::fromFile(file, &error);
+            if (!password) ProgramLog::print("%s\n", TerminalText::safe(error).c_str());
+            return password;
+        };
+    } else if (parsed.passwordStdin) {
+        unlock.password = []() -> std::optional<SecretBytes> {
+            std::string error;
+            auto password = PasswordInput::fromDescriptor(STDIN_FILENO, &error);
+            if (!password) ProgramLog::print("%s\n", TerminalText::safe(error).c_str());
+            return password;
+        };
+    } else if (::isatty(STDIN_FILENO)) {
+        unlock.password = [] { return PasswordInput::fromTerminal([] { return StopFlag::received() != 0; }); };
+    }
+    // Else no password: an encrypted backup is refused with how to give one.
+    return unlock;
 }
 
 int ImportBackupCommand::run(const std::vector<std::string>& arguments) {
@@ -43,7 +82,8 @@ int ImportBackupCommand::run(const std::vector<std::string>& arguments) {
     // the import back; only then does the signal end the program.
     StopFlag stop;
     const auto outcome = BackupImport::run(
-        parsed.directory, {parsed.udid, parsed.force, [] { return StopFlag::received() != 0; }}, &error);
+        parsed.directory, {parsed.udid, parsed.force, [] { return StopFlag::received() != 0; }, unlockFor(parsed)},
+        &error);
     if (!outcome && StopFlag::received() != 0) {
         ProgramLog::print("interrupted: nothing was imported, %s is as it was\n",
                           TerminalText::safe(DevicePaths::root()).c_str());
@@ -58,6 +98,7 @@ int ImportBackupCommand::run(const std::vector<std::string>& arguments) {
                 TerminalText::safe(outcome->backupFolder).c_str(), TerminalText::safe(DevicePaths::root()).c_str(),
                 outcome->smsWal ? ", sms.db-wal" : "",
                 outcome->addressBook ? ", AddressBook.sqlitedb" : " (the backup has no address book)");
+    if (outcome->encrypted) std::printf("The backup was encrypted: its files were decrypted with its password\n");
     if (outcome->samePhone)
         std::printf("Same phone as before: the counts so far stay, the next sync copies only new messages\n");
     for (const auto& kept : outcome->keptCounterDatabases)
