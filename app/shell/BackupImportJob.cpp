@@ -3,6 +3,7 @@
 #include "app/shell/MainScreenData.h"
 #include "platform/PropertyList.h"
 #include "tools/phone/BackupImport.h"
+#include "tools/phone/SecretBytes.h"
 
 #include <filesystem>
 
@@ -32,10 +33,12 @@ BackupImportJob::Result BackupImportJob::importFolder(const std::string& folder,
                                                       std::function<bool()> stopRequested) {
     BackupImport::Options options;
     options.stopRequested = std::move(stopRequested);
-    // The import reads unencrypted backups so far: an encrypted one, with or
-    // without its password, ends in its refusal, which says what to do. The
-    // password goes into the options here once the import decrypts.
-    static_cast<void>(password);
+    // Asked only when the backup is encrypted; without a password the
+    // import's refusal says how to give one.
+    options.unlock.password = [&password]() -> std::optional<SecretBytes> {
+        if (!password) return std::nullopt;
+        return SecretBytes(*password);
+    };
     Result result;
     const int stored = MainScreenData().storedMessages();
     const auto outcome = BackupImport::run(folder, options, &result.error);

@@ -9,6 +9,7 @@
 #include "app/shell/BackupImportFlow.h"
 #include "app/shell/BackupImportJob.h"
 #include "tools/BackupScenario.h"
+#include "tools/fixtures/BackupEncryptor.h"
 
 #include <QDialogButtonBox>
 #include <QInputDialog>
@@ -204,38 +205,48 @@ TEST_F(BackupImportScreenTest, ANewerBackupCountsItsNewMessagesEvenWhenAnotherSy
     EXPECT_EQ(app_.shownValue("Total Messages"), "5");
 }
 
-TEST_F(BackupImportScreenTest, AnEncryptedBackupAsksForItsPasswordAndEndsInTheImportsRefusal) {
-    BackupFixture encrypted = make(parent_, kPhoneA);
-    ASSERT_TRUE(encrypted.markEncrypted());
+TEST_F(BackupImportScreenTest, AnEncryptedBackupAsksForItsPasswordAndImportsWithTheRightOne) {
+    BackupFixture encrypted = make(parent_, kPhoneA, {.messageCount = 3});
+    std::string error;
+    ASSERT_TRUE(BackupEncryptor::encrypt(encrypted.folder(), {.password = "correct horse battery"}, &error)) << error;
     app_.launch();
     chooseFolder(parent_);
+    auto enterPassword = [this](const char* password) {
+        drive_.tap(app_.root().importButton());
+        EXPECT_TRUE(QTest::qWaitFor([this] { return flow().passwordDialog() && flow().passwordDialog()->isVisible(); },
+                                    uiwait::timeoutMs));
+        QInputDialog* dialog = flow().passwordDialog();
+        if (!dialog) return;
+        auto* field = dialog->findChild<QLineEdit*>();
+        ASSERT_TRUE(field);
+        EXPECT_EQ(field->echoMode(), QLineEdit::Password);
+        QTest::keyClicks(field, password);
+        QPushButton* ok = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+        ASSERT_TRUE(ok);
+        EXPECT_EQ(ok->text(), "Import");
+        ok->click();
+    };
 
     // Cancelled: nothing imported, nothing said.
     drive_.tap(app_.root().importButton());
     ASSERT_TRUE(QTest::qWaitFor([this] { return flow().passwordDialog() && flow().passwordDialog()->isVisible(); },
                                 uiwait::timeoutMs));
+    EXPECT_EQ(flow().passwordDialog()->labelText(), "This backup is encrypted. Enter the backup password:");
+    flow().passwordDialog()->grab().save(QStringLiteral(BRINDLEX_SCREENSHOT_DIR) + "/import-password.png");
     flow().passwordDialog()->reject();
     EXPECT_FALSE(flow().isRunning());
     EXPECT_EQ(AlertView::shownCountForTesting(), 0);
 
-    drive_.tap(app_.root().importButton());
-    ASSERT_TRUE(QTest::qWaitFor([this] { return flow().passwordDialog() && flow().passwordDialog()->isVisible(); },
-                                uiwait::timeoutMs));
-    QInputDialog* dialog = flow().passwordDialog();
-    EXPECT_EQ(dialog->labelText(), "This backup is encrypted. Enter the backup password:");
-    auto* field = dialog->findChild<QLineEdit*>();
-    ASSERT_TRUE(field);
-    EXPECT_EQ(field->echoMode(), QLineEdit::Password);
-    QTest::keyClicks(field, "s3cret");
-    dialog->grab().save(QStringLiteral(BRINDLEX_SCREENSHOT_DIR) + "/import-password.png");
-    QPushButton* ok = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
-    ASSERT_TRUE(ok);
-    EXPECT_EQ(ok->text(), "Import");
-    ok->click();
-
-    EXPECT_TRUE(finalMessage().contains("encrypted backup")) << AlertView::lastShownMessage().toStdString();
+    // A wrong password: said so, and the root is as it was.
+    enterPassword("s3cret");
+    EXPECT_TRUE(finalMessage().contains("the backup password is wrong")) << AlertView::lastShownMessage().toStdString();
     EXPECT_TRUE(showsEmptyState());
     EXPECT_FALSE(fs::exists(DevicePaths::smsDatabase()));
+
+    // The right one: its messages are counted, as from the plain backup.
+    enterPassword("correct horse battery");
+    EXPECT_EQ(finalMessage(), "New messages counted: 3");
+    EXPECT_FALSE(showsEmptyState());
 }
 
 TEST_F(BackupImportScreenTest, TheEmptyScreenAndTheImportSpeakGerman) {
