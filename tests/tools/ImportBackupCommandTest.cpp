@@ -15,6 +15,7 @@
 #include "support/TempDeviceRoot.h"
 #include "tools/BackupScenario.h"
 #include "tools/SmsReadBack.h"
+#include "tools/fixtures/BackupEncryptor.h"
 
 #include <gtest/gtest.h>
 
@@ -304,6 +305,19 @@ TEST_F(ImportBackupCommandTest, TheLedgersImportIsTheSimulatorsImport) {
     EXPECT_EQ(refused.status, 1);
     EXPECT_EQ(refused.err.rfind("brindlex-ledger: ", 0), 0u) << refused.err;
     EXPECT_NE(refused.err.find("encrypted backup"), std::string::npos) << refused.err;
+
+    // With its password from a file, another phone's encrypted backup takes
+    // the root's place, as a plain one would.
+    const BackupFixture locked = make(parent_ + "/locked", kPhoneB);
+    std::string error;
+    ASSERT_TRUE(BackupEncryptor::encrypt(locked.folder(), {.password = "open sesame"}, &error)) << error;
+    const std::string passwordFile = scratch_ + "/password";
+    std::ofstream(passwordFile) << "open sesame\n";
+    const ProgramRun unlocked =
+        ledger("import-backup '" + locked.folder() + "' --force --password-file '" + passwordFile + "'");
+    ASSERT_EQ(unlocked.status, 0) << unlocked.err;
+    ASSERT_EQ(ledgerSync().status, 0);
+    EXPECT_EQ(counted(), 3);
 }
 
 TEST_F(ImportBackupCommandTest, TheLedgersImportTakesOneFolderAndSaysSoOtherwise) {

@@ -27,7 +27,8 @@ int importBackup(const QCommandLineParser& parser, const QStringList& arguments)
     const int status = ImportBackupCommand::run(plain);
     if (status != PhoneCommand::kUsage) return status;
     return CommandLine::usageError(parser,
-                                   QStringLiteral("import-backup takes one backup folder, and --udid UDID or --force"));
+                                   QStringLiteral("import-backup takes one backup folder, and --udid UDID, --force, "
+                                                  "--password-file FILE or --password-stdin"));
 }
 
 }  // namespace
@@ -40,8 +41,9 @@ int main(int argc, char** argv) {
         "The counter store of the device root from the command line.\n"
         "  sync     copy what is new from sms.db and print what the counter database holds (the default)\n"
         "  report   the numbers the app shows for a period; brindlex-ledger report --help lists its options\n"
-        "  import-backup FOLDER [--udid UDID] [--force]\n"
-        "           bring in the messages of an iPhone backup made with idevicebackup2"));
+        "  import-backup FOLDER [--udid UDID] [--force] [--password-file FILE | --password-stdin]\n"
+        "           bring in the messages of an iPhone backup made with idevicebackup2; an encrypted one is\n"
+        "           opened with its backup password, asked without echo on a terminal"));
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("sync, report or import-backup"),
                                  QStringLiteral("[sync | report [OPTIONS] | import-backup FOLDER [OPTIONS]]"));
     // Options after the command are the command's own.
