@@ -311,7 +311,10 @@ void PropertyList::setDouble(const std::string& key, double value) {
 }
 
 std::optional<std::string> PropertyList::dataValue(const std::string& key) const {
-    plist_t node = plist_dict_get_item(asPlist(dict_), key.c_str());
+    return dataOf(plist_dict_get_item(asPlist(dict_), key.c_str()));
+}
+
+std::optional<std::string> PropertyList::dataOf(void* node) {
     if (!node || plist_get_node_type(node) != PLIST_DATA) return std::nullopt;
     char* bytes = nullptr;
     uint64_t length = 0;

@@ -50,6 +50,9 @@ public:
     std::optional<std::string> stringValue(const std::string& key) const;
     // The bytes of a data value; nothing for other types.
     std::optional<std::string> dataValue(const std::string& key) const;
+    // The bytes of a libplist node (plist_t) of type data; nothing for a null
+    // node or any other type. For readers that walk a tree themselves.
+    static std::optional<std::string> dataOf(void* node);
 
     void setInteger(const std::string& key, std::int64_t value);
     void setDouble(const std::string& key, double value);

@@ -34,18 +34,8 @@ using namespace backup_scenario;
 
 namespace {
 
-std::string record(const std::string& tag, const std::string& value) {
-    std::string bytes = tag;
-    const auto length = static_cast<std::uint32_t>(value.size());
-    for (int shift = 24; shift >= 0; shift -= 8) bytes += static_cast<char>((length >> shift) & 0xff);
-    return bytes + value;
-}
-
-std::string number(std::uint32_t value) {
-    std::string bytes;
-    for (int shift = 24; shift >= 0; shift -= 8) bytes += static_cast<char>((value >> shift) & 0xff);
-    return bytes;
-}
+auto& record = BackupEncryptor::keyBagRecord;
+auto& number = BackupEncryptor::keyBagNumber;
 
 std::string header(std::uint32_t iterations = 10000, std::uint32_t rounds = 10000000) {
     return record("VERS", number(3)) + record("TYPE", number(1)) + record("UUID", std::string(16, 'u')) +

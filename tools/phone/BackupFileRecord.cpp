@@ -1,5 +1,6 @@
 #include "tools/phone/BackupFileRecord.h"
 
+#include "platform/PropertyList.h"
 #include "platform/PropertyListDepth.h"
 
 #include <plist/plist.h>
@@ -32,13 +33,7 @@ plist_t resolve(plist_t objects, plist_t node) {
 std::optional<std::string> dataOf(plist_t objects, plist_t node) {
     node = resolve(objects, node);
     if (node && plist_get_node_type(node) == PLIST_DICT) node = resolve(objects, plist_dict_get_item(node, "NS.data"));
-    if (!node || plist_get_node_type(node) != PLIST_DATA) return std::nullopt;
-    char* bytes = nullptr;
-    uint64_t length = 0;
-    plist_get_data_val(node, &bytes, &length);
-    std::string result(bytes ? bytes : "", bytes ? static_cast<std::size_t>(length) : 0);
-    std::free(bytes);
-    return result;
+    return PropertyList::dataOf(node);
 }
 
 std::optional<std::int64_t> integerOf(plist_t objects, plist_t node) {
