@@ -2,6 +2,7 @@
 
 #include "app/charts/ColumnScrollView.h"
 #include "app/shell/DateFormatter.h"
+#include "platform/ui/KitAccessibility.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/Theme.h"
@@ -39,7 +40,8 @@ void ReportViewController::initWithMonths(const std::vector<MonthlyReport::Month
     messageType_ = messageType;
     yVal_ = kFirstRowTop;
     addPeriodRows();
-    addScrollItem(tr("Month"), tr("Incoming"), tr("Outgoing"));
+    const QString month = tr("Month"), incoming = tr("Incoming"), outgoing = tr("Outgoing");
+    addScrollItem(month, incoming, outgoing, QStringList{month, incoming, outgoing}.join(QStringLiteral(", ")));
 
     int totalIncoming = 0, totalOutgoing = 0;
     for (const MonthlyReport::MonthRow& month : months) {
@@ -48,28 +50,48 @@ void ReportViewController::initWithMonths(const std::vector<MonthlyReport::Month
         totalOutgoing += month.outgoing;
     }
     // Every message falls in some month: no rows, no messages.
-    if (!months.empty()) addScrollItem(tr("Total"), QString::number(totalIncoming), QString::number(totalOutgoing));
+    if (!months.empty())
+        addScrollItem(tr("Total"), QString::number(totalIncoming), QString::number(totalOutgoing),
+                      spokenCounts(tr("Total"), totalIncoming, totalOutgoing));
     scrollView_->setContentSize(QSize(kScreenWidth, yVal_));
 }
 
 void ReportViewController::addPeriodRows() {
     const DateFormatter medium;
-    addScrollItem(tr("From"), medium.stringFromDate(from_), std::nullopt);
-    addScrollItem(tr("To"), medium.stringFromDate(to_), std::nullopt);
-    addScrollItem(QString(), QString(), std::nullopt);
+    const QString captioned = QStringLiteral("%1: %2");
+    const QString from = medium.stringFromDate(from_), to = medium.stringFromDate(to_);
+    addScrollItem(tr("From"), from, std::nullopt, captioned.arg(tr("From"), from));
+    addScrollItem(tr("To"), to, std::nullopt, captioned.arg(tr("To"), to));
+    addScrollItem(QString(), QString(), std::nullopt, QString());
+}
+
+QString ReportViewController::spokenCounts(const QString& label, int incoming, int outgoing) {
+    return tr("%1: Incoming %2, Outgoing %3").arg(label).arg(incoming).arg(outgoing);
 }
 
 void ReportViewController::addScrollItemWithMonth(const MonthlyReport::MonthRow& month) {
-    addScrollItem(month.month, QString::number(month.incoming), QString::number(month.outgoing));
+    addScrollItem(month.month, QString::number(month.incoming), QString::number(month.outgoing),
+                  spokenCounts(month.month, month.incoming, month.outgoing));
 }
 
 void ReportViewController::addScrollItem(const QString& label, const QString& countStr,
-                                         const std::optional<QString>& countStr1) {
-    QWidget* content = scrollView_->contentView();
+                                         const std::optional<QString>& countStr1, const QString& spoken) {
+    // The row's labels sit in a band of their own, which a screen reader
+    // meets as one line: a month read with its numbers, not bare numbers.
+    auto* band = new QWidget(scrollView_->contentView());
+    band->setGeometry(0, yVal_, kScreenWidth, kRowHeight);
+    // The kind before the name: naming a widget makes its accessible
+    // interface, which takes the kind the widget has then.
+    if (spoken.isEmpty()) {
+        KitAccessibility::setDecorative(band);
+    } else {
+        KitAccessibility::setSingleElement(band, QAccessible::StaticText);
+        band->setAccessibleName(spoken);
+    }
     const QFont font = Theme::boldSystemFont(12);
-    QList<Label*> row{new Label(label, kLabelColumn.translated(0, yVal_), font, content)};
-    if (countStr1) row << new Label(*countStr1, kSecondCountColumn.translated(0, yVal_), font, content);
-    row << new Label(countStr, kFirstCountColumn.translated(0, yVal_), font, content);
-    for (Label* cell : row) cell->show();
+    new Label(label, kLabelColumn, font, band);
+    if (countStr1) new Label(*countStr1, kSecondCountColumn, font, band);
+    new Label(countStr, kFirstCountColumn, font, band);
+    band->show();
     yVal_ += kRowHeight;
 }

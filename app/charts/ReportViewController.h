@@ -33,8 +33,14 @@ public:
     // the period's messages (off the UI thread, for a long period). The
     // report type is always 0: both directions.
     void initWithMonths(const std::vector<MonthlyReport::MonthRow>& months, MessageType messageType);
-    // One row: the label, the first count and, when given, the second.
-    void addScrollItem(const QString& label, const QString& countStr, const std::optional<QString>& countStr1);
+    // One row: the label, the first count and, when given, the second. A
+    // screen reader meets the row as one text named `spoken`; an empty one
+    // passes over it.
+    void addScrollItem(const QString& label, const QString& countStr, const std::optional<QString>& countStr1,
+                       const QString& spoken);
+    // What a screen reader says of a month's (or the total's) row:
+    // "Dec 2026: Incoming 45, Outgoing 58".
+    static QString spokenCounts(const QString& label, int incoming, int outgoing);
     void addScrollItemWithMonth(const MonthlyReport::MonthRow& month);
     // Takes away the previous report's rows.
     void removeAllSubviews();

@@ -16,6 +16,11 @@ void PersonSelectViewController::viewDidLoad() {
     tableView_->setDataSource(this);
     tableView_->setDelegate(this);
     setTitle(tr("Select Person"));
+    // A list that arrives while the screen is open (the launch's sync
+    // ending) shows at once.
+    connect(model_, &MainScreenModel::personArrayChanged, this, [this] {
+        if (isVisible()) tableView_->reloadData();
+    });
 }
 
 void PersonSelectViewController::viewWillAppear(bool animated) {

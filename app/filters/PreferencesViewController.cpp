@@ -67,6 +67,7 @@ void PreferencesViewController::buildQuotaCell() {
     fitRowText(dataCell_);
     dataCell_->detailTextLabel()->setText(tr("0 or blank for unlimited"));
     dataCell_->textField()->setPlaceholderText(QStringLiteral("e.g 500"));
+    dataCell_->setFieldCaption(dataCell_->textLabel()->text(), dataCell_->detailTextLabel()->text());
     if (model_->smsquota() > 0) dataCell_->textField()->setText(QString::number(model_->smsquota()));
     dataCell_->setReturnKeyType(EditableDetailCell::ReturnKeyType::Done);
     connect(dataCell_, &EditableDetailCell::returnPressed, this, &PreferencesViewController::textFieldShouldReturn);
@@ -80,6 +81,8 @@ void PreferencesViewController::buildPickers() {
     for (int day = 1; day < kDayRowCount; ++day) days << dayWithSuffix(day);
     daySelector_->setRows(0, days);
     daySelector_->setAccessibleName(tr("Billing day"));
+    // The wheel's value is the day itself; 0 is "Not Used".
+    daySelector_->setComponentFirstValue(0, 0);
     connect(daySelector_, &PickerView::didSelectRow, this, [this](int row, int) { dayChosen(row); });
 
     badgeSelector_ = new PickerView(this);

@@ -56,10 +56,13 @@ void MainScreenController::loadPersons() {
     // A root without a phone has no counter database to list.
     if (!checkPhoneData()) return;
     ++pendingLoads_;
+    // The list at launch and the one after the sync may cross: only the
+    // latest list is shown.
+    const std::uint64_t sequence = ++personsSequence_;
     work_->run<std::vector<Person>>([data = data_] { return data.persons(); },
-                                    [this](std::vector<Person> persons) {
+                                    [this, sequence](std::vector<Person> persons) {
                                         --pendingLoads_;
-                                        model_->setPersonArray(std::move(persons));
+                                        if (sequence == personsSequence_) model_->setPersonArray(std::move(persons));
                                     });
 }
 
@@ -85,6 +88,10 @@ void MainScreenController::activate() {
                                         --pendingLoads_;
                                         --pendingSyncs_;
                                         reportSync(outcome);
+                                        // The sync may have brought the first messages of people
+                                        // the list at launch could not know (on a first launch, all
+                                        // of them).
+                                        loadPersons();
                                         loadPeriod();
                                         updateMessageCount();
                                     });

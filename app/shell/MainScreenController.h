@@ -65,7 +65,8 @@ public:
     // Launch: the people of the counter database, for the person filter.
     void loadPersons();
     // Launch and every activation: the period at once (the first time), then
-    // the sync, the period again and the count once the sync is done.
+    // the sync, then the person list, the period again and the count once
+    // the sync is done.
     void activate();
     // After a backup import: the sync, then backupSynced with how many
     // messages the counter database gained since it held `storedBefore`
@@ -162,6 +163,7 @@ private:
     std::uint64_t countSequence_ = 0;
     std::uint64_t shownCountSequence_ = 0;
     CountReason countReason_ = CountReason::Screen;  // of the latest count
+    std::uint64_t personsSequence_ = 0;
     std::uint64_t chartSequence_ = 0;
     std::uint64_t reportSequence_ = 0;
     std::uint64_t badgeSequence_ = 0;

@@ -53,7 +53,10 @@ bool MainScreenModel::removeExcludedPerson(std::size_t index) {
     return true;
 }
 
-void MainScreenModel::setPersonArray(std::vector<Person> persons) { change(personArray_, std::move(persons)); }
+void MainScreenModel::setPersonArray(std::vector<Person> persons) {
+    change(personArray_, std::move(persons));
+    emit personArrayChanged();
+}
 
 void MainScreenModel::setSaveFromDate(MainScreenSettings::PeriodMode mode) { change(settings_.saveFromDate, mode); }
 

@@ -87,6 +87,8 @@ public:
 signals:
     void changed();
     void countChanged();
+    // The person list was replaced (after changed()).
+    void personArrayChanged();
 
 private:
     // Stores a setting's new value and tells the screens.

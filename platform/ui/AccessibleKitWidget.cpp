@@ -1,8 +1,9 @@
 #include "platform/ui/AccessibleKitWidget.h"
 
 AccessibleKitWidget::AccessibleKitWidget(QWidget* widget, QAccessible::Role role, Parts parts,
-                                         AccessiblePart::Trigger trigger)
-    : QAccessibleWidget(widget, role), parts_(std::move(parts)), trigger_(std::move(trigger)) {}
+                                         AccessiblePart::Trigger trigger, AccessiblePart::SetValue setValue)
+    : QAccessibleWidget(widget, role), parts_(std::move(parts)), trigger_(std::move(trigger)),
+      setValue_(std::move(setValue)) {}
 
 AccessibleKitWidget::~AccessibleKitWidget() {
     for (QAccessible::Id id : partIds_)
@@ -17,7 +18,7 @@ QAccessible::State AccessibleKitWidget::state() const {
 
 int AccessibleKitWidget::partCount() const { return parts_ && !decorative_ ? int(parts_().size()) : 0; }
 
-int AccessibleKitWidget::childCount() const { return QAccessibleWidget::childCount() + partCount(); }
+int AccessibleKitWidget::childCount() const { return single_ ? 0 : QAccessibleWidget::childCount() + partCount(); }
 
 QAccessibleInterface* AccessibleKitWidget::partInterface(int index) const {
     if (size_t(index) >= partIds_.size()) partIds_.resize(size_t(index) + 1, 0);
@@ -33,13 +34,14 @@ QAccessibleInterface* AccessibleKitWidget::partInterface(int index) const {
                 if (i < 0 || i >= all.size()) return std::nullopt;
                 return all[i];
             },
-            trigger_);
+            trigger_, setValue_);
         id = QAccessible::registerAccessibleInterface(part);
     }
     return QAccessible::accessibleInterface(id);
 }
 
 QAccessibleInterface* AccessibleKitWidget::child(int index) const {
+    if (single_) return nullptr;
     const int widgets = QAccessibleWidget::childCount();
     if (index < widgets) return QAccessibleWidget::child(index);
     if (index - widgets >= partCount()) return nullptr;
@@ -47,6 +49,7 @@ QAccessibleInterface* AccessibleKitWidget::child(int index) const {
 }
 
 int AccessibleKitWidget::indexOfChild(const QAccessibleInterface* child) const {
+    if (single_) return -1;
     const int widgets = QAccessibleWidget::childCount();
     for (size_t i = 0; i < partIds_.size(); ++i)
         if (partIds_[i] && QAccessible::accessibleInterface(partIds_[i]) == child)
@@ -55,6 +58,7 @@ int AccessibleKitWidget::indexOfChild(const QAccessibleInterface* child) const {
 }
 
 QAccessibleInterface* AccessibleKitWidget::childAt(int x, int y) const {
+    if (single_) return nullptr;
     const int parts = partCount();
     for (int i = 0; i < parts; ++i) {
         QAccessibleInterface* part = partInterface(i);

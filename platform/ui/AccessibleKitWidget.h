@@ -16,11 +16,13 @@ class AccessibleKitWidget : public QAccessibleWidget {
 public:
     using Parts = std::function<QList<AccessibleParts::Part>()>;
 
-    AccessibleKitWidget(QWidget* widget, QAccessible::Role role, Parts parts = {},
-                        AccessiblePart::Trigger trigger = {});
+    AccessibleKitWidget(QWidget* widget, QAccessible::Role role, Parts parts = {}, AccessiblePart::Trigger trigger = {},
+                        AccessiblePart::SetValue setValue = {});
     ~AccessibleKitWidget() override;
 
     void setDecorative(bool decorative) { decorative_ = decorative; }
+    // Without children: the widget's name says all that its children show.
+    void setSingleElement(bool single) { single_ = single; }
 
     QAccessible::State state() const override;
     int childCount() const override;
@@ -34,7 +36,9 @@ private:
 
     Parts parts_;
     AccessiblePart::Trigger trigger_;
+    AccessiblePart::SetValue setValue_;
     bool decorative_ = false;
+    bool single_ = false;
     // The parts' interfaces by index, made when first asked for and owned
     // by QAccessible's cache until this interface goes.
     mutable std::vector<QAccessible::Id> partIds_;

@@ -3,8 +3,9 @@
 #include <QWindow>
 
 AccessiblePart::AccessiblePart(QWidget* owner, QAccessibleInterface* parent, int index, Describe describe,
-                               Trigger trigger)
-    : owner_(owner), parent_(parent), index_(index), describe_(std::move(describe)), trigger_(std::move(trigger)) {}
+                               Trigger trigger, SetValue setValue)
+    : owner_(owner), parent_(parent), index_(index), describe_(std::move(describe)), trigger_(std::move(trigger)),
+      setValue_(std::move(setValue)) {}
 
 std::optional<AccessibleParts::Part> AccessiblePart::part() const {
     if (!owner_) return std::nullopt;
@@ -54,6 +55,7 @@ QAccessible::State AccessiblePart::state() const {
 
 void* AccessiblePart::interface_cast(QAccessible::InterfaceType type) {
     if (type == QAccessible::ActionInterface) return static_cast<QAccessibleActionInterface*>(this);
+    if (type == QAccessible::ValueInterface && range()) return static_cast<QAccessibleValueInterface*>(this);
     return nullptr;
 }
 
@@ -67,4 +69,35 @@ QStringList AccessiblePart::actionNames() const {
 
 void AccessiblePart::doAction(const QString& actionName) {
     if (actionNames().contains(actionName) && trigger_) trigger_(index_, actionName);
+}
+
+std::optional<AccessibleParts::Range> AccessiblePart::range() const {
+    const auto described = part();
+    return described ? described->range : std::nullopt;
+}
+
+QVariant AccessiblePart::currentValue() const {
+    const auto r = range();
+    return r ? QVariant(r->current) : QVariant();
+}
+
+void AccessiblePart::setCurrentValue(const QVariant& value) {
+    bool number = false;
+    const double wanted = value.toDouble(&number);
+    if (number && range() && setValue_) setValue_(index_, wanted);
+}
+
+QVariant AccessiblePart::maximumValue() const {
+    const auto r = range();
+    return r ? QVariant(r->maximum) : QVariant();
+}
+
+QVariant AccessiblePart::minimumValue() const {
+    const auto r = range();
+    return r ? QVariant(r->minimum) : QVariant();
+}
+
+QVariant AccessiblePart::minimumStepSize() const {
+    const auto r = range();
+    return r ? QVariant(r->step) : QVariant();
 }

@@ -20,6 +20,9 @@ DatePicker::DatePicker(QWidget* parent) : QWidget(parent), picker_(new PickerVie
     picker_->setComponentAccessibleName(Month, tr("Month"));
     picker_->setComponentAccessibleName(Day, tr("Day"));
     picker_->setComponentAccessibleName(Year, tr("Year"));
+    // Month and day are read as their numbers, the year as itself.
+    picker_->setComponentFirstValue(Month, 1);
+    picker_->setComponentFirstValue(Day, 1);
     fillYears();
     showDate(false);
     connect(picker_, &PickerView::didSelectRow, this, &DatePicker::onRowSelected);
@@ -48,6 +51,7 @@ void DatePicker::fillYears() {
     QStringList years;
     for (int year = firstYear_; year <= lastYear_; ++year) years << QString::number(year);
     picker_->setRows(Year, years);
+    picker_->setComponentFirstValue(Year, firstYear_);
 }
 
 void DatePicker::showDate(bool animated) {

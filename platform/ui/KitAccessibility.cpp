@@ -13,11 +13,20 @@ namespace {
 
 constexpr const char* kRoleProperty = "brindlexAccessibleRole";
 constexpr const char* kDecorativeProperty = "brindlexDecorative";
+constexpr const char* kSingleElementProperty = "brindlexSingleElement";
 
 TableView* tableOf(QWidget* content) {
     for (QWidget* w = content->parentWidget(); w; w = w->parentWidget())
         if (auto* table = qobject_cast<TableView*>(w)) return table;
     return nullptr;
+}
+
+AccessibleParts::Part sectionText(const QString& text, const QRect& rect) {
+    AccessibleParts::Part part;
+    part.role = QAccessible::StaticText;
+    part.name = text.simplified();
+    part.rect = rect;
+    return part;
 }
 
 // The section texts a table paints between its rows, as text elements.
@@ -28,26 +37,8 @@ QList<AccessibleParts::Part> sectionTexts(const QPointer<QWidget>& content) {
     for (int section = 0; section < table->numberOfSections(); ++section) {
         const QString header = table->titleForHeaderInSection(section);
         const QString footer = table->titleForFooterInSection(section);
-        if (!header.isEmpty())
-            parts.append({QAccessible::StaticText,
-                          header.simplified(),
-                          {},
-                          {},
-                          table->rectForHeaderInSection(section),
-                          false,
-                          false,
-                          false,
-                          false});
-        if (!footer.isEmpty())
-            parts.append({QAccessible::StaticText,
-                          footer.simplified(),
-                          {},
-                          {},
-                          table->rectForFooterInSection(section),
-                          false,
-                          false,
-                          false,
-                          false});
+        if (!header.isEmpty()) parts.append(sectionText(header, table->rectForHeaderInSection(section)));
+        if (!footer.isEmpty()) parts.append(sectionText(footer, table->rectForFooterInSection(section)));
     }
     return parts;
 }
@@ -70,6 +61,11 @@ void KitAccessibility::setRole(QWidget* widget, QAccessible::Role role) {
     widget->setProperty(kRoleProperty, int(role));
 }
 
+void KitAccessibility::setSingleElement(QWidget* widget, QAccessible::Role role) {
+    setRole(widget, role);
+    widget->setProperty(kSingleElementProperty, true);
+}
+
 void KitAccessibility::setDecorative(QWidget* widget) { widget->setProperty(kDecorativeProperty, true); }
 
 QAccessibleInterface* KitAccessibility::create(const QString&, QObject* object) {
@@ -83,6 +79,9 @@ QAccessibleInterface* KitAccessibility::create(const QString&, QObject* object) 
             [guard, parts] { return guard ? parts->accessibleParts() : QList<AccessibleParts::Part>(); },
             [guard, parts](int index, const QString& action) {
                 if (guard) parts->triggerAccessiblePart(index, action);
+            },
+            [guard, parts](int index, double value) {
+                if (guard) parts->setAccessiblePartValue(index, value);
             });
     }
     if (qobject_cast<TableContentView*>(widget)) {
@@ -95,6 +94,10 @@ QAccessibleInterface* KitAccessibility::create(const QString&, QObject* object) 
         return decorative;
     }
     const QVariant role = widget->property(kRoleProperty);
-    if (role.isValid()) return new AccessibleKitWidget(widget, QAccessible::Role(role.toInt()));
+    if (role.isValid()) {
+        auto* element = new AccessibleKitWidget(widget, QAccessible::Role(role.toInt()));
+        element->setSingleElement(widget->property(kSingleElementProperty).toBool());
+        return element;
+    }
     return nullptr;
 }

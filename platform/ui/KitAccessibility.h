@@ -16,6 +16,10 @@ public:
     // The role a plain widget reports (a chart, one of its wedges); set it
     // before the widget is first shown.
     static void setRole(QWidget* widget, QAccessible::Role role);
+    // One element for the widget and all it holds, of this role and named
+    // by the widget's accessible name: a row of labels a screen reader
+    // should meet as one line rather than as loose words.
+    static void setSingleElement(QWidget* widget, QAccessible::Role role);
     // A picture that only decorates: screen readers pass over it.
     static void setDecorative(QWidget* widget);
 

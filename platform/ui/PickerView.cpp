@@ -5,6 +5,7 @@
 #include "platform/ui/ValueAnimation.h"
 
 #include <QAccessibleActionInterface>
+#include <QAccessibleValueInterface>
 #include <QMouseEvent>
 #include <QShowEvent>
 #include <QPainter>
@@ -183,7 +184,20 @@ void PickerView::finishSettling(int component, bool announce) {
         return;
     }
     update();
+    tellValue(component);
     if (announce) emit didSelectRow(c.selected, component);
+}
+
+void PickerView::tellValue(int component) {
+    // A screen reader speaks the wheel's new value as it comes to rest.
+    if (!QAccessible::isActive()) return;
+    QAccessibleInterface* picker = QAccessible::queryAccessibleInterface(this);
+    // The wheels follow the picker's child widgets, if any.
+    QAccessibleInterface* wheel =
+        picker ? picker->child(picker->childCount() - numberOfComponents() + component) : nullptr;
+    if (!wheel || !wheel->valueInterface()) return;
+    QAccessibleValueChangeEvent event(wheel, wheel->valueInterface()->currentValue());
+    QAccessible::updateAccessibility(&event);
 }
 
 double PickerView::rowOffsetAt(int y) const {
@@ -299,6 +313,10 @@ void PickerView::setComponentAccessibleName(int component, const QString& name) 
     if (component >= 0 && component < numberOfComponents()) components_[size_t(component)].accessibleName = name;
 }
 
+void PickerView::setComponentFirstValue(int component, int value) {
+    if (component >= 0 && component < numberOfComponents()) components_[size_t(component)].firstValue = value;
+}
+
 QList<AccessibleParts::Part> PickerView::accessibleParts() const {
     QList<Part> parts;
     for (int index = 0; index < numberOfComponents(); ++index) {
@@ -309,7 +327,11 @@ QList<AccessibleParts::Part> PickerView::accessibleParts() const {
                      : !accessibleName().isEmpty() ? accessibleName()
                                                    : tr("Picker");
         wheel.value = c.rows.value(c.selected);
+        // The row's words as well as its number ("February", not only 2),
+        // for bridges that carry no value text.
         wheel.description = wheel.value;
+        wheel.range =
+            Range{double(c.firstValue + c.selected), double(c.firstValue), double(c.firstValue + lastEnabledRow(c)), 1};
         wheel.rect = rectForComponent(index);
         wheel.adjustable = true;
         wheel.focused = hasFocus() && index == focusComponent_;
@@ -325,6 +347,15 @@ void PickerView::triggerAccessiblePart(int index, const QString& action) {
         turnFocusedWheel(1);
     else if (action == QAccessibleActionInterface::decreaseAction())
         turnFocusedWheel(-1);
+}
+
+void PickerView::setAccessiblePartValue(int index, double value) {
+    if (index < 0 || index >= numberOfComponents() || !std::isfinite(value)) return;
+    focusComponent_ = index;
+    const Component& c = components_[size_t(index)];
+    const double row = std::clamp(std::round(value) - c.firstValue, 0.0, double(qMax(0, int(c.rows.size()) - 1)));
+    const int target = clampRow(c, int(row));
+    if (target != c.selected) settle(index, target, true);
 }
 
 void PickerView::paintEvent(QPaintEvent*) {

@@ -48,10 +48,17 @@ public:
     // What a screen reader calls a wheel ("Month"); by default the picker's
     // own accessible name.
     void setComponentAccessibleName(int component, const QString& name);
-    // Each wheel is a spin button whose value is the row at the bar.
+    // The number a screen reader gives for the wheel's first row; each row
+    // after it counts one more (a day wheel starts at 1, a year wheel at its
+    // first year). By default 1: the row's place on the wheel.
+    void setComponentFirstValue(int component, int value);
+    // Each wheel is a spin button whose text is the row at the bar and
+    // whose value is that row's number, from the first row to the last
+    // enabled one; a screen reader turns it or sets the number.
     QAccessible::Role accessibleRole() const override { return QAccessible::Grouping; }
     QList<Part> accessibleParts() const override;
     void triggerAccessiblePart(int index, const QString& action) override;
+    void setAccessiblePartValue(int index, double value) override;
 
 signals:
     // The user brought a wheel to rest on another row.
@@ -77,6 +84,7 @@ private:
         Qt::Alignment alignment = Qt::AlignHCenter;
         QVariantAnimation* animation = nullptr;
         QString accessibleName;
+        int firstValue = 1;
     };
 
     QRect wellRect() const;
@@ -85,6 +93,7 @@ private:
     int clampRow(const Component& component, int row) const;
     void settle(int component, int row, bool announce);
     void finishSettling(int component, bool announce);
+    void tellValue(int component);
     double rowOffsetAt(int y) const;
     void paintWheel(QPainter& painter, const Component& component, const QRect& area) const;
     void paintFrame(QPainter& painter) const;

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 
@@ -49,6 +50,22 @@ TextFieldCell::TextFieldCell(Style style, const QString& reuseIdentifier, QWidge
 }
 
 void TextFieldCell::setTextFieldFrame(const QRect& frame) { textField_->setGeometry(frame); }
+
+void TextFieldCell::setFieldCaption(const QString& name, const QString& description) {
+    textField_->setAccessibleName(name);
+    textField_->setAccessibleDescription(description);
+    // Assistive technology finds a field's labels among its sibling labels
+    // whose buddy it is; the row's own caption sits in the content view, so
+    // the field gets a caption of its own beside it. It is never shown: the
+    // row's label already shows the words.
+    if (!caption_) {
+        caption_ = new QLabel(this);
+        caption_->setObjectName(QStringLiteral("fieldCaption"));
+        caption_->hide();
+        caption_->setBuddy(textField_);
+    }
+    caption_->setText(name);
+}
 
 void TextFieldCell::setClearButtonWhileEditing(bool shown) {
     clearButtonWhileEditing_ = shown;

@@ -3,6 +3,7 @@
 #include "platform/ui/TableViewCell.h"
 
 class QAction;
+class QLabel;
 class QLineEdit;
 
 // A table cell holding one text field, placed by a frame in the cell's own
@@ -22,6 +23,10 @@ public:
     void setTextFieldFrame(const QRect& frame);
     void setReturnKeyType(ReturnKeyType type) { returnKeyType_ = type; }
     ReturnKeyType returnKeyType() const { return returnKeyType_; }
+    // What a screen reader says of the field: its name (the row's caption)
+    // and a description; the name also comes as a label the field is
+    // labelled by.
+    void setFieldCaption(const QString& name, const QString& description);
     // A round grey clear button inside the field while it is being edited.
     void setClearButtonWhileEditing(bool shown);
 
@@ -42,6 +47,7 @@ private:
 
     QLineEdit* textField_;
     QAction* clearAction_;
+    QLabel* caption_ = nullptr;
     ReturnKeyType returnKeyType_ = ReturnKeyType::Default;
     bool clearButtonWhileEditing_ = false;
 };

@@ -84,5 +84,9 @@
         <source>To</source>
         <translation>Bis</translation>
     </message>
+    <message>
+        <source>%1: Incoming %2, Outgoing %3</source>
+        <translation>%1: Eingehend %2, Ausgehend %3</translation>
+    </message>
 </context>
 </TS>

@@ -297,6 +297,16 @@ def walk_about(app, reached):
     app.back("Ledgerwick")
 
 
+def value_of(acc):
+    """The Value interface of a spin button: current, minimum, maximum, step."""
+    value = acc.queryValue()
+    return value.currentValue, value.minimumValue, value.maximumValue, value.minimumIncrement
+
+
+def set_value(acc, number):
+    acc.queryValue().currentValue = number
+
+
 def walk_period(app, reached):
     press(app.element(PUSH, prefix="From "))
     app.screen("Message period")
@@ -305,8 +315,21 @@ def walk_period(app, reached):
     before = day.description
     act(day, "increase")
     wait_for("the day wheel to turn", lambda: app.element(SPIN, "Day").description != before)
+    # A screen reader reads the wheels' numbers and sets one by typing it.
+    current, low, high, step = value_of(app.element(SPIN, "Month"))
+    if not (low == 1 and high == 12 and step == 1 and 1 <= current <= 12):
+        raise WalkFailed("the month wheel's value is %r" % ((current, low, high, step),))
+    day_value = value_of(app.element(SPIN, "Day"))
+    if not (day_value[1] == 1 and 28 <= day_value[2] <= 31):
+        raise WalkFailed("the day wheel's value is %r" % (day_value,))
+    target = 2 if day_value[0] != 2 else 3
+    set_value(app.element(SPIN, "Day"), target)
+    wait_for("the day wheel to take the value %d" % target,
+             lambda: value_of(app.element(SPIN, "Day"))[0] == target and
+             app.element(SPIN, "Day").description == str(target))
     wheels = ["%s=%s" % (w.name, w.description) for w in app.all(SPIN)]
-    reached["period"] = "rows From/To; wheels %s (Day turned from %s); Escape cancels" % (", ".join(wheels), before)
+    reached["period"] = ("rows From/To; wheels %s (Day turned from %s, then set to %d; Month %g of %g..%g)"
+                         "; Escape cancels" % (", ".join(wheels), before, target, current, low, high))
     app.back("Ledgerwick")
 
 
@@ -314,8 +337,11 @@ def walk_person(app, reached):
     press(app.element(PUSH, prefix="Person: "))
     app.screen("Select Person")
     everyone = app.element(PUSH, prefix="All")
-    people = [acc.name for acc in app.all(PUSH) if acc.name and acc.name not in ("Back",)]
-    reached["person"] = "%d rows (%s ...)" % (len(people), ", ".join(people[:3]))
+    # A first launch: the launch's sync copied the demo year, and its people
+    # are listed without a second sync.
+    people = wait_for("people beside All", lambda: [
+        acc.name for acc in app.all(PUSH) if acc.name and acc.name not in ("Back", "All")])
+    reached["person"] = "All and %d+ people in view (%s ...)" % (len(people), ", ".join(people[:3]))
     press(everyone)  # choosing a person goes back by itself
     app.screen("Ledgerwick")
     app.element(PUSH, "Person: All")
@@ -345,6 +371,13 @@ def walk_preferences(app, reached):
     press(app.element(PUSH, prefix="SMS Quota"))
     wait_for("the quota field to take the keyboard",
              lambda: app.find(TEXT) and app.find(TEXT).getState().contains(pyatspi.STATE_FOCUSED))
+    field = app.find(TEXT)
+    labels = [relation.getTarget(i).name for relation in field.getRelationSet()
+              if relation.getRelationType() == pyatspi.RELATION_LABELLED_BY
+              for i in range(relation.getNTargets())]
+    if field.name != "SMS Quota" or field.description != "0 or blank for unlimited" or labels != ["SMS Quota"]:
+        raise WalkFailed("the quota field says %r, %r, labelled by %r" % (field.name, field.description, labels))
+    heard_field = "%s, %s, labelled by %s" % (field.name, field.description, labels[0])
     key(KEY_END)
     for _ in range(8):
         key(KEY_BACKSPACE)
@@ -363,14 +396,21 @@ def walk_preferences(app, reached):
     billing_row = wait_for("the billing row to follow the wheel",
                            lambda: app.element(PUSH, prefix="Billing day").name != billing_before and
                            app.element(PUSH, prefix="Billing day").name)
+    # Set as a number: the day itself, 0 for "Not Used".
+    _, low, high, _ = value_of(app.element(SPIN, "Billing day"))
+    if (low, high) != (0, 31):
+        raise WalkFailed("the billing day wheel runs %g..%g" % (low, high))
+    set_value(app.element(SPIN, "Billing day"), 15)
+    set_row = wait_for("the billing row to show the 15th", lambda: next(
+        (acc.name for acc in [app.element(PUSH, prefix="Billing day")] if acc.name.endswith("15th")), None))
 
     press(app.element(PUSH, "Clear database"))
     dialog = app.element(DIALOG, what="the clear-database question").name
     buttons = [acc.name for acc in app.all(PUSH) if acc.name in ("Cancel", "OK")]
     key(KEY_ESCAPE)
     app.no_dialog()
-    reached["preferences"] = "quota 37 typed; billing day wheel %s -> %s by Page Down; row %r" % (
-        day_before, day_after, billing_row)
+    reached["preferences"] = ("quota field heard as %r, 37 typed; billing day wheel %s -> %s by Page Down; row %r;"
+                              " value 15 set: %r" % (heard_field, day_before, day_after, billing_row, set_row))
     reached["confirm-clear-db"] = "dialog %r with %s; Escape cancelled" % (dialog, buttons)
 
     app.back("Ledgerwick")
@@ -417,9 +457,14 @@ def walk_chart(app, reached):
 def walk_report(app, reached):
     press(app.element(PUSH, "Report"))
     app.screen("Report")
-    app.element(LABEL, "Month")
-    app.element(LABEL, "Total")
-    reached["report"] = "%d texts, Month ... Total" % len(app.all(LABEL))
+    app.element(LABEL, "Month, Incoming, Outgoing")
+    app.element(LABEL, prefix="Total: Incoming ")
+    texts = [acc.name for acc in app.all(LABEL)]
+    months = [name for name in texts if ": Incoming " in name and not name.startswith("Total")]
+    bare = [name for name in texts if name.strip().isdigit()]
+    if not months or bare:
+        raise WalkFailed("the report reads %r" % texts)
+    reached["report"] = "%d rows, e.g. %r ... %r" % (len(texts), months[0], texts[-1])
     app.back("Ledgerwick")
 
 

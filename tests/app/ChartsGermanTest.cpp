@@ -12,9 +12,12 @@
 #include "platform/ui/Label.h"
 #include "platform/ui/ScrollView.h"
 
+#include <QAccessible>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -69,5 +72,15 @@ TEST_F(ChartsGermanTest, ChartsAndReportSpeakGerman) {
     for (Label* label : report->scrollView()->contentView()->findChildren<Label*>()) texts << label->text();
     for (const char* word : {"Von", "Bis", "Monat", "Eingehend", "Ausgehend", "Gesamt", "Jan. 2013", "März 2013"})
         EXPECT_TRUE(texts.contains(QString::fromUtf8(word))) << word;
+    // A screen reader hears each row as one German line.
+    QStringList spoken;
+    for (QWidget* band : report->scrollView()->contentView()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (QAccessibleInterface* row = QAccessible::queryAccessibleInterface(band))
+            spoken << row->text(QAccessible::Name);
+    EXPECT_TRUE(spoken.contains(QStringLiteral("Monat, Eingehend, Ausgehend"))) << spoken.join(" | ").toStdString();
+    EXPECT_TRUE(spoken.contains(QStringLiteral("März 2013: Eingehend 4, Ausgehend 3")))
+        << spoken.join(" | ").toStdString();
+    EXPECT_TRUE(std::any_of(spoken.begin(), spoken.end(),
+                            [](const QString& row) { return row.startsWith(QStringLiteral("Gesamt: Eingehend ")); }));
     app_.screenshot(QStringLiteral("charts_de_report"));
 }

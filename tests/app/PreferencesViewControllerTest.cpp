@@ -4,6 +4,8 @@
 #include "app/filters/EditableDetailCell.h"
 #include "app/filters/PreferencesViewController.h"
 
+#include <QAccessible>
+
 #include <climits>
 
 namespace {
@@ -250,4 +252,43 @@ TEST_F(PreferencesViewControllerTest, ClearDatabaseHandsOverToTheMainScreensConf
     EXPECT_EQ(AlertView::lastShownMessage(), "Resyncing with default SMS database");
     EXPECT_FALSE(badges_.values.empty()) << "clearing saves the settings";
     EXPECT_EQ(app_.navigation().topViewController(), screen);
+}
+
+TEST_F(PreferencesViewControllerTest, AScreenReaderHearsTheQuotaFieldByItsRowAndSetsTheBillingDayAsANumber) {
+    app_.launch();
+    PreferencesViewController* screen = open();
+    ASSERT_TRUE(screen);
+
+    // The quota row holds the field as its one element; the field carries
+    // the row's caption as name and the row's detail as description.
+    QAccessibleInterface* quotaRow = QAccessible::queryAccessibleInterface(
+        drive_.cell(*screen->tableView(), {0, PreferencesViewController::kQuotaRow}));
+    ASSERT_NE(quotaRow, nullptr);
+    EXPECT_EQ(quotaRow->text(QAccessible::Name), "SMS Quota: 0 or blank for unlimited");
+    ASSERT_EQ(quotaRow->childCount(), 1);
+    QAccessibleInterface* field = quotaRow->child(0);
+    EXPECT_EQ(field->role(), QAccessible::EditableText);
+    EXPECT_EQ(field->text(QAccessible::Name), "SMS Quota");
+    EXPECT_EQ(field->text(QAccessible::Description), "0 or blank for unlimited");
+    const auto labels = field->relations(QAccessible::Label);
+    ASSERT_EQ(labels.size(), 1);
+    EXPECT_EQ(labels.first().first->text(QAccessible::Name), "SMS Quota");
+
+    // The billing day wheel's value is the day; 0 stands for "Not Used".
+    drive_.tapRow(*screen->tableView(), {0, PreferencesViewController::kBillingDayRow});
+    QAccessibleInterface* wheel = QAccessible::queryAccessibleInterface(screen->daySelector())->child(0);
+    ASSERT_NE(wheel, nullptr);
+    QAccessibleValueInterface* value = wheel->valueInterface();
+    ASSERT_NE(value, nullptr);
+    EXPECT_EQ(value->minimumValue().toInt(), 0);
+    EXPECT_EQ(value->maximumValue().toInt(), 31);
+    EXPECT_EQ(value->minimumStepSize().toInt(), 1);
+    value->setCurrentValue(12);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return app_.root().model().cycleDay() == 12; }, uiwait::timeoutMs));
+    EXPECT_EQ(value->currentValue().toInt(), 12);
+    EXPECT_EQ(wheel->text(QAccessible::Value), "12nd");
+    EXPECT_EQ(row(*screen, PreferencesViewController::kBillingDayRow), kDayCaption + "12nd");
+    value->setCurrentValue(0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return app_.root().model().cycleDay() == 0; }, uiwait::timeoutMs));
+    EXPECT_EQ(wheel->text(QAccessible::Value), "Not Used (Fixed initial date)");
 }

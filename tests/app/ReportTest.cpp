@@ -6,6 +6,7 @@
 #include "platform/ui/ProgressHUD.h"
 #include "platform/ui/ScrollView.h"
 
+#include <QAccessible>
 #include <QDate>
 #include <QLocale>
 #include <QTest>
@@ -41,11 +42,29 @@ QString monthName(int year, int month) { return QLocale().toString(QDate(year, m
 
 using Rows = std::vector<QStringList>;
 
+// The report as a screen reader moves through it: the elements below the
+// content, top to bottom, as "role name"; the labels inside a row are no
+// elements of their own.
+QStringList spokenReport(const ReportViewController& report) {
+    QAccessibleInterface* content = QAccessible::queryAccessibleInterface(report.scrollView()->contentView());
+    QStringList spoken;
+    if (!content) return spoken;
+    for (int i = 0; i < content->childCount(); ++i) {
+        QAccessibleInterface* row = content->child(i);
+        if (!row || row->state().invisible) continue;
+        const QString role = row->role() == QAccessible::StaticText ? "text" : QString::number(int(row->role()));
+        spoken << role + " " + row->text(QAccessible::Name) +
+                      (row->childCount() ? QString(" +%1").arg(row->childCount()) : QString());
+    }
+    return spoken;
+}
+
 // The rows as shown: the labels of each 30-point band, left to right.
 Rows rowsOf(const ReportViewController& report) {
     std::map<int, std::map<int, QString>> bands;
-    for (Label* label : report.scrollView()->contentView()->findChildren<Label*>(Qt::FindDirectChildrenOnly))
-        bands[label->y()][label->x()] = label->text();
+    QWidget* content = report.scrollView()->contentView();
+    for (Label* label : content->findChildren<Label*>())
+        bands[label->mapTo(content, QPoint()).y()][label->x()] = label->text();
     Rows rows;
     for (const auto& [y, columns] : bands) {
         QStringList row;
@@ -120,6 +139,15 @@ TEST_F(ReportTest, OneRowPerCalendarMonthAcrossTheYearWithoutTheExcluded) {
     expected.push_back({"Total", "4", "4"});
     EXPECT_EQ(rowsOf(*report), expected);
     EXPECT_EQ(report->scrollView()->contentSize(), QSize(320, 10 + 8 * 30));
+    const DateFormatter dates;
+    const QStringList spoken{"text From: " + dates.stringFromDate(kDecember15),
+                             "text To: " + dates.stringFromDate(kFebruary10End),
+                             "text Month, Incoming, Outgoing",
+                             "text " + monthName(2012, 12) + ": Incoming 1, Outgoing 2",
+                             "text " + monthName(2013, 1) + ": Incoming 1, Outgoing 2",
+                             "text " + monthName(2013, 2) + ": Incoming 2, Outgoing 0",
+                             "text Total: Incoming 4, Outgoing 4"};
+    EXPECT_EQ(spokenReport(*report), spoken);
     app_.screenshot(QStringLiteral("report"));
 
     // A second report replaces the rows of the first.
@@ -132,6 +160,9 @@ TEST_F(ReportTest, OneRowPerCalendarMonthAcrossTheYearWithoutTheExcluded) {
     expected.push_back({monthName(2013, 1), "1", "0"});
     expected.push_back({"Total", "2", "2"});
     EXPECT_EQ(rowsOf(*report), expected);
+    // The old rows are gone for a screen reader too.
+    EXPECT_EQ(spokenReport(*report).size(), 6);
+    EXPECT_EQ(spokenReport(*report).last(), "text Total: Incoming 2, Outgoing 2");
 }
 
 TEST_F(ReportTest, AnEmptyPeriodShowsOnlyThePeriodAndTheHeader) {

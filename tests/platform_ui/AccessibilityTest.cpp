@@ -28,6 +28,7 @@
 
 #include <QAccessible>
 #include <QAccessibleActionInterface>
+#include <QAccessibleValueInterface>
 #include <QSignalSpy>
 
 #include <memory>
@@ -311,6 +312,61 @@ TEST_F(AccessibilityTest, APickerNamesItsWheelAfterItself) {
     ASSERT_NE(wheel, nullptr);
     EXPECT_EQ(wheel->text(QAccessible::Name), "Billing day");
     EXPECT_EQ(wheel->text(QAccessible::Value), "2nd");
+}
+
+TEST_F(AccessibilityTest, EachWheelOffersItsNumberAsAValueAScreenReaderReadsAndSets) {
+    DatePicker picker;
+    picker.setYearRange(2020, 2030);
+    picker.setDate(QDate(2026, 2, 10));
+    picker.show();
+    QAccessibleInterface* wheels = accessibleOf(&picker.pickerView());
+    ASSERT_EQ(wheels->childCount(), 3);
+    struct Expected {
+        int current, minimum, maximum;
+    };
+    // February 2026 has 28 days: the day goes no further.
+    const Expected expected[] = {{2, 1, 12}, {10, 1, 28}, {2026, 2020, 2030}};
+    for (int i = 0; i < 3; ++i) {
+        QAccessibleValueInterface* value = wheels->child(i)->valueInterface();
+        ASSERT_NE(value, nullptr) << i;
+        EXPECT_EQ(value->currentValue().toInt(), expected[i].current) << i;
+        EXPECT_EQ(value->minimumValue().toInt(), expected[i].minimum) << i;
+        EXPECT_EQ(value->maximumValue().toInt(), expected[i].maximum) << i;
+        EXPECT_EQ(value->minimumStepSize().toInt(), 1) << i;
+    }
+
+    wheels->child(1)->valueInterface()->setCurrentValue(20);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return picker.date() == QDate(2026, 2, 20); }))
+        << picker.date().toString().toStdString();
+    EXPECT_EQ(wheels->child(1)->text(QAccessible::Value), "20");
+    wheels->child(2)->valueInterface()->setCurrentValue(2028.4);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return picker.date() == QDate(2028, 2, 20); }))
+        << picker.date().toString().toStdString();
+    // Past the last day of the month, and text that is no number: the wheel
+    // stays in its range.
+    wheels->child(1)->valueInterface()->setCurrentValue(31);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return picker.date() == QDate(2028, 2, 29); }))
+        << picker.date().toString().toStdString();
+    wheels->child(1)->valueInterface()->setCurrentValue(QStringLiteral("soon"));
+    wheels->child(0)->valueInterface()->setCurrentValue(-5);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return picker.date() == QDate(2028, 1, 29); }))
+        << picker.date().toString().toStdString();
+    EXPECT_EQ(wheels->child(0)->valueInterface()->currentValue().toInt(), 1);
+}
+
+TEST_F(AccessibilityTest, AWheelCountsItsRowsFromOneUnlessToldOtherwise) {
+    PickerView picker;
+    picker.setRows(0, {"Both", "Incoming", "Outgoing"});
+    picker.setEnabledRowCount(0, 2);
+    picker.selectRow(1, 0, false);
+    QAccessibleValueInterface* value = accessibleOf(&picker)->child(0)->valueInterface();
+    ASSERT_NE(value, nullptr);
+    EXPECT_EQ(value->currentValue().toInt(), 2);
+    EXPECT_EQ(value->minimumValue().toInt(), 1);
+    EXPECT_EQ(value->maximumValue().toInt(), 2) << "a greyed-out row is out of reach";
+    picker.setComponentFirstValue(0, 0);
+    EXPECT_EQ(value->currentValue().toInt(), 1);
+    EXPECT_EQ(value->maximumValue().toInt(), 1);
 }
 
 class SpokenRows : public TableViewDataSource, public TableViewDelegate {
