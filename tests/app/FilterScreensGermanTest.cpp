@@ -5,11 +5,14 @@
 #include "ScreenDriver.h"
 
 #include "app/filters/DateViewController.h"
+#include "app/filters/EditableDetailCell.h"
 #include "app/filters/ExcludedPersonSelectViewController.h"
 #include "app/filters/ExcludedViewController.h"
 #include "app/filters/PersonSelectViewController.h"
 #include "app/filters/PreferencesViewController.h"
 #include "app/shell/PeriodButton.h"
+
+#include <QAccessible>
 
 namespace {
 
@@ -66,6 +69,11 @@ TEST_F(FilterScreensGermanTest, EveryScreenSpeaksGerman) {
     auto* preferences = drive_.top<PreferencesViewController>();
     ASSERT_TRUE(preferences);
     EXPECT_EQ(preferences->title(), "Einstellungen");
+    // A screen reader hears the quota field by the German row.
+    QAccessibleInterface* field = QAccessible::queryAccessibleInterface(preferences->dataCell()->textField());
+    ASSERT_NE(field, nullptr);
+    EXPECT_EQ(field->text(QAccessible::Name), "SMS-Kontingent");
+    EXPECT_EQ(field->text(QAccessible::Description), "0 oder leer: unbegrenzt");
     drive_.tapRow(*preferences->tableView(), {0, PreferencesViewController::kBadgeTypeRow});
     app_.screenshot("filters-de-preferences");
 }
