@@ -37,6 +37,11 @@ def wait_for(what, condition, timeout=DEADLINE_S):
     """Polls the condition until it gives a true value, at most `timeout` s."""
     end = time.monotonic() + timeout
     while True:
+        # Events from the app (a value that changed) arrive through the
+        # default main context.
+        context = GLib.MainContext.default()
+        while context.pending():
+            context.iteration(False)
         try:
             value = condition()
         except Exception:  # an element went away while being read
@@ -121,6 +126,7 @@ def start_display():
 
 
 import gi  # noqa: E402
+from gi.repository import GLib  # noqa: E402
 
 gi.require_version("Atspi", "2.0")
 xvfb_process = start_display()
@@ -307,6 +313,17 @@ def set_value(acc, number):
     acc.queryValue().currentValue = number
 
 
+# What a screen reader was told of values that changed: (name, value).
+HEARD_VALUES = []
+
+
+def hear_value(event):
+    try:
+        HEARD_VALUES.append((event.source.name, event.source.queryValue().currentValue))
+    except Exception:  # the element went away
+        pass
+
+
 def walk_period(app, reached):
     press(app.element(PUSH, prefix="From "))
     app.screen("Message period")
@@ -327,6 +344,7 @@ def walk_period(app, reached):
     wait_for("the day wheel to take the value %d" % target,
              lambda: value_of(app.element(SPIN, "Day"))[0] == target and
              app.element(SPIN, "Day").description == str(target))
+    wait_for("a screen reader to be told the day is %d" % target, lambda: ("Day", target) in HEARD_VALUES)
     wheels = ["%s=%s" % (w.name, w.description) for w in app.all(SPIN)]
     reached["period"] = ("rows From/To; wheels %s (Day turned from %s, then set to %d; Month %g of %g..%g)"
                          "; Escape cancels" % (", ".join(wheels), before, target, current, low, high))
@@ -472,6 +490,7 @@ def main():
     app_binary, phone = sys.argv[1], sys.argv[2]
     device = tempfile.mkdtemp(prefix="brindlex-a11y-")
     print("display", os.environ.get("DISPLAY"), flush=True)
+    pyatspi.Registry.registerEventListener(hear_value, "object:property-change:accessible-value")
     process = start_app(app_binary, phone, device)
     reached = {}
     failure = None

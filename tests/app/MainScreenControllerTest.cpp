@@ -2,6 +2,7 @@
 // the model and what it reports, by kind, for the screen to show.
 #include "AppHarness.h"
 
+#include "app/shell/BackgroundWork.h"
 #include "app/shell/MainScreenController.h"
 #include "common/PhoneProfile.h"
 #include "platform/SqliteDatabase.h"
@@ -90,6 +91,26 @@ TEST_F(MainScreenControllerTest, SyncsCountsAndTellsEachFailureByItsKind) {
     controller_.saveLastDate();
     EXPECT_TRUE(QTest::qWaitFor([this] { return !controller_.isCounting(); }, uiwait::timeoutMs));
     EXPECT_EQ(badges_, std::vector<int>{0});
+}
+
+TEST_F(MainScreenControllerTest, TheSyncBringsItsPeopleAndALateListOfTheUnsyncedDatabaseNeverShows) {
+    // A launch on a phone never synced: the list of the empty counter
+    // database and the sync start together; the sync's answer comes first.
+    std::vector<std::size_t> shown;
+    QObject::connect(&model_, &MainScreenModel::personArrayChanged,
+                     [this, &shown] { shown.push_back(model_.personArray().size()); });
+    BackgroundWork::holdResultsForTesting(true);
+    controller_.loadPersons();
+    controller_.activate();
+    EXPECT_TRUE(QTest::qWaitFor([] { return BackgroundWork::heldResultCountForTesting() == 2; }, uiwait::timeoutMs));
+    BackgroundWork::releaseHeldResultsNewestFirstForTesting();
+    EXPECT_TRUE(QTest::qWaitFor([this] { return !controller_.isCounting(); }, uiwait::timeoutMs));
+    EXPECT_EQ(shown, std::vector<std::size_t>{2}) << "only the list after the sync, with both people";
+
+    // Every later activation's sync brings the people it copied.
+    app_.store("3125550199", kNow - 80, false);
+    activateAndWait();
+    EXPECT_EQ(model_.personArray().size(), 3u);
 }
 
 TEST_F(MainScreenControllerTest, ChartAndReportEndTheirOverlayBeforeTheirScreenComes) {

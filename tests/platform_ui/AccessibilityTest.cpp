@@ -5,6 +5,7 @@
 
 #include "platform/ui/ActionSheet.h"
 #include "platform/ui/ActionSheetDelegate.h"
+#include "platform/ui/AccessibleTableCell.h"
 #include "platform/ui/ActionSheetOverlay.h"
 #include "platform/ui/AlertOverlay.h"
 #include "platform/ui/AlertView.h"
@@ -23,12 +24,14 @@
 #include "platform/ui/TableView.h"
 #include "platform/ui/TableViewDataSource.h"
 #include "platform/ui/TableViewDelegate.h"
+#include "platform/ui/TextFieldCell.h"
 #include "platform/ui/Theme.h"
 #include "platform/ui/ViewController.h"
 
 #include <QAccessible>
 #include <QAccessibleActionInterface>
 #include <QAccessibleValueInterface>
+#include <QLineEdit>
 #include <QSignalSpy>
 
 #include <memory>
@@ -367,6 +370,44 @@ TEST_F(AccessibilityTest, AWheelCountsItsRowsFromOneUnlessToldOtherwise) {
     picker.setComponentFirstValue(0, 0);
     EXPECT_EQ(value->currentValue().toInt(), 1);
     EXPECT_EQ(value->maximumValue().toInt(), 1);
+}
+
+TEST_F(AccessibilityTest, ALineOfLabelsMadeOneElementIsReadAsOneLine) {
+    QWidget content;
+    auto* line = new QWidget(&content);
+    KitAccessibility::setSingleElement(line, QAccessible::StaticText);
+    line->setAccessibleName("Dec 2026: Incoming 45, Outgoing 58");
+    new Label("Dec 2026", QRect(10, 0, 90, 30), Theme::boldSystemFont(12), line);
+    new Label("45", QRect(100, 0, 100, 30), Theme::boldSystemFont(12), line);
+    line->setGeometry(0, 0, 320, 30);
+    content.show();
+    QAccessibleInterface* element = accessibleOf(line);
+    ASSERT_NE(element, nullptr);
+    EXPECT_EQ(element->role(), QAccessible::StaticText);
+    EXPECT_EQ(element->text(QAccessible::Name), "Dec 2026: Incoming 45, Outgoing 58");
+    EXPECT_EQ(element->childCount(), 0) << "its labels are no elements of their own";
+    const QPoint inside = line->mapToGlobal(QPoint(120, 15));
+    EXPECT_EQ(element->childAt(inside.x(), inside.y()), nullptr);
+    EXPECT_EQ(accessibleOf(&content)->childAt(inside.x(), inside.y()), element);
+}
+
+TEST_F(AccessibilityTest, ACaptionedFieldIsNamedDescribedAndLabelled) {
+    TextFieldCell cell(TableViewCell::Style::Subtitle);
+    cell.textLabel()->setText("SMS Quota");
+    cell.textField()->setPlaceholderText("e.g 500");
+    QAccessibleInterface* field = accessibleOf(cell.textField());
+    ASSERT_NE(field, nullptr);
+    EXPECT_TRUE(field->relations(QAccessible::Label).isEmpty());
+    cell.setFieldCaption("SMS Quota", "0 or blank for unlimited");
+    EXPECT_EQ(field->text(QAccessible::Name), "SMS Quota");
+    EXPECT_EQ(field->text(QAccessible::Description), "0 or blank for unlimited") << "not the placeholder";
+    const auto labels = field->relations(QAccessible::Label);
+    ASSERT_EQ(labels.size(), 1);
+    EXPECT_EQ(labels.first().first->text(QAccessible::Name), "SMS Quota");
+    cell.setFieldCaption("Quota", "none");
+    ASSERT_EQ(field->relations(QAccessible::Label).size(), 1) << "one caption, renamed";
+    EXPECT_EQ(field->relations(QAccessible::Label).first().first->text(QAccessible::Name), "Quota");
+    EXPECT_EQ(AccessibleTableCell::shownTexts(&cell), QStringList{"SMS Quota"}) << "the caption never shows";
 }
 
 class SpokenRows : public TableViewDataSource, public TableViewDelegate {
