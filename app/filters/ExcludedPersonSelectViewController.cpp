@@ -29,6 +29,8 @@ void ExcludedPersonSelectViewController::viewDidLoad() {
         new EditableDetailCell(TableViewCell::Style::Default, QString(), EditableDetailCell::Layout::Entry, this);
     numCell_->textLabel()->setText(tr("Num"));
     numCell_->textField()->setPlaceholderText(QStringLiteral("e.g *123, 123*"));
+    // Heard as "Num", with the pattern example as its description.
+    numCell_->setFieldCaption(numCell_->textLabel()->text(), numCell_->textField()->placeholderText());
     numCell_->setReturnKeyType(EditableDetailCell::ReturnKeyType::Done);
     connect(numCell_, &EditableDetailCell::returnPressed, this,
             &ExcludedPersonSelectViewController::textFieldShouldReturn);

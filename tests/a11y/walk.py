@@ -376,8 +376,10 @@ def walk_exclusions(app, reached):
     press(add)
     app.screen("Excluded Numbers")
     field = app.element(TEXT, what="the number field")
-    reached["exclusions"] = "row None; Edit pressed; %s pressed; pushed Excluded Numbers with %s field" % (
-        add.name, "a" if field else "no")
+    if field.name != "Num":
+        raise WalkFailed("the number field is named %r" % field.name)
+    reached["exclusions"] = "row None; Edit pressed; %s pressed; pushed Excluded Numbers with field %r (%s)" % (
+        add.name, field.name, field.description)
     app.back("Exclusions")
     app.back("Ledgerwick")
 
