@@ -25,7 +25,6 @@ std::string octal(mode_t mode) {
     return text;
 }
 
-
 // Leaves only the owner's bits; chmod is safe here as the folders walked
 // were found to be the user's alone first.
 void tightenOne(const fs::path& path, const struct stat& info) {
@@ -57,7 +56,8 @@ bool PrivateFiles::makeDirectories(const std::string& path, std::string* error) 
     }
     for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
         if (it->filename().empty()) continue;  // a trailing slash names the folder above again
-        if (makeDirectory(it->string()) != 0 && errno != EEXIST) return fail(error, it->string() + ": " + std::strerror(errno));
+        if (makeDirectory(it->string()) != 0 && errno != EEXIST)
+            return fail(error, it->string() + ": " + std::strerror(errno));
     }
     return true;
 }

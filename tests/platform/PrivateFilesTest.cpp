@@ -78,9 +78,11 @@ TEST_F(PrivateFilesTest, FoldersAndFilesAreTheUsersAloneWhateverTheUmask) {
 
             SqliteDatabase db;
             ASSERT_TRUE(db.open(top + "/a/b/counter.db", SqliteDatabase::Mode::ReadWriteCreate));
-            ASSERT_TRUE(db.exec("PRAGMA journal_mode=WAL; CREATE TABLE message(text); INSERT INTO message "
-                                "VALUES ('secret');"));
-            files = {top + "/a/created", unique, top + "/a/b/settings.plist", top + "/a/b/counter.db",
+            ASSERT_TRUE(
+                db.exec("PRAGMA journal_mode=WAL; CREATE TABLE message(text); INSERT INTO message "
+                        "VALUES ('secret');"));
+            files = {top + "/a/created",          unique,
+                     top + "/a/b/settings.plist", top + "/a/b/counter.db",
                      top + "/a/b/counter.db-wal", top + "/a/b/counter.db-shm"};
             for (const std::string& folder : {top, top + "/a", top + "/a/b"})
                 EXPECT_EQ(modeOf(folder), 0700u) << folder;

@@ -78,10 +78,12 @@ TEST_F(PrivateDeviceRootTest, WhatTheProgramsLeaveIsTheUsersAloneWhateverTheUmas
     // opened up for them.
     const std::string top = scratch_.path() + "/umask022";
     const ScopedEnvironment demoRoot("BRINDLEX_DEVICE_ROOT", top + "/demo");
-    const std::vector<std::string> secrets = {
-        PhoneProfile::find().counterDatabase(), DevicePaths::settingsFile(), DevicePaths::smsDatabase(),
-        DevicePaths::addressBook(), top + "/imported/private/var/mobile/Library/SMS/sms.db",
-        top + "/imported/private/var/mobile/Library/Brindlex/properties.plist"};
+    const std::vector<std::string> secrets = {PhoneProfile::find().counterDatabase(),
+                                              DevicePaths::settingsFile(),
+                                              DevicePaths::smsDatabase(),
+                                              DevicePaths::addressBook(),
+                                              top + "/imported/private/var/mobile/Library/SMS/sms.db",
+                                              top + "/imported/private/var/mobile/Library/Brindlex/properties.plist"};
     for (const std::string& secret : secrets) {
         ASSERT_TRUE(fs::exists(secret)) << secret;
         other_user::openWayTo(secret, scratch_.path());
