@@ -50,7 +50,7 @@ protected:
             const ProgramRun done = run(program, arguments, demo, umask);
             ASSERT_EQ(done.status, 0) << program << " " << arguments << ": " << done.err;
         }
-        const BackupFixture backup = backup_scenario::make(scratch_.path() + "/backup", backup_scenario::kPhoneA);
+        const BackupFixture backup = backup_scenario::make(top + "/backup", backup_scenario::kPhoneA);
         for (const std::string& arguments : {"import-backup '" + backup.folder() + "'", std::string("sync")}) {
             const ProgramRun done = run("brindlex-ledger", arguments, imported, umask);
             ASSERT_EQ(done.status, 0) << arguments << ": " << done.err;
@@ -61,12 +61,12 @@ protected:
 };
 
 TEST_F(PrivateDeviceRootTest, WhatTheProgramsLeaveIsTheUsersAloneWhateverTheUmask) {
-    for (const std::string umask : {"022", "077", "000"}) {
-        SCOPED_TRACE("umask " + umask);
+    for (const char* umask : {"022", "077", "000"}) {
+        SCOPED_TRACE(std::string("umask ") + umask);
         const std::string top = scratch_.path() + "/umask" + umask;
         fs::create_directory(top);
         ASSERT_NO_FATAL_FAILURE(fillUnder(top, umask));
-        for (const std::string root : {top + "/demo", top + "/imported"}) {
+        for (const std::string& root : {top + "/demo", top + "/imported"}) {
             const auto modes = modesUnder(root);
             for (const auto& [path, mode] : modes)
                 EXPECT_EQ(mode, fs::is_directory(root + "/" + path) ? 0700u : 0600u) << root << ": " << path;
