@@ -3,6 +3,7 @@
 // the badge to the count the settings ask for.
 #include "common/Seeding.h"
 #include "platform/ProgramLog.h"
+#include "platform/TerminalText.h"
 #include "daemon/BadgeDaemon.h"
 #include "platform/cli/SignalPipe.h"
 #include "platform/DevicePaths.h"
@@ -40,6 +41,11 @@ int main(int argc, char** argv) {
     // Unbuffered, so a service journal shows the lines as they happen.
     std::setvbuf(stdout, nullptr, _IONBF, 0);
 
+    // Nothing is read or written in a root another user could read or change.
+    if (const std::string why = DevicePaths::secureRoot(); !why.empty()) {
+        ProgramLog::print("%s\n", TerminalText::safe(why).c_str());
+        return 1;
+    }
     // An import cut short is finished or undone before the root is read.
     DeviceRootJournal::recoverAtStart();
     BadgeDaemon daemon;

@@ -1,6 +1,7 @@
 #include "platform/DataLock.h"
 
 #include "platform/DevicePaths.h"
+#include "platform/PrivateFiles.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -34,7 +35,7 @@ int openAndLock() {
     // the file under its name afresh, or find the folder gone.
     const std::string path = DevicePaths::lockFile();
     for (;;) {
-        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, PrivateFiles::kFileMode);
         if (fd < 0) return -1;
         while (::flock(fd, LOCK_EX) != 0) {
             if (errno != EINTR) {

@@ -1,6 +1,10 @@
 #include "platform/DevicePaths.h"
 
+#include "platform/PrivateFiles.h"
+
 #include <cstdlib>
+#include <mutex>
+#include <set>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -33,6 +37,22 @@ std::string DevicePaths::root() {
     std::string dataHome = environment("XDG_DATA_HOME");
     if (dataHome.empty() || dataHome.front() != '/') dataHome = homeDirectory() + "/.local/share";
     return withoutTrailingSlash(dataHome) + "/brindlex/device";
+}
+
+std::string DevicePaths::secureRoot() {
+    const std::string deviceRoot = root();
+    std::string why = PrivateFiles::whyNotPrivate(deviceRoot);
+    // Inside a root that was once open to others, the folders the programs
+    // write in may have been made or linked by someone else.
+    for (const std::string& folder : {dataDirectory(), mobileHome() + "/Documents"}) {
+        if (why.empty()) why = PrivateFiles::whyNotPrivate(folder, false);
+    }
+    if (!why.empty()) return why;
+    static std::mutex mutex;
+    static std::set<std::string> tightened;
+    const std::lock_guard<std::mutex> lock(mutex);
+    if (tightened.insert(deviceRoot).second) PrivateFiles::tightenTree(deviceRoot);
+    return std::string();
 }
 
 std::string DevicePaths::resolve(const std::string& phonePath) {

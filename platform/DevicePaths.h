@@ -11,6 +11,13 @@
 class DevicePaths {
 public:
     static std::string root();
+    // Every program asks this before it reads or writes under the root: why
+    // the root must not be used (it belongs to another user, or others can
+    // write in it or in the data folder), empty when it may. A root that is
+    // fit has the modes of earlier versions tightened the first time it is
+    // asked in a process: folders 0700, files 0600. A missing root is fit;
+    // whoever makes it makes it private.
+    static std::string secureRoot();
 
     // <root>/private/var/mobile, the mobile user's home directory.
     static std::string mobileHome();

@@ -4,6 +4,7 @@
 #include "platform/DevicePaths.h"
 #include "platform/ProgramLog.h"
 #include "platform/FileWrites.h"
+#include "platform/PrivateFiles.h"
 #include "platform/TerminalText.h"
 
 #include <algorithm>
@@ -106,7 +107,8 @@ std::string DeviceRootJournal::journalFile() const { return stagingFolder() + "/
 bool DeviceRootJournal::open(std::string* error) {
     if (!locked()) return fail(error, root_ + ": cannot lock the device root: " + std::strerror(errno));
     if (exists(stagingFolder()) && recover(error) == Recovery::Failed) return false;
-    if (::mkdir(stagingFolder().c_str(), 0700) != 0) return fail(error, stagingFolder() + ": " + std::strerror(errno));
+    if (PrivateFiles::makeDirectory(stagingFolder()) != 0)
+        return fail(error, stagingFolder() + ": " + std::strerror(errno));
     return true;
 }
 

@@ -2,6 +2,7 @@
 #include "platform/ProgramLog.h"
 
 #include "platform/FileWrites.h"
+#include "platform/PrivateFiles.h"
 #include "platform/PropertyListDepth.h"
 #include "platform/TerminalText.h"
 
@@ -174,12 +175,11 @@ bool PropertyList::writeToFile(const std::string& path) const {
     if (xml.empty()) return false;
 
     std::string tmpl = path + ".XXXXXX";
-    int fd = ::mkstemp(tmpl.data());
+    int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
     if (fd < 0) return false;
-    // mkstemp creates the file readable by its owner only; keep the mode of
-    // the file being replaced, or make an ordinary user file.
-    struct stat existing {};
-    ::fchmod(fd, ::stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : 0644);
+    // The settings name the people the user writes to: the file is the
+    // user's alone, whatever mode an earlier version left on it.
+    ::fchmod(fd, PrivateFiles::kFileMode);
     bool ok = FileWrites::writeAll(fd, xml.data(), xml.size()) && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
     if (ok) ok = ::rename(tmpl.c_str(), path.c_str()) == 0;

@@ -1,11 +1,13 @@
 #include "platform/SqliteDatabase.h"
 
 #include "platform/SqliteHardening.h"
+#include "platform/PrivateFiles.h"
 #include "platform/ProgramLog.h"
 
 #include <sqlite3.h>
 
 #include <cstdio>
+#include <unistd.h>
 #include <utility>
 
 namespace {
@@ -53,6 +55,13 @@ bool SqliteDatabase::open(const std::string& path, Mode mode) {
     if (mode == Mode::ReadWriteCreate) flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
     if (mode == Mode::Snapshot) flags = SQLITE_OPEN_READONLY | SQLITE_OPEN_URI;
     const std::string name = mode == Mode::Snapshot ? fileUri(path, "mode=ro&immutable=1") : path;
+    // SQLite would create the file 0644 less the umask, and its -wal and
+    // -shm files follow the database's mode: made 0600 first, every one of
+    // them stays the user's alone.
+    if (mode == Mode::ReadWriteCreate && !path.empty() && path != ":memory:") {
+        const int fd = PrivateFiles::createFile(path);
+        if (fd >= 0) ::close(fd);
+    }
     // A connection is used by one thread at a time (each operation opens its
     // own), so it needs no mutex of its own: without it every call into
     // SQLite (a bind, a column, a step, per row of a sync) skips a lock.

@@ -4,11 +4,17 @@
 #include "common/CsvWriter.h"
 #include "common/Sms.h"
 #include "platform/DevicePaths.h"
+#include "platform/FileWrites.h"
+#include "platform/PrivateFiles.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QFile>
 #include <QTemporaryDir>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -48,15 +54,36 @@ QString CsvExport::documentsFilePath() {
     return QDir(QString::fromStdString(DevicePaths::mobileHome())).filePath(QStringLiteral("Documents/") + kFileName);
 }
 
+namespace {
+
+// Writes the bytes into a new private file beside `target` and renames it
+// over the target. rename() replaces whatever name is there without
+// following it; a link found there beforehand is refused all the same, as
+// someone other than the app put it there.
+bool replaceFile(const std::string& target, const QByteArray& bytes) {
+    struct stat found {};
+    if (::lstat(target.c_str(), &found) == 0 && !S_ISREG(found.st_mode)) return false;
+    std::string temporary;
+    const int fd = PrivateFiles::createUniqueFile(target + ".", &temporary);
+    if (fd < 0) return false;
+    bool ok = FileWrites::writeAll(fd, bytes.constData(), static_cast<std::size_t>(bytes.size())) && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    if (ok) ok = ::rename(temporary.c_str(), target.c_str()) == 0;
+    if (!ok) ::unlink(temporary.c_str());
+    return ok;
+}
+
+}  // namespace
+
 bool CsvExport::writeAtomically(const QString& path, const QByteArray& bytes) {
-    if (!QDir().mkpath(QFileInfo(path).absolutePath())) return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    const std::string target = QFile::encodeName(QFileInfo(path).absoluteFilePath()).toStdString();
+    const std::string folder = QFile::encodeName(QFileInfo(path).absolutePath()).toStdString();
+    if (!PrivateFiles::makeDirectories(folder)) return false;
+    // The messages go only into a folder that is the user's alone.
+    if (!PrivateFiles::whyNotPrivate(folder, false).empty()) return false;
+    if (!replaceFile(target, bytes)) return false;
+    FileWrites::syncDirectory(folder);
+    return true;
 }
 
 QString CsvExport::writeTemporaryCopy(const QByteArray& bytes) {
@@ -66,4 +93,12 @@ QString CsvExport::writeTemporaryCopy(const QByteArray& bytes) {
     if (!writeAtomically(path, bytes)) return QString();  // the empty folder goes with `folder`
     folder.setAutoRemove(false);
     return path;
+}
+
+void CsvExport::removeTemporaryCopy(const QString& path) {
+    const QFileInfo file(path);
+    const QDir folder = file.absoluteDir();
+    const QString expected = QDir(QDir::tempPath()).filePath(QStringLiteral("brindlex-export-"));
+    if (file.fileName() != kFileName || !folder.absolutePath().startsWith(expected)) return;
+    QDir(folder).removeRecursively();
 }

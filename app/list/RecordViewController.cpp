@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 namespace {
 
@@ -190,7 +191,10 @@ void RecordViewController::showMessage(const QString& title, const QString& mess
 
 // --- Export ------------------------------------------------------------------
 
+RecordViewController::~RecordViewController() { CsvExport::removeTemporaryCopy(temporaryExport_); }
+
 void RecordViewController::exportData() {
+    CsvExport::removeTemporaryCopy(std::exchange(temporaryExport_, QString()));
     const QByteArray csv = CsvExport::text(data_).toUtf8();
     const QString documentsFile = CsvExport::documentsFilePath();
     const bool saved = CsvExport::writeAtomically(documentsFile, csv);
@@ -201,6 +205,7 @@ void RecordViewController::exportData() {
     // The mail carries the text in memory even when Documents cannot take
     // it: then a private copy is attached.
     const QString attachment = saved ? documentsFile : CsvExport::writeTemporaryCopy(csv);
+    if (!saved) temporaryExport_ = attachment;
     if (attachment.isEmpty()) {
         showMessage(tr("Export"), joinedParagraphs(tr("Your email has failed to send"), notSavedNote()));
         return;
@@ -231,6 +236,7 @@ void RecordViewController::mailComposeControllerDidFinish(MailComposer& composer
     // A copy outside Documents means Documents could not take the file.
     const QString notSaved = path == CsvExport::documentsFilePath() ? QString() : notSavedNote();
     if (result == MailComposeResult::Failed) {
+        CsvExport::removeTemporaryCopy(std::exchange(temporaryExport_, QString()));
         showMessage(tr("Export"), joinedParagraphs(tr("Your email has failed to send"), notSaved));
     } else if (result == MailComposeResult::Sent) {
         // Many mail programs drop a file handed over this way; the user can

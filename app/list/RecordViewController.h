@@ -48,6 +48,7 @@ public:
     // The screen title for the main screen's message type: 1 received,
     // 2 sent, anything else both.
     static QString titleForMessageType(MessageType messageType);
+    ~RecordViewController() override;
 
     // Replaces the records (oldest first) and redraws an open list.
     void setData(std::vector<Sms> data);
@@ -107,5 +108,8 @@ private:
     long long pendingRowid_ = 0;
     std::optional<MyTableViewCell> reusableCell_;
     QPointer<MailComposer> mailComposer_;
+    // A copy of the export outside Documents, for the mail program to read;
+    // it goes with a failed hand-over, the next export or the screen.
+    QString temporaryExport_;
     bool reloadScheduled_ = false;
 };

@@ -2,6 +2,7 @@
 // brindlex: URLs to the running app and exits.
 #include "app/shell/BrindlexAppDelegate.h"
 #include "platform/ProgramLog.h"
+#include "platform/TerminalText.h"
 #include "app/shell/Translations.h"
 #include "app/shell/SingleInstance.h"
 #include "platform/AppBundle.h"
@@ -45,6 +46,11 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName(QStringLiteral("org.brindlex.Brindlex"));
 
     const QStringList urls = parser.positionalArguments();
+    // Nothing is read or written in a root another user could read or change.
+    if (const std::string why = DevicePaths::secureRoot(); !why.empty()) {
+        ProgramLog::print("%s\n", TerminalText::safe(why).c_str());
+        return 1;
+    }
     SingleInstance instance(SingleInstance::keyForDeviceRoot(QString::fromStdString(DevicePaths::root())));
     QString error;
     if (!instance.start(urls, &error)) {

@@ -5,6 +5,7 @@
 #include "common/Sms.h"
 #include "platform/DevicePaths.h"
 #include "platform/ui/AlertView.h"
+#include "support/OtherUser.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TempDeviceRoot.h"
 #include "support/UiWait.h"
@@ -351,4 +352,68 @@ TEST_F(MailExportTest, ComposerHandsOverRecipientsAndFailsWhenTheProgramIsGone) 
     StandInMailer none(std::nullopt);
     composer.present();  // no program any more since the button was tapped
     EXPECT_EQ(outcome.result, MailComposeResult::Failed);
+}
+
+// A link planted in Documents (someone else's doing in a root once open to
+// others) is refused, not written through: the file it points to keeps its
+// content. The export itself is the user's alone.
+TEST_F(CsvExportTest, TheExportIsPrivateAndNeverWrittenThroughALink) {
+    const QString path = CsvExport::documentsFilePath();
+    ASSERT_TRUE(CsvExport::writeAtomically(path, "Name,Number,Date,Type,Text\n"));
+    const std::string file = path.toStdString();
+    EXPECT_EQ(fs::status(file).permissions() & fs::perms::mask, fs::perms::owner_read | fs::perms::owner_write);
+    other_user::openWayTo(file, root_.path());
+    EXPECT_FALSE(other_user::canRead(file));
+
+    const std::string bashrc = root_.path() + "/bashrc";
+    std::ofstream(bashrc) << "the user's own";
+    fs::remove(file);
+    fs::create_symlink(bashrc, file);
+    EXPECT_FALSE(CsvExport::writeAtomically(path, "$(rm -rf ~)\n"));
+    EXPECT_EQ(fileBytes(QString::fromStdString(bashrc)), "the user's own");
+    EXPECT_TRUE(fs::is_symlink(file));
+
+    // Nor through a Documents folder that is a link.
+    const std::string documents = fs::path(file).parent_path().string();
+    fs::remove_all(documents);
+    fs::create_directory(root_.path() + "/elsewhere");
+    fs::create_directory_symlink(root_.path() + "/elsewhere", documents);
+    EXPECT_FALSE(CsvExport::writeAtomically(path, "x\n"));
+    EXPECT_TRUE(fs::is_empty(root_.path() + "/elsewhere"));
+}
+
+// The private copy made when Documents cannot take the export lives only as
+// long as the mail program may need it: it goes with a failed hand-over,
+// with the next export and with the list.
+TEST_F(MailExportTest, TheTemporaryCopyGoesWhenItIsNoLongerNeeded) {
+    fs::create_directories(DevicePaths::mobileHome());
+    std::ofstream(DevicePaths::mobileHome() + "/Documents") << "not a folder";
+    const auto copyOfLastMail = [](const StandInMailer& mailer) {
+        const QStringList arguments = mailer.arguments();
+        return arguments.size() == 7 ? fs::path(arguments[6].toStdString()).parent_path() : fs::path();
+    };
+    fs::path failedCopy;
+    {
+        StandInMailer failing(4);
+        exportAndWait();
+        failedCopy = copyOfLastMail(failing);
+        ASSERT_FALSE(failedCopy.empty());
+        EXPECT_EQ(failing.attached(), expectedCsv().toUtf8());
+    }
+    EXPECT_FALSE(fs::exists(failedCopy)) << "a failed hand-over left " << failedCopy;
+
+    std::vector<fs::path> sentCopies;
+    StandInMailer mailer(0);
+    for (int i = 0; i < 2; ++i) {
+        AlertView::resetShownForTesting();
+        exportAndWait();
+        sentCopies.push_back(copyOfLastMail(mailer));
+        ASSERT_TRUE(fs::exists(sentCopies.back() / "data.csv")) << "the alert names it";
+        EXPECT_EQ(fs::status(sentCopies.back() / "data.csv").permissions() & fs::perms::mask,
+                  fs::perms::owner_read | fs::perms::owner_write);
+    }
+    EXPECT_NE(sentCopies[0], sentCopies[1]);
+    EXPECT_FALSE(fs::exists(sentCopies[0])) << "the next export takes the earlier copy away";
+    delete list_;
+    EXPECT_FALSE(fs::exists(sentCopies[1])) << "the list takes its copy with it";
 }

@@ -150,16 +150,21 @@ TEST_F(PropertyListTest, WriteReplacesTheFileWithoutLeftovers) {
     writeRaw("list.plist", "old contents");
     PropertyList list;
     list.setInteger("n", 1);
-    const mode_t previousMask = ::umask(077);
-    const bool written = list.writeToFile(pathOf("list.plist"));
-    ::umask(previousMask);
-    ASSERT_TRUE(written);
+    // The file names people the user writes to: it is the user's alone,
+    // whatever the umask and whatever mode the file had before.
+    ::chmod(pathOf("list.plist").c_str(), 0644);
+    for (const mode_t mask : {mode_t(022), mode_t(077), mode_t(0)}) {
+        const mode_t previousMask = ::umask(mask);
+        const bool written = list.writeToFile(pathOf("list.plist"));
+        ::umask(previousMask);
+        ASSERT_TRUE(written);
 
-    EXPECT_EQ(entries(), std::vector<std::string>{"list.plist"});
-    EXPECT_EQ(PropertyList::readFromFile(pathOf("list.plist"))->integerValue("n"), 1);
-    struct stat info {};
-    ASSERT_EQ(::stat(pathOf("list.plist").c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0644u);
+        EXPECT_EQ(entries(), std::vector<std::string>{"list.plist"});
+        EXPECT_EQ(PropertyList::readFromFile(pathOf("list.plist"))->integerValue("n"), 1);
+        struct stat info {};
+        ASSERT_EQ(::stat(pathOf("list.plist").c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0600u) << "umask " << mask;
+    }
 }
 
 TEST_F(PropertyListTest, FailedWriteReportsAndCleansUp) {

@@ -6,7 +6,9 @@
 #include "platform/PropertyList.h"
 #include "platform/SqliteDatabase.h"
 #include "support/CounterRows.h"
+#include "support/OtherUser.h"
 #include "support/ProgramRun.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TempDeviceRoot.h"
 #include "tools/BackupScenario.h"
 #include "tools/fixtures/BackupEncryptor.h"
@@ -25,6 +27,7 @@
 
 #include <poll.h>
 #include <pty.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -228,6 +231,28 @@ TEST_F(EncryptedBackupTest, ImportsAndCountsTheSameRowsAsItsUnencryptedTwin) {
         EXPECT_EQ(rows[i].text, plainRows[i].text);
         EXPECT_EQ(rows[i].flags, plainRows[i].flags);
     }
+}
+
+// The decrypted files may be the first thing made in a new device root:
+// it is made 0700 like everything else, and another user reads nothing.
+TEST_F(EncryptedBackupTest, AnImportIntoANewRootLeavesItTheUsersAlone) {
+    TempDeviceRoot parent;
+    const std::string root = parent.path() + "/new/phone";
+    const ScopedEnvironment useRoot("BRINDLEX_DEVICE_ROOT", root);
+    backup(scratch_ + "/encrypted", BackupEncryptor::Settings{}, 5);
+    const mode_t previousMask = ::umask(022);
+    const ProgramRun run = import(scratch_ + "/encrypted");
+    ::umask(previousMask);
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::vector<std::string> paths = {parent.path() + "/new", root};
+    for (const auto& entry : fs::recursive_directory_iterator(root)) paths.push_back(entry.path().string());
+    for (const std::string& path : paths) {
+        struct stat info {};
+        ASSERT_EQ(::lstat(path.c_str(), &info), 0) << path;
+        EXPECT_EQ(info.st_mode & 07777, S_ISDIR(info.st_mode) ? 0700u : 0600u) << path;
+    }
+    other_user::openWayTo(DevicePaths::smsDatabase(), parent.path());
+    EXPECT_FALSE(other_user::canRead(DevicePaths::smsDatabase()));
 }
 
 // The rounds a phone uses (about three seconds of derivation each side):

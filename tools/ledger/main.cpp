@@ -6,6 +6,8 @@
 // brings the messages of an iPhone backup into the device root.
 #include "platform/DeviceRootJournal.h"
 #include "platform/ProgramLog.h"
+#include "platform/TerminalText.h"
+#include "platform/DevicePaths.h"
 #include "platform/cli/CommandLine.h"
 #include "tools/ledger/LedgerSync.h"
 #include "tools/ledger/ReportCommand.h"
@@ -50,6 +52,11 @@ int main(int argc, char** argv) {
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
     if (const auto status = CommandLine::parse(parser, app.arguments())) return *status;
 
+    // Nothing is read or written in a root another user could read or change.
+    if (const std::string why = DevicePaths::secureRoot(); !why.empty()) {
+        ProgramLog::print("%s\n", TerminalText::safe(why).c_str());
+        return 1;
+    }
     // An import cut short is finished or undone before the root is read.
     DeviceRootJournal::recoverAtStart();
     const QStringList rest = parser.positionalArguments();

@@ -1,5 +1,7 @@
 #include "tools/phone/DecryptedFiles.h"
 
+#include "platform/PrivateFiles.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -22,8 +24,8 @@ DecryptedFiles::~DecryptedFiles() {
 }
 
 std::string DecryptedFiles::create(const std::string& suffix, std::string* error) {
-    std::error_code failure;
-    fs::create_directories(folder_, failure);
+    // The decrypted messages may be the first thing in a new device root.
+    PrivateFiles::makeDirectories(folder_);
     std::string name = folder_ + "/" + kPrefix + std::to_string(::getpid()) + "-XXXXXX" + suffix;
     // mkstemps makes the file with mode 0600, whatever the umask.
     const int fd = ::mkstemps(name.data(), static_cast<int>(suffix.size()));

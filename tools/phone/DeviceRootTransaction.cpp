@@ -1,5 +1,6 @@
 #include "tools/phone/DeviceRootTransaction.h"
 
+#include "platform/PrivateFiles.h"
 #include "platform/FileWrites.h"
 
 #include <algorithm>
@@ -73,7 +74,7 @@ bool DeviceRootTransaction::begin(std::string* error) {
         if (walk == walk.parent_path()) break;
     }
     for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
-        if (::mkdir(it->c_str(), 0755) != 0 && errno != EEXIST) return fail(error, systemError(*it));
+        if (PrivateFiles::makeDirectory(*it) != 0 && errno != EEXIST) return fail(error, systemError(*it));
         createdRootFolders_.push_back(*it);
     }
     const fs::path canonical = fs::canonical(path, failure);
@@ -109,7 +110,7 @@ bool DeviceRootTransaction::makeDirectories(const std::string& path, std::string
             // mkdir leaves nothing the next start does not know of.
             steps_.push_back(Step{Kind::Directory, walk.string(), {}, {}, false});
             if (!journal_->record(Phase::Staging, steps_, error)) return false;
-            if (::mkdir(walk.c_str(), 0755) != 0) return fail(error, systemError(walk.string()));
+            if (PrivateFiles::makeDirectory(walk.string()) != 0) return fail(error, systemError(walk.string()));
         }
         // An existing entry must be a folder within the root, not a link out.
         std::error_code failure;
@@ -185,7 +186,8 @@ bool DeviceRootTransaction::stageCopy(const std::string& source, const std::stri
         return fail(error, source + ": not a regular file");
     }
     const std::string staged = stagedPath(target);
-    const int to = ::open(staged.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    const int to =
+        ::open(staged.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, PrivateFiles::kFileMode);
     if (to < 0) {
         ::close(from);
         return fail(error, systemError(staged));
@@ -205,7 +207,8 @@ bool DeviceRootTransaction::stageContents(const std::string& bytes, const std::s
     const std::string target = place(path);
     if (stopped(error) || !insideRoot(target, error)) return false;
     const std::string staged = stagedPath(target);
-    const int to = ::open(staged.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    const int to =
+        ::open(staged.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, PrivateFiles::kFileMode);
     if (to < 0) return fail(error, systemError(staged));
     steps_.push_back(Step{Kind::Replace, target, staged, {}, false});
     const bool written = FileWrites::writeAll(to, bytes.data(), bytes.size()) && ::fsync(to) == 0;

@@ -1,5 +1,6 @@
 #include "tools/phone/ImportLock.h"
 
+#include "platform/PrivateFiles.h"
 #include "platform/DevicePaths.h"
 
 #include <cerrno>
@@ -70,7 +71,7 @@ bool ImportLock::makeDataDirectory() {
         if (failure || !inside(resolved, resolvedRoot)) return false;
     }
     for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
-        if (::mkdir(it->c_str(), 0755) == 0) {
+        if (PrivateFiles::makeDirectory(it->string()) == 0) {
             made_.push_back(it->string());
         } else if (errno != EEXIST) {
             return false;

@@ -5,6 +5,8 @@
 // writing its runner and adding its row.
 #include "tools/phone/BadgeCommands.h"
 #include "platform/ProgramLog.h"
+#include "platform/TerminalText.h"
+#include "platform/DevicePaths.h"
 #include "tools/phone/ContactCommands.h"
 #include "tools/phone/DeviceCommands.h"
 #include "tools/phone/ImportBackupCommand.h"
@@ -96,6 +98,11 @@ int main(int argc, char** argv) {
             printUsage(stdout);
             return PhoneCommand::kSuccess;
         }
+    }
+    // Nothing is read or written in a root another user could read or change.
+    if (const std::string why = DevicePaths::secureRoot(); !why.empty()) {
+        ProgramLog::print("%s\n", TerminalText::safe(why).c_str());
+        return 1;
     }
     // An import cut short is finished or undone before any command reads
     // the device root.

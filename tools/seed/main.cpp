@@ -6,6 +6,7 @@
 #include "platform/SqliteDatabase.h"
 #include "platform/ProgramLog.h"
 
+#include <sys/stat.h>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -65,6 +66,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     db.close();
+    // The bundle is read by every user of an installed program and holds no
+    // messages: its seeds are public, unlike the copies made from them.
+    ::chmod(partial.c_str(), 0644);
     if (std::rename(partial.c_str(), output.c_str()) != 0) {
         ProgramLog::print("cannot write %s\n", output.c_str());
         return 1;
