@@ -8,11 +8,12 @@
 #include "app/shell/BackgroundWork.h"
 #include "app/shell/BackupImportFlow.h"
 #include "app/shell/BackupImportJob.h"
+#include "support/ScopedEnvironment.h"
 #include "tools/BackupScenario.h"
 #include "tools/fixtures/BackupEncryptor.h"
 
 #include <QDialogButtonBox>
-#include <QInputDialog>
+#include <QCheckBox>
 #include <QPushButton>
 
 #include <cstdio>
@@ -211,12 +212,14 @@ TEST_F(BackupImportScreenTest, AnEncryptedBackupAsksForItsPasswordAndImportsWith
     ASSERT_TRUE(BackupEncryptor::encrypt(encrypted.folder(), {.password = "correct horse battery"}, &error)) << error;
     app_.launch();
     chooseFolder(parent_);
-    auto enterPassword = [this](const char* password) {
+    auto enterPassword = [this](const char* password, bool remember = false) {
         drive_.tap(app_.root().importButton());
         EXPECT_TRUE(QTest::qWaitFor([this] { return flow().passwordDialog() && flow().passwordDialog()->isVisible(); },
                                     uiwait::timeoutMs));
-        QInputDialog* dialog = flow().passwordDialog();
+        BackupPasswordDialog* dialog = flow().passwordDialog();
         if (!dialog) return;
+        EXPECT_FALSE(dialog->rememberBox()->isChecked()) << "nothing is kept unless asked for";
+        if (remember) dialog->rememberBox()->click();
         auto* field = dialog->findChild<QLineEdit*>();
         ASSERT_TRUE(field);
         EXPECT_EQ(field->echoMode(), QLineEdit::Password);
@@ -243,9 +246,16 @@ TEST_F(BackupImportScreenTest, AnEncryptedBackupAsksForItsPasswordAndImportsWith
     EXPECT_TRUE(showsEmptyState());
     EXPECT_FALSE(fs::exists(DevicePaths::smsDatabase()));
 
-    // The right one: its messages are counted, as from the plain backup.
-    enterPassword("correct horse battery");
-    EXPECT_EQ(finalMessage(), "New messages counted: 3");
+    // The right one, to be remembered: its messages are counted, as from
+    // the plain backup. Without a keyring to keep the password the import
+    // stands and the alert says what became of the password.
+    {
+        const ScopedEnvironment noBus("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus");
+        enterPassword("correct horse battery", true);
+        const QString message = finalMessage();
+        EXPECT_TRUE(message.startsWith("New messages counted: 3\n\nThe keyring did not keep the password ("))
+            << message.toStdString();
+    }
     EXPECT_FALSE(showsEmptyState());
 }
 
