@@ -15,6 +15,10 @@ BackupPasswordDialog::BackupPasswordDialog(QWidget* parent)
     label_->setWordWrap(true);
     label_->setBuddy(field_);
     field_->setEchoMode(QLineEdit::Password);
+    // The phone style draws fields without a frame, as table cells; alone in
+    // a dialog the field needs one to be seen.
+    field_->setStyleSheet(QStringLiteral("QLineEdit { border: 1px solid #8e8e93; border-radius: 4px; padding: 4px; }"));
+    field_->setMinimumWidth(280);
     remember_->setToolTip(tr("The next backups of this iPhone are then counted by themselves."));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     import_ = buttons->button(QDialogButtonBox::Ok);

@@ -280,6 +280,37 @@ TEST_F(BackupImportScreenTest, TheEmptyScreenAndTheImportSpeakGerman) {
     EXPECT_EQ(AlertView::lastShownTitle(), "iPhone-Backup importieren");
 }
 
+// The password dialog in both languages, with its keyring box, as pictures
+// to look at; Import hands over the password and the box and keeps neither.
+TEST(BackupPasswordDialogTest, OffersTheKeyringInEnglishAndGermanAndForgetsThePassword) {
+    {
+        BackupPasswordDialog dialog;
+        dialog.resize(360, dialog.sizeHint().height());
+        EXPECT_EQ(dialog.rememberBox()->text(), "Remember the password in the keyring");
+        dialog.grab().save(QStringLiteral(BRINDLEX_SCREENSHOT_DIR) + "/import-password-keyring.png");
+        QString chosen;
+        bool remembered = false;
+        QObject::connect(&dialog, &BackupPasswordDialog::passwordChosen, [&](const QString& password, bool remember) {
+            chosen = password;
+            remembered = remember;
+        });
+        QTest::keyClicks(dialog.passwordField(), "pw");
+        dialog.rememberBox()->click();
+        dialog.importButton()->click();
+        EXPECT_EQ(chosen, "pw");
+        EXPECT_TRUE(remembered);
+        EXPECT_TRUE(dialog.passwordField()->text().isEmpty());
+    }
+    GermanTranslations german;
+    ASSERT_GT(german.installed(), 0);
+    BackupPasswordDialog dialog;
+    dialog.resize(360, dialog.sizeHint().height());
+    EXPECT_EQ(dialog.windowTitle(), "Verschlüsseltes Backup");
+    EXPECT_EQ(dialog.rememberBox()->text(), "Passwort im Schlüsselbund speichern");
+    EXPECT_EQ(dialog.importButton()->text(), "Importieren");
+    dialog.grab().save(QStringLiteral(BRINDLEX_SCREENSHOT_DIR) + "/import-password-keyring-de.png");
+}
+
 // The app quitting under an import stops it between its steps: the root is
 // left as it was, and the next start finds no half-imported phone.
 TEST(BackupImportJobTest, AStopAskedForRollsTheImportBack) {
