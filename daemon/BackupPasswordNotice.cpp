@@ -37,9 +37,9 @@ void BackupPasswordNotice::post(const QString& deviceName) {
     const QString app = QString::fromLatin1(kBundleIdentifier);
     const QVariantMap hints{{QStringLiteral("desktop-entry"), app},
                             {QStringLiteral("urgency"), QVariant::fromValue<uchar>(1)}};
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(QString::fromLatin1(QuotaAlerts::kService), QString::fromLatin1(QuotaAlerts::kPath),
-                                       QString::fromLatin1(QuotaAlerts::kInterface), QStringLiteral("Notify"));
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QString::fromLatin1(QuotaAlerts::kService), QString::fromLatin1(QuotaAlerts::kPath),
+        QString::fromLatin1(QuotaAlerts::kInterface), QStringLiteral("Notify"));
     call << QStringLiteral("Brindlex") << uint(0) << app << summary() << body(deviceName)
          << QStringList{QString::fromLatin1(QuotaAlerts::kOpenAction), QStringLiteral("Open Brindlex")} << hints
          << int(-1);

@@ -152,7 +152,8 @@ void BackupWatcher::startImport(const BackupOrigin& origin, const std::string& k
         attempt.succeeded = BackupImport::run(origin.directory, options, &error).has_value();
         if (!attempt.succeeded && !attempt.changed && currentKey(origin.folder) != key) attempt.changed = true;
         attempt.error = error;
-        QMetaObject::invokeMethod(this, [this, attempt] { finishImport(attempt); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, attempt] { finishImport(attempt); }, Qt::QueuedConnection);
     });
 }
 
@@ -164,8 +165,9 @@ void BackupWatcher::finishImport(const Attempt& attempt) {
         ProgramLog::print("imported the new backup\n");
         emit imported();
     } else if (attempt.changed) {
-        ProgramLog::print("the backup changed while it was imported; nothing of it was kept, and it is "
-                          "imported again once it stays unchanged\n");
+        ProgramLog::print(
+            "the backup changed while it was imported; nothing of it was kept, and it is "
+            "imported again once it stays unchanged\n");
         seenKey_.clear();
     } else if (attempt.passwordMissing) {
         failedKey_ = attempt.key;

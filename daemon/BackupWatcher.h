@@ -87,8 +87,8 @@ private:
     QTimer settleTimer_;
     QTimer pollTimer_;
     BackupPasswordNotice* notice_;
-    std::string seenKey_;     // as last looked at; the settle timer runs from its change
-    std::string failedKey_;   // the backup whose import failed, not tried again
+    std::string seenKey_;         // as last looked at; the settle timer runs from its change
+    std::string failedKey_;       // the backup whose import failed, not tried again
     std::string notFinishedKey_;  // the unfinished backup already logged
     std::thread worker_;
     std::shared_ptr<std::atomic_bool> stopping_ = std::make_shared<std::atomic_bool>(false);

@@ -7,18 +7,18 @@
 namespace {
 
 const SecretSchema* schema() {
-    static const SecretSchema kSchema = {PasswordKeyring::kSchemaName,
-                                         SECRET_SCHEMA_NONE,
-                                         {{PasswordKeyring::kUdidAttribute, SECRET_SCHEMA_ATTRIBUTE_STRING},
-                                          {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING}},
-                                         0,
-                                         nullptr,
-                                         nullptr,
-                                         nullptr,
-                                         nullptr,
-                                         nullptr,
-                                         nullptr,
-                                         nullptr};
+    static const SecretSchema kSchema = {
+        PasswordKeyring::kSchemaName,
+        SECRET_SCHEMA_NONE,
+        {{PasswordKeyring::kUdidAttribute, SECRET_SCHEMA_ATTRIBUTE_STRING}, {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING}},
+        0,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr};
     return &kSchema;
 }
 
@@ -58,9 +58,9 @@ bool PasswordKeyring::store(const std::string& udid, const std::string& password
     const std::string label = "Brindlex: iPhone backup password (" + udid + ")";
     // The default collection, as a desktop's own password dialogs use; the
     // Secret Service may ask the user to unlock it.
-    const gboolean stored = secret_password_store_sync(schema(), SECRET_COLLECTION_DEFAULT, label.c_str(),
-                                                       password.c_str(), nullptr, &raw, kUdidAttribute, udid.c_str(),
-                                                       nullptr);
+    const gboolean stored =
+        secret_password_store_sync(schema(), SECRET_COLLECTION_DEFAULT, label.c_str(), password.c_str(), nullptr, &raw,
+                                   kUdidAttribute, udid.c_str(), nullptr);
     const ErrorPtr failure(raw);
     if (!stored) fail(error, "the keyring did not store the password: " + reasonOf(raw, "no reason given"));
     return stored;

@@ -62,8 +62,8 @@ void BackupImportFlow::importFolder(const std::string& folder, std::optional<std
     keyringNote_.clear();
     work_->run<BackupImportJob::Result>(
         [folder, password = std::move(password), rememberPassword, quitting = quitting_] {
-            return BackupImportJob::importFolder(folder, password, [quitting] { return quitting->load(); },
-                                                 rememberPassword);
+            return BackupImportJob::importFolder(
+                folder, password, [quitting] { return quitting->load(); }, rememberPassword);
         },
         [this](BackupImportJob::Result result) { imported(result); });
 }
@@ -71,10 +71,12 @@ void BackupImportFlow::importFolder(const std::string& folder, std::optional<std
 void BackupImportFlow::imported(const BackupImportJob::Result& result) {
     if (!result.imported) return finish(tr("Import iPhone Backup"), QString::fromStdString(result.error));
     if (result.passwordRemembered)
-        keyringNote_ = tr("The password is remembered in the keyring: the next backups of this iPhone are counted "
-                          "by themselves.");
+        keyringNote_ =
+            tr("The password is remembered in the keyring: the next backups of this iPhone are counted "
+               "by themselves.");
     else if (!result.keyringError.empty())
-        keyringNote_ = tr("The keyring did not keep the password (%1).").arg(QString::fromStdString(result.keyringError));
+        keyringNote_ =
+            tr("The keyring did not keep the password (%1).").arg(QString::fromStdString(result.keyringError));
     showStep(tr("Counting the new messages. Please wait."));
     awaitingSync_ = true;
     controller_->syncImportedBackup(result.storedBefore);

@@ -336,8 +336,8 @@ TEST_F(BackupWatchTest, RememberedPasswordImportsTheNextEncryptedBackups) {
     // Changed under the import (a slow key derivation gives the time):
     // rolled back, then imported once it stays unchanged.
     ASSERT_NO_FATAL_FAILURE(writeBackup(7, true, BackupSnapshot::kFinished, 3'000'000));
-    ASSERT_TRUE(waitFor([&] { return occurrences("unlocking the backup with the password from the keyring") == 2; },
-                        30000))
+    ASSERT_TRUE(
+        waitFor([&] { return occurrences("unlocking the backup with the password from the keyring") == 2; }, 30000))
         << daemon_->err();
     ASSERT_NO_FATAL_FAILURE(setState(folder(), BackupSnapshot::kFinished));
     ASSERT_TRUE(daemon_->waitForError("the backup changed while it was imported", 60000)) << daemon_->err();

@@ -163,4 +163,3 @@ TEST_F(QuotaAlertsTest, TheNotificationsActionOpensTheApp) {
 
 }  // namespace
 }  // namespace daemon_e2e
-

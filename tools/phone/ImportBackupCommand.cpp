@@ -92,8 +92,9 @@ int ImportBackupCommand::run(const std::vector<std::string>& arguments) {
     if (parsed.rememberPassword && unlock.password) {
         unlock.password = [ask = unlock.password, used]() -> std::optional<SecretBytes> {
             auto password = ask();
-            if (password) *used = SecretBytes(std::string_view(reinterpret_cast<const char*>(password->data()),
-                                                               password->size()));
+            if (password)
+                *used =
+                    SecretBytes(std::string_view(reinterpret_cast<const char*>(password->data()), password->size()));
             return password;
         };
     }
