@@ -25,6 +25,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusMetaType>
+#include <QDBusObjectPath>
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -87,6 +88,17 @@ public:
             return "gnome-keyring-daemon did not offer the Secret Service: " +
                    process_.readAllStandardError().toStdString();
         return {};
+    }
+
+    // Locks the login keyring, as the desktop does on a screen lock or a
+    // timeout; false when the service refuses.
+    static bool lock() {
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.secrets"), QStringLiteral("/org/freedesktop/secrets"),
+            QStringLiteral("org.freedesktop.Secret.Service"), QStringLiteral("Lock"));
+        call << QVariant::fromValue(
+            QList<QDBusObjectPath>{QDBusObjectPath(QStringLiteral("/org/freedesktop/secrets/collection/login"))});
+        return QDBusConnection::sessionBus().call(call).type() == QDBusMessage::ReplyMessage;
     }
 
     // The folders a Secret Service started for the bus keeps its keyrings
@@ -344,6 +356,31 @@ TEST_F(BackupWatchTest, RememberedPasswordImportsTheNextEncryptedBackups) {
     EXPECT_EQ(badges_.updates().back().count, 5);
     ASSERT_TRUE(waitFor([&] { return badges_.updates().back().count == 7; }, 60000)) << daemon_->err();
     EXPECT_EQ(importedSnapshot(), BackupSnapshot::of(folder())->key());
+}
+
+TEST_F(BackupWatchTest, ALockedKeyringIsAskedForThePasswordLikeNoneAndNothingElseStops) {
+    if (const std::string why = keyring_.start(); !why.empty()) GTEST_SKIP() << "no Secret Service: " << why;
+    std::string error;
+    ASSERT_TRUE(PasswordKeyring::store(kUdid, kPassword, &error)) << error;
+    ASSERT_TRUE(Keyring::lock());
+    const PasswordKeyring::Lookup locked = PasswordKeyring::lookup(kUdid);
+    EXPECT_EQ(locked.status, PasswordKeyring::Status::Unavailable);
+    EXPECT_EQ(locked.reason, "the keyring is locked");
+
+    NotificationServer server;
+    ASSERT_TRUE(server.start());
+    ASSERT_NO_FATAL_FAILURE(importFirst(2));
+    ASSERT_NO_FATAL_FAILURE(startDaemon());
+    ASSERT_TRUE(badges_.waitForUpdates(1)) << daemon_->err();
+    ASSERT_NO_FATAL_FAILURE(writeBackup(4, true));
+    ASSERT_TRUE(waitFor([&] { return server.shown().size() == 1; }, 20000)) << daemon_->err();
+    EXPECT_NE(daemon_->err().find("no backup password from the keyring: the keyring is locked"), std::string::npos)
+        << daemon_->err();
+
+    // The daemon goes on counting messages.
+    ASSERT_EQ(phone({"receive", "4155550101", "Hi"}).status, 0);
+    ASSERT_TRUE(waitFor([&] { return badges_.updates().back().count == 3; }, 20000)) << daemon_->err();
+    EXPECT_EQ(server.shown().size(), 1u);
 }
 
 }  // namespace
