@@ -11,6 +11,8 @@
 #include "support/ScopedEnvironment.h"
 #include "tools/BackupScenario.h"
 #include "tools/fixtures/BackupEncryptor.h"
+#include "tools/phone/BackupOrigin.h"
+#include "tools/phone/BackupSnapshot.h"
 
 #include <QDialogButtonBox>
 #include <QCheckBox>
@@ -327,4 +329,10 @@ TEST(BackupImportJobTest, AStopAskedForRollsTheImportBack) {
     const auto whole = BackupImportJob::importFolder(backups.path(), std::nullopt, [] { return false; });
     EXPECT_TRUE(whole.imported) << whole.error;
     EXPECT_TRUE(fs::exists(DevicePaths::smsDatabase()));
+    // The root remembers the folder, for the daemon to watch, and the backup it read.
+    const auto origin = BackupOrigin::inRoot();
+    ASSERT_TRUE(origin);
+    EXPECT_EQ(origin->directory, backups.path());
+    EXPECT_EQ(origin->folder, fs::canonical(backups.path() + "/" + kPhoneA).string());
+    EXPECT_EQ(origin->snapshot, BackupSnapshot::of(origin->folder)->key());
 }
