@@ -53,6 +53,8 @@ public:
 
     // Looks at the folder now and starts watching it.
     void start();
+    // An import is under way (its result not yet handled).
+    bool importing() const { return importing_; }
     // The settle time the environment asks for (BRINDLEX_BACKUP_SETTLE_MS,
     // for the tests), else the default.
     static std::chrono::milliseconds settleFromEnvironment();

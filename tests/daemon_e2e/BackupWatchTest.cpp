@@ -32,6 +32,8 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <random>
+#include <set>
 
 namespace daemon_e2e {
 namespace {
@@ -382,6 +384,80 @@ TEST_F(BackupWatchTest, ALockedKeyringIsAskedForThePasswordLikeNoneAndNothingEls
     ASSERT_TRUE(waitFor([&] { return badges_.updates().back().count == 3; }, 20000)) << daemon_->err();
     EXPECT_EQ(server.shown().size(), 1u);
 }
+
+}  // namespace
+}  // namespace daemon_e2e
+
+namespace daemon_e2e {
+namespace {
+
+// Whatever order backups are written in, finished or not, settled or
+// changed under an import, the watcher (in-process, a short settle time)
+// never imports an unfinished backup, imports each version at most once,
+// and ends with the last finished backup imported. Each seed is one order of
+// writes and pauses; a seed that ever fails is added to the list for good.
+constexpr unsigned kOrderSeeds[] = {1, 2, 3, 4, 5};
+
+class BackupWatchOrderTest : public BackupWatchTest, public ::testing::WithParamInterface<unsigned> {};
+
+TEST_P(BackupWatchOrderTest, OnlyFinishedBackupsAreImportedAndTheLastOneIs) {
+    constexpr std::chrono::milliseconds kSettle(100);
+    std::mt19937 random(GetParam());
+    int count = 2;
+    ASSERT_NO_FATAL_FAILURE(importFirst(count));
+    std::set<long long> finishedCounts{count};
+
+    int imports = 0;
+    BackupWatcher::Settings settings;
+    settings.settle = kSettle;
+    settings.poll = std::chrono::seconds(1);
+    settings.password = [](const std::string&) { return std::nullopt; };
+    BackupWatcher watcher(settings);
+    QObject::connect(&watcher, &BackupWatcher::imported, [&] { ++imports; });
+    watcher.start();
+
+    auto checkInvariants = [&](const std::string& when) {
+        const std::string imported = importedSnapshot();
+        EXPECT_TRUE(imported.rfind(std::string(BackupSnapshot::kFinished) + ";", 0) == 0)
+            << when << ": an unfinished backup was recorded as imported: " << imported;
+        const long long inRoot = SmsDatabaseFixture(DevicePaths::smsDatabase()).messageCount();
+        EXPECT_TRUE(finishedCounts.count(inRoot)) << when << ": the root holds " << inRoot << " messages";
+    };
+    int finishedVersions = 0;
+    for (int step = 0; step < 5; ++step) {
+        count += 1 + static_cast<int>(random() % 3);
+        const bool finished = random() % 3 != 0;
+        if (finished) {
+            finishedCounts.insert(count);
+            ++finishedVersions;
+        }
+        ASSERT_NO_FATAL_FAILURE(writeBackup(count, false, finished ? BackupSnapshot::kFinished : "new"));
+        const int pauses[] = {0, static_cast<int>(kSettle.count() / 3), static_cast<int>(kSettle.count() * 4)};
+        idle(pauses[random() % 3]);
+        checkInvariants("step " + std::to_string(step));
+    }
+    count += 1;
+    finishedCounts.insert(count);
+    ++finishedVersions;
+    ASSERT_NO_FATAL_FAILURE(writeBackup(count, false));
+    ASSERT_TRUE(waitFor(
+        [&] {
+            const auto now = BackupSnapshot::of(folder());
+            return now && !watcher.importing() && importedSnapshot() == now->key() &&
+                   SmsDatabaseFixture(DevicePaths::smsDatabase()).messageCount() == count;
+        },
+        30000))
+        << "seed " << GetParam();
+    checkInvariants("the end");
+    EXPECT_GE(imports, 1);
+    EXPECT_LE(imports, finishedVersions) << "a version imported twice";
+    // Left alone, nothing more happens.
+    const int settled = imports;
+    idle(static_cast<int>(kSettle.count() * 5));
+    EXPECT_EQ(imports, settled);
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, BackupWatchOrderTest, ::testing::ValuesIn(kOrderSeeds));
 
 }  // namespace
 }  // namespace daemon_e2e
