@@ -19,6 +19,7 @@
 namespace {
 
 constexpr const char* kAskedKey = "PasswordAskedFor";
+constexpr const char* kWrongPassword = "the backup password is wrong";
 
 std::optional<std::string> keyringPassword(const std::string& udid) {
     PasswordKeyring::Lookup found = PasswordKeyring::lookup(udid);
@@ -150,6 +151,12 @@ void BackupWatcher::startImport(const BackupOrigin& origin, const std::string& k
         };
         std::string error;
         attempt.succeeded = BackupImport::run(origin.directory, options, &error).has_value();
+        // A remembered password the backup no longer opens (the user changed
+        // it on the phone) is as good as none: the user is asked for the new one.
+        if (!attempt.succeeded && error.find(kWrongPassword) != std::string::npos) {
+            ProgramLog::print("the password in the keyring does not open the new backup\n");
+            attempt.passwordMissing = true;
+        }
         if (!attempt.succeeded && !attempt.changed && currentKey(origin.folder) != key) attempt.changed = true;
         attempt.error = error;
         QMetaObject::invokeMethod(

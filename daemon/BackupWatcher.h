@@ -28,7 +28,8 @@ class BackupSnapshot;
 // tried again once it settles. Any other failure goes to the program log
 // and is tried again only when the folder changes again. An encrypted
 // backup is opened with the password the keyring holds for the phone;
-// without one the user is told, once per backup, where to give it.
+// without one, or with one that no longer opens it, the user is told, once
+// per backup, where to give it.
 //
 // The import runs on a thread of its own, so the daemon keeps answering
 // messages and stop requests while a large backup is copied or decrypted.

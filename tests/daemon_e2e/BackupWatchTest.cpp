@@ -360,6 +360,28 @@ TEST_F(BackupWatchTest, RememberedPasswordImportsTheNextEncryptedBackups) {
     EXPECT_EQ(importedSnapshot(), BackupSnapshot::of(folder())->key());
 }
 
+TEST_F(BackupWatchTest, ARememberedPasswordThatNoLongerOpensTheBackupIsAskedForAgain) {
+    if (const std::string why = keyring_.start(); !why.empty()) GTEST_SKIP() << "no Secret Service: " << why;
+    std::string error;
+    ASSERT_TRUE(PasswordKeyring::store(kUdid, "the password before", &error)) << error;
+    NotificationServer server;
+    ASSERT_TRUE(server.start());
+    ASSERT_NO_FATAL_FAILURE(importFirst(2));
+    ASSERT_NO_FATAL_FAILURE(startDaemon());
+    ASSERT_TRUE(badges_.waitForUpdates(1)) << daemon_->err();
+
+    ASSERT_NO_FATAL_FAILURE(writeBackup(4, true));
+    ASSERT_TRUE(waitFor([&] { return server.shown().size() == 1; }, 20000)) << daemon_->err();
+    EXPECT_NE(daemon_->err().find("the password in the keyring does not open the new backup"), std::string::npos)
+        << daemon_->err();
+    EXPECT_EQ(badges_.updates().back().count, 2);
+
+    // Removed from the keyring, it is not found any more.
+    ASSERT_TRUE(PasswordKeyring::clear(kUdid, &error)) << error;
+    EXPECT_EQ(PasswordKeyring::lookup(kUdid).status, PasswordKeyring::Status::NotFound);
+    EXPECT_TRUE(PasswordKeyring::clear(kUdid, &error)) << "none to remove is no failure: " << error;
+}
+
 TEST_F(BackupWatchTest, ALockedKeyringIsAskedForThePasswordLikeNoneAndNothingElseStops) {
     if (const std::string why = keyring_.start(); !why.empty()) GTEST_SKIP() << "no Secret Service: " << why;
     std::string error;
