@@ -33,6 +33,8 @@ void BadgeDaemon::CTSMSEvent(const QString& name) {
     drainQueue();
 }
 
+void BadgeDaemon::backupImported() { enqueue(QString::fromLatin1(BadgeEvent::kBackupImportedEvent)); }
+
 void BadgeDaemon::enqueue(const QString& name) {
     pending_.push_back(name);
     // Delivered during an event's wait (its nested loop): the running

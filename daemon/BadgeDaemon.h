@@ -27,6 +27,9 @@ public:
     // Handles one notification now (empty name: the run at start-up) and
     // then whatever queued up meanwhile.
     void CTSMSEvent(const QString& name);
+    // Queues the event that counts a backup just imported, as a
+    // notification would be queued.
+    void backupImported();
     // Ends any wait at once; no further event starts.
     void stop();
     bool stopping() const { return stopping_; }

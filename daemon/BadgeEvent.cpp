@@ -22,6 +22,7 @@ bool fileExists(const std::string& path) {
 }  // namespace
 
 std::chrono::milliseconds BadgeEvent::waitFor(const std::string& name) {
+    if (name == kBackupImportedEvent) return std::chrono::milliseconds(0);
     return name == "kCTMessageSentNotification" ? kSentWait : kReceivedWait;
 }
 

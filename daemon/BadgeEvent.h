@@ -22,6 +22,9 @@ public:
     static constexpr auto kReceivedWait = std::chrono::seconds(2);
     // The phone writes a sent message in several steps; give it a minute.
     static constexpr auto kSentWait = std::chrono::seconds(60);
+    // The event after a new backup went into the device root: its sms.db
+    // is complete, so nothing is waited for.
+    static constexpr const char* kBackupImportedEvent = "BackupImported";
 
     // What an event read and counted, for whatever follows the badge.
     struct Reading {

@@ -5,6 +5,7 @@
 #include "platform/ProgramLog.h"
 #include "platform/TerminalText.h"
 #include "daemon/BadgeDaemon.h"
+#include "daemon/BackupWatcher.h"
 #include "platform/cli/SignalPipe.h"
 #include "platform/DevicePaths.h"
 #include "platform/DeviceRootJournal.h"
@@ -65,8 +66,17 @@ int main(int argc, char** argv) {
     }
     QObject::connect(&stopRequests, &SignalPipe::interrupted, &daemon, &BadgeDaemon::stop);
 
+    // The next backup of the phone, imported and counted as it appears.
+    BackupWatcher::Settings watch;
+    watch.settle = BackupWatcher::settleFromEnvironment();
+    BackupWatcher backups(watch);
+    QObject::connect(&backups, &BackupWatcher::imported, &daemon, &BadgeDaemon::backupImported);
+
     // Whatever arrived while the daemon was not running, and the badge at once.
     daemon.CTSMSEvent(QString());
+    // After the first badge, so a backup that settled while the daemon was
+    // not running does not hold it up.
+    backups.start();
     if (!daemon.stopping()) {
         std::printf("Starting run loop and waiting for notification.\n");
         app.exec();

@@ -10,7 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
-#include <QInputDialog>
 #include <QLineEdit>
 
 BackupImportFlow::BackupImportFlow(MainScreenController* controller, QWidget* screen, QObject* parent)
@@ -42,39 +41,42 @@ void BackupImportFlow::start() {
     if (BackupImportJob::isEncrypted(folder))
         askPassword(folder);
     else
-        importFolder(folder, std::nullopt);
+        importFolder(folder, std::nullopt, false);
 }
 
 void BackupImportFlow::askPassword(const std::string& folder) {
     QWidget* window = PhoneWindow::containing(screen_);
-    passwordDialog_ = new QInputDialog(window ? window : screen_);
+    passwordDialog_ = new BackupPasswordDialog(window ? window : screen_);
     passwordDialog_->setAttribute(Qt::WA_DeleteOnClose);
-    passwordDialog_->setWindowTitle(tr("Encrypted Backup"));
-    passwordDialog_->setLabelText(tr("This backup is encrypted. Enter the backup password:"));
-    passwordDialog_->setTextEchoMode(QLineEdit::Password);
-    passwordDialog_->setOkButtonText(tr("Import"));
-    passwordDialog_->setCancelButtonText(tr("Cancel"));
-    connect(passwordDialog_, &QInputDialog::textValueSelected, this, [this, folder](const QString& password) {
-        importFolder(folder, password.toStdString());
-        // The dialog goes on close; its field need not keep the
-        // password until then.
-        if (passwordDialog_) passwordDialog_->setTextValue(QString());
-    });
+    connect(passwordDialog_, &BackupPasswordDialog::passwordChosen, this,
+            [this, folder](const QString& password, bool remember) {
+                importFolder(folder, password.toStdString(), remember);
+            });
     connect(passwordDialog_, &QDialog::rejected, this, [this] { running_ = false; });
     passwordDialog_->open();
 }
 
-void BackupImportFlow::importFolder(const std::string& folder, std::optional<std::string> password) {
+void BackupImportFlow::importFolder(const std::string& folder, std::optional<std::string> password,
+                                    bool rememberPassword) {
     showStep(tr("Importing the backup. Please wait."));
+    keyringNote_.clear();
     work_->run<BackupImportJob::Result>(
-        [folder, password = std::move(password), quitting = quitting_] {
-            return BackupImportJob::importFolder(folder, password, [quitting] { return quitting->load(); });
+        [folder, password = std::move(password), rememberPassword, quitting = quitting_] {
+            return BackupImportJob::importFolder(
+                folder, password, [quitting] { return quitting->load(); }, rememberPassword);
         },
         [this](BackupImportJob::Result result) { imported(result); });
 }
 
 void BackupImportFlow::imported(const BackupImportJob::Result& result) {
     if (!result.imported) return finish(tr("Import iPhone Backup"), QString::fromStdString(result.error));
+    if (result.passwordRemembered)
+        keyringNote_ =
+            tr("The password is remembered in the keyring: the next backups of this iPhone are counted "
+               "by themselves.");
+    else if (!result.keyringError.empty())
+        keyringNote_ =
+            tr("The keyring did not keep the password (%1).").arg(QString::fromStdString(result.keyringError));
     showStep(tr("Counting the new messages. Please wait."));
     awaitingSync_ = true;
     controller_->syncImportedBackup(result.storedBefore);
@@ -89,7 +91,9 @@ void BackupImportFlow::synced(std::optional<int> newMessages) {
     if (!newMessages)
         return finish(tr("Import iPhone Backup"),
                       tr("The backup was imported, but its messages could not be counted."));
-    finish(tr("Import iPhone Backup"), tr("New messages counted: %1").arg(*newMessages));
+    QString message = tr("New messages counted: %1").arg(*newMessages);
+    if (!keyringNote_.isEmpty()) message += QStringLiteral("\n\n") + keyringNote_;
+    finish(tr("Import iPhone Backup"), message);
 }
 
 void BackupImportFlow::showStep(const QString& text) {

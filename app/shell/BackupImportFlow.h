@@ -1,9 +1,9 @@
 #pragma once
 
 #include "app/shell/BackupImportJob.h"
+#include "app/shell/BackupPasswordDialog.h"
 #include "platform/ui/ProgressHUD.h"
 
-#include <QInputDialog>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -44,13 +44,13 @@ public:
     bool isRunning() const { return running_; }
 
     // What is on the screen while it runs, for the tests and the pictures.
-    QInputDialog* passwordDialog() const { return passwordDialog_; }
+    BackupPasswordDialog* passwordDialog() const { return passwordDialog_; }
     ProgressHUD* progress() const { return hud_; }
     AlertView* resultBox() const { return resultBox_; }
 
 private:
     void askPassword(const std::string& folder);
-    void importFolder(const std::string& folder, std::optional<std::string> password);
+    void importFolder(const std::string& folder, std::optional<std::string> password, bool rememberPassword);
     void imported(const BackupImportJob::Result& result);
     void synced(std::optional<int> newMessages);
     void finish(const QString& title, const QString& message);
@@ -61,11 +61,13 @@ private:
     FolderChooser chooser_;
     BackgroundWork* work_;
     AlertView* resultBox_;
-    QPointer<QInputDialog> passwordDialog_;
+    QPointer<BackupPasswordDialog> passwordDialog_;
     QPointer<ProgressHUD> hud_;
     // Set when the app quits under an import, which then rolls back rather
     // than keep the quit waiting for a large copy.
     std::shared_ptr<std::atomic_bool> quitting_ = std::make_shared<std::atomic_bool>(false);
     bool running_ = false;
     bool awaitingSync_ = false;
+    // What became of a password the user asked to remember, for the last alert.
+    QString keyringNote_;
 };

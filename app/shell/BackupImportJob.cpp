@@ -1,6 +1,7 @@
 #include "app/shell/BackupImportJob.h"
 
 #include "app/shell/MainScreenData.h"
+#include "platform/PasswordKeyring.h"
 #include "platform/PropertyList.h"
 #include "tools/phone/BackupImport.h"
 #include "tools/phone/SecretBytes.h"
@@ -30,7 +31,7 @@ bool BackupImportJob::isEncrypted(const std::string& folder) {
 
 BackupImportJob::Result BackupImportJob::importFolder(const std::string& folder,
                                                       const std::optional<std::string>& password,
-                                                      std::function<bool()> stopRequested) {
+                                                      std::function<bool()> stopRequested, bool rememberPassword) {
     BackupImport::Options options;
     options.stopRequested = std::move(stopRequested);
     // Asked only when the backup is encrypted; without a password the
@@ -44,5 +45,8 @@ BackupImportJob::Result BackupImportJob::importFolder(const std::string& folder,
     const auto outcome = BackupImport::run(folder, options, &result.error);
     result.imported = outcome.has_value();
     if (outcome && outcome->samePhone) result.storedBefore = stored;
+    // Only a password that opened the backup is worth keeping.
+    if (outcome && outcome->encrypted && rememberPassword && password)
+        result.passwordRemembered = PasswordKeyring::store(outcome->phone.udid, *password, &result.keyringError);
     return result;
 }

@@ -17,6 +17,10 @@ public:
         // before the import for a newer backup of the same phone, else 0
         // (a first phone, or another phone, whose count starts afresh).
         int storedBefore = 0;
+        // The password was put into the desktop's keyring, as asked; else
+        // why not, when it was asked for.
+        bool passwordRemembered = false;
+        std::string keyringError;
     };
 
     // Whether the backup in `folder` (a backup folder, or the folder
@@ -26,7 +30,9 @@ public:
 
     // Imports the backup in `folder` into the device root; `password`, given
     // for an encrypted backup, is what the import decrypts it with. True from
-    // `stopRequested` between the import's steps rolls it back.
+    // `stopRequested` between the import's steps rolls it back. With
+    // `rememberPassword` the password of an imported encrypted backup goes
+    // into the keyring for the phone, for the daemon's imports.
     static Result importFolder(const std::string& folder, const std::optional<std::string>& password,
-                               std::function<bool()> stopRequested = {});
+                               std::function<bool()> stopRequested = {}, bool rememberPassword = false);
 };

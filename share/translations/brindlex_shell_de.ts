@@ -51,22 +51,6 @@ Vom Brindlex-Team. Segmente werden nach dem GSM-03.38-Alphabet gezählt.</transl
         <translation>Ordner des iPhone-Backups wählen</translation>
     </message>
     <message>
-        <source>Encrypted Backup</source>
-        <translation>Verschlüsseltes Backup</translation>
-    </message>
-    <message>
-        <source>This backup is encrypted. Enter the backup password:</source>
-        <translation>Dieses Backup ist verschlüsselt. Geben Sie das Backup-Passwort ein:</translation>
-    </message>
-    <message>
-        <source>Import</source>
-        <translation>Importieren</translation>
-    </message>
-    <message>
-        <source>Cancel</source>
-        <translation>Abbrechen</translation>
-    </message>
-    <message>
         <source>Importing the backup. Please wait.</source>
         <translation>Backup wird importiert. Bitte warten.</translation>
     </message>
@@ -85,6 +69,41 @@ Vom Brindlex-Team. Segmente werden nach dem GSM-03.38-Alphabet gezählt.</transl
     <message>
         <source>New messages counted: %1</source>
         <translation>Neu gezählte Nachrichten: %1</translation>
+    </message>
+    <message>
+        <source>The password is remembered in the keyring: the next backups of this iPhone are counted by themselves.</source>
+        <translation>Das Passwort ist im Schlüsselbund gespeichert: Die nächsten Backups dieses iPhones werden von selbst gezählt.</translation>
+    </message>
+    <message>
+        <source>The keyring did not keep the password (%1).</source>
+        <translation>Der Schlüsselbund hat das Passwort nicht gespeichert (%1).</translation>
+    </message>
+</context>
+<context>
+    <name>BackupPasswordDialog</name>
+    <message>
+        <source>This backup is encrypted. Enter the backup password:</source>
+        <translation>Dieses Backup ist verschlüsselt. Geben Sie das Backup-Passwort ein:</translation>
+    </message>
+    <message>
+        <source>Remember the password in the keyring</source>
+        <translation>Passwort im Schlüsselbund speichern</translation>
+    </message>
+    <message>
+        <source>Encrypted Backup</source>
+        <translation>Verschlüsseltes Backup</translation>
+    </message>
+    <message>
+        <source>The next backups of this iPhone are then counted by themselves.</source>
+        <translation>Die nächsten Backups dieses iPhones werden dann von selbst gezählt.</translation>
+    </message>
+    <message>
+        <source>Import</source>
+        <translation>Importieren</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
     </message>
 </context>
 <context>

@@ -8,11 +8,14 @@
 #include "app/shell/BackgroundWork.h"
 #include "app/shell/BackupImportFlow.h"
 #include "app/shell/BackupImportJob.h"
+#include "support/ScopedEnvironment.h"
 #include "tools/BackupScenario.h"
 #include "tools/fixtures/BackupEncryptor.h"
+#include "tools/phone/BackupOrigin.h"
+#include "tools/phone/BackupSnapshot.h"
 
 #include <QDialogButtonBox>
-#include <QInputDialog>
+#include <QCheckBox>
 #include <QPushButton>
 
 #include <cstdio>
@@ -211,12 +214,14 @@ TEST_F(BackupImportScreenTest, AnEncryptedBackupAsksForItsPasswordAndImportsWith
     ASSERT_TRUE(BackupEncryptor::encrypt(encrypted.folder(), {.password = "correct horse battery"}, &error)) << error;
     app_.launch();
     chooseFolder(parent_);
-    auto enterPassword = [this](const char* password) {
+    auto enterPassword = [this](const char* password, bool remember = false) {
         drive_.tap(app_.root().importButton());
         EXPECT_TRUE(QTest::qWaitFor([this] { return flow().passwordDialog() && flow().passwordDialog()->isVisible(); },
                                     uiwait::timeoutMs));
-        QInputDialog* dialog = flow().passwordDialog();
+        BackupPasswordDialog* dialog = flow().passwordDialog();
         if (!dialog) return;
+        EXPECT_FALSE(dialog->rememberBox()->isChecked()) << "nothing is kept unless asked for";
+        if (remember) dialog->rememberBox()->click();
         auto* field = dialog->findChild<QLineEdit*>();
         ASSERT_TRUE(field);
         EXPECT_EQ(field->echoMode(), QLineEdit::Password);
@@ -243,9 +248,16 @@ TEST_F(BackupImportScreenTest, AnEncryptedBackupAsksForItsPasswordAndImportsWith
     EXPECT_TRUE(showsEmptyState());
     EXPECT_FALSE(fs::exists(DevicePaths::smsDatabase()));
 
-    // The right one: its messages are counted, as from the plain backup.
-    enterPassword("correct horse battery");
-    EXPECT_EQ(finalMessage(), "New messages counted: 3");
+    // The right one, to be remembered: its messages are counted, as from
+    // the plain backup. Without a keyring to keep the password the import
+    // stands and the alert says what became of the password.
+    {
+        const ScopedEnvironment noBus("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus");
+        enterPassword("correct horse battery", true);
+        const QString message = finalMessage();
+        EXPECT_TRUE(message.startsWith("New messages counted: 3\n\nThe keyring did not keep the password ("))
+            << message.toStdString();
+    }
     EXPECT_FALSE(showsEmptyState());
 }
 
@@ -270,6 +282,37 @@ TEST_F(BackupImportScreenTest, TheEmptyScreenAndTheImportSpeakGerman) {
     EXPECT_EQ(AlertView::lastShownTitle(), "iPhone-Backup importieren");
 }
 
+// The password dialog in both languages, with its keyring box, as pictures
+// to look at; Import hands over the password and the box and keeps neither.
+TEST(BackupPasswordDialogTest, OffersTheKeyringInEnglishAndGermanAndForgetsThePassword) {
+    {
+        BackupPasswordDialog dialog;
+        dialog.resize(360, dialog.sizeHint().height());
+        EXPECT_EQ(dialog.rememberBox()->text(), "Remember the password in the keyring");
+        dialog.grab().save(QStringLiteral(BRINDLEX_SCREENSHOT_DIR) + "/import-password-keyring.png");
+        QString chosen;
+        bool remembered = false;
+        QObject::connect(&dialog, &BackupPasswordDialog::passwordChosen, [&](const QString& password, bool remember) {
+            chosen = password;
+            remembered = remember;
+        });
+        QTest::keyClicks(dialog.passwordField(), "pw");
+        dialog.rememberBox()->click();
+        dialog.importButton()->click();
+        EXPECT_EQ(chosen, "pw");
+        EXPECT_TRUE(remembered);
+        EXPECT_TRUE(dialog.passwordField()->text().isEmpty());
+    }
+    GermanTranslations german;
+    ASSERT_GT(german.installed(), 0);
+    BackupPasswordDialog dialog;
+    dialog.resize(360, dialog.sizeHint().height());
+    EXPECT_EQ(dialog.windowTitle(), "Verschlüsseltes Backup");
+    EXPECT_EQ(dialog.rememberBox()->text(), "Passwort im Schlüsselbund speichern");
+    EXPECT_EQ(dialog.importButton()->text(), "Importieren");
+    dialog.grab().save(QStringLiteral(BRINDLEX_SCREENSHOT_DIR) + "/import-password-keyring-de.png");
+}
+
 // The app quitting under an import stops it between its steps: the root is
 // left as it was, and the next start finds no half-imported phone.
 TEST(BackupImportJobTest, AStopAskedForRollsTheImportBack) {
@@ -286,4 +329,10 @@ TEST(BackupImportJobTest, AStopAskedForRollsTheImportBack) {
     const auto whole = BackupImportJob::importFolder(backups.path(), std::nullopt, [] { return false; });
     EXPECT_TRUE(whole.imported) << whole.error;
     EXPECT_TRUE(fs::exists(DevicePaths::smsDatabase()));
+    // The root remembers the folder, for the daemon to watch, and the backup it read.
+    const auto origin = BackupOrigin::inRoot();
+    ASSERT_TRUE(origin);
+    EXPECT_EQ(origin->directory, backups.path());
+    EXPECT_EQ(origin->folder, fs::canonical(backups.path() + "/" + kPhoneA).string());
+    EXPECT_EQ(origin->snapshot, BackupSnapshot::of(origin->folder)->key());
 }

@@ -293,6 +293,27 @@ TEST_F(EncryptedBackupTest, PasswordOnStandardInputAndAKeyStoredAsPlainData) {
     EXPECT_EQ(SmsDatabaseFixture(DevicePaths::smsDatabase()).messageCount(), 3);
 }
 
+// --remember-password without a keyring to keep it (no session bus): the
+// import stands, and standard error says the password was not kept; of an
+// unencrypted backup, that there is none to keep.
+TEST_F(EncryptedBackupTest, APasswordToRememberWithoutAKeyringLeavesTheImportStanding) {
+    TempDeviceRoot root;
+    backup(scratch_ + "/plain", std::nullopt);
+    const ProgramRun plain = import(scratch_ + "/plain", kPassword, "--remember-password --password-stdin");
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    EXPECT_NE(plain.err.find("the backup is not encrypted: there is no password to remember"), std::string::npos)
+        << plain.err;
+
+    backup(scratch_ + "/encrypted", BackupEncryptor::Settings{}, 5);
+    const ProgramRun run = import(scratch_ + "/encrypted", kPassword, "--remember-password --password-stdin");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(SmsDatabaseFixture(DevicePaths::smsDatabase()).messageCount(), 5);
+    EXPECT_NE(run.err.find("the keyring did not store the password: "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("the next backups are imported only with the password given again"), std::string::npos)
+        << run.err;
+    EXPECT_EQ(run.out.find("remembered"), std::string::npos) << run.out;
+}
+
 TEST_F(EncryptedBackupTest, RefusalsSayWhyAndWriteNothingToTheRoot) {
     struct Case {
         const char* what;

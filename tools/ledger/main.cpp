@@ -30,7 +30,7 @@ int importBackup(const QCommandLineParser& parser, const QStringList& arguments)
     if (status != PhoneCommand::kUsage) return status;
     return CommandLine::usageError(parser,
                                    QStringLiteral("import-backup takes one backup folder, and --udid UDID, --force, "
-                                                  "--password-file FILE or --password-stdin"));
+                                                  "--password-file FILE or --password-stdin, --remember-password"));
 }
 
 }  // namespace
@@ -44,8 +44,10 @@ int main(int argc, char** argv) {
         "  sync     copy what is new from sms.db and print what the counter database holds (the default)\n"
         "  report   the numbers the app shows for a period; brindlex-ledger report --help lists its options\n"
         "  import-backup FOLDER [--udid UDID] [--force] [--password-file FILE | --password-stdin]\n"
+        "                [--remember-password]\n"
         "           bring in the messages of an iPhone backup made with idevicebackup2; an encrypted one is\n"
-        "           opened with its backup password, asked without echo on a terminal"));
+        "           opened with its backup password, asked without echo on a terminal;\n"
+        "           --remember-password keeps it in the keyring, for the daemon to import the next backups"));
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("sync, report or import-backup"),
                                  QStringLiteral("[sync | report [OPTIONS] | import-backup FOLDER [OPTIONS]]"));
     // Options after the command are the command's own.

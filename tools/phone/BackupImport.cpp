@@ -10,6 +10,7 @@
 #include "platform/SqliteStatement.h"
 #include "platform/DevicePaths.h"
 #include "platform/PropertyList.h"
+#include "tools/phone/BackupOrigin.h"
 #include "platform/SystemVersion.h"
 #include "tools/phone/DecryptedFiles.h"
 #include "tools/phone/DeviceRootTransaction.h"
@@ -96,7 +97,7 @@ std::optional<BackupImport::Outcome> BackupImport::run(const std::string& direct
 
     DeviceRootTransaction transaction(DevicePaths::root(), options.stopRequested);
     if (!transaction.begin(error) || !stageFiles(transaction, *found, error) ||
-        !stageDeviceRecords(transaction, *backup, error))
+        !stageDeviceRecords(transaction, *backup, directory, error))
         return std::nullopt;
     // The staged copy, with its staged -wal beside it: the rows a sync will
     // read, those only in the -wal included.
@@ -255,7 +256,7 @@ long long BackupImport::countLongTexts(const std::string& path) {
 }
 
 bool BackupImport::stageDeviceRecords(DeviceRootTransaction& transaction, const BackupFolder& backup,
-                                      std::string* error) {
+                                      const std::string& directory, std::string* error) {
     const auto& phone = backup.phone();
     PropertyList version;
     version.setString("ProductName", "iPhone OS");
@@ -266,7 +267,7 @@ bool BackupImport::stageDeviceRecords(DeviceRootTransaction& transaction, const 
     record.setString(kUdidKey, phone.udid);
     record.setString("DeviceName", phone.deviceName);
     record.setString("ProductVersion", phone.productVersion);
-    record.setString("BackupFolder", backup.path());
+    BackupOrigin::describe(record, directory, backup.path());
 
     const std::string documents = DevicePaths::mobileHome() + "/Documents";
     return transaction.makeDirectories(parentOf(DevicePaths::systemVersionPlist()), error) &&

@@ -86,7 +86,9 @@ private:
     // reads, counted from the sizes SQLite keeps in each row's header: no
     // text is loaded, however long.
     static long long countLongTexts(const std::string& path);
-    static bool stageDeviceRecords(DeviceRootTransaction& transaction, const BackupFolder& backup, std::string* error);
+    // The phone's records, with where the backup came from (`directory`, as given).
+    static bool stageDeviceRecords(DeviceRootTransaction& transaction, const BackupFolder& backup,
+                                   const std::string& directory, std::string* error);
     static bool stageFreshCount(DeviceRootTransaction& transaction, const std::optional<std::string>& previous,
                                 Outcome& outcome, std::string* error);
     // The sync of a root on `version` can read the staged sms.db at `path`:

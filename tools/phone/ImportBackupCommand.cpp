@@ -3,6 +3,7 @@
 #include "platform/ProgramLog.h"
 
 #include "platform/DevicePaths.h"
+#include "platform/PasswordKeyring.h"
 #include "platform/SqliteHardening.h"
 #include "platform/TerminalText.h"
 #include "platform/cli/StopFlag.h"
@@ -14,7 +15,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <optional>
 
 bool ImportBackupCommand::parse(const std::vector<std::string>& arguments, Arguments& parsed) {
@@ -24,6 +27,8 @@ bool ImportBackupCommand::parse(const std::vector<std::string>& arguments, Argum
         const std::string& argument = arguments[i];
         if (argument == "--force") {
             parsed.force = true;
+        } else if (argument == "--remember-password") {
+            parsed.rememberPassword = true;
         } else if (argument == "--password-stdin") {
             parsed.passwordStdin = true;
         } else if (argument == kPasswordFile && i + 1 < arguments.size()) {
@@ -81,8 +86,20 @@ int ImportBackupCommand::run(const std::vector<std::string>& arguments) {
     // Ctrl-C or a stop request while the files are copied or renamed rolls
     // the import back; only then does the signal end the program.
     StopFlag stop;
+    BackupFolder::Unlock unlock = unlockFor(parsed);
+    // The password the backup was opened with, kept only to be remembered.
+    auto used = std::make_shared<std::optional<SecretBytes>>();
+    if (parsed.rememberPassword && unlock.password) {
+        unlock.password = [ask = unlock.password, used]() -> std::optional<SecretBytes> {
+            auto password = ask();
+            if (password)
+                *used =
+                    SecretBytes(std::string_view(reinterpret_cast<const char*>(password->data()), password->size()));
+            return password;
+        };
+    }
     const auto outcome = BackupImport::run(
-        parsed.directory, {parsed.udid, parsed.force, [] { return StopFlag::received() != 0; }, unlockFor(parsed)},
+        parsed.directory, {parsed.udid, parsed.force, [] { return StopFlag::received() != 0; }, std::move(unlock)},
         &error);
     if (!outcome && StopFlag::received() != 0) {
         ProgramLog::print("interrupted: nothing was imported, %s is as it was\n",
@@ -105,6 +122,12 @@ int ImportBackupCommand::run(const std::vector<std::string>& arguments) {
         std::printf("The previous phone's counter database is kept as %s\n", TerminalText::safe(kept).c_str());
     if (!outcome->samePhone) std::printf("Counting starts afresh: the next sync copies every message\n");
     warnAboutGaps(*outcome);
+    if (parsed.rememberPassword) {
+        if (*used)
+            rememberPassword(phone.udid, **used);
+        else
+            ProgramLog::print("the backup is not encrypted: there is no password to remember\n");
+    }
     notifyDaemon();
     return PhoneCommand::kSuccess;
 }
@@ -120,6 +143,18 @@ void ImportBackupCommand::warnAboutGaps(const BackupImport::Outcome& outcome) {
             "that length\n",
             outcome.longTexts, outcome.longTexts == 1 ? " has" : "s have", SqliteHardening::kMaxValueBytes,
             outcome.longTexts == 1 ? "it is" : "they are", outcome.longTexts == 1 ? "its" : "their");
+}
+
+void ImportBackupCommand::rememberPassword(const std::string& udid, const SecretBytes& password) {
+    std::string text(reinterpret_cast<const char*>(password.data()), password.size());
+    std::string error;
+    const bool stored = PasswordKeyring::store(udid, text, &error);
+    std::fill(text.begin(), text.end(), '\0');
+    if (stored)
+        std::printf("The password is remembered in the keyring: the daemon imports the next backups by itself\n");
+    else
+        ProgramLog::print("%s; the next backups are imported only with the password given again\n",
+                          TerminalText::safe(error).c_str());
 }
 
 void ImportBackupCommand::notifyDaemon() {

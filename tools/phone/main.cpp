@@ -29,7 +29,7 @@ constexpr PhoneCommand kCommands[] = {
     {"init", "[--version VERSION]", "create the device root for a system version (default 6.1.3)",
      DeviceCommands::init},
     {"demo", "", "fill the device root with a year of messages and an address book", DeviceCommands::demo},
-    {"import-backup", "DIR [--udid UDID] [--force] [--password-file FILE | --password-stdin]",
+    {"import-backup", "DIR [--udid UDID] [--force] [--password-file FILE | --password-stdin] [--remember-password]",
      "import an iPhone backup made with idevicebackup2 (an encrypted one with its password)", ImportBackupCommand::run},
     {"receive", "NUMBER TEXT", "store a message received from NUMBER and post the notification",
      MessageCommands::receive},
