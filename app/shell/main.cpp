@@ -8,6 +8,7 @@
 #include "platform/DevicePaths.h"
 #include "platform/ui/PhoneStyle.h"
 #include "platform/cli/CommandLine.h"
+#include "platform/cli/SignalPipe.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -45,19 +46,28 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName(QStringLiteral("org.brindlex.Brindlex"));
 
     const QStringList urls = parser.positionalArguments();
+    // Refused alike whether this start opens them or hands them over.
+    if (const QString refused = SingleInstance::checkMessages(urls); !refused.isEmpty()) {
+        ProgramLog::print("%s\n", qPrintable(refused));
+        return CommandLine::kUsage;
+    }
     SingleInstance instance(SingleInstance::keyForDeviceRoot(QString::fromStdString(DevicePaths::root())));
     QString error;
-    if (!instance.start(urls, &error)) {
-        if (error.isEmpty()) return 0;
-        ProgramLog::print("%s\n", qPrintable(error));
-        return 1;
-    }
+    const bool running = instance.start(urls, &error);
+    if (!error.isEmpty()) ProgramLog::print("%s\n", qPrintable(error));
+    if (!running) return error.isEmpty() ? 0 : 1;
+
+    // A stop by signal leaves through the event loop, so the socket and the
+    // lock are removed and the settings saved as at any other quit.
+    SignalPipe stopRequests;
+    if (stopRequests.install())
+        QObject::connect(&stopRequests, &SignalPipe::interrupted, &app, &QCoreApplication::quit);
 
     Translations::install(app, Translations::bundleDirectory());
     PhoneStyle::install();
 
     BrindlexAppDelegate delegate;
-    QObject::connect(&instance, &SingleInstance::messageReceived, &delegate, &BrindlexAppDelegate::openURL);
+    QObject::connect(&instance, &SingleInstance::messagesReceived, &delegate, &BrindlexAppDelegate::openURLs);
     delegate.applicationDidFinishLaunching(urls);
     return app.exec();
 }
