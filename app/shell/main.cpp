@@ -51,17 +51,17 @@ int main(int argc, char** argv) {
         ProgramLog::print("%s\n", qPrintable(refused));
         return CommandLine::kUsage;
     }
+    // A stop by signal leaves through the event loop, so the socket and the
+    // lock are removed and the settings saved as at any other quit. Set up
+    // before the socket exists, so no stop can leave it behind.
+    SignalPipe stopRequests;
+    if (stopRequests.install())
+        QObject::connect(&stopRequests, &SignalPipe::interrupted, &app, &QCoreApplication::quit);
     SingleInstance instance(SingleInstance::keyForDeviceRoot(QString::fromStdString(DevicePaths::root())));
     QString error;
     const bool running = instance.start(urls, &error);
     if (!error.isEmpty()) ProgramLog::print("%s\n", qPrintable(error));
     if (!running) return error.isEmpty() ? 0 : 1;
-
-    // A stop by signal leaves through the event loop, so the socket and the
-    // lock are removed and the settings saved as at any other quit.
-    SignalPipe stopRequests;
-    if (stopRequests.install())
-        QObject::connect(&stopRequests, &SignalPipe::interrupted, &app, &QCoreApplication::quit);
 
     Translations::install(app, Translations::bundleDirectory());
     PhoneStyle::install();

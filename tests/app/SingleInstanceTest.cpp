@@ -331,7 +331,7 @@ TEST(SingleInstance, AUrlWithANewlineIsRefusedOnAFirstStartAsOnAHandover) {
     TempDeviceRoot root;
     // A newline inside single quotes is part of the one argument to sh.
     const ProgramRun run = ProgramRun::of("Brindlex", "'brindlex://nothing\nbrindlex://hideSMS'", root.path(),
-                                          "QT_QPA_PLATFORM=offscreen ");
+                                          "QT_QPA_PLATFORM=offscreen timeout 120 ");
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("control character"), std::string::npos) << run.err;
     EXPECT_TRUE(fs::is_empty(runtime.path())) << "refused before it becomes the app";

@@ -14,6 +14,7 @@
 #include "tools/fixtures/SmsDatabaseFixture.h"
 
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QObject>
 #include <QVariantMap>
@@ -212,6 +213,23 @@ TEST_F(QuotaAlertsTest, TheNotificationsActionOpensTheApp) {
     EXPECT_EQ(opened, 0) << "another program's notification";
     emit server_->ActionInvoked(server_->shown()[0].id, QStringLiteral("default"));
     ASSERT_TRUE(waitFor([&] { return opened == 1; }, 5000));
+
+    // Another program on the bus sends the same signal, with the right id,
+    // from the server's path: not the server, so nothing opens.
+    QDBusConnection forger = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("forger"));
+    ASSERT_TRUE(forger.isConnected());
+    QDBusMessage forged = QDBusMessage::createSignal(QString::fromLatin1(QuotaAlerts::kPath),
+                                                     QString::fromLatin1(QuotaAlerts::kInterface),
+                                                     QStringLiteral("ActionInvoked"));
+    forged << server_->shown()[0].id << QStringLiteral("default");
+    ASSERT_TRUE(forger.send(forged));
+    // A call answered by the bus after it has routed the forged signal: the
+    // signal reaches the alerts before the server's own one below.
+    EXPECT_TRUE(forger.interface()->isServiceRegistered(QString::fromLatin1(QuotaAlerts::kService)).value());
+    emit server_->ActionInvoked(server_->shown()[0].id, QStringLiteral("default"));
+    ASSERT_TRUE(waitFor([&] { return opened >= 2; }, 5000));
+    EXPECT_EQ(opened, 2) << "the forged action opened the app";
+    QDBusConnection::disconnectFromBus(QStringLiteral("forger"));
 }
 
 }  // namespace
