@@ -1,8 +1,13 @@
 #include "app/shell/BrindlexAppDelegate.h"
 #include "app/shell/SingleInstance.h"
+#include "common/Seeding.h"
+#include "common/SettingsKeys.h"
+#include "common/SettingsStore.h"
+#include "platform/DevicePaths.h"
 #include "support/ProgramRun.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TempDeviceRoot.h"
+#include "tools/fixtures/DeviceFixture.h"
 
 #include <QCoreApplication>
 #include <QLocalSocket>
@@ -19,6 +24,7 @@
 #include <fstream>
 #include <functional>
 #include <grp.h>
+#include <sys/inotify.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -335,6 +341,42 @@ TEST(SingleInstance, AUrlWithANewlineIsRefusedOnAFirstStartAsOnAHandover) {
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("control character"), std::string::npos) << run.err;
     EXPECT_TRUE(fs::is_empty(runtime.path())) << "refused before it becomes the app";
+}
+
+// The settings file is replaced (written beside it and renamed) at each write.
+int settingsWritesDuring(const std::function<void()>& work) {
+    const int watch = ::inotify_init1(IN_NONBLOCK);
+    ::inotify_add_watch(watch, DevicePaths::dataDirectory().c_str(), IN_MOVED_TO);
+    work();
+    int writes = 0;
+    alignas(inotify_event) char buffer[4096];
+    for (ssize_t length; (length = ::read(watch, buffer, sizeof buffer)) > 0;)
+        for (char* at = buffer; at < buffer + length;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(at);
+            if (event->len > 0 && std::string(event->name) == "properties.plist") ++writes;
+            at += sizeof(inotify_event) + event->len;
+        }
+    ::close(watch);
+    return writes;
+}
+
+TEST(SingleInstance, TheUrlsOfOneHandoverChangeTheSettingsFileOnceInTheirOrder) {
+    TempDeviceRoot root;
+    ASSERT_TRUE(DeviceFixture::createDeviceRoot(root.path(), "6.1.3"));
+    Seeding::copyIfNeeded();
+    BrindlexAppDelegate delegate;
+    auto hidden = [] {
+        const auto settings = SettingsStore::load();
+        return settings && settings->contains(SettingsKeys::kHideSMS);
+    };
+    QStringList urls;
+    for (int i = 0; i < SingleInstance::kMaxMessages / 2; ++i) urls << "brindlex://showSMS" << "brindlex://hideSMS";
+    EXPECT_EQ(settingsWritesDuring([&] { delegate.handleOpenURLs(urls); }), 1);
+    EXPECT_TRUE(hidden()) << "the last one decides";
+    urls.append("brindlex://showSMS");
+    EXPECT_EQ(settingsWritesDuring([&] { delegate.handleOpenURLs(urls); }), 1);
+    EXPECT_FALSE(hidden());
+    EXPECT_EQ(settingsWritesDuring([&] { delegate.handleOpenURLs({"brindlex://nothing", "https://a"}); }), 0);
 }
 
 TEST(SingleInstance, TheAppRemovesItsSocketAndLockWhenStoppedBySigterm) {
