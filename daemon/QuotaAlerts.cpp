@@ -20,7 +20,6 @@
 #include <QStandardPaths>
 #include <QVariantMap>
 
-
 #include <cstdio>
 
 namespace {
@@ -122,8 +121,7 @@ void QuotaAlerts::listenForActions() {
     QDBusConnection bus = QDBusConnection::sessionBus();
     // Heard from any sender; onActionInvoked checks who sent it.
     listening_ = bus.connect(QString(), QString::fromLatin1(kPath), QString::fromLatin1(kInterface),
-                             QStringLiteral("ActionInvoked"), this,
-                             SLOT(onActionInvoked(uint, QString, QDBusMessage)));
+                             QStringLiteral("ActionInvoked"), this, SLOT(onActionInvoked(uint, QString, QDBusMessage)));
     bus.connect(QString(), QString::fromLatin1(kPath), QString::fromLatin1(kInterface),
                 QStringLiteral("NotificationClosed"), this, SLOT(onNotificationClosed(uint, uint)));
 }

@@ -31,8 +31,7 @@ constexpr int kLengthBytes = 4;
 std::optional<uid_t> peerUid(qintptr descriptor) {
     ucred credentials{};
     socklen_t size = sizeof credentials;
-    if (descriptor < 0 ||
-        ::getsockopt(static_cast<int>(descriptor), SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0)
+    if (descriptor < 0 || ::getsockopt(static_cast<int>(descriptor), SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0)
         return std::nullopt;
     return credentials.uid;
 }
@@ -97,7 +96,9 @@ QString SingleInstance::checkMessages(const QStringList& messages) {
         return QStringLiteral("%1 URLs at once; at most %2 are taken").arg(messages.size()).arg(kMaxMessages);
     for (const QString& message : messages) {
         if (message.toUtf8().size() > kMaxMessageBytes)
-            return QStringLiteral("a URL longer than %1 bytes: %2...").arg(kMaxMessageBytes).arg(describeMessage(message));
+            return QStringLiteral("a URL longer than %1 bytes: %2...")
+                .arg(kMaxMessageBytes)
+                .arg(describeMessage(message));
         for (const QChar c : message)
             if (c.category() == QChar::Other_Control)
                 return QStringLiteral("a URL with a control character: %1")
@@ -143,8 +144,8 @@ bool SingleInstance::listen(QString* error) {
     if (!server->listen(socketPath_)) {
         // Still the app; it just cannot receive URLs.
         if (error)
-            *error = QStringLiteral("cannot receive URLs from later starts: %1: %2")
-                         .arg(socketPath_, server->errorString());
+            *error =
+                QStringLiteral("cannot receive URLs from later starts: %1: %2").arg(socketPath_, server->errorString());
         delete server;
         return true;
     }
@@ -160,7 +161,8 @@ bool SingleInstance::send(const QStringList& messages, QString* error) {
         socket.connectToServer(socketPath_);
         if (socket.waitForConnected(kAttemptWaitMs)) {
             if (!isOurs(socket)) {
-                if (error) *error = QStringLiteral("%1 is another user's; the URLs are not handed over").arg(socketPath_);
+                if (error)
+                    *error = QStringLiteral("%1 is another user's; the URLs are not handed over").arg(socketPath_);
                 return false;
             }
             socket.write(encode(messages));

@@ -179,20 +179,23 @@ TEST(SingleInstance, WithoutARuntimeFolderAPrivateFolderOfTheUsersIsUsedAndAnyOt
     // Each of these could let another user plant or reach the socket.
     const std::vector<std::pair<const char*, std::function<void()>>> refused{
         {"open to others", [&] { fs::permissions(fallback, fs::perms::all); }},
-        {"another user's", [&] {
+        {"another user's",
+         [&] {
              if (::geteuid() == 0) {
                  ASSERT_EQ(::chown(fallback.c_str(), kNobody, kNobody), 0);
              } else {
                  fs::permissions(fallback, fs::perms::group_write, fs::perm_options::add);
              }
          }},
-        {"a link", [&] {
+        {"a link",
+         [&] {
              fs::remove_all(fallback);
              fs::create_directory(temp.path() + "/elsewhere");
              fs::permissions(temp.path() + "/elsewhere", fs::perms::owner_all);
              fs::create_directory_symlink(temp.path() + "/elsewhere", fallback);
          }},
-        {"a file", [&] {
+        {"a file",
+         [&] {
              fs::remove_all(fallback);
              std::ofstream(fallback) << "";
          }},
@@ -370,7 +373,9 @@ TEST(SingleInstance, TheUrlsOfOneHandoverChangeTheSettingsFileOnceInTheirOrder) 
         return settings && settings->contains(SettingsKeys::kHideSMS);
     };
     QStringList urls;
-    for (int i = 0; i < SingleInstance::kMaxMessages / 2; ++i) urls << "brindlex://showSMS" << "brindlex://hideSMS";
+    for (int i = 0; i < SingleInstance::kMaxMessages / 2; ++i)
+        urls << "brindlex://showSMS"
+             << "brindlex://hideSMS";
     EXPECT_EQ(settingsWritesDuring([&] { delegate.handleOpenURLs(urls); }), 1);
     EXPECT_TRUE(hidden()) << "the last one decides";
     urls.append("brindlex://showSMS");

@@ -234,13 +234,13 @@ TEST_F(QuotaAlertsTest, TheNotificationsActionOpensTheApp) {
     ASSERT_TRUE(QDBusConnection::sessionBus().connect(forger.baseService(), QStringLiteral("/marker"),
                                                       QStringLiteral("org.brindlex.Test"), QStringLiteral("Marker"),
                                                       &marker, SLOT(seen())));
-    QDBusMessage forged = QDBusMessage::createSignal(QString::fromLatin1(QuotaAlerts::kPath),
-                                                     QString::fromLatin1(QuotaAlerts::kInterface),
-                                                     QStringLiteral("ActionInvoked"));
+    QDBusMessage forged =
+        QDBusMessage::createSignal(QString::fromLatin1(QuotaAlerts::kPath),
+                                   QString::fromLatin1(QuotaAlerts::kInterface), QStringLiteral("ActionInvoked"));
     forged << server_->shown()[0].id << QStringLiteral("default");
     ASSERT_TRUE(forger.send(forged));
-    ASSERT_TRUE(forger.send(
-        QDBusMessage::createSignal(QStringLiteral("/marker"), QStringLiteral("org.brindlex.Test"), QStringLiteral("Marker"))));
+    ASSERT_TRUE(forger.send(QDBusMessage::createSignal(QStringLiteral("/marker"), QStringLiteral("org.brindlex.Test"),
+                                                       QStringLiteral("Marker"))));
     ASSERT_TRUE(waitFor([&] { return marker.count > 0; }, 5000));
     EXPECT_EQ(opened, 1) << "the forged action opened the app";
     QDBusConnection::disconnectFromBus(QStringLiteral("forger"));
