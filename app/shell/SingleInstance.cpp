@@ -146,7 +146,7 @@ bool SingleInstance::listen(QString* error) {
         if (error)
             *error =
                 QStringLiteral("cannot receive URLs from later starts: %1: %2").arg(socketPath_, server->errorString());
-        delete server;
+        server->deleteLater();
         return true;
     }
     server_ = server;
@@ -192,7 +192,8 @@ void SingleInstance::acceptConnections() {
         connect(socket, &QLocalSocket::disconnected, this, [this, socket, received] {
             receive(socket, received.get());
             if (socket->property("refused").toBool() || socket->bytesAvailable() > 0) {
-                ProgramLog::print("a handover of URLs was refused: too many, too long or with control characters\n");
+                ProgramLog::print(
+                    "a handover of URLs was refused: too many, too long, with control characters or cut short\n");
             } else if (!received->isEmpty()) {
                 emit messagesReceived(*received);
             }
