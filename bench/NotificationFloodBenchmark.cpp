@@ -54,7 +54,8 @@ int main(int argc, char** argv) {
     }
     const std::string root = BenchDevice::enter(arguments->data, "flood");
     std::string error;
-    if (!BenchDevice::generateOnce(root, "6.1.3", ".flood-ready", [] { return true; }, &error)) {
+    if (!BenchDevice::generateOnce(
+            root, "6.1.3", ".flood-ready", [] { return true; }, &error)) {
         std::fprintf(stderr, "brindlex-flood-bench: %s\n", error.c_str());
         return 1;
     }
@@ -79,10 +80,9 @@ int main(int argc, char** argv) {
     const long before = statusKb(pid, "VmRSS");
 
     const std::size_t flood = *arguments->messages;
-    QDBusMessage notification =
-        QDBusMessage::createSignal(QString::fromLatin1(TelephonyCenter::kObjectPath),
-                                   QString::fromLatin1(TelephonyCenter::kInterface),
-                                   QString::fromLatin1(TelephonyCenter::kSignal));
+    QDBusMessage notification = QDBusMessage::createSignal(QString::fromLatin1(TelephonyCenter::kObjectPath),
+                                                           QString::fromLatin1(TelephonyCenter::kInterface),
+                                                           QString::fromLatin1(TelephonyCenter::kSignal));
     notification << QString::fromLatin1(TelephonyCenter::kMessageReceivedNotification);
     const qint64 floodStart = clock.elapsed();
     for (std::size_t i = 0; i < flood; ++i) {
@@ -110,10 +110,11 @@ int main(int argc, char** argv) {
                 static_cast<double>(floodEnd - floodStart) / 1000.0);
     std::printf("  daemon memory (VmRSS)  %8ld kB before, %8ld kB after, growth %ld kB (target <= %ld); peak %ld kB\n",
                 before, after, after - before, kMaxGrowthKb, peak);
-    std::printf("  badge updates after the flood: %zu (target 1 or 2), the first %lld ms after the last post "
-                "(target <= %lld)\n",
-                updates, static_cast<long long>(delay), static_cast<long long>(kMaxBadgeDelayMs));
-    const bool met = after - before <= kMaxGrowthKb && updates >= 1 && updates <= 2 && delay >= 0 &&
-                     delay <= kMaxBadgeDelayMs;
+    std::printf(
+        "  badge updates after the flood: %zu (target 1 or 2), the first %lld ms after the last post "
+        "(target <= %lld)\n",
+        updates, static_cast<long long>(delay), static_cast<long long>(kMaxBadgeDelayMs));
+    const bool met =
+        after - before <= kMaxGrowthKb && updates >= 1 && updates <= 2 && delay >= 0 && delay <= kMaxBadgeDelayMs;
     return met ? 0 : 1;
 }
