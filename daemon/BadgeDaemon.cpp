@@ -17,39 +17,53 @@
 BadgeDaemon::BadgeDaemon(QObject* parent)
     : QObject(parent), center_(new TelephonyCenter(this)), alerts_(new QuotaAlerts(this)),
       event_(BadgeEvent::Hooks{
-          [this](std::chrono::milliseconds duration) { return interruptibleWait(duration); },
+          // The schedule knows each request's wait; the event's own is in it.
+          [this](std::chrono::milliseconds) { return waitUntilDue(); },
           [](int value) { updateBadgeForID(kBundleIdentifier, value); }, [] { return std::time(nullptr); },
           [](const std::string& problem) { ProgramLog::print("%s\n", TerminalText::safe(problem).c_str()); },
           [this](const BadgeEvent::Reading& reading) { alerts_->check(reading); }}) {}
 
 bool BadgeDaemon::start() {
-    auto queue = [this](const QString& name) { enqueue(name); };
-    return center_->addObserver(TelephonyCenter::kMessageReceivedNotification, queue) &&
-           center_->addObserver(TelephonyCenter::kMessageSentNotification, queue);
+    auto request = [this](const QString& name) { requestSync(name); };
+    return center_->addObserver(TelephonyCenter::kMessageReceivedNotification, request) &&
+           center_->addObserver(TelephonyCenter::kMessageSentNotification, request);
 }
 
-void BadgeDaemon::CTSMSEvent(const QString& name) {
-    pending_.push_front(name);
-    drainQueue();
+void BadgeDaemon::CTSMSEvent(const QString& name) { requestSync(name); }
+
+void BadgeDaemon::requestSync(const QString& reason) {
+    schedule_.notify(SyncSchedule::Clock::now(), BadgeEvent::waitFor(reason.toStdString()));
+    // Delivered during an event's wait (its nested loop) or work: the
+    // running loop below serves it.
+    if (!busy_) runScheduledSyncs();
 }
 
-void BadgeDaemon::backupImported() { enqueue(QString::fromLatin1(BadgeEvent::kBackupImportedEvent)); }
+void BadgeDaemon::backupImported() { requestSync(QString::fromLatin1(BadgeEvent::kBackupImportedEvent)); }
 
-void BadgeDaemon::enqueue(const QString& name) {
-    pending_.push_back(name);
-    // Delivered during an event's wait (its nested loop): the running
-    // drainQueue picks it up once that event is done.
-    if (!busy_) drainQueue();
-}
-
-void BadgeDaemon::drainQueue() {
+void BadgeDaemon::runScheduledSyncs() {
     busy_ = true;
-    while (!pending_.empty() && !stopping_) {
-        const QString name = pending_.front();
-        pending_.pop_front();
-        event_.CTSMSEvent(name.toStdString());
+    while (schedule_.pending() && !stopping_) {
+        started_ = false;
+        // The wait's length comes from the schedule; the name only chose it.
+        event_.CTSMSEvent(std::string());
+        // An event without a counter database ends before its wait; what it
+        // was asked for is done all the same.
+        if (!started_ && !stopping_) schedule_.start(SyncSchedule::Clock::now());
     }
     busy_ = false;
+}
+
+bool BadgeDaemon::waitUntilDue() {
+    // Requests folded in during the wait may move the due time later.
+    while (schedule_.pending() && SyncSchedule::Clock::now() < schedule_.due()) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(schedule_.due() - SyncSchedule::Clock::now());
+        if (!interruptibleWait(left)) return false;
+    }
+    if (stopping_) return false;
+    schedule_.start(SyncSchedule::Clock::now());
+    started_ = true;
+    ++syncsStarted_;
+    return true;
 }
 
 void BadgeDaemon::stop() {

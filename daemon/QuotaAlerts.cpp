@@ -10,12 +10,14 @@
 
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QVariantMap>
 
 #include <cstdio>
@@ -117,16 +119,19 @@ void QuotaAlerts::notify(int percent, long long used, int quota, std::time_t per
 void QuotaAlerts::listenForActions() {
     if (listening_) return;
     QDBusConnection bus = QDBusConnection::sessionBus();
-    // From any sender: asking the bus who owns the server's name would be
-    // a call to wait for. Only the ids of our own notifications count.
+    // Heard from any sender; onActionInvoked checks who sent it.
     listening_ = bus.connect(QString(), QString::fromLatin1(kPath), QString::fromLatin1(kInterface),
-                             QStringLiteral("ActionInvoked"), this, SLOT(onActionInvoked(uint, QString)));
+                             QStringLiteral("ActionInvoked"), this, SLOT(onActionInvoked(uint, QString, QDBusMessage)));
     bus.connect(QString(), QString::fromLatin1(kPath), QString::fromLatin1(kInterface),
                 QStringLiteral("NotificationClosed"), this, SLOT(onNotificationClosed(uint, uint)));
 }
 
-void QuotaAlerts::onActionInvoked(uint id, const QString& actionKey) {
+void QuotaAlerts::onActionInvoked(uint id, const QString& actionKey, const QDBusMessage& message) {
     if (!shown_.count(id) || actionKey != QString::fromLatin1(kOpenAction)) return;
+    // Asked only for an action on one of ours, which a person does rarely:
+    // the bus answers this itself, the notification server is not involved.
+    const QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
+    if (!bus || bus->serviceOwner(QString::fromLatin1(kService)).value() != message.service()) return;
     openApp_();
 }
 
@@ -135,6 +140,12 @@ void QuotaAlerts::onNotificationClosed(uint id, uint) { shown_.erase(id); }
 void QuotaAlerts::launchApp() {
     const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Brindlex"));
     const QString program = QFileInfo(beside).isExecutable() ? beside : QStringLiteral("Brindlex");
-    if (!QProcess::startDetached(program, {}))
-        ProgramLog::print("cannot start %s\n", TerminalText::safe(program.toStdString()).c_str());
+    // INVOCATION_ID: started by the service manager, in the unit's sandbox.
+    const QString manager = QStandardPaths::findExecutable(QStringLiteral("systemd-run"));
+    const bool asService = !qEnvironmentVariableIsEmpty("INVOCATION_ID") && !manager.isEmpty();
+    const bool started =
+        asService ? QProcess::startDetached(manager, {QStringLiteral("--user"), QStringLiteral("--collect"),
+                                                      QStringLiteral("--quiet"), QStringLiteral("--"), program})
+                  : QProcess::startDetached(program, {});
+    if (!started) ProgramLog::print("cannot start %s\n", TerminalText::safe(program.toStdString()).c_str());
 }

@@ -10,6 +10,8 @@
 #include <set>
 #include <string>
 
+class QDBusMessage;
+
 // Desktop notifications when the count the badge type measures reaches the
 // alert thresholds (80 and 100 percent of the quota unless the settings say
 // otherwise): one per threshold and period, remembered in the data directory
@@ -42,10 +44,14 @@ public:
     static QString body(int percent, long long used, int quota, std::time_t periodStart);
 
     // Starts the app: Brindlex beside this program, or the one on the PATH.
+    // Run as a service, the daemon has the user's service manager start it
+    // as a unit of its own, so the app does not inherit the daemon's sandbox.
     static void launchApp();
 
 private slots:
-    void onActionInvoked(uint id, const QString& actionKey);
+    // Taken only from the current owner of the server's name: any program
+    // on the bus may send the signal.
+    void onActionInvoked(uint id, const QString& actionKey, const QDBusMessage& message);
     void onNotificationClosed(uint id, uint reason);
 
 private:

@@ -39,7 +39,7 @@ void BrindlexAppDelegate::applicationDidFinishLaunching(const QStringList& launc
     // After seeding, which a first start needs for the settings file the
     // commands write; the activation that follows the launch brings them
     // onto the screen.
-    for (const QString& url : launchURLs) handleOpenURL(url);
+    handleOpenURLs(launchURLs);
 }
 
 void BrindlexAppDelegate::applicationDidBecomeActive() {
@@ -56,23 +56,39 @@ void BrindlexAppDelegate::applicationWillTerminate() {
 
 QString BrindlexAppDelegate::commandOf(const QString& url) {
     static const QString prefix = QStringLiteral("brindlex://");
-    if (!url.startsWith(prefix, Qt::CaseInsensitive)) return QString();
+    static const QRegularExpression control(QStringLiteral("\\p{Cc}"));
+    if (!url.startsWith(prefix, Qt::CaseInsensitive) || url.contains(control)) return QString();
     QString host = url.mid(prefix.size());
     const qsizetype end = host.indexOf(QRegularExpression(QStringLiteral("[/?#]")));
     return end < 0 ? host : host.left(end);
 }
 
 bool BrindlexAppDelegate::handleOpenURL(const QString& url) {
-    const QString command = commandOf(url);
-    if (command == QLatin1String("hideSMS"))
-        SettingsStore::update([](PropertyList& settings) { settings.setString(SettingsKeys::kHideSMS, "Y"); });
-    else if (command == QLatin1String("showSMS"))
-        SettingsStore::update([](PropertyList& settings) { settings.remove(SettingsKeys::kHideSMS); });
+    handleOpenURLs({url});
     return true;
 }
 
-void BrindlexAppDelegate::openURL(const QString& url) {
-    handleOpenURL(url);
+void BrindlexAppDelegate::handleOpenURLs(const QStringList& urls) {
+    QStringList commands;
+    for (const QString& url : urls) {
+        const QString command = commandOf(url);
+        if (command == QLatin1String("hideSMS") || command == QLatin1String("showSMS")) commands.append(command);
+    }
+    if (commands.isEmpty()) return;
+    // The last command decides; the file is written once.
+    const bool hide = commands.last() == QLatin1String("hideSMS");
+    SettingsStore::update([hide](PropertyList& settings) {
+        if (hide)
+            settings.setString(SettingsKeys::kHideSMS, "Y");
+        else
+            settings.remove(SettingsKeys::kHideSMS);
+    });
+}
+
+void BrindlexAppDelegate::openURL(const QString& url) { openURLs({url}); }
+
+void BrindlexAppDelegate::openURLs(const QStringList& urls) {
+    handleOpenURLs(urls);
     if (!window_) return;
     // Coming to the front is the activation that brings the command onto
     // the screen. An app that already has the focus gets no activation, so

@@ -33,9 +33,14 @@ public:
     // "brindlex://showSMS" removes it; the host is compared exactly. The main
     // screen follows at its next activation. Always true.
     bool handleOpenURL(const QString& url);
+    // The commands of several URLs in their order, with one write of the
+    // settings file for all of them (none when no URL is a command).
+    void handleOpenURLs(const QStringList& urls);
     // A URL a later start of the app handed over: the command, then the
     // window comes to the front.
     void openURL(const QString& url);
+    // The URLs of one handover: their commands, then the window comes to the front.
+    void openURLs(const QStringList& urls);
     void applicationDidBecomeActive();
     void applicationDidEnterBackground();
     void applicationWillTerminate();
@@ -46,7 +51,8 @@ public:
     RootViewController* rootViewController() const { return rv_; }
 
     // The host of a URL of the app's scheme as written (hosts are not case
-    // folded here, unlike QUrl does), or "" for any other URL.
+    // folded here, unlike QUrl does), or "" for any other URL and for one
+    // with a control character (a newline) anywhere in it.
     static QString commandOf(const QString& url);
 
 private:

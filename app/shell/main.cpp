@@ -9,6 +9,7 @@
 #include "platform/DevicePaths.h"
 #include "platform/ui/PhoneStyle.h"
 #include "platform/cli/CommandLine.h"
+#include "platform/cli/SignalPipe.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -51,19 +52,28 @@ int main(int argc, char** argv) {
         ProgramLog::print("%s\n", TerminalText::safe(why).c_str());
         return 1;
     }
+    // Refused alike whether this start opens them or hands them over.
+    if (const QString refused = SingleInstance::checkMessages(urls); !refused.isEmpty()) {
+        ProgramLog::print("%s\n", qPrintable(refused));
+        return CommandLine::kUsage;
+    }
+    // A stop by signal leaves through the event loop, so the socket and the
+    // lock are removed and the settings saved as at any other quit. Set up
+    // before the socket exists, so no stop can leave it behind.
+    SignalPipe stopRequests;
+    if (stopRequests.install())
+        QObject::connect(&stopRequests, &SignalPipe::interrupted, &app, &QCoreApplication::quit);
     SingleInstance instance(SingleInstance::keyForDeviceRoot(QString::fromStdString(DevicePaths::root())));
     QString error;
-    if (!instance.start(urls, &error)) {
-        if (error.isEmpty()) return 0;
-        ProgramLog::print("%s\n", qPrintable(error));
-        return 1;
-    }
+    const bool running = instance.start(urls, &error);
+    if (!error.isEmpty()) ProgramLog::print("%s\n", qPrintable(error));
+    if (!running) return error.isEmpty() ? 0 : 1;
 
     Translations::install(app, Translations::bundleDirectory());
     PhoneStyle::install();
 
     BrindlexAppDelegate delegate;
-    QObject::connect(&instance, &SingleInstance::messageReceived, &delegate, &BrindlexAppDelegate::openURL);
+    QObject::connect(&instance, &SingleInstance::messagesReceived, &delegate, &BrindlexAppDelegate::openURLs);
     delegate.applicationDidFinishLaunching(urls);
     return app.exec();
 }

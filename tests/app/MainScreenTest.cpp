@@ -611,7 +611,7 @@ TEST_F(MainScreenTest, AUrlHandedOverByALaterStartBringsTheWindowToTheFront) {
     const QString key = "brindlex-test-" + QUuid::createUuid().toString(QUuid::WithoutBraces);
     SingleInstance running(key);
     ASSERT_TRUE(running.start({}));
-    QObject::connect(&running, &SingleInstance::messageReceived, &app_.delegate(), &BrindlexAppDelegate::openURL);
+    QObject::connect(&running, &SingleInstance::messagesReceived, &app_.delegate(), &BrindlexAppDelegate::openURLs);
     SingleInstance later(key);
     EXPECT_FALSE(later.start({"brindlex://hideSMS"}));
 

@@ -15,6 +15,7 @@
 #include "tools/fixtures/SmsDatabaseFixture.h"
 
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QObject>
 #include <QVariantMap>
@@ -40,6 +41,17 @@ void prepareDevice(const TempDeviceRoot& root, int messages, int quota = 10) {
 }
 
 std::string statePath() { return DevicePaths::dataDirectory() + "/quotaalerts.plist"; }
+
+// Counts a signal it is connected to.
+class Marker : public QObject {
+    Q_OBJECT
+
+public:
+    int count = 0;
+
+public slots:
+    void seen() { ++count; }
+};
 
 class QuotaAlertsTest : public ::testing::Test {
 protected:
@@ -159,6 +171,26 @@ TEST_F(QuotaAlertsTest, TheNotificationsActionOpensTheApp) {
     EXPECT_EQ(opened, 0) << "another program's notification";
     emit server_->ActionInvoked(server_->shown()[0].id, QStringLiteral("default"));
     ASSERT_TRUE(waitFor([&] { return opened == 1; }, 5000));
+
+    // Another program on the bus sends the same signal, with the right id,
+    // from the server's path: not the server, so nothing opens. A second
+    // signal of the forger's, which arrives after it, says it was handled.
+    QDBusConnection forger = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("forger"));
+    ASSERT_TRUE(forger.isConnected());
+    Marker marker;
+    ASSERT_TRUE(QDBusConnection::sessionBus().connect(forger.baseService(), QStringLiteral("/marker"),
+                                                      QStringLiteral("org.brindlex.Test"), QStringLiteral("Marker"),
+                                                      &marker, SLOT(seen())));
+    QDBusMessage forged =
+        QDBusMessage::createSignal(QString::fromLatin1(QuotaAlerts::kPath),
+                                   QString::fromLatin1(QuotaAlerts::kInterface), QStringLiteral("ActionInvoked"));
+    forged << server_->shown()[0].id << QStringLiteral("default");
+    ASSERT_TRUE(forger.send(forged));
+    ASSERT_TRUE(forger.send(QDBusMessage::createSignal(QStringLiteral("/marker"), QStringLiteral("org.brindlex.Test"),
+                                                       QStringLiteral("Marker"))));
+    ASSERT_TRUE(waitFor([&] { return marker.count > 0; }, 5000));
+    EXPECT_EQ(opened, 1) << "the forged action opened the app";
+    QDBusConnection::disconnectFromBus(QStringLiteral("forger"));
 }
 
 }  // namespace
