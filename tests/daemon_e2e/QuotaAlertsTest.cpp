@@ -195,3 +195,5 @@ TEST_F(QuotaAlertsTest, TheNotificationsActionOpensTheApp) {
 
 }  // namespace
 }  // namespace daemon_e2e
+
+#include "QuotaAlertsTest.moc"
