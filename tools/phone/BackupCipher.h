@@ -14,7 +14,7 @@
 // memory than one chunk.
 class BackupCipher {
 public:
-    static constexpr std::size_t kChunkBytes = 1 << 20;
+    static constexpr std::size_t kChunkBytes = 1 << 17;
 
     // The key `wrapped` holds, or nothing when it does not unwrap with `key`
     // (its integrity check fails: the wrong key, or damaged bytes).
