@@ -364,6 +364,39 @@ TEST_F(EncryptedBackupTest, StopAtAnyPointLeavesNoDecryptedFile) {
     EXPECT_EQ(SmsDatabaseFixture(DevicePaths::smsDatabase()).messageCount(), 3);
 }
 
+// SQLite's quick check of sms.db is made on the copy staged for the commit,
+// so what is checked is what goes in: a file with damaged pages is refused,
+// named as the backup holds it, and leaves the root empty and no decrypted
+// byte behind, encrypted or not.
+TEST_F(EncryptedBackupTest, ADamagedSmsDatabaseIsRefusedFromItsStagedCopy) {
+    for (const bool encrypted : {false, true}) {
+        SCOPED_TRACE(encrypted ? "encrypted" : "unencrypted");
+        TempDeviceRoot root;
+        const std::string parent = scratch_ + (encrypted ? "/damaged-e" : "/damaged-u");
+        const BackupFixture fixture = make(parent, kPhoneA, {.messageCount = 200});
+        const std::string sms = fixture.pathOf(BackupFixture::kHomeDomain, BackupFixture::kSmsDatabasePath);
+        {
+            // Every page after the first (the schema) overwritten: the file
+            // still opens, and its tables are garbage.
+            std::fstream file(sms, std::ios::in | std::ios::out | std::ios::binary);
+            const auto size = static_cast<std::size_t>(fs::file_size(sms));
+            ASSERT_GT(size, 8192u);
+            file.seekp(4096);
+            file << std::string(size - 4096, '\xa5');
+        }
+        std::string error;
+        if (encrypted) {
+            ASSERT_TRUE(BackupEncryptor::encrypt(fixture.folder(), {}, &error)) << error;
+        }
+        const ProgramRun run = import(fixture.folder());
+        EXPECT_EQ(run.status, 1) << run.err;
+        EXPECT_NE(run.err.find("is damaged"), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find(encrypted ? std::string("Library/SMS/sms.db, decrypted") : sms), std::string::npos)
+            << run.err;
+        EXPECT_EQ(snapshot(root.path()), (std::map<std::string, std::string>{})) << "nothing written";
+    }
+}
+
 // A backup written to while it is imported (idevicebackup2 started again on
 // the same folder). Whichever of its files changes, at whichever point after
 // the import looked at it and before its commit, the import fails with the
