@@ -95,7 +95,7 @@ TEST(ImportBackupFault, SignalsDuringDecryptionLeaveNoDecryptedFile) {
     fs::create_directories(device);
     BackupFixture backup = backup_scenario::make(parent, backup_scenario::kPhoneA);
     {
-        // sms.db of several 1 MiB chunks, so a write lands inside its decryption.
+        // sms.db of many chunks, so a write lands inside its decryption.
         SqliteDatabase db;
         ASSERT_TRUE(db.open(backup.pathOf(BackupFixture::kHomeDomain, BackupFixture::kSmsDatabasePath),
                             SqliteDatabase::Mode::ReadWrite));
@@ -119,7 +119,7 @@ TEST(ImportBackupFault, SignalsDuringDecryptionLeaveNoDecryptedFile) {
         return fault::run(command, options);
     };
     const auto before = backup_scenario::snapshot(device);
-    // Write 1 is Manifest.db's decrypted copy, 2 to 5 the chunks of sms.db's.
+    // Write 1 is Manifest.db's decrypted copy, the next ones chunks of sms.db's.
     for (const char* signal : {"INT", "TERM"}) {
         for (const int write : {1, 2, 4}) {
             SCOPED_TRACE(std::string("SIG") + signal + " at write " + std::to_string(write));
@@ -135,6 +135,55 @@ TEST(ImportBackupFault, SignalsDuringDecryptionLeaveNoDecryptedFile) {
     const auto result = fault::run(command, plain);
     ASSERT_EQ(result.status, 0) << result.stderrText;
     EXPECT_EQ(decryptedIn(device), std::vector<std::string>{});
+}
+
+// The decrypted sms.db is renamed into the staging folder, not copied: a
+// SIGINT or SIGTERM at any rename in the root after that (staging, the
+// journal, the commit) still leaves no decrypted byte behind, and the root
+// either as it was or, when the signal came after the last rename, imported.
+TEST(ImportBackupFault, SignalsAfterDecryptionLeaveNoDecryptedFile) {
+    TempDeviceRoot root;
+    const std::string parent = root.path() + "/backups";
+    const std::string device = root.path() + "/device";
+    fs::create_directories(device);
+    BackupFixture backup = backup_scenario::make(parent, backup_scenario::kPhoneA);
+    std::string error;
+    const BackupEncryptor::Settings settings;
+    ASSERT_TRUE(BackupEncryptor::encrypt(backup.folder(), settings, &error)) << error;
+    const std::string passwordFile = root.path() + "/password";
+    std::ofstream(passwordFile) << settings.password << "\n";
+    const std::vector<std::string> command = {"brindlex-phone", "import-backup", backup.folder(), "--password-file",
+                                              passwordFile};
+    auto before = backup_scenario::snapshot(device);
+    int signalled = 0;
+    for (int rename = 1; rename < 100; ++rename) {
+        const char* signal = rename % 2 == 0 ? "INT" : "TERM";
+        SCOPED_TRACE(std::string("SIG") + signal + " at rename " + std::to_string(rename));
+        fault::RunOptions options;
+        options.environment = {{"BRINDLEX_DEVICE_ROOT", device},
+                               {"LD_PRELOAD", fault::binDirectory() + "/../lib/libbrindlex_failing_writes.so"},
+                               {"BRINDLEX_FAIL_UNDER", device},
+                               {"BRINDLEX_RAISE_AT_RENAME", std::to_string(rename)},
+                               {"BRINDLEX_RAISE_SIGNAL", signal}};
+        const std::string sms = device + "/private/var/mobile/Library/SMS/sms.db";
+        const bool wasImported = fs::exists(sms);
+        const auto result = fault::run(command, options);
+        EXPECT_EQ(decryptedIn(device), std::vector<std::string>{});
+        EXPECT_FALSE(fs::exists(device + "/.brindlex-import")) << "the staging folder, with the moved sms.db";
+        if (result.signal != 0) {
+            ++signalled;
+            // Again imported, the same backup gives the same files.
+            if (fs::exists(sms) == wasImported) {
+                EXPECT_EQ(backup_scenario::snapshot(device), before);
+            }
+        }
+        before = backup_scenario::snapshot(device);
+        if (result.signal == 0) {
+            EXPECT_EQ(result.status, 0) << result.stderrText;
+            break;  // no such rename: the import ran to its end
+        }
+    }
+    EXPECT_GE(signalled, 3);
 }
 
 }  // namespace

@@ -21,8 +21,10 @@
 #include <gtest/gtest.h>
 #include <plist/plist.h>
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 
 #include <poll.h>
@@ -186,6 +188,15 @@ protected:
                               "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/bus ");
     }
 
+    // The import of `folder` in this process, `stop` asked between its steps.
+    static std::optional<BackupImport::Outcome> importInProcess(const std::string& folder, std::function<bool()> stop,
+                                                                std::string* error) {
+        BackupImport::Options options;
+        options.stopRequested = std::move(stop);
+        options.unlock.password = [] { return std::optional<SecretBytes>(SecretBytes(kPassword)); };
+        return BackupImport::run(folder, options, error);
+    }
+
     static std::vector<std::string> decryptedLeft() {
         std::vector<std::string> left;
         for (const auto& entry : snapshot(DevicePaths::root()))
@@ -256,7 +267,8 @@ TEST_F(EncryptedBackupTest, AnImportIntoANewRootLeavesItTheUsersAlone) {
 }
 
 // The rounds a phone uses (about three seconds of derivation each side):
-// no narrowing of the counts on the way to libcrypto.
+// no narrowing of the counts on the way to libcrypto. Labelled real-rounds
+// for ctest (tests/RealRoundsLabel.cmake), so it can be run or left out alone.
 TEST_F(EncryptedBackupTest, ThePhonesOwnRoundCountsUnlock) {
     TempDeviceRoot root;
     backup(scratch_ + "/encrypted", BackupEncryptor::Settings{.passwordRounds = 10'000'000, .iterations = 10'000});
@@ -396,6 +408,110 @@ TEST_F(EncryptedBackupTest, StopAtAnyPointLeavesNoDecryptedFile) {
     EXPECT_GE(stopsInside, 3) << "stops while decrypted files existed";
     EXPECT_EQ(decryptedLeft(), std::vector<std::string>{});
     EXPECT_EQ(SmsDatabaseFixture(DevicePaths::smsDatabase()).messageCount(), 3);
+}
+
+// SQLite's quick check of sms.db is made on the copy staged for the commit,
+// so what is checked is what goes in: a file with damaged pages is refused,
+// named as the backup holds it, and leaves the root empty and no decrypted
+// byte behind, encrypted or not.
+TEST_F(EncryptedBackupTest, ADamagedSmsDatabaseIsRefusedFromItsStagedCopy) {
+    for (const bool encrypted : {false, true}) {
+        SCOPED_TRACE(encrypted ? "encrypted" : "unencrypted");
+        TempDeviceRoot root;
+        const std::string parent = scratch_ + (encrypted ? "/damaged-e" : "/damaged-u");
+        const BackupFixture fixture = make(parent, kPhoneA, {.messageCount = 200});
+        const std::string sms = fixture.pathOf(BackupFixture::kHomeDomain, BackupFixture::kSmsDatabasePath);
+        {
+            // Every page after the first (the schema) overwritten: the file
+            // still opens, and its tables are garbage.
+            std::fstream file(sms, std::ios::in | std::ios::out | std::ios::binary);
+            const auto size = static_cast<std::size_t>(fs::file_size(sms));
+            ASSERT_GT(size, 8192u);
+            file.seekp(4096);
+            file << std::string(size - 4096, '\xa5');
+        }
+        std::string error;
+        if (encrypted) {
+            ASSERT_TRUE(BackupEncryptor::encrypt(fixture.folder(), {}, &error)) << error;
+        }
+        const ProgramRun run = import(fixture.folder());
+        EXPECT_EQ(run.status, 1) << run.err;
+        EXPECT_NE(run.err.find("is damaged"), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find(encrypted ? std::string("Library/SMS/sms.db, decrypted") : sms), std::string::npos)
+            << run.err;
+        EXPECT_EQ(snapshot(root.path()), (std::map<std::string, std::string>{})) << "nothing written";
+    }
+}
+
+// A backup written to while it is imported (idevicebackup2 started again on
+// the same folder). Whichever of its files changes, at whichever point after
+// the import looked at it and before its commit, the import fails with the
+// one error a caller retries on, and the root stays as it was; a change
+// before the import looked, or once it is committing, lets it finish.
+// Encrypted and not, in each way a backup's files change: rewritten in place
+// (a new size), replaced by a rename (a new file), touched (a new time).
+TEST_F(EncryptedBackupTest, ABackupChangedWhileImportedFailsAndLeavesTheRootAsItWas) {
+    struct Change {
+        const char* what;
+        std::function<void(const BackupFixture&)> apply;
+    };
+    const std::vector<Change> changes = {
+        {"Status.plist rewritten as a backup starts",
+         [](const BackupFixture& fixture) {
+             std::ofstream(fixture.folder() + "/Status.plist", std::ios::app) << "\n";
+         }},
+        {"Manifest.db replaced by a rename",
+         [](const BackupFixture& fixture) {
+             const std::string next = fixture.folder() + "/Manifest.db.new";
+             fs::copy_file(fixture.manifestDatabase(), next, fs::copy_options::overwrite_existing);
+             fs::rename(next, fixture.manifestDatabase());
+         }},
+        {"sms.db written with the same size",
+         [](const BackupFixture& fixture) {
+             const std::string sms = fixture.pathOf(BackupFixture::kHomeDomain, BackupFixture::kSmsDatabasePath);
+             fs::last_write_time(sms, fs::last_write_time(sms) + std::chrono::seconds(1));
+         }},
+    };
+    for (const bool encrypted : {false, true}) {
+        for (const Change& change : changes) {
+            SCOPED_TRACE(std::string(encrypted ? "encrypted, " : "unencrypted, ") + change.what);
+            TempDeviceRoot root;
+            const std::string parent =
+                scratch_ + "/" + (encrypted ? "e-" : "u-") + std::to_string(&change - &changes[0]);
+            const BackupFixture fixture =
+                backup(parent, encrypted ? std::optional(BackupEncryptor::Settings{}) : std::nullopt);
+            std::string error;
+            ASSERT_TRUE(importInProcess(fixture.folder(), {}, &error)) << error;
+            auto before = snapshot(root.path());
+
+            int refused = 0;
+            for (int at = 1;; ++at) {
+                SCOPED_TRACE("changed at check " + std::to_string(at));
+                int asked = 0;
+                const auto outcome = importInProcess(
+                    fixture.folder(),
+                    [&] {
+                        if (asked++ == at) change.apply(fixture);
+                        return false;
+                    },
+                    &error);
+                EXPECT_EQ(decryptedLeft(), std::vector<std::string>{});
+                if (outcome) {
+                    before = snapshot(root.path());
+                } else {
+                    EXPECT_EQ(error, BackupImport::kBackupChanged);
+                    EXPECT_EQ(snapshot(root.path()), before) << "the root as it was";
+                    ++refused;
+                }
+                if (asked <= at) {
+                    EXPECT_TRUE(outcome) << "an import the change did not reach goes in: " << error;
+                    break;
+                }
+            }
+            EXPECT_GE(refused, 1);
+            EXPECT_EQ(SmsDatabaseFixture(DevicePaths::smsDatabase()).messageCount(), 3);
+        }
+    }
 }
 
 // The program on a terminal of its own (a pseudo-terminal), as a user runs it.

@@ -489,6 +489,28 @@ TEST_F(ImportBackupCommandTest, TextsLongerThanTheSyncReadsAreCountedInOneLine) 
     EXPECT_EQ(messagesIn(DevicePaths::smsDatabase()), 4);
 }
 
+// A body stored as a blob is sized from its row header, never loaded: one
+// over the cap is counted by the plain scan the import makes first, beside
+// texts that all fit.
+TEST_F(ImportBackupCommandTest, ABlobBodyOverTheCapIsCountedWithoutLoadingIt) {
+    const std::string sms = scratch_ + "/made/sms.db";
+    fs::create_directories(scratch_ + "/made");
+    SmsDatabaseFixture database(sms);
+    ASSERT_TRUE(database.create(SmsSchema::New) && database.storeMessages(messages(3))) << database.lastError();
+    {
+        SqliteDatabase db;
+        ASSERT_TRUE(db.open(sms, SqliteDatabase::Mode::ReadWrite));
+        ASSERT_TRUE(db.exec("UPDATE message SET text = zeroblob(" +
+                            std::to_string(SqliteHardening::kMaxValueBytes + 1) + ") WHERE ROWID = 2"));
+    }
+    BackupFixture backup(parent_ + "/" + kPhoneA, BackupFixture::Layout::Manifest);
+    ASSERT_TRUE(backup.create({kPhoneA}));
+    ASSERT_TRUE(backup.addFile(BackupFixture::kHomeDomain, BackupFixture::kSmsDatabasePath, sms));
+    const ProgramRun run = import("'" + backup.folder() + "'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("1 message has a text longer than"), std::string::npos) << run.err;
+}
+
 // The check that the sync can read the file reads it as the sync does: a
 // long text in the very first message is cut, not a reason to refuse.
 TEST_F(ImportBackupCommandTest, ALongTextInTheFirstMessageDoesNotFailTheCheckOfTheFile) {

@@ -14,7 +14,10 @@
 // memory than one chunk.
 class BackupCipher {
 public:
-    static constexpr std::size_t kChunkBytes = 1 << 20;
+    // A piece small enough to be still in the processor's cache when the
+    // kernel copies it into the file: in 128 KiB pieces a 1 GB file took
+    // 1.5 s, where openssl enc took 2.9 s in the same minute.
+    static constexpr std::size_t kChunkBytes = 1 << 17;
 
     // The key `wrapped` holds, or nothing when it does not unwrap with `key`
     // (its integrity check fails: the wrong key, or damaged bytes).

@@ -28,6 +28,8 @@ namespace {
 constexpr const char* kInfoPlist = "Info.plist";
 constexpr const char* kManifestPlist = "Manifest.plist";
 constexpr const char* kManifestDatabase = "Manifest.db";
+// idevicebackup2 rewrites it when a backup starts and when it has finished.
+constexpr const char* kStatusPlist = "Status.plist";
 
 }  // namespace
 
@@ -113,6 +115,13 @@ std::optional<BackupFolder> BackupFolder::open(const std::string& directory, con
                                                const Unlock& unlock, std::string* error) {
     const auto folder = chooseFolder(directory, udid, error);
     if (!folder) return std::nullopt;
+    // Before anything of the backup is read: a backup written meanwhile
+    // changes one of them.
+    std::vector<std::pair<std::string, FileIdentity>> watched;
+    for (const char* name : {kStatusPlist, kInfoPlist, kManifestPlist, kManifestDatabase}) {
+        const std::string file = (fs::path(*folder) / name).string();
+        watched.emplace_back(file, FileIdentity::of(file));
+    }
     auto phone = readPhone(*folder, error);
     if (!phone) return std::nullopt;
     if (!udid.empty() && !sameIdentifier(udid, phone->udid) &&
@@ -121,6 +130,7 @@ std::optional<BackupFolder> BackupFolder::open(const std::string& directory, con
         return std::nullopt;
     }
     BackupFolder backup(*folder, std::move(*phone), std::nullopt);
+    backup.watched_ = std::move(watched);
     // Last: the password is asked only of a backup that is otherwise fine.
     if (!backup.readManifest(unlock, error)) return std::nullopt;
     return backup;
@@ -288,6 +298,7 @@ std::optional<std::string> BackupFolder::find(std::string_view domain, std::stri
     }
     std::string problem;
     auto file = fileOnDisk(id, &problem);
+    if (file) watch(*file);
     if (file && encrypted()) return decrypted(what, *file, record, error);
     if (file) return file;
     if (!problem.empty()) {
@@ -299,6 +310,17 @@ std::optional<std::string> BackupFolder::find(std::string_view domain, std::stri
                         "'idevicebackup2 backup --full DIR'");
     }
     return std::nullopt;
+}
+
+void BackupFolder::watch(const std::string& path) const {
+    for (const auto& [file, identity] : watched_)
+        if (file == path) return;
+    watched_.emplace_back(path, FileIdentity::of(path));
+}
+
+bool BackupFolder::unchanged() const {
+    return std::all_of(watched_.begin(), watched_.end(),
+                       [](const auto& watched) { return FileIdentity::of(watched.first) == watched.second; });
 }
 
 std::optional<std::string> BackupFolder::decrypted(const std::string& what, const std::string& source,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/FileIdentity.h"
 #include "tools/phone/SecretBytes.h"
 
 #include <functional>
@@ -7,6 +8,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 class BackupKeyBag;
 class PropertyList;
@@ -90,6 +93,12 @@ public:
     std::optional<std::string> find(std::string_view domain, std::string_view relativePath, std::string* error,
                                     bool* listedButAbsent = nullptr) const;
 
+    // Whether the backup's files read so far (its plists, Manifest.db and
+    // every file find() handed out) are still the ones read: same file,
+    // size and modification time. A backup being written while it was read
+    // may have given parts of two backups.
+    bool unchanged() const;
+
     const std::string& path() const { return path_; }
     const Phone& phone() const { return phone_; }
     bool hasManifestDatabase() const { return manifestDatabase_.has_value(); }
@@ -129,10 +138,15 @@ private:
     // empty, when there is none; with `error` set when it is something else.
     static std::optional<std::string> member(const std::string& folder, const std::string& name, std::string* error);
 
+    // Notes the identity `path` has now, unless noted before.
+    void watch(const std::string& path) const;
+
     std::string path_;  // canonical: no symbolic links in it
     Phone phone_;
     std::optional<std::string> manifestDatabase_;
     std::unique_ptr<BackupKeyBag> keyBag_;  // unlocked; only for an encrypted backup
     std::unique_ptr<DecryptedFiles> decrypted_;
     std::function<bool()> stopRequested_;
+    // The files read, as they were before they were read.
+    mutable std::vector<std::pair<std::string, FileIdentity>> watched_;
 };

@@ -30,6 +30,11 @@ class BackupImport {
 public:
     static constexpr const char* kPhoneFileName = "phone.plist";
     static constexpr const char* kUdidKey = "UniqueIdentifier";
+    // The error of an import whose backup was written to while it was read
+    // (a backup still running): nothing was imported, and the same import
+    // started again once the backup has finished goes in.
+    static constexpr const char* kBackupChanged =
+        "the backup changed while it was imported; try again when the backup has finished";
 
     struct Options {
         std::string udid;  // which phone of a folder holding several; empty: the only one
@@ -72,6 +77,9 @@ private:
         std::optional<std::string> smsWal;
         std::optional<std::string> addressBook;
         bool addressBookListedButAbsent = false;
+        // The files are decrypted copies in the root, this import's own:
+        // moved into place rather than copied.
+        bool decrypted = false;
     };
 
     static std::optional<Found> findFiles(const BackupFolder& backup, std::string* error);
@@ -79,9 +87,11 @@ private:
                                  bool force, std::string* error);
     static bool stageFiles(DeviceRootTransaction& transaction, const Found& found, std::string* error);
     // A database file and the sidecars that belong to it alone: its -wal
-    // when `wal` names one, no other.
+    // when `wal` names one, no other. `move`: the files are the import's own
+    // decrypted copies.
     static bool stageDatabase(DeviceRootTransaction& transaction, const std::optional<std::string>& source,
-                              const std::optional<std::string>& wal, const std::string& target, std::string* error);
+                              const std::optional<std::string>& wal, const std::string& target, bool move,
+                              std::string* error);
     // Messages of the sms.db at `path` whose text is longer than a sync
     // reads, counted from the sizes SQLite keeps in each row's header: no
     // text is loaded, however long.
@@ -96,7 +106,14 @@ private:
     // Else false with `error` saying why.
     static bool syncCanRead(const std::string& path, const std::string& version, std::string* error);
     static bool holdsMessages(const std::string& database);
-    // The database passes SQLite's quick check; else false with `error` set.
-    static bool wellFormed(const std::string& path, const char* what, std::string* error);
+    // The database passes SQLite's quick check; else false with `error` set,
+    // naming the file `shown` (default: `path`).
+    static bool wellFormed(const std::string& path, const char* what, std::string* error,
+                           const std::string& shown = {});
+    // The staged sms.db at `path` (the backup's `shown`) passes the quick
+    // check and the sync's read (syncCanRead); `longTexts` is set to
+    // countLongTexts of it.
+    static bool checkStagedSms(const std::string& path, const std::string& shown, const std::string& version,
+                               long long& longTexts, std::string* error);
     static std::string keptName(const std::string& counterDatabase, const std::string& previous);
 };

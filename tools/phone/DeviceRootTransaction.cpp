@@ -203,6 +203,29 @@ bool DeviceRootTransaction::stageCopy(const std::string& source, const std::stri
     return true;
 }
 
+bool DeviceRootTransaction::stageMove(const std::string& source, const std::string& path, std::string* error) {
+    const std::string target = place(path);
+    if (stopped(error) || !insideRoot(target, error)) return false;
+    const std::string staged = stagedPath(target);
+    struct stat info {};
+    if (::lstat(source.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return fail(error, source + ": not a regular file");
+    if (exists(staged)) return fail(error, staged + ": " + std::strerror(EEXIST));
+    steps_.push_back(Step{Kind::Replace, target, staged, {}, false});
+    if (::rename(source.c_str(), staged.c_str()) != 0) {
+        const std::string why = systemError(source);
+        steps_.pop_back();
+        return fail(error, "moving " + why + " to " + staged);
+    }
+    // The user's alone, as a staged copy is; its contents reach the disk
+    // before the commit renames it into place, as a copy's do.
+    const int fd = ::open(staged.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    const bool synced = fd >= 0 && ::fchmod(fd, PrivateFiles::kFileMode) == 0 && ::fsync(fd) == 0;
+    const std::string why = synced ? std::string() : systemError(staged);
+    if (fd >= 0) ::close(fd);
+    return synced || fail(error, why);
+}
+
 bool DeviceRootTransaction::stageContents(const std::string& bytes, const std::string& path, std::string* error) {
     const std::string target = place(path);
     if (stopped(error) || !insideRoot(target, error)) return false;

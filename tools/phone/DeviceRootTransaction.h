@@ -43,6 +43,12 @@ public:
     // Stages a copy of the regular file `source` as the new `target`; the
     // holes of a sparse source stay holes in the copy.
     bool stageCopy(const std::string& source, const std::string& target, std::string* error);
+    // Stages the file `source`, which lies in the root (on the staging
+    // folder's file system), as the new `target` by renaming it into the
+    // staging folder: a file this process wrote for the import alone (a
+    // decrypted copy) is not written a second time. From then on it is the
+    // transaction's: it goes with the staging folder unless committed.
+    bool stageMove(const std::string& source, const std::string& target, std::string* error);
     // Stages `bytes` as the new `target`.
     bool stageContents(const std::string& bytes, const std::string& target, std::string* error);
     // On commit, `target` (when there is one) goes; with `keepAs` set it is
