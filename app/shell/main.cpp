@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QLocale>
+#include <QMessageBox>
 
 #include <cstdio>
 
@@ -26,6 +27,14 @@ void describe(QCommandLineParser& parser) {
         "A second start hands its URLs to the running app and exits."));
     parser.addPositionalArgument(QStringLiteral("URL"), QStringLiteral("brindlex://hideSMS or brindlex://showSMS"),
                                  QStringLiteral("[URL...]"));
+}
+
+// Started from the desktop's menu nobody reads standard error, so the
+// reason is shown in a window as well. An offscreen run (tests, scripts) has
+// nobody to close one.
+void showRefusal(const std::string& why) {
+    if (QGuiApplication::platformName() == QLatin1String("offscreen")) return;
+    QMessageBox::critical(nullptr, QStringLiteral("Brindlex"), QString::fromStdString(why));
 }
 
 }  // namespace
@@ -50,6 +59,7 @@ int main(int argc, char** argv) {
     // Nothing is read or written in a root another user could read or change.
     if (const std::string why = DevicePaths::secureRoot(); !why.empty()) {
         ProgramLog::print("%s\n", TerminalText::safe(why).c_str());
+        showRefusal(why);
         return 1;
     }
     // Refused alike whether this start opens them or hands them over.
