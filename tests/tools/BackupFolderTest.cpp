@@ -111,6 +111,12 @@ TEST_F(BackupFolderTest, ParentFolderWithOneBackupOrAChosenOne) {
     // A backup folder given directly must be the phone asked for.
     EXPECT_FALSE(open(parent_ + "/" + kPhoneA, kPhoneB));
     EXPECT_TRUE(open(parent_ + "/" + kPhoneA, kPhoneA)) << error_;
+
+    // A folder copied under another name is found by what its Info.plist says.
+    fs::rename(parent_ + "/" + kPhoneB, parent_ + "/copied-from-laptop");
+    backup = open(parent_, kPhoneB);
+    ASSERT_TRUE(backup) << error_;
+    EXPECT_EQ(backup->phone().udid, kPhoneB);
 }
 
 TEST_F(BackupFolderTest, FolderWithoutBackupSaysHowToMakeOne) {

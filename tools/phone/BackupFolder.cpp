@@ -161,6 +161,12 @@ std::optional<std::string> BackupFolder::chooseFolder(const std::string& directo
         const auto match = std::find_if(names.begin(), names.end(),
                                         [&](const std::string& name) { return sameIdentifier(name, udid); });
         if (match != names.end()) return (canonical / *match).string();
+        // A folder renamed or copied under another name still says whose
+        // backup it is in its Info.plist.
+        const auto named = std::find_if(names.begin(), names.end(), [&](const std::string& name) {
+            return identifies((canonical / name).string(), udid);
+        });
+        if (named != names.end()) return (canonical / *named).string();
         fail(error, directory + " holds no backup of the phone " + udid +
                         (names.empty() ? std::string() : "; it holds the backups of:" + listing));
         return std::nullopt;
@@ -175,6 +181,12 @@ std::optional<std::string> BackupFolder::chooseFolder(const std::string& directo
         fail(error, directory + " holds the backups of several phones; choose one with --udid UDID:" + listing);
     }
     return std::nullopt;
+}
+
+bool BackupFolder::identifies(const std::string& folder, const std::string& udid) {
+    const auto info = PropertyList::readFromFile((fs::path(folder) / kInfoPlist).string());
+    return info && (sameIdentifier(stringOr(*info, "Unique Identifier", ""), udid) ||
+                    sameIdentifier(stringOr(*info, "Target Identifier", ""), udid));
 }
 
 std::string BackupFolder::describe(const std::string& folder) {

@@ -122,6 +122,8 @@ private:
     std::optional<std::string> decrypted(const std::string& what, const std::string& source, const std::string& record,
                                          std::string* error) const;
     static std::string describe(const std::string& folder);
+    // The Info.plist in `folder` names the phone `udid`.
+    static bool identifies(const std::string& folder, const std::string& udid);
 
     // The file id Manifest.db gives the phone path (empty when not listed)
     // and, when `record` is given, the row's file record.
