@@ -34,6 +34,21 @@ const char* safe(const std::string& text, std::string& holder) {
     return holder.c_str();
 }
 
+// An error that lists folders, one per line, as a terminal shows it, on the
+// one line a log entry is.
+std::string oneLine(const std::string& text) {
+    std::string line;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\n') {
+            line += text[i];
+            continue;
+        }
+        while (i + 1 < text.size() && text[i + 1] == ' ') ++i;
+        line += !line.empty() && line.back() == ':' ? " " : "; ";
+    }
+    return line;
+}
+
 }  // namespace
 
 BackupWatcher::BackupWatcher(Settings settings, QObject* parent)
@@ -182,7 +197,7 @@ void BackupWatcher::finishImport(const Attempt& attempt) {
     } else {
         failedKey_ = attempt.key;
         std::string holder;
-        ProgramLog::print("the new backup was not imported: %s\n", safe(attempt.error, holder));
+        ProgramLog::print("the new backup was not imported: %s\n", safe(oneLine(attempt.error), holder));
     }
     check();
 }
