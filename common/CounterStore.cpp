@@ -128,13 +128,18 @@ CounterStore& CounterStore::operator=(CounterStore&&) noexcept = default;
 CounterStore::~CounterStore() = default;
 
 CounterStore CounterStore::forCurrentPhone() {
-    const PhoneProfile profile = PhoneProfile::find();
-    return CounterStore(profile.counterDatabase(), profile.countVariant());
+    PhoneProfile profile = PhoneProfile::find();
+    CounterStore store(profile.counterDatabase(), profile.countVariant());
+    store.profile_ = std::move(profile);
+    return store;
 }
 
 SyncStatus CounterStore::copyRMessagesFrom(std::int64_t rFrom, std::int64_t sFrom,
                                            std::vector<std::int64_t>& returnValue) {
-    return MessageCopy::run(rFrom, sFrom, returnValue);
+    // A store made for the phone syncs that phone, even if its version
+    // changed since; one made for a file syncs the phone under the root now.
+    return profile_ ? MessageCopy::run(*profile_, rFrom, sFrom, returnValue)
+                    : MessageCopy::run(rFrom, sFrom, returnValue);
 }
 
 // --- Maintenance ----------------------------------------------------------

@@ -3,6 +3,7 @@
 #include "common/BadgeType.h"
 #include "common/Counted.h"
 #include "common/CountVariant.h"
+#include "common/PhoneProfile.h"
 #include "common/Direction.h"
 #include "common/MessageType.h"
 #include "common/Person.h"
@@ -184,6 +185,8 @@ private:
 
     std::string path_;
     CountVariant variant_;
+    // The phone the store was made for; its sync copies for that phone.
+    std::optional<PhoneProfile> profile_;
     Statements statements_;
     SqliteDatabase database_;
     std::unordered_map<std::string, SqliteStatement> prepared_;

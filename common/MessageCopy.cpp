@@ -237,6 +237,11 @@ std::optional<SourcePosition> markAfter(End end, std::optional<std::int64_t> com
 }  // namespace
 
 SyncStatus MessageCopy::run(std::int64_t rFrom, std::int64_t sFrom, std::vector<std::int64_t>& returnValue) {
+    return run(PhoneProfile::find(), rFrom, sFrom, returnValue);
+}
+
+SyncStatus MessageCopy::run(const PhoneProfile& profile, std::int64_t rFrom, std::int64_t sFrom,
+                            std::vector<std::int64_t>& returnValue) {
     // The newest dates handed back: the markers minus one unless something
     // newer was copied.
     std::int64_t rMax = unchanged(rFrom), sMax = unchanged(sFrom);
@@ -251,9 +256,8 @@ SyncStatus MessageCopy::run(std::int64_t rFrom, std::int64_t sFrom, std::vector<
         return finish(status);
     };
 
-    // The phone is found once for the sync: its counter database, what that
-    // keeps of a message, and where its messages come from.
-    const PhoneProfile profile = PhoneProfile::find();
+    // One profile for the whole sync: its counter database, what that keeps
+    // of a message, and where its messages come from.
     const bool keepsService = profile.counterKeepsService();
     const std::unique_ptr<MessageSource> source = profile.makeSource();
     if (const SyncStatus opened = source->open(); opened != SyncStatus::Ok) return abandon(opened);

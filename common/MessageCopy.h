@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/PhoneProfile.h"
+
 #include "common/SyncStatus.h"
 
 #include <cstdint>
@@ -23,6 +25,10 @@
 // still handed back for the settings file, where other readers look for them.
 class MessageCopy {
 public:
-    // See CounterStore::copyRMessagesFrom.
+    // See CounterStore::copyRMessagesFrom. Into the counter database of
+    // `profile`, from the message source it names.
+    static SyncStatus run(const PhoneProfile& profile, std::int64_t rFrom, std::int64_t sFrom,
+                          std::vector<std::int64_t>& returnValue);
+    // The same for the phone under the device root now.
     static SyncStatus run(std::int64_t rFrom, std::int64_t sFrom, std::vector<std::int64_t>& returnValue);
 };

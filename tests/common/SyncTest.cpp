@@ -7,6 +7,7 @@
 #include "platform/SqliteDatabase.h"
 #include "platform/SqliteStatement.h"
 #include "platform/DevicePaths.h"
+#include "platform/PropertyList.h"
 #include "platform/SystemVersion.h"
 #include "support/CounterRows.h"
 #include "support/TempDeviceRoot.h"
@@ -114,6 +115,23 @@ TEST_P(SyncTest, FirstSyncCopiesEveryMessageWithItsSegmentsAndHandsBackTheNewest
     if (sixOrLater()) {
         EXPECT_EQ(rows[0].type, "SMS");
     }
+}
+
+// A sync is one operation: the store made for the phone copies into its
+// counter database from the source its version names, even when the version
+// file changes under it (an import of another version's backup).
+TEST_P(SyncTest, AStoreSyncsThePhoneItWasMadeForWhateverTheVersionFileSaysMeanwhile) {
+    store("+14155550101", kBase + 10, "hello", false);
+    CounterStore counter = CounterStore::forCurrentPhone();
+    PropertyList version;
+    version.setString("ProductVersion", sixOrLater() ? "5.1.1" : "6.1.3");
+    ASSERT_TRUE(version.writeToFile(DevicePaths::systemVersionPlist()));
+
+    std::vector<std::int64_t> markers;
+    EXPECT_EQ(counter.copyRMessagesFrom(0, 0, markers), SyncStatus::Ok);
+    version.setString("ProductVersion", GetParam());
+    ASSERT_TRUE(version.writeToFile(DevicePaths::systemVersionPlist()));
+    EXPECT_EQ(counterRows().size(), 1u);
 }
 
 TEST_P(SyncTest, MarkersStayPutWhenNothingIsNewSoALaterMessageOfTheSameSecondIsCopied) {
