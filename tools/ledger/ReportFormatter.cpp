@@ -92,7 +92,8 @@ std::string ReportFormatter::text(const QuotaReport::Result& result, const Reque
     std::vector<std::vector<std::string>> persons{{"Person", "Segments"}};
     for (const auto& row : result.persons)
         persons.push_back({TerminalText::safe(row.person.name()), std::to_string(row.segments)});
-    out += "\n" + table(persons);
+    out += '\n';
+    out += table(persons);
 
     std::vector<std::vector<std::string>> months{{"Month", "Received", "Sent"}};
     int received = 0;
@@ -103,7 +104,8 @@ std::string ReportFormatter::text(const QuotaReport::Result& result, const Reque
         sent += month.outgoing;
     }
     if (!result.months.empty()) months.push_back({"Total", std::to_string(received), std::to_string(sent)});
-    out += "\n" + table(months);
+    out += '\n';
+    out += table(months);
     return out;
 }
 
