@@ -1,23 +1,8 @@
 #include "daemon/BackupPasswordNotice.h"
 
-#include "daemon/QuotaAlerts.h"
-#include "platform/BundleIdentifier.h"
-#include "platform/ProgramLog.h"
-#include "platform/TerminalText.h"
+#include "daemon/DesktopNotifier.h"
 
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusPendingCallWatcher>
-#include <QDBusPendingReply>
-#include <QVariantMap>
-
-namespace {
-
-constexpr int kCallTimeoutMs = 25000;
-
-}  // namespace
-
-BackupPasswordNotice::BackupPasswordNotice(QObject* parent) : QObject(parent) {}
+BackupPasswordNotice::BackupPasswordNotice(QObject* parent) : QObject(parent), notifier_(new DesktopNotifier(this)) {}
 
 QString BackupPasswordNotice::summary() { return QStringLiteral("A new iPhone backup waits for its password"); }
 
@@ -32,39 +17,5 @@ QString BackupPasswordNotice::body(const QString& deviceName) {
 }
 
 void BackupPasswordNotice::post(const QString& deviceName) {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) return;
-    const QString app = QString::fromLatin1(kBundleIdentifier);
-    const QVariantMap hints{{QStringLiteral("desktop-entry"), app},
-                            {QStringLiteral("urgency"), QVariant::fromValue<uchar>(1)}};
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QString::fromLatin1(QuotaAlerts::kService), QString::fromLatin1(QuotaAlerts::kPath),
-        QString::fromLatin1(QuotaAlerts::kInterface), QStringLiteral("Notify"));
-    call << QStringLiteral("Brindlex") << uint(0) << app << summary() << body(deviceName)
-         << QStringList{QString::fromLatin1(QuotaAlerts::kOpenAction), QStringLiteral("Open Brindlex")} << hints
-         << int(-1);
-    listenForActions();
-    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, kCallTimeoutMs), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* finished) {
-        const QDBusPendingReply<uint> reply = *finished;
-        if (reply.isError())
-            ProgramLog::print("no desktop notification: %s\n",
-                              TerminalText::safe(reply.error().message().toStdString()).c_str());
-        else
-            shown_.insert(reply.value());
-        finished->deleteLater();
-    });
-}
-
-void BackupPasswordNotice::listenForActions() {
-    if (listening_) return;
-    listening_ = QDBusConnection::sessionBus().connect(
-        QString(), QString::fromLatin1(QuotaAlerts::kPath), QString::fromLatin1(QuotaAlerts::kInterface),
-        QStringLiteral("ActionInvoked"), this, SLOT(onActionInvoked(uint, QString)));
-}
-
-void BackupPasswordNotice::onActionInvoked(uint id, const QString& actionKey) {
-    if (!shown_.count(id) || actionKey != QString::fromLatin1(QuotaAlerts::kOpenAction)) return;
-    shown_.erase(id);
-    QuotaAlerts::launchApp();
+    notifier_->post(summary(), body(deviceName), DesktopNotifier::Urgency::Normal);
 }

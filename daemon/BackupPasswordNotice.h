@@ -3,12 +3,11 @@
 #include <QObject>
 #include <QString>
 
-#include <set>
+class DesktopNotifier;
 
 // The desktop notification that a new encrypted backup waits for its
-// password: posted to the freedesktop notification server the way the quota
-// alerts are, with the app's icon and desktop entry, and without waiting for
-// the server's answer.
+// password, posted through DesktopNotifier as the quota alerts are; its
+// action opens the app.
 class BackupPasswordNotice : public QObject {
     Q_OBJECT
 
@@ -21,12 +20,6 @@ public:
     static QString summary();
     static QString body(const QString& deviceName);
 
-private slots:
-    void onActionInvoked(uint id, const QString& actionKey);
-
 private:
-    void listenForActions();
-
-    std::set<uint> shown_;
-    bool listening_ = false;
+    DesktopNotifier* notifier_;
 };

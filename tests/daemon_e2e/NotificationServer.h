@@ -1,7 +1,7 @@
 #pragma once
 
 #include "DaemonHarness.h"
-#include "daemon/QuotaAlerts.h"
+#include "daemon/DesktopNotifier.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -35,15 +35,15 @@ public:
     explicit NotificationServer(bool answers = true) : answers_(answers) {}
     ~NotificationServer() override {
         QDBusConnection bus = QDBusConnection::sessionBus();
-        bus.unregisterService(QString::fromLatin1(QuotaAlerts::kService));
-        bus.unregisterObject(QString::fromLatin1(QuotaAlerts::kPath));
+        bus.unregisterService(QString::fromLatin1(DesktopNotifier::kService));
+        bus.unregisterObject(QString::fromLatin1(DesktopNotifier::kPath));
     }
 
     bool start() {
         QDBusConnection bus = QDBusConnection::sessionBus();
-        return bus.registerObject(QString::fromLatin1(QuotaAlerts::kPath), this,
+        return bus.registerObject(QString::fromLatin1(DesktopNotifier::kPath), this,
                                   QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals) &&
-               bus.registerService(QString::fromLatin1(QuotaAlerts::kService));
+               bus.registerService(QString::fromLatin1(DesktopNotifier::kService));
     }
     const std::vector<Shown>& shown() const { return shown_; }
 

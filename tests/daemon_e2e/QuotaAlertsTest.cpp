@@ -8,6 +8,7 @@
 
 #include "common/Seeding.h"
 #include "common/Person.h"
+#include "daemon/DesktopNotifier.h"
 #include "daemon/QuotaAlerts.h"
 #include "platform/PropertyList.h"
 #include "support/TempDeviceRoot.h"
@@ -182,8 +183,8 @@ TEST_F(QuotaAlertsTest, TheNotificationsActionOpensTheApp) {
                                                       QStringLiteral("org.brindlex.Test"), QStringLiteral("Marker"),
                                                       &marker, SLOT(seen())));
     QDBusMessage forged =
-        QDBusMessage::createSignal(QString::fromLatin1(QuotaAlerts::kPath),
-                                   QString::fromLatin1(QuotaAlerts::kInterface), QStringLiteral("ActionInvoked"));
+        QDBusMessage::createSignal(QString::fromLatin1(DesktopNotifier::kPath),
+                                   QString::fromLatin1(DesktopNotifier::kInterface), QStringLiteral("ActionInvoked"));
     forged << server_->shown()[0].id << QStringLiteral("default");
     ASSERT_TRUE(forger.send(forged));
     ASSERT_TRUE(forger.send(QDBusMessage::createSignal(QStringLiteral("/marker"), QStringLiteral("org.brindlex.Test"),
