@@ -198,6 +198,18 @@ protected:
         ASSERT_TRUE(daemon_->waitForError("watching " + backups_)) << daemon_->err();
     }
 
+    // The first backup of `first` messages imported, the daemon running,
+    // then an encrypted backup of `next` written that the daemon cannot
+    // open: the desktop is asked once for its password.
+    void writeBackupThatWaitsForItsPassword(NotificationServer& server, int first, int next) {
+        ASSERT_TRUE(server.start());
+        ASSERT_NO_FATAL_FAILURE(importFirst(first));
+        ASSERT_NO_FATAL_FAILURE(startDaemon());
+        ASSERT_TRUE(badges_.waitForUpdates(1)) << daemon_->err();
+        ASSERT_NO_FATAL_FAILURE(writeBackup(next, true));
+        ASSERT_TRUE(waitFor([&] { return server.shown().size() == 1; }, 20000)) << daemon_->err();
+    }
+
     // brindlex-ledger to its end while the event loop runs (the keyring
     // answers over the bus).
     ProgramRun ledger(const QStringList& arguments) {
@@ -298,14 +310,8 @@ TEST_F(BackupWatchTest, BrokenBackupIsLoggedAndTriedAgainOnlyAfterTheFolderChang
 
 TEST_F(BackupWatchTest, EncryptedBackupWithoutPasswordAsksOnceOnTheDesktop) {
     NotificationServer server;
-    ASSERT_TRUE(server.start());
-    ASSERT_NO_FATAL_FAILURE(importFirst(3));
-    ASSERT_NO_FATAL_FAILURE(startDaemon());
-    ASSERT_TRUE(badges_.waitForUpdates(1)) << daemon_->err();
-
     // Written in several steps, each a change the daemon sees.
-    ASSERT_NO_FATAL_FAILURE(writeBackup(5, true));
-    ASSERT_TRUE(waitFor([&] { return server.shown().size() == 1; }, 20000)) << daemon_->err();
+    ASSERT_NO_FATAL_FAILURE(writeBackupThatWaitsForItsPassword(server, 3, 5));
     const NotificationServer::Shown& shown = server.shown()[0];
     EXPECT_EQ(shown.summary, "A new iPhone backup waits for its password");
     EXPECT_NE(shown.body.indexOf(QStringLiteral("Preferences")), -1) << shown.body.toStdString();
@@ -365,13 +371,7 @@ TEST_F(BackupWatchTest, ARememberedPasswordThatNoLongerOpensTheBackupIsAskedForA
     std::string error;
     ASSERT_TRUE(PasswordKeyring::store(kUdid, "the password before", &error)) << error;
     NotificationServer server;
-    ASSERT_TRUE(server.start());
-    ASSERT_NO_FATAL_FAILURE(importFirst(2));
-    ASSERT_NO_FATAL_FAILURE(startDaemon());
-    ASSERT_TRUE(badges_.waitForUpdates(1)) << daemon_->err();
-
-    ASSERT_NO_FATAL_FAILURE(writeBackup(4, true));
-    ASSERT_TRUE(waitFor([&] { return server.shown().size() == 1; }, 20000)) << daemon_->err();
+    ASSERT_NO_FATAL_FAILURE(writeBackupThatWaitsForItsPassword(server, 2, 4));
     EXPECT_NE(daemon_->err().find("the password in the keyring does not open the new backup"), std::string::npos)
         << daemon_->err();
     EXPECT_EQ(badges_.updates().back().count, 2);
@@ -392,12 +392,7 @@ TEST_F(BackupWatchTest, ALockedKeyringIsAskedForThePasswordLikeNoneAndNothingEls
     EXPECT_EQ(locked.reason, "the keyring is locked");
 
     NotificationServer server;
-    ASSERT_TRUE(server.start());
-    ASSERT_NO_FATAL_FAILURE(importFirst(2));
-    ASSERT_NO_FATAL_FAILURE(startDaemon());
-    ASSERT_TRUE(badges_.waitForUpdates(1)) << daemon_->err();
-    ASSERT_NO_FATAL_FAILURE(writeBackup(4, true));
-    ASSERT_TRUE(waitFor([&] { return server.shown().size() == 1; }, 20000)) << daemon_->err();
+    ASSERT_NO_FATAL_FAILURE(writeBackupThatWaitsForItsPassword(server, 2, 4));
     EXPECT_NE(daemon_->err().find("no backup password from the keyring: the keyring is locked"), std::string::npos)
         << daemon_->err();
 

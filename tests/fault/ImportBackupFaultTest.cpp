@@ -85,6 +85,20 @@ std::vector<std::string> decryptedIn(const std::string& device) {
     return found;
 }
 
+// Encrypts `backup` as a phone does and gives the import command that reads
+// it with its password from a file in `scratch`; empty when it cannot.
+std::vector<std::string> encryptedImport(const std::string& scratch, const BackupFixture& backup) {
+    std::string error;
+    const BackupEncryptor::Settings settings;
+    if (!BackupEncryptor::encrypt(backup.folder(), settings, &error)) {
+        ADD_FAILURE() << error;
+        return {};
+    }
+    const std::string passwordFile = scratch + "/password";
+    std::ofstream(passwordFile) << settings.password << "\n";
+    return {"brindlex-phone", "import-backup", backup.folder(), "--password-file", passwordFile};
+}
+
 // SIGINT or SIGTERM while an encrypted backup is decrypted: the program ends
 // by the signal and leaves no decrypted byte in the root. A SIGKILL cannot be
 // cleaned up after; the next import removes what it left.
@@ -101,13 +115,8 @@ TEST(ImportBackupFault, SignalsDuringDecryptionLeaveNoDecryptedFile) {
                             SqliteDatabase::Mode::ReadWrite));
         ASSERT_TRUE(db.exec("CREATE TABLE padding (bytes BLOB); INSERT INTO padding VALUES (randomblob(4000000))"));
     }
-    std::string error;
-    const BackupEncryptor::Settings settings;
-    ASSERT_TRUE(BackupEncryptor::encrypt(backup.folder(), settings, &error)) << error;
-    const std::string passwordFile = root.path() + "/password";
-    std::ofstream(passwordFile) << settings.password << "\n";
-    const std::vector<std::string> command = {"brindlex-phone", "import-backup", backup.folder(), "--password-file",
-                                              passwordFile};
+    const std::vector<std::string> command = encryptedImport(root.path(), backup);
+    ASSERT_FALSE(command.empty());
     fault::RunOptions plain;
     plain.environment["BRINDLEX_DEVICE_ROOT"] = device;
     auto at = [&](const char* what, int write, const char* signal) {
@@ -147,13 +156,8 @@ TEST(ImportBackupFault, SignalsAfterDecryptionLeaveNoDecryptedFile) {
     const std::string device = root.path() + "/device";
     fs::create_directories(device);
     BackupFixture backup = backup_scenario::make(parent, backup_scenario::kPhoneA);
-    std::string error;
-    const BackupEncryptor::Settings settings;
-    ASSERT_TRUE(BackupEncryptor::encrypt(backup.folder(), settings, &error)) << error;
-    const std::string passwordFile = root.path() + "/password";
-    std::ofstream(passwordFile) << settings.password << "\n";
-    const std::vector<std::string> command = {"brindlex-phone", "import-backup", backup.folder(), "--password-file",
-                                              passwordFile};
+    const std::vector<std::string> command = encryptedImport(root.path(), backup);
+    ASSERT_FALSE(command.empty());
     auto before = backup_scenario::snapshot(device);
     int signalled = 0;
     for (int rename = 1; rename < 100; ++rename) {
