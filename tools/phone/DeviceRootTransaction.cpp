@@ -186,8 +186,7 @@ bool DeviceRootTransaction::stageCopy(const std::string& source, const std::stri
         return fail(error, source + ": not a regular file");
     }
     const std::string staged = stagedPath(target);
-    const int to =
-        ::open(staged.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, PrivateFiles::kFileMode);
+    const int to = PrivateFiles::createFile(staged);
     if (to < 0) {
         ::close(from);
         return fail(error, systemError(staged));
@@ -230,8 +229,7 @@ bool DeviceRootTransaction::stageContents(const std::string& bytes, const std::s
     const std::string target = place(path);
     if (stopped(error) || !insideRoot(target, error)) return false;
     const std::string staged = stagedPath(target);
-    const int to =
-        ::open(staged.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, PrivateFiles::kFileMode);
+    const int to = PrivateFiles::createFile(staged);
     if (to < 0) return fail(error, systemError(staged));
     steps_.push_back(Step{Kind::Replace, target, staged, {}, false});
     const bool written = FileWrites::writeAll(to, bytes.data(), bytes.size()) && ::fsync(to) == 0;
